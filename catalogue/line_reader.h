@@ -1,0 +1,28 @@
+#pragma once
+// Splits catalogue text into lines the way every reader of the program does: a line ends at
+// a carriage return, with or without a following line feed; a line feed on its own is text.
+#include <functional>
+#include <string_view>
+
+namespace catalogue {
+
+// Calls onLine for every line of text, in order. A final line without a carriage return is
+// still a line; an empty text has no lines, and text ending in CR or CR LF has no empty line
+// after it.
+template <typename F>
+void ForEachLine(std::string_view text, F&& onLine) {
+    std::size_t pos = 0;
+    const std::size_t n = text.size();
+    while (pos < n) {
+        std::size_t cr = text.find('\r', pos);
+        if (cr == std::string_view::npos) {
+            onLine(text.substr(pos));
+            return;
+        }
+        onLine(text.substr(pos, cr - pos));
+        pos = cr + 1;
+        if (pos < n && text[pos] == '\n') ++pos;
+    }
+}
+
+}  // namespace catalogue

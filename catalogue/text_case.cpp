@@ -1,0 +1,37 @@
+#include "catalogue/text_case.h"
+
+#include <array>
+
+namespace catalogue {
+namespace {
+
+constexpr std::array<unsigned char, 256> MakeFoldTable() {
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) t[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c + 32);
+    for (int c = 0xC0; c <= 0xDE; ++c)
+        if (c != 0xD7) t[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c + 32);
+    t[0x8A] = 0x9A;  // S caron
+    t[0x8C] = 0x9C;  // OE
+    t[0x8E] = 0x9E;  // Z caron
+    t[0x9F] = 0xFF;  // Y diaeresis
+    return t;
+}
+
+constexpr auto kFold = MakeFoldTable();
+
+}  // namespace
+
+unsigned char FoldCase(unsigned char c) { return kFold[c]; }
+
+std::string FoldCase(std::string_view text) {
+    std::string out(text);
+    for (char& ch : out) ch = static_cast<char>(kFold[static_cast<unsigned char>(ch)]);
+    return out;
+}
+
+bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
+    return ContainsFolded(FoldCase(haystack), FoldCase(needle));
+}
+
+}  // namespace catalogue

@@ -1,0 +1,20 @@
+#pragma once
+// Letter-case folding for Windows-1252 text, as the program's "letter case ignored" searches
+// need it: A-Z, the accented capitals of Latin-1 and the four capitals in 0x80..0x9F.
+#include <string>
+#include <string_view>
+
+namespace catalogue {
+
+unsigned char FoldCase(unsigned char c);
+std::string FoldCase(std::string_view text);
+
+// True when `needle` occurs in `haystack`, letter case ignored. An empty needle is found.
+bool ContainsNoCase(std::string_view haystack, std::string_view needle);
+
+// Searches an already folded haystack for an already folded needle; the fast path for loops.
+inline bool ContainsFolded(std::string_view foldedHaystack, std::string_view foldedNeedle) {
+    return foldedHaystack.find(foldedNeedle) != std::string_view::npos;
+}
+
+}  // namespace catalogue

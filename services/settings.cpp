@@ -1,0 +1,176 @@
+#include "services/settings.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "services/file_io.h"
+#include "services/vb_error.h"
+
+namespace {
+
+constexpr std::uintmax_t kMaxStoreBytes = 8u * 1024u * 1024u;
+
+struct Entry {
+    std::string key, value;
+};
+struct Section {
+    std::string name;
+    std::vector<Entry> entries;
+};
+using Store = std::vector<Section>;
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Backslash, CR and LF are escaped everywhere; "=" in keys and "]" in section names too, so
+// that any text can be stored and read back.
+std::string Escape(std::string_view text, char also) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            default:
+                if (c == also && also != 0) {
+                    out += '\\';
+                }
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char n = text[++i];
+        out += n == 'r' ? '\r' : n == 'n' ? '\n' : n;
+    }
+    return out;
+}
+
+// Position of the first "=" not preceded by an escaping backslash.
+std::size_t FindSeparator(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (line[i] == '=') return i;
+    }
+    return std::string_view::npos;
+}
+
+Store Parse(std::string_view text) {
+    Store store;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[' && line.back() == ']' && line.size() >= 2) {
+            store.push_back(Section{Unescape(line.substr(1, line.size() - 2)), {}});
+            continue;
+        }
+        const std::size_t eq = FindSeparator(line);
+        if (eq == std::string_view::npos || store.empty()) continue;
+        store.back().entries.push_back(Entry{Unescape(line.substr(0, eq)), Unescape(line.substr(eq + 1))});
+    }
+    return store;
+}
+
+std::string Serialize(const Store& store) {
+    std::string out;
+    for (const Section& s : store) {
+        if (!out.empty()) out += '\n';
+        out += '[' + Escape(s.name, ']') + "]\n";
+        for (const Entry& e : s.entries) out += Escape(e.key, '=') + '=' + Escape(e.value, 0) + '\n';
+    }
+    return out;
+}
+
+std::string SafeFileName(std::string app) {
+    for (char& c : app)
+        if (c == '/' || c == '\\' || c == ':' || c == '\0') c = '_';
+    if (app.empty() || app == "." || app == "..") app = "_" + app;
+    return app;
+}
+
+}  // namespace
+
+namespace settings {
+
+std::filesystem::path StoreFile(const std::string& app) {
+    std::filesystem::path base;
+#ifdef _WIN32
+    if (const char* appData = std::getenv("APPDATA"); appData && *appData) base = appData;
+#else
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::filesystem::path(home) / ".config";
+#endif
+    if (base.empty()) base = std::filesystem::temp_directory_path();
+    return base / "VB and VBA Program Settings" / (SafeFileName(app) + ".ini");
+}
+
+}  // namespace settings
+
+std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
+                       const std::string& defaultValue) {
+    const auto text = services::ReadFileCapped(settings::StoreFile(app), kMaxStoreBytes);
+    if (!text) return defaultValue;
+    for (const Section& s : Parse(*text)) {
+        if (!SameName(s.name, section)) continue;
+        for (const Entry& e : s.entries)
+            if (SameName(e.key, key)) return e.value;
+    }
+    return defaultValue;
+}
+
+void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    const std::filesystem::path file = settings::StoreFile(app);
+    const auto text = services::ReadFileCapped(file, kMaxStoreBytes);
+    Store store = text ? Parse(*text) : Store{};
+
+    Section* target = nullptr;
+    for (Section& s : store)
+        if (SameName(s.name, section)) target = &s;
+    if (!target) {
+        store.push_back(Section{section, {}});
+        target = &store.back();
+    }
+    bool found = false;
+    for (Entry& e : target->entries) {
+        if (SameName(e.key, key)) {
+            e.value = value;
+            found = true;
+        }
+    }
+    if (!found) target->entries.push_back(Entry{key, value});
+
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    const services::WriteResult written = services::ReplaceFileAtomically(file, Serialize(store));
+    if (!written) throw VbError(vb_errors::kPathFileAccess, "SaveSetting", "Path/File access error");
+}

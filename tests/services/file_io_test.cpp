@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "services/file_io.h"
+#include "support/temp_dir.h"
+
+using services::ReplaceFileAtomically;
+using services::WriteStep;
+
+namespace {
+std::size_t FileCount(const std::filesystem::path& dir) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
+    return n;
+}
+}  // namespace
+
+TEST(ReadFileCapped, ReadsWholeFilesAndRefusesLargerOnesAndFolders) {
+    TempDir dir;
+    dir.write("a.txt", std::string("x\0y\r\n", 5));
+    EXPECT_EQ(services::ReadFileCapped(dir / "a.txt", 100), std::string("x\0y\r\n", 5));
+    EXPECT_FALSE(services::ReadFileCapped(dir / "a.txt", 4).has_value());
+    EXPECT_FALSE(services::ReadFileCapped(dir / "missing", 100).has_value());
+    EXPECT_FALSE(services::ReadFileCapped(dir.path(), 100).has_value());
+}
+
+TEST(ReplaceFileAtomically, CreatesAndReplaces) {
+    TempDir dir;
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "f.txt", "first"));
+    EXPECT_EQ(dir.read("f.txt"), "first");
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "f.txt", ""));
+    EXPECT_EQ(dir.read("f.txt"), "");
+    EXPECT_EQ(FileCount(dir.path()), 1u);
+}
+
+TEST(ReplaceFileAtomically, KeepsPermissionBits) {
+    TempDir dir;
+    dir.write("f.txt", "old");
+    std::filesystem::permissions(dir / "f.txt", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "f.txt", "new"));
+    EXPECT_EQ(std::filesystem::status(dir / "f.txt").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(ReplaceFileAtomically, AFailureAtAnyStepKeepsTheOldFileWholeAndLeavesNothingBehind) {
+    for (WriteStep step : {WriteStep::Open, WriteStep::Write, WriteStep::Flush, WriteStep::Sync, WriteStep::Rename}) {
+        TempDir dir;
+        dir.write("f.txt", "old contents");
+        services::InjectWriteFailure(step);
+        const auto result = ReplaceFileAtomically(dir / "f.txt", "new contents");
+        services::InjectWriteFailure(std::nullopt);
+        EXPECT_FALSE(result.ok) << static_cast<int>(step);
+        EXPECT_FALSE(result.error.empty());
+        EXPECT_EQ(dir.read("f.txt"), "old contents");
+        EXPECT_EQ(FileCount(dir.path()), 1u) << "temporary file left behind at step " << static_cast<int>(step);
+    }
+}
+
+TEST(ReplaceFileAtomically, ReadOnlyFolderIsReportedAndTheFileKept) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    TempDir dir;
+    dir.write("f.txt", "old");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const auto result = ReplaceFileAtomically(dir / "f.txt", "new");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(dir.read("f.txt"), "old");
+}
+
+TEST(ReplaceFileAtomically, MissingFolderFails) {
+    TempDir dir;
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "no" / "such" / "f.txt", "x").ok);
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Answers every message box that opens while it lives, and records the texts, so that a test
+// can run a handler that shows one without blocking.
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class ModalWatcher : public QObject {
+    Q_OBJECT
+public:
+    ModalWatcher();
+    const QStringList& texts() const { return m_texts; }
+    const QStringList& titles() const { return m_titles; }
+
+private:
+    void poll();
+    QTimer m_timer;
+    QStringList m_texts, m_titles;
+};

@@ -1,0 +1,59 @@
+#include "support/temp_dir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+TempDir::TempDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = std::filesystem::temp_directory_path() /
+                         ("viewer-test-" + std::to_string(rd()) + std::to_string(rd()));
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Restore write permission first, so read-only fixtures can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+void TempDir::write(std::string_view name, std::string_view bytes) const {
+    std::ofstream out(m_path / name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write test file");
+}
+
+std::string TempDir::read(std::string_view name) const {
+    std::ifstream in(m_path / name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+ScopedConfigHome::ScopedConfigHome() {
+    if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
+        m_had = true;
+        m_old = old;
+    }
+    ::setenv("XDG_CONFIG_HOME", m_dir.path().c_str(), 1);
+}
+
+ScopedConfigHome::~ScopedConfigHome() {
+    if (m_had)
+        ::setenv("XDG_CONFIG_HOME", m_old.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+}

@@ -1,0 +1,35 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with everything in it.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+
+    void write(std::string_view name, std::string_view bytes) const;
+    std::string read(std::string_view name) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Points the per-user settings store at a fresh folder for the life of the object.
+class ScopedConfigHome {
+public:
+    ScopedConfigHome();
+    ~ScopedConfigHome();
+    const std::filesystem::path& path() const { return m_dir.path(); }
+
+private:
+    TempDir m_dir;
+    std::string m_old;
+    bool m_had = false;
+};

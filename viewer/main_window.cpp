@@ -1,0 +1,231 @@
+#include "viewer/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QScreen>
+#include <QToolButton>
+
+#include "appearance/file_utils.h"
+#include "appearance/private_label.h"
+#include "appearance/window_icon.h"
+#include "catalogue/channel_list.h"
+#include "services/app.h"
+#include "services/settings.h"
+#include "viewer/file_browser.h"
+#include "viewer/layout_rule.h"
+#include "viewer/list_view.h"
+#include "viewer/message_box.h"
+#include "viewer/player_pane.h"
+#include "viewer/qt_text.h"
+#include "viewer/settings_keys.h"
+#include "viewer/twips.h"
+
+const char* const Form1::kCatalogueMissingMessage =
+    "TV Channel file was not found.  No channels could be loaded.  Please reinstall or repair this program.";
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    buildComposition();
+    connectHandlers();
+}
+
+Form1::~Form1() = default;
+
+std::string Form1::appName() const { return App::Info().productName; }
+
+void Form1::connectHandlers() {
+    connect(cmdTV, &QToolButton::clicked, this, &Form1::cmdTV_Click);
+    connect(cmdRadio, &QToolButton::clicked, this, &Form1::cmdRadio_Click);
+    connect(cmdVideo, &QToolButton::clicked, this, &Form1::cmdVideo_Click);
+    connect(cmdXXX, &QToolButton::clicked, this, &Form1::cmdXXX_Click);
+    // Only picking an entry of the list counts; typing into the text field does not.
+    connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
+    for (QAction* a : mnuCatItem)
+        connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property("index").toInt()); });
+    for (QAction* a : mnuFileItem)
+        connect(a, &QAction::triggered, this, [this, a] { mnuFileItem_Click(a->property("index").toInt()); });
+}
+
+void Form1::Form_Load() {
+    using namespace modPrivateLabel;
+
+    // 1. Window icon, also for the top-level owner.
+    modIcon::SetIcon(this, QStringLiteral("AAA"), true);
+
+    // 2. The reseller's extra category buttons.
+    if (IsResellerBuild()) {
+        cmdSports->setVisible(true);
+        cmdExtras->setVisible(true);
+        cmdXXX->setVisible(true);
+        layout::Rect web = twips::Geometry(cmdWebsite);
+        const layout::Rect xxx = twips::Geometry(cmdXXX);
+        web.left = xxx.left + xxx.width + 60;
+        twips::SetGeometry(cmdWebsite, web);
+    }
+
+    // 3-4. Editing mode when admin.txt lies in the program folder.
+    if (xfileExists::FileExists(App::ProgramFile("admin.txt").string())) {
+        EditMode = true;
+        Frame2->setVisible(true);
+    }
+    if (EditMode) {
+        ListView1->addColumn(QStringLiteral("URL"), 1440);
+        chkLoad->setChecked(true);
+    }
+
+    // 5. One instance only: a second start ends here, without a window.
+    if (App::Info().prevInstance) {
+        m_endedAtStart = true;
+        return;
+    }
+
+    // 6-7. Captions from the private-label profile.
+    setWindowTitle(ToQt(ProgramName + " by " + CompanyName));
+    cmdWebsite->setText(ToQt("Visit " + WebsiteName));
+
+    // 8. The splash window's icon replaces the one of step 1. The splash window carries no
+    // icon of its own, so the window falls back to the program's icon.
+    if (UseSplashIcon) setWindowIcon(QIcon());
+
+    // 12. The TV category is what the user sees first.
+    cmdTV_Click();
+
+    m_loaded = true;
+}
+
+void Form1::LoadChannelList() {
+    if (CurrentCategory.empty()) CurrentCategory = "TV";
+    if (LanguageFilter.empty()) LanguageFilter = "All";
+    ListView1->rows()->clear();
+
+    catalogue::ChannelQuery query;
+    query.category = CurrentCategory;
+    query.languageFilter = LanguageFilter;
+    query.gatherLanguages = RebuildLanguageList;
+    std::optional<catalogue::ChannelListResult> result =
+        catalogue::LoadChannels(App::ProgramFile("Data.txt"), query);
+    if (!result) {
+        ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
+        return;
+    }
+
+    std::vector<ListRow> rows;
+    rows.reserve(result->channels.size());
+    for (catalogue::Channel& c : result->channels)
+        rows.push_back(ListRow{std::move(c.name), std::move(c.address),
+                               {std::move(c.category), std::move(c.language), std::string()}});
+    ListView1->rows()->setRows(std::move(rows));
+
+    if (RebuildLanguageList) {
+        Combo1->clear();
+        Combo1->addItem(QStringLiteral("All"));
+        for (const std::string& language : result->languages) Combo1->addItem(ToQt(language));
+        RebuildLanguageList = false;
+        Combo1->setEditText(result->filterIsGathered ? ToQt(LanguageFilter) : QString());
+    }
+}
+
+void Form1::showCategory(const char* category, const char* languageKey) {
+    Frame1->setVisible(true);
+    Frame3->setVisible(false);
+    Frame4->setVisible(false);
+    CurrentCategory = category;
+    ListView1->rows()->clear();
+    LanguageFilter =
+        GetSetting(appName(), settings_keys::kSection, languageKey, settings_keys::kDefaultLanguage);
+    RebuildLanguageList = true;
+    LoadChannelList();
+}
+
+void Form1::cmdTV_Click() { showCategory("TV", settings_keys::kTVLang); }
+void Form1::cmdRadio_Click() { showCategory("Radio", settings_keys::kRadioLang); }
+void Form1::cmdVideo_Click() { showCategory("Video", settings_keys::kVideoLang); }
+// The XXX list starts from the Video language; a language picked there is never stored.
+void Form1::cmdXXX_Click() { showCategory("XXX", settings_keys::kVideoLang); }
+
+void Form1::Combo1_Click() {
+    LanguageFilter = FromQt(Combo1->currentText());
+    const char* key = CurrentCategory == "TV"      ? settings_keys::kTVLang
+                      : CurrentCategory == "Radio" ? settings_keys::kRadioLang
+                      : CurrentCategory == "Video" ? settings_keys::kVideoLang
+                                                   : nullptr;
+    if (key) {
+        try {
+            SaveSetting(appName(), settings_keys::kSection, key, LanguageFilter);
+        } catch (const std::exception&) {
+            ShowMessage(this, QStringLiteral("The language choice could not be saved: the settings file is not "
+                                             "writable. The list is filtered for this session only."));
+        }
+    }
+    LoadChannelList();
+}
+
+void Form1::mnuCatItem_Click(int index) {
+    switch (index) {
+        case 0: cmdTV_Click(); break;
+        case 1: cmdRadio_Click(); break;
+        case 2: cmdVideo_Click(); break;
+        default: break;
+    }
+}
+
+void Form1::mnuFileItem_Click(int index) {
+    if (index == 2) close();
+}
+
+void Form1::ResizeControls() {
+    layout::MainWindowLayout in;
+    const QSize outer = frameGeometry().size();
+    in.windowWidth = twips::FromPixels(outer.width());
+    in.windowHeight = twips::FromPixels(outer.height());
+    in.player = twips::Geometry(WindowsMediaPlayer1);
+    in.frame1 = twips::Geometry(Frame1);
+    in.frame3 = twips::Geometry(Frame3);
+    in.frame4 = twips::Geometry(Frame4);
+    in.listView1 = twips::Geometry(ListView1);
+    in.listView2 = twips::Geometry(ListView2);
+    in.dir1 = twips::Geometry(Dir1);
+    in.file1 = twips::Geometry(File1);
+    in.cmdWebsite = twips::Geometry(cmdWebsite);
+
+    const layout::MainWindowLayout out = layout::ResizeControls(in);
+    twips::SetGeometry(WindowsMediaPlayer1, out.player);
+    twips::SetGeometry(Frame1, out.frame1);
+    twips::SetGeometry(Frame3, out.frame3);
+    twips::SetGeometry(Frame4, out.frame4);
+    twips::SetGeometry(ListView1, out.listView1);
+    twips::SetGeometry(ListView2, out.listView2);
+    twips::SetGeometry(Dir1, out.dir1);
+    twips::SetGeometry(File1, out.file1);
+    twips::SetGeometry(cmdWebsite, out.cmdWebsite);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!isMinimized()) ResizeControls();  // a minimised window keeps its sizes
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) ResizeControls();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::Form_QueryUnload() {
+    WindowsMediaPlayer1->stop();
+    WindowsMediaPlayer1->close();
+}
+
+void Form1::Form_Unload() {
+    // The secondary windows are closed with the application; nothing is saved here, as every
+    // file and setting was written when it changed.
+    if (m_loaded) QApplication::quit();
+}

@@ -1,0 +1,113 @@
+#pragma once
+// The main window: category buttons, the channel, favourites and local-files frames, the
+// catalogue editing frame, the player pane and the menus. The composition is built in
+// main_window_build.cpp; start-up, layout, navigation and shutdown live here.
+#include <QMainWindow>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTextBrowser;
+class QToolButton;
+class QPushButton;
+class DirListBox;
+class DriveListBox;
+class FileListBox;
+class ListView;
+class PictureBox;
+class PlayerPane;
+class SkinLabel;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence. Ends early, with endedAtStart() true and no window shown, when
+    // another instance of the program is running.
+    void Form_Load();
+    bool endedAtStart() const { return m_endedAtStart; }
+
+    // State of the window.
+    std::string CurrentCategory;
+    std::string LanguageFilter;
+    bool RebuildLanguageList = false;
+    bool EditMode = false;
+
+    // Channel list and navigation.
+    void LoadChannelList();
+    void cmdTV_Click();
+    void cmdRadio_Click();
+    void cmdVideo_Click();
+    void cmdXXX_Click();
+    void Combo1_Click();
+    void mnuCatItem_Click(int index);
+    void mnuFileItem_Click(int index);
+
+    void ResizeControls();
+
+    // The message shown when the catalogue cannot be read.
+    static const char* const kCatalogueMissingMessage;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildComposition();
+    void buildMenus();
+    void connectHandlers();
+    void showCategory(const char* category, const char* languageKey);
+    void Form_QueryUnload();
+    void Form_Unload();
+    std::string appName() const;
+
+    bool m_endedAtStart = false;
+    bool m_loaded = false;
+
+public:
+    // Controls, by their design names.
+    QWidget* client = nullptr;
+    QToolButton *cmdTV = nullptr, *cmdRadio = nullptr, *cmdVideo = nullptr, *cmdFavorites = nullptr,
+                *cmdFiles = nullptr, *cmdSports = nullptr, *cmdExtras = nullptr, *cmdXXX = nullptr,
+                *cmdWebsite = nullptr;
+    QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr, *Frame4 = nullptr;
+    QLabel* lblCountry = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QToolButton *cmdFav = nullptr, *Command1 = nullptr;
+    ListView *ListView1 = nullptr, *ListView2 = nullptr;
+    std::vector<SkinLabel*> SkinLabel1, SkinLabel2, SkinLabel3, SkinLabel4;
+    DriveListBox* Drive1 = nullptr;
+    DirListBox* Dir1 = nullptr;
+    FileListBox* File1 = nullptr;
+    PlayerPane* WindowsMediaPlayer1 = nullptr;
+    QTextBrowser* wbBanner = nullptr;
+    PictureBox* wbPicture = nullptr;
+    QFrame* Line2 = nullptr;
+
+    // The editing frame.
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
+           *Label6 = nullptr, *Label7 = nullptr;
+    QPushButton *Command2 = nullptr, *Clear = nullptr, *doLoad = nullptr, *save = nullptr,
+                *DELChannel = nullptr, *cmdAdd = nullptr, *cmdEdit = nullptr, *cmdReplace = nullptr,
+                *cmdDupes = nullptr, *cmdMusic = nullptr, *cmdLoad2 = nullptr, *Recommended = nullptr;
+    QCheckBox* chkLoad = nullptr;
+    QLineEdit *txtAddName = nullptr, *txtAddType = nullptr, *txtAddURL = nullptr, *txtEditName = nullptr,
+              *txtEditType = nullptr, *txtEditURL = nullptr, *Text1 = nullptr, *Text2 = nullptr,
+              *Text3 = nullptr, *Text4 = nullptr, *txtType = nullptr;
+    QComboBox *cmbAddCategory = nullptr, *cmbEditCateogy = nullptr, *Combo2 = nullptr;
+
+    // Menus.
+    QMenu *mnuFile = nullptr, *mnuCat = nullptr, *mnuLanguages = nullptr, *mnuHelp = nullptr,
+          *mnuAbout = nullptr;
+    std::vector<QAction*> mnuFileItem, mnuCatItem, mnuLanguageItem, mnuHelpItem, mnuAboutItem;
+};

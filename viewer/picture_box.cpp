@@ -1,0 +1,6 @@
+#include "viewer/picture_box.h"
+
+PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+}
