@@ -33,8 +33,8 @@ const char* const kCategories[] = {"TV", "Radio", "Video", "XXX"};
 std::filesystem::path g_folder;
 
 std::string LanguageName(int i) {
-    static const char* const base[] = {"English", "French", "German", "Spanish", "Italian", "Dutch", "Swedish",
-                                       "Arabic", "Turkish", "Polish"};
+    static const char* const base[] = {"English", "French",  "German", "Spanish", "Italian",
+                                       "Dutch",   "Swedish", "Arabic", "Turkish", "Polish"};
     return std::string(base[i % 10]) + (i >= 10 ? " " + std::to_string(i / 10) : "");
 }
 
@@ -53,7 +53,6 @@ void MakeCatalogue() {
     }
     services::ReplaceFileAtomically(g_folder / "Data.txt", out);
 }
-
 
 // Floor: read the file and decode every byte of every line.
 void BM_Floor_ReadAndDecode(benchmark::State& state) {

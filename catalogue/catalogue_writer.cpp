@@ -5,8 +5,8 @@
 
 namespace catalogue {
 
-void AppendEncodedLine(std::string& out, std::string_view name, std::string_view address,
-                       std::string_view category, std::string_view language) {
+void AppendEncodedLine(std::string& out, std::string_view name, std::string_view address, std::string_view category,
+                       std::string_view language) {
     out += modGenDec::EncodeLine(JoinLine(name, address, category, language));
     out += "\r\n";
 }

@@ -1,13 +1,22 @@
 #include "catalogue/channel_list.h"
 
+#include <functional>
+#include <unordered_set>
+
 #include "catalogue/catalogue_line.h"
 #include "catalogue/codec.h"
 #include "catalogue/line_reader.h"
 #include "catalogue/sort_array.h"
 #include "catalogue/text_case.h"
+#include "services/file_io.h"
 
 namespace catalogue {
 namespace {
+
+struct ViewHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
 
 bool GatheredHas(std::string_view foldedGathered, std::string_view part) {
     std::string key = FoldCase(part);
@@ -33,9 +42,8 @@ void GatherLanguage(std::string_view language, std::string& gathered, std::strin
     std::size_t start = 0;
     for (;;) {
         const std::size_t slash = language.find('/', start);
-        const std::string_view part = language.substr(start, slash == std::string_view::npos
-                                                                 ? std::string_view::npos
-                                                                 : slash - start);
+        const std::string_view part =
+            language.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
         if (!part.empty()) AddPart(part, gathered, foldedGathered);
         if (slash == std::string_view::npos) break;
         start = slash + 1;
@@ -64,6 +72,9 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
     std::string foldedGathered;
     std::string foldedLanguage;
     std::string decoded;
+    // Field 3 values already gathered: once all parts of a value are in the gathered text they
+    // stay there (it only grows), so a repeated value needs no second search.
+    std::unordered_set<std::string, ViewHash, std::equal_to<>> gatheredValues;
 
     ForEachLine(encodedText, [&](std::string_view encoded) {
         if (encoded.size() > modGenDec::kMaxLineLength) {
@@ -86,9 +97,12 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
             listed = ContainsFolded(foldedLanguage, foldedFilter);
         }
         if (listed)
-            result.channels.push_back(Channel{std::string(f.name), std::string(f.address),
-                                              std::string(f.category), std::string(f.language)});
-        if (query.gatherLanguages) GatherLanguage(f.language, result.gathered, foldedGathered);
+            result.channels.push_back(
+                Channel{std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language)});
+        if (query.gatherLanguages && gatheredValues.find(f.language) == gatheredValues.end()) {
+            gatheredValues.emplace(f.language);
+            GatherLanguage(f.language, result.gathered, foldedGathered);
+        }
     });
 
     if (query.gatherLanguages) {
@@ -98,14 +112,7 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
     return result;
 }
 
-}  // namespace catalogue
-
-#include "services/file_io.h"
-
-namespace catalogue {
-
-std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile,
-                                              const ChannelQuery& query) {
+std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query) {
     std::optional<std::string> text = services::ReadFileCapped(dataFile, kMaxCatalogueBytes);
     if (!text) return std::nullopt;
     return FilterChannels(*text, query);

@@ -2,7 +2,9 @@
 // The work behind the main window's channel list: read Data.txt, decode every line, keep the
 // channels of one category that match the language filter, and gather the category's
 // languages for the language box.
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,17 +16,17 @@ struct Channel {
 };
 
 struct ChannelQuery {
-    std::string category = "TV";       // compared exactly, letter case included
+    std::string category = "TV";         // compared exactly, letter case included
     std::string languageFilter = "All";  // "All" switches the filter off; else a substring, case ignored
     bool gatherLanguages = false;
 };
 
 struct ChannelListResult {
-    std::vector<Channel> channels;        // in file order, duplicates kept
-    std::string gathered;                 // every language once, each followed by "|"
-    std::vector<std::string> languages;   // gathered languages, sorted, no empty ones
-    bool filterIsGathered = false;        // the gathered text holds the filter followed by "|"
-    std::size_t skippedLines = 0;         // lines with "|" but under four fields, or too long
+    std::vector<Channel> channels;       // in file order, duplicates kept
+    std::string gathered;                // every language once, each followed by "|"
+    std::vector<std::string> languages;  // gathered languages, sorted, no empty ones
+    bool filterIsGathered = false;       // the gathered text holds the filter followed by "|"
+    std::size_t skippedLines = 0;        // lines with "|" but under four fields, or too long
 };
 
 // The largest catalogue file the program reads; a larger one is refused as unreadable.
@@ -41,15 +43,8 @@ void GatherLanguage(std::string_view language, std::string& gathered, std::strin
 // Sorted language list of a gathered text, empty entries left out.
 std::vector<std::string> SortedLanguages(std::string_view gathered);
 
-}  // namespace catalogue
-
-#include <optional>
-
-namespace catalogue {
-
 // Reads and filters the catalogue file. Nothing when the file is missing, is not a regular
 // file, cannot be read, or is larger than kMaxCatalogueBytes.
-std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile,
-                                              const ChannelQuery& query);
+std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query);
 
 }  // namespace catalogue

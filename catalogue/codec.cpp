@@ -36,8 +36,7 @@ void CheckLength(std::size_t size) {
 }
 
 void Apply(const Table& table, char* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i)
-        data[i] = static_cast<char>(table[static_cast<unsigned char>(data[i])]);
+    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(table[static_cast<unsigned char>(data[i])]);
 }
 
 std::string Transform(const Table& table, std::string_view line) {

@@ -12,8 +12,7 @@ struct Range {
 
 // Partitions list[low..high] around list[high]; returns the pivot's final place.
 template <typename Before>
-std::ptrdiff_t Partition(std::vector<std::string>& list, std::ptrdiff_t low, std::ptrdiff_t high,
-                         Before before) {
+std::ptrdiff_t Partition(std::vector<std::string>& list, std::ptrdiff_t low, std::ptrdiff_t high, Before before) {
     const std::string& pivot = list[static_cast<std::size_t>(high)];
     std::ptrdiff_t i = low;
     std::ptrdiff_t j = high - 1;

@@ -7,5 +7,4 @@
 // upper-case Latin letter before every lower-case one). A non-recursive quicksort whose stack
 // of pending ranges never exceeds 32 entries. upperIndex defaults to the last index and is
 // clamped to it; the order of equal texts among themselves is unspecified.
-void SortArray(std::vector<std::string>& list, std::optional<int> upperIndex = std::nullopt,
-               bool descending = false);
+void SortArray(std::vector<std::string>& list, std::optional<int> upperIndex = std::nullopt, bool descending = false);

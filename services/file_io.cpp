@@ -121,9 +121,9 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
         result.error = std::string(what) + " " + path.string();
         return result;
     };
-    HANDLE h = Injected(WriteStep::Open) ? INVALID_HANDLE_VALUE
-                                         : CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = Injected(WriteStep::Open)
+                   ? INVALID_HANDLE_VALUE
+                   : CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         result.error = "Could not write " + path.string();
         return result;

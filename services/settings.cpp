@@ -147,8 +147,7 @@ std::string GetSetting(const std::string& app, const std::string& section, const
     return defaultValue;
 }
 
-void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
-                 const std::string& value) {
+void SaveSetting(const std::string& app, const std::string& section, const std::string& key, const std::string& value) {
     const std::filesystem::path file = settings::StoreFile(app);
     const auto text = services::ReadFileCapped(file, kMaxStoreBytes);
     Store store = text ? Parse(*text) : Store{};

@@ -10,8 +10,7 @@ std::string GetSetting(const std::string& app, const std::string& section, const
                        const std::string& defaultValue);
 // Throws VbError (75, "Path/File access error") when the store cannot be written; the old
 // values are then kept whole.
-void SaveSetting(const std::string& app, const std::string& section, const std::string& key,
-                 const std::string& value);
+void SaveSetting(const std::string& app, const std::string& section, const std::string& key, const std::string& value);
 
 namespace settings {
 // The file that holds an application's settings.

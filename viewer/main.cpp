@@ -7,12 +7,14 @@
 
 #include "appearance/private_label.h"
 #include "services/app.h"
+#include "viewer/gui_resources.h"
 #include "viewer/main_window.h"
 #include "viewer/single_instance.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // the media player refuses other numeric locales
+    InitGuiResources();
     application.setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
 
     AppInfo info = App::BuildInfo();

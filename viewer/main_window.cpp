@@ -16,6 +16,7 @@
 #include "services/app.h"
 #include "services/settings.h"
 #include "viewer/file_browser.h"
+#include "viewer/gui_resources.h"
 #include "viewer/layout_rule.h"
 #include "viewer/list_view.h"
 #include "viewer/message_box.h"
@@ -28,6 +29,7 @@ const char* const Form1::kCatalogueMissingMessage =
     "TV Channel file was not found.  No channels could be loaded.  Please reinstall or repair this program.";
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    InitGuiResources();
     buildComposition();
     connectHandlers();
 }
@@ -105,8 +107,7 @@ void Form1::LoadChannelList() {
     query.category = CurrentCategory;
     query.languageFilter = LanguageFilter;
     query.gatherLanguages = RebuildLanguageList;
-    std::optional<catalogue::ChannelListResult> result =
-        catalogue::LoadChannels(App::ProgramFile("Data.txt"), query);
+    std::optional<catalogue::ChannelListResult> result = catalogue::LoadChannels(App::ProgramFile("Data.txt"), query);
     if (!result) {
         ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
         return;
@@ -115,8 +116,8 @@ void Form1::LoadChannelList() {
     std::vector<ListRow> rows;
     rows.reserve(result->channels.size());
     for (catalogue::Channel& c : result->channels)
-        rows.push_back(ListRow{std::move(c.name), std::move(c.address),
-                               {std::move(c.category), std::move(c.language), std::string()}});
+        rows.push_back(ListRow{
+            std::move(c.name), std::move(c.address), {std::move(c.category), std::move(c.language), std::string()}});
     ListView1->rows()->setRows(std::move(rows));
 
     if (RebuildLanguageList) {
@@ -134,8 +135,7 @@ void Form1::showCategory(const char* category, const char* languageKey) {
     Frame4->setVisible(false);
     CurrentCategory = category;
     ListView1->rows()->clear();
-    LanguageFilter =
-        GetSetting(appName(), settings_keys::kSection, languageKey, settings_keys::kDefaultLanguage);
+    LanguageFilter = GetSetting(appName(), settings_keys::kSection, languageKey, settings_keys::kDefaultLanguage);
     RebuildLanguageList = true;
     LoadChannelList();
 }

@@ -97,17 +97,16 @@ public:
     // The editing frame.
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
            *Label6 = nullptr, *Label7 = nullptr;
-    QPushButton *Command2 = nullptr, *Clear = nullptr, *doLoad = nullptr, *save = nullptr,
-                *DELChannel = nullptr, *cmdAdd = nullptr, *cmdEdit = nullptr, *cmdReplace = nullptr,
-                *cmdDupes = nullptr, *cmdMusic = nullptr, *cmdLoad2 = nullptr, *Recommended = nullptr;
+    QPushButton *Command2 = nullptr, *Clear = nullptr, *doLoad = nullptr, *save = nullptr, *DELChannel = nullptr,
+                *cmdAdd = nullptr, *cmdEdit = nullptr, *cmdReplace = nullptr, *cmdDupes = nullptr, *cmdMusic = nullptr,
+                *cmdLoad2 = nullptr, *Recommended = nullptr;
     QCheckBox* chkLoad = nullptr;
     QLineEdit *txtAddName = nullptr, *txtAddType = nullptr, *txtAddURL = nullptr, *txtEditName = nullptr,
-              *txtEditType = nullptr, *txtEditURL = nullptr, *Text1 = nullptr, *Text2 = nullptr,
-              *Text3 = nullptr, *Text4 = nullptr, *txtType = nullptr;
+              *txtEditType = nullptr, *txtEditURL = nullptr, *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr,
+              *Text4 = nullptr, *txtType = nullptr;
     QComboBox *cmbAddCategory = nullptr, *cmbEditCateogy = nullptr, *Combo2 = nullptr;
 
     // Menus.
-    QMenu *mnuFile = nullptr, *mnuCat = nullptr, *mnuLanguages = nullptr, *mnuHelp = nullptr,
-          *mnuAbout = nullptr;
+    QMenu *mnuFile = nullptr, *mnuCat = nullptr, *mnuLanguages = nullptr, *mnuHelp = nullptr, *mnuAbout = nullptr;
     std::vector<QAction*> mnuFileItem, mnuCatItem, mnuLanguageItem, mnuHelpItem, mnuAboutItem;
 };

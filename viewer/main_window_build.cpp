@@ -86,9 +86,7 @@ QLabel* Label(QWidget* parent, const QString& caption, const QFont& font) {
     return l;
 }
 
-QLineEdit* TextBox(QWidget* parent, const char* text) {
-    return new QLineEdit(QString::fromUtf8(text), parent);
-}
+QLineEdit* TextBox(QWidget* parent, const char* text) { return new QLineEdit(QString::fromUtf8(text), parent); }
 
 QComboBox* DropDownCombo(QWidget* parent, const char* text, std::initializer_list<const char*> entries) {
     auto* c = new QComboBox(parent);
@@ -152,8 +150,8 @@ void Form1::buildComposition() {
         {&cmdXXX, "cmdXXX", "XXX", "xxx.gif", 9300, 45, false},
     };
     for (const ButtonDesign& d : buttons) {
-        *d.field = Place(PictureButton(client, d.caption, d.picture, 32), d.name, d.left, 60, 1275, 915, d.tab,
-                         order, d.visible);
+        *d.field = Place(PictureButton(client, d.caption, d.picture, 32), d.name, d.left, 60, 1275, 915, d.tab, order,
+                         d.visible);
         (*d.field)->setFont(Verdana(true));
     }
     cmdWebsite = Place(PictureButton(client, "Visit", "website.gif", 24), "cmdWebsite", 6660, 60, 2775, 915, 1, order);
@@ -165,13 +163,15 @@ void Form1::buildComposition() {
     lblCountry = Place(Label(Frame1, QStringLiteral("Type:"), Verdana()), "lblCountry", 180, 240, 2115, 255, 7, order);
     Combo1 = Place(DropDownCombo(Frame1, "USA", {}), "Combo1", 180, 480, 3315, 315, 8, order);
     Combo1->setFont(Verdana());
-    cmdFav = Place(PictureButton(Frame1, "Add to Favorites", "fav16.gif", 16), "cmdFav", 3540, 180, 1575, 615, 31, order);
+    cmdFav =
+        Place(PictureButton(Frame1, "Add to Favorites", "fav16.gif", 16), "cmdFav", 3540, 180, 1575, 615, 31, order);
     cmdFav->setFont(Verdana());
     ListView1 = Place(new ListView(Frame1), "ListView1", 180, 900, 4935, 3795, 9, order);
     SkinLabel2.push_back(Place(SkinTemplate(Frame1, SansSerif()), "SkinLabel2", 480, 5220, 315, 195, 37, order, false));
 
     // Favourites frame, on the same rectangle.
-    Frame3 = Place(new QGroupBox(QStringLiteral("Favorites"), client), "Frame3", 60, 1020, 5235, 6675, 34, order, false);
+    Frame3 =
+        Place(new QGroupBox(QStringLiteral("Favorites"), client), "Frame3", 60, 1020, 5235, 6675, 34, order, false);
     Frame3->setFont(Verdana(true));
     Command1 = Place(PictureButton(Frame3, "Remove from Favorites", "fav16.gif", 16), "Command1", 2760, 180, 2355, 615,
                      35, order);
@@ -205,6 +205,7 @@ void Form1::buildComposition() {
     // Editing frame, over the player; shown only in editing mode.
     Frame2 = Place(new QGroupBox(QStringLiteral("List Editing"), client), "Frame2", 5400, 1080, 9675, 7095, 14, order,
                    false);
+    Frame2->setAutoFillBackground(true);  // it lies over the player pane
     QWidget* f2 = Frame2;
     Label5 = Place(Label(f2,
                          QStringLiteral("First clear the existing list.  Then click Decrypt and Load.  This will load "
@@ -218,18 +219,20 @@ void Form1::buildComposition() {
     Clear = Place(Button(f2, "Clear the list", SansSerif()), "Clear", 180, 1140, 1875, 675, 18, order);
     doLoad = Place(Button(f2, "Decrypt and Load", SansSerif()), "doLoad", 2100, 1140, 2055, 675, 19, order);
     save = Place(Button(f2, "Encrypt and Save", SansSerif()), "save", 4200, 1140, 1995, 675, 17, order);
-    chkLoad = Place(new QCheckBox(QStringLiteral("Don't Load Video While Editing"), f2), "chkLoad", 180, 1860, 3375, 195,
-                    28, order);
-    DELChannel = Place(Button(f2, "Delete Selected Channel", SansSerif()), "DELChannel", 180, 2160, 2715, 615, 15, order);
-    Label6 = Place(Label(f2, QStringLiteral("Add an entry:"), SansSerif(true)), "Label6", 240, 2880, 3075, 255, 50, order);
+    chkLoad = Place(new QCheckBox(QStringLiteral("Don't Load Video While Editing"), f2), "chkLoad", 180, 1860, 3375,
+                    195, 28, order);
+    DELChannel =
+        Place(Button(f2, "Delete Selected Channel", SansSerif()), "DELChannel", 180, 2160, 2715, 615, 15, order);
+    Label6 =
+        Place(Label(f2, QStringLiteral("Add an entry:"), SansSerif(true)), "Label6", 240, 2880, 3075, 255, 50, order);
     txtAddName = Place(TextBox(f2, "Name"), "txtAddName", 240, 3120, 2235, 285, 52, order);
     cmbAddCategory = Place(DropDownCombo(f2, "TV", {"TV", "Radio", "Video", "XXX"}), "cmbAddCategory", 2520, 3120, 1515,
                            315, 56, order);
     txtAddType = Place(TextBox(f2, "Language/Type"), "txtAddType", 4080, 3120, 2235, 285, 53, order);
     txtAddURL = Place(TextBox(f2, "URL"), "txtAddURL", 6420, 3120, 1875, 285, 54, order);
     cmdAdd = Place(Button(f2, "Add", SansSerif()), "cmdAdd", 8400, 3120, 1035, 375, 55, order);
-    Label7 = Place(Label(f2, QStringLiteral("Edit selected entry:"), SansSerif(true)), "Label7", 240, 3480, 3075, 255, 51,
-                   order);
+    Label7 = Place(Label(f2, QStringLiteral("Edit selected entry:"), SansSerif(true)), "Label7", 240, 3480, 3075, 255,
+                   51, order);
     txtEditName = Place(TextBox(f2, "Name"), "txtEditName", 240, 3720, 2235, 285, 57, order);
     cmbEditCateogy = Place(DropDownCombo(f2, "TV", {"TV", "Radio", "Video", "XXX"}), "cmbEditCateogy", 2520, 3720, 1515,
                            315, 61, order);
@@ -239,9 +242,10 @@ void Form1::buildComposition() {
     Label4 = Place(Label(f2, QStringLiteral("Find and replace:"), SansSerif(true)), "Label4", 240, 4680, 3075, 255, 48,
                    order);
     const QString spaces(56, QLatin1Char(' '));
-    Label3 = Place(Label(f2, QStringLiteral("Replace") + spaces + QStringLiteral("with") + spaces + QStringLiteral("in column"),
-                         SansSerif()),
-                   "Label3", 240, 5040, 8115, 255, 47, order);
+    Label3 = Place(
+        Label(f2, QStringLiteral("Replace") + spaces + QStringLiteral("with") + spaces + QStringLiteral("in column"),
+              SansSerif()),
+        "Label3", 240, 5040, 8115, 255, 47, order);
     Label3->setWordWrap(false);
     Text2 = Place(TextBox(f2, ""), "Text2", 900, 4980, 2355, 285, 25, order);
     Text3 = Place(TextBox(f2, ""), "Text3", 3720, 4980, 2415, 315, 26, order);
@@ -255,7 +259,8 @@ void Form1::buildComposition() {
     Label1 = Place(Label(f2, QStringLiteral("File"), SansSerif()), "Label1", 9480, 6960, 735, 255, 23, order, false);
     txtType = Place(TextBox(f2, "TV"), "txtType", 10140, 7440, 2235, 315, 20, order, false);
     Label2 = Place(Label(f2, QStringLiteral("Type:"), SansSerif()), "Label2", 9420, 7440, 915, 375, 24, order, false);
-    Recommended = Place(Button(f2, "Recommended", SansSerif()), "Recommended", 15900, 7080, 1395, 615, 16, order, false);
+    Recommended =
+        Place(Button(f2, "Recommended", SansSerif()), "Recommended", 15900, 7080, 1395, 615, 16, order, false);
 
     // Banner controls (hidden unless the banner is switched on).
     wbBanner = Place(new QTextBrowser(client), "wbBanner", 60, 1020, 7335, 945, 3, order, false);

@@ -39,8 +39,7 @@ void SetGeometry(QWidget* w, const layout::Rect& r) { SetGeometry(w, r.left, r.t
 layout::Rect Geometry(const QWidget* w) {
     const QVariant left = w->property(kLeft);
     if (left.isValid())
-        return {left.toInt(), w->property(kTop).toInt(), w->property(kWidth).toInt(),
-                w->property(kHeight).toInt()};
+        return {left.toInt(), w->property(kTop).toInt(), w->property(kWidth).toInt(), w->property(kHeight).toInt()};
     const QRect g = w->geometry();
     return {FromPixels(g.x()), FromPixels(g.y()), FromPixels(g.width()), FromPixels(g.height())};
 }

@@ -43,8 +43,11 @@ ChannelQuery Query(const char* category, const char* filter, bool gather = true)
 }  // namespace
 
 TEST(ChannelList, KeepsCategoryInFileOrderWithDuplicates) {
-    const auto text = Catalogue({{"B", "TV", "English"}, {"R", "Radio", "English"}, {"A", "TV", "French"},
-                                 {"B", "TV", "English"}, {"lower", "tv", "English"}});
+    const auto text = Catalogue({{"B", "TV", "English"},
+                                 {"R", "Radio", "English"},
+                                 {"A", "TV", "French"},
+                                 {"B", "TV", "English"},
+                                 {"lower", "tv", "English"}});
     const auto r = FilterChannels(text, Query("TV", "All"));
     EXPECT_EQ(Names(r), (std::vector<std::string>{"B", "A", "B"}));
     EXPECT_EQ(r.channels[0].address, "http://x/B");
@@ -52,8 +55,12 @@ TEST(ChannelList, KeepsCategoryInFileOrderWithDuplicates) {
 }
 
 TEST(ChannelList, FilterIsACaseInsensitiveSubstring) {
-    const auto text = Catalogue({{"a", "TV", "English"}, {"b", "TV", "ENGLISH"}, {"c", "TV", "English/Spanish"},
-                                 {"d", "TV", "Indian English"}, {"e", "TV", "French"}, {"f", "TV", "Arabic"}});
+    const auto text = Catalogue({{"a", "TV", "English"},
+                                 {"b", "TV", "ENGLISH"},
+                                 {"c", "TV", "English/Spanish"},
+                                 {"d", "TV", "Indian English"},
+                                 {"e", "TV", "French"},
+                                 {"f", "TV", "Arabic"}});
     EXPECT_EQ(Names(FilterChannels(text, Query("TV", "English"))), (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_EQ(Names(FilterChannels(text, Query("TV", "Arab"))), std::vector<std::string>{"f"});
     // Accented capitals fold too.
@@ -62,8 +69,11 @@ TEST(ChannelList, FilterIsACaseInsensitiveSubstring) {
 }
 
 TEST(ChannelList, LanguagesAreGatheredFromTheWholeCategoryAndSorted) {
-    const auto text = Catalogue({{"a", "TV", "English/French/"}, {"b", "TV", "german"}, {"c", "TV", "Spanish"},
-                                 {"d", "Radio", "Dutch"}, {"e", "TV", "English"}});
+    const auto text = Catalogue({{"a", "TV", "English/French/"},
+                                 {"b", "TV", "german"},
+                                 {"c", "TV", "Spanish"},
+                                 {"d", "Radio", "Dutch"},
+                                 {"e", "TV", "English"}});
     const auto r = FilterChannels(text, Query("TV", "Spanish"));
     EXPECT_EQ(Names(r), std::vector<std::string>{"c"});
     EXPECT_EQ(r.gathered, "English|French|german|Spanish|");

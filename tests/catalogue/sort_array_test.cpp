@@ -48,9 +48,9 @@ TEST(SortArray, MatchesStdSortOnLargeInputsWithDuplicatesAndSortedRuns) {
         std::vector<std::string> v;
         const int n = 1 + static_cast<int>(rng() % 5000);
         for (int i = 0; i < n; ++i) v.push_back(std::to_string(rng() % 50));  // many equal texts
-        if (round % 4 == 1) std::sort(v.begin(), v.end());                     // already sorted
-        if (round % 4 == 2) std::sort(v.rbegin(), v.rend());                   // reversed
-        if (round % 4 == 3) std::fill(v.begin(), v.end(), "same");             // all equal
+        if (round % 4 == 1) std::sort(v.begin(), v.end());                    // already sorted
+        if (round % 4 == 2) std::sort(v.rbegin(), v.rend());                  // reversed
+        if (round % 4 == 3) std::fill(v.begin(), v.end(), "same");            // all equal
         std::vector<std::string> expected = v;
         std::sort(expected.begin(), expected.end());
         SortArray(v);

@@ -40,7 +40,8 @@ TEST(ReplaceFileAtomically, CreatesAndReplaces) {
 TEST(ReplaceFileAtomically, KeepsPermissionBits) {
     TempDir dir;
     dir.write("f.txt", "old");
-    std::filesystem::permissions(dir / "f.txt", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(dir / "f.txt",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     ASSERT_TRUE(ReplaceFileAtomically(dir / "f.txt", "new"));
     EXPECT_EQ(std::filesystem::status(dir / "f.txt").permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

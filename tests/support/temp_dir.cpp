@@ -9,8 +9,8 @@
 TempDir::TempDir() {
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() /
-                         ("viewer-test-" + std::to_string(rd()) + std::to_string(rd()));
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("viewer-test-" + std::to_string(rd()) + std::to_string(rd()));
         if (std::filesystem::create_directory(candidate)) {
             m_path = candidate;
             return;
@@ -24,8 +24,8 @@ TempDir::~TempDir() {
     // Restore write permission first, so read-only fixtures can be removed.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
 }

@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include <QTextBrowser>
 #include "appearance/private_label.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/codec.h"
@@ -22,7 +23,6 @@
 #include "viewer/picture_box.h"
 #include "viewer/player_pane.h"
 #include "viewer/skin_label.h"
-#include <QTextBrowser>
 #include "viewer/twips.h"
 
 namespace {
@@ -194,16 +194,16 @@ TEST_F(MainWindow, CaptionsComeFromTheProfile) {
 
 TEST_F(MainWindow, FreshWindowShowsTheViewerAndHidesTemplatesAndBanner) {
     Form1& f = Start();
-    for (QWidget* w : {static_cast<QWidget*>(f.cmdTV), static_cast<QWidget*>(f.cmdRadio),
-                       static_cast<QWidget*>(f.cmdVideo), static_cast<QWidget*>(f.cmdFavorites),
-                       static_cast<QWidget*>(f.cmdFiles), static_cast<QWidget*>(f.cmdWebsite),
-                       static_cast<QWidget*>(f.Frame1), static_cast<QWidget*>(f.WindowsMediaPlayer1)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(f.cmdTV), static_cast<QWidget*>(f.cmdRadio), static_cast<QWidget*>(f.cmdVideo),
+          static_cast<QWidget*>(f.cmdFavorites), static_cast<QWidget*>(f.cmdFiles), static_cast<QWidget*>(f.cmdWebsite),
+          static_cast<QWidget*>(f.Frame1), static_cast<QWidget*>(f.WindowsMediaPlayer1)})
         EXPECT_TRUE(w->isVisible()) << w->objectName().toStdString();
-    for (QWidget* w : {static_cast<QWidget*>(f.Frame2), static_cast<QWidget*>(f.Frame3),
-                       static_cast<QWidget*>(f.Frame4), static_cast<QWidget*>(f.wbBanner),
-                       static_cast<QWidget*>(f.wbPicture), static_cast<QWidget*>(f.SkinLabel1[0]),
-                       static_cast<QWidget*>(f.SkinLabel2[0]), static_cast<QWidget*>(f.SkinLabel3[0]),
-                       static_cast<QWidget*>(f.SkinLabel4[0])})
+    for (QWidget* w :
+         {static_cast<QWidget*>(f.Frame2), static_cast<QWidget*>(f.Frame3), static_cast<QWidget*>(f.Frame4),
+          static_cast<QWidget*>(f.wbBanner), static_cast<QWidget*>(f.wbPicture), static_cast<QWidget*>(f.SkinLabel1[0]),
+          static_cast<QWidget*>(f.SkinLabel2[0]), static_cast<QWidget*>(f.SkinLabel3[0]),
+          static_cast<QWidget*>(f.SkinLabel4[0])})
         EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
     // The three frames share one rectangle.
     EXPECT_EQ(twips::Geometry(f.Frame1), twips::Geometry(f.Frame3));
@@ -307,4 +307,16 @@ TEST_F(MainWindow, ClosingStopsAndClosesThePlayer) {
     f.WindowsMediaPlayer1->setProperty("URL", QStringLiteral("http://127.0.0.1/x"));
     f.close();
     EXPECT_TRUE(f.WindowsMediaPlayer1->url().isEmpty());
+}
+
+TEST_F(MainWindow, ButtonsCarryPicturesOfTheirDesignSize) {
+    Form1& f = Start();
+    for (QToolButton* b :
+         {f.cmdTV, f.cmdRadio, f.cmdVideo, f.cmdFavorites, f.cmdFiles, f.cmdSports, f.cmdExtras, f.cmdXXX}) {
+        ASSERT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
+        EXPECT_EQ(b->icon().availableSizes().value(0), QSize(32, 32)) << b->objectName().toStdString();
+    }
+    EXPECT_EQ(f.cmdWebsite->icon().availableSizes().value(0), QSize(24, 24));
+    EXPECT_EQ(f.cmdFav->icon().availableSizes().value(0), QSize(16, 16));
+    EXPECT_EQ(f.Command1->icon().availableSizes().value(0), QSize(16, 16));
 }
