@@ -30,7 +30,7 @@ struct ChannelListResult {
 };
 
 // The largest catalogue file the program reads; a larger one is refused as unreadable.
-inline constexpr std::uintmax_t kMaxCatalogueBytes = 512u * 1024u * 1024u;
+inline constexpr std::uintmax_t kMaxCatalogueBytes = std::uintmax_t{512} * 1024 * 1024;
 
 // Filters the catalogue text (the raw, encoded bytes of Data.txt).
 ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuery& query);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::uintmax_t kMaxStoreBytes = 8u * 1024u * 1024u;
+constexpr std::uintmax_t kMaxStoreBytes = std::uintmax_t{8} * 1024 * 1024;
 
 struct Entry {
     std::string key, value;

@@ -21,6 +21,7 @@
 #include "viewer/picture_box.h"
 #include "viewer/player_pane.h"
 #include "viewer/skin_label.h"
+#include "viewer/spaced_label.h"
 #include "viewer/twips.h"
 
 namespace {
@@ -242,11 +243,15 @@ void Form1::buildComposition() {
     Label4 = Place(Label(f2, QStringLiteral("Find and replace:"), SansSerif(true)), "Label4", 240, 4680, 3075, 255, 48,
                    order);
     const QString spaces(56, QLatin1Char(' '));
+    // The caption leaves room for the boxes laid over it with runs of spaces, measured in the
+    // design font, whose space is 45 twips wide.
     Label3 = Place(
-        Label(f2, QStringLiteral("Replace") + spaces + QStringLiteral("with") + spaces + QStringLiteral("in column"),
-              SansSerif()),
+        new SpacedLabel(
+            QStringLiteral("Replace") + spaces + QStringLiteral("with") + spaces + QStringLiteral("in column"), 45, f2),
         "Label3", 240, 5040, 8115, 255, 47, order);
-    Label3->setWordWrap(false);
+    QFont condensed = SansSerif();
+    condensed.setStretch(85);  // the design font is narrower than the system's sans serif
+    Label3->setFont(condensed);
     Text2 = Place(TextBox(f2, ""), "Text2", 900, 4980, 2355, 285, 25, order);
     Text3 = Place(TextBox(f2, ""), "Text3", 3720, 4980, 2415, 315, 26, order);
     Combo2 = Place(DropDownCombo(f2, "Channel", {"Channel", "Language"}), "Combo2", 6900, 4980, 1395, 315, 30, order);

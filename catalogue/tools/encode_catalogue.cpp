@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s SOURCE.txt Data.txt\n", argv[0]);
         return 2;
     }
-    const auto source = services::ReadFileCapped(argv[1], 64u * 1024u * 1024u);
+    const auto source = services::ReadFileCapped(argv[1], std::uintmax_t{64} * 1024 * 1024);
     if (!source) {
         std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[1]);
         return 1;

@@ -5,7 +5,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -319,4 +322,19 @@ TEST_F(MainWindow, ButtonsCarryPicturesOfTheirDesignSize) {
     EXPECT_EQ(f.cmdWebsite->icon().availableSizes().value(0), QSize(24, 24));
     EXPECT_EQ(f.cmdFav->icon().availableSizes().value(0), QSize(16, 16));
     EXPECT_EQ(f.Command1->icon().availableSizes().value(0), QSize(16, 16));
+}
+
+TEST_F(MainWindow, EditingFrameCaptionsAreTheDesignTexts) {
+    Form1& f = Start();
+    const QString spaces(56, QLatin1Char(' '));
+    EXPECT_EQ(f.Label3->text(),
+              QStringLiteral("Replace") + spaces + QStringLiteral("with") + spaces + QStringLiteral("in column"));
+    EXPECT_EQ(f.chkLoad->text(), QStringLiteral("Don't Load Video While Editing"));
+    EXPECT_EQ(Entries(f.cmbEditCateogy), L({"TV", "Radio", "Video", "XXX"}));
+    EXPECT_EQ(f.cmbEditCateogy->currentText(), QStringLiteral("TV"));
+    EXPECT_EQ(Entries(f.Combo2), L({"Channel", "Language"}));
+    EXPECT_EQ(f.txtAddType->text(), QStringLiteral("Language/Type"));
+    EXPECT_FALSE(f.cmdDupes->isVisibleTo(f.Frame2));
+    EXPECT_FALSE(f.Recommended->isVisibleTo(f.Frame2));
+    EXPECT_TRUE(f.cmdMusic->isVisibleTo(f.Frame2));
 }
