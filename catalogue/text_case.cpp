@@ -35,3 +35,17 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
 }
 
 }  // namespace catalogue
+
+namespace catalogue {
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = kFold[static_cast<unsigned char>(a[i])];
+        const unsigned char y = kFold[static_cast<unsigned char>(b[i])];
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace catalogue

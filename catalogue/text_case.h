@@ -18,3 +18,10 @@ inline bool ContainsFolded(std::string_view foldedHaystack, std::string_view fol
 }
 
 }  // namespace catalogue
+
+namespace catalogue {
+
+// Compares two texts letter case ignored: negative, zero or positive like std::string::compare.
+int CompareNoCase(std::string_view a, std::string_view b);
+
+}  // namespace catalogue

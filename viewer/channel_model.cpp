@@ -1,5 +1,8 @@
 #include "viewer/channel_model.h"
 
+#include <algorithm>
+
+#include "catalogue/text_case.h"
 #include "viewer/qt_text.h"
 
 ChannelModel::ChannelModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -47,12 +50,47 @@ void ChannelModel::clear() {
 void ChannelModel::setRows(std::vector<ListRow> rows) {
     beginResetModel();
     m_rows = std::move(rows);
+    sortRows();
     endResetModel();
 }
 
 void ChannelModel::appendRow(ListRow row) {
-    const int at = rowCount();
+    auto place = m_rows.end();
+    if (isSorted())  // after its equals, so equal rows keep the order they came in
+        place = std::upper_bound(m_rows.begin(), m_rows.end(), row,
+                                 [this](const ListRow& a, const ListRow& b) { return before(a, b); });
+    const int at = static_cast<int>(place - m_rows.begin());
     beginInsertRows({}, at, at);
-    m_rows.push_back(std::move(row));
+    m_rows.insert(place, std::move(row));
     endInsertRows();
+}
+
+void ChannelModel::removeRow(int index) {
+    if (index < 0 || index >= rowCount()) return;
+    beginRemoveRows({}, index, index);
+    m_rows.erase(m_rows.begin() + index);
+    endRemoveRows();
+}
+
+static const std::string& CellOf(const ListRow& r, int column) {
+    return column == 0 ? r.text : r.subItems[static_cast<std::size_t>(column - 1)];
+}
+
+bool ChannelModel::before(const ListRow& a, const ListRow& b) const {
+    const int c = catalogue::CompareNoCase(CellOf(a, m_sortColumn), CellOf(b, m_sortColumn));
+    return m_descending ? c > 0 : c < 0;
+}
+
+void ChannelModel::sortRows() {
+    if (!isSorted()) return;
+    std::stable_sort(m_rows.begin(), m_rows.end(), [this](const ListRow& a, const ListRow& b) { return before(a, b); });
+}
+
+void ChannelModel::setSortOrder(int column, bool descending) {
+    if (column < 0 || column > 3) return;
+    beginResetModel();
+    m_sortColumn = column;
+    m_descending = descending;
+    sortRows();
+    endResetModel();
 }

@@ -36,7 +36,19 @@ public:
     // The text of one cell: column 0 is the row's text, column k its sub-item k.
     const std::string& cell(int row, int column) const;
 
+    void removeRow(int index);
+
+    // Keeps the rows ordered by one column (letter case ignored) from now on: the rows there
+    // are sorted now, and rows set or appended later take their sorted place.
+    void setSortOrder(int column, bool descending);
+    bool isSorted() const { return m_sortColumn >= 0; }
+
 private:
+    bool before(const ListRow& a, const ListRow& b) const;
+    void sortRows();
+
+    int m_sortColumn = -1;
+    bool m_descending = false;
     QStringList m_headers;
     std::vector<ListRow> m_rows;
 };

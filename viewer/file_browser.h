@@ -1,6 +1,8 @@
 #pragma once
-// The three list boxes of the local-files browser: drives, folders of the chosen drive, and
-// the media files of the chosen folder.
+// The three list boxes of the local-files browser: the drives (mounted volumes), the folders
+// of the chosen drive, and the media files of the chosen folder. Setting a drive or a path,
+// by the user or by code, raises `changed`; a drive or folder that is not there is refused
+// (the setter returns false) and the list keeps what it showed.
 #include <QComboBox>
 #include <QListWidget>
 #include <QString>
@@ -10,6 +12,11 @@ class DriveListBox : public QComboBox {
 public:
     explicit DriveListBox(QWidget* parent = nullptr);
     QString drive() const { return currentText(); }
+    bool setDrive(const QString& drive);
+    void refreshDrives();
+
+signals:
+    void changed();
 };
 
 class DirListBox : public QListWidget {
@@ -17,8 +24,13 @@ class DirListBox : public QListWidget {
 public:
     explicit DirListBox(QWidget* parent = nullptr);
     QString path() const { return m_path; }
+    bool setPath(const QString& path);
+
+signals:
+    void changed();
 
 private:
+    void fill();
     QString m_path;
 };
 
@@ -27,8 +39,11 @@ class FileListBox : public QListWidget {
 public:
     explicit FileListBox(QWidget* parent = nullptr);
     QString pattern() const { return m_pattern; }
-    void setPattern(const QString& pattern) { m_pattern = pattern; }
+    void setPattern(const QString& pattern);
     QString path() const { return m_path; }
+    bool setPath(const QString& path);
+    void refresh();
+    QString fileName() const;  // the chosen file, "" when none
 
 private:
     QString m_pattern = QStringLiteral("*.*");

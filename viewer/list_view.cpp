@@ -16,6 +16,37 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ChannelMode
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    header()->setSectionsClickable(true);
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { emit columnClicked(section + 1); });
+}
+
+void ListView::setSorted(bool sorted) {
+    m_sorted = sorted;
+    applySort();
+}
+
+void ListView::setSortKey(int column) {
+    m_sortKey = column;
+    applySort();
+}
+
+void ListView::setSortOrder(int order) {
+    m_sortOrder = order == 0 ? 0 : 1;
+    applySort();
+}
+
+void ListView::setSortSettings(bool sorted, int column, int order) {
+    m_sorted = sorted;
+    m_sortKey = column;
+    m_sortOrder = order == 0 ? 0 : 1;
+    applySort();
+}
+
+void ListView::applySort() {
+    if (!m_sorted) return;
+    m_model->setSortOrder(m_sortKey, m_sortOrder == 1);
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(m_sortKey, m_sortOrder == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void ListView::addColumn(const QString& header, int widthTwips) {

@@ -5,20 +5,26 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QScreen>
 #include <QToolButton>
 
 #include "appearance/file_utils.h"
 #include "appearance/private_label.h"
 #include "appearance/window_icon.h"
+#include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
+#include "catalogue/favorites.h"
 #include "services/app.h"
+#include "services/file_io.h"
 #include "services/settings.h"
 #include "viewer/file_browser.h"
 #include "viewer/gui_resources.h"
 #include "viewer/layout_rule.h"
 #include "viewer/list_view.h"
+#include "viewer/list_view_enh.h"
 #include "viewer/message_box.h"
 #include "viewer/player_pane.h"
 #include "viewer/qt_text.h"
@@ -49,6 +55,20 @@ void Form1::connectHandlers() {
         connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property("index").toInt()); });
     for (QAction* a : mnuFileItem)
         connect(a, &QAction::triggered, this, [this, a] { mnuFileItem_Click(a->property("index").toInt()); });
+    connect(cmdWebsite, &QToolButton::clicked, this, &Form1::cmdWebsite_Click);
+    connect(cmdSports, &QToolButton::clicked, this, &Form1::cmdSports_Click);
+    connect(cmdExtras, &QToolButton::clicked, this, &Form1::cmdExtras_Click);
+    connect(ListView1, &QAbstractItemView::clicked, this, [this](const QModelIndex&) { ListView1_Click(); });
+    connect(ListView2, &QAbstractItemView::clicked, this, [this](const QModelIndex&) { ListView2_Click(); });
+    connect(ListView1, &ListView::columnClicked, this, &Form1::ListView1_ColumnClick);
+    connect(ListView2, &ListView::columnClicked, this, &Form1::ListView2_ColumnClick);
+    connect(cmdFav, &QToolButton::clicked, this, &Form1::cmdFav_Click);
+    connect(Command1, &QToolButton::clicked, this, &Form1::Command1_Click);
+    connect(cmdFavorites, &QToolButton::clicked, this, &Form1::cmdFavorites_Click);
+    connect(cmdFiles, &QToolButton::clicked, this, &Form1::cmdFiles_Click);
+    connect(Drive1, &DriveListBox::changed, this, &Form1::Drive1_Change);
+    connect(Dir1, &DirListBox::changed, this, &Form1::Dir1_Change);
+    connect(File1, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { File1_Click(); });
 }
 
 void Form1::Form_Load() {
@@ -94,6 +114,12 @@ void Form1::Form_Load() {
 
     // 12. The TV category is what the user sees first.
     cmdTV_Click();
+
+    // 13. The favourites.
+    LoadFavorites();
+
+    // 14. The local-files browser where the user left it.
+    restoreLocalFiles();
 
     m_loaded = true;
 }
@@ -152,14 +178,7 @@ void Form1::Combo1_Click() {
                       : CurrentCategory == "Radio" ? settings_keys::kRadioLang
                       : CurrentCategory == "Video" ? settings_keys::kVideoLang
                                                    : nullptr;
-    if (key) {
-        try {
-            SaveSetting(appName(), settings_keys::kSection, key, LanguageFilter);
-        } catch (const std::exception&) {
-            ShowMessage(this, QStringLiteral("The language choice could not be saved: the settings file is not "
-                                             "writable. The list is filtered for this session only."));
-        }
-    }
+    if (key) saveSetting(key, LanguageFilter);
     LoadChannelList();
 }
 
@@ -168,9 +187,141 @@ void Form1::mnuCatItem_Click(int index) {
         case 0: cmdTV_Click(); break;
         case 1: cmdRadio_Click(); break;
         case 2: cmdVideo_Click(); break;
+        case 3: cmdFavorites_Click(); break;
+        case 4: cmdFiles_Click(); break;
         default: break;
     }
 }
+
+// The web buttons name the page for the web-site launcher; the window itself is unchanged.
+void Form1::requestWebPage(const char* target) { modPrivateLabel::WebTarget = target; }
+void Form1::cmdWebsite_Click() { requestWebPage("Website"); }
+void Form1::cmdSports_Click() { requestWebPage("Sports"); }
+void Form1::cmdExtras_Click() { requestWebPage("Extras"); }
+
+void Form1::saveSetting(const char* key, const std::string& value) {
+    try {
+        SaveSetting(appName(), settings_keys::kSection, key, value);
+    } catch (const std::exception&) {
+        ShowMessage(this, QStringLiteral("Your settings could not be saved: the settings file is not writable. "
+                                         "The change holds until the program ends."));
+    }
+}
+
+// ---- Playback ----------------------------------------------------------------------------
+
+void Form1::ListView1_Click() {
+    const int index = ListView1->selectedIndex();
+    if (index < 0) return;
+    const ListRow& row = ListView1->rows()->row(index);
+    if (EditMode) {
+        txtEditName->setText(ToQt(row.text));
+        cmbEditCateogy->setEditText(ToQt(row.subItems[0]));
+        txtEditType->setText(ToQt(row.subItems[1]));
+        txtEditURL->setText(ToQt(row.subItems[2]));
+    }
+    if (!chkLoad->isChecked()) WindowsMediaPlayer1->setUrl(ToQt(row.tag));
+}
+
+void Form1::ListView2_Click() {
+    if (chkLoad->isChecked()) return;
+    const int index = ListView2->selectedIndex();
+    if (index < 0) return;
+    WindowsMediaPlayer1->setUrl(ToQt(ListView2->rows()->row(index).tag));
+}
+
+// ---- Favourites --------------------------------------------------------------------------
+
+void Form1::LoadFavorites() {
+    const std::filesystem::path file = App::ProgramFile("Favorites.txt");
+    if (!xfileExists::FileExists(file.string())) return;
+    const auto text = services::ReadFileCapped(file, catalogue::kMaxFavoritesBytes);
+    if (!text) {
+        ShowMessage(this, QStringLiteral("Your favorites could not be read from %1.").arg(ToQt(file.string())));
+        return;
+    }
+    for (catalogue::Channel& c : catalogue::ParseFavorites(*text))
+        ListView2->rows()->appendRow(ListRow{
+            std::move(c.name), std::move(c.address), {std::move(c.category), std::move(c.language), std::string()}});
+}
+
+void Form1::SaveFavorites() {
+    // The whole list is written to a new file that then takes the old one's place, so a failed
+    // write keeps the previous list whole and never doubles it.
+    std::string text;
+    try {
+        for (const ListRow& r : ListView2->rows()->rows())
+            catalogue::AppendEncodedLine(text, r.text, r.tag, r.subItems[0], r.subItems[1]);
+    } catch (const std::exception&) {
+        ShowMessage(this, QStringLiteral("A favorite is too long to be saved; your favorites file was not changed."));
+        return;
+    }
+    const auto written = services::ReplaceFileAtomically(App::ProgramFile("Favorites.txt"), text);
+    if (!written)
+        ShowMessage(this, QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list in the window is "
+                                         "unchanged; the file keeps its previous contents.")
+                              .arg(ToQt(written.error)));
+}
+
+void Form1::cmdFav_Click() {
+    const int index = ListView1->selectedIndex();
+    if (index < 0) return;  // nothing selected: nothing to add
+    const ListRow& row = ListView1->rows()->row(index);
+    ListView2->rows()->appendRow(ListRow{row.text, row.tag, {row.subItems[0], row.subItems[1], std::string()}});
+    SaveFavorites();
+}
+
+void Form1::Command1_Click() {
+    ListView2->rows()->removeRow(ListView2->selectedIndex());
+    SaveFavorites();
+}
+
+void Form1::cmdFavorites_Click() {
+    Frame3->setVisible(true);
+    Frame1->setVisible(false);
+    Frame4->setVisible(false);
+}
+
+// ---- Local media files -------------------------------------------------------------------
+
+void Form1::cmdFiles_Click() {
+    Frame1->setVisible(false);
+    Frame3->setVisible(false);
+    Frame4->setVisible(true);
+}
+
+void Form1::Drive1_Change() {
+    Dir1->setPath(Drive1->drive());  // a drive that is not ready leaves the folder list alone
+    saveSetting(settings_keys::kDrive, FromQt(Drive1->drive()));
+}
+
+void Form1::Dir1_Change() {
+    saveSetting(settings_keys::kDir, FromQt(Dir1->path()));
+    File1->setPath(Dir1->path());
+    File1->refresh();
+}
+
+void Form1::File1_Click() {
+    // The folder, "\" (the platform's separator) and the name, exactly as composed.
+    const QString name = File1->fileName();
+    if (name.isEmpty()) return;
+    WindowsMediaPlayer1->setUrl(File1->path() + QDir::separator() + name);
+}
+
+void Form1::restoreLocalFiles() {
+    // Both values are read first: restoring the drive stores that drive's folder under "Dir".
+    const std::string drive = GetSetting(appName(), settings_keys::kSection, settings_keys::kDrive, "");
+    const std::string dir = GetSetting(appName(), settings_keys::kSection, settings_keys::kDir, "");
+    // Each assignment on its own; one that fails leaves its list as it was.
+    Drive1->setDrive(ToQt(drive));
+    Dir1->setPath(ToQt(dir));
+    File1->setPath(ToQt(dir));
+}
+
+// ---- Sorting -----------------------------------------------------------------------------
+
+void Form1::ListView1_ColumnClick(int columnIndex) { modListViewEnh::EnhListView_SortColumns(ListView1, columnIndex); }
+void Form1::ListView2_ColumnClick(int columnIndex) { modListViewEnh::EnhListView_SortColumns(ListView2, columnIndex); }
 
 void Form1::mnuFileItem_Click(int index) {
     if (index == 2) close();

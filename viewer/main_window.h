@@ -51,6 +51,30 @@ public:
     void Combo1_Click();
     void mnuCatItem_Click(int index);
     void mnuFileItem_Click(int index);
+    void cmdWebsite_Click();
+    void cmdSports_Click();
+    void cmdExtras_Click();
+
+    // Playback.
+    void ListView1_Click();
+    void ListView2_Click();
+
+    // Favourites.
+    void LoadFavorites();
+    void SaveFavorites();
+    void cmdFav_Click();
+    void Command1_Click();
+    void cmdFavorites_Click();
+
+    // Local media files.
+    void cmdFiles_Click();
+    void Drive1_Change();
+    void Dir1_Change();
+    void File1_Click();
+
+    // Sorting.
+    void ListView1_ColumnClick(int columnIndex);
+    void ListView2_ColumnClick(int columnIndex);
 
     void ResizeControls();
 
@@ -67,6 +91,9 @@ private:
     void buildMenus();
     void connectHandlers();
     void showCategory(const char* category, const char* languageKey);
+    void requestWebPage(const char* target);
+    void saveSetting(const char* key, const std::string& value);
+    void restoreLocalFiles();
     void Form_QueryUnload();
     void Form_Unload();
     std::string appName() const;

@@ -1,8 +1,19 @@
 #pragma once
-// The media-player pane of the main window. Setting URL opens and plays the address at once;
-// controls.stop and close end playback.
+// The media-player pane of the main window: the picture, and under it a compact bar with
+// play/pause, stop, a position slider for seekable media, volume, mute and the now-playing
+// title. Setting URL opens and plays the address at once; controls.stop and close end
+// playback; an address that cannot be played ends in the pane's own error dialog.
 #include <QFrame>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
+
+class MpvPlayer;
+class QLabel;
+class QMessageBox;
+class QSlider;
+class QToolButton;
+class VideoView;
 
 class PlayerPane : public QFrame {
     Q_OBJECT
@@ -10,22 +21,44 @@ class PlayerPane : public QFrame {
     Q_PROPERTY(QString playState READ playState NOTIFY playStateChanged)
 public:
     explicit PlayerPane(QWidget* parent = nullptr);
+    ~PlayerPane() override;
 
     QString url() const { return m_url; }
     void setUrl(const QString& url);
+    // "idle", "opening", "playing", "paused", "stopped" or "error".
     QString playState() const { return m_state; }
     int volume() const { return m_volume; }
+    QString title() const;  // the stream's now-playing title (ICY) or media title
+    QString lastError() const { return m_error; }
 
     void stop();   // controls.stop
     void close();  // close: releases the current media
+
+    // The picture as shown now, and whether a frame has been drawn since the address was set.
+    QImage grabFrame() const;
+    bool hasFrame() const;
 
 signals:
     void playStateChanged(const QString& state);
 
 private:
+    void buildControlBar();
     void setState(const QString& state);
+    void showError(const QString& reason);
+    void refreshPosition();
 
+    MpvPlayer* m_player = nullptr;
+    VideoView* m_video = nullptr;
     QString m_url;
     QString m_state = QStringLiteral("idle");
+    QString m_error;
+    QString m_title;
     int m_volume = 50;
+
+    QToolButton *m_playPause = nullptr, *m_stop = nullptr, *m_mute = nullptr;
+    QSlider *m_position = nullptr, *m_volumeSlider = nullptr;
+    QLabel* m_status = nullptr;
+    QTimer m_positionTimer;
+    bool m_dragging = false;
+    QPointer<QMessageBox> m_errorBox;
 };

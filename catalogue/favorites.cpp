@@ -1,0 +1,24 @@
+#include "catalogue/favorites.h"
+
+#include "catalogue/catalogue_line.h"
+#include "catalogue/codec.h"
+#include "catalogue/line_reader.h"
+
+namespace catalogue {
+
+std::vector<Channel> ParseFavorites(std::string_view encodedText) {
+    std::vector<Channel> out;
+    std::string decoded;
+    ForEachLine(encodedText, [&](std::string_view encoded) {
+        if (encoded.size() > modGenDec::kMaxLineLength) return;
+        decoded.assign(encoded);
+        modGenDec::DecodeInPlace(decoded.data(), decoded.size());
+        LineFields f;
+        if (SplitLine(decoded, f) != LineKind::Channel) return;
+        out.push_back(
+            Channel{std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language)});
+    });
+    return out;
+}
+
+}  // namespace catalogue

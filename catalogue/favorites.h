@@ -1,0 +1,19 @@
+#pragma once
+// The favourites file: one coded catalogue line per favourite, in list order, CR LF after each.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/channel_list.h"
+
+namespace catalogue {
+
+// The favourites of a Favorites.txt text. Lines without "|" are skipped, and so are lines
+// with fewer than four fields or too long for the codec (they can only come from a file
+// edited outside the program); the rest of the list is kept.
+std::vector<Channel> ParseFavorites(std::string_view encodedText);
+
+// The largest favourites file the program reads.
+inline constexpr std::uintmax_t kMaxFavoritesBytes = std::uintmax_t{64} * 1024 * 1024;
+
+}  // namespace catalogue

@@ -1,0 +1,72 @@
+#include "support/http_server.h"
+
+#include <QHostAddress>
+
+HttpServer::HttpServer() {
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, &HttpServer::onConnection);
+}
+
+QString HttpServer::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+}
+
+void HttpServer::serve(const QString& path, const QByteArray& body, const QByteArray& contentType) {
+    m_routes[path] = Route{body, contentType, {}, 0, false};
+}
+
+void HttpServer::serveRadio(const QString& path, const QByteArray& audio, const QString& title, int metaInterval) {
+    m_routes[path] = Route{audio, "audio/mpeg", title, metaInterval, false};
+}
+
+void HttpServer::serveSilence(const QString& path) { m_routes[path] = Route{{}, {}, {}, 0, true}; }
+
+void HttpServer::onConnection() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void HttpServer::onReadable(QTcpSocket* socket) {
+    QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+    socket->setProperty("request", request);
+    if (!request.contains("\r\n\r\n") || socket->property("answered").toBool()) return;
+    socket->setProperty("answered", true);
+    ++m_requests;
+
+    const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
+    const QString path = words.size() > 1 ? QString::fromLatin1(words[1]) : QString();
+    const bool wantsMeta = request.toLower().contains("icy-metadata: 1");
+    const auto route = m_routes.constFind(path);
+    if (route == m_routes.constEnd()) {
+        socket->write("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\nnot found");
+        socket->disconnectFromHost();
+        return;
+    }
+    if (route->silent) {
+        m_held << socket;  // keep it open, say nothing
+        return;
+    }
+    QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + route->contentType + "\r\n";
+    QByteArray body = route->body;
+    if (!route->icyTitle.isEmpty() && wantsMeta) {
+        head += "icy-name: Test Radio\r\nicy-metaint: " + QByteArray::number(route->metaInterval) + "\r\n";
+        QByteArray meta = "StreamTitle='" + route->icyTitle.toUtf8() + "';";
+        meta.append(QByteArray((16 - meta.size() % 16) % 16, '\0'));
+        QByteArray withMeta;
+        for (qsizetype at = 0; at < body.size(); at += route->metaInterval) {
+            withMeta += body.mid(at, route->metaInterval);
+            if (at + route->metaInterval <= body.size()) {
+                withMeta += char(meta.size() / 16);
+                withMeta += meta;
+            }
+        }
+        body = withMeta;
+    } else {
+        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    }
+    socket->write(head + "\r\n");
+    socket->write(body);
+    socket->disconnectFromHost();
+}

@@ -1,0 +1,41 @@
+#pragma once
+// A small HTTP server on 127.0.0.1 for the tests: serves byte strings by path, an endless
+// silent connection, and radio streams with ICY now-playing metadata.
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+class HttpServer : public QObject {
+    Q_OBJECT
+public:
+    HttpServer();
+    quint16 port() const { return m_server.serverPort(); }
+    QString url(const QString& path) const;
+
+    void serve(const QString& path, const QByteArray& body, const QByteArray& contentType);
+    // An ICY radio stream: `audio` with the title inserted every `metaInterval` bytes for
+    // clients that ask for metadata.
+    void serveRadio(const QString& path, const QByteArray& audio, const QString& title, int metaInterval = 8192);
+    // Accepts the connection and never answers.
+    void serveSilence(const QString& path);
+
+    int requestCount() const { return m_requests; }
+
+private:
+    void onConnection();
+    void onReadable(QTcpSocket* socket);
+
+    struct Route {
+        QByteArray body, contentType;
+        QString icyTitle;
+        int metaInterval = 0;
+        bool silent = false;
+    };
+    QTcpServer m_server;
+    QHash<QString, Route> m_routes;
+    QList<QPointer<QTcpSocket>> m_held;
+    int m_requests = 0;
+};

@@ -1,0 +1,35 @@
+#include "support/test_media.h"
+
+#include <QProcess>
+#include <QStringList>
+#include <stdexcept>
+
+namespace test_media {
+namespace {
+
+QByteArray Run(const QStringList& args) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-v"), QStringLiteral("error")} + args);
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+        throw std::runtime_error("ffmpeg failed: " + ffmpeg.readAllStandardError().toStdString());
+    return ffmpeg.readAllStandardOutput();
+}
+
+QStringList Split(const char* args) { return QString::fromLatin1(args).split(QLatin1Char(' ')); }
+
+}  // namespace
+
+QByteArray MpegTsVideo() {
+    static const QByteArray data =
+        Run(Split("-f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 "
+                  "-t 20 -c:v mpeg2video -q:v 5 -g 12 -c:a mp2 -f mpegts -"));
+    return data;
+}
+
+QByteArray Mp3Audio() {
+    static const QByteArray data =
+        Run(Split("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 20 -c:a libmp3lame -b:a 64k -f mp3 -"));
+    return data;
+}
+
+}  // namespace test_media

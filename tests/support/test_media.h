@@ -1,0 +1,10 @@
+#pragma once
+// Test media made by ffmpeg at test time, once per run.
+#include <QByteArray>
+
+namespace test_media {
+
+QByteArray MpegTsVideo();  // 20 s of a colour test picture with a tone, MPEG-2 in MPEG-TS
+QByteArray Mp3Audio();     // 20 s of a tone, MP3
+
+}  // namespace test_media

@@ -1,0 +1,58 @@
+#pragma once
+// The one owner of the libmpv handle. Everything the rest of the program does with the player
+// goes through this object on the GUI thread; mpv's wakeup callback only queues a call that
+// drains mpv's events here.
+#include <QObject>
+#include <QString>
+
+struct mpv_handle;
+struct mpv_event;
+
+class MpvPlayer : public QObject {
+    Q_OBJECT
+public:
+    explicit MpvPlayer(QObject* parent = nullptr);
+    ~MpvPlayer() override;
+
+    mpv_handle* handle() const { return m_mpv; }
+    bool isValid() const { return m_mpv != nullptr; }
+
+    void load(const QString& address);  // replaces whatever plays
+    void stop();
+    void setPaused(bool paused);
+    bool isPaused() const { return m_paused; }
+    void seek(double seconds);
+    void setVolume(int volume);
+    void setMuted(bool muted);
+
+    double position() const { return m_position; }
+    double duration() const { return m_duration; }
+    bool seekable() const { return m_seekable; }
+
+signals:
+    void started();  // the file opened and playback began (or resumed after a seek)
+    void ended(bool error, const QString& reason);
+    void pausedChanged(bool paused);
+    void seekableChanged(bool seekable);
+    void durationChanged(double seconds);
+    void volumeChanged(int volume);
+    void mutedChanged(bool muted);
+    void titleChanged(const QString& title);  // the stream's now-playing title, or the media title
+
+private slots:
+    void drainEvents();
+
+private:
+    void handleEvent(const mpv_event& event);
+    void command(std::initializer_list<const char*> args);
+    void setFlag(const char* name, bool value);
+
+    mpv_handle* m_mpv = nullptr;
+    bool m_paused = false;
+    bool m_seekable = false;
+    double m_position = 0;
+    double m_duration = 0;
+    bool m_loading = false;
+    QString m_lastError;
+    QString m_mediaTitle, m_icyTitle;
+};
