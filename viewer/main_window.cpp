@@ -26,6 +26,7 @@
 #include "viewer/list_view.h"
 #include "viewer/list_view_enh.h"
 #include "viewer/message_box.h"
+#include "viewer/pick_combo.h"
 #include "viewer/player_pane.h"
 #include "viewer/qt_text.h"
 #include "viewer/settings_keys.h"
@@ -40,7 +41,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     connectHandlers();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // Closing the window moves the focus while the controls go away; no handler may run then.
+    for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
+}
 
 std::string Form1::appName() const { return App::Info().productName; }
 
@@ -50,7 +54,7 @@ void Form1::connectHandlers() {
     connect(cmdVideo, &QToolButton::clicked, this, &Form1::cmdVideo_Click);
     connect(cmdXXX, &QToolButton::clicked, this, &Form1::cmdXXX_Click);
     // Only picking an entry of the list counts; typing into the text field does not.
-    connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
+    connect(Combo1, &PickComboBox::picked, this, [this](int) { Combo1_Click(); });
     for (QAction* a : mnuCatItem)
         connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property("index").toInt()); });
     for (QAction* a : mnuFileItem)

@@ -21,6 +21,7 @@ class DirListBox;
 class DriveListBox;
 class FileListBox;
 class ListView;
+class PickComboBox;
 class PictureBox;
 class PlayerPane;
 class SkinLabel;
@@ -109,7 +110,7 @@ public:
                 *cmdWebsite = nullptr;
     QGroupBox *Frame1 = nullptr, *Frame2 = nullptr, *Frame3 = nullptr, *Frame4 = nullptr;
     QLabel* lblCountry = nullptr;
-    QComboBox* Combo1 = nullptr;
+    PickComboBox* Combo1 = nullptr;
     QToolButton *cmdFav = nullptr, *Command1 = nullptr;
     ListView *ListView1 = nullptr, *ListView2 = nullptr;
     std::vector<SkinLabel*> SkinLabel1, SkinLabel2, SkinLabel3, SkinLabel4;
@@ -131,7 +132,7 @@ public:
     QLineEdit *txtAddName = nullptr, *txtAddType = nullptr, *txtAddURL = nullptr, *txtEditName = nullptr,
               *txtEditType = nullptr, *txtEditURL = nullptr, *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr,
               *Text4 = nullptr, *txtType = nullptr;
-    QComboBox *cmbAddCategory = nullptr, *cmbEditCateogy = nullptr, *Combo2 = nullptr;
+    PickComboBox *cmbAddCategory = nullptr, *cmbEditCateogy = nullptr, *Combo2 = nullptr;
 
     // Menus.
     QMenu *mnuFile = nullptr, *mnuCat = nullptr, *mnuLanguages = nullptr, *mnuHelp = nullptr, *mnuAbout = nullptr;

@@ -18,6 +18,7 @@
 #include "viewer/file_browser.h"
 #include "viewer/list_view.h"
 #include "viewer/main_window.h"
+#include "viewer/pick_combo.h"
 #include "viewer/picture_box.h"
 #include "viewer/player_pane.h"
 #include "viewer/skin_label.h"
@@ -89,10 +90,8 @@ QLabel* Label(QWidget* parent, const QString& caption, const QFont& font) {
 
 QLineEdit* TextBox(QWidget* parent, const char* text) { return new QLineEdit(QString::fromUtf8(text), parent); }
 
-QComboBox* DropDownCombo(QWidget* parent, const char* text, std::initializer_list<const char*> entries) {
-    auto* c = new QComboBox(parent);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
+PickComboBox* DropDownCombo(QWidget* parent, const char* text, std::initializer_list<const char*> entries) {
+    auto* c = new PickComboBox(parent);
     for (const char* e : entries) c->addItem(QString::fromLatin1(e), QStringLiteral("0"));
     c->setEditText(QString::fromLatin1(text));
     return c;

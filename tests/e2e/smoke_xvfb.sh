@@ -11,7 +11,7 @@ display=:$((500 + RANDOM % 400))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 mkdir -m 700 "$dir/run"
-DISPLAY=$display XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run" "$dir/$(basename "$exe")" \
+QT_QPA_PLATFORM=xcb DISPLAY=$display XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run" "$dir/$(basename "$exe")" \
   >"$dir/out.log" 2>&1 & viewer=$!
 size=""
 for _ in $(seq 30); do

@@ -5,7 +5,6 @@
 
 #include "services/settings.h"
 #include "viewer/file_browser.h"
-#include "viewer/file_pattern.h"
 #include "viewer/main_window_fixture.h"
 #include "viewer/player_pane.h"
 
@@ -16,19 +15,6 @@ QStringList Items(const QListWidget* list) {
     return out;
 }
 }  // namespace
-
-TEST(FilePattern, MatchesAnyPatternOfTheListIgnoringCase) {
-    const char* pattern = "*.asf;*.mp3;*.dvr-ms;*.qt";
-    EXPECT_TRUE(file_pattern::Matches("song.mp3", pattern));
-    EXPECT_TRUE(file_pattern::Matches("SONG.MP3", pattern));
-    EXPECT_TRUE(file_pattern::Matches("show.dvr-ms", pattern));
-    EXPECT_TRUE(file_pattern::Matches(".qt", pattern));
-    EXPECT_FALSE(file_pattern::Matches("notes.txt", pattern));
-    EXPECT_FALSE(file_pattern::Matches("song.mp3.txt", pattern));
-    EXPECT_FALSE(file_pattern::Matches("song.mp", pattern));
-    EXPECT_TRUE(file_pattern::Matches("a.b", "?.?"));
-    EXPECT_FALSE(file_pattern::Matches("a.b", ""));
-}
 
 TEST_F(MainWindow, FileListShowsOnlyMediaFilesAndAClickPlaysTheFile) {
     TempDir media;

@@ -14,6 +14,7 @@
 #include "support/temp_dir.h"
 #include "viewer/list_view.h"
 #include "viewer/main_window.h"
+#include "viewer/pick_combo.h"
 
 namespace test {
 

@@ -23,6 +23,7 @@
 #include "support/temp_dir.h"
 #include "viewer/list_view.h"
 #include "viewer/main_window.h"
+#include "viewer/pick_combo.h"
 #include "viewer/picture_box.h"
 #include "viewer/player_pane.h"
 #include "viewer/skin_label.h"

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "viewer/pick_combo.h"
+
 #include "services/settings.h"
 #include "viewer/main_window_fixture.h"
 #include "viewer/player_pane.h"
@@ -67,9 +69,13 @@ TEST_F(MainWindow, TypingIntoTheLanguageBoxChangesNothing) {
     Form1& f = Start();
     f.Combo1->setFocus();
     f.Combo1->lineEdit()->selectAll();
-    QTest::keyClicks(f.Combo1->lineEdit(), QStringLiteral("German"));
+    QTest::keyClicks(f.Combo1->lineEdit(), QStringLiteral("German"));  // the text of an entry
+    QTest::keyClick(f.Combo1->lineEdit(), Qt::Key_Return);
+    f.cmdTV->setFocus();  // leaving the field
+    QTest::qWait(10);
     EXPECT_EQ(f.LanguageFilter, "English");
     EXPECT_EQ(f.ListView1->rows()->rowCount(), 3);
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "TVLang", "unset"), "unset");
 }
 
 TEST_F(MainWindow, WebButtonsNameThePageAndLeaveTheWindowAlone) {
