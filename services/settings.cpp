@@ -1,10 +1,10 @@
 #include "services/settings.h"
 
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 #include "services/file_io.h"
+#include "services/paths.h"
 #include "services/vb_error.h"
 
 namespace {
@@ -120,17 +120,7 @@ std::string SafeFileName(std::string app) {
 namespace settings {
 
 std::filesystem::path StoreFile(const std::string& app) {
-    std::filesystem::path base;
-#ifdef _WIN32
-    if (const char* appData = std::getenv("APPDATA"); appData && *appData) base = appData;
-#else
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::filesystem::path(home) / ".config";
-#endif
-    if (base.empty()) base = std::filesystem::temp_directory_path();
-    return base / "VB and VBA Program Settings" / (SafeFileName(app) + ".ini");
+    return services::UserConfigFolder() / "VB and VBA Program Settings" / (SafeFileName(app) + ".ini");
 }
 
 }  // namespace settings

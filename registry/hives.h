@@ -1,0 +1,12 @@
+#pragma once
+// Where the hive files live on platforms without a registry: the machine hives
+// (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_USERS, ...) in a system-wide folder,
+// HKEY_CURRENT_USER in the user's configuration folder. Tests point both at temporary folders.
+#include <filesystem>
+
+void SetHiveFolders(const std::filesystem::path& machineFolder, const std::filesystem::path& userFolder);
+
+namespace hives {
+std::filesystem::path MachineFolder();
+std::filesystem::path UserFolder();
+}  // namespace hives

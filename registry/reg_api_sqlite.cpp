@@ -1,0 +1,406 @@
+// The registry on platforms without one: each hive a SQLite database file. Keys form a tree
+// (id, parent, name); values belong to a key and keep their type and exact bytes. Every change
+// is one transaction, so a crash or a second process never sees half a write.
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "catalogue/text_case.h"
+#include "registry/hives.h"
+#include "registry/reg_api.h"
+#include "services/paths.h"
+
+namespace {
+
+constexpr long kKeyDeleted = 1018;
+constexpr std::uint32_t kQueryBits = 0x0001 | 0x0008;  // KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS
+constexpr std::uint32_t kSetBits = 0x0002 | 0x0004;    // KEY_SET_VALUE | KEY_CREATE_SUB_KEY
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, name BLOB NOT NULL,"
+    " folded BLOB NOT NULL, UNIQUE(parent, folded));"
+    "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name BLOB NOT NULL, folded BLOB NOT NULL,"
+    " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, folded));";
+
+struct Hive {
+    sqlite3* db = nullptr;
+    bool readOnly = false;
+    bool unusable = false;  // the file exists but is no hive
+    ~Hive() {
+        if (db) sqlite3_close_v2(db);
+    }
+};
+
+struct OpenKey {
+    reg::Key hive;
+    sqlite3_int64 id;
+    std::uint32_t access;
+};
+
+std::filesystem::path g_machineFolder, g_userFolder;
+bool g_foldersSet = false;
+std::map<reg::Key, std::unique_ptr<Hive>> g_hives;
+std::map<reg::Key, OpenKey> g_open;
+reg::Key g_nextHandle = 0x1000;
+
+const char* HiveFileName(reg::Key hive) {
+    switch (hive) {
+        case reg::kClassesRoot: return "HKEY_CLASSES_ROOT.hive";
+        case reg::kCurrentUser: return "HKEY_CURRENT_USER.hive";
+        case reg::kLocalMachine: return "HKEY_LOCAL_MACHINE.hive";
+        case reg::kUsers: return "HKEY_USERS.hive";
+        case reg::kPerformanceData: return "HKEY_PERFORMANCE_DATA.hive";
+        case reg::kCurrentConfig: return "HKEY_CURRENT_CONFIG.hive";
+        case reg::kDynData: return "HKEY_DYN_DATA.hive";
+        default: return nullptr;
+    }
+}
+
+Hive* GetHive(reg::Key predefined) {
+    const char* fileName = HiveFileName(predefined);
+    if (!fileName) return nullptr;
+    auto found = g_hives.find(predefined);
+    if (found != g_hives.end()) return found->second.get();
+
+    auto hive = std::make_unique<Hive>();
+    const std::filesystem::path folder = predefined == reg::kCurrentUser ? hives::UserFolder() : hives::MachineFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const std::string file = (folder / fileName).string();
+    if (sqlite3_open_v2(file.c_str(), &hive->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(hive->db);
+        hive->db = nullptr;
+        hive->readOnly = true;
+        if (sqlite3_open_v2(file.c_str(), &hive->db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            sqlite3_close_v2(hive->db);
+            hive->db = nullptr;  // no file and none can be made: an empty hive that refuses writes
+        }
+    }
+    if (hive->db) {
+        sqlite3_busy_timeout(hive->db, 5000);
+        sqlite3_exec(hive->db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        const int rc = hive->readOnly ? SQLITE_READONLY : sqlite3_exec(hive->db, kSchema, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN || rc == SQLITE_PERM || rc == SQLITE_AUTH) {
+            hive->readOnly = true;
+        } else if (rc != SQLITE_OK) {
+            hive->unusable = true;
+        }
+        if (hive->readOnly &&
+            sqlite3_exec(hive->db, "SELECT count(*) FROM keys", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            // Read-only and without our tables: nothing to read.
+            sqlite3_close_v2(hive->db);
+            hive->db = nullptr;
+        }
+    }
+    Hive* raw = hive.get();
+    g_hives[predefined] = std::move(hive);
+    return raw;
+}
+
+long StatusOf(int rc) {
+    switch (rc & 0xFF) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW: return reg::kSuccess;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+        case SQLITE_CANTOPEN: return reg::kAccessDenied;
+        default: return reg::kBadDb;
+    }
+}
+
+// A prepared statement that finalizes itself.
+class Stmt {
+public:
+    Stmt(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
+    ~Stmt() { sqlite3_finalize(m_stmt); }
+    bool ok() const { return m_rc == SQLITE_OK; }
+    int rc() const { return m_rc; }
+    Stmt& bind(int i, sqlite3_int64 v) {
+        sqlite3_bind_int64(m_stmt, i, v);
+        return *this;
+    }
+    Stmt& bind(int i, std::string_view bytes) {
+        sqlite3_bind_blob64(m_stmt, i, bytes.empty() ? "" : bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+        return *this;
+    }
+    int step() { return m_rc = sqlite3_step(m_stmt); }
+    sqlite3_int64 integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
+    std::string bytes(int col) const {
+        const void* p = sqlite3_column_blob(m_stmt, col);
+        const int n = sqlite3_column_bytes(m_stmt, col);
+        return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+    int m_rc;
+};
+
+// One write transaction: rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db) : m_db(db) {
+        m_rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    }
+    ~Transaction() {
+        if (m_rc == SQLITE_OK && !m_done) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    int began() const { return m_rc; }
+    int commit() {
+        m_done = true;
+        const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return rc;
+    }
+
+private:
+    sqlite3* m_db;
+    int m_rc;
+    bool m_done = false;
+};
+
+struct Resolved {
+    Hive* hive = nullptr;
+    reg::Key predefined = 0;
+    sqlite3_int64 id = 0;
+    std::uint32_t access = 0;
+};
+
+bool KeyAlive(Hive* hive, sqlite3_int64 id) {
+    if (id == 0) return true;
+    Stmt s(hive->db, "SELECT 1 FROM keys WHERE id=?");
+    return s.bind(1, id).step() == SQLITE_ROW;
+}
+
+// Looks up a handle. Status kSuccess with hive->db null means an empty, unwritable hive.
+long Resolve(reg::Key key, Resolved& out) {
+    if (HiveFileName(key)) {
+        out.predefined = key;
+        out.id = 0;
+        out.access = reg::kAllAccess;
+    } else {
+        auto it = g_open.find(key);
+        if (it == g_open.end()) return reg::kInvalidHandle;
+        out.predefined = it->second.hive;
+        out.id = it->second.id;
+        out.access = it->second.access;
+    }
+    out.hive = GetHive(out.predefined);
+    if (!out.hive) return reg::kInvalidHandle;
+    if (out.hive->unusable) return reg::kBadDb;
+    if (out.hive->db && !KeyAlive(out.hive, out.id)) return kKeyDeleted;
+    return reg::kSuccess;
+}
+
+std::string Fold(std::string_view name) { return catalogue::FoldCase(name); }
+
+bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t bs = path.find('\\', start);
+        if (bs == std::string_view::npos) bs = path.size();
+        const std::string_view part = path.substr(start, bs - start);
+        if (!part.empty()) {
+            if (part.size() > reg::kMaxKeyNameLength) return false;
+            parts.push_back(part);
+        }
+        start = bs + 1;
+    }
+    return parts.size() <= reg::kMaxDepth;
+}
+
+// Finds the key `path` below `from`; 0 when absent (0 is also the root, so callers compare
+// with the path's emptiness).
+bool FindKey(Hive* hive, sqlite3_int64 from, const std::vector<std::string_view>& parts, sqlite3_int64& id) {
+    id = from;
+    for (std::string_view part : parts) {
+        if (!hive->db) return false;
+        Stmt s(hive->db, "SELECT id FROM keys WHERE parent=? AND folded=?");
+        if (s.bind(1, id).bind(2, Fold(part)).step() != SQLITE_ROW) return false;
+        id = s.integer(0);
+    }
+    return true;
+}
+
+reg::Key NewHandle(reg::Key hive, sqlite3_int64 id, std::uint32_t access) {
+    const reg::Key handle = g_nextHandle;
+    g_nextHandle += 4;
+    g_open[handle] = OpenKey{hive, id, access};
+    return handle;
+}
+
+long Writable(const Resolved& r) {
+    if (!r.hive->db || r.hive->readOnly) return reg::kAccessDenied;
+    return reg::kSuccess;
+}
+
+}  // namespace
+
+void SetHiveFolders(const std::filesystem::path& machineFolder, const std::filesystem::path& userFolder) {
+    g_open.clear();
+    g_hives.clear();
+    g_machineFolder = machineFolder;
+    g_userFolder = userFolder;
+    g_foldersSet = true;
+}
+
+namespace hives {
+
+std::filesystem::path MachineFolder() {
+    return g_foldersSet ? g_machineFolder : std::filesystem::path("/var/lib/marlu-viewer/registry");
+}
+
+std::filesystem::path UserFolder() {
+    return g_foldersSet ? g_userFolder : services::UserConfigFolder() / "marlu-viewer" / "registry";
+}
+
+}  // namespace hives
+
+namespace reg {
+
+long CreateKey(Key parent, std::string_view subKey, Key* result) {
+    if (result) *result = 0;
+    Resolved r;
+    if (long st = Resolve(parent, r)) return st;
+    std::vector<std::string_view> parts;
+    if (!SplitPath(subKey, parts)) return kInvalidParameter;
+    sqlite3_int64 id = 0;
+    if (FindKey(r.hive, r.id, parts, id)) {
+        if (result) *result = NewHandle(r.predefined, id, kAllAccess);
+        return kSuccess;
+    }
+    if (long st = Writable(r)) return st;
+    if ((r.access & 0x0004) == 0) return kAccessDenied;
+    Transaction tx(r.hive->db);
+    if (tx.began() != SQLITE_OK) return StatusOf(tx.began());
+    id = r.id;
+    for (std::string_view part : parts) {
+        Stmt find(r.hive->db, "SELECT id FROM keys WHERE parent=? AND folded=?");
+        if (find.bind(1, id).bind(2, Fold(part)).step() == SQLITE_ROW) {
+            id = find.integer(0);
+            continue;
+        }
+        Stmt add(r.hive->db, "INSERT INTO keys(parent, name, folded) VALUES(?, ?, ?)");
+        if (add.bind(1, id).bind(2, part).bind(3, Fold(part)).step() != SQLITE_DONE) return StatusOf(add.rc());
+        id = sqlite3_last_insert_rowid(r.hive->db);
+    }
+    if (int rc = tx.commit(); rc != SQLITE_OK) return StatusOf(rc);
+    if (result) *result = NewHandle(r.predefined, id, kAllAccess);
+    return kSuccess;
+}
+
+long OpenKey(Key parent, std::string_view subKey, std::uint32_t access, Key* result) {
+    if (result) *result = 0;
+    Resolved r;
+    if (long st = Resolve(parent, r)) return st;
+    std::vector<std::string_view> parts;
+    if (!SplitPath(subKey, parts)) return kInvalidParameter;
+    sqlite3_int64 id = 0;
+    if (!FindKey(r.hive, r.id, parts, id)) return kFileNotFound;
+    // Write access to a hive that cannot be written is refused at the open, as the registry
+    // refuses a key the account may not change.
+    if ((access & kSetBits) && Writable(r)) return kAccessDenied;
+    if (result) *result = NewHandle(r.predefined, id, access);
+    return kSuccess;
+}
+
+long CloseKey(Key key) {
+    if (HiveFileName(key)) return kSuccess;
+    return g_open.erase(key) ? kSuccess : kInvalidHandle;
+}
+
+long SetValue(Key key, std::string_view name, std::uint32_t type, std::string_view data) {
+    Resolved r;
+    if (long st = Resolve(key, r)) return st;
+    if ((r.access & 0x0002) == 0) return kAccessDenied;
+    if (long st = Writable(r)) return st;
+    if (name.size() > kMaxValueNameLength) return kInvalidParameter;
+    Transaction tx(r.hive->db);
+    if (tx.began() != SQLITE_OK) return StatusOf(tx.began());
+    Stmt s(r.hive->db,
+           "INSERT INTO vals(key, name, folded, type, data) VALUES(?, ?, ?, ?, ?) "
+           "ON CONFLICT(key, folded) DO UPDATE SET type=excluded.type, data=excluded.data");
+    if (s.bind(1, r.id).bind(2, name).bind(3, Fold(name)).bind(4, type).bind(5, data).step() != SQLITE_DONE)
+        return StatusOf(s.rc());
+    return StatusOf(tx.commit());
+}
+
+long QueryValue(Key key, std::string_view name, std::uint32_t* type, std::string* data) {
+    Resolved r;
+    if (long st = Resolve(key, r)) return st;
+    if ((r.access & 0x0001) == 0) return kAccessDenied;
+    if (!r.hive->db) return kFileNotFound;
+    Stmt s(r.hive->db, "SELECT type, data FROM vals WHERE key=? AND folded=?");
+    const int rc = s.bind(1, r.id).bind(2, Fold(name)).step();
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kFileNotFound : StatusOf(rc);
+    if (type) *type = static_cast<std::uint32_t>(s.integer(0));
+    if (data) *data = s.bytes(1);
+    return kSuccess;
+}
+
+long EnumKey(Key key, std::uint32_t index, std::string* name) {
+    Resolved r;
+    if (long st = Resolve(key, r)) return st;
+    if ((r.access & kQueryBits) == 0) return kAccessDenied;
+    if (!r.hive->db) return kNoMoreItems;
+    Stmt s(r.hive->db, "SELECT name FROM keys WHERE parent=? ORDER BY folded LIMIT 1 OFFSET ?");
+    const int rc = s.bind(1, r.id).bind(2, static_cast<sqlite3_int64>(index)).step();
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kNoMoreItems : StatusOf(rc);
+    if (name) *name = s.bytes(0);
+    return kSuccess;
+}
+
+long EnumValue(Key key, std::uint32_t index, std::string* name, std::uint32_t* type, std::string* data) {
+    Resolved r;
+    if (long st = Resolve(key, r)) return st;
+    if ((r.access & 0x0001) == 0) return kAccessDenied;
+    if (!r.hive->db) return kNoMoreItems;
+    Stmt s(r.hive->db, "SELECT name, type, data FROM vals WHERE key=? ORDER BY rowid LIMIT 1 OFFSET ?");
+    const int rc = s.bind(1, r.id).bind(2, static_cast<sqlite3_int64>(index)).step();
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kNoMoreItems : StatusOf(rc);
+    if (name) *name = s.bytes(0);
+    if (type) *type = static_cast<std::uint32_t>(s.integer(1));
+    if (data) *data = s.bytes(2);
+    return kSuccess;
+}
+
+long DeleteKey(Key key, std::string_view subKey) {
+    Resolved r;
+    if (long st = Resolve(key, r)) return st;
+    std::vector<std::string_view> parts;
+    if (!SplitPath(subKey, parts)) return kInvalidParameter;
+    sqlite3_int64 id = 0;
+    if (!FindKey(r.hive, r.id, parts, id)) return kFileNotFound;
+    if (id == 0) return kAccessDenied;  // a hive itself is never deleted
+    if (long st = Writable(r)) return st;
+    Transaction tx(r.hive->db);
+    if (tx.began() != SQLITE_OK) return StatusOf(tx.began());
+    Stmt children(r.hive->db, "SELECT 1 FROM keys WHERE parent=? LIMIT 1");
+    if (children.bind(1, id).step() == SQLITE_ROW) return kAccessDenied;
+    Stmt values(r.hive->db, "DELETE FROM vals WHERE key=?");
+    if (values.bind(1, id).step() != SQLITE_DONE) return StatusOf(values.rc());
+    Stmt self(r.hive->db, "DELETE FROM keys WHERE id=?");
+    if (self.bind(1, id).step() != SQLITE_DONE) return StatusOf(self.rc());
+    return StatusOf(tx.commit());
+}
+
+long DeleteValue(Key key, std::string_view name) {
+    Resolved r;
+    if (long st = Resolve(key, r)) return st;
+    if ((r.access & 0x0002) == 0) return kAccessDenied;
+    if (long st = Writable(r)) return st;
+    Transaction tx(r.hive->db);
+    if (tx.began() != SQLITE_OK) return StatusOf(tx.began());
+    Stmt s(r.hive->db, "DELETE FROM vals WHERE key=? AND folded=?");
+    if (s.bind(1, r.id).bind(2, Fold(name)).step() != SQLITE_DONE) return StatusOf(s.rc());
+    if (sqlite3_changes(r.hive->db) == 0) return kFileNotFound;
+    return StatusOf(tx.commit());
+}
+
+}  // namespace reg

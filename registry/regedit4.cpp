@@ -1,0 +1,247 @@
+// REGEDIT4 export and import of clsRegistryAccess. Names and texts are escaped as the
+// system's registry editor escapes them (\\ and \"), so that its files and ours read each other.
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "registry/registry_access.h"
+#include "services/file_io.h"
+
+namespace {
+
+constexpr const char* kLongHiveNames[][2] = {
+    {"HKCU", "HKEY_CURRENT_USER"},   {"HKLM", "HKEY_LOCAL_MACHINE"},    {"HKCR", "HKEY_CLASSES_ROOT"},
+    {"HKUS", "HKEY_USERS"},          {"HKPD", "HKEY_PERFORMANCE_DATA"}, {"HKDD", "HKEY_DYN_DATA"},
+    {"HKCC", "HKEY_CURRENT_CONFIG"},
+};
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && Upper(std::string(text.substr(0, prefix.size()))) == prefix;
+}
+
+std::string Trim(std::string_view s) {
+    const std::size_t a = s.find_first_not_of(" \t");
+    if (a == std::string_view::npos) return {};
+    const std::size_t b = s.find_last_not_of(" \t");
+    return std::string(s.substr(a, b - a + 1));
+}
+
+// The path with its short hive name replaced by the long one.
+std::string LongHivePath(const std::string& keyPath) {
+    for (const auto& names : kLongHiveNames) {
+        const std::size_t n = std::strlen(names[0]);
+        if (StartsWithNoCase(keyPath, names[0]) && (keyPath.size() == n || keyPath[n] == '\\'))
+            return names[1] + keyPath.substr(n);
+    }
+    return keyPath;
+}
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + Escape(text) + "\""; }
+
+// Reads a quoted, escaped text starting at text[pos] == '"'. On success pos is past the closing
+// quote. Without a closing quote, the rest of the line is the text.
+std::string Unquote(std::string_view text, std::size_t& pos) {
+    std::string out;
+    ++pos;
+    while (pos < text.size()) {
+        const char c = text[pos++];
+        if (c == '\\' && pos < text.size()) {
+            out += text[pos++];
+        } else if (c == '"') {
+            return out;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Removes every double quote, as a line without the editor's escaping is read.
+std::string WithoutQuotes(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (c != '"') out += c;
+    return out;
+}
+
+bool ParseHexDword(const std::string& digits, std::int32_t& value) {
+    const std::string d = Trim(digits);
+    if (d.empty() || d.size() > 8) return false;
+    std::uint32_t u = 0;
+    for (char c : d) {
+        int v = -1;
+        if (c >= '0' && c <= '9') v = c - '0';
+        if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        if (v < 0) return false;
+        u = u * 16 + static_cast<std::uint32_t>(v);
+    }
+    value = static_cast<std::int32_t>(u);
+    return true;
+}
+
+// The lines of the file: split at each CR LF pair, as the registry editor writes them.
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.push_back(text.substr(start));
+            return lines;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+}
+
+}  // namespace
+
+bool clsRegistryAccess::ExportKey(const std::string& keyPath, std::string& out, bool includeSubkeys,
+                                  const std::function<void(const std::string&)>& progress, int depth) {
+    if (depth > static_cast<int>(reg::kMaxDepth)) return false;
+    const std::string path = LongHivePath(keyPath);
+    if (progress) progress(path);
+    out += "[" + path + "]\r\n";
+
+    const std::string defaultValue = ReadString(path, "", "");
+    if (!defaultValue.empty()) out += "@=" + Quoted(defaultValue) + "\r\n";
+
+    std::vector<std::string> names, values;
+    EnumValues(path, names, values, reg::kSz);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (!names[i].empty()) out += Quoted(names[i]) + "=" + Quoted(values[i]) + "\r\n";
+
+    EnumValues(path, names, values, reg::kBinary);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string hex = values[i];
+        for (char& c : hex)
+            if (c == ' ') c = ',';
+        out += Quoted(names[i]) + "=hex:" + hex + "\r\n";
+    }
+
+    EnumValues(path, names, values, reg::kDword);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        char digits[9];
+        std::snprintf(digits, sizeof digits, "%08X", static_cast<std::uint32_t>(std::stol(values[i])));
+        out += Quoted(names[i]) + "=dword:" + digits + "\r\n";
+    }
+    out += "\r\n";
+
+    if (includeSubkeys) {
+        std::vector<std::string> subkeys;
+        EnumKeys(path, subkeys);
+        for (const std::string& sub : subkeys)
+            if (!ExportKey(path + "\\" + sub, out, includeSubkeys, progress, depth + 1)) return false;
+    }
+    return true;
+}
+
+long clsRegistryAccess::ExportToReg(const std::string& keyPath, const std::string& filePath, bool includeSubkeys,
+                                    std::function<void(const std::string&)> progress) {
+    std::error_code ec;
+    if (std::filesystem::exists(filePath, ec) || ec) return 0;  // an existing file is never overwritten
+    std::string out = "REGEDIT4\r\n\r\n";
+    try {
+        if (!ExportKey(keyPath, out, includeSubkeys, progress, 0)) return 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+    // The whole export is written at once: a failure leaves no half-written file.
+    if (std::filesystem::exists(filePath, ec)) return 0;
+    return services::ReplaceFileAtomically(filePath, out) ? 1 : 0;
+}
+
+long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
+    m_createKeyIfDoesntExists = true;
+    const auto text = services::ReadFileCapped(filePath, kMaxImportBytes);
+    if (!text) return 0;
+    const std::vector<std::string_view> lines = Lines(*text);
+    if (lines.empty() || Upper(Trim(lines[0])) != "REGEDIT4") return 0;
+
+    std::string currentKey;
+    bool inKey = false;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string line = Trim(lines[i]);
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            const std::string path = line.size() >= 2 ? WithoutQuotes(line.substr(1, line.size() - 2)) : std::string();
+            if (!path.empty() && path[0] == '-') {
+                KillKey(path.substr(1));
+                inKey = false;
+            } else {
+                currentKey = path;
+                inKey = !path.empty();
+                // The key itself is made too, so that keys without values come back as well.
+                if (inKey) CreateKey(currentKey);
+            }
+            continue;
+        }
+        if (!inKey) continue;
+
+        // The value's name: quoted and escaped ("name"), the default value (@), or, in files
+        // without the editor's quoting, the text up to the first "=".
+        std::string name, rest;
+        bool quotedText = false;
+        std::size_t pos = 0;
+        if (line[0] == '"') {
+            name = Unquote(line, pos);
+            while (pos < line.size() && line[pos] == ' ') ++pos;
+            if (pos >= line.size() || line[pos] != '=') continue;  // not a value line
+            rest = line.substr(pos + 1);
+        } else {
+            const std::size_t eq = line.find('=');
+            if (eq == std::string::npos) continue;
+            name = WithoutQuotes(line.substr(0, eq));
+            rest = line.substr(eq + 1);
+        }
+        std::string restTrimmed = Trim(rest);
+        if (!restTrimmed.empty() && restTrimmed[0] == '"') {
+            std::size_t at = 0;
+            rest = Unquote(restTrimmed, at);
+            quotedText = true;
+        }
+
+        if (!quotedText && restTrimmed == "-") {
+            KillValue(currentKey, name);
+        } else if (!quotedText && StartsWithNoCase(restTrimmed, "HEX:")) {
+            // Long binary values continue on the next lines after a trailing backslash.
+            std::string digits = restTrimmed.substr(4);
+            while (!digits.empty() && digits.back() == '\\' && i + 1 < lines.size()) {
+                digits.pop_back();
+                digits += Trim(lines[++i]);
+            }
+            for (char& c : digits)
+                if (c == ',') c = ' ';
+            if (Trim(digits).empty())
+                WriteBinary(currentKey, name, "");
+            else if (isBinValid(digits))
+                WriteBinary(currentKey, name, digits);
+            // Anything else is not hexadecimal data: the line is skipped.
+        } else if (!quotedText && StartsWithNoCase(restTrimmed, "DWORD:")) {
+            std::int32_t value = 0;
+            if (ParseHexDword(restTrimmed.substr(6), value)) WriteDWORD(currentKey, name, value);
+        } else {
+            const std::string textValue = quotedText ? rest : WithoutQuotes(rest);
+            WriteString(currentKey, name, textValue);
+            if (name == "@" && textValue.empty()) KillValue(currentKey, name);
+        }
+    }
+    return 1;
+}

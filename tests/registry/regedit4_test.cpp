@@ -1,0 +1,152 @@
+#include <filesystem>
+
+#include "registry/reg_api.h"
+#include "registry_fixture.h"
+
+namespace {
+std::string Path(const TempDir& d, const char* name) { return (d / name).string(); }
+
+// Type and exact bytes of a value, straight from the registry.
+std::pair<std::uint32_t, std::string> Raw(const char* keyPath, const char* name) {
+    reg::Key key = 0;
+    std::uint32_t type = 0;
+    std::string data;
+    if (reg::OpenKey(reg::kCurrentUser, keyPath, reg::kRead, &key) == reg::kSuccess) {
+        reg::QueryValue(key, name, &type, &data);
+        reg::CloseKey(key);
+    }
+    return {type, data};
+}
+}  // namespace
+
+TEST_F(RegistryTest, ExportWritesTheExactRegedit4Lines) {
+    reg.WriteString("HKCU\\Software\\Marlu", "Name", "Marlu Viewer");
+    reg.WriteDWORD("HKCU\\Software\\Marlu", "Count", 26);
+    reg.WriteBinary("HKCU\\Software\\Marlu", "Bytes", "01 FF");
+    ASSERT_EQ(reg.ExportToReg("HKCU\\Software\\Marlu", Path(dir, "out.reg"), false), 1);
+    EXPECT_EQ(dir.read("out.reg"),
+              "REGEDIT4\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Marlu]\r\n"
+              "\"Name\"=\"Marlu Viewer\"\r\n"
+              "\"Bytes\"=hex:01,FF\r\n"
+              "\"Count\"=dword:0000001A\r\n"
+              "\r\n");
+}
+
+TEST_F(RegistryTest, ExportNeverOverwritesAFile) {
+    reg.WriteString("HKCU\\K", "a", "b");
+    dir.write("out.reg", "precious");
+    EXPECT_EQ(reg.ExportToReg("HKCU\\K", Path(dir, "out.reg"), true), 0);
+    EXPECT_EQ(dir.read("out.reg"), "precious");
+}
+
+TEST_F(RegistryTest, ExportThenImportGivesTheSameKeysTypesAndBytes) {
+    const std::string tricky = "a=b \"quoted\" C:\\path\\ \xC9t\xE9 \x80";
+    reg.WriteString("HKCU\\Src", "@", "the default");
+    reg.WriteString("HKCU\\Src", "tricky", tricky);
+    reg.WriteString("HKCU\\Src", "name \"with\" = and \\", "v");
+    reg.WriteDWORD("HKCU\\Src", "negative", -5);
+    reg.WriteBinary("HKCU\\Src\\Child", "bytes", "00 01 7F 80 FF");
+    reg.WriteBinary("HKCU\\Src\\Child", "empty", "");
+    reg.CreateKey("HKCU\\Src\\Child\\Empty key");
+    std::vector<std::string> seen;
+    ASSERT_EQ(
+        reg.ExportToReg("HKCU\\Src", Path(dir, "src.reg"), true, [&](const std::string& k) { seen.push_back(k); }), 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"HKEY_CURRENT_USER\\Src", "HKEY_CURRENT_USER\\Src\\Child",
+                                              "HKEY_CURRENT_USER\\Src\\Child\\Empty key"}));
+    // Move everything to a new branch: rename the key in the file, then import.
+    std::string text = dir.read("src.reg");
+    for (std::size_t at; (at = text.find("HKEY_CURRENT_USER\\Src")) != std::string::npos;)
+        text.replace(at, 21, "HKEY_CURRENT_USER\\Dst");
+    dir.write("dst.reg", text);
+    ASSERT_EQ(reg.ImportFromReg(Path(dir, "dst.reg")), 1);
+
+    for (const char* name : {"", "tricky", "name \"with\" = and \\", "negative"})
+        EXPECT_EQ(Raw("Dst", name), Raw("Src", name)) << name;
+    EXPECT_EQ(Raw("Dst", "tricky").second, tricky);
+    EXPECT_EQ(Raw("Dst", "negative").first, reg::kDword);
+    EXPECT_EQ(Raw("Dst\\Child", "bytes"), Raw("Src\\Child", "bytes"));
+    EXPECT_EQ(Raw("Dst\\Child", "bytes").first, reg::kBinary);
+    EXPECT_EQ(Raw("Dst\\Child", "empty"), (std::pair<std::uint32_t, std::string>{reg::kBinary, ""}));
+    EXPECT_TRUE(reg.KeyExists("HKCU\\Dst\\Child\\Empty key"));
+}
+
+TEST_F(RegistryTest, ImportAcceptsOnlyTheRegedit4Header) {
+    dir.write("lower.reg", "regedit4\r\n\r\n[HKEY_CURRENT_USER\\L]\r\n\"a\"=\"b\"\r\n");
+    EXPECT_EQ(reg.ImportFromReg(Path(dir, "lower.reg")), 1);
+    EXPECT_EQ(reg.ReadString("HKCU\\L", "a", ""), "b");
+    dir.write("other.reg", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\O]\r\n\"a\"=\"b\"\r\n");
+    EXPECT_EQ(reg.ImportFromReg(Path(dir, "other.reg")), 0);
+    EXPECT_FALSE(reg.KeyExists("HKCU\\O"));
+    EXPECT_EQ(reg.ImportFromReg(Path(dir, "missing.reg")), 0);
+}
+
+TEST_F(RegistryTest, ImportDeletesKeysAndValues) {
+    reg.WriteString("HKCU\\Gone", "a", "b");
+    reg.WriteString("HKCU\\Stay", "drop", "x");
+    reg.WriteString("HKCU\\Stay", "keep", "y");
+    dir.write("del.reg",
+              "REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Gone]\r\n\r\n[HKEY_CURRENT_USER\\Stay]\r\n\"drop\"=-\r\n");
+    ASSERT_EQ(reg.ImportFromReg(Path(dir, "del.reg")), 1);
+    EXPECT_FALSE(reg.KeyExists("HKCU\\Gone"));
+    EXPECT_FALSE(reg.ValueExists("HKCU\\Stay", "drop"));
+    EXPECT_TRUE(reg.ValueExists("HKCU\\Stay", "keep"));
+}
+
+TEST_F(RegistryTest, ImportReadsTheRegistryEditorsOwnFormat) {
+    // As the registry editor writes REGEDIT4: escaped backslashes and quotes, lower-case hex,
+    // long binary data continued on the next lines, comments, and value types it has no
+    // keyword for written as hex(n).
+    dir.write("editor.reg",
+              "REGEDIT4\r\n"
+              "\r\n"
+              "; exported by the registry editor\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Editor]\r\n"
+              "@=\"default value\"\r\n"
+              "\"Path\"=\"C:\\\\Program Files\\\\Marlu\"\r\n"
+              "\"Quote\"=\"say \\\"hi\\\"\"\r\n"
+              "\"Equation\"=\"a=b=c\"\r\n"
+              "\"Flags\"=dword:0000ffff\r\n"
+              "\"Blob\"=hex:00,11,22,33,44,55,66,77,88,99,aa,bb,cc,dd,ee,ff,00,11,22,33,44,\\\r\n"
+              "  55,66,77\r\n"
+              "\"Expand\"=hex(2):25,00\r\n"
+              "\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Editor\\Sub Key]\r\n"
+              "\"Empty\"=\"\"\r\n");
+    ASSERT_EQ(reg.ImportFromReg(Path(dir, "editor.reg")), 1);
+    const char* key = "HKCU\\Software\\Editor";
+    EXPECT_EQ(reg.ReadString(key, "", ""), "default value");
+    EXPECT_EQ(reg.ReadString(key, "Path", ""), "C:\\Program Files\\Marlu");
+    EXPECT_EQ(reg.ReadString(key, "Quote", ""), "say \"hi\"");
+    EXPECT_EQ(reg.ReadString(key, "Equation", ""), "a=b=c");
+    EXPECT_EQ(reg.ReadDWORD(key, "Flags", 0), 0xFFFF);
+    EXPECT_EQ(reg.ReadBinary(key, "Blob", ""),
+              "00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE FF 00 11 22 33 44 55 66 77");
+    EXPECT_EQ(reg.ReadString(key, "Expand", ""), "hex(2):25,00");  // no keyword for it: kept as text
+    EXPECT_TRUE(reg.ValueExists("HKCU\\Software\\Editor\\Sub Key", "Empty"));
+}
+
+TEST_F(RegistryTest, UnquotedLinesSplitAtTheFirstEqualsSign) {
+    dir.write("plain.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Plain]\r\nname=text=with=signs\r\n");
+    ASSERT_EQ(reg.ImportFromReg(Path(dir, "plain.reg")), 1);
+    EXPECT_EQ(reg.ReadString("HKCU\\Plain", "name", ""), "text=with=signs");
+}
+
+TEST_F(RegistryTest, ImportSkipsWhatItCannotRead) {
+    std::string junk = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\J]\r\n";
+    junk += "\"bad hex\"=hex:zz,01\r\n";
+    junk += "\"bad dword\"=dword:nothex\r\n";
+    junk += "\"too long dword\"=dword:123456789\r\n";
+    junk += "\"no closing quote=\r\n";
+    junk += std::string("\x00\x01\x02\xff\r\n", 6);
+    junk += "[unterminated\r\n";
+    junk += "[]\r\n";
+    junk += "[HKEY_CURRENT_USER\\J]\r\n\"good\"=\"kept\"\r\n";
+    junk += "\"cut off\"=hex:01,02,\\";  // the file ends inside a continued value
+    dir.write("junk.reg", junk);
+    EXPECT_EQ(reg.ImportFromReg(Path(dir, "junk.reg")), 1);
+    EXPECT_EQ(reg.ReadString("HKCU\\J", "good", ""), "kept");
+    EXPECT_FALSE(reg.ValueExists("HKCU\\J", "bad hex"));
+    EXPECT_FALSE(reg.ValueExists("HKCU\\J", "bad dword"));
+    EXPECT_FALSE(reg.ValueExists("HKCU\\J", "too long dword"));
+}

@@ -1,0 +1,120 @@
+#include <filesystem>
+
+#include "registry/reg_api.h"
+#include "registry_fixture.h"
+#include "services/app.h"
+#include "services/machine_settings.h"
+#include "services/settings.h"
+
+namespace {
+class MachineSettings : public RegistryTest {
+protected:
+    void SetUp() override {
+        RegistryTest::SetUp();
+        m_saved = App::Info();
+        AppInfo info = App::BuildInfo();
+        info.companyName = " Marlu ";  // trimmed when the key path is made
+        App::Configure(info);
+    }
+    void TearDown() override {
+        machine_settings::SetPermissionPrompt({});
+        App::Configure(m_saved);
+        RegistryTest::TearDown();
+    }
+    void BlockMachineHive() {
+        dir.write("blocked", "a file");
+        SetHiveFolders(dir / "blocked" / "machine", dir / "user");
+    }
+    ScopedConfigHome home;
+
+private:
+    AppInfo m_saved;
+};
+}  // namespace
+
+TEST_F(MachineSettings, WrittenValuesLiveUnderSoftwareCompanyAppSection) {
+    SaveMachineSetting("Marlu Viewer", "Settings", "chkSplash", "1");
+    EXPECT_EQ(reg.ReadString("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", ""), "1");
+    EXPECT_EQ(GetMachineSetting(" Marlu Viewer ", "Settings", "chkSplash", "0"), "1");
+}
+
+TEST_F(MachineSettings, MissingKeyOrValueGivesTheDefault) {
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "dflt"), "dflt");
+    SaveMachineSetting("Marlu Viewer", "Settings", "other", "x");
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "dflt"), "dflt");
+}
+
+TEST_F(MachineSettings, StoredEmptyStringReadsBackEmpty) {
+    SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "");
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", "1"), "");
+}
+
+TEST_F(MachineSettings, ANumberRaisesRegistryDataNotAString) {
+    reg.WriteDWORD("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", 1);
+    try {
+        GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "0");
+        FAIL() << "no error raised";
+    } catch (const VbError& e) {
+        EXPECT_EQ(e.number, static_cast<long>(static_cast<std::int32_t>(0x800407D0u)) + 4);
+        EXPECT_STREQ(e.what(), "Registry data not a string");
+    }
+}
+
+TEST_F(MachineSettings, BlankNamesRaiseBeforeTheStoreIsTouched) {
+    BlockMachineHive();  // any access to the store would not raise these
+    const struct {
+        const char *app, *section, *key;
+        std::uint32_t number;
+        const char* text;
+    } cases[] = {{"  ", "S", "K", 0x800403E8u, "AppName may not be empty"},
+                 {"A", "", "K", 0x800403E9u, "Section may not be empty"},
+                 {"A", "S", " ", 0x800403EAu, "Key may not be empty"},
+                 {"", "", "", 0x800403E8u, "AppName may not be empty"}};
+    for (const auto& c : cases) {
+        try {
+            GetMachineSetting(c.app, c.section, c.key, "d");
+            ADD_FAILURE() << c.text;
+        } catch (const VbError& e) {
+            EXPECT_EQ(e.number, static_cast<long>(static_cast<std::int32_t>(c.number)));
+            EXPECT_STREQ(e.what(), c.text);
+        }
+    }
+}
+
+TEST_F(MachineSettings, RefusedWriteAsksAndIgnoreSilencesTheDialogForGood) {
+    BlockMachineHive();
+    std::vector<std::string> shown;
+    machine_settings::SetPermissionPrompt([&](const std::string& title, const std::string& text) {
+        EXPECT_EQ(title, "Permission Denied");
+        shown.push_back(text);
+        return machine_settings::PermissionAnswer::Ignore;
+    });
+    SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "0");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], machine_settings::PermissionDeniedText("Marlu Viewer"));
+    EXPECT_TRUE(shown[0].starts_with("Marlu Viewer requires read/write access"));
+    EXPECT_NE(shown[0].find(".\r\n\r\nIf you would like"), std::string::npos);
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "IgnorePermissionDeniedError", "0"), "1");
+    SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "0");
+    EXPECT_EQ(shown.size(), 1u);  // silenced
+}
+
+TEST_F(MachineSettings, RetryRepeatsTheFailedStepAndAbortEndsTheWrite) {
+    BlockMachineHive();
+    int asked = 0;
+    machine_settings::SetPermissionPrompt([&](const std::string&, const std::string&) {
+        // The first answer frees the hive and retries; the write then goes through.
+        if (++asked == 1) {
+            SetHiveFolders(dir / "machine", dir / "user");
+            return machine_settings::PermissionAnswer::Retry;
+        }
+        return machine_settings::PermissionAnswer::Abort;
+    });
+    SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "0");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", "1"), "0");
+    BlockMachineHive();
+    SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "1");  // Abort
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "IgnorePermissionDeniedError", "0"), "0");
+}
