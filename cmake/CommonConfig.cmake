@@ -15,6 +15,11 @@ if(VIEWER_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(viewer_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(VIEWER_FUZZ)
+  # Coverage for libFuzzer in every library the targets link, with ASan and UBSan.
+  target_compile_options(viewer_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(viewer_options INTERFACE -fsanitize=address,undefined)
+endif()
 # Qt: no implicit conversions between QString and char*, so every text crossing the GUI
 # edge goes through the Windows-1252 helper.
 target_compile_definitions(viewer_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII

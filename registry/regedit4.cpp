@@ -126,7 +126,7 @@ bool clsRegistryAccess::ExportKey(const std::string& keyPath, std::string& out, 
     std::vector<std::string> names, values;
     EnumValues(path, names, values, reg::kSz);
     for (std::size_t i = 0; i < names.size(); ++i)
-        if (!names[i].empty()) out += Quoted(names[i]) + "=" + Quoted(values[i]) + "\r\n";
+        if (!names[i].empty()) out.append(Quoted(names[i])).append("=").append(Quoted(values[i])).append("\r\n");
 
     EnumValues(path, names, values, reg::kBinary);
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -147,14 +147,19 @@ bool clsRegistryAccess::ExportKey(const std::string& keyPath, std::string& out, 
     if (includeSubkeys) {
         std::vector<std::string> subkeys;
         EnumKeys(path, subkeys);
-        for (const std::string& sub : subkeys)
-            if (!ExportKey(path + "\\" + sub, out, includeSubkeys, progress, depth + 1)) return false;
+        for (const std::string& sub : subkeys) {
+            std::string child = path;
+            child.append("\\").append(sub);
+            if (!ExportKey(child, out, includeSubkeys, progress, depth + 1)) return false;
+        }
     }
     return true;
 }
 
-long clsRegistryAccess::ExportToReg(const std::string& keyPath, const std::string& filePath, bool includeSubkeys,
-                                    std::function<void(const std::string&)> progress) {
+// The progress callback is taken by value: the signature is the class's published one.
+long clsRegistryAccess::ExportToReg(
+    const std::string& keyPath, const std::string& filePath, bool includeSubkeys,
+    std::function<void(const std::string&)> progress) {  // NOLINT(performance-unnecessary-value-param)
     std::error_code ec;
     if (std::filesystem::exists(filePath, ec) || ec) return 0;  // an existing file is never overwritten
     std::string out = "REGEDIT4\r\n\r\n";

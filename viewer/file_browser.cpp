@@ -74,7 +74,7 @@ void DirListBox::fill() {
     int depth = 0;
     for (const QString& folder : chain) {
         const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
-        auto* item = new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + name, this);
+        auto* item = new QListWidgetItem(QString(qsizetype{depth} * 2, QLatin1Char(' ')) + name, this);
         item->setData(kPathRole, folder);
         if (folder == m_path) setCurrentItem(item);
         ++depth;
@@ -82,7 +82,7 @@ void DirListBox::fill() {
     const QFileInfoList subfolders =
         QDir(m_path).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& sub : subfolders) {
-        auto* item = new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + sub.fileName(), this);
+        auto* item = new QListWidgetItem(QString(qsizetype{depth} * 2, QLatin1Char(' ')) + sub.fileName(), this);
         item->setData(kPathRole, sub.absoluteFilePath());
     }
 }

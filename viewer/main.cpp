@@ -9,6 +9,7 @@
 #include "services/app.h"
 #include "viewer/gui_resources.h"
 #include "viewer/main_window.h"
+#include "viewer/permission_prompt.h"
 #include "viewer/single_instance.h"
 
 int main(int argc, char** argv) {
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     application.setApplicationName(QString::fromStdString(info.productName));
 
     modPrivateLabel::LoadPrivateLabel();
+    InstallPermissionPrompt();
 
     Form1 form;
     form.Form_Load();

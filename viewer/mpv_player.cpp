@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 #include <clocale>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -169,7 +170,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     emit seekableChanged(m_seekable);
                     break;
                 case kVolume:
-                    if (has) emit volumeChanged(static_cast<int>(*static_cast<double*>(prop->data) + 0.5));
+                    if (has) emit volumeChanged(static_cast<int>(std::lround(*static_cast<double*>(prop->data))));
                     break;
                 case kMute:
                     if (has) emit mutedChanged(*static_cast<int*>(prop->data) != 0);

@@ -8,7 +8,8 @@
 class ModalWatcher : public QObject {
     Q_OBJECT
 public:
-    ModalWatcher();
+    // Answers each message box with `answer` (OK when the box has no such button).
+    explicit ModalWatcher(int answer = 0x00000400 /* QMessageBox::Ok */);
     const QStringList& texts() const { return m_texts; }
     const QStringList& titles() const { return m_titles; }
 
@@ -16,4 +17,5 @@ private:
     void poll();
     QTimer m_timer;
     QStringList m_texts, m_titles;
+    int m_answer;
 };
