@@ -1,6 +1,7 @@
 #include "appearance/private_label.h"
 
 #include "services/app.h"
+#include "version_info.h"
 
 namespace modPrivateLabel {
 
@@ -14,6 +15,7 @@ void LoadPrivateLabel() {
     UseSplashIcon = true;
     ShowBanner = false;
     BannerAddress = "http://" + info.comments + kBannerPath;
+    UpdateHost = version_info::kUpdateHost;
 }
 
 bool IsResellerBuild() { return App::Info().companyName == kResellerCompany; }

@@ -16,6 +16,10 @@ inline bool UseSplashIcon = false;
 inline bool ShowBanner = false;
 inline std::string BannerAddress;
 
+// Host (and port) of the catalogue update pages and the language download folder, fixed in
+// the build.
+inline std::string UpdateHost;
+
 // The page that the web-site launcher opens next: "Website", "Sports" or "Extras".
 inline std::string WebTarget;
 

@@ -4,12 +4,16 @@
 
 #include <QApplication>
 #include <clocale>
+
+#include "services/fetch.h"
 #include <cstdlib>
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
+    // Page downloads keep the window repainting.
+    SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

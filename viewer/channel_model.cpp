@@ -65,6 +65,24 @@ void ChannelModel::appendRow(ListRow row) {
     endInsertRows();
 }
 
+void ChannelModel::appendRows(std::vector<ListRow> rows) {
+    if (rows.empty()) return;
+    beginResetModel();
+    if (m_rows.empty()) {
+        m_rows = std::move(rows);
+    } else {
+        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    }
+    sortRows();
+    endResetModel();
+}
+
+void ChannelModel::setRow(int index, ListRow row) {
+    if (index < 0 || index >= rowCount()) return;
+    m_rows[static_cast<std::size_t>(index)] = std::move(row);
+    emit dataChanged(this->index(index, 0), this->index(index, columnCount() - 1));
+}
+
 void ChannelModel::removeRow(int index) {
     if (index < 0 || index >= rowCount()) return;
     beginRemoveRows({}, index, index);

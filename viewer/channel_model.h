@@ -37,6 +37,8 @@ public:
     const std::string& cell(int row, int column) const;
 
     void removeRow(int index);
+    void appendRows(std::vector<ListRow> rows);  // many at once; sorted lists stay sorted
+    void setRow(int index, ListRow row);         // the row keeps its place
 
     // Keeps the rows ordered by one column (letter case ignored) from now on: the rows there
     // are sorted now, and rows set or appended later take their sorted place.

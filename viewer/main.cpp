@@ -7,6 +7,7 @@
 
 #include "appearance/private_label.h"
 #include "services/app.h"
+#include "services/fetch.h"
 #include "viewer/gui_resources.h"
 #include "viewer/main_window.h"
 #include "viewer/permission_prompt.h"
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
 
     modPrivateLabel::LoadPrivateLabel();
     InstallPermissionPrompt();
+    // Page downloads keep the window repainting.
+    SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 
     Form1 form;
     form.Form_Load();

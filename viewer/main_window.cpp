@@ -73,6 +73,7 @@ void Form1::connectHandlers() {
     connect(Drive1, &DriveListBox::changed, this, &Form1::Drive1_Change);
     connect(Dir1, &DirListBox::changed, this, &Form1::Dir1_Change);
     connect(File1, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { File1_Click(); });
+    connectEditor();
 }
 
 void Form1::Form_Load() {
@@ -328,6 +329,7 @@ void Form1::ListView1_ColumnClick(int columnIndex) { modListViewEnh::EnhListView
 void Form1::ListView2_ColumnClick(int columnIndex) { modListViewEnh::EnhListView_SortColumns(ListView2, columnIndex); }
 
 void Form1::mnuFileItem_Click(int index) {
+    if (index == 0) DownloadChannelList();
     if (index == 2) close();
 }
 

@@ -73,6 +73,21 @@ public:
     void Dir1_Change();
     void File1_Click();
 
+    // The catalogue editor.
+    void Clear_Click();
+    void doLoad_Click();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void DELChannel_Click();
+    void save_Click();
+    void Command2_Click();
+    void cmdReplace_Click();
+    void cmdMusic_Click();
+
+    // The catalogue update from the web.
+    void DownloadChannelList();
+    static const char* const kUpdatedMessage;
+
     // Sorting.
     void ListView1_ColumnClick(int columnIndex);
     void ListView2_ColumnClick(int columnIndex);
@@ -95,6 +110,7 @@ private:
     void requestWebPage(const char* target);
     void saveSetting(const char* key, const std::string& value);
     void restoreLocalFiles();
+    void connectEditor();
     void Form_QueryUnload();
     void Form_Unload();
     std::string appName() const;

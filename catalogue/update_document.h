@@ -1,0 +1,30 @@
+#pragma once
+// The catalogue update document (Data.htm): "<data>", one coded catalogue line per entry,
+// "</data>", each line ended by CR LF. An update page may hold any text around the markers.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace catalogue {
+
+enum class BlockResult {
+    Found,       // the text between the first "<data>" and the first "</data>" after it
+    NoMarker,    // no "<data>": not an update page
+    Unfinished,  // "<data>" without "</data>" after it: a page cut short
+};
+
+// Finds the block of catalogue lines in an update page; markers in any letter case.
+BlockResult ExtractDataBlock(std::string_view page, std::string& block);
+
+// The page that serves the catalogue updates of a build.
+std::string UpdatePagePath(bool resellerBuild);
+
+// Begins and ends an update document; the caller appends the coded lines in between.
+inline constexpr std::string_view kDocumentStart = "<data>\r\n";
+inline constexpr std::string_view kDocumentEnd = "</data>\r\n";
+
+// Replaces every occurrence of `find` in `text`, letter case ignored, by `replacement` as
+// typed; the rest of the text keeps its letters. An empty `find` changes nothing.
+std::string ReplaceNoCase(std::string_view text, std::string_view find, std::string_view replacement);
+
+}  // namespace catalogue

@@ -1,0 +1,21 @@
+#pragma once
+// Downloads the body of a web page: a plain GET with the user agent "Mozilla" that bypasses
+// every cache. Blocking, but the event pump installed by the GUI runs between chunks (and at
+// least every 50 ms while waiting), so the window keeps repainting.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The whole body as bytes; "" when no connection or no page could be opened. An error page's
+// body is returned like any other. A server that sends nothing for 30 seconds ends the fetch
+// with what came so far; a body stops at 64 MiB.
+std::string FetchPage(const std::string& address);
+void SetFetchEventPump(std::function<void()> pump);  // runs after every chunk
+
+namespace fetch {
+inline constexpr std::size_t kMaxBodyBytes = std::size_t{64} * 1024 * 1024;
+inline constexpr long kConnectTimeoutSeconds = 15;
+inline constexpr long kStallTimeoutSeconds = 30;
+// Tests only: a shorter stall timeout.
+void SetStallTimeoutForTests(long seconds);
+}  // namespace fetch

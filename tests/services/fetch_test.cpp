@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "services/fetch.h"
+#include "support/tiny_http.h"
+
+namespace {
+std::string Bytes(std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s.push_back(static_cast<char>((i * 7 + 3) % 256));  // every byte value
+    return s;
+}
+}  // namespace
+
+TEST(FetchPage, BodiesArriveByteForByteWhateverTheirSize) {
+    TinyHttp server;
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{255}, std::size_t{256}, std::size_t{257},
+                             std::size_t{16384}, std::size_t{3} * 1024 * 1024 + 11}) {
+        const std::string body = Bytes(size);
+        server.route("/p", 200, body);
+        EXPECT_EQ(FetchPage(server.url("/p")), body) << size;
+    }
+    server.route("/cp", 200, "\xC9t\xE9 \x80\r\n<data>\r\n");
+    EXPECT_EQ(FetchPage(server.url("/cp")), "\xC9t\xE9 \x80\r\n<data>\r\n");
+}
+
+TEST(FetchPage, SendsMozillaAndForbidsCachedCopies) {
+    TinyHttp server;
+    server.route("/p", 200, "x");
+    FetchPage(server.url("/p"));
+    const std::string request = server.lastRequest();
+    EXPECT_EQ(request.rfind("GET /p HTTP/1.1\r\n", 0), 0u) << request;
+    EXPECT_NE(request.find("User-Agent: Mozilla\r\n"), std::string::npos) << request;
+    EXPECT_NE(request.find("Cache-Control: no-cache\r\n"), std::string::npos);
+    EXPECT_NE(request.find("Pragma: no-cache\r\n"), std::string::npos);
+}
+
+TEST(FetchPage, RefusedOrUnresolvableAddressesGiveEmptyText) {
+    EXPECT_EQ(FetchPage("http://127.0.0.1:" + std::to_string(TinyHttp::ClosedPort()) + "/x"), "");
+    EXPECT_EQ(FetchPage("http://no-such-host.invalid/x"), "");
+    EXPECT_EQ(FetchPage("not an address"), "");
+    EXPECT_EQ(FetchPage("file:///etc/hostname"), "");  // web pages only
+}
+
+TEST(FetchPage, ErrorPagesAreReturnedLikeAnyBody) {
+    TinyHttp server;
+    server.route("/gone", 404, "<html>custom 404</html>");
+    EXPECT_EQ(FetchPage(server.url("/gone")), "<html>custom 404</html>");
+    EXPECT_EQ(FetchPage(server.url("/unknown")), "<html>not found</html>");
+}
+
+TEST(FetchPage, ASilentServerIsGivenUpAfterTheStallTimeout) {
+    TinyHttp server;
+    server.silent("/hang");
+    fetch::SetStallTimeoutForTests(2);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(FetchPage(server.url("/hang")), "");
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    fetch::SetStallTimeoutForTests(0);
+    EXPECT_GE(seconds, 1.5);
+    EXPECT_LT(seconds, 10.0);
+}
+
+TEST(FetchPage, ThePumpRunsThroughoutALongDownload) {
+    TinyHttp server;
+    const std::string body = Bytes(40 * 1024);
+    server.slow("/slow", body, 1024, 20);  // about 0.8 s
+    int pumped = 0;
+    SetFetchEventPump([&] { ++pumped; });
+    EXPECT_EQ(FetchPage(server.url("/slow")), body);
+    SetFetchEventPump({});
+    EXPECT_GE(pumped, 30);
+}

@@ -1,0 +1,130 @@
+#include "support/tiny_http.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <vector>
+
+namespace {
+void SendAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+}  // namespace
+
+TinyHttp::TinyHttp() {
+    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(m_listen, 16);
+    socklen_t len = sizeof addr;
+    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+    m_port = ntohs(addr.sin_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+TinyHttp::~TinyHttp() {
+    m_stop = true;
+    ::shutdown(m_listen, SHUT_RDWR);
+    ::close(m_listen);
+    m_thread.join();
+}
+
+std::string TinyHttp::url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+void TinyHttp::route(const std::string& path, int status, std::string body) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path] = Route{status, std::move(body), false, 0, 0};
+}
+
+void TinyHttp::silent(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path] = Route{200, {}, true, 0, 0};
+}
+
+void TinyHttp::slow(const std::string& path, std::string body, std::size_t piece, int pauseMs) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path] = Route{200, std::move(body), false, piece, pauseMs};
+}
+
+std::string TinyHttp::lastRequest() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastRequest;
+}
+
+int TinyHttp::ClosedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+void TinyHttp::serve() {
+    std::vector<std::thread> workers;
+    while (!m_stop) {
+        pollfd p{m_listen, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        const int fd = ::accept(m_listen, nullptr, nullptr);
+        if (fd < 0) continue;
+        workers.emplace_back([this, fd] { answer(fd); });
+    }
+    for (std::thread& t : workers) t.join();
+}
+
+void TinyHttp::answer(int fd) {
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos && !m_stop) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        request.append(buffer, static_cast<std::size_t>(n));
+    }
+    const std::size_t sp1 = request.find(' ');
+    const std::size_t sp2 = request.find(' ', sp1 + 1);
+    const std::string path = sp1 == std::string::npos ? "" : request.substr(sp1 + 1, sp2 - sp1 - 1);
+    Route route{404, "<html>not found</html>", false, 0, 0};
+    {
+        std::lock_guard lock(m_mutex);
+        m_lastRequest = request;
+        if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
+    }
+    if (route.silent) {
+        while (!m_stop) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::close(fd);
+        return;
+    }
+    const std::string head = "HTTP/1.0 " + std::to_string(route.status) + (route.status == 200 ? " OK" : " Error") +
+                             "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(route.body.size()) +
+                             "\r\n\r\n";
+    SendAll(fd, head.data(), head.size());
+    if (route.piece == 0) {
+        SendAll(fd, route.body.data(), route.body.size());
+    } else {
+        for (std::size_t at = 0; at < route.body.size() && !m_stop; at += route.piece) {
+            SendAll(fd, route.body.data() + at, std::min(route.piece, route.body.size() - at));
+            std::this_thread::sleep_for(std::chrono::milliseconds(route.pauseMs));
+        }
+    }
+    ::shutdown(fd, SHUT_WR);
+    ::close(fd);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// A small HTTP/1.0 server on 127.0.0.1 in its own thread, for tests of code that blocks while
+// it fetches. Routes answer with a status and body; a silent route accepts and never answers.
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class TinyHttp {
+public:
+    TinyHttp();
+    ~TinyHttp();
+    int port() const { return m_port; }
+    std::string url(const std::string& path) const;
+
+    void route(const std::string& path, int status, std::string body);
+    void silent(const std::string& path);
+    // Sends the body in pieces of `piece` bytes with `pauseMs` between them.
+    void slow(const std::string& path, std::string body, std::size_t piece, int pauseMs);
+
+    std::string lastRequest() const;  // the request line and headers of the last request
+    static int ClosedPort();          // a port on which nothing listens
+
+private:
+    struct Route {
+        int status = 200;
+        std::string body;
+        bool silent = false;
+        std::size_t piece = 0;
+        int pauseMs = 0;
+    };
+    void serve();
+    void answer(int fd);
+
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    std::map<std::string, Route> m_routes;
+    std::string m_lastRequest;
+    std::thread m_thread;
+};
