@@ -2,6 +2,7 @@
 // pump runs after each, so a slow or silent server never freezes the window.
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "services/fetch.h"
@@ -12,6 +13,7 @@ std::function<void()> g_pump;
 long g_stallSeconds = fetch::kStallTimeoutSeconds;
 
 struct Body {
+    CURL* easy = nullptr;
     std::string data;
     bool capped = false;
 };
@@ -19,6 +21,13 @@ struct Body {
 std::size_t OnData(char* ptr, std::size_t size, std::size_t count, void* user) {
     auto* body = static_cast<Body*>(user);
     const std::size_t n = size * count;
+    if (body->data.empty()) {
+        // Room for the whole announced body at once, within the cap.
+        curl_off_t announced = -1;
+        if (curl_easy_getinfo(body->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK && announced > 0)
+            body->data.reserve(static_cast<std::size_t>(
+                std::min<curl_off_t>(announced, static_cast<curl_off_t>(fetch::kMaxBodyBytes))));
+    }
     const std::size_t room = fetch::kMaxBodyBytes - body->data.size();
     if (n > room) {
         body->data.append(ptr, room);
@@ -47,6 +56,7 @@ std::string FetchPage(const std::string& address) {
     CURL* easy = curl_easy_init();
     if (!easy) return {};
     Body body;
+    body.easy = easy;
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Cache-Control: no-cache");
     headers = curl_slist_append(headers, "Pragma: no-cache");
@@ -63,6 +73,7 @@ std::string FetchPage(const std::string& address) {
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, g_stallSeconds);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
 
