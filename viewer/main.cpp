@@ -2,16 +2,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
-#include <QScreen>
+#include <QMessageBox>
 #include <clocale>
 
-#include "appearance/private_label.h"
 #include "services/app.h"
 #include "services/fetch.h"
+#include "services/vb_error.h"
 #include "viewer/gui_resources.h"
-#include "viewer/main_window.h"
 #include "viewer/permission_prompt.h"
 #include "viewer/single_instance.h"
+#include "windows/splash_window.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -26,19 +26,21 @@ int main(int argc, char** argv) {
     App::Configure(info);
     application.setApplicationName(QString::fromStdString(info.productName));
 
-    modPrivateLabel::LoadPrivateLabel();
     InstallPermissionPrompt();
     // Page downloads keep the window repainting.
     SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 
-    Form1 form;
-    form.Form_Load();
-    if (form.endedAtStart()) return 0;
-    if (const QScreen* screen = application.primaryScreen()) {
-        QRect frame = form.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        form.move(frame.topLeft());
+    // The program starts with the splash window, which opens the main window.
+    frmSplash splash;
+    try {
+        splash.Form_Load();
+    } catch (const VbError& e) {
+        // Start-up goes no further, as an unhandled error in the load handler ends it.
+        QMessageBox::critical(
+            nullptr, QString::fromStdString(info.productName),
+            QStringLiteral("Run-time error '%1':\n\n%2").arg(e.number).arg(QString::fromUtf8(e.what())));
+        return 1;
     }
-    form.show();
+    if (!splash.hiddenByChoice()) splash.show();
     return application.exec();
 }

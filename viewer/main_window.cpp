@@ -7,12 +7,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QToolButton>
 
 #include "appearance/file_utils.h"
 #include "appearance/private_label.h"
+#include "appearance/skin.h"
 #include "appearance/window_icon.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
@@ -20,6 +22,8 @@
 #include "services/app.h"
 #include "services/file_io.h"
 #include "services/settings.h"
+#include "viewer/banner_pane.h"
+#include "viewer/control_types.h"
 #include "viewer/file_browser.h"
 #include "viewer/gui_resources.h"
 #include "viewer/layout_rule.h"
@@ -30,7 +34,11 @@
 #include "viewer/player_pane.h"
 #include "viewer/qt_text.h"
 #include "viewer/settings_keys.h"
+#include "viewer/skin_label.h"
 #include "viewer/twips.h"
+#include "windows/about_window.h"
+#include "windows/launchers.h"
+#include "windows/splash_window.h"
 
 const char* const Form1::kCatalogueMissingMessage =
     "TV Channel file was not found.  No channels could be loaded.  Please reinstall or repair this program.";
@@ -57,6 +65,8 @@ void Form1::connectHandlers() {
     connect(Combo1, &PickComboBox::picked, this, [this](int) { Combo1_Click(); });
     for (QAction* a : mnuCatItem)
         connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property("index").toInt()); });
+    for (QAction* a : mnuHelpItem) connect(a, &QAction::triggered, this, [this] { mnuHelpItem_Click(0); });
+    for (QAction* a : mnuAboutItem) connect(a, &QAction::triggered, this, [this] { mnuAboutItem_Click(0); });
     for (QAction* a : mnuFileItem)
         connect(a, &QAction::triggered, this, [this, a] { mnuFileItem_Click(a->property("index").toInt()); });
     connect(cmdWebsite, &QToolButton::clicked, this, &Form1::cmdWebsite_Click);
@@ -116,6 +126,33 @@ void Form1::Form_Load() {
     // 8. The splash window's icon replaces the one of step 1. The splash window carries no
     // icon of its own, so the window falls back to the program's icon.
     if (UseSplashIcon) setWindowIcon(QIcon());
+
+    // 9. The banner across the top, when switched on.
+    if (ShowBanner) {
+        const int bannerHeight = twips::Geometry(wbBanner).height;
+        for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(WindowsMediaPlayer1)}) {
+            layout::Rect r = twips::Geometry(w);
+            r.top += bannerHeight;
+            twips::SetGeometry(w, r);
+        }
+        modSkin::DisplayBanner(this);
+    }
+
+    // 10. The skin, when switched on: plain labels on the window become skin labels first.
+    if (SkinEnabled) {
+        for (QLabel* label : findChildren<QLabel*>())
+            if (ControlTypeName(label) == QLatin1String("Label") &&
+                label->parentWidget() == SkinLabel1.front()->parentWidget())
+                modSkin::CloneIntoSkinLabel(label, SkinLabel1);
+        modSkin::ApplySkin(this);
+    }
+
+    // 11. The help on the first start.
+    if (GetSetting(appName(), settings_keys::kSection, settings_keys::kShowHelp, settings_keys::kShowHelpDefault) ==
+        "1") {
+        Form8::Run();
+        saveSetting(settings_keys::kShowHelp, "0");
+    }
 
     // 12. The TV category is what the user sees first.
     cmdTV_Click();
@@ -198,8 +235,14 @@ void Form1::mnuCatItem_Click(int index) {
     }
 }
 
-// The web buttons name the page for the web-site launcher; the window itself is unchanged.
-void Form1::requestWebPage(const char* target) { modPrivateLabel::WebTarget = target; }
+// The web buttons name the page and load the web-site launcher; the window is unchanged.
+void Form1::requestWebPage(const char* target) {
+    modPrivateLabel::WebTarget = target;
+    frmWebsite::Load();
+}
+
+void Form1::mnuHelpItem_Click(int) { Form8::Run(); }
+void Form1::mnuAboutItem_Click(int) { frmAbout::Show(); }
 void Form1::cmdWebsite_Click() { requestWebPage("Website"); }
 void Form1::cmdSports_Click() { requestWebPage("Sports"); }
 void Form1::cmdExtras_Click() { requestWebPage("Extras"); }
@@ -382,7 +425,9 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Unload() {
-    // The secondary windows are closed with the application; nothing is saved here, as every
-    // file and setting was written when it changed.
+    // The about window and the splash window go with the main window; nothing is saved here,
+    // as every file and setting was written when it changed.
+    if (frmAbout* about = frmAbout::Loaded()) about->close();
+    if (frmSplash* splash = frmSplash::Loaded()) splash->close();
     if (m_loaded) QApplication::quit();
 }

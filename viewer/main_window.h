@@ -14,7 +14,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QTextBrowser;
+class BannerPane;
 class QToolButton;
 class QPushButton;
 class DirListBox;
@@ -55,6 +55,8 @@ public:
     void cmdWebsite_Click();
     void cmdSports_Click();
     void cmdExtras_Click();
+    void mnuHelpItem_Click(int index);
+    void mnuAboutItem_Click(int index);
 
     // Playback.
     void ListView1_Click();
@@ -134,7 +136,8 @@ public:
     DirListBox* Dir1 = nullptr;
     FileListBox* File1 = nullptr;
     PlayerPane* WindowsMediaPlayer1 = nullptr;
-    QTextBrowser* wbBanner = nullptr;
+    BannerPane* wbBanner = nullptr;
+    PictureBox* BannerClip = nullptr;  // the banner's clipping box, once the banner is shown
     PictureBox* wbPicture = nullptr;
     QFrame* Line2 = nullptr;
 

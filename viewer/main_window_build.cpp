@@ -10,11 +10,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTextBrowser>
 #include <QToolButton>
 #include <algorithm>
 #include <utility>
 
+#include "viewer/banner_pane.h"
 #include "viewer/file_browser.h"
 #include "viewer/list_view.h"
 #include "viewer/main_window.h"
@@ -267,7 +267,7 @@ void Form1::buildComposition() {
         Place(Button(f2, "Recommended", SansSerif()), "Recommended", 15900, 7080, 1395, 615, 16, order, false);
 
     // Banner controls (hidden unless the banner is switched on).
-    wbBanner = Place(new QTextBrowser(client), "wbBanner", 60, 1020, 7335, 945, 3, order, false);
+    wbBanner = Place(new BannerPane(client), "wbBanner", 60, 1020, 7335, 945, 3, order, false);
     wbPicture = Place(new PictureBox(client), "wbPicture", 7230, 1050, 330, 920, 2, order, false);
     Line2 = new QFrame(wbPicture);
     Line2->setObjectName(QStringLiteral("Line2"));

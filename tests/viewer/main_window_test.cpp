@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <memory>
 
-#include <QTextBrowser>
+#include "viewer/banner_pane.h"
 #include "appearance/private_label.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/codec.h"

@@ -10,6 +10,7 @@
 #include "services/settings.h"
 #include "viewer/main_window_fixture.h"
 #include "viewer/player_pane.h"
+#include "windows/shell.h"
 
 namespace {
 void Pick(QComboBox* box, const char* text) {
@@ -78,18 +79,17 @@ TEST_F(MainWindow, TypingIntoTheLanguageBoxChangesNothing) {
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "TVLang", "unset"), "unset");
 }
 
-TEST_F(MainWindow, WebButtonsNameThePageAndLeaveTheWindowAlone) {
+TEST_F(MainWindow, WebButtonsLeaveTheWindowAlone) {
+    QStringList opened;
+    shell::SetOpenerForTests([&](const QString& target) { opened << target; });
     Form1& f = Start();
     const auto rows = Column(f.ListView1, 0);
     QTest::mouseClick(f.cmdWebsite, Qt::LeftButton);
-    EXPECT_EQ(modPrivateLabel::WebTarget, "Website");
-    f.cmdSports_Click();
-    EXPECT_EQ(modPrivateLabel::WebTarget, "Sports");
-    f.cmdExtras_Click();
-    EXPECT_EQ(modPrivateLabel::WebTarget, "Extras");
+    EXPECT_EQ(opened, QStringList{QStringLiteral("http://www.example.test")});
     EXPECT_EQ(f.CurrentCategory, "TV");
     EXPECT_EQ(Column(f.ListView1, 0), rows);
     EXPECT_TRUE(f.Frame1->isVisible());
+    shell::SetOpenerForTests({});
     modPrivateLabel::WebTarget.clear();
 }
 

@@ -1,0 +1,247 @@
+// The splash, about, help and web-site windows, the skin and the banner.
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+#include <QToolButton>
+
+#include "appearance/skin.h"
+#include "registry/hives.h"
+#include "registry/registry_access.h"
+#include "services/machine_settings.h"
+#include "services/settings.h"
+#include "viewer/banner_pane.h"
+#include "viewer/file_browser.h"
+#include "viewer/main_window_fixture.h"
+#include "viewer/picture_box.h"
+#include "viewer/player_pane.h"
+#include "viewer/skin_label.h"
+#include "viewer/twips.h"
+#include "windows/about_window.h"
+#include "windows/coarse_timer.h"
+#include "windows/launchers.h"
+#include "windows/shell.h"
+#include "windows/splash_window.h"
+
+namespace {
+
+class Windows : public MainWindow {
+protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        SetHiveFolders(hives / "machine", hives / "user");
+        shell::SetOpenerForTests([this](const QString& target) { opened << target; });
+    }
+    void TearDown() override {
+        shell::SetOpenerForTests({});
+        if (frmAbout* about = frmAbout::Loaded()) delete about;
+        modPrivateLabel::LoadPrivateLabel();
+        modPrivateLabel::WebTarget.clear();
+        modSkin::SkinObject().reset();
+        MainWindow::TearDown();
+    }
+    bool WaitFor(const std::function<bool()>& done, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (!done()) {
+            if (t.elapsed() > ms) return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+    static int MainWindows() {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<Form1*>(w)) ++n;
+        return n;
+    }
+    void SetChkSplash(const char* value) {
+        clsRegistryAccess reg;
+        reg.WriteString("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", value);
+    }
+
+    TempDir hives;
+    QStringList opened;
+};
+
+}  // namespace
+
+TEST_F(Windows, SplashHandsOverToTheMainWindowExactlyOnceAfter75CoarseTicks) {
+    EXPECT_EQ(CoarseTimer(2, [] {}).effectiveIntervalMs(), 16);  // 2 ms tick at the 15.6 ms pace
+    frmSplash splash;
+    QElapsedTimer clock;
+    clock.start();
+    splash.Form_Load();
+    splash.show();
+    EXPECT_FALSE(splash.hiddenByChoice());
+    ASSERT_TRUE(WaitFor([&] { return splash.mainWindow() != nullptr; }, 5000));
+    EXPECT_GE(clock.elapsed(), 1000);  // about 1.2 s, not 0.15 s
+    EXPECT_EQ(splash.intTemp, 150);
+    EXPECT_FALSE(splash.timerEnabled());
+    EXPECT_TRUE(splash.mainWindow()->isVisible());
+    EXPECT_FALSE(splash.isVisible());
+    QTest::qWait(100);
+    EXPECT_EQ(MainWindows(), 1);
+    EXPECT_EQ(splash.intTemp, 150);
+}
+
+TEST_F(Windows, ChkSplashOneHidesTheSplashButTheMainWindowStillComes) {
+    SetChkSplash("1");
+    frmSplash splash;
+    splash.Form_Load();
+    EXPECT_TRUE(splash.hiddenByChoice());
+    EXPECT_FALSE(splash.isVisible());
+    ASSERT_TRUE(WaitFor([&] { return splash.mainWindow() && splash.mainWindow()->isVisible(); }, 5000));
+    for (const char* value : {"true", "01", "0", ""}) {
+        SetChkSplash(value);
+        frmSplash other;
+        other.Form_Load();
+        EXPECT_FALSE(other.hiddenByChoice()) << value;
+    }
+}
+
+TEST_F(Windows, ANonStringChkSplashStopsStartUp) {
+    clsRegistryAccess reg;
+    reg.WriteDWORD("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", 1);
+    frmSplash splash;
+    EXPECT_THROW(splash.Form_Load(), VbError);
+    EXPECT_FALSE(splash.timerEnabled());
+    QTest::qWait(50);
+    EXPECT_EQ(splash.mainWindow(), nullptr);
+}
+
+TEST_F(Windows, AboutWindowShowsTheVersionRecordAndIsLoadedOnce) {
+    frmAbout* about = frmAbout::Show();
+    EXPECT_EQ(about->windowTitle(), QStringLiteral("About Marlu Viewer"));
+    EXPECT_EQ(about->Label1->text(), QStringLiteral("Marlu Viewer"));
+    EXPECT_EQ(about->lblVersion->text(), QStringLiteral("1.1"));
+    EXPECT_EQ(about->lblCompany->text(), QStringLiteral("Marlu"));
+    EXPECT_EQ(about->lblWebsite->text(), QStringLiteral("www.example.test"));
+    EXPECT_EQ(about->Label4->text(), QStringLiteral("Website:"));
+    EXPECT_EQ(about->SkinLabel1.size(), 1u);  // no skin: no skin labels
+    about->Label1->setText(QStringLiteral("changed"));
+    EXPECT_EQ(frmAbout::Show(), about);  // shown again, not loaded again
+    EXPECT_EQ(about->Label1->text(), QStringLiteral("changed"));
+    delete about;
+    AppInfo info = App::Info();
+    info.major = 2;
+    info.minor = 10;
+    App::Configure(info);
+    EXPECT_EQ(frmAbout::Show()->lblVersion->text(), QStringLiteral("2.10"));
+}
+
+TEST_F(Windows, HelpOpensOnTheFirstStartOnlyAndTurnsShowHelpOff) {
+    program.write("Help.chm", "help");
+    Start();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].endsWith(QStringLiteral("/Help.chm")));
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "showHelp", ""), "0");
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", ""), "0");
+    Start();
+    EXPECT_EQ(opened.size(), 1);
+    form->mnuHelpItem[0]->trigger();  // the menu opens it whenever asked
+    EXPECT_EQ(opened.size(), 2);
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<Form8*>(w), nullptr);
+}
+
+TEST_F(Windows, NoHelpFileMeansNothingOpensAndNothingIsWrittenMachineWide) {
+    Start();
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", "unset"), "unset");
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "showHelp", ""), "0");
+}
+
+TEST_F(Windows, WebsiteAddressRule) {
+    EXPECT_EQ(frmWebsite::AddressFor("www.example.test"), "http://www.example.test");
+    EXPECT_EQ(frmWebsite::AddressFor("HTTP://www.example.test"), "HTTP://www.example.test");
+    EXPECT_EQ(frmWebsite::AddressFor("https://secure.test"), "https://secure.test");
+    EXPECT_EQ(frmWebsite::AddressFor("see http://x.test"), "see http://x.test");
+    EXPECT_EQ(frmWebsite::AddressFor(""), "http://");
+}
+
+TEST_F(Windows, TheLauncherOpensOncePerLoadAndUnloadsItselfAfterASecond) {
+    Form1& f = Start();
+    f.cmdWebsite_Click();
+    f.cmdWebsite_Click();  // still loaded: nothing happens
+    EXPECT_EQ(opened, QStringList{QStringLiteral("http://www.example.test")});
+    EXPECT_TRUE(frmWebsite::IsLoaded());
+    EXPECT_TRUE(WaitFor([] { return !frmWebsite::IsLoaded(); }, 3000));
+    f.cmdSports_Click();
+    EXPECT_EQ(opened.size(), 1);  // no page is known for Sports
+    EXPECT_EQ(modPrivateLabel::WebTarget, "Sports");
+    EXPECT_TRUE(WaitFor([] { return !frmWebsite::IsLoaded(); }, 3000));
+    f.cmdWebsite_Click();
+    EXPECT_EQ(opened.size(), 2);
+}
+
+TEST_F(Windows, WithTheSkinOnLabelsBecomeSkinLabelsAndListsAreRecoloured) {
+    modSkin::SkinObject() = modSkin::LoadSkin(QStringLiteral(":/skins/standard.skin"));
+    ASSERT_TRUE(modSkin::SkinObject());
+    EXPECT_EQ(modSkin::SkinObject()->description, QStringLiteral("Standard Skin"));
+    modPrivateLabel::SkinEnabled = true;
+    frmAbout* about = frmAbout::Show();
+    ASSERT_EQ(about->SkinLabel1.size(), 5u);
+    EXPECT_EQ(about->SkinLabel1[1]->text(), about->Label5->text());
+    EXPECT_EQ(about->SkinLabel1[2]->text(), QStringLiteral("Website:"));
+    EXPECT_EQ(about->SkinLabel1[4]->text(), QStringLiteral("Version:"));
+    EXPECT_EQ(about->SkinLabel1[4]->property("index").toInt(), 4);
+    EXPECT_EQ(twips::Geometry(about->SkinLabel1[4]), twips::Geometry(about->Label2));
+
+    Form1 f;
+    const QColor frameBefore = f.Frame1->palette().color(QPalette::Window);
+    const QColor labelBefore = f.lblCountry->palette().color(QPalette::WindowText);
+    const auto& skin = *modSkin::SkinObject();
+    modSkin::RecolourControls(&f, skin.face, skin.text, skin.panel, skin.panelText);
+    const QColor face = skin.face, text = skin.text;
+    EXPECT_EQ(f.ListView1->palette().color(QPalette::Base), face);
+    EXPECT_EQ(f.ListView1->palette().color(QPalette::Text), text);
+    EXPECT_EQ(f.Drive1->palette().color(QPalette::Base), face);
+    EXPECT_EQ(f.cmdTV->palette().color(QPalette::Button), face);
+    EXPECT_EQ(f.wbPicture->palette().color(QPalette::Window), modSkin::SkinObject()->panel);
+    EXPECT_EQ(f.Frame1->palette().color(QPalette::Window), frameBefore);
+    EXPECT_EQ(f.lblCountry->palette().color(QPalette::WindowText), labelBefore);
+    // The whole skin then draws every window part from its style sheet.
+    modSkin::ApplySkin(&f);
+    EXPECT_EQ(f.styleSheet(), skin.styleSheet);
+}
+
+TEST_F(Windows, TheRegionRuleAndTheSkinOffBuild) {
+    EXPECT_FALSE(modSkin::IsVistaOrLaterFor(2, 5));
+    EXPECT_TRUE(modSkin::IsVistaOrLaterFor(2, 6));
+    EXPECT_TRUE(modSkin::IsVistaOrLaterFor(2, 10));
+    EXPECT_FALSE(modSkin::IsVistaOrLaterFor(1, 6));
+    Form1& f = Start();  // this build: skin off
+    EXPECT_TRUE(f.styleSheet().isEmpty());
+    EXPECT_EQ(f.SkinLabel1.size(), 1u);
+    EXPECT_TRUE(f.mask().isEmpty());
+}
+
+TEST_F(Windows, WithTheBannerOnTheClippingBoxIs280TwipsNarrowerThanThePane) {
+    modPrivateLabel::ShowBanner = true;
+    modPrivateLabel::BannerAddress = "http://127.0.0.1:1/viewerbanner.html";  // nothing there
+    Form1 f;
+    const int frameTop = twips::Geometry(f.Frame1).top, playerTop = twips::Geometry(f.WindowsMediaPlayer1).top;
+    f.Form_Load();
+    ASSERT_NE(f.BannerClip, nullptr);
+    EXPECT_EQ(f.BannerClip->objectName(), QStringLiteral("picBox"));
+    EXPECT_EQ(twips::Geometry(f.BannerClip).width, twips::Geometry(f.wbBanner).width - 280);
+    EXPECT_EQ(twips::Geometry(f.BannerClip).height, twips::Geometry(f.wbBanner).height);
+    EXPECT_EQ(f.wbBanner->parentWidget(), f.BannerClip);
+    EXPECT_TRUE(f.wbBanner->isVisibleTo(&f));
+    EXPECT_FALSE(f.wbPicture->isVisibleTo(&f));
+    EXPECT_EQ(twips::Geometry(f.Frame1).top, frameTop + 945);
+    EXPECT_EQ(twips::Geometry(f.WindowsMediaPlayer1).top, playerTop + 945);
+}
+
+TEST_F(Windows, ClosingTheMainWindowClosesTheAboutAndSplashWindows) {
+    frmSplash* splash = new frmSplash;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->Form_Load();
+    ASSERT_TRUE(WaitFor([&] { return splash->mainWindow() != nullptr; }, 5000));
+    QPointer<frmSplash> watch(splash);
+    frmAbout::Show();
+    splash->mainWindow()->close();
+    QTest::qWait(20);
+    EXPECT_EQ(frmAbout::Loaded(), nullptr);
+    EXPECT_TRUE(watch.isNull());
+}

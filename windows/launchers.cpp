@@ -1,0 +1,83 @@
+#include "windows/launchers.h"
+
+#include <QCoreApplication>
+
+#include "appearance/file_utils.h"
+#include "appearance/private_label.h"
+#include "catalogue/text_case.h"
+#include "services/app.h"
+#include "services/machine_settings.h"
+#include "viewer/qt_text.h"
+#include "viewer/twips.h"
+#include "windows/shell.h"
+
+namespace {
+QPointer<frmWebsite> g_website;
+
+void Borderless(QWidget* w, int widthTwips, int heightTwips) {
+    w->setWindowFlags(Qt::FramelessWindowHint | Qt::Tool);
+    w->resize(twips::ToPixels(widthTwips), twips::ToPixels(heightTwips));
+}
+}  // namespace
+
+// ---- Help launcher -----------------------------------------------------------------------
+
+Form8::Form8(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form8"));
+    Borderless(this, 90, 90);
+}
+
+void Form8::Form_Load() {
+    resize(0, 0);
+    setVisible(false);
+    const std::string help = App::ProgramFile("Help.chm").string();
+    if (!xfileExists::FileExists(help)) return;  // no help document: nothing happens
+    shell::Open(ToQt(help));
+    SaveMachineSetting(App::Info().productName, "Settings", "showHelp", "0");
+}
+
+void Form8::Run() {
+    Form8 launcher;
+    launcher.Form_Load();
+    launcher.show();
+    launcher.setVisible(false);
+    QCoreApplication::processEvents();
+}
+
+// ---- Web-site launcher -------------------------------------------------------------------
+
+frmWebsite::frmWebsite(QWidget* parent)
+    : QWidget(parent),
+      m_timer1(
+          1000, [this] { Timer1_Timer(); }, this) {
+    setObjectName(QStringLiteral("frmWebsite"));
+    Borderless(this, 1830, 1605);
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+std::string frmWebsite::AddressFor(const std::string& websiteName) {
+    const std::string folded = catalogue::FoldCase(websiteName);
+    if (folded.find("https://") != std::string::npos || folded.find("http://") != std::string::npos) return websiteName;
+    return "http://" + websiteName;
+}
+
+void frmWebsite::Form_Load() {
+    m_timer1.setEnabled(true);  // the timer runs from the moment the window loads
+    modPrivateLabel::LoadPrivateLabel();
+    if (modPrivateLabel::WebTarget != "Website") return;  // no page is known for the others
+    shell::Open(ToQt(AddressFor(modPrivateLabel::WebsiteName)));
+    modPrivateLabel::WebTarget.clear();
+}
+
+void frmWebsite::Timer1_Timer() {
+    m_timer1.setEnabled(false);
+    close();  // unloads: the window deletes itself
+}
+
+void frmWebsite::Load() {
+    if (g_website) return;
+    g_website = new frmWebsite;
+    g_website->Form_Load();
+}
+
+bool frmWebsite::IsLoaded() { return !g_website.isNull(); }

@@ -1,0 +1,38 @@
+#pragma once
+// The two invisible launcher windows: Form8 opens the help document beside the program,
+// frmWebsite opens the seller's web site; both do all their work while they load.
+#include <QPointer>
+#include <QWidget>
+#include <string>
+
+#include "windows/coarse_timer.h"
+
+class Form8 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form8(QWidget* parent = nullptr);
+    void Form_Load();
+
+    // Load, show, let pending events run once, unload: how callers use the launcher.
+    static void Run();
+};
+
+class frmWebsite : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmWebsite(QWidget* parent = nullptr);
+    void Form_Load();
+    void Timer1_Timer();
+
+    // Loads the launcher unless it is still loaded from an earlier request (then nothing
+    // happens, as loading a loaded window runs no load handler).
+    static void Load();
+    static bool IsLoaded();
+
+    // The address that opening `websiteName` gives: "http://" added when neither "http://" nor
+    // "https://" occurs in it (letter case ignored).
+    static std::string AddressFor(const std::string& websiteName);
+
+private:
+    CoarseTimer m_timer1;
+};

@@ -1,0 +1,12 @@
+#pragma once
+// Hands a document or an address to the system: the help document to its viewer, a web
+// address to the browser. Tests replace the hand-over with a recorder.
+#include <QString>
+#include <functional>
+
+namespace shell {
+
+void Open(const QString& target);
+void SetOpenerForTests(std::function<void(const QString&)> opener);  // empty: the system again
+
+}  // namespace shell
