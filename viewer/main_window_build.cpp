@@ -109,7 +109,7 @@ QAction* MenuEntry(QMenu* menu, const char* name, int index, const char* caption
     QAction* a = nullptr;
     if (std::string_view(caption) == "-") {
         a = menu->addSeparator();
-        a->setText(QStringLiteral("-"));
+        a->setProperty("caption", QStringLiteral("-"));  // drawn as a line, captioned "-" in the design
     } else {
         a = menu->addAction(QString::fromUtf8(caption));
     }

@@ -1,7 +1,9 @@
 #include "windows/about_window.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 
 #include "appearance/private_label.h"
 #include "appearance/skin.h"
@@ -92,6 +94,11 @@ frmAbout* frmAbout::Show() {
     if (!g_about) {
         g_about = new frmAbout;
         g_about->Form_Load();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {  // centred on the screen
+            QRect frame = g_about->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            g_about->move(frame.topLeft());
+        }
     }
     g_about->show();
     g_about->raise();
