@@ -11,9 +11,9 @@ void LoadPrivateLabel() {
     CompanyName = info.companyName;
     WebsiteName = info.comments;
     ProductNumber = 0;
-    SkinEnabled = false;
+    SkinEnabled = version_info::kSkinEnabled;
     UseSplashIcon = true;
-    ShowBanner = false;
+    ShowBanner = version_info::kShowBanner;
     BannerAddress = "http://" + info.comments + kBannerPath;
     UpdateHost = version_info::kUpdateHost;
 }
