@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <clocale>
 
-#include "services/fetch.h"
 #include <cstdlib>
+#include "services/fetch.h"
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);

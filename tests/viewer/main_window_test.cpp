@@ -13,7 +13,6 @@
 #include <QToolButton>
 #include <memory>
 
-#include "viewer/banner_pane.h"
 #include "appearance/private_label.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/codec.h"
@@ -21,6 +20,7 @@
 #include "services/settings.h"
 #include "support/modal_watcher.h"
 #include "support/temp_dir.h"
+#include "viewer/banner_pane.h"
 #include "viewer/list_view.h"
 #include "viewer/main_window.h"
 #include "viewer/pick_combo.h"
