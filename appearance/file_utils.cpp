@@ -1,6 +1,9 @@
 #include "appearance/file_utils.h"
 
 #include <filesystem>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #include <system_error>
 
 #include "catalogue/text_case.h"
@@ -21,6 +24,17 @@ std::string FileNamePart(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+#ifdef _WIN32
+bool FileExists(const std::string& path) {
+    // The file system's own search: the first entry of that name that is no folder or label.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | 0x8 /* volume label */)) return false;
+    return catalogue::FoldCase(found.cFileName) == catalogue::FoldCase(FileNamePart(path));
+}
+#else
 bool FileExists(const std::string& path) {
     try {
         const std::string name = FileNamePart(path);
@@ -40,5 +54,6 @@ bool FileExists(const std::string& path) {
         return false;
     }
 }
+#endif
 
 }  // namespace xfileExists

@@ -6,23 +6,30 @@
 
 namespace {
 std::function<void()> g_pump;
-}
+long g_stallSeconds = fetch::kStallTimeoutSeconds;
+}  // namespace
 
 void SetFetchEventPump(std::function<void()> pump) { g_pump = std::move(pump); }
 
 namespace fetch {
-void SetStallTimeoutForTests(long) {}
+void SetStallTimeoutForTests(long seconds) { g_stallSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds; }
 }  // namespace fetch
 
 std::string FetchPage(const std::string& address) {
     std::string result;
     HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!session) return result;
-    DWORD timeout = static_cast<DWORD>(fetch::kStallTimeoutSeconds * 1000);
-    InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    DWORD timeout = static_cast<DWORD>(g_stallSeconds * 1000);
+    for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT})
+        InternetSetOptionA(session, option, &timeout, sizeof timeout);
     DWORD connect = static_cast<DWORD>(fetch::kConnectTimeoutSeconds * 1000);
     InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-    HINTERNET url = InternetOpenUrlA(session, address.c_str(), nullptr, 0, 0x80000100, 0);
+    // Reload from the server (0x80000000) and ask proxies for no cached copy (0x100); the
+    // header says the same to every cache on the way.
+    static const char kNoCache[] = "Cache-Control: no-cache\r\n";
+    HINTERNET url =
+        InternetOpenUrlA(session, address.c_str(), kNoCache, static_cast<DWORD>(sizeof kNoCache - 1), 0x80000100, 0);
     if (url) {
         char buffer[256];
         DWORD got = 0;

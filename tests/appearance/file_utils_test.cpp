@@ -48,6 +48,8 @@ TEST(FileExists, WildcardsAndMissingOrInvalidPathsAreFalse) {
     EXPECT_FALSE(FileExists((dir / "missing.txt").string()));
     EXPECT_FALSE(FileExists((dir / "no-folder" / "a.txt").string()));
     EXPECT_FALSE(FileExists(""));
+#ifndef _WIN32  // no file can bear "*" in its name there
     dir.write("*.txt", "");
     EXPECT_TRUE(FileExists((dir / "*.txt").string()));  // a file literally bearing the pattern
+#endif
 }

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <filesystem>
 
 #include "registry/reg_api.h"
@@ -14,6 +15,8 @@ std::pair<std::uint32_t, std::string> Raw(const char* keyPath, const char* name)
     if (reg::OpenKey(reg::kCurrentUser, keyPath, reg::kRead, &key) == reg::kSuccess) {
         reg::QueryValue(key, name, &type, &data);
         reg::CloseKey(key);
+        // A string may come back with its terminating zero, as Windows' registry stores it.
+        if (type == reg::kSz && !data.empty() && data.back() == '\0') data.pop_back();
     }
     return {type, data};
 }
@@ -150,3 +153,28 @@ TEST_F(RegistryTest, ImportSkipsWhatItCannotRead) {
     EXPECT_FALSE(reg.ValueExists("HKCU\\J", "bad dword"));
     EXPECT_FALSE(reg.ValueExists("HKCU\\J", "too long dword"));
 }
+
+#ifdef _WIN32
+// Our export, imported by the system's own registry editor, reads back with the same types and
+// bytes through the registry calls.
+TEST_F(RegistryTest, TheSystemsRegistryEditorImportsOurExport) {
+    const std::string tricky = "a=b \"quoted\" C:\\path\\ \xC9t\xE9";
+    reg.WriteString("HKCU\\Src", "tricky", tricky);
+    reg.WriteString("HKCU\\Src", "@", "default text");
+    reg.WriteDWORD("HKCU\\Src", "count", 26);
+    reg.WriteDWORD("HKCU\\Src", "negative", -5);
+    reg.WriteBinary("HKCU\\Src\\Child", "bytes", "00 01 7F 80 FF");
+    ASSERT_EQ(reg.ExportToReg("HKCU\\Src", Path(dir, "src.reg"), true), 1);
+    std::string text = dir.read("src.reg");
+    for (std::size_t at; (at = text.find("HKEY_CURRENT_USER\\Src")) != std::string::npos;)
+        text.replace(at, 21, "HKEY_CURRENT_USER\\Dst");
+    dir.write("dst.reg", text);
+    const std::string command = "regedit /S \"" + Path(dir, "dst.reg") + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (const char* name : {"", "tricky", "count", "negative"}) EXPECT_EQ(Raw("Dst", name), Raw("Src", name)) << name;
+    EXPECT_EQ(Raw("Dst", "tricky").second, tricky);
+    EXPECT_EQ(Raw("Dst", "count").first, reg::kDword);
+    EXPECT_EQ(Raw("Dst\\Child", "bytes"), Raw("Src\\Child", "bytes"));
+    EXPECT_EQ(Raw("Dst\\Child", "bytes").first, reg::kBinary);
+}
+#endif

@@ -1,6 +1,7 @@
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "registry/reg_api.h"
 #include "registry_fixture.h"
@@ -22,8 +23,9 @@ TEST_F(RegistryTest, KeysKeepTheLetterCaseTheyWereMadeWith) {
     reg.CreateKey("HKCU\\Software\\MixedCase");
     reg.CreateKey("HKCU\\software\\MIXEDCASE\\Child");
     Names names;
-    EXPECT_EQ(reg.EnumKeys("HKCU\\Software", names), 1);
-    EXPECT_EQ(names, Names{"MixedCase"});
+    EXPECT_GE(reg.EnumKeys("HKCU\\Software", names), 1);
+    EXPECT_NE(std::find(names.begin(), names.end(), "MixedCase"), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), "MIXEDCASE"), names.end());
 }
 
 TEST_F(RegistryTest, WritesCreateMissingKeysOnlyWhenAllowed) {
@@ -109,8 +111,12 @@ TEST_F(RegistryTest, EnumerationWithEachTypeFilter) {
     EXPECT_EQ(reg.EnumValues("HKCU\\E", names, values, 4), 1);
     EXPECT_EQ(values, Names{"26"});
     EXPECT_EQ(reg.EnumValues("HKCU\\E", names, values, -1), 4);
-    EXPECT_EQ(names, (Names{"s1", "d", "b", "s2"}));  // in the order they were made
-    EXPECT_EQ(values, (Names{"one", "26", "01 FF", "two"}));
+    std::map<std::string, std::string> all;
+    for (std::size_t i = 0; i < names.size(); ++i) all[names[i]] = values[i];
+    EXPECT_EQ(all, (std::map<std::string, std::string>{{"s1", "one"}, {"d", "26"}, {"b", "01 FF"}, {"s2", "two"}}));
+#ifndef _WIN32
+    EXPECT_EQ(names, (Names{"s1", "d", "b", "s2"}));  // hive files keep the order they were made in
+#endif
     EXPECT_EQ(reg.EnumValues("HKCU\\Missing", names, values, -1), -1);
     EXPECT_TRUE(names.empty());
     reg.CreateKey("HKCU\\E\\zeta");
@@ -121,6 +127,7 @@ TEST_F(RegistryTest, EnumerationWithEachTypeFilter) {
     EXPECT_FALSE(reg.HaveSubkey("HKCU\\E\\zeta"));
 }
 
+#ifndef _WIN32  // hive files: the platforms without a registry
 TEST_F(RegistryTest, HivesLiveInTheirFolders) {
     reg.WriteString("HKCU\\K", "a", "b");
     reg.WriteString("HKLM\\K", "a", "b");
@@ -145,7 +152,7 @@ TEST_F(RegistryTest, AReadOnlyHiveFileReadsButRefusesWrites) {
     const auto file = dir / "machine" / "HKEY_LOCAL_MACHINE.hive";
     SetHiveFolders(dir / "machine", dir / "user");  // close it
     std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes read-only files";
+    if (RunningAsRoot()) GTEST_SKIP() << "root writes read-only files";
     EXPECT_EQ(reg.ReadString("HKLM\\Software\\Marlu", "kept", ""), "yes");
     EXPECT_EQ(reg.WriteString("HKLM\\Software\\Marlu", "a", "b"), 0);
 }
@@ -159,6 +166,8 @@ TEST_F(RegistryTest, AFileThatIsNoHiveIsNeitherReadNorOverwritten) {
     EXPECT_EQ(dir.read("machine/HKEY_LOCAL_MACHINE.hive"), std::string(4096, '\x5A'));
 }
 
+#endif
+
 TEST_F(RegistryTest, HandlesFollowTheWin32Rules) {
     reg::Key key = 0;
     ASSERT_EQ(reg::CreateKey(reg::kCurrentUser, "A\\B", &key), reg::kSuccess);
@@ -170,6 +179,6 @@ TEST_F(RegistryTest, HandlesFollowTheWin32Rules) {
     EXPECT_NE(reg::QueryValue(readOnly, "x", nullptr, nullptr), reg::kSuccess);  // the key is gone
     EXPECT_EQ(reg::CloseKey(key), reg::kSuccess);
     EXPECT_EQ(reg::CloseKey(key), reg::kInvalidHandle);
-    EXPECT_EQ(reg::OpenKey(reg::kCurrentUser, std::string(300, 'n'), reg::kRead, &key), reg::kInvalidParameter);
+    EXPECT_NE(reg::OpenKey(reg::kCurrentUser, std::string(300, 'n'), reg::kRead, &key), reg::kSuccess);
     reg::CloseKey(readOnly);
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <string>
 
@@ -52,6 +56,12 @@ TEST(FetchPage, ErrorPagesAreReturnedLikeAnyBody) {
 }
 
 TEST(FetchPage, ASilentServerIsGivenUpAfterTheStallTimeout) {
+#ifdef _WIN32
+    // Wine's internet client does not apply the receive timeout to a server that never
+    // answers; Windows' own does.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "Wine's WinInet ignores the receive timeout";
+#endif
     TinyHttp server;
     server.silent("/hang");
     fetch::SetStallTimeoutForTests(2);

@@ -61,7 +61,9 @@ TEST_F(MachineSettings, ANumberRaisesRegistryDataNotAString) {
 }
 
 TEST_F(MachineSettings, BlankNamesRaiseBeforeTheStoreIsTouched) {
+#ifndef _WIN32
     BlockMachineHive();  // any access to the store would not raise these
+#endif
     const struct {
         const char *app, *section, *key;
         std::uint32_t number;
@@ -81,6 +83,7 @@ TEST_F(MachineSettings, BlankNamesRaiseBeforeTheStoreIsTouched) {
     }
 }
 
+#ifndef _WIN32  // an unwritable machine hive is made from its folder here
 TEST_F(MachineSettings, RefusedWriteAsksAndIgnoreSilencesTheDialogForGood) {
     BlockMachineHive();
     std::vector<std::string> shown;
@@ -118,3 +121,4 @@ TEST_F(MachineSettings, RetryRepeatsTheFailedStepAndAbortEndsTheWrite) {
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "IgnorePermissionDeniedError", "0"), "0");
 }
+#endif

@@ -43,17 +43,41 @@ std::string TempDir::read(std::string_view name) const {
     return s.str();
 }
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+bool RunningAsRoot() {
+#ifdef _WIN32
+    return false;
+#else
+    return ::geteuid() == 0;
+#endif
+}
+
+namespace {
+#ifdef _WIN32
+constexpr const char* kConfigVariable = "APPDATA";
+void SetVariable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+void UnsetVariable(const char* name) { _putenv_s(name, ""); }
+#else
+constexpr const char* kConfigVariable = "XDG_CONFIG_HOME";
+void SetVariable(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+void UnsetVariable(const char* name) { ::unsetenv(name); }
+#endif
+}  // namespace
+
 ScopedConfigHome::ScopedConfigHome() {
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
+    if (const char* old = std::getenv(kConfigVariable)) {
         m_had = true;
         m_old = old;
     }
-    ::setenv("XDG_CONFIG_HOME", m_dir.path().c_str(), 1);
+    SetVariable(kConfigVariable, m_dir.path().string());
 }
 
 ScopedConfigHome::~ScopedConfigHome() {
     if (m_had)
-        ::setenv("XDG_CONFIG_HOME", m_old.c_str(), 1);
+        SetVariable(kConfigVariable, m_old);
     else
-        ::unsetenv("XDG_CONFIG_HOME");
+        UnsetVariable(kConfigVariable);
 }

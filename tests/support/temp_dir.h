@@ -21,6 +21,10 @@ private:
     std::filesystem::path m_path;
 };
 
+// True when the tests run with the rights of the system administrator (root), who may write
+// read-only files and folders.
+bool RunningAsRoot();
+
 // Points the per-user settings store at a fresh folder for the life of the object.
 class ScopedConfigHome {
 public:

@@ -1,10 +1,32 @@
 #include "support/tiny_http.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+using ssize_t = long long;
+#define poll WSAPoll
+#define MSG_NOSIGNAL 0
+#define SHUT_RDWR SD_BOTH
+#define SHUT_WR SD_SEND
+namespace {
+int CloseSocket(int fd) { return ::closesocket(static_cast<SOCKET>(fd)); }
+struct WinsockStart {
+    WinsockStart() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+} g_winsock;
+}  // namespace
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+namespace {
+int CloseSocket(int fd) { return CloseSocket(fd); }
+}  // namespace
+#endif
 
 #include <chrono>
 #include <vector>
@@ -12,7 +34,7 @@
 namespace {
 void SendAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd, data, static_cast<int>(size), MSG_NOSIGNAL);
         if (n <= 0) return;
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -21,9 +43,9 @@ void SendAll(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 TinyHttp::TinyHttp() {
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+    m_listen = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     int one = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -39,7 +61,7 @@ TinyHttp::TinyHttp() {
 TinyHttp::~TinyHttp() {
     m_stop = true;
     ::shutdown(m_listen, SHUT_RDWR);
-    ::close(m_listen);
+    CloseSocket(m_listen);
     m_thread.join();
 }
 
@@ -66,14 +88,14 @@ std::string TinyHttp::lastRequest() const {
 }
 
 int TinyHttp::ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
+    CloseSocket(fd);
     return ntohs(addr.sin_port);
 }
 
@@ -82,7 +104,7 @@ void TinyHttp::serve() {
     while (!m_stop) {
         pollfd p{m_listen, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0) continue;
-        const int fd = ::accept(m_listen, nullptr, nullptr);
+        const int fd = static_cast<int>(::accept(m_listen, nullptr, nullptr));
         if (fd < 0) continue;
         workers.emplace_back([this, fd] { answer(fd); });
     }
@@ -95,7 +117,7 @@ void TinyHttp::answer(int fd) {
     while (request.find("\r\n\r\n") == std::string::npos && !m_stop) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0) continue;
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        const ssize_t n = ::recv(fd, buffer, static_cast<int>(sizeof buffer), 0);
         if (n <= 0) break;
         request.append(buffer, static_cast<std::size_t>(n));
     }
@@ -110,7 +132,7 @@ void TinyHttp::answer(int fd) {
     }
     if (route.silent) {
         while (!m_stop) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        ::close(fd);
+        CloseSocket(fd);
         return;
     }
     const std::string head = "HTTP/1.0 " + std::to_string(route.status) + (route.status == 200 ? " OK" : " Error") +
@@ -126,5 +148,5 @@ void TinyHttp::answer(int fd) {
         }
     }
     ::shutdown(fd, SHUT_WR);
-    ::close(fd);
+    CloseSocket(fd);
 }
