@@ -24,7 +24,7 @@ struct WinsockStart {
 #include <sys/socket.h>
 #include <unistd.h>
 namespace {
-int CloseSocket(int fd) { return CloseSocket(fd); }
+int CloseSocket(int fd) { return ::close(fd); }
 }  // namespace
 #endif
 
