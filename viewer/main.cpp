@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     application.setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
 
     AppInfo info = App::BuildInfo();
-    info.path = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
+    info.path = App::ExecutableFolder();
     info.prevInstance = single_instance::AnotherInstanceRunning(QCoreApplication::applicationDirPath(),
                                                                 QString::fromStdString(info.productName));
     App::Configure(info);

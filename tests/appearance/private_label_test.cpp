@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "appearance/private_label.h"
 #include "services/app.h"
 
@@ -61,3 +63,20 @@ TEST_F(PrivateLabel, ResellerTestIsExactAndCaseSensitive) {
     Use("P", "Orvane Software ", "");
     EXPECT_FALSE(modPrivateLabel::IsResellerBuild());
 }
+
+TEST(ApplicationObject, TheProgramFolderIsTheExecutablesFolder) {
+    const auto folder = App::ExecutableFolder();
+    EXPECT_TRUE(std::filesystem::exists(folder / "core_tests") || std::filesystem::exists(folder / "core_tests.exe"));
+}
+
+#ifdef _WIN32
+TEST(ApplicationObject, TheVersionResourceHoldsTheBuildsRecord) {
+    const AppInfo fromResource = App::ModuleVersionInfo();
+    const AppInfo built = App::BuildInfo();
+    EXPECT_EQ(fromResource.productName, built.productName);
+    EXPECT_EQ(fromResource.companyName, built.companyName);
+    EXPECT_EQ(fromResource.comments, built.comments);
+    EXPECT_EQ(fromResource.major, 1);
+    EXPECT_EQ(fromResource.minor, 1);
+}
+#endif
