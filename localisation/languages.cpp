@@ -1,0 +1,223 @@
+#include "localisation/languages.h"
+
+#include <cctype>
+#include <filesystem>
+
+#include "appearance/private_label.h"
+#include "catalogue/text_case.h"
+#include "localisation/format.h"
+#include "services/app.h"
+#include "services/file_io.h"
+
+namespace {
+
+std::string ReplaceAllNoCase(const std::string& text, std::string_view marker, const std::string& value) {
+    const std::string foldedMarker = catalogue::FoldCase(marker);
+    std::string out;
+    std::size_t from = 0;
+    const std::string folded = catalogue::FoldCase(text);
+    for (;;) {
+        const std::size_t at = folded.find(foldedMarker, from);
+        if (at == std::string::npos) break;
+        out.append(text, from, at - from).append(value);
+        from = at + marker.size();
+    }
+    out.append(text, from, std::string::npos);
+    return out;
+}
+
+std::string RaiseFirst(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+    return text;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
+
+std::string TrimSpaces(const std::string& s) {
+    const std::size_t a = s.find_first_not_of(' ');
+    if (a == std::string::npos) return {};
+    return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+enum class Kind { Caption, Tabs, Columns, Option, Menu, None };
+
+Kind KindOf(std::string type, bool ignoreCase) {
+    if (ignoreCase) type = Lower(TrimSpaces(type));
+    auto is = [&](const char* name) { return ignoreCase ? type == Lower(name) : type == name; };
+    if (is("Label") || is("CommandButton") || is("SkinLabel") || is("Frame") || is("CheckBox")) return Kind::Caption;
+    if (is("TabStrip")) return Kind::Tabs;
+    if (is("ListView")) return Kind::Columns;
+    if (is("OptionButton")) return Kind::Option;
+    if (is("Menu")) return Kind::Menu;
+    return Kind::None;
+}
+
+const char* const kDescription =
+    "<DESCRIPTION>This file contains various translations of program buttons, messages and menus in XML format.  The "
+    "original document was created using translation software, and may sound strange when read by people.  We invite "
+    "you to make modifications to existing languages and translate new languages.  Please send them to us so that we "
+    "can update this file and make your translation available to all users.  Our current email address is located on "
+    "our homepage which can be visited through the software or our program folder on your Start Menu.  Before making "
+    "changes to a localization file please use the program to download the most recent localization file using the "
+    "'Check for Language Updates' button in the Languages window.</DESCRIPTION>";
+
+}  // namespace
+
+std::filesystem::path clsLanguages::FilePath() { return App::ProgramFile("Localization.xml"); }
+
+void clsLanguages::setMessage(const std::string& name, const std::string& text) {
+    for (Message& m : m_messages) {
+        if (m.inUse) continue;
+        m = Message{name, text, true};
+        return;
+    }
+}
+
+std::string clsLanguages::getMessages(const std::string& name) const {
+    const std::string wanted = catalogue::FoldCase(name);
+    for (const Message& m : m_messages) {
+        if (!m.inUse) break;
+        if (catalogue::FoldCase(m.name) == wanted) return RaiseFirst(m.text);
+    }
+    return {};
+}
+
+std::string clsLanguages::LangTrimPath(const std::string& path) const {
+    const std::size_t cut = path.rfind('\\');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool clsLanguages::LangFileExists(const std::string& path) const {
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    if (!std::filesystem::is_regular_file(p, ec)) return false;
+    // The name found must be the name asked for, letter case ignored.
+    std::string name = LangTrimPath(path);
+    const std::size_t slash = name.rfind('/');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    return catalogue::FoldCase(p.filename().string()) == catalogue::FoldCase(name);
+}
+
+void clsLanguages::LangLoadItems(const std::string& language) {
+    modLanguages::CurrentLanguage = language;
+    const std::filesystem::path file = FilePath();
+    if (!LangFileExists(file.string())) return;
+    const auto text = services::ReadFileCapped(file, kMaxFileBytes);
+    if (!text) return;
+    // The file is UTF-8, as its declaration says; texts stay UTF-8 up to the window.
+    if (auto items = localisation::FindItems(*text, language)) m_itemLines = std::move(items);
+}
+
+std::string clsLanguages::LangLookup(const std::string& key) const {
+    if (!m_itemLines) return {};
+    std::string text = localisation::LookUp(*m_itemLines, key);
+    text = ReplaceAllNoCase(text, "[ProgramName]", modPrivateLabel::ProgramName);
+    text = ReplaceAllNoCase(text, "[CompanyName]", modPrivateLabel::CompanyName);
+    text = ReplaceAllNoCase(text, "[Website]", modPrivateLabel::WebsiteName);
+    return RaiseFirst(text);
+}
+
+void clsLanguages::ChangeLanguage(localisation::WindowAdapter& window, const std::string& language) {
+    Apply(window, language, false);
+}
+
+void clsLanguages::ChangeLanguageMDI(localisation::WindowAdapter& window, const std::string& language) {
+    Apply(window, language, true);
+}
+
+void clsLanguages::Apply(localisation::WindowAdapter& window, const std::string& language, bool typeIgnoresCase) {
+    LangLoadItems(language);
+    if (!m_itemLines || m_itemLines->size() == 1) LangLoadItems("English");
+    const std::string w = window.windowName();
+    for (std::size_t i = 0; i < window.controlCount(); ++i) {
+        const std::string base = w + "_" + window.controlName(i);
+        auto apply = [&](const std::string& key, auto&& set) {
+            const std::string text = LangLookup(key);
+            if (!text.empty()) set(text);
+        };
+        switch (KindOf(window.typeName(i), typeIgnoresCase)) {
+            case Kind::Caption:
+                apply(base, [&](const std::string& t) { window.setCaption(i, t); });
+                window.refresh(i);
+                break;
+            case Kind::Tabs:
+            case Kind::Columns: {
+                const bool tabs = KindOf(window.typeName(i), typeIgnoresCase) == Kind::Tabs;
+                const int count = window.partCount(i);
+                for (int n = 1; n <= count; ++n) {
+                    apply(base + (tabs ? "_TABS" : "_COL") + std::to_string(n),
+                          [&](const std::string& t) { window.setPartText(i, n, t); });
+                    window.refresh(i);
+                }
+                break;
+            }
+            case Kind::Option:
+                if (const auto index = window.index(i)) {
+                    apply(base + std::to_string(*index), [&](const std::string& t) { window.setCaption(i, t); });
+                    window.refresh(i);
+                }
+                break;
+            case Kind::Menu:
+                apply(base + std::to_string(window.index(i).value_or(0)),
+                      [&](const std::string& t) { window.setCaption(i, t); });
+                break;
+            case Kind::None: break;
+        }
+    }
+    for (Message& m : m_messages) {
+        if (!m.inUse) break;
+        const std::string text = LangLookup(m.name);
+        if (!text.empty()) m.text = text;
+    }
+}
+
+bool clsLanguages::makeLocalizationFile(const std::vector<localisation::WindowAdapter*>& windows) {
+    std::string out;
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<XML_DIZ_INFO>\r\n\t<LOCALIZATION_FILE_INFO>\r\n";
+    out += "\t\t<LOCALIZATION_FILE_VERSION>1.0</LOCALIZATION_FILE_VERSION>\r\n\t</LOCALIZATION_FILE_INFO>\r\n";
+    out += "<LANGUAGE_GROUP xml:lang=\"en\">\r\n\t<LANGUAGE_NAME>English</LANGUAGE_NAME>\r\n\t";
+    out += kDescription;
+    out += "\r\n\t<TRANSLATION_ITEMS>\r\n";
+    auto item = [&](const std::string& key, const std::string& text) {
+        out.append("\t\t<").append(key).append(">").append(text).append("</").append(key).append(">\r\n");
+    };
+    for (localisation::WindowAdapter* window : windows) {
+        const std::string w = Upper(window->windowName());
+        for (std::size_t i = 0; i < window->controlCount(); ++i) {
+            const std::string base = w + "_" + Upper(window->controlName(i));
+            switch (KindOf(window->typeName(i), false)) {
+                case Kind::Caption: item(base, window->caption(i)); break;
+                case Kind::Tabs:
+                    for (int n = 1; n <= window->partCount(i); ++n)
+                        item(base + "_TABS" + std::to_string(n), window->partText(i, n));
+                    break;
+                case Kind::Columns:
+                    for (int n = 1; n <= window->partCount(i); ++n)
+                        item(base + "_COL" + std::to_string(n), window->partText(i, n));
+                    break;
+                case Kind::Option:
+                    if (const auto index = window->index(i)) item(base + std::to_string(*index), window->caption(i));
+                    break;
+                case Kind::Menu: item(base + std::to_string(window->index(i).value_or(0)), window->caption(i)); break;
+                case Kind::None: break;
+            }
+        }
+    }
+    for (const Message& m : m_messages) {
+        if (!m.inUse) break;
+        item(Upper(m.name), m.text);
+    }
+    out += "\t</TRANSLATION_ITEMS>\r\n</LANGUAGE_GROUP>\r\n</XML_DIZ_INFO>\r\n";
+    // Replaced whole: a failed write keeps the old file.
+    return services::ReplaceFileAtomically(FilePath(), out).ok;
+}
