@@ -130,9 +130,10 @@ TEST_F(Languages, OneCharacterKeysAreReadOnlyWhenIndented) {
 }
 
 TEST_F(Languages, ItemsOnOneLineCountAsEmptyAndFallBackToEnglish) {
-    File("<LANGUAGE_GROUP><LANGUAGE_NAME>French</LANGUAGE_NAME><TRANSLATION_ITEMS><FORM1_CMDTV>télé</FORM1_CMDTV>"
-         "<FORM1_FRAME1>Chaînes</FORM1_FRAME1></TRANSLATION_ITEMS></LANGUAGE_GROUP>\r\n" +
-         Group("English", "\t\t<FORM1_CMDTV>Television</FORM1_CMDTV>\r\n"));
+    File(
+        "<LANGUAGE_GROUP><LANGUAGE_NAME>French</LANGUAGE_NAME><TRANSLATION_ITEMS><FORM1_CMDTV>télé</FORM1_CMDTV>"
+        "<FORM1_FRAME1>Chaînes</FORM1_FRAME1></TRANSLATION_ITEMS></LANGUAGE_GROUP>\r\n" +
+        Group("English", "\t\t<FORM1_CMDTV>Television</FORM1_CMDTV>\r\n"));
     FakeWindow w = MainWindowLike();
     engine.ChangeLanguage(w, "French");
     EXPECT_EQ(w.captionOf("cmdTV"), "Television");
