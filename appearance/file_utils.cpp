@@ -11,10 +11,12 @@
 namespace xfileExists {
 namespace {
 
+#ifndef _WIN32
 bool IsFile(const std::filesystem::directory_entry& entry) {
     std::error_code ec;
     return entry.is_regular_file(ec);
 }
+#endif
 
 }  // namespace
 

@@ -26,3 +26,14 @@ void ForEachLine(std::string_view text, F&& onLine) {
 }
 
 }  // namespace catalogue
+
+#include <string>
+#include <vector>
+
+namespace catalogue {
+
+// Splits text at each CR LF pair, as REGEDIT4 and localisation files are read: a lone CR or LF
+// is text. An empty text is one empty line.
+std::vector<std::string_view> SplitAtCrLf(std::string_view text);
+
+}  // namespace catalogue

@@ -49,3 +49,27 @@ int CompareNoCase(std::string_view a, std::string_view b) {
 }
 
 }  // namespace catalogue
+
+namespace catalogue {
+
+std::string AsciiUpper(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+}
+
+std::string TrimBlanks(std::string_view text) {
+    const std::size_t a = text.find_first_not_of(' ');
+    if (a == std::string_view::npos) return {};
+    return std::string(text.substr(a, text.find_last_not_of(' ') - a + 1));
+}
+
+}  // namespace catalogue

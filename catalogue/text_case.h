@@ -25,3 +25,14 @@ namespace catalogue {
 int CompareNoCase(std::string_view a, std::string_view b);
 
 }  // namespace catalogue
+
+namespace catalogue {
+
+// ASCII letters only, as registry hive names and localisation keys are written.
+std::string AsciiUpper(std::string_view text);
+std::string AsciiLower(std::string_view text);
+
+// The text without leading and trailing blanks (spaces only).
+std::string TrimBlanks(std::string_view text);
+
+}  // namespace catalogue

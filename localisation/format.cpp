@@ -1,5 +1,6 @@
 #include "localisation/format.h"
 
+#include "catalogue/line_reader.h"
 #include "catalogue/text_case.h"
 
 namespace localisation {
@@ -10,20 +11,6 @@ std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::
     if (needle.empty()) return from <= haystack.size() ? from : std::string_view::npos;
     const std::string h = catalogue::FoldCase(haystack), n = catalogue::FoldCase(needle);
     return h.find(n, from);
-}
-
-std::vector<std::string> SplitCrLf(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            return lines;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + 2;
-    }
 }
 
 }  // namespace
@@ -66,7 +53,10 @@ std::optional<std::vector<std::string>> FindItems(std::string_view text, std::st
     const std::string wanted = catalogue::FoldCase(language);
     ScanGroups(text, [&](const LanguageGroup& g) {
         if (catalogue::FoldCase(g.name) != wanted) return true;
-        if (g.items) found = SplitCrLf(*g.items);
+        if (g.items) {
+            const auto lines = catalogue::SplitAtCrLf(*g.items);
+            found = std::vector<std::string>(lines.begin(), lines.end());
+        }
         return false;  // the first group of that name decides
     });
     return found;

@@ -31,29 +31,11 @@ std::string RaiseFirst(std::string text) {
     return text;
 }
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return s;
-}
-
-std::string TrimSpaces(const std::string& s) {
-    const std::size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(' ') - a + 1);
-}
-
 enum class Kind { Caption, Tabs, Columns, Option, Menu, None };
 
 Kind KindOf(std::string type, bool ignoreCase) {
-    if (ignoreCase) type = Lower(TrimSpaces(type));
-    auto is = [&](const char* name) { return ignoreCase ? type == Lower(name) : type == name; };
+    if (ignoreCase) type = catalogue::AsciiLower(catalogue::TrimBlanks(type));
+    auto is = [&](const char* name) { return ignoreCase ? type == catalogue::AsciiLower(name) : type == name; };
     if (is("Label") || is("CommandButton") || is("SkinLabel") || is("Frame") || is("CheckBox")) return Kind::Caption;
     if (is("TabStrip")) return Kind::Tabs;
     if (is("ListView")) return Kind::Columns;
@@ -192,9 +174,9 @@ bool clsLanguages::makeLocalizationFile(const std::vector<localisation::WindowAd
         out.append("\t\t<").append(key).append(">").append(text).append("</").append(key).append(">\r\n");
     };
     for (localisation::WindowAdapter* window : windows) {
-        const std::string w = Upper(window->windowName());
+        const std::string w = catalogue::AsciiUpper(window->windowName());
         for (std::size_t i = 0; i < window->controlCount(); ++i) {
-            const std::string base = w + "_" + Upper(window->controlName(i));
+            const std::string base = w + "_" + catalogue::AsciiUpper(window->controlName(i));
             switch (KindOf(window->typeName(i), false)) {
                 case Kind::Caption: item(base, window->caption(i)); break;
                 case Kind::Tabs:
@@ -215,7 +197,7 @@ bool clsLanguages::makeLocalizationFile(const std::vector<localisation::WindowAd
     }
     for (const Message& m : m_messages) {
         if (!m.inUse) break;
-        item(Upper(m.name), m.text);
+        item(catalogue::AsciiUpper(m.name), m.text);
     }
     out += "\t</TRANSLATION_ITEMS>\r\n</LANGUAGE_GROUP>\r\n</XML_DIZ_INFO>\r\n";
     // Replaced whole: a failed write keeps the old file.

@@ -4,10 +4,20 @@
 #include <filesystem>
 #include <system_error>
 
+#include "catalogue/line_reader.h"
+#include "catalogue/text_case.h"
 #include "registry/registry_access.h"
 #include "services/file_io.h"
 
 namespace {
+
+// Without surrounding blanks and tabs, as the registry editor indents continued lines.
+std::string Trim(std::string_view s) {
+    const std::size_t a = s.find_first_not_of(" \t");
+    if (a == std::string_view::npos) return {};
+    const std::size_t b = s.find_last_not_of(" \t");
+    return std::string(s.substr(a, b - a + 1));
+}
 
 constexpr const char* kLongHiveNames[][2] = {
     {"HKCU", "HKEY_CURRENT_USER"},   {"HKLM", "HKEY_LOCAL_MACHINE"},    {"HKCR", "HKEY_CLASSES_ROOT"},
@@ -15,21 +25,8 @@ constexpr const char* kLongHiveNames[][2] = {
     {"HKCC", "HKEY_CURRENT_CONFIG"},
 };
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && Upper(std::string(text.substr(0, prefix.size()))) == prefix;
-}
-
-std::string Trim(std::string_view s) {
-    const std::size_t a = s.find_first_not_of(" \t");
-    if (a == std::string_view::npos) return {};
-    const std::size_t b = s.find_last_not_of(" \t");
-    return std::string(s.substr(a, b - a + 1));
+    return text.size() >= prefix.size() && catalogue::AsciiUpper(std::string(text.substr(0, prefix.size()))) == prefix;
 }
 
 // The path with its short hive name replaced by the long one.
@@ -94,21 +91,6 @@ bool ParseHexDword(const std::string& digits, std::int32_t& value) {
     }
     value = static_cast<std::int32_t>(u);
     return true;
-}
-
-// The lines of the file: split at each CR LF pair, as the registry editor writes them.
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
 }
 
 }  // namespace
@@ -177,8 +159,8 @@ long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
     m_createKeyIfDoesntExists = true;
     const auto text = services::ReadFileCapped(filePath, kMaxImportBytes);
     if (!text) return 0;
-    const std::vector<std::string_view> lines = Lines(*text);
-    if (lines.empty() || Upper(Trim(lines[0])) != "REGEDIT4") return 0;
+    const std::vector<std::string_view> lines = catalogue::SplitAtCrLf(*text);
+    if (lines.empty() || catalogue::AsciiUpper(Trim(lines[0])) != "REGEDIT4") return 0;
 
     std::string currentKey;
     bool inKey = false;

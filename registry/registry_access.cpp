@@ -1,5 +1,7 @@
 #include "registry/registry_access.h"
 
+#include "catalogue/text_case.h"
+
 #include <array>
 #include <cstring>
 
@@ -21,22 +23,9 @@ constexpr std::array<HiveName, 7> kHives = {{
     {"HKEY_CURRENT_CONFIG", "HKCC", reg::kCurrentConfig},
 }};
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
     const std::size_t n = std::strlen(prefix);
-    return text.size() >= n && Upper(text.substr(0, n)) == prefix;
-}
-
-std::string TrimBlanks(const std::string& s) {
-    const std::size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    const std::size_t b = s.find_last_not_of(' ');
-    return s.substr(a, b - a + 1);
+    return text.size() >= n && catalogue::AsciiUpper(text.substr(0, n)) == prefix;
 }
 
 int HexDigit(char c) {
@@ -61,10 +50,10 @@ void clsRegistryAccess::ParseKeyPath(const std::string& keyPath) {
     std::string hive;
     const std::size_t bs = path.find('\\');
     if (bs != std::string::npos) {
-        hive = Upper(path.substr(0, 4));
+        hive = catalogue::AsciiUpper(path.substr(0, 4));
         m_subKey = path.substr(bs + 1);
     } else {
-        hive = Upper(path);
+        hive = catalogue::AsciiUpper(path);
         m_subKey.clear();
     }
     m_hive = 0;
@@ -156,7 +145,7 @@ std::string clsRegistryAccess::ReadString(const std::string& keyPath, const std:
     // Text up to its terminating zero, if it was stored with one, without surrounding blanks.
     const std::size_t nul = data.find('\0');
     if (nul != std::string::npos) data.resize(nul);
-    return TrimBlanks(data);
+    return catalogue::TrimBlanks(data);
 }
 
 long clsRegistryAccess::WriteDWORD(const std::string& keyPath, const std::string& name, std::int32_t value) {
@@ -192,7 +181,7 @@ std::string clsRegistryAccess::ReadBinary(const std::string& keyPath, const std:
     const long status = reg::QueryValue(key, name, nullptr, &data);
     reg::CloseKey(key);
     if (status != reg::kSuccess) return def;
-    return TrimBlanks(BinToStr(data));
+    return catalogue::TrimBlanks(BinToStr(data));
 }
 
 long clsRegistryAccess::KillValue(const std::string& keyPath, const std::string& name) {
@@ -231,9 +220,9 @@ long clsRegistryAccess::EnumValues(const std::string& keyPath, std::vector<std::
         if (typeFilter == -1 || static_cast<long>(type) == typeFilter) taken.push_back(Entry{name, data, type});
     reg::CloseKey(key);
     for (const Entry& e : taken) {
-        names.push_back(TrimBlanks(e.name));
+        names.push_back(catalogue::TrimBlanks(e.name));
         switch (e.type) {
-            case reg::kBinary: values.push_back(TrimBlanks(BinToStr(e.data))); break;
+            case reg::kBinary: values.push_back(catalogue::TrimBlanks(BinToStr(e.data))); break;
             case reg::kDword: values.push_back(std::to_string(ReadDWORD(keyPath, e.name, 0))); break;
             case reg::kSz: values.push_back(ReadString(keyPath, e.name, "")); break;
             default: values.emplace_back(); break;

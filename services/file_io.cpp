@@ -30,7 +30,9 @@ std::string TempName(const std::filesystem::path& target) {
     return target.filename().string() + suffix;
 }
 
+#ifndef _WIN32
 std::string SystemText(int err) { return std::generic_category().message(err); }
+#endif
 
 }  // namespace
 

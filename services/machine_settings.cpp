@@ -1,5 +1,6 @@
 #include "services/machine_settings.h"
 
+#include "catalogue/text_case.h"
 #include "registry/reg_api.h"
 #include "services/app.h"
 #include "services/settings.h"
@@ -8,15 +9,9 @@ namespace {
 
 machine_settings::PermissionPrompt g_prompt;
 
-std::string Trim(const std::string& s) {
-    const std::size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    const std::size_t b = s.find_last_not_of(' ');
-    return s.substr(a, b - a + 1);
-}
-
 std::string KeyPath(const std::string& app, const std::string& section) {
-    return "SOFTWARE\\" + Trim(App::Info().companyName) + "\\" + Trim(app) + "\\" + Trim(section);
+    return "SOFTWARE\\" + catalogue::TrimBlanks(App::Info().companyName) + "\\" + catalogue::TrimBlanks(app) + "\\" +
+           catalogue::TrimBlanks(section);
 }
 
 // A registry key handle closed on every path out.
@@ -76,9 +71,11 @@ void SaveMachineSetting(const std::string& app, const std::string& section, cons
 std::string GetMachineSetting(const std::string& app, const std::string& section, const std::string& key,
                               const std::string& defaultValue) {
     using namespace machine_settings;
-    if (Trim(app).empty()) throw VbError(kAppNameEmpty, "GetMachineSetting", "AppName may not be empty");
-    if (Trim(section).empty()) throw VbError(kSectionEmpty, "GetMachineSetting", "Section may not be empty");
-    if (Trim(key).empty()) throw VbError(kKeyEmpty, "GetMachineSetting", "Key may not be empty");
+    if (catalogue::TrimBlanks(app).empty())
+        throw VbError(kAppNameEmpty, "GetMachineSetting", "AppName may not be empty");
+    if (catalogue::TrimBlanks(section).empty())
+        throw VbError(kSectionEmpty, "GetMachineSetting", "Section may not be empty");
+    if (catalogue::TrimBlanks(key).empty()) throw VbError(kKeyEmpty, "GetMachineSetting", "Key may not be empty");
 
     OpenedKey opened;
     const long status = reg::OpenKey(reg::kLocalMachine, KeyPath(app, section), reg::kRead, &opened.key);

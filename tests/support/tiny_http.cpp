@@ -102,7 +102,9 @@ int TinyHttp::ClosedPort() {
 void TinyHttp::serve() {
     std::vector<std::thread> workers;
     while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
+        pollfd p{};
+        p.fd = static_cast<decltype(p.fd)>(m_listen);
+        p.events = POLLIN;
         if (::poll(&p, 1, 100) <= 0) continue;
         const int fd = static_cast<int>(::accept(m_listen, nullptr, nullptr));
         if (fd < 0) continue;
@@ -115,7 +117,9 @@ void TinyHttp::answer(int fd) {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos && !m_stop) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p{};
+        p.fd = static_cast<decltype(p.fd)>(fd);
+        p.events = POLLIN;
         if (::poll(&p, 1, 100) <= 0) continue;
         const ssize_t n = ::recv(fd, buffer, static_cast<int>(sizeof buffer), 0);
         if (n <= 0) break;
