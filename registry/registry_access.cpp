@@ -69,6 +69,15 @@ long clsRegistryAccess::OpenParsed(std::uint32_t access, reg::Key* key) {
     return status;
 }
 
+long clsRegistryAccess::QueryParsed(const std::string& keyPath, const std::string& name, std::string* data) {
+    ParseKeyPath(keyPath);
+    reg::Key key = 0;
+    if (const long status = OpenParsed(reg::kRead, &key); status != reg::kSuccess) return status;
+    const long status = reg::QueryValue(key, name, nullptr, data);
+    reg::CloseKey(key);
+    return status;
+}
+
 long clsRegistryAccess::CreateKey(const std::string& keyPath) {
     ParseKeyPath(keyPath);
     if (m_hive == 0) return 0;
@@ -135,12 +144,8 @@ long clsRegistryAccess::WriteString(const std::string& keyPath, const std::strin
 }
 
 std::string clsRegistryAccess::ReadString(const std::string& keyPath, const std::string& name, const std::string& def) {
-    ParseKeyPath(keyPath);
-    reg::Key key = 0;
-    if (OpenParsed(reg::kRead, &key) != reg::kSuccess) return def;
     std::string data;
-    const long status = reg::QueryValue(key, name, nullptr, &data);
-    reg::CloseKey(key);
+    const long status = QueryParsed(keyPath, name, &data);
     if (status != reg::kSuccess) return def;
     // Text up to its terminating zero, if it was stored with one, without surrounding blanks.
     const std::size_t nul = data.find('\0');
@@ -156,12 +161,8 @@ long clsRegistryAccess::WriteDWORD(const std::string& keyPath, const std::string
 }
 
 std::int32_t clsRegistryAccess::ReadDWORD(const std::string& keyPath, const std::string& name, std::int32_t def) {
-    ParseKeyPath(keyPath);
-    reg::Key key = 0;
-    if (OpenParsed(reg::kRead, &key) != reg::kSuccess) return def;
     std::string data;
-    const long status = reg::QueryValue(key, name, nullptr, &data);
-    reg::CloseKey(key);
+    const long status = QueryParsed(keyPath, name, &data);
     if (status != reg::kSuccess || data.size() > 4) return def;  // more than four bytes do not fit
     std::uint32_t u = 0;
     for (std::size_t i = 0; i < data.size(); ++i)
@@ -174,12 +175,8 @@ long clsRegistryAccess::WriteBinary(const std::string& keyPath, const std::strin
 }
 
 std::string clsRegistryAccess::ReadBinary(const std::string& keyPath, const std::string& name, const std::string& def) {
-    ParseKeyPath(keyPath);
-    reg::Key key = 0;
-    if (OpenParsed(reg::kRead, &key) != reg::kSuccess) return def;
     std::string data;
-    const long status = reg::QueryValue(key, name, nullptr, &data);
-    reg::CloseKey(key);
+    const long status = QueryParsed(keyPath, name, &data);
     if (status != reg::kSuccess) return def;
     return catalogue::TrimBlanks(BinToStr(data));
 }
@@ -194,12 +191,7 @@ long clsRegistryAccess::KillValue(const std::string& keyPath, const std::string&
 }
 
 bool clsRegistryAccess::ValueExists(const std::string& keyPath, const std::string& name) {
-    ParseKeyPath(keyPath);
-    reg::Key key = 0;
-    if (OpenParsed(reg::kRead, &key) != reg::kSuccess) return false;
-    const long status = reg::QueryValue(key, name, nullptr, nullptr);
-    reg::CloseKey(key);
-    return status == reg::kSuccess;
+    return QueryParsed(keyPath, name, nullptr) == reg::kSuccess;
 }
 
 long clsRegistryAccess::EnumValues(const std::string& keyPath, std::vector<std::string>& names,

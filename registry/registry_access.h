@@ -53,6 +53,8 @@ public:
 private:
     void ParseKeyPath(const std::string& keyPath);
     long OpenParsed(std::uint32_t access, reg::Key* key);
+    // Opens the key for reading, reads one value (data may be null) and closes the key again.
+    long QueryParsed(const std::string& keyPath, const std::string& name, std::string* data);
     long WriteValue(const std::string& keyPath, const std::string& name, std::uint32_t type, const std::string& data);
     bool ExportKey(const std::string& keyPath, std::string& out, bool includeSubkeys,
                    const std::function<void(const std::string&)>& progress, int depth);
