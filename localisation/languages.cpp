@@ -203,3 +203,10 @@ bool clsLanguages::makeLocalizationFile(const std::vector<localisation::WindowAd
     // Replaced whole: a failed write keeps the old file.
     return services::ReplaceFileAtomically(FilePath(), out).ok;
 }
+
+void modLanguages::RegisterMessages() {
+    if (!LangEngine.getMessages("MSG_TITLELANGUAGE").empty()) return;
+    LangEngine.setMessage("MSG_TITLELANGUAGE", "Language Selection");
+    LangEngine.setMessage("MSG_DOWNLOADED",
+                          "The newest language file has been downloaded. Pick a language from the list to use it.");
+}

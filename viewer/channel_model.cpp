@@ -40,6 +40,12 @@ void ChannelModel::addColumn(const QString& header) {
     endInsertColumns();
 }
 
+void ChannelModel::setHeader(int section, const QString& header) {
+    if (section < 0 || section >= m_headers.size()) return;
+    m_headers[section] = header;
+    emit headerDataChanged(Qt::Horizontal, section, section);
+}
+
 void ChannelModel::clear() {
     if (m_rows.empty()) return;
     beginResetModel();

@@ -25,6 +25,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void addColumn(const QString& header);
+    void setHeader(int section, const QString& header);  // 0-based
     const QStringList& headers() const { return m_headers; }
 
     void clear();

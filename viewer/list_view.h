@@ -13,6 +13,7 @@ public:
     ChannelModel* rows() const { return m_model; }
     void addColumn(const QString& header, int widthTwips);
     QStringList columnHeaders() const { return m_model->headers(); }
+    void setColumnHeader(int column, const QString& header) { m_model->setHeader(column - 1, header); }  // 1-based
 
     // The three sort settings of the list: the sorted flag (set by the first header click and
     // never cleared), the sort column (0-based) and the direction (0 ascending, 1 descending).

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <clocale>
 
+#include "localisation/languages.h"
 #include "services/app.h"
 #include "services/fetch.h"
 #include "services/vb_error.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     application.setApplicationName(QString::fromStdString(info.productName));
 
     InstallPermissionPrompt();
+    modLanguages::RegisterMessages();
     // Page downloads keep the window repainting.
     SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 

@@ -19,6 +19,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/favorites.h"
+#include "localisation/language_window.h"
 #include "services/app.h"
 #include "services/file_io.h"
 #include "services/settings.h"
@@ -43,13 +44,21 @@
 const char* const Form1::kCatalogueMissingMessage =
     "TV Channel file was not found.  No channels could be loaded.  Please reinstall or repair this program.";
 
+namespace {
+Form1* g_form1 = nullptr;
+}
+
+Form1* Form1::Loaded() { return g_form1; }
+
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    g_form1 = this;
     InitGuiResources();
     buildComposition();
     connectHandlers();
 }
 
 Form1::~Form1() {
+    if (g_form1 == this) g_form1 = nullptr;
     // Closing the window moves the focus while the controls go away; no handler may run then.
     for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
 }
@@ -67,6 +76,7 @@ void Form1::connectHandlers() {
         connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property("index").toInt()); });
     for (QAction* a : mnuHelpItem) connect(a, &QAction::triggered, this, [this] { mnuHelpItem_Click(0); });
     for (QAction* a : mnuAboutItem) connect(a, &QAction::triggered, this, [this] { mnuAboutItem_Click(0); });
+    for (QAction* a : mnuLanguageItem) connect(a, &QAction::triggered, this, [this] { mnuLanguageItem_Click(0); });
     for (QAction* a : mnuFileItem)
         connect(a, &QAction::triggered, this, [this, a] { mnuFileItem_Click(a->property("index").toInt()); });
     connect(cmdWebsite, &QToolButton::clicked, this, &Form1::cmdWebsite_Click);
@@ -243,6 +253,7 @@ void Form1::requestWebPage(const char* target) {
 
 void Form1::mnuHelpItem_Click(int) { Form8::Run(); }
 void Form1::mnuAboutItem_Click(int) { frmAbout::Show(); }
+void Form1::mnuLanguageItem_Click(int) { frmLanguage::Show(); }
 void Form1::cmdWebsite_Click() { requestWebPage("Website"); }
 void Form1::cmdSports_Click() { requestWebPage("Sports"); }
 void Form1::cmdExtras_Click() { requestWebPage("Extras"); }
@@ -425,9 +436,10 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Unload() {
-    // The about window and the splash window go with the main window; nothing is saved here,
-    // as every file and setting was written when it changed.
+    // The other windows go with the main window; nothing is saved here, as every file and
+    // setting was written when it changed.
     if (frmAbout* about = frmAbout::Loaded()) about->close();
+    if (frmLanguage* language = frmLanguage::Loaded()) language->close();
     if (frmSplash* splash = frmSplash::Loaded()) splash->close();
     if (m_loaded) QApplication::quit();
 }

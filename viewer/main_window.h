@@ -57,6 +57,10 @@ public:
     void cmdExtras_Click();
     void mnuHelpItem_Click(int index);
     void mnuAboutItem_Click(int index);
+    void mnuLanguageItem_Click(int index);
+
+    // The main window of the program, or nullptr while none exists.
+    static Form1* Loaded();
 
     // Playback.
     void ListView1_Click();

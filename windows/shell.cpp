@@ -9,14 +9,14 @@ namespace {
 std::function<void(const QString&)> g_opener;
 }
 
-void Open(const QString& target) {
+bool Open(const QString& target) {
     if (g_opener) {
         g_opener(target);
-        return;
+        return true;
     }
     // A file beside the program opens as a file; anything else is an address.
     const QUrl url = QFileInfo(target).isAbsolute() ? QUrl::fromLocalFile(target) : QUrl(target);
-    QDesktopServices::openUrl(url);  // the result is not examined
+    return QDesktopServices::openUrl(url);
 }
 
 void SetOpenerForTests(std::function<void(const QString&)> opener) { g_opener = std::move(opener); }

@@ -6,7 +6,8 @@
 
 namespace shell {
 
-void Open(const QString& target);
+// True when the system took the target (always, with a test opener).
+bool Open(const QString& target);
 void SetOpenerForTests(std::function<void(const QString&)> opener);  // empty: the system again
 
 }  // namespace shell

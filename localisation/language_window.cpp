@@ -1,0 +1,190 @@
+#include "localisation/language_window.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+#include "appearance/file_utils.h"
+#include "appearance/private_label.h"
+#include "appearance/skin.h"
+#include "catalogue/line_reader.h"
+#include "catalogue/text_case.h"
+#include "localisation/format.h"
+#include "localisation/languages.h"
+#include "localisation/qt_window.h"
+#include "services/app.h"
+#include "services/fetch.h"
+#include "services/file_io.h"
+#include "services/settings.h"
+#include "viewer/main_window.h"
+#include "viewer/message_box.h"
+#include "viewer/pick_combo.h"
+#include "viewer/qt_text.h"
+#include "viewer/settings_keys.h"
+#include "viewer/skin_label.h"
+#include "viewer/twips.h"
+#include "windows/shell.h"
+
+namespace {
+
+QPointer<frmLanguage> g_language;
+
+constexpr const char* kFileName = "Localization.txt";
+// The multi-language file is a few hundred lines; anything far larger is not one.
+constexpr std::uintmax_t kMaxListFileBytes = std::uintmax_t{16} * 1024 * 1024;
+
+// Shell results as the system reports them: above 32 the document was handed over.
+constexpr int kShellOpened = 42;
+constexpr int kShellNoAssociation = 31;
+
+template <typename W>
+W* Place(W* w, const char* name, int left, int top, int width, int height, int tab) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setProperty("tabIndex", tab);
+    twips::SetGeometry(w, left, top, width, height);
+    return w;
+}
+
+std::string EngineText(const QString& text) { return text.toUtf8().toStdString(); }
+QString FromEngine(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string AppName() { return App::Info().productName; }
+
+}  // namespace
+
+const char* const frmLanguage::kPrompt = "Choose Language Here";
+
+frmLanguage::frmLanguage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmLanguage"));
+    setWindowTitle(QStringLiteral("Language Selection"));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSizeF(8.25);
+    font.setBold(true);
+    setFont(font);
+    setFixedSize(twips::ToPixels(8295), twips::ToPixels(2715));
+
+    // Created in the window's control order.
+    Command3 =
+        Place(new QPushButton(QStringLiteral("Translate this program"), this), "Command3", 60, 2040, 8175, 615, 3);
+    Command2 = Place(new QPushButton(QStringLiteral("OK"), this), "Command2", 6900, 120, 1335, 675, 2);
+    Command1 =
+        Place(new QPushButton(QStringLiteral("Check for language updates"), this), "Command1", 60, 1380, 8175, 615, 1);
+    Combo1 = Place(new PickComboBox(this), "Combo1", 60, 480, 6735, 315, 0);
+    Combo1->setEditText(QString::fromLatin1(kPrompt));
+    Label1 = Place(new SkinLabel(this), "Label1", 60, 180, 6735, 195, 4);  // a label: never takes the focus
+    Label1->setText(QStringLiteral("Please select the language you would like to use:"));
+    Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::HLine);
+    twips::SetGeometry(Line1, 60, 1080, 8160, 15);
+
+    setTabOrder(Combo1, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+
+    connect(Combo1, &PickComboBox::picked, this, [this](int) { Combo1_Click(); });
+    connect(Command1, &QPushButton::clicked, this, &frmLanguage::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmLanguage::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmLanguage::Command3_Click);
+}
+
+void frmLanguage::Form_Load() {
+    localisation::QtWindow self(this);
+    modLanguages::LangEngine.ChangeLanguage(self, modLanguages::CurrentLanguage);
+    setWindowTitle(FromEngine(modLanguages::LangEngine.getMessages("MSG_TITLELANGUAGE")));
+    FillLanguageList();
+    if (modPrivateLabel::SkinEnabled) modSkin::ApplySkin(this);
+}
+
+frmLanguage* frmLanguage::Show() {
+    if (!g_language) {
+        g_language = new frmLanguage;
+        g_language->Form_Load();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = g_language->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            g_language->move(frame.topLeft());
+        }
+    }
+    g_language->show();
+    g_language->raise();
+    g_language->activateWindow();
+    return g_language;
+}
+
+frmLanguage* frmLanguage::Loaded() { return g_language; }
+
+void frmLanguage::FillLanguageList() {
+    Combo1->clear();
+    const std::string path = App::ProgramFile(kFileName).string();
+    if (!xfileExists::FileExists(path)) return;
+    const auto bytes = services::ReadFileCapped(path, kMaxListFileBytes);
+    if (!bytes) return;
+    // "Localization.txt" is read as the program's 8-bit text, Windows-1252 (as the download
+    // saves it byte for byte); read line by line and joined with CR LF, as its readers expect.
+    std::string text;
+    text.reserve(bytes->size() + 64);
+    catalogue::ForEachLine(*bytes, [&](std::string_view line) { text.append(line).append("\r\n"); });
+    const QString saved =
+        ToQt(GetSetting(AppName(), settings_keys::kSection, settings_keys::kLanguage, settings_keys::kDefaultLanguage));
+    for (const std::string& name : localisation::GroupNames(text)) {
+        Combo1->addItem(ToQt(name));
+        Combo1->setEditText(saved);
+    }
+}
+
+void frmLanguage::Combo1_Click() {
+    const QString text = Combo1->currentText();
+    if (text == QLatin1String(kPrompt)) return;
+    try {
+        SaveSetting(AppName(), settings_keys::kSection, settings_keys::kLanguage, FromQt(text));
+    } catch (const std::exception&) {
+        // The language is still applied; only remembering it failed, and the user should know.
+        ShowMessage(this, QStringLiteral("Your choice of language could not be saved: the settings file is not "
+                                         "writable. The language holds until the program ends."));
+    }
+    if (Form1* main = Form1::Loaded()) {
+        localisation::QtWindow window(main);
+        modLanguages::LangEngine.ChangeLanguage(window, EngineText(text));
+    }
+    localisation::QtWindow self(this);
+    modLanguages::LangEngine.ChangeLanguage(self, EngineText(text));
+}
+
+std::string frmLanguage::DownloadAddress() {
+    return "http://" + modPrivateLabel::UpdateHost + "/Languages/" + std::to_string(modPrivateLabel::ProductNumber) +
+           "/" + kFileName;
+}
+
+void frmLanguage::Command1_Click() {
+    std::string page = FetchPage(DownloadAddress());
+    if (!catalogue::ContainsNoCase(page, "<TRANSLATION_ITEMS>")) return;  // no language file: nothing happens
+    const std::size_t first = page.find('<');
+    if (first != std::string::npos && first > 0) page.erase(0, first);
+    page += "\r\n";
+    // Replaced whole: a failed write keeps the old file and says so.
+    const services::WriteResult written = services::ReplaceFileAtomically(App::ProgramFile(kFileName), page);
+    if (!written) {
+        ShowMessage(this, QStringLiteral("The language file could not be saved in the program folder (") +
+                              ToQt(written.error) + QStringLiteral("). The languages listed before are kept."));
+        return;
+    }
+    FillLanguageList();
+    ShowMessage(this, FromEngine(modLanguages::LangEngine.getMessages("MSG_DOWNLOADED")));
+}
+
+void frmLanguage::Command2_Click() { close(); }
+
+void frmLanguage::Command3_Click() {
+    const std::string path = App::ProgramFile(kFileName).string();
+    if (xfileExists::FileExists(path)) ShellOpenFile(path, 1);
+}
+
+int frmLanguage::ShellOpenFile(const std::string& path, int /*showCommand: windows open shown normally*/) {
+    return shell::Open(ToQt(path)) ? kShellOpened : kShellNoAssociation;
+}
