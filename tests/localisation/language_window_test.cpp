@@ -273,7 +273,7 @@ TEST_F(Localisation, PickingALanguageStoresItAndTranslatesBothWindows) {
     Pick(w->Combo1, T("Deutsch"));
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Language", ""), "Deutsch");
     EXPECT_EQ(f.cmdRadio->text(), T("Radio"));
-    EXPECT_EQ(f.cmdFav->text(), T("Zu Favoriten hinzufügen"));
+    EXPECT_EQ(f.cmdFav->text(), T("Zu Favoriten"));
     EXPECT_EQ(f.Frame1->title(), T("Sender"));
     EXPECT_EQ(w->Command2->text(), T("OK"));
     EXPECT_EQ(w->Command1->text(), T("Nach neuen Sprachdateien suchen"));
