@@ -169,6 +169,9 @@ TEST_F(Localisation, TheGeneratorsFileReadBackRestoresEveryCaption) {
     Form1& f = Start();
     frmLanguage* language = frmLanguage::Show();
     frmAbout* about = frmAbout::Show();
+    // Texts beyond ASCII and beyond Windows-1252 come back exactly: the file is UTF-8.
+    f.cmdVideo->setText(T("Vidéo → ½ € 映像"));
+    f.ListView2->setColumnHeader(2, T("Catégorie «b»"));
     const auto before = std::make_tuple(Captions(&f), Captions(language), Captions(about));
     ASSERT_GT(std::get<0>(before).size(), 60u);
     localisation::QtWindow main(&f), window(language), aboutWindow(about);
@@ -195,6 +198,8 @@ TEST_F(Localisation, TheGeneratorsFileReadBackRestoresEveryCaption) {
     EXPECT_EQ(Captions(language), raised(std::get<1>(before)));
     EXPECT_EQ(Captions(about), raised(std::get<2>(before)));
     EXPECT_EQ(about->lblWebsite->text(), QStringLiteral("Www.example.test"));
+    EXPECT_EQ(f.cmdVideo->text(), T("Vidéo → ½ € 映像"));
+    EXPECT_EQ(f.ListView2->columnHeaders().at(1), T("Catégorie «b»"));
     about->close();
 }
 
