@@ -7,8 +7,9 @@
 #include <string>
 
 // The whole body as bytes; "" when no connection or no page could be opened. An error page's
-// body is returned like any other. A server that sends nothing for 30 seconds ends the fetch
-// with what came so far; a body stops at 64 MiB.
+// body is returned like any other. A server that sends nothing for 30 seconds, or a page still
+// arriving after 5 minutes, ends the fetch with what came so far. A body over 64 MiB is no page
+// of ours: the fetch stops there and gives "".
 std::string FetchPage(const std::string& address);
 void SetFetchEventPump(std::function<void()> pump);  // runs after every chunk
 
@@ -16,6 +17,8 @@ namespace fetch {
 inline constexpr std::size_t kMaxBodyBytes = std::size_t{64} * 1024 * 1024;
 inline constexpr long kConnectTimeoutSeconds = 15;
 inline constexpr long kStallTimeoutSeconds = 30;
-// Tests only: a shorter stall timeout.
+inline constexpr long kTotalTimeoutSeconds = 300;
+// Tests only: shorter timeouts (0 restores the default).
 void SetStallTimeoutForTests(long seconds);
+void SetTotalTimeoutForTests(long seconds);
 }  // namespace fetch

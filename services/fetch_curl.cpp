@@ -11,6 +11,7 @@ namespace {
 
 std::function<void()> g_pump;
 long g_stallSeconds = fetch::kStallTimeoutSeconds;
+long g_totalSeconds = fetch::kTotalTimeoutSeconds;
 
 struct Body {
     CURL* easy = nullptr;
@@ -30,7 +31,6 @@ std::size_t OnData(char* ptr, std::size_t size, std::size_t count, void* user) {
     }
     const std::size_t room = fetch::kMaxBodyBytes - body->data.size();
     if (n > room) {
-        body->data.append(ptr, room);
         body->capped = true;
         return 0;  // ends the transfer
     }
@@ -49,6 +49,7 @@ void SetFetchEventPump(std::function<void()> pump) { g_pump = std::move(pump); }
 
 namespace fetch {
 void SetStallTimeoutForTests(long seconds) { g_stallSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds; }
+void SetTotalTimeoutForTests(long seconds) { g_totalSeconds = seconds > 0 ? seconds : kTotalTimeoutSeconds; }
 }  // namespace fetch
 
 std::string FetchPage(const std::string& address) {
@@ -72,6 +73,7 @@ std::string FetchPage(const std::string& address) {
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, fetch::kConnectTimeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, g_stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, g_totalSeconds);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
@@ -96,7 +98,8 @@ std::string FetchPage(const std::string& address) {
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
     // Nothing could be opened: no answer from any server. A page that began and then broke
-    // off keeps what came.
-    if (result != CURLE_OK && !body.capped && responseCode == 0 && body.data.empty()) return {};
+    // off keeps what came; one over the cap is refused whole.
+    if (body.capped) return {};
+    if (result != CURLE_OK && responseCode == 0 && body.data.empty()) return {};
     return std::move(body.data);
 }

@@ -7,12 +7,14 @@
 namespace {
 std::function<void()> g_pump;
 long g_stallSeconds = fetch::kStallTimeoutSeconds;
+long g_totalSeconds = fetch::kTotalTimeoutSeconds;
 }  // namespace
 
 void SetFetchEventPump(std::function<void()> pump) { g_pump = std::move(pump); }
 
 namespace fetch {
 void SetStallTimeoutForTests(long seconds) { g_stallSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds; }
+void SetTotalTimeoutForTests(long seconds) { g_totalSeconds = seconds > 0 ? seconds : kTotalTimeoutSeconds; }
 }  // namespace fetch
 
 std::string FetchPage(const std::string& address) {
@@ -33,10 +35,15 @@ std::string FetchPage(const std::string& address) {
     if (url) {
         char buffer[256];
         DWORD got = 0;
+        const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(g_totalSeconds) * 1000;
         while (InternetReadFile(url, buffer, sizeof buffer, &got) && got > 0) {
-            if (result.size() + got > fetch::kMaxBodyBytes) break;
+            if (result.size() + got > fetch::kMaxBodyBytes) {
+                result.clear();  // over the cap: no page of ours
+                break;
+            }
             result.append(buffer, got);
             if (g_pump) g_pump();
+            if (GetTickCount64() > deadline) break;
         }
         InternetCloseHandle(url);
     }

@@ -83,3 +83,24 @@ TEST(FetchPage, ThePumpRunsThroughoutALongDownload) {
     SetFetchEventPump({});
     EXPECT_GE(pumped, 30);
 }
+
+TEST(FetchPage, AGigabytePageStopsAtTheCapAndGivesNothing) {
+    TinyHttp server;
+    server.endless("/huge", std::string(256 * 1024, 'x'), 0, std::uint64_t{1} << 30);
+    server.endless("/unannounced", std::string(256 * 1024, 'y'), 0);
+    EXPECT_EQ(FetchPage(server.url("/huge")), "");
+    EXPECT_EQ(FetchPage(server.url("/unannounced")), "");
+}
+
+TEST(FetchPage, APageThatNeverEndsIsCutAtTheTotalTimeout) {
+    TinyHttp server;
+    server.endless("/trickle", "<data>\r\n", 100);  // never stalls, never ends
+    fetch::SetTotalTimeoutForTests(2);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string page = FetchPage(server.url("/trickle"));
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    fetch::SetTotalTimeoutForTests(0);
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_GE(seconds, 1.5);
+    EXPECT_EQ(page.rfind("<data>\r\n", 0), 0u);  // what came is kept
+}

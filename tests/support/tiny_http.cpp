@@ -32,13 +32,14 @@ int CloseSocket(int fd) { return ::close(fd); }
 #include <vector>
 
 namespace {
-void SendAll(int fd, const char* data, std::size_t size) {
+bool SendAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::send(fd, data, static_cast<int>(size), MSG_NOSIGNAL);
-        if (n <= 0) return;
+        if (n <= 0) return false;
         data += n;
         size -= static_cast<std::size_t>(n);
     }
+    return true;
 }
 }  // namespace
 
@@ -80,6 +81,14 @@ void TinyHttp::silent(const std::string& path) {
 void TinyHttp::slow(const std::string& path, std::string body, std::size_t piece, int pauseMs) {
     std::lock_guard lock(m_mutex);
     m_routes[path] = Route{200, std::move(body), false, piece, pauseMs};
+}
+
+void TinyHttp::endless(const std::string& path, std::string piece, int pauseMs, std::uint64_t announced) {
+    std::lock_guard lock(m_mutex);
+    Route r{200, std::move(piece), false, 0, pauseMs};
+    r.endless = true;
+    r.announced = announced;
+    m_routes[path] = r;
 }
 
 std::string TinyHttp::lastRequest() const {
@@ -136,6 +145,19 @@ void TinyHttp::answer(int fd) {
     }
     if (route.silent) {
         while (!m_stop) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        CloseSocket(fd);
+        return;
+    }
+    if (route.endless) {
+        std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n";
+        if (route.announced > 0) head += "Content-Length: " + std::to_string(route.announced) + "\r\n";
+        head += "\r\n";
+        // Until the client gives up (or the server stops): a send to a closed peer fails.
+        bool open = SendAll(fd, head.data(), head.size());
+        while (open && !m_stop) {
+            open = SendAll(fd, route.body.data(), route.body.size());
+            if (route.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(route.pauseMs));
+        }
         CloseSocket(fd);
         return;
     }

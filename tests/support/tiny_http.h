@@ -2,6 +2,7 @@
 // A small HTTP/1.0 server on 127.0.0.1 in its own thread, for tests of code that blocks while
 // it fetches. Routes answer with a status and body; a silent route accepts and never answers.
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -19,6 +20,9 @@ public:
     void silent(const std::string& path);
     // Sends the body in pieces of `piece` bytes with `pauseMs` between them.
     void slow(const std::string& path, std::string body, std::size_t piece, int pauseMs);
+    // Sends `piece` again and again, `pauseMs` apart, until the client hangs up; the head
+    // announces `announced` bytes (none when 0).
+    void endless(const std::string& path, std::string piece, int pauseMs, std::uint64_t announced = 0);
 
     std::string lastRequest() const;  // the request line and headers of the last request
     static int ClosedPort();          // a port on which nothing listens
@@ -30,6 +34,8 @@ private:
         bool silent = false;
         std::size_t piece = 0;
         int pauseMs = 0;
+        bool endless = false;
+        std::uint64_t announced = 0;
     };
     void serve();
     void answer(int fd);
