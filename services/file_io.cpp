@@ -20,8 +20,23 @@ namespace services {
 namespace {
 
 std::optional<WriteStep> g_injected;
+std::filesystem::path g_injectedUnder;
+thread_local bool g_injectionApplies = false;  // for the write under way
 
-bool Injected(WriteStep step) { return g_injected && *g_injected == step; }
+bool Injected(WriteStep step) { return g_injectionApplies && g_injected && *g_injected == step; }
+
+// Whether an injected failure applies to a write of `target`.
+bool InjectionApplies(const std::filesystem::path& target) {
+    if (!g_injected) return false;
+    if (g_injectedUnder.empty()) return true;
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(std::filesystem::absolute(target, ec), ec);
+    const std::filesystem::path under = std::filesystem::weakly_canonical(g_injectedUnder, ec);
+    auto f = folder.begin();
+    for (auto u = under.begin(); u != under.end(); ++u, ++f)
+        if (f == folder.end() || *f != *u) return false;
+    return true;
+}
 
 std::string TempName(const std::filesystem::path& target) {
     static std::mt19937_64 rng{std::random_device{}()};
@@ -36,7 +51,10 @@ std::string SystemText(int err) { return std::generic_category().message(err); }
 
 }  // namespace
 
-void InjectWriteFailure(std::optional<WriteStep> step) { g_injected = step; }
+void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under) {
+    g_injected = step;
+    g_injectedUnder = under;
+}
 
 std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std::uintmax_t maxBytes) {
     std::error_code ec;
@@ -61,6 +79,7 @@ std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std
 #ifndef _WIN32
 
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    g_injectionApplies = InjectionApplies(path);
     WriteResult result;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     const std::filesystem::path temp = folder / TempName(path);
@@ -114,6 +133,7 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
 #else
 
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    g_injectionApplies = InjectionApplies(path);
     WriteResult result;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     const std::filesystem::path temp = folder / TempName(path);

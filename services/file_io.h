@@ -25,7 +25,9 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
 
 // Test hook: the steps of ReplaceFileAtomically at which a failure can be injected.
 enum class WriteStep { Open, Write, Flush, Sync, Rename };
-// While set, the write fails at `step` as if the system had refused it. Tests only.
-void InjectWriteFailure(std::optional<WriteStep> step);
+// While set, the write fails at `step` as if the system had refused it; with `under`, only
+// writes of files in that folder (or below) fail, as in a folder the user may not write.
+// Tests only.
+void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under = {});
 
 }  // namespace services

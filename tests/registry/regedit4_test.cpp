@@ -3,6 +3,7 @@
 
 #include "registry/reg_api.h"
 #include "registry_fixture.h"
+#include "services/file_io.h"
 
 namespace {
 std::string Path(const TempDir& d, const char* name) { return (d / name).string(); }
@@ -34,6 +35,19 @@ TEST_F(RegistryTest, ExportWritesTheExactRegedit4Lines) {
               "\"Bytes\"=hex:01,FF\r\n"
               "\"Count\"=dword:0000001A\r\n"
               "\r\n");
+}
+
+TEST_F(RegistryTest, AnExportThatFailsAtAnyStepLeavesNoFileBehind) {
+    reg.WriteString("HKCU\\K", "a", "b");
+    using services::WriteStep;
+    for (WriteStep step : {WriteStep::Open, WriteStep::Write, WriteStep::Flush, WriteStep::Sync, WriteStep::Rename}) {
+        services::InjectWriteFailure(step);
+        EXPECT_EQ(reg.ExportToReg("HKCU\\K", Path(dir, "out.reg"), true), 0);
+        services::InjectWriteFailure(std::nullopt);
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_TRUE(e.is_directory()) << e.path().filename().string() << " left by step " << static_cast<int>(step);
+    }
+    EXPECT_EQ(reg.ExportToReg("HKCU\\K", Path(dir, "out.reg"), true), 1);
 }
 
 TEST_F(RegistryTest, ExportNeverOverwritesAFile) {

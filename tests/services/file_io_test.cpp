@@ -47,6 +47,19 @@ TEST(ReplaceFileAtomically, KeepsPermissionBits) {
 
 #endif
 
+TEST(ReplaceFileAtomically, AFailureLimitedToAFolderSparesFilesElsewhere) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "locked" / "deep");
+    std::filesystem::create_directories(dir / "lockedness");
+    services::InjectWriteFailure(WriteStep::Open, dir / "locked");
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "locked" / "a.txt", "x").ok);
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "locked" / "deep" / "b.txt", "x").ok);
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "lockedness" / "c.txt", "x").ok);  // a name that only starts alike
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "d.txt", "x").ok);
+    services::InjectWriteFailure(std::nullopt);
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "locked" / "a.txt", "x").ok);
+}
+
 TEST(ReplaceFileAtomically, AFailureAtAnyStepKeepsTheOldFileWholeAndLeavesNothingBehind) {
     for (WriteStep step : {WriteStep::Open, WriteStep::Write, WriteStep::Flush, WriteStep::Sync, WriteStep::Rename}) {
         TempDir dir;
