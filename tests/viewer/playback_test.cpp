@@ -175,3 +175,31 @@ TEST_F(Playback, StopCloseAndANewAddressChangeTheState) {
     EXPECT_EQ(pane->playState(), QStringLiteral("idle"));
     EXPECT_TRUE(pane->url().isEmpty());
 }
+
+// A catalogue comes from the web: a playlist on a web server must not lead the player to the
+// user's own files, or to any protocol the viewer does not open.
+TEST_F(Playback, APlaylistOnTheWebCannotReachLocalFilesOrOtherProtocols) {
+    program.write("secret.mp3", test_media::Mp3Audio().toStdString());
+    const QString local = ToQt((program / "secret.mp3").string());
+    server.serve(QStringLiteral("/local.m3u"), (QStringLiteral("#EXTM3U\n") + local + QStringLiteral("\n")).toUtf8(),
+                 "audio/x-mpegurl");
+    server.serve(QStringLiteral("/file.m3u"), (QStringLiteral("file://") + local + QStringLiteral("\n")).toUtf8(),
+                 "audio/x-mpegurl");
+    server.serve(QStringLiteral("/lavfi.m3u"), QByteArray("av://lavfi:sine\n"), "audio/x-mpegurl");
+    Catalogue({{"Placeholder", server.url(QStringLiteral("/local.m3u"))}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    for (const char* list : {"/local.m3u", "/file.m3u", "/lavfi.m3u"}) {
+        pane->setUrl(server.url(QString::fromLatin1(list)));
+        EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 10000))
+            << list << " ended in " << pane->playState().toStdString();
+        QTest::qWait(300);
+        EXPECT_NE(pane->playState(), QStringLiteral("playing")) << list;
+    }
+    // A radio playlist that names a web stream still plays, as radio stations publish them.
+    server.serve(QStringLiteral("/radio.m3u"),
+                 (server.url(QStringLiteral("/radio.mp3")) + QStringLiteral("\n")).toUtf8(), "audio/x-mpegurl");
+    pane->setUrl(server.url(QStringLiteral("/radio.m3u")));
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
+        << pane->playState().toStdString() << ": " << pane->lastError().toStdString();
+}
