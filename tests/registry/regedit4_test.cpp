@@ -192,3 +192,18 @@ TEST_F(RegistryTest, TheSystemsRegistryEditorImportsOurExport) {
     EXPECT_EQ(Raw("Dst\\Child", "bytes").first, reg::kBinary);
 }
 #endif
+
+TEST_F(RegistryTest, AFileOfBinaryJunkImportsNothingHarmful) {
+    std::string junk;
+    unsigned state = 12345;
+    for (int i = 0; i < (1 << 20); ++i) {
+        state = state * 1103515245u + 12345u;
+        junk.push_back(static_cast<char>(state >> 16));
+    }
+    dir.write("junk.reg", junk);
+    EXPECT_EQ(reg.ImportFromReg(Path(dir, "junk.reg")), 0);  // no header: refused whole
+    dir.write("junk.reg", "REGEDIT4\r\n" + junk);
+    reg.ImportFromReg(Path(dir, "junk.reg"));  // read as far as it goes, without harm
+    reg.WriteString("HKCU\\K", "after", "still works");
+    EXPECT_EQ(reg.ReadString("HKCU\\K", "after", ""), "still works");
+}
