@@ -32,7 +32,8 @@
 #define SOAK_ASAN 1
 #endif
 #ifdef SOAK_ASAN
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime (declared here: not every compiler ships the header).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
