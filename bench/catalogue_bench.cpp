@@ -1,25 +1,25 @@
-// LoadChannelList on a generated 100,000-line catalogue: the core's work and the full call
-// with the list filled, beside the floor of reading the same file and decoding it byte by
-// byte. Run: build/release/bin/catalogue_bench   (prints the ratios after the table)
-#include <benchmark/benchmark.h>
-
+// The main window's work on large catalogues: LoadChannelList with the list filled, a category
+// button, a header click that sorts, ChangeLanguage with a large localisation file, and
+// SaveFavorites; each beside its floor or reference measured in the same run.
+//
+//   build/release/bin/catalogue_bench [repeats]     (rows for bench/run)
 #include <QApplication>
 #include <QComboBox>
-#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "appearance/private_label.h"
+#include "bench_table.h"
 #include "catalogue/catalogue_writer.h"
-#include "catalogue/channel_list.h"
 #include "catalogue/codec.h"
 #include "catalogue/line_reader.h"
+#include "localisation/languages.h"
+#include "localisation/qt_window.h"
 #include "services/app.h"
 #include "services/file_io.h"
 #include "viewer/list_view.h"
@@ -27,10 +27,7 @@
 
 namespace {
 
-constexpr int kLines = 100000;
 const char* const kCategories[] = {"TV", "Radio", "Video", "XXX"};
-
-std::filesystem::path g_folder;
 
 std::string LanguageName(int i) {
     static const char* const base[] = {"English", "French",  "German", "Spanish", "Italian",
@@ -38,112 +35,152 @@ std::string LanguageName(int i) {
     return std::string(base[i % 10]) + (i >= 10 ? " " + std::to_string(i / 10) : "");
 }
 
-void MakeCatalogue() {
-    g_folder = std::filesystem::temp_directory_path() / ("viewer-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(g_folder);
+// A catalogue of `lines` channels over the four categories (or TV only) and 40 languages.
+std::string MakeCatalogue(int lines, bool tvOnly) {
     std::mt19937 rng(7);
     std::string out;
-    out.reserve(kLines * 110);
-    for (int i = 0; i < kLines; ++i) {
-        const std::string name = "Channel " + std::to_string(i) + " Live";
+    out.reserve(static_cast<std::size_t>(lines) * 110);
+    for (int i = 0; i < lines; ++i) {
+        const std::string name = "Channel " + std::to_string(rng() % 1000000) + " Live";
         const std::string url = "http://streams.example.test/live/" + std::to_string(rng()) + "/index.m3u8";
         std::string lang = LanguageName(static_cast<int>(rng() % 40));
         if (rng() % 5 == 0) lang += "/" + LanguageName(static_cast<int>(rng() % 40));
-        catalogue::AppendEncodedLine(out, name, url, kCategories[i % 4], lang);
+        catalogue::AppendEncodedLine(out, name, url, tvOnly ? "TV" : kCategories[i % 4], lang);
     }
-    services::ReplaceFileAtomically(g_folder / "Data.txt", out);
+    return out;
 }
 
 // Floor: read the file and decode every byte of every line.
-void BM_Floor_ReadAndDecode(benchmark::State& state) {
-    for (auto _ : state) {
-        auto text = services::ReadFileCapped(g_folder / "Data.txt", 1u << 30);
-        std::size_t total = 0;
-        std::string decoded;
-        catalogue::ForEachLine(*text, [&](std::string_view line) {
-            decoded.assign(line);
-            modGenDec::DecodeInPlace(decoded.data(), decoded.size());
-            total += static_cast<unsigned char>(decoded.empty() ? 0 : decoded[0]);
-        });
-        benchmark::DoNotOptimize(total);
-    }
+void ReadAndDecode(const std::filesystem::path& file) {
+    auto text = services::ReadFileCapped(file, 1u << 30);
+    std::size_t total = 0;
+    std::string decoded;
+    catalogue::ForEachLine(*text, [&](std::string_view line) {
+        decoded.assign(line);
+        modGenDec::DecodeInPlace(decoded.data(), decoded.size());
+        total += decoded.size();
+    });
+    if (total == 0) std::fprintf(stderr, "empty catalogue\n");
 }
 
-void CoreWork(benchmark::State& state, const char* filter) {
-    catalogue::ChannelQuery q;
-    q.category = "TV";
-    q.languageFilter = filter;
-    q.gatherLanguages = true;
-    for (auto _ : state) {
-        auto r = catalogue::LoadChannels(g_folder / "Data.txt", q);
-        benchmark::DoNotOptimize(r->channels.data());
-    }
+void UseFolder(const std::filesystem::path& folder) {
+    AppInfo info = App::BuildInfo();
+    info.path = folder;
+    App::Configure(info);
+    modPrivateLabel::LoadPrivateLabel();
 }
-void BM_Core_FilterAll(benchmark::State& state) { CoreWork(state, "All"); }
-void BM_Core_FilterOneLanguage(benchmark::State& state) { CoreWork(state, "german"); }
 
-void FullCall(benchmark::State& state, const char* filter) {
-    Form1 form;
-    for (auto _ : state) {
-        form.CurrentCategory = "TV";
-        form.LanguageFilter = filter;
-        form.RebuildLanguageList = true;
-        form.LoadChannelList();
-        benchmark::DoNotOptimize(form.ListView1->rows()->rowCount());
+// A localisation file with `items` items in each of two languages.
+std::string LocalisationFile(int items) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<XML_DIZ_INFO>\r\n";
+    for (const char* language : {"English", "Bench"}) {
+        out += "<LANGUAGE_GROUP>\r\n\t<LANGUAGE_NAME>" + std::string(language) +
+               "</LANGUAGE_NAME>\r\n\t<TRANSLATION_ITEMS>\r\n";
+        // The keys of the main window first in reverse, so lookups walk far, then filler keys.
+        const char* const keys[] = {"FORM1_MNUABOUTITEM0", "FORM1_MNUFILE0", "FORM1_LISTVIEW2_COL3", "FORM1_FRAME2",
+                                    "FORM1_LABEL5",        "FORM1_CMDTV",    "FORM1_LISTVIEW1_COL1", "FORM1_FRAME1"};
+        int written = 0;
+        for (int i = 0; written < items - 8; ++i, ++written)
+            out += "\t\t<FORM1_FILLER" + std::to_string(i) + ">Filler " + std::to_string(i) + "</FORM1_FILLER" +
+                   std::to_string(i) + ">\r\n";
+        for (const char* k : keys) out += "\t\t<" + std::string(k) + ">" + language + " text</" + k + ">\r\n";
+        out += "\t</TRANSLATION_ITEMS>\r\n</LANGUAGE_GROUP>\r\n";
     }
-    state.counters["rows"] = form.ListView1->rows()->rowCount();
+    return out + "</XML_DIZ_INFO>\r\n";
 }
-void BM_Form1_LoadChannelList_All(benchmark::State& state) { FullCall(state, "All"); }
-void BM_Form1_LoadChannelList_OneLanguage(benchmark::State& state) { FullCall(state, "german"); }
 
-}  // namespace
-
-BENCHMARK(BM_Floor_ReadAndDecode)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Core_FilterAll)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Core_FilterOneLanguage)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Form1_LoadChannelList_All)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Form1_LoadChannelList_OneLanguage)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
-
-namespace {
-// Collects the medians and prints each row's ratio to the floor after the usual table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.aggregate_name == "median") m_medians[r.run_name.function_name] = r.GetAdjustedRealTime();
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double floor = m_medians["BM_Floor_ReadAndDecode"];
-        std::printf("\nmedian ms and ratio to the floor (read + byte-decode = %.2f ms):\n", floor);
-        for (const auto& [name, ms] : m_medians)
-            std::printf("  %-40s %8.2f ms  %5.2fx\n", name.c_str(), ms, floor > 0 ? ms / floor : 0.0);
-    }
-
-private:
-    std::map<std::string, double> m_medians;
-};
 }  // namespace
 
 int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
-    MakeCatalogue();
-    AppInfo info = App::BuildInfo();
-    info.path = g_folder;
-    App::Configure(info);
-    modPrivateLabel::LoadPrivateLabel();
+    const int repeats = argc > 1 ? std::max(3, std::atoi(argv[1])) : 9;
+    const auto root = std::filesystem::temp_directory_path() / ("viewer-bench-" + std::to_string(::getpid()));
 
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    for (int lines : {1000, 10000, 100000}) {
+        const auto folder = root / std::to_string(lines);
+        std::filesystem::create_directories(folder);
+        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(lines, false));
+        UseFolder(folder);
+        const bench::Stats floor = bench::Time(repeats, [&] { ReadAndDecode(folder / "Data.txt"); });
+        Form1 form;
+        const std::string n = std::to_string(lines / 1000) + "k";
+        for (const char* filter : {"All", "german"}) {
+            const bench::Stats s = bench::Time(repeats, [&] {
+                form.CurrentCategory = "TV";
+                form.LanguageFilter = filter;
+                form.RebuildLanguageList = true;
+                form.LoadChannelList();
+            });
+            const bool big = lines == 100000;
+            bench::Row("LoadChannelList, " + n + " lines, filter " + filter + ", list filled", s, "read + byte-decode",
+                       floor, big ? "<= 3x floor, <= 100 ms" : "", s.median <= 3 * floor.median && s.median <= 100);
+        }
+        if (lines == 100000) {
+            int flip = 0;
+            const bench::Stats s =
+                bench::Time(repeats, [&] { (flip++ % 2) ? form.cmdTV_Click() : form.cmdRadio_Click(); });
+            bench::Row("Category button, 100k lines, list and language box rebuilt", s, "read + byte-decode", floor,
+                       "<= 150 ms", s.median <= 150);
+        }
+    }
+
+    // Sorting 100,000 rows by a header click, beside std::sort of the same texts.
+    {
+        const auto folder = root / "sort";
+        std::filesystem::create_directories(folder);
+        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(100000, true));
+        UseFolder(folder);
+        Form1 form;
+        form.CurrentCategory = "TV";
+        form.LanguageFilter = "All";
+        form.LoadChannelList();
+        std::vector<std::string> names;
+        for (const ListRow& r : form.ListView1->rows()->rows()) names.push_back(r.text);
+        const bench::Stats ref = bench::Time(repeats, [&] {
+            std::vector<std::string> copy = names;
+            std::sort(copy.begin(), copy.end());
+        });
+        int column = 0;
+        const bench::Stats s = bench::Time(repeats, [&] { form.ListView1_ColumnClick(1 + (column++ % 3)); });
+        bench::Row("Header click sorting " + std::to_string(names.size()) + " rows", s, "std::sort of the texts", ref,
+                   "<= 150 ms", s.median <= 150);
+    }
+
+    // ChangeLanguage on the main window with a 600-item file.
+    {
+        const auto folder = root / "language";
+        std::filesystem::create_directories(folder);
+        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(1000, false));
+        services::ReplaceFileAtomically(folder / "Localization.xml", LocalisationFile(600));
+        UseFolder(folder);
+        Form1 form;
+        localisation::QtWindow window(&form);
+        int flip = 0;
+        const bench::Stats s = bench::Time(
+            repeats, [&] { modLanguages::LangEngine.ChangeLanguage(window, (flip++ % 2) ? "English" : "Bench"); });
+        bench::Row("ChangeLanguage on Form1, 600-item file", s, "", {}, "<= 20 ms", s.median <= 20);
+    }
+
+    // SaveFavorites with 10,000 favourites, beside writing the same bytes the same safe way.
+    {
+        const auto folder = root / "favorites";
+        std::filesystem::create_directories(folder);
+        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(1000, false));
+        services::ReplaceFileAtomically(folder / "Favorites.txt", MakeCatalogue(10000, true));
+        UseFolder(folder);
+        Form1 form;
+        form.LoadFavorites();
+        const std::string bytes = *services::ReadFileCapped(folder / "Favorites.txt", 1u << 30);
+        const bench::Stats ref =
+            bench::Time(repeats, [&] { services::ReplaceFileAtomically(folder / "copy.txt", bytes); });
+        const bench::Stats s = bench::Time(repeats, [&] { form.SaveFavorites(); });
+        bench::Row("SaveFavorites, " + std::to_string(form.ListView2->rows()->rowCount()) + " favourites", s,
+                   "writing the same bytes", ref, "<= 2x", s.median <= 2 * ref.median);
+    }
+
     std::error_code ec;
-    std::filesystem::remove_all(g_folder, ec);
+    std::filesystem::remove_all(root, ec);
     return 0;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "appearance/private_label.h"
+#include "bench_table.h"
 #include "catalogue/catalogue_writer.h"
 #include "services/app.h"
 #include "services/fetch.h"
@@ -24,14 +25,8 @@
 
 namespace {
 
-struct Stats {
-    double median = 0, min = 0, max = 0;
-};
-
-Stats Summarise(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? Stats{} : Stats{v[v.size() / 2], v.front(), v.back()};
-}
+using bench::Stats;
+using bench::Summarise;
 
 quint16 FreePort() {
     QTcpServer probe;
@@ -80,10 +75,7 @@ int main(int argc, char** argv) {
     server.kill();
     server.waitForFinished();
     const Stats o = Summarise(ours), c = Summarise(theirs);
-    std::printf("FetchPage, 10 MB page on loopback, %d runs, ms (median [min..max])\n", repeats);
-    std::printf("  FetchPage  %7.1f [%7.1f..%7.1f]\n", o.median, o.min, o.max);
-    std::printf("  curl       %7.1f [%7.1f..%7.1f]\n", c.median, c.min, c.max);
-    std::printf("  ratio      %.2f\n\n", c.median > 0 ? o.median / c.median : 0.0);
+    bench::Row("FetchPage, 10 MB page", o, "curl, same page", c, "<= 1.5x", o.median <= 1.5 * c.median);
 
     // Decrypt and Load of a 100,000-line catalogue.
     std::string catalogue;
@@ -107,7 +99,7 @@ int main(int argc, char** argv) {
         load.push_back(t.nsecsElapsed() / 1e6);
     }
     const Stats l = Summarise(load);
-    std::printf("Decrypt and Load, 100,000 lines (%d rows listed), ms: %.1f [%.1f..%.1f]\n",
-                form.ListView1->rows()->rowCount(), l.median, l.min, l.max);
+    bench::Row("Decrypt and Load, 100k lines (" + std::to_string(form.ListView1->rows()->rowCount()) + " rows)", l, "",
+               {}, "", true);
     return 0;
 }

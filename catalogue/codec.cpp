@@ -56,4 +56,9 @@ void DecodeInPlace(char* data, std::size_t size) {
     Apply(kDecode, data, size);
 }
 
+void EncodeInPlace(char* data, std::size_t size) {
+    CheckLength(size);
+    Apply(kEncode, data, size);
+}
+
 }  // namespace modGenDec

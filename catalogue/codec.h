@@ -17,7 +17,8 @@ inline constexpr std::size_t kMaxLineLength = 32766;
 std::string EncodeLine(std::string_view line);  // throws std::overflow_error at 32,767 or more
 std::string DecodeLine(std::string_view line);  // throws std::overflow_error at 32,767 or more
 
-// In-place variant of DecodeLine for bulk readers: no allocation. Same limit, same error.
+// In-place variants for bulk readers and writers: no allocation. Same limit, same error.
 void DecodeInPlace(char* data, std::size_t size);
+void EncodeInPlace(char* data, std::size_t size);
 
 }  // namespace modGenDec

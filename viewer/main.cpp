@@ -12,6 +12,7 @@
 #include "viewer/gui_resources.h"
 #include "viewer/permission_prompt.h"
 #include "viewer/single_instance.h"
+#include "viewer/startup_probe.h"
 #include "windows/splash_window.h"
 
 int main(int argc, char** argv) {
@@ -44,5 +45,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!splash.hiddenByChoice()) splash.show();
+    if (startup_probe::Requested()) startup_probe::Start();
     return application.exec();
 }

@@ -308,6 +308,10 @@ void Form1::SaveFavorites() {
     // The whole list is written to a new file that then takes the old one's place, so a failed
     // write keeps the previous list whole and never doubles it.
     std::string text;
+    std::size_t bytes = 0;
+    for (const ListRow& r : ListView2->rows()->rows())
+        bytes += r.text.size() + r.tag.size() + r.subItems[0].size() + r.subItems[1].size() + 5;
+    text.reserve(bytes);
     try {
         for (const ListRow& r : ListView2->rows()->rows())
             catalogue::AppendEncodedLine(text, r.text, r.tag, r.subItems[0], r.subItems[1]);

@@ -36,6 +36,7 @@ public:
     // another instance of the program is running.
     void Form_Load();
     bool endedAtStart() const { return m_endedAtStart; }
+    bool loaded() const { return m_loaded; }  // the start-up sequence ran to its end
 
     // State of the window.
     std::string CurrentCategory;
