@@ -24,6 +24,7 @@
 #include "viewer/settings_keys.h"
 #include "viewer/skin_label.h"
 #include "viewer/twips.h"
+#include "windows/placement.h"
 #include "windows/shell.h"
 
 namespace {
@@ -105,15 +106,9 @@ frmLanguage* frmLanguage::Show() {
     if (!g_language) {
         g_language = new frmLanguage;
         g_language->Form_Load();
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame = g_language->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            g_language->move(frame.topLeft());
-        }
+        placement::CentreOnScreen(g_language);
     }
-    g_language->show();
-    g_language->raise();
-    g_language->activateWindow();
+    placement::BringForward(g_language);
     return g_language;
 }
 

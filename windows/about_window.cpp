@@ -13,6 +13,7 @@
 #include "viewer/qt_text.h"
 #include "viewer/skin_label.h"
 #include "viewer/twips.h"
+#include "windows/placement.h"
 
 namespace {
 
@@ -94,15 +95,9 @@ frmAbout* frmAbout::Show() {
     if (!g_about) {
         g_about = new frmAbout;
         g_about->Form_Load();
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {  // centred on the screen
-            QRect frame = g_about->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            g_about->move(frame.topLeft());
-        }
+        placement::CentreOnScreen(g_about);
     }
-    g_about->show();
-    g_about->raise();
-    g_about->activateWindow();
+    placement::BringForward(g_about);
     return g_about;
 }
 

@@ -13,6 +13,7 @@
 #include "viewer/gui_resources.h"
 #include "viewer/main_window.h"
 #include "viewer/twips.h"
+#include "windows/placement.h"
 
 namespace {
 QPointer<frmSplash> g_splash;
@@ -32,11 +33,7 @@ frmSplash::frmSplash(QWidget* parent)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/splash.png")).scaled(size));
     twips::SetGeometry(Image1, 0, 0, 7170, 4770);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size);
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    placement::CentreOnScreen(this);
 }
 
 frmSplash::~frmSplash() = default;
@@ -74,11 +71,7 @@ void frmSplash::Timer2_Timer() {
         QCoreApplication::quit();
         return;
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {  // centred when first shown
-        QRect frame = m_form1->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        m_form1->move(frame.topLeft());
-    }
+    placement::CentreOnScreen(m_form1.get());  // centred when first shown
     m_form1->show();
     hide();
     setVisible(false);

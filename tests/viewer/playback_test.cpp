@@ -13,10 +13,13 @@
 #include "support/http_server.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
+#include "support/wait_for.h"
 #include "viewer/list_view.h"
 #include "viewer/main_window.h"
 #include "viewer/player_pane.h"
 #include "viewer/qt_text.h"
+
+using test_support::WaitFor;
 
 namespace {
 
@@ -81,16 +84,6 @@ protected:
     static void ClickRow(ListView* list, int row) {
         const QRect cell = list->visualRect(list->rows()->index(row, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-    }
-
-    static bool WaitFor(const std::function<bool()>& done, int ms) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > ms) return false;
-            QTest::qWait(20);
-        }
-        return true;
     }
 
     HttpServer server;

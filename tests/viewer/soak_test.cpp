@@ -18,6 +18,8 @@
 #include "support/http_server.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
+#include "support/tiny_http.h"
+#include "support/wait_for.h"
 #include "viewer/list_view.h"
 #include "viewer/main_window.h"
 #include "viewer/player_pane.h"
@@ -53,16 +55,6 @@ std::size_t LiveHeap() {
 #endif
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 // The heap with nothing playing: the player stopped and its buffers handed back.
 std::size_t SettledHeap(PlayerPane* pane) {
     pane->stop();
@@ -70,13 +62,7 @@ std::size_t SettledHeap(PlayerPane* pane) {
     return LiveHeap();
 }
 
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
+using test_support::WaitFor;
 
 }  // namespace
 
@@ -99,7 +85,7 @@ TEST(Soak, ZapsThroughWorkingAndBrokenStreamsThenSwitchesAndEditsWithoutGrowth) 
         {"Video", server.url(QStringLiteral("/video.ts")), true},
         {"Missing", server.url(QStringLiteral("/missing.ts")), false},
         {"Radio", server.url(QStringLiteral("/radio.mp3")), true},
-        {"Refused", QStringLiteral("http://127.0.0.1:%1/live").arg(ClosedPort()), false},
+        {"Refused", QStringLiteral("http://127.0.0.1:%1/live").arg(TinyHttp::ClosedPort()), false},
         {"Text", server.url(QStringLiteral("/notes.txt")), false},
         {"Script", QStringLiteral("ytdl://somewhere"), false},
     };

@@ -10,6 +10,7 @@
 #include "registry/registry_access.h"
 #include "services/machine_settings.h"
 #include "services/settings.h"
+#include "support/wait_for.h"
 #include "viewer/banner_pane.h"
 #include "viewer/file_browser.h"
 #include "viewer/main_window_fixture.h"
@@ -22,6 +23,8 @@
 #include "windows/launchers.h"
 #include "windows/shell.h"
 #include "windows/splash_window.h"
+
+using test_support::WaitFor;
 
 namespace {
 
@@ -39,15 +42,6 @@ protected:
         modPrivateLabel::WebTarget.clear();
         modSkin::SkinObject().reset();
         MainWindow::TearDown();
-    }
-    bool WaitFor(const std::function<bool()>& done, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (!done()) {
-            if (t.elapsed() > ms) return false;
-            QTest::qWait(10);
-        }
-        return true;
     }
     static int MainWindows() {
         int n = 0;
