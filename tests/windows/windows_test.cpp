@@ -1,4 +1,5 @@
 // The splash, about, help and web-site windows, the skin and the banner.
+#include <QAction>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -6,6 +7,7 @@
 #include <QToolButton>
 
 #include "appearance/skin.h"
+#include "localisation/language_window.h"
 #include "registry/hives.h"
 #include "registry/registry_access.h"
 #include "services/machine_settings.h"
@@ -227,15 +229,18 @@ TEST_F(Windows, WithTheBannerOnTheClippingBoxIs280TwipsNarrowerThanThePane) {
     EXPECT_EQ(twips::Geometry(f.WindowsMediaPlayer1).top, playerTop + 945);
 }
 
-TEST_F(Windows, ClosingTheMainWindowClosesTheAboutAndSplashWindows) {
+TEST_F(Windows, ClosingTheMainWindowClosesTheAboutLanguageAndSplashWindows) {
     frmSplash* splash = new frmSplash;
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->Form_Load();
     ASSERT_TRUE(WaitFor([&] { return splash->mainWindow() != nullptr; }, 5000));
     QPointer<frmSplash> watch(splash);
     frmAbout::Show();
+    splash->mainWindow()->mnuLanguageItem[0]->trigger();
+    ASSERT_NE(frmLanguage::Loaded(), nullptr);
     splash->mainWindow()->close();
     QTest::qWait(20);
     EXPECT_EQ(frmAbout::Loaded(), nullptr);
+    EXPECT_EQ(frmLanguage::Loaded(), nullptr);
     EXPECT_TRUE(watch.isNull());
 }
