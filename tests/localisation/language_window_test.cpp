@@ -305,3 +305,22 @@ TEST_F(Localisation, PickingALanguageStoresItAndTranslatesBothWindows) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_TRUE(opened[0].endsWith(QLatin1String("/Localization.txt")));
 }
+
+// The translated windows as they are drawn; with VIEWER_SCREENSHOT_DIR set the pictures are
+// kept there (scripts/screenshot-languages makes the README's pictures this way).
+TEST_F(Localisation, TheTranslatedWindowsAreDrawn) {
+    Form1& f = Start();
+    frmLanguage* w = frmLanguage::Show();
+    Apply(&f, "Français");
+    Pick(w->Combo1, T("Deutsch"));
+    Apply(&f, "Français");
+    QTest::qWait(50);
+    const QPixmap main = f.grab(), language = w->grab();
+    ASSERT_FALSE(main.isNull());
+    ASSERT_FALSE(language.isNull());
+    EXPECT_EQ(language.size(), w->size() * language.devicePixelRatio());
+    if (const char* dir = std::getenv("VIEWER_SCREENSHOT_DIR")) {
+        EXPECT_TRUE(main.save(QString::fromLocal8Bit(dir) + QStringLiteral("/screenshot-french.png")));
+        EXPECT_TRUE(language.save(QString::fromLocal8Bit(dir) + QStringLiteral("/screenshot-language.png")));
+    }
+}
