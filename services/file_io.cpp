@@ -1,5 +1,6 @@
 #include "services/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,9 +22,20 @@ namespace {
 
 std::optional<WriteStep> g_injected;
 std::filesystem::path g_injectedUnder;
+int g_injectedOccurrence = 1;
 thread_local bool g_injectionApplies = false;  // for the write under way
+thread_local int g_writeCalls = 0;             // write calls of the write under way
+
+// Data goes out in pieces of this size, so a failure can strike in the middle of a file.
+constexpr std::size_t kWritePiece = std::size_t{1} << 20;
 
 bool Injected(WriteStep step) { return g_injectionApplies && g_injected && *g_injected == step; }
+
+// For the write step: true at the injected occurrence of a write call.
+bool WriteCallFails() {
+    ++g_writeCalls;
+    return Injected(WriteStep::Write) && g_writeCalls >= g_injectedOccurrence;
+}
 
 // Whether an injected failure applies to a write of `target`.
 bool InjectionApplies(const std::filesystem::path& target) {
@@ -51,9 +63,10 @@ std::string SystemText(int err) { return std::generic_category().message(err); }
 
 }  // namespace
 
-void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under) {
+void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under, int occurrence) {
     g_injected = step;
     g_injectedUnder = under;
+    g_injectedOccurrence = occurrence < 1 ? 1 : occurrence;
 }
 
 std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std::uintmax_t maxBytes) {
@@ -80,6 +93,7 @@ std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std
 
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
     g_injectionApplies = InjectionApplies(path);
+    g_writeCalls = 0;
     WriteResult result;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     const std::filesystem::path temp = folder / TempName(path);
@@ -104,9 +118,11 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
     }
     std::size_t done = 0;
     while (done < bytes.size() || (bytes.empty() && Injected(WriteStep::Write))) {
-        ssize_t n = Injected(WriteStep::Write) ? -1 : ::write(fd, bytes.data() + done, bytes.size() - done);
+        const bool injected = WriteCallFails();
+        const std::size_t piece = std::min(bytes.size() - done, kWritePiece);
+        ssize_t n = injected ? -1 : ::write(fd, bytes.data() + done, piece);
         if (n < 0) {
-            const int err = Injected(WriteStep::Write) ? ENOSPC : errno;
+            const int err = injected ? ENOSPC : errno;
             if (err == EINTR) continue;
             return fail("Could not write", err, fd);
         }
@@ -134,6 +150,7 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
 
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
     g_injectionApplies = InjectionApplies(path);
+    g_writeCalls = 0;
     WriteResult result;
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     const std::filesystem::path temp = folder / TempName(path);
@@ -152,9 +169,9 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
     }
     std::size_t done = 0;
     while (done < bytes.size() || (bytes.empty() && Injected(WriteStep::Write))) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kWritePiece));
         DWORD written = 0;
-        if (Injected(WriteStep::Write) || !WriteFile(h, bytes.data() + done, chunk, &written, nullptr))
+        if (WriteCallFails() || !WriteFile(h, bytes.data() + done, chunk, &written, nullptr))
             return fail("Could not write", h);
         done += written;
     }

@@ -26,8 +26,9 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
 // Test hook: the steps of ReplaceFileAtomically at which a failure can be injected.
 enum class WriteStep { Open, Write, Flush, Sync, Rename };
 // While set, the write fails at `step` as if the system had refused it; with `under`, only
-// writes of files in that folder (or below) fail, as in a folder the user may not write.
-// Tests only.
-void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under = {});
+// writes of files in that folder (or below) fail, as in a folder the user may not write. For
+// the write step, `occurrence` picks the write call that fails (data goes out in 1 MiB
+// pieces), so a failure can strike after part of the file was written. Tests only.
+void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under = {}, int occurrence = 1);
 
 }  // namespace services

@@ -47,6 +47,24 @@ TEST(ReplaceFileAtomically, KeepsPermissionBits) {
 
 #endif
 
+TEST(ReplaceFileAtomically, AFailureInTheMiddleOfALargeFileKeepsTheOldOne) {
+    TempDir dir;
+    const std::string old(3u << 20, 'o'), fresh((3u << 20) + 5, 'n');
+    dir.write("big.bin", old);
+    for (int occurrence : {1, 2, 3, 4}) {
+        services::InjectWriteFailure(WriteStep::Write, {}, occurrence);
+        const auto result = ReplaceFileAtomically(dir / "big.bin", fresh);
+        services::InjectWriteFailure(std::nullopt);
+        EXPECT_FALSE(result.ok) << occurrence;
+        EXPECT_EQ(dir.read("big.bin"), old) << occurrence;
+        EXPECT_EQ(FileCount(dir.path()), 1u) << occurrence;
+    }
+    services::InjectWriteFailure(WriteStep::Write, {}, 5);  // one piece more than the file has
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "big.bin", fresh).ok);
+    services::InjectWriteFailure(std::nullopt);
+    EXPECT_EQ(dir.read("big.bin"), fresh);
+}
+
 TEST(ReplaceFileAtomically, AFailureLimitedToAFolderSparesFilesElsewhere) {
     TempDir dir;
     std::filesystem::create_directories(dir / "locked" / "deep");
