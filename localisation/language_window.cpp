@@ -47,11 +47,6 @@ W* Place(W* w, const char* name, int left, int top, int width, int height, int t
     return w;
 }
 
-std::string EngineText(const QString& text) { return text.toUtf8().toStdString(); }
-QString FromEngine(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::string AppName() { return App::Info().productName; }
 
 }  // namespace
@@ -97,7 +92,7 @@ frmLanguage::frmLanguage(QWidget* parent) : QWidget(parent) {
 void frmLanguage::Form_Load() {
     localisation::QtWindow self(this);
     modLanguages::LangEngine.ChangeLanguage(self, modLanguages::CurrentLanguage);
-    setWindowTitle(FromEngine(modLanguages::LangEngine.getMessages("MSG_TITLELANGUAGE")));
+    setWindowTitle(localisation::FromEngineText(modLanguages::LangEngine.getMessages("MSG_TITLELANGUAGE")));
     FillLanguageList();
     if (modPrivateLabel::SkinEnabled) modSkin::ApplySkin(this);
 }
@@ -145,10 +140,10 @@ void frmLanguage::Combo1_Click() {
     }
     if (Form1* main = Form1::Loaded()) {
         localisation::QtWindow window(main);
-        modLanguages::LangEngine.ChangeLanguage(window, EngineText(text));
+        modLanguages::LangEngine.ChangeLanguage(window, localisation::ToEngineText(text));
     }
     localisation::QtWindow self(this);
-    modLanguages::LangEngine.ChangeLanguage(self, EngineText(text));
+    modLanguages::LangEngine.ChangeLanguage(self, localisation::ToEngineText(text));
 }
 
 std::string frmLanguage::DownloadAddress() {
@@ -170,7 +165,7 @@ void frmLanguage::Command1_Click() {
         return;
     }
     FillLanguageList();
-    ShowMessage(this, FromEngine(modLanguages::LangEngine.getMessages("MSG_DOWNLOADED")));
+    ShowMessage(this, localisation::FromEngineText(modLanguages::LangEngine.getMessages("MSG_DOWNLOADED")));
 }
 
 void frmLanguage::Command2_Click() { close(); }

@@ -34,10 +34,12 @@ void Collect(QObject* parent, std::vector<QObject*>& out) {
     }
 }
 
-QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
-std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
-
 }  // namespace
+
+QString FromEngineText(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+std::string ToEngineText(const QString& text) { return text.toUtf8().toStdString(); }
 
 std::vector<QObject*> DesignControls(QWidget* window) {
     std::vector<QObject*> out;
@@ -49,13 +51,15 @@ QtWindow::QtWindow(QWidget* window) : m_window(window) {
     for (QObject* c : DesignControls(window)) m_controls.emplace_back(c);
 }
 
-std::string QtWindow::windowName() const { return m_window ? Utf8(m_window->objectName()) : std::string(); }
+std::string QtWindow::windowName() const { return m_window ? ToEngineText(m_window->objectName()) : std::string(); }
 
-std::string QtWindow::typeName(std::size_t control) const { return Utf8(ControlTypeName(m_controls.at(control))); }
+std::string QtWindow::typeName(std::size_t control) const {
+    return ToEngineText(ControlTypeName(m_controls.at(control)));
+}
 
 std::string QtWindow::controlName(std::size_t control) const {
     const QObject* c = m_controls.at(control);
-    return c ? Utf8(c->objectName()) : std::string();
+    return c ? ToEngineText(c->objectName()) : std::string();
 }
 
 std::optional<int> QtWindow::index(std::size_t control) const {
@@ -69,19 +73,19 @@ std::optional<int> QtWindow::index(std::size_t control) const {
 std::string QtWindow::caption(std::size_t control) const {
     QObject* c = m_controls.at(control);
     if (!c) return {};
-    if (const QVariant designed = c->property("caption"); designed.isValid()) return Utf8(designed.toString());
-    if (auto* b = qobject_cast<QAbstractButton*>(c)) return Utf8(b->text());
-    if (auto* l = qobject_cast<QLabel*>(c)) return Utf8(l->text());
-    if (auto* g = qobject_cast<QGroupBox*>(c)) return Utf8(g->title());
-    if (auto* m = qobject_cast<QMenu*>(c)) return Utf8(m->title());
-    if (auto* a = qobject_cast<QAction*>(c)) return Utf8(a->text());
+    if (const QVariant designed = c->property("caption"); designed.isValid()) return ToEngineText(designed.toString());
+    if (auto* b = qobject_cast<QAbstractButton*>(c)) return ToEngineText(b->text());
+    if (auto* l = qobject_cast<QLabel*>(c)) return ToEngineText(l->text());
+    if (auto* g = qobject_cast<QGroupBox*>(c)) return ToEngineText(g->title());
+    if (auto* m = qobject_cast<QMenu*>(c)) return ToEngineText(m->title());
+    if (auto* a = qobject_cast<QAction*>(c)) return ToEngineText(a->text());
     return {};
 }
 
 void QtWindow::setCaption(std::size_t control, const std::string& utf8) {
     QObject* c = m_controls.at(control);
     if (!c) return;
-    const QString text = Text(utf8);
+    const QString text = FromEngineText(utf8);
     // A separator keeps its designed caption as a property; it is drawn as a line whatever it says.
     if (c->property("caption").isValid()) c->setProperty("caption", text);
     if (auto* b = qobject_cast<QAbstractButton*>(c))
@@ -107,9 +111,9 @@ int QtWindow::partCount(std::size_t control) const {
 std::string QtWindow::partText(std::size_t control, int part) const {
     QObject* c = m_controls.at(control);
     if (part < 1 || part > partCount(control)) return {};
-    if (auto* list = qobject_cast<ListView*>(c)) return Utf8(list->columnHeaders().at(part - 1));
-    if (auto* tabs = qobject_cast<QTabBar*>(c)) return Utf8(tabs->tabText(part - 1));
-    if (auto* tabs = qobject_cast<QTabWidget*>(c)) return Utf8(tabs->tabText(part - 1));
+    if (auto* list = qobject_cast<ListView*>(c)) return ToEngineText(list->columnHeaders().at(part - 1));
+    if (auto* tabs = qobject_cast<QTabBar*>(c)) return ToEngineText(tabs->tabText(part - 1));
+    if (auto* tabs = qobject_cast<QTabWidget*>(c)) return ToEngineText(tabs->tabText(part - 1));
     return {};
 }
 
@@ -117,11 +121,11 @@ void QtWindow::setPartText(std::size_t control, int part, const std::string& utf
     QObject* c = m_controls.at(control);
     if (part < 1 || part > partCount(control)) return;
     if (auto* list = qobject_cast<ListView*>(c))
-        list->setColumnHeader(part, Text(utf8));
+        list->setColumnHeader(part, FromEngineText(utf8));
     else if (auto* tabs = qobject_cast<QTabBar*>(c))
-        tabs->setTabText(part - 1, Text(utf8));
+        tabs->setTabText(part - 1, FromEngineText(utf8));
     else if (auto* tabs = qobject_cast<QTabWidget*>(c))
-        tabs->setTabText(part - 1, Text(utf8));
+        tabs->setTabText(part - 1, FromEngineText(utf8));
 }
 
 void QtWindow::refresh(std::size_t control) {

@@ -40,4 +40,8 @@ private:
 // The design controls of a window, in control order.
 std::vector<QObject*> DesignControls(QWidget* window);
 
+// The engine's texts (UTF-8) to and from the window system's.
+QString FromEngineText(const std::string& utf8);
+std::string ToEngineText(const QString& text);
+
 }  // namespace localisation

@@ -21,4 +21,9 @@ inline constexpr long kTotalTimeoutSeconds = 300;
 // Tests only: shorter timeouts (0 restores the default).
 void SetStallTimeoutForTests(long seconds);
 void SetTotalTimeoutForTests(long seconds);
+
+// For the two client backends: the settings above as they stand, and the installed pump run.
+long StallTimeoutSeconds();
+long TotalTimeoutSeconds();
+void RunEventPump();
 }  // namespace fetch

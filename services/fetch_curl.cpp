@@ -9,10 +9,6 @@
 
 namespace {
 
-std::function<void()> g_pump;
-long g_stallSeconds = fetch::kStallTimeoutSeconds;
-long g_totalSeconds = fetch::kTotalTimeoutSeconds;
-
 struct Body {
     CURL* easy = nullptr;
     std::string data;
@@ -45,13 +41,6 @@ void GlobalInit() {
 
 }  // namespace
 
-void SetFetchEventPump(std::function<void()> pump) { g_pump = std::move(pump); }
-
-namespace fetch {
-void SetStallTimeoutForTests(long seconds) { g_stallSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds; }
-void SetTotalTimeoutForTests(long seconds) { g_totalSeconds = seconds > 0 ? seconds : kTotalTimeoutSeconds; }
-}  // namespace fetch
-
 std::string FetchPage(const std::string& address) {
     GlobalInit();
     CURL* easy = curl_easy_init();
@@ -72,8 +61,8 @@ std::string FetchPage(const std::string& address) {
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, fetch::kConnectTimeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, g_stallSeconds);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT, g_totalSeconds);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, fetch::StallTimeoutSeconds());
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT, fetch::TotalTimeoutSeconds());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
@@ -85,7 +74,7 @@ std::string FetchPage(const std::string& address) {
     while (running) {
         if (curl_multi_perform(multi, &running) != CURLM_OK) break;
         if (running) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
-        if (g_pump) g_pump();
+        fetch::RunEventPump();
     }
     CURLcode result = CURLE_OK;
     int left = 0;

@@ -4,24 +4,11 @@
 
 #include "services/fetch.h"
 
-namespace {
-std::function<void()> g_pump;
-long g_stallSeconds = fetch::kStallTimeoutSeconds;
-long g_totalSeconds = fetch::kTotalTimeoutSeconds;
-}  // namespace
-
-void SetFetchEventPump(std::function<void()> pump) { g_pump = std::move(pump); }
-
-namespace fetch {
-void SetStallTimeoutForTests(long seconds) { g_stallSeconds = seconds > 0 ? seconds : kStallTimeoutSeconds; }
-void SetTotalTimeoutForTests(long seconds) { g_totalSeconds = seconds > 0 ? seconds : kTotalTimeoutSeconds; }
-}  // namespace fetch
-
 std::string FetchPage(const std::string& address) {
     std::string result;
     HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!session) return result;
-    DWORD timeout = static_cast<DWORD>(g_stallSeconds * 1000);
+    DWORD timeout = static_cast<DWORD>(fetch::StallTimeoutSeconds() * 1000);
     for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT})
         InternetSetOptionA(session, option, &timeout, sizeof timeout);
@@ -35,14 +22,14 @@ std::string FetchPage(const std::string& address) {
     if (url) {
         char buffer[256];
         DWORD got = 0;
-        const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(g_totalSeconds) * 1000;
+        const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(fetch::TotalTimeoutSeconds()) * 1000;
         while (InternetReadFile(url, buffer, sizeof buffer, &got) && got > 0) {
             if (result.size() + got > fetch::kMaxBodyBytes) {
                 result.clear();  // over the cap: no page of ours
                 break;
             }
             result.append(buffer, got);
-            if (g_pump) g_pump();
+            fetch::RunEventPump();
             if (GetTickCount64() > deadline) break;
         }
         InternetCloseHandle(url);

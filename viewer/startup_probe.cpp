@@ -28,20 +28,21 @@ long PeakResidentKiB() {
 bool Requested() { return std::getenv("VIEWER_STARTUP_PROBE") != nullptr; }
 
 void Start() {
-    auto* clock = new QElapsedTimer;
-    clock->start();
+    // One measurement per run of the program.
+    static QElapsedTimer clock;
+    static double splashWaitMs = -1;
+    clock.start();
     auto* timer = new QTimer(qApp);
-    auto* splashWaitMs = new double(-1);
     timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, [=] {
+    QObject::connect(timer, &QTimer::timeout, [timer] {
         Form1* form = Form1::Loaded();
-        if (form && *splashWaitMs < 0) *splashWaitMs = static_cast<double>(clock->nsecsElapsed()) / 1e6;
+        if (form && splashWaitMs < 0) splashWaitMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         if (!form || !form->isVisible() || !form->loaded()) return;
         timer->stop();
         // Let the window paint its list once, then report.
-        QTimer::singleShot(0, qApp, [=] {
+        QTimer::singleShot(0, qApp, [form] {
             QApplication::processEvents();
-            std::printf("probe splash_wait_ms=%.1f peak_kib=%ld rows=%d\n", *splashWaitMs, PeakResidentKiB(),
+            std::printf("probe splash_wait_ms=%.1f peak_kib=%ld rows=%d\n", splashWaitMs, PeakResidentKiB(),
                         form->ListView1->rows()->rowCount());
             std::fflush(stdout);
             std::_Exit(0);  // the measurement is over; nothing to save

@@ -3,7 +3,6 @@
 // reports on standard output when the main window shows its channel list, how long the splash
 // held the start (its designed pause, which the benchmark leaves out) and the peak memory so
 // far, and then ends. Without the variable nothing of it runs.
-class QTimer;
 
 namespace startup_probe {
 
