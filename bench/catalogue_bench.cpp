@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "appearance/private_label.h"
+#include "base/app.h"
+#include "base/file_io.h"
+#include "base/line_reader.h"
+#include "base/private_label.h"
 #include "bench_table.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/codec.h"
-#include "catalogue/line_reader.h"
 #include "localisation/languages.h"
-#include "localisation/qt_window.h"
-#include "services/app.h"
-#include "services/file_io.h"
-#include "viewer/list_view.h"
-#include "viewer/main_window.h"
+#include "widgets/list_view.h"
+#include "widgets/qt_window.h"
+#include "windows/main_window.h"
 
 namespace {
 
@@ -52,10 +52,10 @@ std::string MakeCatalogue(int lines, bool tvOnly) {
 
 // Floor: read the file and decode every byte of every line.
 void ReadAndDecode(const std::filesystem::path& file) {
-    auto text = services::ReadFileCapped(file, 1u << 30);
+    auto text = base::ReadFileCapped(file, 1u << 30);
     std::size_t total = 0;
     std::string decoded;
-    catalogue::ForEachLine(*text, [&](std::string_view line) {
+    text::ForEachLine(*text, [&](std::string_view line) {
         decoded.assign(line);
         modGenDec::DecodeInPlace(decoded.data(), decoded.size());
         total += decoded.size();
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     for (int lines : {1000, 10000, 100000}) {
         const auto folder = root / std::to_string(lines);
         std::filesystem::create_directories(folder);
-        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(lines, false));
+        base::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(lines, false));
         UseFolder(folder);
         const bench::Stats floor = bench::Time(repeats, [&] { ReadAndDecode(folder / "Data.txt"); });
         Form1 form;
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     {
         const auto folder = root / "sort";
         std::filesystem::create_directories(folder);
-        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(100000, true));
+        base::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(100000, true));
         UseFolder(folder);
         Form1 form;
         form.CurrentCategory = "TV";
@@ -152,8 +152,8 @@ int main(int argc, char** argv) {
     {
         const auto folder = root / "language";
         std::filesystem::create_directories(folder);
-        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(1000, false));
-        services::ReplaceFileAtomically(folder / "Localization.xml", LocalisationFile(600));
+        base::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(1000, false));
+        base::ReplaceFileAtomically(folder / "Localization.xml", LocalisationFile(600));
         UseFolder(folder);
         Form1 form;
         localisation::QtWindow window(&form);
@@ -167,14 +167,13 @@ int main(int argc, char** argv) {
     {
         const auto folder = root / "favorites";
         std::filesystem::create_directories(folder);
-        services::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(1000, false));
-        services::ReplaceFileAtomically(folder / "Favorites.txt", MakeCatalogue(10000, true));
+        base::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(1000, false));
+        base::ReplaceFileAtomically(folder / "Favorites.txt", MakeCatalogue(10000, true));
         UseFolder(folder);
         Form1 form;
         form.LoadFavorites();
-        const std::string bytes = *services::ReadFileCapped(folder / "Favorites.txt", 1u << 30);
-        const bench::Stats ref =
-            bench::Time(repeats, [&] { services::ReplaceFileAtomically(folder / "copy.txt", bytes); });
+        const std::string bytes = *base::ReadFileCapped(folder / "Favorites.txt", 1u << 30);
+        const bench::Stats ref = bench::Time(repeats, [&] { base::ReplaceFileAtomically(folder / "copy.txt", bytes); });
         const bench::Stats s = bench::Time(repeats, [&] { form.SaveFavorites(); });
         bench::Row("SaveFavorites, " + std::to_string(form.ListView2->rows()->rowCount()) + " favourites", s,
                    "writing the same bytes", ref, "<= 2x", s.median <= 2 * ref.median);

@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "appearance/private_label.h"
+#include "base/app.h"
+#include "base/file_io.h"
+#include "base/private_label.h"
 #include "bench_table.h"
 #include "catalogue/catalogue_writer.h"
-#include "services/app.h"
 #include "services/fetch.h"
-#include "services/file_io.h"
-#include "viewer/list_view.h"
-#include "viewer/main_window.h"
+#include "widgets/list_view.h"
+#include "windows/main_window.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     std::string page;
     page.reserve(10u << 20);
     for (int i = 0; page.size() < (10u << 20); ++i) page += "<p>line " + std::to_string(i) + " of the page</p>\r\n";
-    services::ReplaceFileAtomically((dir.path() + QStringLiteral("/page.htm")).toStdString(), page);
+    base::ReplaceFileAtomically((dir.path() + QStringLiteral("/page.htm")).toStdString(), page);
 
     // A real web server in its own process: Python's, from the machine's packages.
     const quint16 port = FreePort();
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
                                      "http://streams.example.test/" + std::to_string(i) + "/index.m3u8",
                                      i % 2 ? "TV" : "Radio", "English/French");
     QTemporaryDir programDir;
-    services::ReplaceFileAtomically((programDir.path() + QStringLiteral("/Data.txt")).toStdString(), catalogue);
+    base::ReplaceFileAtomically((programDir.path() + QStringLiteral("/Data.txt")).toStdString(), catalogue);
     AppInfo info = App::BuildInfo();
     info.path = programDir.path().toStdString();
     App::Configure(info);

@@ -14,9 +14,9 @@
 #include <random>
 #include <vector>
 
+#include "base/file_io.h"
 #include "bench_table.h"
 #include "catalogue/catalogue_writer.h"
-#include "services/file_io.h"
 
 namespace {
 

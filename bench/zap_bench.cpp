@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "bench_table.h"
+#include "player/player_pane.h"
 #include "support/http_server.h"
-#include "viewer/player_pane.h"
 
 namespace {
 

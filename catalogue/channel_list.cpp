@@ -3,12 +3,12 @@
 #include <functional>
 #include <unordered_set>
 
+#include "base/file_io.h"
+#include "base/line_reader.h"
+#include "base/text.h"
 #include "catalogue/catalogue_line.h"
 #include "catalogue/codec.h"
-#include "catalogue/line_reader.h"
 #include "catalogue/sort_array.h"
-#include "catalogue/text_case.h"
-#include "services/file_io.h"
 
 namespace catalogue {
 namespace {
@@ -19,15 +19,15 @@ struct ViewHash {
 };
 
 bool GatheredHas(std::string_view foldedGathered, std::string_view part) {
-    std::string key = FoldCase(part);
+    std::string key = text::FoldCase(part);
     key.push_back('|');
-    return ContainsFolded(foldedGathered, key);
+    return text::ContainsFolded(foldedGathered, key);
 }
 
 void AddPart(std::string_view part, std::string& gathered, std::string& foldedGathered) {
     if (GatheredHas(foldedGathered, part)) return;
     gathered.append(part).push_back('|');
-    foldedGathered.append(FoldCase(part)).push_back('|');
+    foldedGathered.append(text::FoldCase(part)).push_back('|');
 }
 
 }  // namespace
@@ -68,7 +68,7 @@ std::vector<std::string> SortedLanguages(std::string_view gathered) {
 ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuery& query) {
     ChannelListResult result;
     const bool filterAll = query.languageFilter == "All";
-    const std::string foldedFilter = FoldCase(query.languageFilter);
+    const std::string foldedFilter = text::FoldCase(query.languageFilter);
     std::string foldedGathered;
     std::string foldedLanguage;
     std::string decoded;
@@ -76,7 +76,7 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
     // stay there (it only grows), so a repeated value needs no second search.
     std::unordered_set<std::string, ViewHash, std::equal_to<>> gatheredValues;
 
-    ForEachLine(encodedText, [&](std::string_view encoded) {
+    text::ForEachLine(encodedText, [&](std::string_view encoded) {
         if (encoded.size() > modGenDec::kMaxLineLength) {
             ++result.skippedLines;
             return;
@@ -93,8 +93,8 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
         bool listed = filterAll;
         if (!listed) {
             foldedLanguage.assign(f.language);
-            for (char& ch : foldedLanguage) ch = static_cast<char>(FoldCase(static_cast<unsigned char>(ch)));
-            listed = ContainsFolded(foldedLanguage, foldedFilter);
+            for (char& ch : foldedLanguage) ch = static_cast<char>(text::FoldCase(static_cast<unsigned char>(ch)));
+            listed = text::ContainsFolded(foldedLanguage, foldedFilter);
         }
         if (listed)
             result.channels.push_back(
@@ -113,7 +113,7 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
 }
 
 std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query) {
-    std::optional<std::string> text = services::ReadFileCapped(dataFile, kMaxCatalogueBytes);
+    std::optional<std::string> text = base::ReadFileCapped(dataFile, kMaxCatalogueBytes);
     if (!text) return std::nullopt;
     return FilterChannels(*text, query);
 }

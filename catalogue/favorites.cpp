@@ -1,15 +1,15 @@
 #include "catalogue/favorites.h"
 
+#include "base/line_reader.h"
 #include "catalogue/catalogue_line.h"
 #include "catalogue/codec.h"
-#include "catalogue/line_reader.h"
 
 namespace catalogue {
 
 std::vector<Channel> ParseFavorites(std::string_view encodedText) {
     std::vector<Channel> out;
     std::string decoded;
-    ForEachLine(encodedText, [&](std::string_view encoded) {
+    text::ForEachLine(encodedText, [&](std::string_view encoded) {
         if (encoded.size() > modGenDec::kMaxLineLength) return;
         decoded.assign(encoded);
         modGenDec::DecodeInPlace(decoded.data(), decoded.size());

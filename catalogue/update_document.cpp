@@ -1,11 +1,11 @@
 #include "catalogue/update_document.h"
 
-#include "catalogue/text_case.h"
+#include "base/text.h"
 
 namespace catalogue {
 
 BlockResult ExtractDataBlock(std::string_view page, std::string& block) {
-    const std::string folded = FoldCase(page);
+    const std::string folded = text::FoldCase(page);
     const std::size_t open = folded.find("<data>");
     if (open == std::string::npos) return BlockResult::NoMarker;
     const std::size_t start = open + 6;
@@ -19,8 +19,8 @@ std::string UpdatePagePath(bool resellerBuild) { return resellerBuild ? "/update
 
 std::string ReplaceNoCase(std::string_view text, std::string_view find, std::string_view replacement) {
     if (find.empty()) return std::string(text);
-    const std::string foldedText = FoldCase(text);
-    const std::string foldedFind = FoldCase(find);
+    const std::string foldedText = text::FoldCase(text);
+    const std::string foldedFind = text::FoldCase(find);
     std::string out;
     std::size_t from = 0;
     for (;;) {

@@ -1,7 +1,7 @@
 #include "localisation/format.h"
 
-#include "catalogue/line_reader.h"
-#include "catalogue/text_case.h"
+#include "base/line_reader.h"
+#include "base/text.h"
 
 namespace localisation {
 namespace {
@@ -9,14 +9,14 @@ namespace {
 // Position of `needle` in `haystack` from `from`, ASCII letter case ignored.
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0) {
     if (needle.empty()) return from <= haystack.size() ? from : std::string_view::npos;
-    const std::string h = catalogue::FoldCase(haystack), n = catalogue::FoldCase(needle);
+    const std::string h = text::FoldCase(haystack), n = text::FoldCase(needle);
     return h.find(n, from);
 }
 
 }  // namespace
 
 void ScanGroups(std::string_view text, const std::function<bool(const LanguageGroup&)>& visit) {
-    const std::string folded = catalogue::FoldCase(text);
+    const std::string folded = text::FoldCase(text);
     std::size_t pos = 0;
     for (;;) {
         const std::size_t open = folded.find("<language_group", pos);
@@ -50,11 +50,11 @@ std::vector<std::string> GroupNames(std::string_view text) {
 
 std::optional<std::vector<std::string>> FindItems(std::string_view text, std::string_view language) {
     std::optional<std::vector<std::string>> found;
-    const std::string wanted = catalogue::FoldCase(language);
+    const std::string wanted = text::FoldCase(language);
     ScanGroups(text, [&](const LanguageGroup& g) {
-        if (catalogue::FoldCase(g.name) != wanted) return true;
+        if (text::FoldCase(g.name) != wanted) return true;
         if (g.items) {
-            const auto lines = catalogue::SplitAtCrLf(*g.items);
+            const auto lines = text::SplitAtCrLf(*g.items);
             found = std::vector<std::string>(lines.begin(), lines.end());
         }
         return false;  // the first group of that name decides
@@ -72,10 +72,10 @@ std::optional<std::string> LineKey(std::string_view line) {
 }
 
 std::string LookUp(const std::vector<std::string>& lines, std::string_view key) {
-    const std::string wanted = catalogue::FoldCase(key);
+    const std::string wanted = text::FoldCase(key);
     for (const std::string& line : lines) {
         const auto lineKey = LineKey(line);
-        if (!lineKey || catalogue::FoldCase(*lineKey) != wanted) continue;
+        if (!lineKey || text::FoldCase(*lineKey) != wanted) continue;
         const std::string open = "<" + std::string(key) + ">";
         const std::string close = "</" + std::string(key) + ">";
         const std::size_t start = FindNoCase(line, open);

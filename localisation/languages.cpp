@@ -3,19 +3,19 @@
 #include <cctype>
 #include <filesystem>
 
-#include "appearance/private_label.h"
-#include "catalogue/text_case.h"
+#include "base/app.h"
+#include "base/file_io.h"
+#include "base/private_label.h"
+#include "base/text.h"
 #include "localisation/format.h"
-#include "services/app.h"
-#include "services/file_io.h"
 
 namespace {
 
 std::string ReplaceAllNoCase(const std::string& text, std::string_view marker, const std::string& value) {
-    const std::string foldedMarker = catalogue::FoldCase(marker);
+    const std::string foldedMarker = text::FoldCase(marker);
     std::string out;
     std::size_t from = 0;
-    const std::string folded = catalogue::FoldCase(text);
+    const std::string folded = text::FoldCase(text);
     for (;;) {
         const std::size_t at = folded.find(foldedMarker, from);
         if (at == std::string::npos) break;
@@ -34,8 +34,8 @@ std::string RaiseFirst(std::string text) {
 enum class Kind { Caption, Tabs, Columns, Option, Menu, None };
 
 Kind KindOf(std::string type, bool ignoreCase) {
-    if (ignoreCase) type = catalogue::AsciiLower(catalogue::TrimBlanks(type));
-    auto is = [&](const char* name) { return ignoreCase ? type == catalogue::AsciiLower(name) : type == name; };
+    if (ignoreCase) type = text::AsciiLower(text::TrimBlanks(type));
+    auto is = [&](const char* name) { return ignoreCase ? type == text::AsciiLower(name) : type == name; };
     if (is("Label") || is("CommandButton") || is("SkinLabel") || is("Frame") || is("CheckBox")) return Kind::Caption;
     if (is("TabStrip")) return Kind::Tabs;
     if (is("ListView")) return Kind::Columns;
@@ -66,10 +66,10 @@ void clsLanguages::setMessage(const std::string& name, const std::string& text) 
 }
 
 std::string clsLanguages::getMessages(const std::string& name) const {
-    const std::string wanted = catalogue::FoldCase(name);
+    const std::string wanted = text::FoldCase(name);
     for (const Message& m : m_messages) {
         if (!m.inUse) break;
-        if (catalogue::FoldCase(m.name) == wanted) return RaiseFirst(m.text);
+        if (text::FoldCase(m.name) == wanted) return RaiseFirst(m.text);
     }
     return {};
 }
@@ -87,14 +87,14 @@ bool clsLanguages::LangFileExists(const std::string& path) const {
     std::string name = LangTrimPath(path);
     const std::size_t slash = name.rfind('/');
     if (slash != std::string::npos) name = name.substr(slash + 1);
-    return catalogue::FoldCase(p.filename().string()) == catalogue::FoldCase(name);
+    return text::FoldCase(p.filename().string()) == text::FoldCase(name);
 }
 
 void clsLanguages::LangLoadItems(const std::string& language) {
     modLanguages::CurrentLanguage = language;
     const std::filesystem::path file = FilePath();
     if (!LangFileExists(file.string())) return;
-    const auto text = services::ReadFileCapped(file, kMaxFileBytes);
+    const auto text = base::ReadFileCapped(file, kMaxFileBytes);
     if (!text) return;
     // The file is UTF-8, as its declaration says; texts stay UTF-8 up to the window.
     if (auto items = localisation::FindItems(*text, language)) m_itemLines = std::move(items);
@@ -174,9 +174,9 @@ bool clsLanguages::makeLocalizationFile(const std::vector<localisation::WindowAd
         out.append("\t\t<").append(key).append(">").append(text).append("</").append(key).append(">\r\n");
     };
     for (localisation::WindowAdapter* window : windows) {
-        const std::string w = catalogue::AsciiUpper(window->windowName());
+        const std::string w = text::AsciiUpper(window->windowName());
         for (std::size_t i = 0; i < window->controlCount(); ++i) {
-            const std::string base = w + "_" + catalogue::AsciiUpper(window->controlName(i));
+            const std::string base = w + "_" + text::AsciiUpper(window->controlName(i));
             switch (KindOf(window->typeName(i), false)) {
                 case Kind::Caption: item(base, window->caption(i)); break;
                 case Kind::Tabs:
@@ -197,11 +197,11 @@ bool clsLanguages::makeLocalizationFile(const std::vector<localisation::WindowAd
     }
     for (const Message& m : m_messages) {
         if (!m.inUse) break;
-        item(catalogue::AsciiUpper(m.name), m.text);
+        item(text::AsciiUpper(m.name), m.text);
     }
     out += "\t</TRANSLATION_ITEMS>\r\n</LANGUAGE_GROUP>\r\n</XML_DIZ_INFO>\r\n";
     // Replaced whole: a failed write keeps the old file.
-    return services::ReplaceFileAtomically(FilePath(), out).ok;
+    return base::ReplaceFileAtomically(FilePath(), out).ok;
 }
 
 void modLanguages::RegisterMessages() {

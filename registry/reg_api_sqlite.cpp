@@ -9,10 +9,10 @@
 #include <system_error>
 #include <vector>
 
-#include "catalogue/text_case.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "registry/hives.h"
 #include "registry/reg_api.h"
-#include "services/paths.h"
 
 namespace {
 
@@ -198,7 +198,7 @@ long Resolve(reg::Key key, Resolved& out) {
     return reg::kSuccess;
 }
 
-std::string Fold(std::string_view name) { return catalogue::FoldCase(name); }
+std::string Fold(std::string_view name) { return text::FoldCase(name); }
 
 bool SplitPath(std::string_view path, std::vector<std::string_view>& parts) {
     std::size_t start = 0;
@@ -257,7 +257,7 @@ std::filesystem::path MachineFolder() {
 }
 
 std::filesystem::path UserFolder() {
-    return g_foldersSet ? g_userFolder : services::UserConfigFolder() / "marlu-viewer" / "registry";
+    return g_foldersSet ? g_userFolder : base::UserConfigFolder() / "marlu-viewer" / "registry";
 }
 
 }  // namespace hives

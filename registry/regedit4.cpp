@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "catalogue/line_reader.h"
-#include "catalogue/text_case.h"
+#include "base/file_io.h"
+#include "base/line_reader.h"
+#include "base/text.h"
 #include "registry/registry_access.h"
-#include "services/file_io.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ constexpr const char* kLongHiveNames[][2] = {
 };
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && catalogue::AsciiUpper(std::string(text.substr(0, prefix.size()))) == prefix;
+    return text.size() >= prefix.size() && text::AsciiUpper(std::string(text.substr(0, prefix.size()))) == prefix;
 }
 
 // The path with its short hive name replaced by the long one.
@@ -152,15 +152,15 @@ long clsRegistryAccess::ExportToReg(
     }
     // The whole export is written at once: a failure leaves no half-written file.
     if (std::filesystem::exists(filePath, ec)) return 0;
-    return services::ReplaceFileAtomically(filePath, out) ? 1 : 0;
+    return base::ReplaceFileAtomically(filePath, out) ? 1 : 0;
 }
 
 long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
     m_createKeyIfDoesntExists = true;
-    const auto text = services::ReadFileCapped(filePath, kMaxImportBytes);
+    const auto text = base::ReadFileCapped(filePath, kMaxImportBytes);
     if (!text) return 0;
-    const std::vector<std::string_view> lines = catalogue::SplitAtCrLf(*text);
-    if (lines.empty() || catalogue::AsciiUpper(Trim(lines[0])) != "REGEDIT4") return 0;
+    const std::vector<std::string_view> lines = text::SplitAtCrLf(*text);
+    if (lines.empty() || text::AsciiUpper(Trim(lines[0])) != "REGEDIT4") return 0;
 
     std::string currentKey;
     bool inKey = false;

@@ -1,6 +1,6 @@
 #include "registry/registry_access.h"
 
-#include "catalogue/text_case.h"
+#include "base/text.h"
 
 #include <array>
 #include <cstring>
@@ -25,7 +25,7 @@ constexpr std::array<HiveName, 7> kHives = {{
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
     const std::size_t n = std::strlen(prefix);
-    return text.size() >= n && catalogue::AsciiUpper(text.substr(0, n)) == prefix;
+    return text.size() >= n && text::AsciiUpper(text.substr(0, n)) == prefix;
 }
 
 int HexDigit(char c) {
@@ -50,10 +50,10 @@ void clsRegistryAccess::ParseKeyPath(const std::string& keyPath) {
     std::string hive;
     const std::size_t bs = path.find('\\');
     if (bs != std::string::npos) {
-        hive = catalogue::AsciiUpper(path.substr(0, 4));
+        hive = text::AsciiUpper(path.substr(0, 4));
         m_subKey = path.substr(bs + 1);
     } else {
-        hive = catalogue::AsciiUpper(path);
+        hive = text::AsciiUpper(path);
         m_subKey.clear();
     }
     m_hive = 0;
@@ -150,7 +150,7 @@ std::string clsRegistryAccess::ReadString(const std::string& keyPath, const std:
     // Text up to its terminating zero, if it was stored with one, without surrounding blanks.
     const std::size_t nul = data.find('\0');
     if (nul != std::string::npos) data.resize(nul);
-    return catalogue::TrimBlanks(data);
+    return text::TrimBlanks(data);
 }
 
 long clsRegistryAccess::WriteDWORD(const std::string& keyPath, const std::string& name, std::int32_t value) {
@@ -178,7 +178,7 @@ std::string clsRegistryAccess::ReadBinary(const std::string& keyPath, const std:
     std::string data;
     const long status = QueryParsed(keyPath, name, &data);
     if (status != reg::kSuccess) return def;
-    return catalogue::TrimBlanks(BinToStr(data));
+    return text::TrimBlanks(BinToStr(data));
 }
 
 long clsRegistryAccess::KillValue(const std::string& keyPath, const std::string& name) {
@@ -212,9 +212,9 @@ long clsRegistryAccess::EnumValues(const std::string& keyPath, std::vector<std::
         if (typeFilter == -1 || static_cast<long>(type) == typeFilter) taken.push_back(Entry{name, data, type});
     reg::CloseKey(key);
     for (const Entry& e : taken) {
-        names.push_back(catalogue::TrimBlanks(e.name));
+        names.push_back(text::TrimBlanks(e.name));
         switch (e.type) {
-            case reg::kBinary: values.push_back(catalogue::TrimBlanks(BinToStr(e.data))); break;
+            case reg::kBinary: values.push_back(text::TrimBlanks(BinToStr(e.data))); break;
             case reg::kDword: values.push_back(std::to_string(ReadDWORD(keyPath, e.name, 0))); break;
             case reg::kSz: values.push_back(ReadString(keyPath, e.name, "")); break;
             default: values.emplace_back(); break;

@@ -1,8 +1,8 @@
 #include "services/machine_settings.h"
 
-#include "catalogue/text_case.h"
+#include "base/app.h"
+#include "base/text.h"
 #include "registry/reg_api.h"
-#include "services/app.h"
 #include "services/settings.h"
 
 namespace {
@@ -10,8 +10,8 @@ namespace {
 machine_settings::PermissionPrompt g_prompt;
 
 std::string KeyPath(const std::string& app, const std::string& section) {
-    return "SOFTWARE\\" + catalogue::TrimBlanks(App::Info().companyName) + "\\" + catalogue::TrimBlanks(app) + "\\" +
-           catalogue::TrimBlanks(section);
+    return "SOFTWARE\\" + text::TrimBlanks(App::Info().companyName) + "\\" + text::TrimBlanks(app) + "\\" +
+           text::TrimBlanks(section);
 }
 
 // A registry key handle closed on every path out.
@@ -71,11 +71,10 @@ void SaveMachineSetting(const std::string& app, const std::string& section, cons
 std::string GetMachineSetting(const std::string& app, const std::string& section, const std::string& key,
                               const std::string& defaultValue) {
     using namespace machine_settings;
-    if (catalogue::TrimBlanks(app).empty())
-        throw VbError(kAppNameEmpty, "GetMachineSetting", "AppName may not be empty");
-    if (catalogue::TrimBlanks(section).empty())
+    if (text::TrimBlanks(app).empty()) throw VbError(kAppNameEmpty, "GetMachineSetting", "AppName may not be empty");
+    if (text::TrimBlanks(section).empty())
         throw VbError(kSectionEmpty, "GetMachineSetting", "Section may not be empty");
-    if (catalogue::TrimBlanks(key).empty()) throw VbError(kKeyEmpty, "GetMachineSetting", "Key may not be empty");
+    if (text::TrimBlanks(key).empty()) throw VbError(kKeyEmpty, "GetMachineSetting", "Key may not be empty");
 
     OpenedKey opened;
     const long status = reg::OpenKey(reg::kLocalMachine, KeyPath(app, section), reg::kRead, &opened.key);

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "services/vb_error.h"
+#include "base/vb_error.h"
 
 void SaveMachineSetting(const std::string& app, const std::string& section, const std::string& key,
                         const std::string& value);

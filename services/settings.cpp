@@ -3,9 +3,9 @@
 #include <string_view>
 #include <vector>
 
-#include "services/file_io.h"
-#include "services/paths.h"
-#include "services/vb_error.h"
+#include "base/file_io.h"
+#include "base/paths.h"
+#include "base/vb_error.h"
 
 namespace {
 
@@ -120,14 +120,14 @@ std::string SafeFileName(std::string app) {
 namespace settings {
 
 std::filesystem::path StoreFile(const std::string& app) {
-    return services::UserConfigFolder() / "VB and VBA Program Settings" / (SafeFileName(app) + ".ini");
+    return base::UserConfigFolder() / "VB and VBA Program Settings" / (SafeFileName(app) + ".ini");
 }
 
 }  // namespace settings
 
 std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
                        const std::string& defaultValue) {
-    const auto text = services::ReadFileCapped(settings::StoreFile(app), kMaxStoreBytes);
+    const auto text = base::ReadFileCapped(settings::StoreFile(app), kMaxStoreBytes);
     if (!text) return defaultValue;
     for (const Section& s : Parse(*text)) {
         if (!SameName(s.name, section)) continue;
@@ -139,7 +139,7 @@ std::string GetSetting(const std::string& app, const std::string& section, const
 
 void SaveSetting(const std::string& app, const std::string& section, const std::string& key, const std::string& value) {
     const std::filesystem::path file = settings::StoreFile(app);
-    const auto text = services::ReadFileCapped(file, kMaxStoreBytes);
+    const auto text = base::ReadFileCapped(file, kMaxStoreBytes);
     Store store = text ? Parse(*text) : Store{};
 
     Section* target = nullptr;
@@ -160,6 +160,6 @@ void SaveSetting(const std::string& app, const std::string& section, const std::
 
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    const services::WriteResult written = services::ReplaceFileAtomically(file, Serialize(store));
+    const base::WriteResult written = base::ReplaceFileAtomically(file, Serialize(store));
     if (!written) throw VbError(vb_errors::kPathFileAccess, "SaveSetting", "Path/File access error");
 }

@@ -5,15 +5,15 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include "appearance/private_label.h"
-#include "appearance/skin.h"
-#include "services/app.h"
-#include "viewer/gui_resources.h"
-#include "viewer/picture_box.h"
-#include "viewer/qt_text.h"
-#include "viewer/skin_label.h"
-#include "viewer/twips.h"
-#include "windows/placement.h"
+#include "base/app.h"
+#include "base/private_label.h"
+#include "widgets/gui_resources.h"
+#include "widgets/picture_box.h"
+#include "widgets/placement.h"
+#include "widgets/qt_text.h"
+#include "widgets/skin.h"
+#include "widgets/skin_label.h"
+#include "widgets/twips.h"
 
 namespace {
 

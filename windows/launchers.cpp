@@ -2,14 +2,14 @@
 
 #include <QCoreApplication>
 
-#include "appearance/file_utils.h"
-#include "appearance/private_label.h"
-#include "catalogue/text_case.h"
-#include "services/app.h"
+#include "base/app.h"
+#include "base/file_utils.h"
+#include "base/private_label.h"
+#include "base/text.h"
 #include "services/machine_settings.h"
-#include "viewer/qt_text.h"
-#include "viewer/twips.h"
-#include "windows/shell.h"
+#include "widgets/qt_text.h"
+#include "widgets/shell.h"
+#include "widgets/twips.h"
 
 namespace {
 QPointer<frmWebsite> g_website;
@@ -56,7 +56,7 @@ frmWebsite::frmWebsite(QWidget* parent)
 }
 
 std::string frmWebsite::AddressFor(const std::string& websiteName) {
-    const std::string folded = catalogue::FoldCase(websiteName);
+    const std::string folded = text::FoldCase(websiteName);
     if (folded.find("https://") != std::string::npos || folded.find("http://") != std::string::npos) return websiteName;
     return "http://" + websiteName;
 }

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <string>
 
-#include "windows/coarse_timer.h"
+#include "widgets/coarse_timer.h"
 
 class Form8 : public QWidget {
     Q_OBJECT

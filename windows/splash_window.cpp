@@ -6,14 +6,14 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include "appearance/private_label.h"
-#include "appearance/skin.h"
-#include "services/app.h"
+#include "base/app.h"
+#include "base/private_label.h"
 #include "services/machine_settings.h"
-#include "viewer/gui_resources.h"
-#include "viewer/main_window.h"
-#include "viewer/twips.h"
-#include "windows/placement.h"
+#include "widgets/gui_resources.h"
+#include "widgets/placement.h"
+#include "widgets/skin.h"
+#include "widgets/twips.h"
+#include "windows/main_window.h"
 
 namespace {
 QPointer<frmSplash> g_splash;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "windows/coarse_timer.h"
+#include "widgets/coarse_timer.h"
 
 class QLabel;
 class Form1;

@@ -5,17 +5,17 @@
 #include <cstdio>
 #include <string>
 
+#include "base/file_io.h"
+#include "base/windows1252.h"
 #include "catalogue/catalogue_line.h"
 #include "catalogue/catalogue_writer.h"
-#include "services/file_io.h"
-#include "services/windows1252.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s SOURCE.txt Data.txt\n", argv[0]);
         return 2;
     }
-    const auto source = services::ReadFileCapped(argv[1], std::uintmax_t{64} * 1024 * 1024);
+    const auto source = base::ReadFileCapped(argv[1], std::uintmax_t{64} * 1024 * 1024);
     if (!source) {
         std::fprintf(stderr, "%s: cannot read %s\n", argv[0], argv[1]);
         return 1;
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (const auto written = services::ReplaceFileAtomically(argv[2], out); !written) {
+    if (const auto written = base::ReplaceFileAtomically(argv[2], out); !written) {
         std::fprintf(stderr, "%s: %s\n", argv[0], written.error.c_str());
         return 1;
     }

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <string>
 
-#include "services/file_io.h"
-#include "services/windows1252.h"
+#include "base/file_io.h"
+#include "base/windows1252.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_language_list: %s holds text that Windows-1252 cannot represent\n", argv[1]);
         return 1;
     }
-    const services::WriteResult written = services::ReplaceFileAtomically(argv[2], bytes);
+    const base::WriteResult written = base::ReplaceFileAtomically(argv[2], bytes);
     if (!written) {
         std::fprintf(stderr, "make_language_list: %s\n", written.error.c_str());
         return 1;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "base/line_reader.h"
 #include "catalogue/catalogue_line.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/codec.h"
-#include "catalogue/line_reader.h"
 
 #include <string>
 #include <vector>
@@ -51,16 +51,16 @@ TEST(CatalogueLine, WriterJoinsCodesAndEndsWithCrLf) {
 
 TEST(LineReader, EndsLinesAtCarriageReturnWithOrWithoutLineFeed) {
     std::vector<std::string> lines;
-    catalogue::ForEachLine("one\r\ntwo\rthree\nstill three\r\n", [&](std::string_view l) { lines.emplace_back(l); });
+    text::ForEachLine("one\r\ntwo\rthree\nstill three\r\n", [&](std::string_view l) { lines.emplace_back(l); });
     EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three\nstill three"}));
 }
 
 TEST(LineReader, LastLineWithoutEndAndEmptyLines) {
     std::vector<std::string> lines;
-    catalogue::ForEachLine("\r\n\r\nlast", [&](std::string_view l) { lines.emplace_back(l); });
+    text::ForEachLine("\r\n\r\nlast", [&](std::string_view l) { lines.emplace_back(l); });
     EXPECT_EQ(lines, (std::vector<std::string>{"", "", "last"}));
     lines.clear();
-    catalogue::ForEachLine("", [&](std::string_view l) { lines.emplace_back(l); });
+    text::ForEachLine("", [&](std::string_view l) { lines.emplace_back(l); });
     EXPECT_TRUE(lines.empty());
 }
 
@@ -73,7 +73,7 @@ TEST(LineReader, EveryTextCharacterSurvivesSaveAndReload) {
     std::string file;
     catalogue::AppendEncodedLine(file, name, "u", "TV", "x");
     std::vector<std::string> lines;
-    catalogue::ForEachLine(file, [&](std::string_view l) { lines.emplace_back(l); });
+    text::ForEachLine(file, [&](std::string_view l) { lines.emplace_back(l); });
     ASSERT_EQ(lines.size(), 1u);
     LineFields f;
     const std::string decoded = modGenDec::DecodeLine(lines[0]);

@@ -4,17 +4,17 @@
 #include <string>
 #include <string_view>
 
+#include "base/line_reader.h"
 #include "catalogue/catalogue_line.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/codec.h"
-#include "catalogue/line_reader.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     std::size_t lines = 0;
-    catalogue::ForEachLine(text, [&](std::string_view) { ++lines; });
+    text::ForEachLine(text, [&](std::string_view) { ++lines; });
     for (const char* category : {"TV", "Radio"}) {
         catalogue::ChannelQuery query;
         query.category = category;

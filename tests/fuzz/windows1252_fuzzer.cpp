@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/windows1252.h"
 #include "fuzz_check.h"
-#include "services/windows1252.h"
 
 namespace {
 // Well-formed UTF-8: no stray continuation bytes, no truncated or overlong sequences, no

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "appearance/private_label.h"
+#include "base/app.h"
+#include "base/private_label.h"
 #include "localisation/format.h"
 #include "localisation/languages.h"
-#include "services/app.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/file_io.h"
 #include "registry/reg_api.h"
 #include "registry_fixture.h"
-#include "services/file_io.h"
 
 namespace {
 std::string Path(const TempDir& d, const char* name) { return (d / name).string(); }
@@ -39,11 +39,11 @@ TEST_F(RegistryTest, ExportWritesTheExactRegedit4Lines) {
 
 TEST_F(RegistryTest, AnExportThatFailsAtAnyStepLeavesNoFileBehind) {
     reg.WriteString("HKCU\\K", "a", "b");
-    using services::WriteStep;
+    using base::WriteStep;
     for (WriteStep step : {WriteStep::Open, WriteStep::Write, WriteStep::Flush, WriteStep::Sync, WriteStep::Rename}) {
-        services::InjectWriteFailure(step);
+        base::InjectWriteFailure(step);
         EXPECT_EQ(reg.ExportToReg("HKCU\\K", Path(dir, "out.reg"), true), 0);
-        services::InjectWriteFailure(std::nullopt);
+        base::InjectWriteFailure(std::nullopt);
         for (const auto& e : std::filesystem::directory_iterator(dir.path()))
             EXPECT_TRUE(e.is_directory()) << e.path().filename().string() << " left by step " << static_cast<int>(step);
     }

@@ -1,8 +1,8 @@
 #include <filesystem>
 
+#include "base/app.h"
 #include "registry/reg_api.h"
 #include "registry_fixture.h"
-#include "services/app.h"
 #include "services/machine_settings.h"
 #include "services/settings.h"
 

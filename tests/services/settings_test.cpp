@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "services/file_io.h"
+#include "base/file_io.h"
+#include "base/vb_error.h"
 #include "services/settings.h"
-#include "services/vb_error.h"
 #include "support/temp_dir.h"
 
 TEST(Settings, UnwrittenKeysReadAsTheDefault) {
@@ -53,8 +53,8 @@ TEST(Settings, ApplicationNamesCannotEscapeTheStoreFolder) {
 TEST(Settings, FailedWriteThrowsAndKeepsTheOldValues) {
     ScopedConfigHome home;
     SaveSetting("App", "Settings", "TVLang", "French");
-    services::InjectWriteFailure(services::WriteStep::Rename);
+    base::InjectWriteFailure(base::WriteStep::Rename);
     EXPECT_THROW(SaveSetting("App", "Settings", "TVLang", "German"), VbError);
-    services::InjectWriteFailure(std::nullopt);
+    base::InjectWriteFailure(std::nullopt);
     EXPECT_EQ(GetSetting("App", "Settings", "TVLang", ""), "French");
 }

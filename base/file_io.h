@@ -1,0 +1,34 @@
+#pragma once
+// The two ways the program touches whole files: reading one with a size cap, and replacing
+// one atomically (temporary file in the same folder, flush, fsync, rename), so that a failed
+// write leaves the old file whole and no temporary file behind.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace base {
+
+// The whole file as bytes; nothing when it is missing, not a regular file, unreadable or
+// larger than maxBytes.
+std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std::uintmax_t maxBytes);
+
+struct WriteResult {
+    bool ok = false;
+    std::string error;  // what went wrong, for the user; empty when ok
+    explicit operator bool() const { return ok; }
+};
+
+// Replaces `path` with `bytes`. The file's permission bits are kept when it existed.
+WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Test hook: the steps of ReplaceFileAtomically at which a failure can be injected.
+enum class WriteStep { Open, Write, Flush, Sync, Rename };
+// While set, the write fails at `step` as if the system had refused it; with `under`, only
+// writes of files in that folder (or below) fail, as in a folder the user may not write. For
+// the write step, `occurrence` picks the write call that fails (data goes out in 1 MiB
+// pieces), so a failure can strike after part of the file was written. Tests only.
+void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under = {}, int occurrence = 1);
+
+}  // namespace base

@@ -1,0 +1,191 @@
+#include "player/mpv_player.h"
+
+#include <mpv/client.h>
+
+#include <QMetaObject>
+#include <clocale>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+enum Observed : std::uint64_t { kPause = 1, kTimePos, kDuration, kSeekable, kVolume, kMute, kMediaTitle, kIcyTitle };
+
+void Wakeup(void* context) {
+    // Called on one of mpv's threads: only queue the drain on the GUI thread.
+    QMetaObject::invokeMethod(static_cast<QObject*>(context), "drainEvents", Qt::QueuedConnection);
+}
+
+}  // namespace
+
+MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
+    // mpv refuses to start under a locale whose decimal separator is not ".".
+    std::setlocale(LC_NUMERIC, "C");
+    m_mpv = mpv_create();
+    if (!m_mpv) return;
+    const std::pair<const char*, const char*> options[] = {
+        // No user configuration, scripts or external downloaders: addresses come from catalogues.
+        {"config", "no"},
+        {"load-scripts", "no"},
+        {"ytdl", "no"},
+        {"osc", "no"},
+        {"load-stats-overlay", "no"},
+        {"load-osd-console", "no"},
+        {"load-auto-profiles", "no"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"terminal", "no"},
+        {"load-unsafe-playlists", "no"},
+        {"vo", "libmpv"},
+        // Sound through the system's output; with none at all the picture still plays.
+        {"ao", "pipewire,pulse,alsa,null"},
+        {"idle", "yes"},
+        {"keep-open", "no"},
+        {"volume", "50"},
+        {"network-timeout", "8"},
+        {"hwdec", "no"},
+        {"osd-level", "0"},
+        // Start streams quickly: small probes, a modest read-ahead before the first frame.
+        {"demuxer-lavf-analyzeduration", "0.5"},
+        {"demuxer-lavf-probesize", "500000"},
+        {"cache-pause-initial", "no"},
+        {"demuxer-readahead-secs", "2"},
+    };
+    for (const auto& [name, value] : options) mpv_set_option_string(m_mpv, name, value);
+    if (mpv_initialize(m_mpv) < 0) {
+        mpv_destroy(m_mpv);
+        m_mpv = nullptr;
+        return;
+    }
+    mpv_request_log_messages(m_mpv, "error");
+    mpv_observe_property(m_mpv, kPause, "pause", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, kDuration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, kSeekable, "seekable", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, kVolume, "volume", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, kMute, "mute", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, kMediaTitle, "media-title", MPV_FORMAT_STRING);
+    mpv_observe_property(m_mpv, kIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
+    mpv_set_wakeup_callback(m_mpv, Wakeup, this);
+}
+
+MpvPlayer::~MpvPlayer() {
+    if (!m_mpv) return;
+    mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+    mpv_terminate_destroy(m_mpv);
+}
+
+void MpvPlayer::command(std::initializer_list<const char*> args) {
+    if (!m_mpv) return;
+    std::vector<const char*> argv(args);
+    argv.push_back(nullptr);
+    mpv_command_async(m_mpv, 0, argv.data());
+}
+
+void MpvPlayer::setFlag(const char* name, bool value) {
+    if (!m_mpv) return;
+    int flag = value ? 1 : 0;
+    mpv_set_property_async(m_mpv, 0, name, MPV_FORMAT_FLAG, &flag);
+}
+
+void MpvPlayer::load(const QString& address) {
+    m_loading = true;
+    m_lastError.clear();
+    m_icyTitle.clear();
+    const QByteArray utf8 = address.toUtf8();
+    command({"loadfile", utf8.constData(), "replace"});
+    setFlag("pause", false);
+}
+
+void MpvPlayer::stop() {
+    m_loading = false;
+    command({"stop"});
+}
+
+void MpvPlayer::setPaused(bool paused) { setFlag("pause", paused); }
+
+void MpvPlayer::seek(double seconds) {
+    const QByteArray target = QByteArray::number(seconds, 'f', 3);
+    command({"seek", target.constData(), "absolute"});
+}
+
+void MpvPlayer::setVolume(int volume) {
+    if (!m_mpv) return;
+    double v = volume;
+    mpv_set_property_async(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE, &v);
+}
+
+void MpvPlayer::setMuted(bool muted) { setFlag("mute", muted); }
+
+void MpvPlayer::drainEvents() {
+    while (m_mpv) {
+        mpv_event* event = mpv_wait_event(m_mpv, 0);
+        if (event->event_id == MPV_EVENT_NONE) break;
+        handleEvent(*event);
+    }
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+    switch (event.event_id) {
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto* msg = static_cast<const mpv_event_log_message*>(event.data);
+            m_lastError = QString::fromUtf8(msg->text).trimmed();
+            break;
+        }
+        case MPV_EVENT_PLAYBACK_RESTART:
+            if (m_loading) {
+                m_loading = false;
+                emit started();
+            }
+            break;
+        case MPV_EVENT_END_FILE: {
+            const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+            if (end->reason == MPV_END_FILE_REASON_ERROR) {
+                m_loading = false;
+                QString reason = QString::fromUtf8(mpv_error_string(end->error));
+                if (!m_lastError.isEmpty()) reason = m_lastError + QStringLiteral(" (") + reason + QLatin1Char(')');
+                emit ended(true, reason);
+            } else if (end->reason == MPV_END_FILE_REASON_EOF) {
+                m_loading = false;
+                emit ended(false, QString());
+            }
+            // STOP: replaced by another address or stopped on request; the caller knows.
+            break;
+        }
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* prop = static_cast<const mpv_event_property*>(event.data);
+            const bool has = prop->format != MPV_FORMAT_NONE && prop->data;
+            switch (event.reply_userdata) {
+                case kPause:
+                    m_paused = has && *static_cast<int*>(prop->data);
+                    emit pausedChanged(m_paused);
+                    break;
+                case kTimePos: m_position = has ? *static_cast<double*>(prop->data) : 0; break;
+                case kDuration:
+                    m_duration = has ? *static_cast<double*>(prop->data) : 0;
+                    emit durationChanged(m_duration);
+                    break;
+                case kSeekable:
+                    m_seekable = has && *static_cast<int*>(prop->data);
+                    emit seekableChanged(m_seekable);
+                    break;
+                case kVolume:
+                    if (has) emit volumeChanged(static_cast<int>(std::lround(*static_cast<double*>(prop->data))));
+                    break;
+                case kMute:
+                    if (has) emit mutedChanged(*static_cast<int*>(prop->data) != 0);
+                    break;
+                case kMediaTitle:
+                case kIcyTitle: {
+                    const QString text = has ? QString::fromUtf8(*static_cast<char**>(prop->data)) : QString();
+                    (event.reply_userdata == kMediaTitle ? m_mediaTitle : m_icyTitle) = text;
+                    emit titleChanged(m_icyTitle.isEmpty() ? m_mediaTitle : m_icyTitle);
+                    break;
+                }
+                default: break;
+            }
+            break;
+        }
+        default: break;
+    }
+}

@@ -1,0 +1,200 @@
+#include "player/player_pane.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "base/private_label.h"
+#include "player/mpv_player.h"
+#include "player/stream_address.h"
+#include "player/video_view.h"
+#include "widgets/qt_text.h"
+
+PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer(this)) {
+    setFrameShape(QFrame::StyledPanel);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_video = VideoView::Create(m_player->handle(), this);
+    m_video->widget()->setObjectName(QStringLiteral("video"));
+    column->addWidget(m_video->widget(), 1);
+    buildControlBar();
+
+    connect(m_player, &MpvPlayer::started, this,
+            [this] { setState(m_player->isPaused() ? QStringLiteral("paused") : QStringLiteral("playing")); });
+    connect(m_player, &MpvPlayer::ended, this, [this](bool error, const QString& reason) {
+        if (error)
+            showError(reason);
+        else
+            setState(QStringLiteral("stopped"));
+    });
+    connect(m_player, &MpvPlayer::pausedChanged, this, [this](bool paused) {
+        m_playPause->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+        if (m_state == QLatin1String("playing") && paused) setState(QStringLiteral("paused"));
+        if (m_state == QLatin1String("paused") && !paused) setState(QStringLiteral("playing"));
+    });
+    connect(m_player, &MpvPlayer::seekableChanged, m_position, &QSlider::setEnabled);
+    connect(m_player, &MpvPlayer::durationChanged, this,
+            [this](double seconds) { m_position->setRange(0, static_cast<int>(seconds * 10)); });
+    connect(m_player, &MpvPlayer::volumeChanged, this, [this](int v) {
+        m_volume = v;
+        const QSignalBlocker block(m_volumeSlider);
+        m_volumeSlider->setValue(v);
+    });
+    connect(m_player, &MpvPlayer::mutedChanged, m_mute, &QToolButton::setChecked);
+    connect(m_player, &MpvPlayer::titleChanged, this, [this](const QString& title) {
+        m_title = title;
+        if (m_state == QLatin1String("playing") || m_state == QLatin1String("paused")) m_status->setText(title);
+    });
+
+    // Position updates reach the slider ten times a second, not at mpv's frame rate.
+    m_positionTimer.setInterval(100);
+    connect(&m_positionTimer, &QTimer::timeout, this, &PlayerPane::refreshPosition);
+    m_positionTimer.start();
+}
+
+PlayerPane::~PlayerPane() {
+    // The picture's render context must go before the player's handle.
+    delete m_video->widget();
+    m_video = nullptr;
+}
+
+void PlayerPane::buildControlBar() {
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("controlBar"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(2);
+    auto button = [&](QStyle::StandardPixmap icon, const char* name, const char* tip) {
+        auto* b = new QToolButton(bar);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIcon(style()->standardIcon(icon));
+        b->setToolTip(QString::fromLatin1(tip));
+        b->setAutoRaise(true);
+        row->addWidget(b);
+        return b;
+    };
+    m_playPause = button(QStyle::SP_MediaPause, "playPause", "Play / Pause");
+    m_stop = button(QStyle::SP_MediaStop, "stop", "Stop");
+    m_position = new QSlider(Qt::Horizontal, bar);
+    m_position->setObjectName(QStringLiteral("position"));
+    m_position->setEnabled(false);
+    row->addWidget(m_position, 3);
+    m_status = new QLabel(bar);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setMinimumWidth(60);
+    row->addWidget(m_status, 4);
+    m_mute = button(QStyle::SP_MediaVolume, "mute", "Mute");
+    m_mute->setCheckable(true);
+    m_volumeSlider = new QSlider(Qt::Horizontal, bar);
+    m_volumeSlider->setObjectName(QStringLiteral("volume"));
+    m_volumeSlider->setRange(0, 100);
+    m_volumeSlider->setValue(m_volume);
+    m_volumeSlider->setMaximumWidth(80);
+    row->addWidget(m_volumeSlider, 1);
+    layout()->addWidget(bar);
+
+    connect(m_playPause, &QToolButton::clicked, this, [this] {
+        if (m_state == QLatin1String("stopped") || m_state == QLatin1String("error")) {
+            if (!m_url.isEmpty()) setUrl(m_url);
+            return;
+        }
+        m_player->setPaused(!m_player->isPaused());
+    });
+    connect(m_stop, &QToolButton::clicked, this, &PlayerPane::stop);
+    connect(m_mute, &QToolButton::toggled, this, [this](bool on) {
+        m_player->setMuted(on);
+        m_mute->setIcon(style()->standardIcon(on ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    });
+    connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int v) {
+        m_volume = v;
+        m_player->setVolume(v);
+    });
+    connect(m_position, &QSlider::sliderPressed, this, [this] { m_dragging = true; });
+    connect(m_position, &QSlider::sliderReleased, this, [this] {
+        m_dragging = false;
+        m_player->seek(m_position->value() / 10.0);
+    });
+}
+
+QString PlayerPane::title() const { return m_title; }
+
+void PlayerPane::refreshPosition() {
+    if (!m_dragging && m_position->isEnabled()) {
+        const QSignalBlocker block(m_position);
+        m_position->setValue(static_cast<int>(m_player->position() * 10));
+    }
+}
+
+void PlayerPane::setUrl(const QString& url) {
+    m_url = url;
+    m_error.clear();
+    m_title.clear();
+    m_video->clearFrame();
+    if (url.isEmpty()) {
+        // An empty address plays nothing.
+        m_player->stop();
+        setState(QStringLiteral("idle"));
+        return;
+    }
+    if (!stream_address::IsAllowed(FromQt(url))) {
+        m_player->stop();
+        showError(QStringLiteral("This address uses a protocol the player does not open."));
+        return;
+    }
+    if (!m_player->isValid()) {
+        showError(QStringLiteral("The media player could not be started."));
+        return;
+    }
+    setState(QStringLiteral("opening"));
+    m_status->setText(QStringLiteral("Opening…"));
+    m_player->load(url);
+}
+
+void PlayerPane::stop() {
+    m_player->stop();
+    if (m_state != QLatin1String("idle") && m_state != QLatin1String("error")) setState(QStringLiteral("stopped"));
+}
+
+void PlayerPane::close() {
+    m_player->stop();
+    m_url.clear();
+    m_video->clearFrame();
+    setState(QStringLiteral("idle"));
+}
+
+QImage PlayerPane::grabFrame() const { return m_video->grabFrame(); }
+bool PlayerPane::hasFrame() const { return m_video->hasFrame(); }
+
+void PlayerPane::setState(const QString& state) {
+    if (state == QLatin1String("idle") || state == QLatin1String("stopped")) m_status->clear();
+    // While playing, the bar shows the stream's own title: a radio's now-playing text.
+    if (state == QLatin1String("playing") || state == QLatin1String("paused")) m_status->setText(m_title);
+    if (state == m_state) return;
+    m_state = state;
+    emit playStateChanged(state);
+}
+
+void PlayerPane::showError(const QString& reason) {
+    m_error = reason;
+    setState(QStringLiteral("error"));
+    m_status->setText(QStringLiteral("Cannot play"));
+    const QString text = QStringLiteral("The media player cannot play this address:\n%1\n\n%2").arg(m_url, reason);
+    // Never modal to the application: the window stays usable while the message is up, and a
+    // later failure replaces the text of the open message instead of stacking another.
+    if (!m_errorBox) {
+        const std::string& name = modPrivateLabel::ProgramName;
+        m_errorBox = new QMessageBox(QMessageBox::Warning, ToQt(name.empty() ? "Media Player" : name), text,
+                                     QMessageBox::Ok, this);
+        m_errorBox->setObjectName(QStringLiteral("playerError"));
+        m_errorBox->setAttribute(Qt::WA_DeleteOnClose);
+        m_errorBox->setWindowModality(Qt::NonModal);
+        m_errorBox->show();
+    } else {
+        m_errorBox->setText(text);
+    }
+}

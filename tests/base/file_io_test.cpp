@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/file_io.h"
+#include "support/temp_dir.h"
+
+using base::ReplaceFileAtomically;
+using base::WriteStep;
+
+namespace {
+std::size_t FileCount(const std::filesystem::path& dir) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
+    return n;
+}
+}  // namespace
+
+TEST(ReadFileCapped, ReadsWholeFilesAndRefusesLargerOnesAndFolders) {
+    TempDir dir;
+    dir.write("a.txt", std::string("x\0y\r\n", 5));
+    EXPECT_EQ(base::ReadFileCapped(dir / "a.txt", 100), std::string("x\0y\r\n", 5));
+    EXPECT_FALSE(base::ReadFileCapped(dir / "a.txt", 4).has_value());
+    EXPECT_FALSE(base::ReadFileCapped(dir / "missing", 100).has_value());
+    EXPECT_FALSE(base::ReadFileCapped(dir.path(), 100).has_value());
+}
+
+TEST(ReplaceFileAtomically, CreatesAndReplaces) {
+    TempDir dir;
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "f.txt", "first"));
+    EXPECT_EQ(dir.read("f.txt"), "first");
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "f.txt", ""));
+    EXPECT_EQ(dir.read("f.txt"), "");
+    EXPECT_EQ(FileCount(dir.path()), 1u);
+}
+
+#ifndef _WIN32  // permission bits and read-only folders are POSIX matters
+TEST(ReplaceFileAtomically, KeepsPermissionBits) {
+    TempDir dir;
+    dir.write("f.txt", "old");
+    std::filesystem::permissions(dir / "f.txt",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(ReplaceFileAtomically(dir / "f.txt", "new"));
+    EXPECT_EQ(std::filesystem::status(dir / "f.txt").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+#endif
+
+TEST(ReplaceFileAtomically, AFailureInTheMiddleOfALargeFileKeepsTheOldOne) {
+    TempDir dir;
+    const std::string old(3u << 20, 'o'), fresh((3u << 20) + 5, 'n');
+    dir.write("big.bin", old);
+    for (int occurrence : {1, 2, 3, 4}) {
+        base::InjectWriteFailure(WriteStep::Write, {}, occurrence);
+        const auto result = ReplaceFileAtomically(dir / "big.bin", fresh);
+        base::InjectWriteFailure(std::nullopt);
+        EXPECT_FALSE(result.ok) << occurrence;
+        EXPECT_EQ(dir.read("big.bin"), old) << occurrence;
+        EXPECT_EQ(FileCount(dir.path()), 1u) << occurrence;
+    }
+    base::InjectWriteFailure(WriteStep::Write, {}, 5);  // one piece more than the file has
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "big.bin", fresh).ok);
+    base::InjectWriteFailure(std::nullopt);
+    EXPECT_EQ(dir.read("big.bin"), fresh);
+}
+
+TEST(ReplaceFileAtomically, AFailureLimitedToAFolderSparesFilesElsewhere) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "locked" / "deep");
+    std::filesystem::create_directories(dir / "lockedness");
+    base::InjectWriteFailure(WriteStep::Open, dir / "locked");
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "locked" / "a.txt", "x").ok);
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "locked" / "deep" / "b.txt", "x").ok);
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "lockedness" / "c.txt", "x").ok);  // a name that only starts alike
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "d.txt", "x").ok);
+    base::InjectWriteFailure(std::nullopt);
+    EXPECT_TRUE(ReplaceFileAtomically(dir / "locked" / "a.txt", "x").ok);
+}
+
+TEST(ReplaceFileAtomically, AFailureAtAnyStepKeepsTheOldFileWholeAndLeavesNothingBehind) {
+    for (WriteStep step : {WriteStep::Open, WriteStep::Write, WriteStep::Flush, WriteStep::Sync, WriteStep::Rename}) {
+        TempDir dir;
+        dir.write("f.txt", "old contents");
+        base::InjectWriteFailure(step);
+        const auto result = ReplaceFileAtomically(dir / "f.txt", "new contents");
+        base::InjectWriteFailure(std::nullopt);
+        EXPECT_FALSE(result.ok) << static_cast<int>(step);
+        EXPECT_FALSE(result.error.empty());
+        EXPECT_EQ(dir.read("f.txt"), "old contents");
+        EXPECT_EQ(FileCount(dir.path()), 1u) << "temporary file left behind at step " << static_cast<int>(step);
+    }
+}
+
+#ifndef _WIN32
+TEST(ReplaceFileAtomically, ReadOnlyFolderIsReportedAndTheFileKept) {
+    if (RunningAsRoot()) GTEST_SKIP() << "root writes into read-only folders";
+    TempDir dir;
+    dir.write("f.txt", "old");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const auto result = ReplaceFileAtomically(dir / "f.txt", "new");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(dir.read("f.txt"), "old");
+}
+
+#endif
+
+TEST(ReplaceFileAtomically, MissingFolderFails) {
+    TempDir dir;
+    EXPECT_FALSE(ReplaceFileAtomically(dir / "no" / "such" / "f.txt", "x").ok);
+}

@@ -1,0 +1,198 @@
+// End to end: the main window plays streams that a real HTTP server on 127.0.0.1 serves.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTcpServer>
+#include <QTest>
+#include <memory>
+
+#include "base/app.h"
+#include "base/private_label.h"
+#include "catalogue/catalogue_writer.h"
+#include "player/player_pane.h"
+#include "support/http_server.h"
+#include "support/temp_dir.h"
+#include "support/test_media.h"
+#include "support/wait_for.h"
+#include "widgets/list_view.h"
+#include "widgets/qt_text.h"
+#include "windows/main_window.h"
+
+using test_support::WaitFor;
+
+namespace {
+
+// A port on which nothing listens.
+quint16 ClosedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+// Mean absolute deviation of the picture's grey levels: 0 for a blank picture.
+double Detail(const QImage& image) {
+    if (image.isNull()) return 0;
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    double sum = 0;
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x) sum += grey.pixelColor(x, y).red();
+    const double mean = sum / (grey.width() * grey.height());
+    double dev = 0;
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x) dev += std::abs(grey.pixelColor(x, y).red() - mean);
+    return dev / (grey.width() * grey.height());
+}
+
+class Playback : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = App::Info();
+        server.serve(QStringLiteral("/video.ts"), test_media::MpegTsVideo(), "video/mp2t");
+        server.serve(QStringLiteral("/radio.mp3"), test_media::Mp3Audio(), "audio/mpeg");
+        server.serveRadio(QStringLiteral("/icy"), test_media::Mp3Audio(), QStringLiteral("Test Artist - Test Song"));
+        server.serve(QStringLiteral("/notes.txt"), QByteArray("these are not media\n").repeated(50), "text/plain");
+        server.serveSilence(QStringLiteral("/stalled.ts"));
+        AppInfo info = App::BuildInfo();
+        info.path = program.path();
+        App::Configure(info);
+        modPrivateLabel::LoadPrivateLabel();
+    }
+    void TearDown() override {
+        form.reset();
+        App::Configure(m_saved);
+    }
+
+    void Catalogue(std::initializer_list<std::pair<const char*, QString>> channels, const char* category = "TV") {
+        std::string text;
+        for (const auto& [name, url] : channels)
+            catalogue::AppendEncodedLine(text, name, FromQt(url), category, "English");
+        program.write("Data.txt", text);
+    }
+
+    Form1& Start() {
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        return *form;
+    }
+
+    // Clicks the row as a user does: on its first cell.
+    static void ClickRow(ListView* list, int row) {
+        const QRect cell = list->visualRect(list->rows()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    HttpServer server;
+    TempDir program;
+    ScopedConfigHome home;
+    std::unique_ptr<Form1> form;
+
+private:
+    AppInfo m_saved;
+};
+
+}  // namespace
+
+TEST_F(Playback, ClickingAChannelPlaysTheMpegTsStreamAndDrawsItsPicture) {
+    Catalogue({{"Test Video", server.url(QStringLiteral("/video.ts"))}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    ClickRow(f.ListView1, 0);
+    EXPECT_EQ(pane->property("URL").toString(), server.url(QStringLiteral("/video.ts")));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
+        << "state " << pane->playState().toStdString() << ": " << pane->lastError().toStdString();
+    ASSERT_TRUE(WaitFor([&] { return pane->hasFrame() && Detail(pane->grabFrame()) > 10; }, 10000))
+        << "detail " << Detail(pane->grabFrame());
+}
+
+TEST_F(Playback, RadioStreamPlaysAndShowsItsNowPlayingTitle) {
+    Catalogue({{"Test Radio", server.url(QStringLiteral("/icy"))}}, "Radio");
+    Form1& f = Start();
+    f.cmdRadio_Click();
+    ClickRow(f.ListView1, 0);
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
+        << pane->lastError().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return pane->title().contains(QLatin1String("Test Song")); }, 10000))
+        << "title: " << pane->title().toStdString();
+}
+
+TEST_F(Playback, UnplayableAddressesEndInThePanesErrorDialogWithinSeconds) {
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/live.ts").arg(ClosedPort());
+    const struct {
+        QString url;
+        int withinMs;
+    } cases[] = {
+        {refused, 5000},
+        {server.url(QStringLiteral("/missing.ts")), 5000},
+        {server.url(QStringLiteral("/notes.txt")), 5000},
+        {QStringLiteral("ytdl://somewhere"), 100},
+        {server.url(QStringLiteral("/stalled.ts")), 15000},
+    };
+    Catalogue({{"Placeholder", refused}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    for (const auto& c : cases) {
+        QElapsedTimer timer;
+        timer.start();
+        pane->setUrl(c.url);
+        EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, c.withinMs))
+            << c.url.toStdString() << " state " << pane->playState().toStdString();
+        EXPECT_LE(timer.elapsed(), c.withinMs) << c.url.toStdString();
+        auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"));
+        ASSERT_NE(box, nullptr) << c.url.toStdString();
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_TRUE(box->text().contains(c.url));
+        EXPECT_EQ(box->windowModality(), Qt::NonModal);  // the window stays usable
+        box->close();
+        QTest::qWait(10);
+    }
+}
+
+TEST_F(Playback, StopCloseAndANewAddressChangeTheState) {
+    Catalogue({{"Test Video", server.url(QStringLiteral("/video.ts"))}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    pane->setUrl(server.url(QStringLiteral("/radio.mp3")));
+    EXPECT_EQ(pane->playState(), QStringLiteral("opening"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    pane->stop();
+    EXPECT_EQ(pane->playState(), QStringLiteral("stopped"));
+    pane->setUrl(server.url(QStringLiteral("/video.ts")));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    pane->close();
+    EXPECT_EQ(pane->playState(), QStringLiteral("idle"));
+    EXPECT_TRUE(pane->url().isEmpty());
+}
+
+// A catalogue comes from the web: a playlist on a web server must not lead the player to the
+// user's own files, or to any protocol the viewer does not open.
+TEST_F(Playback, APlaylistOnTheWebCannotReachLocalFilesOrOtherProtocols) {
+    program.write("secret.mp3", test_media::Mp3Audio().toStdString());
+    const QString local = ToQt((program / "secret.mp3").string());
+    server.serve(QStringLiteral("/local.m3u"), (QStringLiteral("#EXTM3U\n") + local + QStringLiteral("\n")).toUtf8(),
+                 "audio/x-mpegurl");
+    server.serve(QStringLiteral("/file.m3u"), (QStringLiteral("file://") + local + QStringLiteral("\n")).toUtf8(),
+                 "audio/x-mpegurl");
+    server.serve(QStringLiteral("/lavfi.m3u"), QByteArray("av://lavfi:sine\n"), "audio/x-mpegurl");
+    Catalogue({{"Placeholder", server.url(QStringLiteral("/local.m3u"))}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    for (const char* list : {"/local.m3u", "/file.m3u", "/lavfi.m3u"}) {
+        pane->setUrl(server.url(QString::fromLatin1(list)));
+        EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 10000))
+            << list << " ended in " << pane->playState().toStdString();
+        QTest::qWait(300);
+        EXPECT_NE(pane->playState(), QStringLiteral("playing")) << list;
+    }
+    // A radio playlist that names a web stream still plays, as radio stations publish them.
+    server.serve(QStringLiteral("/radio.m3u"),
+                 (server.url(QStringLiteral("/radio.mp3")) + QStringLiteral("\n")).toUtf8(), "audio/x-mpegurl");
+    pane->setUrl(server.url(QStringLiteral("/radio.m3u")));
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
+        << pane->playState().toStdString() << ": " << pane->lastError().toStdString();
+}

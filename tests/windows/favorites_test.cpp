@@ -1,0 +1,120 @@
+// The favourites list and its file.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QToolButton>
+
+#include "base/file_io.h"
+#include "catalogue/codec.h"
+#include "catalogue/favorites.h"
+#include "player/player_pane.h"
+#include "support/modal_watcher.h"
+#include "windows/main_window_fixture.h"
+
+namespace {
+// The favourites file as the rows it holds: name|address|category|type, in file order.
+std::vector<std::string> FileRows(const TempDir& program) {
+    std::vector<std::string> out;
+    for (const auto& c : catalogue::ParseFavorites(program.read("Favorites.txt")))
+        out.push_back(c.name + "|" + c.address + "|" + c.category + "|" + c.language);
+    return out;
+}
+std::vector<std::string> ListRows(const ListView* list) {
+    std::vector<std::string> out;
+    for (const ListRow& r : list->rows()->rows())
+        out.push_back(r.text + "|" + r.tag + "|" + r.subItems[0] + "|" + r.subItems[1]);
+    return out;
+}
+}  // namespace
+
+TEST_F(MainWindow, AddingTheSameChannelTwiceGivesTwoRowsAndTwoLines) {
+    Form1& f = Start();
+    f.ListView1->selectRow(0);
+    QTest::mouseClick(f.cmdFav, Qt::LeftButton);
+    QTest::mouseClick(f.cmdFav, Qt::LeftButton);
+    EXPECT_EQ(f.ListView2->rows()->rowCount(), 2);
+    const std::string line = "Zeta News|http://127.0.0.1/Zeta News|TV|English";
+    EXPECT_EQ(FileRows(program), (std::vector<std::string>{line, line}));
+    // One coded line per row, each ended by CR LF.
+    const std::string raw = program.read("Favorites.txt");
+    EXPECT_EQ(raw, modGenDec::EncodeLine(line) + "\r\n" + modGenDec::EncodeLine(line) + "\r\n");
+}
+
+TEST_F(MainWindow, TheFileAlwaysMirrorsTheListAndRemovingTheLastLeavesAnEmptyFile) {
+    Form1& f = Start();
+    for (int row : {0, 1, 2}) {
+        f.ListView1->selectRow(row);
+        f.cmdFav_Click();
+        EXPECT_EQ(FileRows(program), ListRows(f.ListView2));
+    }
+    f.ListView2->selectRow(1);
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
+    EXPECT_EQ(ListRows(f.ListView2).size(), 2u);
+    EXPECT_EQ(FileRows(program), ListRows(f.ListView2));
+    for (int i = 0; i < 2; ++i) {
+        f.ListView2->selectRow(0);
+        f.Command1_Click();
+    }
+    EXPECT_TRUE(std::filesystem::exists(program / "Favorites.txt"));
+    EXPECT_EQ(program.read("Favorites.txt"), "");
+}
+
+TEST_F(MainWindow, AddWithoutSelectionAndRemoveWithoutSelectionChangeNothing) {
+    Form1& f = Start();
+    f.cmdFav_Click();
+    EXPECT_EQ(f.ListView2->rows()->rowCount(), 0);
+    EXPECT_FALSE(std::filesystem::exists(program / "Favorites.txt"));
+    f.ListView1->selectRow(0);
+    f.cmdFav_Click();
+    f.Command1_Click();  // nothing selected in the favourites
+    EXPECT_EQ(f.ListView2->rows()->rowCount(), 1);
+    EXPECT_EQ(FileRows(program).size(), 1u);
+}
+
+TEST_F(MainWindow, FavouritesComeBackAtTheNextStartAndShortLinesAreSkipped) {
+    std::string file;
+    catalogue::AppendEncodedLine(file, "Kept", "http://127.0.0.1/kept", "Radio", "French");
+    file += modGenDec::EncodeLine("short|line") + "\r\n";
+    file += "\r\n";
+    catalogue::AppendEncodedLine(file, "Also kept", "http://127.0.0.1/also", "TV", "German");
+    program.write("Favorites.txt", file);
+    Form1& f = Start();
+    EXPECT_EQ(ListRows(f.ListView2), (std::vector<std::string>{"Kept|http://127.0.0.1/kept|Radio|French",
+                                                               "Also kept|http://127.0.0.1/also|TV|German"}));
+    QTest::mouseClick(f.cmdFavorites, Qt::LeftButton);
+    QTest::mouseClick(f.cmdFavorites, Qt::LeftButton);  // twice: no row doubles
+    EXPECT_EQ(f.ListView2->rows()->rowCount(), 2);
+    EXPECT_TRUE(f.Frame3->isVisible());
+    EXPECT_FALSE(f.Frame1->isVisible());
+    EXPECT_FALSE(f.Frame4->isVisible());
+}
+
+TEST_F(MainWindow, AFailedSaveKeepsTheOldFileAndTellsTheUser) {
+    Form1& f = Start();
+    f.ListView1->selectRow(0);
+    f.cmdFav_Click();
+    const std::string before = program.read("Favorites.txt");
+    ModalWatcher watcher;
+    base::InjectWriteFailure(base::WriteStep::Write);
+    f.ListView1->selectRow(1);
+    f.cmdFav_Click();
+    base::InjectWriteFailure(std::nullopt);
+    EXPECT_EQ(program.read("Favorites.txt"), before);
+    ASSERT_EQ(watcher.texts().size(), 1);
+    EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("could not be saved")));
+    f.Command1_Click();  // the next successful save writes the list as it is
+    EXPECT_EQ(FileRows(program).size(), 2u);
+}
+
+TEST_F(MainWindow, ClickingAFavouritePlaysItUnlessChkLoadIsTicked) {
+    Form1& f = Start();
+    f.ListView1->selectRow(0);
+    f.cmdFav_Click();
+    f.cmdFavorites_Click();
+    f.ListView2->selectRow(0);
+    f.chkLoad->setChecked(true);
+    f.ListView2_Click();
+    EXPECT_TRUE(f.WindowsMediaPlayer1->url().isEmpty());
+    f.chkLoad->setChecked(false);
+    f.ListView2_Click();
+    EXPECT_EQ(f.WindowsMediaPlayer1->url(), QStringLiteral("http://127.0.0.1/Zeta News"));
+}

@@ -1,0 +1,153 @@
+// Every file the program rewrites survives a failure at every step of the write: the old file
+// stays whole, no temporary file is left behind, and the user is told. And a program folder
+// that cannot be written: the viewer still starts, plays, browses, and says what it could
+// not save.
+#include <unistd.h>
+#include <QComboBox>
+#include <QGroupBox>
+#include <filesystem>
+#include <functional>
+
+#include "base/file_io.h"
+#include "catalogue/catalogue_writer.h"
+#include "localisation/languages.h"
+#include "player/player_pane.h"
+#include "services/settings.h"
+#include "support/modal_watcher.h"
+#include "support/tiny_http.h"
+#include "widgets/file_browser.h"
+#include "widgets/qt_text.h"
+#include "widgets/qt_window.h"
+#include "windows/main_window_fixture.h"
+
+namespace {
+
+using base::WriteStep;
+constexpr WriteStep kSteps[] = {WriteStep::Open, WriteStep::Write, WriteStep::Flush, WriteStep::Sync,
+                                WriteStep::Rename};
+
+std::vector<std::string> Temporaries(const std::filesystem::path& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        if (e.path().extension() == ".tmp") out.push_back(e.path().filename().string());
+    return out;
+}
+
+std::string OneFavourite() {
+    std::string out;
+    catalogue::AppendEncodedLine(out, "Kept Favourite", "http://127.0.0.1/kept", "TV", "English");
+    return out;
+}
+
+struct Writer {
+    const char* name;
+    std::filesystem::path file;  // relative to the program folder, or absolute
+    std::string before;          // what the file holds before the write
+    std::function<void(Form1&)> act;
+    bool tellsUser;
+};
+
+class FileSafety : public MainWindow {
+protected:
+    void TearDown() override {
+        base::InjectWriteFailure(std::nullopt);
+        MainWindow::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(FileSafety, EveryRewrittenFileSurvivesAFailureAtEveryStep) {
+    program.write("admin.txt", "");  // the editing panel, for Data.htm
+    TinyHttp server;
+    std::string update = "<data>\r\n";
+    catalogue::AppendEncodedLine(update, "New Channel", "http://127.0.0.1/new", "TV", "English");
+    update += "</data>\r\n";
+    server.route("/TV/Data.htm", 200, "<html>" + update + "</html>");
+
+    const std::vector<Writer> writers = {
+        {"favourites", "Favorites.txt", OneFavourite(),
+         [](Form1& f) {
+             f.cmdTV_Click();
+             f.ListView1->selectRow(0);
+             f.cmdFav_Click();
+         },
+         true},
+        {"catalogue update", "Data.txt", SampleCatalogue(), [](Form1& f) { f.mnuFileItem_Click(0); }, true},
+        {"update document", "Data.htm", "<data>\r\nold document\r\n</data>\r\n", [](Form1& f) { f.save_Click(); },
+         true},
+        {"settings", settings::StoreFile("Marlu Viewer"), "",
+         [](Form1& f) {
+             f.Combo1->setEditText(QStringLiteral("French"));
+             f.Combo1_Click();
+         },
+         true},
+        {"reference localisation", "Localization.xml", "<old reference file/>\r\n",
+         [](Form1& f) {
+             localisation::QtWindow w(&f);
+             EXPECT_FALSE(modLanguages::LangEngine.makeLocalizationFile({&w}));  // reports nothing, as designed
+         },
+         false},
+    };
+
+    for (const Writer& w : writers) {
+        for (WriteStep step : kSteps) {
+            SCOPED_TRACE(std::string(w.name) + ", step " + std::to_string(static_cast<int>(step)));
+            Form1& f = Start();
+            modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port());
+            const std::filesystem::path file = w.file.is_absolute() ? w.file : program.path() / w.file;
+            std::string before = w.before;
+            if (before.empty()) {  // the settings file as the window left it
+                before = program.read(file.string());
+            } else {
+                std::filesystem::create_directories(file.parent_path());
+                program.write(file.string(), before);
+            }
+            ModalWatcher watcher;
+            base::InjectWriteFailure(step);
+            w.act(f);
+            base::InjectWriteFailure(std::nullopt);
+            EXPECT_EQ(program.read(file.string()), before);
+            EXPECT_TRUE(Temporaries(program.path()).empty());
+            EXPECT_TRUE(Temporaries(home.path()).empty());
+            if (w.tellsUser) {
+                EXPECT_EQ(watcher.texts().size(), 1);
+                for (const QString& text : watcher.texts()) EXPECT_TRUE(text.contains(QStringLiteral("not")));
+            }
+            form.reset();
+        }
+    }
+}
+
+// A program folder the user may not write, as on a shared installation: a real read-only
+// folder for an ordinary user (root writes anyway, so root runs it through the fault hook).
+TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
+    program.write("Favorites.txt", OneFavourite());
+    const bool root = RunningAsRoot();
+    std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    if (root) base::InjectWriteFailure(WriteStep::Open, program.path());
+
+    Form1& f = Start();
+    EXPECT_EQ(f.ListView1->rows()->rowCount(), 3);  // the catalogue loads
+    EXPECT_EQ(f.ListView2->rows()->rowCount(), 1);  // and the favourites
+    f.ListView1->selectRow(0);
+    f.ListView1_Click();
+    EXPECT_FALSE(f.WindowsMediaPlayer1->url().isEmpty());  // playing is not writing
+    f.cmdFiles_Click();
+    f.Dir1->setPath(ToQt(program.path().string()));
+    EXPECT_TRUE(f.Frame4->isVisible());
+
+    ModalWatcher watcher;
+    f.cmdTV_Click();
+    f.ListView1->selectRow(1);
+    f.cmdFav_Click();
+    ASSERT_EQ(watcher.texts().size(), 1);
+    EXPECT_TRUE(watcher.texts().front().contains(QStringLiteral("Favorites.txt")));
+    EXPECT_EQ(program.read("Favorites.txt"), OneFavourite());
+    EXPECT_EQ(f.ListView2->rows()->rowCount(), 2);  // the list keeps the pick for this session
+
+    base::InjectWriteFailure(std::nullopt);
+    std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+}

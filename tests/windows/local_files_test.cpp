@@ -1,0 +1,64 @@
+// The local-files browser.
+#include <QDir>
+#include <QGroupBox>
+#include <QToolButton>
+
+#include "player/player_pane.h"
+#include "services/settings.h"
+#include "widgets/file_browser.h"
+#include "windows/main_window_fixture.h"
+
+namespace {
+QStringList Items(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    return out;
+}
+}  // namespace
+
+TEST_F(MainWindow, FileListShowsOnlyMediaFilesAndAClickPlaysTheFile) {
+    TempDir media;
+    for (const char* name : {"b.MP3", "a.wav", "notes.txt", "clip.Mov", "c.mp3.bak"}) media.write(name, "x");
+    std::filesystem::create_directory(media / "sub");
+    Form1& f = Start();
+    QTest::mouseClick(f.cmdFiles, Qt::LeftButton);
+    EXPECT_TRUE(f.Frame4->isVisible());
+    EXPECT_FALSE(f.Frame1->isVisible());
+    ASSERT_TRUE(f.Dir1->setPath(QString::fromStdString(media.path().string())));
+    EXPECT_EQ(Items(f.File1), L({"a.wav", "b.MP3", "clip.Mov"}));
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Dir", ""), media.path().string());
+    f.File1->setCurrentRow(1);
+    f.File1_Click();
+    EXPECT_EQ(f.WindowsMediaPlayer1->url(), QString::fromStdString((media / "b.MP3").string()));
+}
+
+TEST_F(MainWindow, DriveAndFolderComeBackAtTheNextStart) {
+    TempDir media;
+    std::filesystem::create_directory(media / "music");
+    media.write("music/tune.mp3", "x");
+    const QString folder = QString::fromStdString((media / "music").string());
+    {
+        Form1& f = Start();
+        ASSERT_TRUE(f.Drive1->setDrive(QDir::rootPath()));
+        EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Drive", ""), "/");
+        EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Dir", ""), "/");  // the drive's folder, then…
+        ASSERT_TRUE(f.Dir1->setPath(folder));                               // …the one the user opens
+    }
+    Form1& f = Start();
+    EXPECT_EQ(f.Drive1->drive(), QDir::rootPath());
+    EXPECT_EQ(f.Dir1->path(), folder);
+    EXPECT_EQ(f.File1->path(), folder);
+    EXPECT_EQ(Items(f.File1), L({"tune.mp3"}));
+    f.cmdTV_Click();
+    f.cmdFiles_Click();  // switching away and back keeps the place
+    EXPECT_EQ(f.Dir1->path(), folder);
+}
+
+TEST_F(MainWindow, MissingDriveAndFolderAreIgnoredAtStart) {
+    SaveSetting("Marlu Viewer", "Settings", "Drive", "/no/such/drive");
+    SaveSetting("Marlu Viewer", "Settings", "Dir", "/no/such/folder");
+    const QString before = DirListBox().path();
+    Form1& f = Start();
+    EXPECT_EQ(f.Dir1->path(), before);
+    EXPECT_NE(f.Drive1->drive(), QStringLiteral("/no/such/drive"));
+}

@@ -1,6 +1,0 @@
-#include "viewer/picture_box.h"
-
-PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Window);
-}

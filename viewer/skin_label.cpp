@@ -1,3 +1,0 @@
-#include "viewer/skin_label.h"
-
-SkinLabel::SkinLabel(QWidget* parent) : QLabel(parent) {}

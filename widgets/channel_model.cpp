@@ -1,0 +1,120 @@
+#include "widgets/channel_model.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+#include "widgets/qt_text.h"
+
+ChannelModel::ChannelModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ChannelModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int ChannelModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+}
+
+const std::string& ChannelModel::cell(int row, int column) const {
+    const ListRow& r = m_rows[static_cast<std::size_t>(row)];
+    return column == 0 ? r.text : r.subItems[static_cast<std::size_t>(column - 1)];
+}
+
+QVariant ChannelModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    if (index.column() > 3) return {};
+    return ToQt(cell(index.row(), index.column()));
+}
+
+QVariant ChannelModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section < 0 || section >= m_headers.size()) return {};
+    return m_headers[section];
+}
+
+void ChannelModel::addColumn(const QString& header) {
+    const int at = static_cast<int>(m_headers.size());
+    beginInsertColumns({}, at, at);
+    m_headers.push_back(header);
+    endInsertColumns();
+}
+
+void ChannelModel::setHeader(int section, const QString& header) {
+    if (section < 0 || section >= m_headers.size()) return;
+    m_headers[section] = header;
+    emit headerDataChanged(Qt::Horizontal, section, section);
+}
+
+void ChannelModel::clear() {
+    if (m_rows.empty()) return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void ChannelModel::setRows(std::vector<ListRow> rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    sortRows();
+    endResetModel();
+}
+
+void ChannelModel::appendRow(ListRow row) {
+    auto place = m_rows.end();
+    if (isSorted())  // after its equals, so equal rows keep the order they came in
+        place = std::upper_bound(m_rows.begin(), m_rows.end(), row,
+                                 [this](const ListRow& a, const ListRow& b) { return before(a, b); });
+    const int at = static_cast<int>(place - m_rows.begin());
+    beginInsertRows({}, at, at);
+    m_rows.insert(place, std::move(row));
+    endInsertRows();
+}
+
+void ChannelModel::appendRows(std::vector<ListRow> rows) {
+    if (rows.empty()) return;
+    beginResetModel();
+    if (m_rows.empty()) {
+        m_rows = std::move(rows);
+    } else {
+        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    }
+    sortRows();
+    endResetModel();
+}
+
+void ChannelModel::setRow(int index, ListRow row) {
+    if (index < 0 || index >= rowCount()) return;
+    m_rows[static_cast<std::size_t>(index)] = std::move(row);
+    emit dataChanged(this->index(index, 0), this->index(index, columnCount() - 1));
+}
+
+void ChannelModel::removeRow(int index) {
+    if (index < 0 || index >= rowCount()) return;
+    beginRemoveRows({}, index, index);
+    m_rows.erase(m_rows.begin() + index);
+    endRemoveRows();
+}
+
+static const std::string& CellOf(const ListRow& r, int column) {
+    return column == 0 ? r.text : r.subItems[static_cast<std::size_t>(column - 1)];
+}
+
+bool ChannelModel::before(const ListRow& a, const ListRow& b) const {
+    const int c = text::CompareNoCase(CellOf(a, m_sortColumn), CellOf(b, m_sortColumn));
+    return m_descending ? c > 0 : c < 0;
+}
+
+void ChannelModel::sortRows() {
+    if (!isSorted()) return;
+    std::stable_sort(m_rows.begin(), m_rows.end(), [this](const ListRow& a, const ListRow& b) { return before(a, b); });
+}
+
+void ChannelModel::setSortOrder(int column, bool descending) {
+    if (column < 0 || column > 3) return;
+    beginResetModel();
+    m_sortColumn = column;
+    m_descending = descending;
+    sortRows();
+    endResetModel();
+}

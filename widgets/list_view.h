@@ -1,0 +1,42 @@
+#pragma once
+// The report-view list of channels: column headers, rows with a tag and sub-items, and the
+// selected row. Virtualised: only the rows on screen are ever turned into display text.
+#include <QTreeView>
+
+#include "widgets/channel_model.h"
+
+class ListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent = nullptr);
+
+    ChannelModel* rows() const { return m_model; }
+    void addColumn(const QString& header, int widthTwips);
+    QStringList columnHeaders() const { return m_model->headers(); }
+    void setColumnHeader(int column, const QString& header) { m_model->setHeader(column - 1, header); }  // 1-based
+
+    // The three sort settings of the list: the sorted flag (set by the first header click and
+    // never cleared), the sort column (0-based) and the direction (0 ascending, 1 descending).
+    bool sorted() const { return m_sorted; }
+    int sortKey() const { return m_sortKey; }
+    int sortOrder() const { return m_sortOrder; }
+    void setSorted(bool sorted);
+    void setSortKey(int column);
+    void setSortOrder(int order);
+    void setSortSettings(bool sorted, int column, int order);  // all three, one re-sort
+
+    // Index of the selected row, or -1 when none is selected.
+    int selectedIndex() const;
+    void selectRow(int index);
+
+signals:
+    void columnClicked(int columnIndex);  // 1-based, as the header click handlers expect it
+
+private:
+    void applySort();
+
+    ChannelModel* m_model;
+    bool m_sorted = false;
+    int m_sortKey = 0;
+    int m_sortOrder = 1;  // so that the first header click of a run sorts ascending
+};

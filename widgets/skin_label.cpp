@@ -1,0 +1,3 @@
+#include "widgets/skin_label.h"
+
+SkinLabel::SkinLabel(QWidget* parent) : QLabel(parent) {}

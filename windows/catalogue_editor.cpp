@@ -1,0 +1,192 @@
+// The main window's catalogue editing panel and the catalogue update from the web.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "base/app.h"
+#include "base/file_io.h"
+#include "base/line_reader.h"
+#include "base/private_label.h"
+#include "catalogue/catalogue_line.h"
+#include "catalogue/catalogue_writer.h"
+#include "catalogue/channel_list.h"
+#include "catalogue/codec.h"
+#include "catalogue/update_document.h"
+#include "services/fetch.h"
+#include "widgets/list_view.h"
+#include "widgets/message_box.h"
+#include "widgets/pick_combo.h"
+#include "widgets/qt_text.h"
+#include "windows/main_window.h"
+
+const char* const Form1::kUpdatedMessage = "The most recent channel list has been downloaded and applied.";
+
+namespace {
+
+// Runs `action` when Enter is pressed in a text box; every other key is typed as usual.
+class EnterKey : public QObject {
+public:
+    EnterKey(QLineEdit* box, std::function<void()> action) : QObject(box), m_action(std::move(action)) {
+        box->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                m_action();
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
+}  // namespace
+
+void Form1::connectEditor() {
+    connect(Clear, &QPushButton::clicked, this, &Form1::Clear_Click);
+    connect(doLoad, &QPushButton::clicked, this, &Form1::doLoad_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &Form1::cmdAdd_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &Form1::cmdEdit_Click);
+    connect(DELChannel, &QPushButton::clicked, this, &Form1::DELChannel_Click);
+    connect(save, &QPushButton::clicked, this, &Form1::save_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(cmdReplace, &QPushButton::clicked, this, &Form1::cmdReplace_Click);
+    connect(cmdMusic, &QPushButton::clicked, this, &Form1::cmdMusic_Click);
+    new EnterKey(Text2, [this] { cmdReplace_Click(); });
+    new EnterKey(Text3, [this] { cmdReplace_Click(); });
+    new EnterKey(Text4, [this] { cmdMusic_Click(); });
+}
+
+void Form1::Clear_Click() { ListView1->rows()->clear(); }
+
+void Form1::doLoad_Click() {
+    const auto text = base::ReadFileCapped(App::ProgramFile("Data.txt"), catalogue::kMaxCatalogueBytes);
+    if (!text) {
+        ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
+        return;
+    }
+    // Every entry of every category, appended: the list is not cleared first.
+    std::vector<ListRow> rows;
+    std::string decoded;
+    text::ForEachLine(*text, [&](std::string_view encoded) {
+        if (encoded.size() > modGenDec::kMaxLineLength) return;
+        decoded.assign(encoded);
+        modGenDec::DecodeInPlace(decoded.data(), decoded.size());
+        catalogue::LineFields f;
+        if (catalogue::SplitLine(decoded, f) != catalogue::LineKind::Channel) return;
+        rows.push_back(ListRow{std::string(f.name),
+                               std::string(f.address),
+                               {std::string(f.category), std::string(f.language), std::string(f.address)}});
+    });
+    ListView1->rows()->appendRows(std::move(rows));
+}
+
+void Form1::cmdAdd_Click() {
+    ListView1->rows()->appendRow(
+        ListRow{FromQt(txtAddName->text()),
+                std::string(),
+                {FromQt(cmbAddCategory->currentText()), FromQt(txtAddType->text()), FromQt(txtAddURL->text())}});
+}
+
+void Form1::cmdEdit_Click() {
+    const int index = ListView1->selectedIndex();
+    if (index < 0) return;  // no row chosen: nothing to change
+    ListRow row = ListView1->rows()->row(index);
+    row.text = FromQt(txtEditName->text());
+    row.subItems = {FromQt(cmbEditCateogy->currentText()), FromQt(txtEditType->text()), FromQt(txtEditURL->text())};
+    ListView1->rows()->setRow(index, std::move(row));
+}
+
+void Form1::DELChannel_Click() { ListView1->rows()->removeRow(ListView1->selectedIndex()); }
+
+void Form1::save_Click() {
+    std::string document(catalogue::kDocumentStart);
+    try {
+        for (const ListRow& r : ListView1->rows()->rows())
+            catalogue::AppendEncodedLine(document, r.text, r.subItems[2], r.subItems[0], r.subItems[1]);
+    } catch (const std::exception&) {
+        ShowMessage(this, QStringLiteral("An entry is too long to be saved; Data.htm was not written."));
+        return;
+    }
+    document += catalogue::kDocumentEnd;
+    // Written whole or not at all; a success stays silent.
+    const auto written = base::ReplaceFileAtomically(App::ProgramFile("Data.htm"), document);
+    if (!written)
+        ShowMessage(this, QStringLiteral("Data.htm could not be saved:\n%1\n\nThe previous Data.htm is unchanged.")
+                              .arg(ToQt(written.error)));
+}
+
+void Form1::Command2_Click() {
+    chkLoad->setChecked(false);
+    Frame2->setVisible(false);
+}
+
+void Form1::cmdReplace_Click() {
+    const std::string find = FromQt(Text2->text());
+    const std::string replacement = FromQt(Text3->text());
+    const QString column = Combo2->currentText();
+    ChannelModel* rows = ListView1->rows();
+    const int count = rows->rowCount();
+    if (column == QLatin1String("Channel")) {
+        if (find.empty()) return;
+        for (int i = 0; i < count; ++i) {
+            ListRow row = rows->row(i);
+            std::string name = catalogue::ReplaceNoCase(row.text, find, replacement);
+            if (name == row.text) continue;
+            row.text = std::move(name);
+            rows->setRow(i, std::move(row));
+        }
+    } else if (column == QLatin1String("Language")) {
+        if (find.empty()) return;
+        for (int i = 0; i < count; ++i) {
+            if (rows->row(i).subItems[1] != find) continue;
+            ListRow row = rows->row(i);
+            row.subItems[1] = replacement;
+            rows->setRow(i, std::move(row));
+        }
+    }
+}
+
+void Form1::cmdMusic_Click() {
+    const int index = ListView1->selectedIndex();
+    if (index >= 0) {
+        ListRow row = ListView1->rows()->row(index);
+        row.subItems[1] = FromQt(Text4->text());
+        ListView1->rows()->setRow(index, std::move(row));
+    }
+    Text4->clear();
+    Text4->setFocus();
+}
+
+void Form1::DownloadChannelList() {
+    const std::string address =
+        "http://" + modPrivateLabel::UpdateHost + catalogue::UpdatePagePath(modPrivateLabel::IsResellerBuild());
+    const std::string page = FetchPage(address);
+    std::string block;
+    switch (catalogue::ExtractDataBlock(page, block)) {
+        case catalogue::BlockResult::NoMarker: return;  // no update page: nothing changes
+        case catalogue::BlockResult::Unfinished:
+            ShowMessage(this, QStringLiteral("The channel list on the update page is incomplete. Your channel list "
+                                             "was not changed; please try again later."));
+            return;
+        case catalogue::BlockResult::Found: break;
+    }
+    block += "\r\n";
+    const auto written = base::ReplaceFileAtomically(App::ProgramFile("Data.txt"), block);
+    if (!written) {
+        ShowMessage(this, QStringLiteral("The new channel list could not be saved:\n%1\n\nYour channel list was not "
+                                         "changed.")
+                              .arg(ToQt(written.error)));
+        return;
+    }
+    LoadChannelList();
+    ShowMessage(this, QString::fromLatin1(kUpdatedMessage));
+}

@@ -1,0 +1,449 @@
+#include "windows/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QToolButton>
+
+#include "base/app.h"
+#include "base/file_io.h"
+#include "base/file_utils.h"
+#include "base/private_label.h"
+#include "catalogue/catalogue_writer.h"
+#include "catalogue/channel_list.h"
+#include "catalogue/favorites.h"
+#include "player/player_pane.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
+#include "widgets/banner_pane.h"
+#include "widgets/control_types.h"
+#include "widgets/file_browser.h"
+#include "widgets/gui_resources.h"
+#include "widgets/list_view.h"
+#include "widgets/list_view_enh.h"
+#include "widgets/message_box.h"
+#include "widgets/pick_combo.h"
+#include "widgets/qt_text.h"
+#include "widgets/skin.h"
+#include "widgets/skin_label.h"
+#include "widgets/twips.h"
+#include "widgets/window_icon.h"
+#include "windows/about_window.h"
+#include "windows/language_window.h"
+#include "windows/launchers.h"
+#include "windows/layout_rule.h"
+#include "windows/splash_window.h"
+
+const char* const Form1::kCatalogueMissingMessage =
+    "TV Channel file was not found.  No channels could be loaded.  Please reinstall or repair this program.";
+
+namespace {
+Form1* g_form1 = nullptr;
+}
+
+Form1* Form1::Loaded() { return g_form1; }
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    g_form1 = this;
+    InitGuiResources();
+    buildComposition();
+    connectHandlers();
+}
+
+Form1::~Form1() {
+    if (g_form1 == this) g_form1 = nullptr;
+    // Closing the window moves the focus while the controls go away; no handler may run then.
+    for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
+}
+
+std::string Form1::appName() const { return App::Info().productName; }
+
+void Form1::connectHandlers() {
+    connect(cmdTV, &QToolButton::clicked, this, &Form1::cmdTV_Click);
+    connect(cmdRadio, &QToolButton::clicked, this, &Form1::cmdRadio_Click);
+    connect(cmdVideo, &QToolButton::clicked, this, &Form1::cmdVideo_Click);
+    connect(cmdXXX, &QToolButton::clicked, this, &Form1::cmdXXX_Click);
+    // Only picking an entry of the list counts; typing into the text field does not.
+    connect(Combo1, &PickComboBox::picked, this, [this](int) { Combo1_Click(); });
+    for (QAction* a : mnuCatItem)
+        connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property("index").toInt()); });
+    for (QAction* a : mnuHelpItem) connect(a, &QAction::triggered, this, [this] { mnuHelpItem_Click(0); });
+    for (QAction* a : mnuAboutItem) connect(a, &QAction::triggered, this, [this] { mnuAboutItem_Click(0); });
+    for (QAction* a : mnuLanguageItem) connect(a, &QAction::triggered, this, [this] { mnuLanguageItem_Click(0); });
+    for (QAction* a : mnuFileItem)
+        connect(a, &QAction::triggered, this, [this, a] { mnuFileItem_Click(a->property("index").toInt()); });
+    connect(cmdWebsite, &QToolButton::clicked, this, &Form1::cmdWebsite_Click);
+    connect(cmdSports, &QToolButton::clicked, this, &Form1::cmdSports_Click);
+    connect(cmdExtras, &QToolButton::clicked, this, &Form1::cmdExtras_Click);
+    connect(ListView1, &QAbstractItemView::clicked, this, [this](const QModelIndex&) { ListView1_Click(); });
+    connect(ListView2, &QAbstractItemView::clicked, this, [this](const QModelIndex&) { ListView2_Click(); });
+    connect(ListView1, &ListView::columnClicked, this, &Form1::ListView1_ColumnClick);
+    connect(ListView2, &ListView::columnClicked, this, &Form1::ListView2_ColumnClick);
+    connect(cmdFav, &QToolButton::clicked, this, &Form1::cmdFav_Click);
+    connect(Command1, &QToolButton::clicked, this, &Form1::Command1_Click);
+    connect(cmdFavorites, &QToolButton::clicked, this, &Form1::cmdFavorites_Click);
+    connect(cmdFiles, &QToolButton::clicked, this, &Form1::cmdFiles_Click);
+    connect(Drive1, &DriveListBox::changed, this, &Form1::Drive1_Change);
+    connect(Dir1, &DirListBox::changed, this, &Form1::Dir1_Change);
+    connect(File1, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { File1_Click(); });
+    connectEditor();
+}
+
+void Form1::Form_Load() {
+    using namespace modPrivateLabel;
+
+    // 1. Window icon, also for the top-level owner.
+    modIcon::SetIcon(this, QStringLiteral("AAA"), true);
+
+    // 2. The reseller's extra category buttons.
+    if (IsResellerBuild()) {
+        cmdSports->setVisible(true);
+        cmdExtras->setVisible(true);
+        cmdXXX->setVisible(true);
+        layout::Rect web = twips::Geometry(cmdWebsite);
+        const layout::Rect xxx = twips::Geometry(cmdXXX);
+        web.left = xxx.left + xxx.width + 60;
+        twips::SetGeometry(cmdWebsite, web);
+    }
+
+    // 3-4. Editing mode when admin.txt lies in the program folder.
+    if (xfileExists::FileExists(App::ProgramFile("admin.txt").string())) {
+        EditMode = true;
+        Frame2->setVisible(true);
+    }
+    if (EditMode) {
+        ListView1->addColumn(QStringLiteral("URL"), 1440);
+        chkLoad->setChecked(true);
+    }
+
+    // 5. One instance only: a second start ends here, without a window.
+    if (App::Info().prevInstance) {
+        m_endedAtStart = true;
+        return;
+    }
+
+    // 6-7. Captions from the private-label profile.
+    setWindowTitle(ToQt(ProgramName + " by " + CompanyName));
+    cmdWebsite->setText(ToQt("Visit " + WebsiteName));
+
+    // 8. The splash window's icon replaces the one of step 1. The splash window carries no
+    // icon of its own, so the window falls back to the program's icon.
+    if (UseSplashIcon) setWindowIcon(QIcon());
+
+    // 9. The banner across the top, when switched on.
+    if (ShowBanner) {
+        const int bannerHeight = twips::Geometry(wbBanner).height;
+        for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(WindowsMediaPlayer1)}) {
+            layout::Rect r = twips::Geometry(w);
+            r.top += bannerHeight;
+            twips::SetGeometry(w, r);
+        }
+        modSkin::DisplayBanner(this);
+    }
+
+    // 10. The skin, when switched on: plain labels on the window become skin labels first.
+    if (SkinEnabled) {
+        for (QLabel* label : findChildren<QLabel*>())
+            if (ControlTypeName(label) == QLatin1String("Label") &&
+                label->parentWidget() == SkinLabel1.front()->parentWidget())
+                modSkin::CloneIntoSkinLabel(label, SkinLabel1);
+        modSkin::ApplySkin(this);
+    }
+
+    // 11. The help on the first start.
+    if (GetSetting(appName(), settings_keys::kSection, settings_keys::kShowHelp, settings_keys::kShowHelpDefault) ==
+        "1") {
+        Form8::Run();
+        saveSetting(settings_keys::kShowHelp, "0");
+    }
+
+    // 12. The TV category is what the user sees first.
+    cmdTV_Click();
+
+    // 13. The favourites.
+    LoadFavorites();
+
+    // 14. The local-files browser where the user left it.
+    restoreLocalFiles();
+
+    m_loaded = true;
+}
+
+void Form1::LoadChannelList() {
+    if (CurrentCategory.empty()) CurrentCategory = "TV";
+    if (LanguageFilter.empty()) LanguageFilter = "All";
+    ListView1->rows()->clear();
+
+    catalogue::ChannelQuery query;
+    query.category = CurrentCategory;
+    query.languageFilter = LanguageFilter;
+    query.gatherLanguages = RebuildLanguageList;
+    std::optional<catalogue::ChannelListResult> result = catalogue::LoadChannels(App::ProgramFile("Data.txt"), query);
+    if (!result) {
+        ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
+        return;
+    }
+
+    std::vector<ListRow> rows;
+    rows.reserve(result->channels.size());
+    for (catalogue::Channel& c : result->channels)
+        rows.push_back(ListRow{
+            std::move(c.name), std::move(c.address), {std::move(c.category), std::move(c.language), std::string()}});
+    ListView1->rows()->setRows(std::move(rows));
+
+    if (RebuildLanguageList) {
+        Combo1->clear();
+        Combo1->addItem(QStringLiteral("All"));
+        for (const std::string& language : result->languages) Combo1->addItem(ToQt(language));
+        RebuildLanguageList = false;
+        Combo1->setEditText(result->filterIsGathered ? ToQt(LanguageFilter) : QString());
+    }
+}
+
+void Form1::showCategory(const char* category, const char* languageKey) {
+    Frame1->setVisible(true);
+    Frame3->setVisible(false);
+    Frame4->setVisible(false);
+    CurrentCategory = category;
+    ListView1->rows()->clear();
+    LanguageFilter = GetSetting(appName(), settings_keys::kSection, languageKey, settings_keys::kDefaultLanguage);
+    RebuildLanguageList = true;
+    LoadChannelList();
+}
+
+void Form1::cmdTV_Click() { showCategory("TV", settings_keys::kTVLang); }
+void Form1::cmdRadio_Click() { showCategory("Radio", settings_keys::kRadioLang); }
+void Form1::cmdVideo_Click() { showCategory("Video", settings_keys::kVideoLang); }
+// The XXX list starts from the Video language; a language picked there is never stored.
+void Form1::cmdXXX_Click() { showCategory("XXX", settings_keys::kVideoLang); }
+
+void Form1::Combo1_Click() {
+    LanguageFilter = FromQt(Combo1->currentText());
+    const char* key = CurrentCategory == "TV"      ? settings_keys::kTVLang
+                      : CurrentCategory == "Radio" ? settings_keys::kRadioLang
+                      : CurrentCategory == "Video" ? settings_keys::kVideoLang
+                                                   : nullptr;
+    if (key) saveSetting(key, LanguageFilter);
+    LoadChannelList();
+}
+
+void Form1::mnuCatItem_Click(int index) {
+    switch (index) {
+        case 0: cmdTV_Click(); break;
+        case 1: cmdRadio_Click(); break;
+        case 2: cmdVideo_Click(); break;
+        case 3: cmdFavorites_Click(); break;
+        case 4: cmdFiles_Click(); break;
+        default: break;
+    }
+}
+
+// The web buttons name the page and load the web-site launcher; the window is unchanged.
+void Form1::requestWebPage(const char* target) {
+    modPrivateLabel::WebTarget = target;
+    frmWebsite::Load();
+}
+
+void Form1::mnuHelpItem_Click(int) { Form8::Run(); }
+void Form1::mnuAboutItem_Click(int) { frmAbout::Show(); }
+void Form1::mnuLanguageItem_Click(int) { frmLanguage::Show(); }
+void Form1::cmdWebsite_Click() { requestWebPage("Website"); }
+void Form1::cmdSports_Click() { requestWebPage("Sports"); }
+void Form1::cmdExtras_Click() { requestWebPage("Extras"); }
+
+void Form1::saveSetting(const char* key, const std::string& value) {
+    try {
+        SaveSetting(appName(), settings_keys::kSection, key, value);
+    } catch (const std::exception&) {
+        ShowMessage(this, QStringLiteral("Your settings could not be saved: the settings file is not writable. "
+                                         "The change holds until the program ends."));
+    }
+}
+
+// ---- Playback ----------------------------------------------------------------------------
+
+void Form1::ListView1_Click() {
+    const int index = ListView1->selectedIndex();
+    if (index < 0) return;
+    const ListRow& row = ListView1->rows()->row(index);
+    if (EditMode) {
+        txtEditName->setText(ToQt(row.text));
+        cmbEditCateogy->setEditText(ToQt(row.subItems[0]));
+        txtEditType->setText(ToQt(row.subItems[1]));
+        txtEditURL->setText(ToQt(row.subItems[2]));
+    }
+    if (!chkLoad->isChecked()) WindowsMediaPlayer1->setUrl(ToQt(row.tag));
+}
+
+void Form1::ListView2_Click() {
+    if (chkLoad->isChecked()) return;
+    const int index = ListView2->selectedIndex();
+    if (index < 0) return;
+    WindowsMediaPlayer1->setUrl(ToQt(ListView2->rows()->row(index).tag));
+}
+
+// ---- Favourites --------------------------------------------------------------------------
+
+void Form1::LoadFavorites() {
+    const std::filesystem::path file = App::ProgramFile("Favorites.txt");
+    if (!xfileExists::FileExists(file.string())) return;
+    const auto text = base::ReadFileCapped(file, catalogue::kMaxFavoritesBytes);
+    if (!text) {
+        ShowMessage(this, QStringLiteral("Your favorites could not be read from %1.").arg(ToQt(file.string())));
+        return;
+    }
+    for (catalogue::Channel& c : catalogue::ParseFavorites(*text))
+        ListView2->rows()->appendRow(ListRow{
+            std::move(c.name), std::move(c.address), {std::move(c.category), std::move(c.language), std::string()}});
+}
+
+void Form1::SaveFavorites() {
+    // The whole list is written to a new file that then takes the old one's place, so a failed
+    // write keeps the previous list whole and never doubles it.
+    std::string text;
+    std::size_t bytes = 0;
+    for (const ListRow& r : ListView2->rows()->rows())
+        bytes += r.text.size() + r.tag.size() + r.subItems[0].size() + r.subItems[1].size() + 5;
+    text.reserve(bytes);
+    try {
+        for (const ListRow& r : ListView2->rows()->rows())
+            catalogue::AppendEncodedLine(text, r.text, r.tag, r.subItems[0], r.subItems[1]);
+    } catch (const std::exception&) {
+        ShowMessage(this, QStringLiteral("A favorite is too long to be saved; your favorites file was not changed."));
+        return;
+    }
+    const auto written = base::ReplaceFileAtomically(App::ProgramFile("Favorites.txt"), text);
+    if (!written)
+        ShowMessage(this, QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list in the window is "
+                                         "unchanged; the file keeps its previous contents.")
+                              .arg(ToQt(written.error)));
+}
+
+void Form1::cmdFav_Click() {
+    const int index = ListView1->selectedIndex();
+    if (index < 0) return;  // nothing selected: nothing to add
+    const ListRow& row = ListView1->rows()->row(index);
+    ListView2->rows()->appendRow(ListRow{row.text, row.tag, {row.subItems[0], row.subItems[1], std::string()}});
+    SaveFavorites();
+}
+
+void Form1::Command1_Click() {
+    ListView2->rows()->removeRow(ListView2->selectedIndex());
+    SaveFavorites();
+}
+
+void Form1::cmdFavorites_Click() {
+    Frame3->setVisible(true);
+    Frame1->setVisible(false);
+    Frame4->setVisible(false);
+}
+
+// ---- Local media files -------------------------------------------------------------------
+
+void Form1::cmdFiles_Click() {
+    Frame1->setVisible(false);
+    Frame3->setVisible(false);
+    Frame4->setVisible(true);
+}
+
+void Form1::Drive1_Change() {
+    Dir1->setPath(Drive1->drive());  // a drive that is not ready leaves the folder list alone
+    saveSetting(settings_keys::kDrive, FromQt(Drive1->drive()));
+}
+
+void Form1::Dir1_Change() {
+    saveSetting(settings_keys::kDir, FromQt(Dir1->path()));
+    File1->setPath(Dir1->path());
+    File1->refresh();
+}
+
+void Form1::File1_Click() {
+    // The folder, "\" (the platform's separator) and the name, exactly as composed.
+    const QString name = File1->fileName();
+    if (name.isEmpty()) return;
+    WindowsMediaPlayer1->setUrl(File1->path() + QDir::separator() + name);
+}
+
+void Form1::restoreLocalFiles() {
+    // Both values are read first: restoring the drive stores that drive's folder under "Dir".
+    const std::string drive = GetSetting(appName(), settings_keys::kSection, settings_keys::kDrive, "");
+    const std::string dir = GetSetting(appName(), settings_keys::kSection, settings_keys::kDir, "");
+    // Each assignment on its own; one that fails leaves its list as it was.
+    Drive1->setDrive(ToQt(drive));
+    Dir1->setPath(ToQt(dir));
+    File1->setPath(ToQt(dir));
+}
+
+// ---- Sorting -----------------------------------------------------------------------------
+
+void Form1::ListView1_ColumnClick(int columnIndex) { modListViewEnh::EnhListView_SortColumns(ListView1, columnIndex); }
+void Form1::ListView2_ColumnClick(int columnIndex) { modListViewEnh::EnhListView_SortColumns(ListView2, columnIndex); }
+
+void Form1::mnuFileItem_Click(int index) {
+    if (index == 0) DownloadChannelList();
+    if (index == 2) close();
+}
+
+void Form1::ResizeControls() {
+    layout::MainWindowLayout in;
+    const QSize outer = frameGeometry().size();
+    in.windowWidth = twips::FromPixels(outer.width());
+    in.windowHeight = twips::FromPixels(outer.height());
+    in.player = twips::Geometry(WindowsMediaPlayer1);
+    in.frame1 = twips::Geometry(Frame1);
+    in.frame3 = twips::Geometry(Frame3);
+    in.frame4 = twips::Geometry(Frame4);
+    in.listView1 = twips::Geometry(ListView1);
+    in.listView2 = twips::Geometry(ListView2);
+    in.dir1 = twips::Geometry(Dir1);
+    in.file1 = twips::Geometry(File1);
+    in.cmdWebsite = twips::Geometry(cmdWebsite);
+
+    const layout::MainWindowLayout out = layout::ResizeControls(in);
+    twips::SetGeometry(WindowsMediaPlayer1, out.player);
+    twips::SetGeometry(Frame1, out.frame1);
+    twips::SetGeometry(Frame3, out.frame3);
+    twips::SetGeometry(Frame4, out.frame4);
+    twips::SetGeometry(ListView1, out.listView1);
+    twips::SetGeometry(ListView2, out.listView2);
+    twips::SetGeometry(Dir1, out.dir1);
+    twips::SetGeometry(File1, out.file1);
+    twips::SetGeometry(cmdWebsite, out.cmdWebsite);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!isMinimized()) ResizeControls();  // a minimised window keeps its sizes
+}
+
+void Form1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) ResizeControls();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::Form_QueryUnload() {
+    WindowsMediaPlayer1->stop();
+    WindowsMediaPlayer1->close();
+}
+
+void Form1::Form_Unload() {
+    // The other windows go with the main window; nothing is saved here, as every file and
+    // setting was written when it changed.
+    if (frmAbout* about = frmAbout::Loaded()) about->close();
+    if (frmLanguage* language = frmLanguage::Loaded()) language->close();
+    if (frmSplash* splash = frmSplash::Loaded()) splash->close();
+    if (m_loaded) QApplication::quit();
+}
