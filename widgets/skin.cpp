@@ -8,13 +8,10 @@
 #include <QWidget>
 
 #include "base/private_label.h"
-#include "widgets/banner_pane.h"
 #include "widgets/control_types.h"
-#include "widgets/picture_box.h"
 #include "widgets/qt_text.h"
 #include "widgets/skin_label.h"
 #include "widgets/twips.h"
-#include "windows/main_window.h"
 
 namespace modSkin {
 namespace {
@@ -126,24 +123,6 @@ SkinLabel* CloneIntoSkinLabel(QLabel* label, std::vector<SkinLabel*>& skinLabels
     copy->raise();
     skinLabels.push_back(copy);
     return copy;
-}
-
-void DisplayBanner(Form1* window) {
-    auto* clip = new PictureBox(window->client);
-    clip->setObjectName(QStringLiteral("picBox"));
-    // The main window measures in twips: the margin is 280 twips (20 pixels in a pixel window).
-    const int margin = 280;
-    const layout::Rect pane = twips::Geometry(window->wbBanner);
-    twips::SetGeometry(clip, pane.left, pane.top, pane.width - margin, pane.height);
-    clip->setFrameShape(QFrame::NoFrame);
-    window->wbBanner->setParent(clip);
-    twips::SetGeometry(window->wbBanner, 0, 0, pane.width, pane.height);
-    clip->setVisible(true);
-    clip->update();
-    window->BannerClip = clip;
-    window->wbBanner->setVisible(true);
-    window->wbPicture->setVisible(false);
-    window->wbBanner->Navigate(ToQt(modPrivateLabel::BannerAddress));
 }
 
 }  // namespace modSkin

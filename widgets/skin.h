@@ -11,7 +11,6 @@
 class QLabel;
 class QWidget;
 class SkinLabel;
-class Form1;
 
 namespace modSkin {
 
@@ -46,9 +45,5 @@ void SkinSupportStart();
 // Label conversion: a new element of `skinLabels` (index one above the last) on top of
 // `label`, with its top, left, height, width, font, caption and visibility.
 SkinLabel* CloneIntoSkinLabel(QLabel* label, std::vector<SkinLabel*>& skinLabels);
-
-// Shows the banner pane of the main window in a clipping box 280 twips narrower than the pane,
-// opening the banner page.
-void DisplayBanner(Form1* window);
 
 }  // namespace modSkin

@@ -2,9 +2,17 @@
 // Design positions and sizes are in twips (1/1440 inch; 15 twips are one pixel at 96 dpi).
 // A control placed in twips keeps its twips as properties, so the layout rule computes with
 // the exact design values instead of pixels rounded back.
-#include "windows/layout_rule.h"
-
 class QWidget;
+
+namespace layout {
+
+// A design rectangle in twips.
+struct Rect {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+}  // namespace layout
 
 namespace twips {
 

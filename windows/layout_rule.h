@@ -1,13 +1,9 @@
 #pragma once
 // The main window's layout rule, in twips: the player and the three frames follow the
 // window's size. Pure arithmetic, so it is tested without a window.
+#include "widgets/twips.h"
 
 namespace layout {
-
-struct Rect {
-    int left = 0, top = 0, width = 0, height = 0;
-    bool operator==(const Rect&) const = default;
-};
 
 struct MainWindowLayout {
     int windowWidth = 0, windowHeight = 0;  // outer size of the window

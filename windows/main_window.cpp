@@ -30,6 +30,7 @@
 #include "widgets/list_view_enh.h"
 #include "widgets/message_box.h"
 #include "widgets/pick_combo.h"
+#include "widgets/picture_box.h"
 #include "widgets/qt_text.h"
 #include "widgets/skin.h"
 #include "widgets/skin_label.h"
@@ -145,7 +146,7 @@ void Form1::Form_Load() {
             r.top += bannerHeight;
             twips::SetGeometry(w, r);
         }
-        modSkin::DisplayBanner(this);
+        DisplayBanner();
     }
 
     // 10. The skin, when switched on: plain labels on the window become skin labels first.
@@ -174,6 +175,25 @@ void Form1::Form_Load() {
     restoreLocalFiles();
 
     m_loaded = true;
+}
+
+void Form1::DisplayBanner() {
+    // The pane sits in a clipping box 280 twips narrower than itself (20 pixels in a pixel
+    // window), which hides the page's scroll bar.
+    auto* clip = new PictureBox(client);
+    clip->setObjectName(QStringLiteral("picBox"));
+    const int margin = 280;
+    const layout::Rect pane = twips::Geometry(wbBanner);
+    twips::SetGeometry(clip, pane.left, pane.top, pane.width - margin, pane.height);
+    clip->setFrameShape(QFrame::NoFrame);
+    wbBanner->setParent(clip);
+    twips::SetGeometry(wbBanner, 0, 0, pane.width, pane.height);
+    clip->setVisible(true);
+    clip->update();
+    BannerClip = clip;
+    wbBanner->setVisible(true);
+    wbPicture->setVisible(false);
+    wbBanner->Navigate(ToQt(modPrivateLabel::BannerAddress));
 }
 
 void Form1::LoadChannelList() {

@@ -117,6 +117,8 @@ private:
     void requestWebPage(const char* target);
     void saveSetting(const char* key, const std::string& value);
     void restoreLocalFiles();
+    // Shows the banner pane in its clipping box and opens the banner page.
+    void DisplayBanner();
     void connectEditor();
     void Form_QueryUnload();
     void Form_Unload();
