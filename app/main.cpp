@@ -6,6 +6,7 @@
 #include <clocale>
 
 #include "app/single_instance.h"
+#include "app/startup.h"
 #include "app/startup_probe.h"
 #include "base/app.h"
 #include "base/vb_error.h"
@@ -33,8 +34,9 @@ int main(int argc, char** argv) {
     // Page downloads keep the window repainting.
     SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 
-    // The program starts with the splash window, which opens the main window.
+    // The program starts with the splash window; when its time is up the main window opens.
     frmSplash splash;
+    StartUp startUp(&splash);
     try {
         splash.Form_Load();
     } catch (const VbError& e) {

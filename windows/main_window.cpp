@@ -40,7 +40,6 @@
 #include "windows/language_window.h"
 #include "windows/launchers.h"
 #include "windows/layout_rule.h"
-#include "windows/splash_window.h"
 
 const char* const Form1::kCatalogueMissingMessage =
     "TV Channel file was not found.  No channels could be loaded.  Please reinstall or repair this program.";
@@ -464,6 +463,6 @@ void Form1::Form_Unload() {
     // setting was written when it changed.
     if (frmAbout* about = frmAbout::Loaded()) about->close();
     if (frmLanguage* language = frmLanguage::Loaded()) language->close();
-    if (frmSplash* splash = frmSplash::Loaded()) splash->close();
+    emit unloaded();
     if (m_loaded) QApplication::quit();
 }

@@ -104,6 +104,10 @@ public:
     // The message shown when the catalogue cannot be read.
     static const char* const kCatalogueMissingMessage;
 
+signals:
+    // The window is going away: the windows that live as long as it does close now.
+    void unloaded();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;

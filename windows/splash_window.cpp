@@ -1,6 +1,5 @@
 #include "windows/splash_window.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
@@ -13,18 +12,12 @@
 #include "widgets/placement.h"
 #include "widgets/skin.h"
 #include "widgets/twips.h"
-#include "windows/main_window.h"
-
-namespace {
-QPointer<frmSplash> g_splash;
-}
 
 frmSplash::frmSplash(QWidget* parent)
     : QWidget(parent),
       m_timer2(
           2, [this] { Timer2_Timer(); }, this) {
     InitGuiResources();
-    g_splash = this;
     setObjectName(QStringLiteral("frmSplash"));
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     const QSize size(twips::ToPixels(7170), twips::ToPixels(4770));
@@ -37,8 +30,6 @@ frmSplash::frmSplash(QWidget* parent)
 }
 
 frmSplash::~frmSplash() = default;
-
-frmSplash* frmSplash::Loaded() { return g_splash; }
 
 void frmSplash::Form_Load() {
     // 1. "1" hides the splash; every other step still runs. A value that is not text raises.
@@ -64,16 +55,5 @@ void frmSplash::Timer2_Timer() {
     intTemp = static_cast<std::int16_t>(intTemp + 2);
     if (intTemp != 150) return;
     m_timer2.setEnabled(false);
-    m_form1 = std::make_unique<Form1>();
-    m_form1->Form_Load();
-    if (m_form1->endedAtStart()) {
-        m_endedAtStart = true;
-        QCoreApplication::quit();
-        return;
-    }
-    placement::CentreOnScreen(m_form1.get());  // centred when first shown
-    m_form1->show();
-    hide();
-    setVisible(false);
-    emit handedOver();
+    emit timeUp();
 }

@@ -1,6 +1,5 @@
-// The splash, about, help and web-site windows, the skin and the banner.
+// The about, help and web-site windows, the skin and the banner.
 #include <QAction>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
@@ -13,7 +12,6 @@
 #include "services/settings.h"
 #include "support/wait_for.h"
 #include "widgets/banner_pane.h"
-#include "widgets/coarse_timer.h"
 #include "widgets/file_browser.h"
 #include "widgets/picture_box.h"
 #include "widgets/shell.h"
@@ -24,7 +22,6 @@
 #include "windows/language_window.h"
 #include "windows/launchers.h"
 #include "windows/main_window_fixture.h"
-#include "windows/splash_window.h"
 
 using test_support::WaitFor;
 
@@ -45,66 +42,11 @@ protected:
         modSkin::SkinObject().reset();
         MainWindow::TearDown();
     }
-    static int MainWindows() {
-        int n = 0;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<Form1*>(w)) ++n;
-        return n;
-    }
-    void SetChkSplash(const char* value) {
-        clsRegistryAccess reg;
-        reg.WriteString("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", value);
-    }
-
     TempDir hives;
     QStringList opened;
 };
 
 }  // namespace
-
-TEST_F(Windows, SplashHandsOverToTheMainWindowExactlyOnceAfter75CoarseTicks) {
-    EXPECT_EQ(CoarseTimer(2, [] {}).effectiveIntervalMs(), 16);  // 2 ms tick at the 15.6 ms pace
-    frmSplash splash;
-    QElapsedTimer clock;
-    clock.start();
-    splash.Form_Load();
-    splash.show();
-    EXPECT_FALSE(splash.hiddenByChoice());
-    ASSERT_TRUE(WaitFor([&] { return splash.mainWindow() != nullptr; }, 5000));
-    EXPECT_GE(clock.elapsed(), 1000);  // about 1.2 s, not 0.15 s
-    EXPECT_EQ(splash.intTemp, 150);
-    EXPECT_FALSE(splash.timerEnabled());
-    EXPECT_TRUE(splash.mainWindow()->isVisible());
-    EXPECT_FALSE(splash.isVisible());
-    QTest::qWait(100);
-    EXPECT_EQ(MainWindows(), 1);
-    EXPECT_EQ(splash.intTemp, 150);
-}
-
-TEST_F(Windows, ChkSplashOneHidesTheSplashButTheMainWindowStillComes) {
-    SetChkSplash("1");
-    frmSplash splash;
-    splash.Form_Load();
-    EXPECT_TRUE(splash.hiddenByChoice());
-    EXPECT_FALSE(splash.isVisible());
-    ASSERT_TRUE(WaitFor([&] { return splash.mainWindow() && splash.mainWindow()->isVisible(); }, 5000));
-    for (const char* value : {"true", "01", "0", ""}) {
-        SetChkSplash(value);
-        frmSplash other;
-        other.Form_Load();
-        EXPECT_FALSE(other.hiddenByChoice()) << value;
-    }
-}
-
-TEST_F(Windows, ANonStringChkSplashStopsStartUp) {
-    clsRegistryAccess reg;
-    reg.WriteDWORD("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", 1);
-    frmSplash splash;
-    EXPECT_THROW(splash.Form_Load(), VbError);
-    EXPECT_FALSE(splash.timerEnabled());
-    QTest::qWait(50);
-    EXPECT_EQ(splash.mainWindow(), nullptr);
-}
 
 TEST_F(Windows, AboutWindowShowsTheVersionRecordAndIsLoadedOnce) {
     frmAbout* about = frmAbout::Show();
@@ -227,20 +169,4 @@ TEST_F(Windows, WithTheBannerOnTheClippingBoxIs280TwipsNarrowerThanThePane) {
     EXPECT_FALSE(f.wbPicture->isVisibleTo(&f));
     EXPECT_EQ(twips::Geometry(f.Frame1).top, frameTop + 945);
     EXPECT_EQ(twips::Geometry(f.WindowsMediaPlayer1).top, playerTop + 945);
-}
-
-TEST_F(Windows, ClosingTheMainWindowClosesTheAboutLanguageAndSplashWindows) {
-    frmSplash* splash = new frmSplash;
-    splash->setAttribute(Qt::WA_DeleteOnClose);
-    splash->Form_Load();
-    ASSERT_TRUE(WaitFor([&] { return splash->mainWindow() != nullptr; }, 5000));
-    QPointer<frmSplash> watch(splash);
-    frmAbout::Show();
-    splash->mainWindow()->mnuLanguageItem[0]->trigger();
-    ASSERT_NE(frmLanguage::Loaded(), nullptr);
-    splash->mainWindow()->close();
-    QTest::qWait(20);
-    EXPECT_EQ(frmAbout::Loaded(), nullptr);
-    EXPECT_EQ(frmLanguage::Loaded(), nullptr);
-    EXPECT_TRUE(watch.isNull());
 }

@@ -1,0 +1,30 @@
+#include "app/startup.h"
+
+#include <QCoreApplication>
+
+#include "widgets/placement.h"
+#include "windows/main_window.h"
+#include "windows/splash_window.h"
+
+StartUp::StartUp(frmSplash* splash, QObject* parent) : QObject(parent), m_splash(splash) {
+    connect(splash, &frmSplash::timeUp, this, &StartUp::openMainWindow);
+}
+
+StartUp::~StartUp() = default;
+
+void StartUp::openMainWindow() {
+    m_form1 = std::make_unique<Form1>();
+    connect(m_form1.get(), &Form1::unloaded, this, [this] {
+        if (m_splash) m_splash->close();
+    });
+    m_form1->Form_Load();
+    if (m_form1->endedAtStart()) {
+        m_endedAtStart = true;
+        QCoreApplication::quit();
+        return;
+    }
+    placement::CentreOnScreen(m_form1.get());  // centred when first shown
+    m_form1->show();
+    if (m_splash) m_splash->hide();
+    emit handedOver();
+}

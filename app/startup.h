@@ -1,0 +1,32 @@
+#pragma once
+// The composition root of the windows: the splash window first; when its time is up the main
+// window is made, loaded, centred and shown and the splash hides; when the main window unloads,
+// the splash goes with it. Neither window knows the other.
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class Form1;
+class frmSplash;
+
+class StartUp : public QObject {
+    Q_OBJECT
+public:
+    // `splash` is not owned; it may be deleted (closed with WA_DeleteOnClose) at any time.
+    explicit StartUp(frmSplash* splash, QObject* parent = nullptr);
+    ~StartUp() override;
+
+    Form1* mainWindow() const { return m_form1.get(); }
+    // True once the main window's start-up ended the program (another instance runs).
+    bool endedAtStart() const { return m_endedAtStart; }
+
+signals:
+    void handedOver();  // the main window has been loaded and shown
+
+private:
+    void openMainWindow();
+
+    QPointer<frmSplash> m_splash;
+    std::unique_ptr<Form1> m_form1;
+    bool m_endedAtStart = false;
+};

@@ -1,0 +1,110 @@
+// Start-up as the program composes it: the splash window, then the main window at its 75th
+// tick, and the main window's close-down taking the splash and the other windows with it.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include "app/startup.h"
+#include "base/vb_error.h"
+#include "registry/hives.h"
+#include "registry/registry_access.h"
+#include "support/wait_for.h"
+#include "widgets/coarse_timer.h"
+#include "windows/about_window.h"
+#include "windows/language_window.h"
+#include "windows/main_window_fixture.h"
+#include "windows/splash_window.h"
+
+using test_support::WaitFor;
+
+namespace {
+
+class StartUpTest : public test::MainWindow {
+protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        SetHiveFolders(hives / "machine", hives / "user");
+    }
+    void TearDown() override {
+        if (frmAbout* about = frmAbout::Loaded()) delete about;
+        MainWindow::TearDown();
+    }
+    static int MainWindows() {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<Form1*>(w)) ++n;
+        return n;
+    }
+    static void SetChkSplash(const char* value) {
+        clsRegistryAccess reg;
+        reg.WriteString("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", value);
+    }
+
+    TempDir hives;
+};
+
+}  // namespace
+
+TEST_F(StartUpTest, SplashHandsOverToTheMainWindowExactlyOnceAfter75CoarseTicks) {
+    EXPECT_EQ(CoarseTimer(2, [] {}).effectiveIntervalMs(), 16);  // 2 ms tick at the 15.6 ms pace
+    frmSplash splash;
+    StartUp startUp(&splash);
+    QElapsedTimer clock;
+    clock.start();
+    splash.Form_Load();
+    splash.show();
+    EXPECT_FALSE(splash.hiddenByChoice());
+    ASSERT_TRUE(WaitFor([&] { return startUp.mainWindow() != nullptr; }, 5000));
+    EXPECT_GE(clock.elapsed(), 1000);  // about 1.2 s, not 0.15 s
+    EXPECT_EQ(splash.intTemp, 150);
+    EXPECT_FALSE(splash.timerEnabled());
+    EXPECT_TRUE(startUp.mainWindow()->isVisible());
+    EXPECT_FALSE(splash.isVisible());
+    QTest::qWait(100);
+    EXPECT_EQ(MainWindows(), 1);
+    EXPECT_EQ(splash.intTemp, 150);
+}
+
+TEST_F(StartUpTest, ChkSplashOneHidesTheSplashButTheMainWindowStillComes) {
+    SetChkSplash("1");
+    frmSplash splash;
+    StartUp startUp(&splash);
+    splash.Form_Load();
+    EXPECT_TRUE(splash.hiddenByChoice());
+    EXPECT_FALSE(splash.isVisible());
+    ASSERT_TRUE(WaitFor([&] { return startUp.mainWindow() && startUp.mainWindow()->isVisible(); }, 5000));
+    for (const char* value : {"true", "01", "0", ""}) {
+        SetChkSplash(value);
+        frmSplash other;
+        other.Form_Load();
+        EXPECT_FALSE(other.hiddenByChoice()) << value;
+    }
+}
+
+TEST_F(StartUpTest, ANonStringChkSplashStopsStartUp) {
+    clsRegistryAccess reg;
+    reg.WriteDWORD("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", 1);
+    frmSplash splash;
+    StartUp startUp(&splash);
+    EXPECT_THROW(splash.Form_Load(), VbError);
+    EXPECT_FALSE(splash.timerEnabled());
+    QTest::qWait(50);
+    EXPECT_EQ(startUp.mainWindow(), nullptr);
+}
+
+TEST_F(StartUpTest, ClosingTheMainWindowClosesTheAboutLanguageAndSplashWindows) {
+    frmSplash* splash = new frmSplash;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    StartUp startUp(splash);
+    splash->Form_Load();
+    ASSERT_TRUE(WaitFor([&] { return startUp.mainWindow() != nullptr; }, 5000));
+    QPointer<frmSplash> watch(splash);
+    frmAbout::Show();
+    startUp.mainWindow()->mnuLanguageItem[0]->trigger();
+    ASSERT_NE(frmLanguage::Loaded(), nullptr);
+    startUp.mainWindow()->close();
+    QTest::qWait(20);
+    EXPECT_EQ(frmAbout::Loaded(), nullptr);
+    EXPECT_EQ(frmLanguage::Loaded(), nullptr);
+    EXPECT_TRUE(watch.isNull());
+}
