@@ -20,6 +20,8 @@ constexpr std::array<unsigned char, 256> MakeFoldTable() {
 
 constexpr auto kFold = MakeFoldTable();
 
+char AsciiLowerChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
 }  // namespace
 
 unsigned char FoldCase(unsigned char c) { return kFold[c]; }
@@ -34,10 +36,6 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
     return ContainsFolded(FoldCase(haystack), FoldCase(needle));
 }
 
-}  // namespace text
-
-namespace text {
-
 int CompareNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -48,9 +46,23 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-}  // namespace text
-
-namespace text {
+std::string ReplaceNoCase(std::string_view text, std::string_view find, std::string_view replacement) {
+    if (find.empty()) return std::string(text);
+    // Folding keeps every byte in its place, so positions in the folded text are positions in
+    // the text.
+    const std::string foldedText = FoldCase(text);
+    const std::string foldedFind = FoldCase(find);
+    std::string out;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = foldedText.find(foldedFind, from);
+        if (at == std::string::npos) break;
+        out.append(text.substr(from, at - from)).append(replacement);
+        from = at + find.size();
+    }
+    out.append(text.substr(from));
+    return out;
+}
 
 std::string AsciiUpper(std::string_view text) {
     std::string s(text);
@@ -61,15 +73,32 @@ std::string AsciiUpper(std::string_view text) {
 
 std::string AsciiLower(std::string_view text) {
     std::string s(text);
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    for (char& c : s) c = AsciiLowerChar(c);
     return s;
 }
 
-std::string TrimBlanks(std::string_view text) {
-    const std::size_t a = text.find_first_not_of(' ');
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiLowerChar(a[i]) != AsciiLowerChar(b[i])) return false;
+    return true;
+}
+
+bool StartsWithAsciiNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsAsciiNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string TrimBlanks(std::string_view text, std::string_view blanks) {
+    const std::size_t a = text.find_first_not_of(blanks);
     if (a == std::string_view::npos) return {};
-    return std::string(text.substr(a, text.find_last_not_of(' ') - a + 1));
+    return std::string(text.substr(a, text.find_last_not_of(blanks) - a + 1));
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
 }
 
 }  // namespace text

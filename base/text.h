@@ -1,11 +1,14 @@
 #pragma once
-// Letter-case folding for Windows-1252 text, as the program's "letter case ignored" searches
-// need it: A-Z, the accented capitals of Latin-1 and the four capitals in 0x80..0x9F.
+// The program's small text helpers, in one place. Text is bytes: Windows-1252 where letter
+// case is folded for the user's searches, plain ASCII where names of the system (registry
+// hives, localisation keys, settings keys) are compared.
 #include <string>
 #include <string_view>
 
 namespace text {
 
+// --- Windows-1252 letter case, as the "letter case ignored" searches need it: A-Z, the
+// accented capitals of Latin-1 and the four capitals in 0x80..0x9F. Folding keeps the length.
 unsigned char FoldCase(unsigned char c);
 std::string FoldCase(std::string_view text);
 
@@ -17,22 +20,24 @@ inline bool ContainsFolded(std::string_view foldedHaystack, std::string_view fol
     return foldedHaystack.find(foldedNeedle) != std::string_view::npos;
 }
 
-}  // namespace text
-
-namespace text {
-
 // Compares two texts letter case ignored: negative, zero or positive like std::string::compare.
 int CompareNoCase(std::string_view a, std::string_view b);
 
-}  // namespace text
+// Every occurrence of `find` (letter case ignored) replaced by `replacement` as typed, from
+// the left, without overlaps. An empty `find` changes nothing.
+std::string ReplaceNoCase(std::string_view text, std::string_view find, std::string_view replacement);
 
-namespace text {
-
-// ASCII letters only, as registry hive names and localisation keys are written.
+// --- ASCII letter case only, for names of the system.
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b);
+bool StartsWithAsciiNoCase(std::string_view text, std::string_view prefix);
 
-// The text without leading and trailing blanks (spaces only).
-std::string TrimBlanks(std::string_view text);
+// --- Blanks and digits.
+// The text without leading and trailing `blanks` (by default spaces only).
+std::string TrimBlanks(std::string_view text, std::string_view blanks = " ");
+
+// The value of one hexadecimal digit (either letter case), or -1.
+int HexDigit(char c);
 
 }  // namespace text

@@ -23,8 +23,4 @@ std::string UpdatePagePath(bool resellerBuild);
 inline constexpr std::string_view kDocumentStart = "<data>\r\n";
 inline constexpr std::string_view kDocumentEnd = "</data>\r\n";
 
-// Replaces every occurrence of `find` in `text`, letter case ignored, by `replacement` as
-// typed; the rest of the text keeps its letters. An empty `find` changes nothing.
-std::string ReplaceNoCase(std::string_view text, std::string_view find, std::string_view replacement);
-
 }  // namespace catalogue

@@ -11,21 +11,6 @@
 
 namespace {
 
-std::string ReplaceAllNoCase(const std::string& text, std::string_view marker, const std::string& value) {
-    const std::string foldedMarker = text::FoldCase(marker);
-    std::string out;
-    std::size_t from = 0;
-    const std::string folded = text::FoldCase(text);
-    for (;;) {
-        const std::size_t at = folded.find(foldedMarker, from);
-        if (at == std::string::npos) break;
-        out.append(text, from, at - from).append(value);
-        from = at + marker.size();
-    }
-    out.append(text, from, std::string::npos);
-    return out;
-}
-
 std::string RaiseFirst(std::string text) {
     if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
     return text;
@@ -103,9 +88,9 @@ void clsLanguages::LangLoadItems(const std::string& language) {
 std::string clsLanguages::LangLookup(const std::string& key) const {
     if (!m_itemLines) return {};
     std::string text = localisation::LookUp(*m_itemLines, key);
-    text = ReplaceAllNoCase(text, "[ProgramName]", modPrivateLabel::ProgramName);
-    text = ReplaceAllNoCase(text, "[CompanyName]", modPrivateLabel::CompanyName);
-    text = ReplaceAllNoCase(text, "[Website]", modPrivateLabel::WebsiteName);
+    text = text::ReplaceNoCase(text, "[ProgramName]", modPrivateLabel::ProgramName);
+    text = text::ReplaceNoCase(text, "[CompanyName]", modPrivateLabel::CompanyName);
+    text = text::ReplaceNoCase(text, "[Website]", modPrivateLabel::WebsiteName);
     return RaiseFirst(text);
 }
 

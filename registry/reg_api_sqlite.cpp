@@ -11,6 +11,7 @@
 
 #include "base/paths.h"
 #include "base/text.h"
+#include "registry/hive_names.h"
 #include "registry/hives.h"
 #include "registry/reg_api.h"
 
@@ -47,22 +48,10 @@ std::map<reg::Key, std::unique_ptr<Hive>> g_hives;
 std::map<reg::Key, OpenKey> g_open;
 reg::Key g_nextHandle = 0x1000;
 
-const char* HiveFileName(reg::Key hive) {
-    switch (hive) {
-        case reg::kClassesRoot: return "HKEY_CLASSES_ROOT.hive";
-        case reg::kCurrentUser: return "HKEY_CURRENT_USER.hive";
-        case reg::kLocalMachine: return "HKEY_LOCAL_MACHINE.hive";
-        case reg::kUsers: return "HKEY_USERS.hive";
-        case reg::kPerformanceData: return "HKEY_PERFORMANCE_DATA.hive";
-        case reg::kCurrentConfig: return "HKEY_CURRENT_CONFIG.hive";
-        case reg::kDynData: return "HKEY_DYN_DATA.hive";
-        default: return nullptr;
-    }
-}
-
 Hive* GetHive(reg::Key predefined) {
-    const char* fileName = HiveFileName(predefined);
-    if (!fileName) return nullptr;
+    const reg::HiveName* name = reg::HiveOf(predefined);
+    if (!name) return nullptr;
+    const std::string fileName = std::string(name->longName) + ".hive";
     auto found = g_hives.find(predefined);
     if (found != g_hives.end()) return found->second.get();
 
@@ -180,7 +169,7 @@ bool KeyAlive(Hive* hive, sqlite3_int64 id) {
 
 // Looks up a handle. Status kSuccess with hive->db null means an empty, unwritable hive.
 long Resolve(reg::Key key, Resolved& out) {
-    if (HiveFileName(key)) {
+    if (reg::HiveOf(key)) {
         out.predefined = key;
         out.id = 0;
         out.access = reg::kAllAccess;
@@ -311,7 +300,7 @@ long OpenKey(Key parent, std::string_view subKey, std::uint32_t access, Key* res
 }
 
 long CloseKey(Key key) {
-    if (HiveFileName(key)) return kSuccess;
+    if (HiveOf(key)) return kSuccess;
     return g_open.erase(key) ? kSuccess : kInvalidHandle;
 }
 

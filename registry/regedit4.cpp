@@ -1,40 +1,25 @@
 // REGEDIT4 export and import of clsRegistryAccess. Names and texts are escaped as the
 // system's registry editor escapes them (\\ and \"), so that its files and ours read each other.
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "base/file_io.h"
 #include "base/line_reader.h"
 #include "base/text.h"
+#include "registry/hive_names.h"
 #include "registry/registry_access.h"
 
 namespace {
 
 // Without surrounding blanks and tabs, as the registry editor indents continued lines.
-std::string Trim(std::string_view s) {
-    const std::size_t a = s.find_first_not_of(" \t");
-    if (a == std::string_view::npos) return {};
-    const std::size_t b = s.find_last_not_of(" \t");
-    return std::string(s.substr(a, b - a + 1));
-}
-
-constexpr const char* kLongHiveNames[][2] = {
-    {"HKCU", "HKEY_CURRENT_USER"},   {"HKLM", "HKEY_LOCAL_MACHINE"},    {"HKCR", "HKEY_CLASSES_ROOT"},
-    {"HKUS", "HKEY_USERS"},          {"HKPD", "HKEY_PERFORMANCE_DATA"}, {"HKDD", "HKEY_DYN_DATA"},
-    {"HKCC", "HKEY_CURRENT_CONFIG"},
-};
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && text::AsciiUpper(std::string(text.substr(0, prefix.size()))) == prefix;
-}
+std::string Trim(std::string_view s) { return text::TrimBlanks(s, " \t"); }
 
 // The path with its short hive name replaced by the long one.
 std::string LongHivePath(const std::string& keyPath) {
-    for (const auto& names : kLongHiveNames) {
-        const std::size_t n = std::strlen(names[0]);
-        if (StartsWithNoCase(keyPath, names[0]) && (keyPath.size() == n || keyPath[n] == '\\'))
-            return names[1] + keyPath.substr(n);
+    for (const reg::HiveName& h : reg::kHiveNames) {
+        const std::size_t n = h.shortName.size();
+        if (text::StartsWithAsciiNoCase(keyPath, h.shortName) && (keyPath.size() == n || keyPath[n] == '\\'))
+            return std::string(h.longName) + keyPath.substr(n);
     }
     return keyPath;
 }
@@ -82,10 +67,7 @@ bool ParseHexDword(const std::string& digits, std::int32_t& value) {
     if (d.empty() || d.size() > 8) return false;
     std::uint32_t u = 0;
     for (char c : d) {
-        int v = -1;
-        if (c >= '0' && c <= '9') v = c - '0';
-        if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+        const int v = text::HexDigit(c);
         if (v < 0) return false;
         u = u * 16 + static_cast<std::uint32_t>(v);
     }
@@ -207,7 +189,7 @@ long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
 
         if (!quotedText && restTrimmed == "-") {
             KillValue(currentKey, name);
-        } else if (!quotedText && StartsWithNoCase(restTrimmed, "HEX:")) {
+        } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "HEX:")) {
             // Long binary values continue on the next lines after a trailing backslash.
             std::string digits = restTrimmed.substr(4);
             while (!digits.empty() && digits.back() == '\\' && i + 1 < lines.size()) {
@@ -221,7 +203,7 @@ long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
             else if (isBinValid(digits))
                 WriteBinary(currentKey, name, digits);
             // Anything else is not hexadecimal data: the line is skipped.
-        } else if (!quotedText && StartsWithNoCase(restTrimmed, "DWORD:")) {
+        } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "DWORD:")) {
             std::int32_t value = 0;
             if (ParseHexDword(restTrimmed.substr(6), value)) WriteDWORD(currentKey, name, value);
         } else {

@@ -1,49 +1,17 @@
 #include "registry/registry_access.h"
 
 #include "base/text.h"
+#include "registry/hive_names.h"
 
 #include <array>
-#include <cstring>
-
-namespace {
-
-struct HiveName {
-    const char* longName;
-    const char* shortName;
-    reg::Key handle;
-};
-
-constexpr std::array<HiveName, 7> kHives = {{
-    {"HKEY_CURRENT_USER", "HKCU", reg::kCurrentUser},
-    {"HKEY_LOCAL_MACHINE", "HKLM", reg::kLocalMachine},
-    {"HKEY_CLASSES_ROOT", "HKCR", reg::kClassesRoot},
-    {"HKEY_USERS", "HKUS", reg::kUsers},
-    {"HKEY_PERFORMANCE_DATA", "HKPD", reg::kPerformanceData},
-    {"HKEY_DYN_DATA", "HKDD", reg::kDynData},
-    {"HKEY_CURRENT_CONFIG", "HKCC", reg::kCurrentConfig},
-}};
-
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    const std::size_t n = std::strlen(prefix);
-    return text.size() >= n && text::AsciiUpper(text.substr(0, n)) == prefix;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
 
 void clsRegistryAccess::ParseKeyPath(const std::string& keyPath) {
     std::string path = keyPath;
     // The hive may be named by its long or its short name, in any letter case.
-    for (const HiveName& h : kHives) {
-        const std::size_t n = std::strlen(h.longName);
-        if (StartsWithNoCase(path, h.longName) && (path.size() == n || path[n] == '\\')) {
-            path = h.shortName + path.substr(n);
+    for (const reg::HiveName& h : reg::kHiveNames) {
+        const std::size_t n = h.longName.size();
+        if (text::StartsWithAsciiNoCase(path, h.longName) && (path.size() == n || path[n] == '\\')) {
+            path = std::string(h.shortName) + path.substr(n);
             break;
         }
     }
@@ -57,7 +25,7 @@ void clsRegistryAccess::ParseKeyPath(const std::string& keyPath) {
         m_subKey.clear();
     }
     m_hive = 0;
-    for (const HiveName& h : kHives)
+    for (const reg::HiveName& h : reg::kHiveNames)
         if (hive == h.shortName) m_hive = h.handle;
 }
 
@@ -248,7 +216,7 @@ std::string clsRegistryAccess::StrToBin(const std::string& hexText) {
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         int value = 0;
         for (std::size_t k = i; k < i + 2 && k < digits.size(); ++k) {
-            const int d = HexDigit(digits[k]);
+            const int d = text::HexDigit(digits[k]);
             if (d < 0) break;
             value = value * 16 + d;
         }
@@ -263,6 +231,6 @@ bool clsRegistryAccess::isBinValid(const std::string& text) {
         if (c != ' ') digits += c;
     if (digits.empty()) return false;
     for (char c : digits)
-        if (HexDigit(c) < 0) return false;
+        if (text::HexDigit(c) < 0) return false;
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "base/paths.h"
+#include "base/text.h"
 #include "base/vb_error.h"
 
 namespace {
@@ -19,17 +20,6 @@ struct Section {
     std::vector<Entry> entries;
 };
 using Store = std::vector<Section>;
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // Backslash, CR and LF are escaped everywhere; "=" in keys and "]" in section names too, so
 // that any text can be stored and read back.
@@ -130,9 +120,9 @@ std::string GetSetting(const std::string& app, const std::string& section, const
     const auto text = base::ReadFileCapped(settings::StoreFile(app), kMaxStoreBytes);
     if (!text) return defaultValue;
     for (const Section& s : Parse(*text)) {
-        if (!SameName(s.name, section)) continue;
+        if (!text::EqualsAsciiNoCase(s.name, section)) continue;
         for (const Entry& e : s.entries)
-            if (SameName(e.key, key)) return e.value;
+            if (text::EqualsAsciiNoCase(e.key, key)) return e.value;
     }
     return defaultValue;
 }
@@ -144,14 +134,14 @@ void SaveSetting(const std::string& app, const std::string& section, const std::
 
     Section* target = nullptr;
     for (Section& s : store)
-        if (SameName(s.name, section)) target = &s;
+        if (text::EqualsAsciiNoCase(s.name, section)) target = &s;
     if (!target) {
         store.push_back(Section{section, {}});
         target = &store.back();
     }
     bool found = false;
     for (Entry& e : target->entries) {
-        if (SameName(e.key, key)) {
+        if (text::EqualsAsciiNoCase(e.key, key)) {
             e.value = value;
             found = true;
         }

@@ -9,6 +9,7 @@
 #include "base/file_io.h"
 #include "base/line_reader.h"
 #include "base/private_label.h"
+#include "base/text.h"
 #include "catalogue/catalogue_line.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
@@ -139,7 +140,7 @@ void Form1::cmdReplace_Click() {
         if (find.empty()) return;
         for (int i = 0; i < count; ++i) {
             ListRow row = rows->row(i);
-            std::string name = catalogue::ReplaceNoCase(row.text, find, replacement);
+            std::string name = text::ReplaceNoCase(row.text, find, replacement);
             if (name == row.text) continue;
             row.text = std::move(name);
             rows->setRow(i, std::move(row));

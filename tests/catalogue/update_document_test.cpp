@@ -28,11 +28,3 @@ TEST(UpdateDocument, PagesByCompany) {
     EXPECT_EQ(catalogue::UpdatePagePath(false), "/TV/Data.htm");
     EXPECT_EQ(catalogue::UpdatePagePath(true), "/update/Data.htm");
 }
-
-TEST(ReplaceNoCase, FindsAnyLetterCaseAndInsertsAsTyped) {
-    EXPECT_EQ(catalogue::ReplaceNoCase("News NEWS news", "news", "Info"), "Info Info Info");
-    EXPECT_EQ(catalogue::ReplaceNoCase("aaa", "aa", "b"), "ba");
-    EXPECT_EQ(catalogue::ReplaceNoCase("Canal \xC9t\xE9", "\xE9T\xC9", "x"), "Canal x");
-    EXPECT_EQ(catalogue::ReplaceNoCase("unchanged", "", "x"), "unchanged");
-    EXPECT_EQ(catalogue::ReplaceNoCase("abc", "abc", ""), "");
-}

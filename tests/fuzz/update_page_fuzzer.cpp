@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.h"
 #include "catalogue/update_document.h"
 #include "fuzz_check.h"
 
@@ -19,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Find and replace: the first bytes are the text to find, the rest the text searched.
     const std::size_t cut = size < 4 ? size : 4;
-    const std::string replaced = catalogue::ReplaceNoCase(page.substr(cut), page.substr(0, cut), "|");
+    const std::string replaced = text::ReplaceNoCase(page.substr(cut), page.substr(0, cut), "|");
     if (cut == 0) FUZZ_CHECK(replaced.empty());
-    FUZZ_CHECK(catalogue::ReplaceNoCase(page, "", "x") == page);
+    FUZZ_CHECK(text::ReplaceNoCase(page, "", "x") == page);
     return 0;
 }
