@@ -43,7 +43,7 @@ void Start() {
         QTimer::singleShot(0, qApp, [form] {
             QApplication::processEvents();
             std::printf("probe splash_wait_ms=%.1f peak_kib=%ld rows=%d\n", splashWaitMs, PeakResidentKiB(),
-                        form->ListView1->rows()->rowCount());
+                        form->ListView1->rowCount());
             std::fflush(stdout);
             std::_Exit(0);  // the measurement is over; nothing to save
         });

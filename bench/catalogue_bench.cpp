@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         form.LanguageFilter = "All";
         form.LoadChannelList();
         std::vector<std::string> names;
-        for (const ListRow& r : form.ListView1->rows()->rows()) names.push_back(r.text);
+        for (const ListRow& r : form.ListView1->rows()) names.push_back(r.name);
         const bench::Stats ref = bench::Time(repeats, [&] {
             std::vector<std::string> copy = names;
             std::sort(copy.begin(), copy.end());
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
         const std::string bytes = *base::ReadFileCapped(folder / "Favorites.txt", 1u << 30);
         const bench::Stats ref = bench::Time(repeats, [&] { base::ReplaceFileAtomically(folder / "copy.txt", bytes); });
         const bench::Stats s = bench::Time(repeats, [&] { form.SaveFavorites(); });
-        bench::Row("SaveFavorites, " + std::to_string(form.ListView2->rows()->rowCount()) + " favourites", s,
+        bench::Row("SaveFavorites, " + std::to_string(form.ListView2->rowCount()) + " favourites", s,
                    "writing the same bytes", ref, "<= 2x", s.median <= 2 * ref.median);
     }
 

@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         load.push_back(t.nsecsElapsed() / 1e6);
     }
     const Stats l = Summarise(load);
-    bench::Row("Decrypt and Load, 100k lines (" + std::to_string(form.ListView1->rows()->rowCount()) + " rows)", l, "",
-               {}, "", true);
+    bench::Row("Decrypt and Load, 100k lines (" + std::to_string(form.ListView1->rowCount()) + " rows)", l, "", {}, "",
+               true);
     return 0;
 }

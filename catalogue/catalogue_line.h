@@ -15,6 +15,11 @@ struct LineFields {
     std::string_view name, address, category, language;
 };
 
+// One channel as the program keeps it: the four fields of its line, as bytes.
+struct Channel {
+    std::string name, address, category, language;
+};
+
 // Splits a decoded line. The views point into `line`.
 LineKind SplitLine(std::string_view line, LineFields& out);
 

@@ -4,10 +4,8 @@
 #include <unordered_set>
 
 #include "base/file_io.h"
-#include "base/line_reader.h"
 #include "base/text.h"
-#include "catalogue/catalogue_line.h"
-#include "catalogue/codec.h"
+#include "catalogue/channel_lines.h"
 #include "catalogue/sort_array.h"
 
 namespace catalogue {
@@ -71,24 +69,11 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
     const std::string foldedFilter = text::FoldCase(query.languageFilter);
     std::string foldedGathered;
     std::string foldedLanguage;
-    std::string decoded;
     // Field 3 values already gathered: once all parts of a value are in the gathered text they
     // stay there (it only grows), so a repeated value needs no second search.
     std::unordered_set<std::string, ViewHash, std::equal_to<>> gatheredValues;
 
-    text::ForEachLine(encodedText, [&](std::string_view encoded) {
-        if (encoded.size() > modGenDec::kMaxLineLength) {
-            ++result.skippedLines;
-            return;
-        }
-        decoded.assign(encoded);
-        modGenDec::DecodeInPlace(decoded.data(), decoded.size());
-        LineFields f;
-        switch (SplitLine(decoded, f)) {
-            case LineKind::NotChannel: return;
-            case LineKind::Malformed: ++result.skippedLines; return;
-            case LineKind::Channel: break;
-        }
+    result.skippedLines = ForEachChannelLine(encodedText, [&](const LineFields& f) {
         if (f.category != query.category) return;
         bool listed = filterAll;
         if (!listed) {

@@ -9,11 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace catalogue {
+#include "catalogue/catalogue_line.h"
 
-struct Channel {
-    std::string name, address, category, language;
-};
+namespace catalogue {
 
 struct ChannelQuery {
     std::string category = "TV";         // compared exactly, letter case included

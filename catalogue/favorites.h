@@ -1,10 +1,11 @@
 #pragma once
 // The favourites file: one coded catalogue line per favourite, in list order, CR LF after each.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "catalogue/channel_list.h"
+#include "catalogue/catalogue_line.h"
 
 namespace catalogue {
 
@@ -12,6 +13,10 @@ namespace catalogue {
 // with fewer than four fields or too long for the codec (they can only come from a file
 // edited outside the program); the rest of the list is kept.
 std::vector<Channel> ParseFavorites(std::string_view encodedText);
+
+// The favourites file of `favorites`. Throws std::overflow_error when one is too long for the
+// codec.
+std::string EncodeFavorites(const std::vector<LineFields>& favorites);
 
 // The largest favourites file the program reads.
 inline constexpr std::uintmax_t kMaxFavoritesBytes = std::uintmax_t{64} * 1024 * 1024;

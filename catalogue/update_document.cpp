@@ -1,6 +1,7 @@
 #include "catalogue/update_document.h"
 
 #include "base/text.h"
+#include "catalogue/catalogue_writer.h"
 
 namespace catalogue {
 
@@ -13,6 +14,13 @@ BlockResult ExtractDataBlock(std::string_view page, std::string& block) {
     if (close == std::string::npos) return BlockResult::Unfinished;
     block.assign(page.substr(start, close - start));
     return BlockResult::Found;
+}
+
+std::string EncodeUpdateDocument(const std::vector<LineFields>& entries) {
+    std::string document(kDocumentStart);
+    AppendEncodedLines(document, entries);
+    document += kDocumentEnd;
+    return document;
 }
 
 std::string UpdatePagePath(bool resellerBuild) { return resellerBuild ? "/update/Data.htm" : "/TV/Data.htm"; }

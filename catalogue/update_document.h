@@ -4,6 +4,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "catalogue/catalogue_line.h"
 
 namespace catalogue {
 
@@ -19,8 +22,12 @@ BlockResult ExtractDataBlock(std::string_view page, std::string& block);
 // The page that serves the catalogue updates of a build.
 std::string UpdatePagePath(bool resellerBuild);
 
-// Begins and ends an update document; the caller appends the coded lines in between.
+// Begins and ends an update document; the coded lines stand in between.
 inline constexpr std::string_view kDocumentStart = "<data>\r\n";
 inline constexpr std::string_view kDocumentEnd = "</data>\r\n";
+
+// The update document (Data.htm) of `entries`. Throws std::overflow_error when a line is too
+// long for the codec.
+std::string EncodeUpdateDocument(const std::vector<LineFields>& entries);
 
 }  // namespace catalogue

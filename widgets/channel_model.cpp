@@ -15,9 +15,31 @@ int ChannelModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
 }
 
+ListRow ListRow::FromChannel(catalogue::Channel c, bool withUrl) {
+    ListRow row{std::move(c.name), std::move(c.address), std::move(c.category), std::move(c.language), {}};
+    if (withUrl) row.url = row.address;
+    return row;
+}
+
+std::vector<ListRow> ListRow::FromChannels(std::vector<catalogue::Channel> channels, bool withUrl) {
+    std::vector<ListRow> rows;
+    rows.reserve(channels.size());
+    for (catalogue::Channel& c : channels) rows.push_back(FromChannel(std::move(c), withUrl));
+    return rows;
+}
+
+const std::string& ColumnText(const ListRow& row, int column) {
+    switch (static_cast<ChannelColumn>(column)) {
+        case ChannelColumn::Category: return row.category;
+        case ChannelColumn::Language: return row.language;
+        case ChannelColumn::Url: return row.url;
+        case ChannelColumn::Name: break;
+    }
+    return row.name;
+}
+
 const std::string& ChannelModel::cell(int row, int column) const {
-    const ListRow& r = m_rows[static_cast<std::size_t>(row)];
-    return column == 0 ? r.text : r.subItems[static_cast<std::size_t>(column - 1)];
+    return ColumnText(m_rows[static_cast<std::size_t>(row)], column);
 }
 
 QVariant ChannelModel::data(const QModelIndex& index, int role) const {
@@ -96,12 +118,8 @@ void ChannelModel::removeRow(int index) {
     endRemoveRows();
 }
 
-static const std::string& CellOf(const ListRow& r, int column) {
-    return column == 0 ? r.text : r.subItems[static_cast<std::size_t>(column - 1)];
-}
-
 bool ChannelModel::before(const ListRow& a, const ListRow& b) const {
-    const int c = text::CompareNoCase(CellOf(a, m_sortColumn), CellOf(b, m_sortColumn));
+    const int c = text::CompareNoCase(ColumnText(a, m_sortColumn), ColumnText(b, m_sortColumn));
     return m_descending ? c > 0 : c < 0;
 }
 

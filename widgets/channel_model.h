@@ -1,18 +1,33 @@
 #pragma once
-// The rows of a channel list: text (name), tag (stream address) and up to three sub-items
-// (category, language or type, URL), all kept as the catalogue's Windows-1252 bytes and
-// turned into display text only for the rows that are drawn.
+// The rows of a channel list, kept as the catalogue's Windows-1252 bytes and turned into
+// display text only for the rows that are drawn.
 #include <QAbstractTableModel>
 #include <QStringList>
-#include <array>
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue_line.h"
+
+// One row: the channel's fields by name. `address` is what the row plays (never a column of
+// its own); `url` is the catalogue editor's "URL" column, filled when the editor loads or
+// changes a row and empty for rows a category button listed, as the editor has always worked.
 struct ListRow {
-    std::string text;
-    std::string tag;
-    std::array<std::string, 3> subItems;
+    std::string name, address, category, language, url;
+
+    // A row for a channel of the catalogue; `withUrl` also fills the editor's column.
+    static ListRow FromChannel(catalogue::Channel channel, bool withUrl = false);
+    static std::vector<ListRow> FromChannels(std::vector<catalogue::Channel> channels, bool withUrl = false);
+    // The row as a catalogue line plays it (address from `address`) ...
+    catalogue::LineFields playedFields() const { return {name, address, category, language}; }
+    // ... and as the catalogue editor saves it (address from the "URL" column).
+    catalogue::LineFields editorFields() const { return {name, url, category, language}; }
 };
+
+// The columns of a channel list, in the design's order: "Channel", "Category", "Type" and, in
+// editing mode, "URL".
+enum class ChannelColumn : int { Name = 0, Category = 1, Language = 2, Url = 3 };
+// The field of a row that a column shows.
+const std::string& ColumnText(const ListRow& row, int column);
 
 class ChannelModel : public QAbstractTableModel {
     Q_OBJECT
@@ -34,7 +49,7 @@ public:
     const ListRow& row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
     const std::vector<ListRow>& rows() const { return m_rows; }
 
-    // The text of one cell: column 0 is the row's text, column k its sub-item k.
+    // The text of one cell (columns as ChannelColumn numbers them).
     const std::string& cell(int row, int column) const;
 
     void removeRow(int index);

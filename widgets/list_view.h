@@ -10,7 +10,12 @@ class ListView : public QTreeView {
 public:
     explicit ListView(QWidget* parent = nullptr);
 
-    ChannelModel* rows() const { return m_model; }
+    // The rows as the list holds them (sorted when the list is sorted); change them through
+    // channels().
+    ChannelModel* channels() const { return m_model; }
+    const std::vector<ListRow>& rows() const { return m_model->rows(); }
+    const ListRow& row(int index) const { return m_model->row(index); }
+    int rowCount() const { return m_model->rowCount(); }
     void addColumn(const QString& header, int widthTwips);
     QStringList columnHeaders() const { return m_model->headers(); }
     void setColumnHeader(int column, const QString& header) { m_model->setHeader(column - 1, header); }  // 1-based

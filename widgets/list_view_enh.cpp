@@ -6,8 +6,8 @@ namespace modListViewEnh {
 
 bool EnhListView_SortColumns(ListView* list, int columnIndex) {
     if (!list) return false;
-    if (list->rows()->rowCount() == 0) return true;
-    if (columnIndex < 1 || columnIndex > list->rows()->columnCount()) {
+    if (list->rowCount() == 0) return true;
+    if (columnIndex < 1 || columnIndex > list->channels()->columnCount()) {
         if (!list->sorted()) list->setSorted(true);
         return false;
     }

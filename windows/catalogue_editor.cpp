@@ -7,13 +7,10 @@
 
 #include "base/app.h"
 #include "base/file_io.h"
-#include "base/line_reader.h"
 #include "base/private_label.h"
 #include "base/text.h"
-#include "catalogue/catalogue_line.h"
-#include "catalogue/catalogue_writer.h"
+#include "catalogue/channel_lines.h"
 #include "catalogue/channel_list.h"
-#include "catalogue/codec.h"
 #include "catalogue/update_document.h"
 #include "services/fetch.h"
 #include "widgets/list_view.h"
@@ -66,7 +63,7 @@ void Form1::connectEditor() {
     new EnterKey(Text4, [this] { cmdMusic_Click(); });
 }
 
-void Form1::Clear_Click() { ListView1->rows()->clear(); }
+void Form1::Clear_Click() { ListView1->channels()->clear(); }
 
 void Form1::doLoad_Click() {
     const auto text = base::ReadFileCapped(App::ProgramFile("Data.txt"), catalogue::kMaxCatalogueBytes);
@@ -75,49 +72,40 @@ void Form1::doLoad_Click() {
         return;
     }
     // Every entry of every category, appended: the list is not cleared first.
-    std::vector<ListRow> rows;
-    std::string decoded;
-    text::ForEachLine(*text, [&](std::string_view encoded) {
-        if (encoded.size() > modGenDec::kMaxLineLength) return;
-        decoded.assign(encoded);
-        modGenDec::DecodeInPlace(decoded.data(), decoded.size());
-        catalogue::LineFields f;
-        if (catalogue::SplitLine(decoded, f) != catalogue::LineKind::Channel) return;
-        rows.push_back(ListRow{std::string(f.name),
-                               std::string(f.address),
-                               {std::string(f.category), std::string(f.language), std::string(f.address)}});
-    });
-    ListView1->rows()->appendRows(std::move(rows));
+    ListView1->channels()->appendRows(ListRow::FromChannels(catalogue::DecodeChannels(*text), true));
 }
 
 void Form1::cmdAdd_Click() {
-    ListView1->rows()->appendRow(
-        ListRow{FromQt(txtAddName->text()),
-                std::string(),
-                {FromQt(cmbAddCategory->currentText()), FromQt(txtAddType->text()), FromQt(txtAddURL->text())}});
+    // The new row's address is the editor's "URL"; it plays nothing until saved and loaded.
+    ListView1->channels()->appendRow(ListRow{FromQt(txtAddName->text()), std::string(),
+                                             FromQt(cmbAddCategory->currentText()), FromQt(txtAddType->text()),
+                                             FromQt(txtAddURL->text())});
 }
 
 void Form1::cmdEdit_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;  // no row chosen: nothing to change
-    ListRow row = ListView1->rows()->row(index);
-    row.text = FromQt(txtEditName->text());
-    row.subItems = {FromQt(cmbEditCateogy->currentText()), FromQt(txtEditType->text()), FromQt(txtEditURL->text())};
-    ListView1->rows()->setRow(index, std::move(row));
+    ListRow row = ListView1->row(index);
+    row.name = FromQt(txtEditName->text());
+    row.category = FromQt(cmbEditCateogy->currentText());
+    row.language = FromQt(txtEditType->text());
+    row.url = FromQt(txtEditURL->text());  // what plays (the row's address) stays as loaded
+    ListView1->channels()->setRow(index, std::move(row));
 }
 
-void Form1::DELChannel_Click() { ListView1->rows()->removeRow(ListView1->selectedIndex()); }
+void Form1::DELChannel_Click() { ListView1->channels()->removeRow(ListView1->selectedIndex()); }
 
 void Form1::save_Click() {
-    std::string document(catalogue::kDocumentStart);
+    std::string document;
     try {
-        for (const ListRow& r : ListView1->rows()->rows())
-            catalogue::AppendEncodedLine(document, r.text, r.subItems[2], r.subItems[0], r.subItems[1]);
+        std::vector<catalogue::LineFields> entries;
+        entries.reserve(static_cast<std::size_t>(ListView1->rowCount()));
+        for (const ListRow& r : ListView1->rows()) entries.push_back(r.editorFields());
+        document = catalogue::EncodeUpdateDocument(entries);
     } catch (const std::exception&) {
         ShowMessage(this, QStringLiteral("An entry is too long to be saved; Data.htm was not written."));
         return;
     }
-    document += catalogue::kDocumentEnd;
     // Written whole or not at all; a success stays silent.
     const auto written = base::ReplaceFileAtomically(App::ProgramFile("Data.htm"), document);
     if (!written)
@@ -134,23 +122,23 @@ void Form1::cmdReplace_Click() {
     const std::string find = FromQt(Text2->text());
     const std::string replacement = FromQt(Text3->text());
     const QString column = Combo2->currentText();
-    ChannelModel* rows = ListView1->rows();
+    ChannelModel* rows = ListView1->channels();
     const int count = rows->rowCount();
     if (column == QLatin1String("Channel")) {
         if (find.empty()) return;
         for (int i = 0; i < count; ++i) {
             ListRow row = rows->row(i);
-            std::string name = text::ReplaceNoCase(row.text, find, replacement);
-            if (name == row.text) continue;
-            row.text = std::move(name);
+            std::string name = text::ReplaceNoCase(row.name, find, replacement);
+            if (name == row.name) continue;
+            row.name = std::move(name);
             rows->setRow(i, std::move(row));
         }
     } else if (column == QLatin1String("Language")) {
         if (find.empty()) return;
         for (int i = 0; i < count; ++i) {
-            if (rows->row(i).subItems[1] != find) continue;
+            if (rows->row(i).language != find) continue;
             ListRow row = rows->row(i);
-            row.subItems[1] = replacement;
+            row.language = replacement;
             rows->setRow(i, std::move(row));
         }
     }
@@ -159,9 +147,9 @@ void Form1::cmdReplace_Click() {
 void Form1::cmdMusic_Click() {
     const int index = ListView1->selectedIndex();
     if (index >= 0) {
-        ListRow row = ListView1->rows()->row(index);
-        row.subItems[1] = FromQt(Text4->text());
-        ListView1->rows()->setRow(index, std::move(row));
+        ListRow row = ListView1->row(index);
+        row.language = FromQt(Text4->text());
+        ListView1->channels()->setRow(index, std::move(row));
     }
     Text4->clear();
     Text4->setFocus();

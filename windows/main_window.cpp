@@ -198,7 +198,7 @@ void Form1::DisplayBanner() {
 void Form1::LoadChannelList() {
     if (CurrentCategory.empty()) CurrentCategory = "TV";
     if (LanguageFilter.empty()) LanguageFilter = "All";
-    ListView1->rows()->clear();
+    ListView1->channels()->clear();
 
     catalogue::ChannelQuery query;
     query.category = CurrentCategory;
@@ -210,12 +210,7 @@ void Form1::LoadChannelList() {
         return;
     }
 
-    std::vector<ListRow> rows;
-    rows.reserve(result->channels.size());
-    for (catalogue::Channel& c : result->channels)
-        rows.push_back(ListRow{
-            std::move(c.name), std::move(c.address), {std::move(c.category), std::move(c.language), std::string()}});
-    ListView1->rows()->setRows(std::move(rows));
+    ListView1->channels()->setRows(ListRow::FromChannels(std::move(result->channels)));
 
     if (RebuildLanguageList) {
         Combo1->clear();
@@ -231,7 +226,7 @@ void Form1::showCategory(const char* category, const char* languageKey) {
     Frame3->setVisible(false);
     Frame4->setVisible(false);
     CurrentCategory = category;
-    ListView1->rows()->clear();
+    ListView1->channels()->clear();
     LanguageFilter = GetSetting(appName(), settings_keys::kSection, languageKey, settings_keys::kDefaultLanguage);
     RebuildLanguageList = true;
     LoadChannelList();
@@ -291,21 +286,21 @@ void Form1::saveSetting(const char* key, const std::string& value) {
 void Form1::ListView1_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;
-    const ListRow& row = ListView1->rows()->row(index);
+    const ListRow& row = ListView1->row(index);
     if (EditMode) {
-        txtEditName->setText(ToQt(row.text));
-        cmbEditCateogy->setEditText(ToQt(row.subItems[0]));
-        txtEditType->setText(ToQt(row.subItems[1]));
-        txtEditURL->setText(ToQt(row.subItems[2]));
+        txtEditName->setText(ToQt(row.name));
+        cmbEditCateogy->setEditText(ToQt(row.category));
+        txtEditType->setText(ToQt(row.language));
+        txtEditURL->setText(ToQt(row.url));
     }
-    if (!chkLoad->isChecked()) WindowsMediaPlayer1->setUrl(ToQt(row.tag));
+    if (!chkLoad->isChecked()) WindowsMediaPlayer1->setUrl(ToQt(row.address));
 }
 
 void Form1::ListView2_Click() {
     if (chkLoad->isChecked()) return;
     const int index = ListView2->selectedIndex();
     if (index < 0) return;
-    WindowsMediaPlayer1->setUrl(ToQt(ListView2->rows()->row(index).tag));
+    WindowsMediaPlayer1->setUrl(ToQt(ListView2->row(index).address));
 }
 
 // ---- Favourites --------------------------------------------------------------------------
@@ -318,22 +313,18 @@ void Form1::LoadFavorites() {
         ShowMessage(this, QStringLiteral("Your favorites could not be read from %1.").arg(ToQt(file.string())));
         return;
     }
-    for (catalogue::Channel& c : catalogue::ParseFavorites(*text))
-        ListView2->rows()->appendRow(ListRow{
-            std::move(c.name), std::move(c.address), {std::move(c.category), std::move(c.language), std::string()}});
+    ListView2->channels()->appendRows(ListRow::FromChannels(catalogue::ParseFavorites(*text)));
 }
 
 void Form1::SaveFavorites() {
     // The whole list is written to a new file that then takes the old one's place, so a failed
     // write keeps the previous list whole and never doubles it.
     std::string text;
-    std::size_t bytes = 0;
-    for (const ListRow& r : ListView2->rows()->rows())
-        bytes += r.text.size() + r.tag.size() + r.subItems[0].size() + r.subItems[1].size() + 5;
-    text.reserve(bytes);
     try {
-        for (const ListRow& r : ListView2->rows()->rows())
-            catalogue::AppendEncodedLine(text, r.text, r.tag, r.subItems[0], r.subItems[1]);
+        std::vector<catalogue::LineFields> favorites;
+        favorites.reserve(static_cast<std::size_t>(ListView2->rowCount()));
+        for (const ListRow& r : ListView2->rows()) favorites.push_back(r.playedFields());
+        text = catalogue::EncodeFavorites(favorites);
     } catch (const std::exception&) {
         ShowMessage(this, QStringLiteral("A favorite is too long to be saved; your favorites file was not changed."));
         return;
@@ -348,13 +339,13 @@ void Form1::SaveFavorites() {
 void Form1::cmdFav_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;  // nothing selected: nothing to add
-    const ListRow& row = ListView1->rows()->row(index);
-    ListView2->rows()->appendRow(ListRow{row.text, row.tag, {row.subItems[0], row.subItems[1], std::string()}});
+    const ListRow& row = ListView1->row(index);
+    ListView2->channels()->appendRow(ListRow{row.name, row.address, row.category, row.language, {}});
     SaveFavorites();
 }
 
 void Form1::Command1_Click() {
-    ListView2->rows()->removeRow(ListView2->selectedIndex());
+    ListView2->channels()->removeRow(ListView2->selectedIndex());
     SaveFavorites();
 }
 

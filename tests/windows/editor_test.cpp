@@ -42,8 +42,8 @@ TEST_F(Editor, LoadSaveWithoutEditsKeepsEveryLineInOrder) {
     Form1& f = Start();
     QTest::mouseClick(f.Clear, Qt::LeftButton);
     QTest::mouseClick(f.doLoad, Qt::LeftButton);
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 7);  // every category
-    EXPECT_EQ(f.ListView1->rows()->cell(1, 3), "http://127.0.0.1/Radio One");
+    EXPECT_EQ(f.ListView1->rowCount(), 7);  // every category
+    EXPECT_EQ(f.ListView1->channels()->cell(1, 3), "http://127.0.0.1/Radio One");
     QTest::mouseClick(f.save, Qt::LeftButton);
     EXPECT_EQ(DecodedDocument(program.read("Data.htm")), Decoded(program.read("Data.txt")));
 }
@@ -55,7 +55,7 @@ TEST_F(Editor, LoadingTwiceListsEverythingTwiceAndAnEmptyListSavesJustTheMarkers
     EXPECT_EQ(program.read("Data.htm"), "<data>\r\n</data>\r\n");
     f.doLoad_Click();
     f.doLoad_Click();
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 14);
+    EXPECT_EQ(f.ListView1->rowCount(), 14);
 }
 
 TEST_F(Editor, AddEditDeleteReplaceAndTagReachTheSavedDocument) {
@@ -114,7 +114,7 @@ TEST_F(Editor, LanguageReplaceNeedsTheWholeValueAndOtherColumnsDoNothing) {
     f.Text2->setText(QStringLiteral("English"));
     f.Combo2->setEditText(QStringLiteral("Name"));
     f.cmdReplace_Click();
-    for (int i = 0; i < f.ListView1->rows()->rowCount(); ++i) EXPECT_NE(f.ListView1->rows()->cell(i, 2), "X");
+    for (int i = 0; i < f.ListView1->rowCount(); ++i) EXPECT_NE(f.ListView1->channels()->cell(i, 2), "X");
 }
 
 TEST_F(Editor, CommandsWithoutASelectionDoNothing) {
@@ -127,10 +127,10 @@ TEST_F(Editor, CommandsWithoutASelectionDoNothing) {
     f.DELChannel_Click();
     f.Text4->setText(QStringLiteral("Music"));
     f.cmdMusic_Click();
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 7);
+    EXPECT_EQ(f.ListView1->rowCount(), 7);
     for (int i = 0; i < 7; ++i) {
-        EXPECT_NE(f.ListView1->rows()->cell(i, 0), "changed");
-        EXPECT_NE(f.ListView1->rows()->cell(i, 2), "Music");
+        EXPECT_NE(f.ListView1->channels()->cell(i, 0), "changed");
+        EXPECT_NE(f.ListView1->channels()->cell(i, 2), "Music");
     }
 }
 

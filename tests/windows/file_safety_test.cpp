@@ -129,8 +129,8 @@ TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
     if (root) base::InjectWriteFailure(WriteStep::Open, program.path());
 
     Form1& f = Start();
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 3);  // the catalogue loads
-    EXPECT_EQ(f.ListView2->rows()->rowCount(), 1);  // and the favourites
+    EXPECT_EQ(f.ListView1->rowCount(), 3);  // the catalogue loads
+    EXPECT_EQ(f.ListView2->rowCount(), 1);  // and the favourites
     f.ListView1->selectRow(0);
     f.ListView1_Click();
     EXPECT_FALSE(f.WindowsMediaPlayer1->url().isEmpty());  // playing is not writing
@@ -145,7 +145,7 @@ TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
     ASSERT_EQ(watcher.texts().size(), 1);
     EXPECT_TRUE(watcher.texts().front().contains(QStringLiteral("Favorites.txt")));
     EXPECT_EQ(program.read("Favorites.txt"), OneFavourite());
-    EXPECT_EQ(f.ListView2->rows()->rowCount(), 2);  // the list keeps the pick for this session
+    EXPECT_EQ(f.ListView2->rowCount(), 2);  // the list keeps the pick for this session
 
     base::InjectWriteFailure(std::nullopt);
     std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,

@@ -73,7 +73,7 @@ protected:
 
     static std::vector<std::string> Column(const ListView* list, int column) {
         std::vector<std::string> out;
-        for (int r = 0; r < list->rows()->rowCount(); ++r) out.push_back(list->rows()->cell(r, column));
+        for (int r = 0; r < list->rowCount(); ++r) out.push_back(list->channels()->cell(r, column));
         return out;
     }
 

@@ -36,7 +36,7 @@ TEST_F(MainWindow, StartsOnTheTvRowsOfTheRememberedLanguageInFileOrder) {
     EXPECT_EQ(f.CurrentCategory, "TV");
     EXPECT_EQ(f.LanguageFilter, "English");
     EXPECT_EQ(Column(f.ListView1, 0), (std::vector<std::string>{"Zeta News", "Alpha TV", "Beta TV"}));
-    EXPECT_EQ(f.ListView1->rows()->row(0).tag, "http://127.0.0.1/Zeta News");
+    EXPECT_EQ(f.ListView1->row(0).address, "http://127.0.0.1/Zeta News");
     EXPECT_EQ(Column(f.ListView1, 1), (std::vector<std::string>{"TV", "TV", "TV"}));
     EXPECT_EQ(Column(f.ListView1, 2), (std::vector<std::string>{"English", "English/Spanish", "ENGLISH"}));
 }
@@ -53,7 +53,7 @@ TEST_F(MainWindow, LanguageBoxHoldsAllAndTheSortedTvLanguagesWithTheFilterAsText
 TEST_F(MainWindow, RememberedLanguageMissingFromTheCategoryLeavesTheBoxTextEmpty) {
     SaveSetting("Marlu Viewer", "Settings", "TVLang", "Dutch");
     Form1& f = Start();
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 0);
+    EXPECT_EQ(f.ListView1->rowCount(), 0);
     EXPECT_EQ(f.Combo1->count(), 5);
     EXPECT_TRUE(f.Combo1->currentText().isEmpty());
 }
@@ -205,7 +205,7 @@ TEST_F(MainWindow, MissingCatalogueIsReportedAndStartUpGoesOn) {
     ASSERT_EQ(watcher.texts().size(), 1);
     EXPECT_EQ(watcher.texts()[0], QString::fromLatin1(Form1::kCatalogueMissingMessage));
     EXPECT_EQ(watcher.titles()[0], QStringLiteral("Marlu Viewer"));
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 0);
+    EXPECT_EQ(f.ListView1->rowCount(), 0);
     EXPECT_TRUE(f.isVisible());
 }
 
@@ -226,7 +226,7 @@ TEST_F(MainWindow, SecondInstanceEndsSilentlyWithoutAWindow) {
     Form1& f = Start();
     EXPECT_TRUE(f.endedAtStart());
     EXPECT_FALSE(f.isVisible());
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 0);
+    EXPECT_EQ(f.ListView1->rowCount(), 0);
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Form1"));
     EXPECT_TRUE(watcher.texts().isEmpty());
 }

@@ -32,7 +32,7 @@ TEST_F(MainWindow, EachCategoryButtonAndMenuEntryShowsItsCategoryWithItsRemember
     EXPECT_TRUE(f.Combo1->currentText().isEmpty());  // "All" is never among the gathered languages
     f.mnuCatItem[0]->trigger();
     EXPECT_EQ(f.CurrentCategory, "TV");
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 3);
+    EXPECT_EQ(f.ListView1->rowCount(), 3);
     f.mnuCatItem[2]->trigger();
     EXPECT_EQ(Column(f.ListView1, 0), std::vector<std::string>{"Film"});
 }
@@ -41,12 +41,12 @@ TEST_F(MainWindow, PickedLanguageSurvivesARestartOfTheWindow) {
     {
         Form1& f = Start();
         Pick(f.Combo1, "All");
-        EXPECT_EQ(f.ListView1->rows()->rowCount(), 5);
+        EXPECT_EQ(f.ListView1->rowCount(), 5);
         EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "TVLang", ""), "All");
     }
     Form1& f = Start();
     EXPECT_EQ(f.LanguageFilter, "All");
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 5);
+    EXPECT_EQ(f.ListView1->rowCount(), 5);
     EXPECT_TRUE(f.Combo1->currentText().isEmpty());
 }
 
@@ -75,7 +75,7 @@ TEST_F(MainWindow, TypingIntoTheLanguageBoxChangesNothing) {
     f.cmdTV->setFocus();  // leaving the field
     QTest::qWait(10);
     EXPECT_EQ(f.LanguageFilter, "English");
-    EXPECT_EQ(f.ListView1->rows()->rowCount(), 3);
+    EXPECT_EQ(f.ListView1->rowCount(), 3);
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "TVLang", "unset"), "unset");
 }
 

@@ -1,0 +1,41 @@
+#pragma once
+// Walks coded catalogue text (Data.txt, Favorites.txt, an update block) channel by channel:
+// every line (the CR rule) decoded and split. What every reader of such text does.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/line_reader.h"
+#include "catalogue/catalogue_line.h"
+#include "catalogue/codec.h"
+
+namespace catalogue {
+
+// Calls onChannel(const LineFields&) for each channel line, in order; the views live until
+// the next call. Lines without "|" are passed over; damaged lines (with "|" but under four
+// fields, or longer than the codec takes) are skipped and counted: the count is returned.
+template <typename F>
+std::size_t ForEachChannelLine(std::string_view encodedText, F&& onChannel) {
+    std::size_t skipped = 0;
+    std::string decoded;
+    text::ForEachLine(encodedText, [&](std::string_view encoded) {
+        if (encoded.size() > modGenDec::kMaxLineLength) {
+            ++skipped;
+            return;
+        }
+        decoded.assign(encoded);
+        modGenDec::DecodeInPlace(decoded.data(), decoded.size());
+        LineFields f;
+        switch (SplitLine(decoded, f)) {
+            case LineKind::NotChannel: return;
+            case LineKind::Malformed: ++skipped; return;
+            case LineKind::Channel: onChannel(f); return;
+        }
+    });
+    return skipped;
+}
+
+// Every channel of the coded text, in order; damaged lines left out.
+std::vector<Channel> DecodeChannels(std::string_view encodedText);
+
+}  // namespace catalogue
