@@ -10,6 +10,7 @@
 #include <QTabWidget>
 
 #include "widgets/control_types.h"
+#include "widgets/design.h"
 #include "widgets/list_view.h"
 
 namespace localisation {
@@ -22,9 +23,9 @@ bool IsDesignControl(const QObject* object) {
     // A top-level menu's own action carries the menu's name; the menu stands for it.
     if (const auto* action = qobject_cast<const QAction*>(object)) {
         if (action->menu()) return false;
-        return action->property("index").isValid();
+        return action->property(design::kIndex).isValid();
     }
-    return object->property("tabIndex").isValid() || object->property("index").isValid();
+    return object->property(design::kTabIndex).isValid() || object->property(design::kIndex).isValid();
 }
 
 void Collect(QObject* parent, std::vector<QObject*>& out) {
@@ -65,7 +66,7 @@ std::string QtWindow::controlName(std::size_t control) const {
 std::optional<int> QtWindow::index(std::size_t control) const {
     const QObject* c = m_controls.at(control);
     if (!c) return std::nullopt;
-    const QVariant v = c->property("index");
+    const QVariant v = c->property(design::kIndex);
     if (!v.isValid()) return std::nullopt;
     return v.toInt();
 }
@@ -73,7 +74,8 @@ std::optional<int> QtWindow::index(std::size_t control) const {
 std::string QtWindow::caption(std::size_t control) const {
     QObject* c = m_controls.at(control);
     if (!c) return {};
-    if (const QVariant designed = c->property("caption"); designed.isValid()) return ToEngineText(designed.toString());
+    if (const QVariant designed = c->property(design::kCaption); designed.isValid())
+        return ToEngineText(designed.toString());
     if (auto* b = qobject_cast<QAbstractButton*>(c)) return ToEngineText(b->text());
     if (auto* l = qobject_cast<QLabel*>(c)) return ToEngineText(l->text());
     if (auto* g = qobject_cast<QGroupBox*>(c)) return ToEngineText(g->title());
@@ -87,7 +89,7 @@ void QtWindow::setCaption(std::size_t control, const std::string& utf8) {
     if (!c) return;
     const QString text = FromEngineText(utf8);
     // A separator keeps its designed caption as a property; it is drawn as a line whatever it says.
-    if (c->property("caption").isValid()) c->setProperty("caption", text);
+    if (c->property(design::kCaption).isValid()) c->setProperty(design::kCaption, text);
     if (auto* b = qobject_cast<QAbstractButton*>(c))
         b->setText(text);
     else if (auto* l = qobject_cast<QLabel*>(c))

@@ -9,6 +9,7 @@
 
 #include "base/private_label.h"
 #include "widgets/control_types.h"
+#include "widgets/design.h"
 #include "widgets/qt_text.h"
 #include "widgets/skin_label.h"
 #include "widgets/twips.h"
@@ -115,7 +116,7 @@ SkinLabel* CloneIntoSkinLabel(QLabel* label, std::vector<SkinLabel*>& skinLabels
     if (skinLabels.size() > 32767) throw std::overflow_error("Overflow");
     auto* copy = new SkinLabel(skinLabels.front()->parentWidget());
     copy->setObjectName(skinLabels.front()->objectName());
-    copy->setProperty("index", static_cast<int>(skinLabels.size()));
+    copy->setProperty(design::kIndex, static_cast<int>(skinLabels.size()));
     twips::SetGeometry(copy, twips::Geometry(label));
     copy->setFont(label->font());
     copy->setText(label->text());

@@ -7,6 +7,7 @@
 
 #include "base/app.h"
 #include "base/private_label.h"
+#include "widgets/design.h"
 #include "widgets/gui_resources.h"
 #include "widgets/picture_box.h"
 #include "widgets/placement.h"
@@ -19,21 +20,13 @@ namespace {
 
 QPointer<frmAbout> g_about;
 
-QFont Verdana(double points, bool bold) {
-    QFont f(QStringLiteral("Verdana"));
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    return f;
-}
+QFont Verdana(double points, bool bold) { return design::Font("Verdana", points, bold); }
 
 template <typename L>
 L* Place(L* label, const char* name, const QString& text, const QFont& font, int l, int t, int w, int h, int tab) {
-    label->setObjectName(QString::fromLatin1(name));
     label->setText(text);
     label->setFont(font);
-    label->setProperty("tabIndex", tab);
-    twips::SetGeometry(label, l, t, w, h);
-    return label;
+    return design::Place(label, name, l, t, w, h, tab);
 }
 
 }  // namespace
@@ -47,10 +40,7 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent) {
     setFont(Verdana(8.25, false));
     setFixedSize(twips::ToPixels(7455), twips::ToPixels(2925));
 
-    Picture1 = new PictureBox(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setProperty("tabIndex", 3);
-    twips::SetGeometry(Picture1, 0, 0, 7515, 1035);
+    Picture1 = design::Place(new PictureBox(this), "Picture1", 0, 0, 7515, 1035, 3);
     auto* strip = new QLabel(Picture1);
     strip->setPixmap(QPixmap(QStringLiteral(":/pictures/about_strip.png")));
     strip->setGeometry(0, 0, twips::ToPixels(7515), twips::ToPixels(1035));
@@ -68,7 +58,7 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent) {
                        4635, 315, 6);
     auto* templateLabel =
         Place(new SkinLabel(this), "SkinLabel1", QStringLiteral("Windowed Label"), QFont(), 480, 2940, 555, 195, 9);
-    templateLabel->setProperty("index", 0);
+    templateLabel->setProperty(design::kIndex, 0);
     templateLabel->setVisible(false);
     SkinLabel1.push_back(templateLabel);
     Label5 = Place(new QLabel(this), "Label5",
@@ -91,14 +81,6 @@ void frmAbout::Form_Load() {
     }
 }
 
-frmAbout* frmAbout::Show() {
-    if (!g_about) {
-        g_about = new frmAbout;
-        g_about->Form_Load();
-        placement::CentreOnScreen(g_about);
-    }
-    placement::BringForward(g_about);
-    return g_about;
-}
+frmAbout* frmAbout::Show() { return placement::ShowSingle(g_about); }
 
 frmAbout* frmAbout::Loaded() { return g_about; }

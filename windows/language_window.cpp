@@ -16,6 +16,7 @@
 #include "services/fetch.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
+#include "widgets/design.h"
 #include "widgets/message_box.h"
 #include "widgets/pick_combo.h"
 #include "widgets/placement.h"
@@ -39,14 +40,6 @@ constexpr std::uintmax_t kMaxListFileBytes = std::uintmax_t{16} * 1024 * 1024;
 constexpr int kShellOpened = 42;
 constexpr int kShellNoAssociation = 31;
 
-template <typename W>
-W* Place(W* w, const char* name, int left, int top, int width, int height, int tab) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setProperty("tabIndex", tab);
-    twips::SetGeometry(w, left, top, width, height);
-    return w;
-}
-
 std::string AppName() { return App::Info().productName; }
 
 }  // namespace
@@ -65,14 +58,14 @@ frmLanguage::frmLanguage(QWidget* parent) : QWidget(parent) {
     setFixedSize(twips::ToPixels(8295), twips::ToPixels(2715));
 
     // Created in the window's control order.
-    Command3 =
-        Place(new QPushButton(QStringLiteral("Translate this program"), this), "Command3", 60, 2040, 8175, 615, 3);
-    Command2 = Place(new QPushButton(QStringLiteral("OK"), this), "Command2", 6900, 120, 1335, 675, 2);
-    Command1 =
-        Place(new QPushButton(QStringLiteral("Check for language updates"), this), "Command1", 60, 1380, 8175, 615, 1);
-    Combo1 = Place(new PickComboBox(this), "Combo1", 60, 480, 6735, 315, 0);
+    Command3 = design::Place(new QPushButton(QStringLiteral("Translate this program"), this), "Command3", 60, 2040,
+                             8175, 615, 3);
+    Command2 = design::Place(new QPushButton(QStringLiteral("OK"), this), "Command2", 6900, 120, 1335, 675, 2);
+    Command1 = design::Place(new QPushButton(QStringLiteral("Check for language updates"), this), "Command1", 60, 1380,
+                             8175, 615, 1);
+    Combo1 = design::Place(new PickComboBox(this), "Combo1", 60, 480, 6735, 315, 0);
     Combo1->setEditText(QString::fromLatin1(kPrompt));
-    Label1 = Place(new SkinLabel(this), "Label1", 60, 180, 6735, 195, 4);  // a label: never takes the focus
+    Label1 = design::Place(new SkinLabel(this), "Label1", 60, 180, 6735, 195, 4);  // a label: never takes the focus
     Label1->setText(QStringLiteral("Please select the language you would like to use:"));
     Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));
@@ -97,15 +90,7 @@ void frmLanguage::Form_Load() {
     if (modPrivateLabel::SkinEnabled) modSkin::ApplySkin(this);
 }
 
-frmLanguage* frmLanguage::Show() {
-    if (!g_language) {
-        g_language = new frmLanguage;
-        g_language->Form_Load();
-        placement::CentreOnScreen(g_language);
-    }
-    placement::BringForward(g_language);
-    return g_language;
-}
+frmLanguage* frmLanguage::Show() { return placement::ShowSingle(g_language); }
 
 frmLanguage* frmLanguage::Loaded() { return g_language; }
 

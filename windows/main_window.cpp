@@ -24,6 +24,7 @@
 #include "services/settings_keys.h"
 #include "widgets/banner_pane.h"
 #include "widgets/control_types.h"
+#include "widgets/design.h"
 #include "widgets/file_browser.h"
 #include "widgets/gui_resources.h"
 #include "widgets/list_view.h"
@@ -73,12 +74,12 @@ void Form1::connectHandlers() {
     // Only picking an entry of the list counts; typing into the text field does not.
     connect(Combo1, &PickComboBox::picked, this, [this](int) { Combo1_Click(); });
     for (QAction* a : mnuCatItem)
-        connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property("index").toInt()); });
+        connect(a, &QAction::triggered, this, [this, a] { mnuCatItem_Click(a->property(design::kIndex).toInt()); });
     for (QAction* a : mnuHelpItem) connect(a, &QAction::triggered, this, [this] { mnuHelpItem_Click(0); });
     for (QAction* a : mnuAboutItem) connect(a, &QAction::triggered, this, [this] { mnuAboutItem_Click(0); });
     for (QAction* a : mnuLanguageItem) connect(a, &QAction::triggered, this, [this] { mnuLanguageItem_Click(0); });
     for (QAction* a : mnuFileItem)
-        connect(a, &QAction::triggered, this, [this, a] { mnuFileItem_Click(a->property("index").toInt()); });
+        connect(a, &QAction::triggered, this, [this, a] { mnuFileItem_Click(a->property(design::kIndex).toInt()); });
     connect(cmdWebsite, &QToolButton::clicked, this, &Form1::cmdWebsite_Click);
     connect(cmdSports, &QToolButton::clicked, this, &Form1::cmdSports_Click);
     connect(cmdExtras, &QToolButton::clicked, this, &Form1::cmdExtras_Click);

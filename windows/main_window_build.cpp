@@ -16,6 +16,7 @@
 
 #include "player/player_pane.h"
 #include "widgets/banner_pane.h"
+#include "widgets/design.h"
 #include "widgets/file_browser.h"
 #include "widgets/list_view.h"
 #include "widgets/pick_combo.h"
@@ -27,15 +28,8 @@
 
 namespace {
 
-QFont DesignFont(const char* family, bool bold) {
-    QFont f(QString::fromLatin1(family));
-    f.setPointSizeF(8.25);
-    f.setBold(bold);
-    return f;
-}
-
-QFont Verdana(bool bold = false) { return DesignFont("Verdana", bold); }
-QFont SansSerif(bool bold = false) { return DesignFont("MS Sans Serif", bold); }
+QFont Verdana(bool bold = false) { return design::Font("Verdana", 8.25, bold); }
+QFont SansSerif(bool bold = false) { return design::Font("MS Sans Serif", 8.25, bold); }
 
 // Tab order of the window: controls collected with their design tab index, chained at the end.
 class TabOrder {
@@ -55,9 +49,7 @@ private:
 template <typename W>
 W* Place(W* w, const char* name, int left, int top, int width, int height, int tab, TabOrder& order,
          bool visible = true) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setProperty("tabIndex", tab);
-    twips::SetGeometry(w, left, top, width, height);
+    design::Place(w, name, left, top, width, height, tab);
     w->setVisible(visible);
     order.add(tab, w);
     return w;
@@ -101,7 +93,7 @@ SkinLabel* SkinTemplate(QWidget* parent, const QFont& font) {
     auto* l = new SkinLabel(parent);
     l->setText(QStringLiteral("Windowed Label"));
     l->setFont(font);
-    l->setProperty("index", 0);
+    l->setProperty(design::kIndex, 0);
     return l;
 }
 
@@ -109,12 +101,12 @@ QAction* MenuEntry(QMenu* menu, const char* name, int index, const char* caption
     QAction* a = nullptr;
     if (std::string_view(caption) == "-") {
         a = menu->addSeparator();
-        a->setProperty("caption", QStringLiteral("-"));  // drawn as a line, captioned "-" in the design
+        a->setProperty(design::kCaption, QStringLiteral("-"));  // drawn as a line, captioned "-" in the design
     } else {
         a = menu->addAction(QString::fromUtf8(caption));
     }
     a->setObjectName(QString::fromLatin1(name));
-    a->setProperty("index", index);
+    a->setProperty(design::kIndex, index);
     if (picture) a->setIcon(QIcon(QStringLiteral(":/icons/") + QString::fromLatin1(picture)));
     return a;
 }
