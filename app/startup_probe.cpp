@@ -8,7 +8,6 @@
 #include <fstream>
 #include <string>
 
-#include "widgets/list_view.h"
 #include "windows/main_window.h"
 
 namespace startup_probe {
@@ -43,7 +42,7 @@ void Start() {
         QTimer::singleShot(0, qApp, [form] {
             QApplication::processEvents();
             std::printf("probe splash_wait_ms=%.1f peak_kib=%ld rows=%d\n", splashWaitMs, PeakResidentKiB(),
-                        form->ListView1->rowCount());
+                        form->channelCount());
             std::fflush(stdout);
             std::_Exit(0);  // the measurement is over; nothing to save
         });

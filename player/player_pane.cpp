@@ -25,17 +25,17 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     buildControlBar();
 
     connect(m_player, &MpvPlayer::started, this,
-            [this] { setState(m_player->isPaused() ? QStringLiteral("paused") : QStringLiteral("playing")); });
+            [this] { setState(m_player->isPaused() ? PlayState::Paused : PlayState::Playing); });
     connect(m_player, &MpvPlayer::ended, this, [this](bool error, const QString& reason) {
         if (error)
             showError(reason);
         else
-            setState(QStringLiteral("stopped"));
+            setState(PlayState::Stopped);
     });
     connect(m_player, &MpvPlayer::pausedChanged, this, [this](bool paused) {
         m_playPause->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
-        if (m_state == QLatin1String("playing") && paused) setState(QStringLiteral("paused"));
-        if (m_state == QLatin1String("paused") && !paused) setState(QStringLiteral("playing"));
+        if (m_state == PlayState::Playing && paused) setState(PlayState::Paused);
+        if (m_state == PlayState::Paused && !paused) setState(PlayState::Playing);
     });
     connect(m_player, &MpvPlayer::seekableChanged, m_position, &QSlider::setEnabled);
     connect(m_player, &MpvPlayer::durationChanged, this,
@@ -48,7 +48,7 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     connect(m_player, &MpvPlayer::mutedChanged, m_mute, &QToolButton::setChecked);
     connect(m_player, &MpvPlayer::titleChanged, this, [this](const QString& title) {
         m_title = title;
-        if (m_state == QLatin1String("playing") || m_state == QLatin1String("paused")) m_status->setText(title);
+        if (m_state == PlayState::Playing || m_state == PlayState::Paused) m_status->setText(title);
     });
 
     // Position updates reach the slider ten times a second, not at mpv's frame rate.
@@ -99,7 +99,7 @@ void PlayerPane::buildControlBar() {
     layout()->addWidget(bar);
 
     connect(m_playPause, &QToolButton::clicked, this, [this] {
-        if (m_state == QLatin1String("stopped") || m_state == QLatin1String("error")) {
+        if (m_state == PlayState::Stopped || m_state == PlayState::Error) {
             if (!m_url.isEmpty()) setUrl(m_url);
             return;
         }
@@ -123,6 +123,18 @@ void PlayerPane::buildControlBar() {
 
 QString PlayerPane::title() const { return m_title; }
 
+QString PlayerPane::StateName(PlayState state) {
+    switch (state) {
+        case PlayState::Opening: return QStringLiteral("opening");
+        case PlayState::Playing: return QStringLiteral("playing");
+        case PlayState::Paused: return QStringLiteral("paused");
+        case PlayState::Stopped: return QStringLiteral("stopped");
+        case PlayState::Error: return QStringLiteral("error");
+        case PlayState::Idle: break;
+    }
+    return QStringLiteral("idle");
+}
+
 void PlayerPane::refreshPosition() {
     if (!m_dragging && m_position->isEnabled()) {
         const QSignalBlocker block(m_position);
@@ -138,7 +150,7 @@ void PlayerPane::setUrl(const QString& url) {
     if (url.isEmpty()) {
         // An empty address plays nothing.
         m_player->stop();
-        setState(QStringLiteral("idle"));
+        setState(PlayState::Idle);
         return;
     }
     if (!stream_address::IsAllowed(FromQt(url))) {
@@ -150,38 +162,38 @@ void PlayerPane::setUrl(const QString& url) {
         showError(QStringLiteral("The media player could not be started."));
         return;
     }
-    setState(QStringLiteral("opening"));
+    setState(PlayState::Opening);
     m_status->setText(QStringLiteral("Opening…"));
     m_player->load(url);
 }
 
 void PlayerPane::stop() {
     m_player->stop();
-    if (m_state != QLatin1String("idle") && m_state != QLatin1String("error")) setState(QStringLiteral("stopped"));
+    if (m_state != PlayState::Idle && m_state != PlayState::Error) setState(PlayState::Stopped);
 }
 
 void PlayerPane::close() {
     m_player->stop();
     m_url.clear();
     m_video->clearFrame();
-    setState(QStringLiteral("idle"));
+    setState(PlayState::Idle);
 }
 
 QImage PlayerPane::grabFrame() const { return m_video->grabFrame(); }
 bool PlayerPane::hasFrame() const { return m_video->hasFrame(); }
 
-void PlayerPane::setState(const QString& state) {
-    if (state == QLatin1String("idle") || state == QLatin1String("stopped")) m_status->clear();
+void PlayerPane::setState(PlayState state) {
+    if (state == PlayState::Idle || state == PlayState::Stopped) m_status->clear();
     // While playing, the bar shows the stream's own title: a radio's now-playing text.
-    if (state == QLatin1String("playing") || state == QLatin1String("paused")) m_status->setText(m_title);
+    if (state == PlayState::Playing || state == PlayState::Paused) m_status->setText(m_title);
     if (state == m_state) return;
     m_state = state;
-    emit playStateChanged(state);
+    emit playStateChanged(StateName(state));
 }
 
 void PlayerPane::showError(const QString& reason) {
     m_error = reason;
-    setState(QStringLiteral("error"));
+    setState(PlayState::Error);
     m_status->setText(QStringLiteral("Cannot play"));
     const QString text = QStringLiteral("The media player cannot play this address:\n%1\n\n%2").arg(m_url, reason);
     // Never modal to the application: the window stays usable while the message is up, and a

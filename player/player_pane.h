@@ -20,13 +20,19 @@ class PlayerPane : public QFrame {
     Q_PROPERTY(QString URL READ url WRITE setUrl)
     Q_PROPERTY(QString playState READ playState NOTIFY playStateChanged)
 public:
+    enum class PlayState { Idle, Opening, Playing, Paused, Stopped, Error };
+    Q_ENUM(PlayState)
+
     explicit PlayerPane(QWidget* parent = nullptr);
     ~PlayerPane() override;
 
     QString url() const { return m_url; }
     void setUrl(const QString& url);
-    // "idle", "opening", "playing", "paused", "stopped" or "error".
-    QString playState() const { return m_state; }
+    PlayState state() const { return m_state; }
+    // The state as text, for tests and scripts: "idle", "opening", "playing", "paused",
+    // "stopped" or "error".
+    QString playState() const { return StateName(m_state); }
+    static QString StateName(PlayState state);
     int volume() const { return m_volume; }
     QString title() const;  // the stream's now-playing title (ICY) or media title
     QString lastError() const { return m_error; }
@@ -43,14 +49,14 @@ signals:
 
 private:
     void buildControlBar();
-    void setState(const QString& state);
+    void setState(PlayState state);
     void showError(const QString& reason);
     void refreshPosition();
 
     MpvPlayer* m_player = nullptr;
     VideoView* m_video = nullptr;
     QString m_url;
-    QString m_state = QStringLiteral("idle");
+    PlayState m_state = PlayState::Idle;
     QString m_error;
     QString m_title;
     int m_volume = 50;

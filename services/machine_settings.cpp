@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "registry/reg_api.h"
 #include "services/settings.h"
+#include "services/settings_keys.h"
 
 namespace {
 
@@ -49,13 +50,14 @@ void SaveMachineSetting(const std::string& app, const std::string& section, cons
     auto run = [&](const std::function<long()>& step) -> bool {
         for (;;) {
             if (step() != reg::kAccessDenied) return true;
-            const std::string product = App::Info().productName;
-            if (GetSetting(product, "Settings", "IgnorePermissionDeniedError", "0") == "1" || !g_prompt) return false;
+            using namespace settings_keys;
+            const std::string product = AppName();
+            if (GetSetting(product, kSection, kIgnorePermissionDenied, kIgnorePermissionDeniedDefault) == "1" ||
+                !g_prompt)
+                return false;
             switch (g_prompt("Permission Denied", machine_settings::PermissionDeniedText(product))) {
                 case PermissionAnswer::Retry: continue;
-                case PermissionAnswer::Ignore:
-                    try {
-                        SaveSetting(product, "Settings", "IgnorePermissionDeniedError", "1");
+                case PermissionAnswer::Ignore: try { SaveSetting(product, kSection, kIgnorePermissionDenied, "1");
                     } catch (const VbError&) {
                     }
                     return false;

@@ -1,22 +1,45 @@
 #pragma once
-// Keys of the per-user settings store and their defaults, in one place. All live in the
-// section "Settings" under the application's product name.
+// Every key of the program's settings with its default, in one place. All keys live in the
+// section "Settings" under the application name, which is the product name of the build.
+// Two stores hold them: the per-user store (GetSetting/SaveSetting) and the machine-wide one
+// (GetMachineSetting/SaveMachineSetting); each key below says which.
+#include <string>
+
+#include "base/app.h"
+
 namespace settings_keys {
+
+// The application name both stores file the settings under.
+inline std::string AppName() { return App::Info().productName; }
 
 inline constexpr const char* kSection = "Settings";
 
+// Per-user: the language filter last picked in each category.
 inline constexpr const char* kTVLang = "TVLang";
 inline constexpr const char* kRadioLang = "RadioLang";
 inline constexpr const char* kVideoLang = "VideoLang";
 inline constexpr const char* kDefaultLanguage = "English";
 
+// "1" opens the help on the next start. One name in two stores: the main window reads it from
+// the per-user store and sets it to "0" there once the help was opened; the help launcher also
+// writes "0" into the machine-wide store, which nothing reads back.
 inline constexpr const char* kShowHelp = "showHelp";
 inline constexpr const char* kShowHelpDefault = "1";
 
+// Per-user: where the local-files browser was left.
 inline constexpr const char* kDrive = "Drive";
 inline constexpr const char* kDir = "Dir";
 
+// Per-user: the language of the user interface picked in the language window.
 inline constexpr const char* kLanguage = "Language";
+
+// Per-user: "1" once the user chose "Ignore" in the "Permission Denied" dialog of the
+// machine-wide store; the dialog is not shown again.
 inline constexpr const char* kIgnorePermissionDenied = "IgnorePermissionDeniedError";
+inline constexpr const char* kIgnorePermissionDeniedDefault = "0";
+
+// Machine-wide: "1" hides the splash picture at start.
+inline constexpr const char* kChkSplash = "chkSplash";
+inline constexpr const char* kChkSplashDefault = "0";
 
 }  // namespace settings_keys

@@ -40,8 +40,6 @@ constexpr std::uintmax_t kMaxListFileBytes = std::uintmax_t{16} * 1024 * 1024;
 constexpr int kShellOpened = 42;
 constexpr int kShellNoAssociation = 31;
 
-std::string AppName() { return App::Info().productName; }
-
 }  // namespace
 
 const char* const frmLanguage::kPrompt = "Choose Language Here";
@@ -105,8 +103,8 @@ void frmLanguage::FillLanguageList() {
     std::string text;
     text.reserve(bytes->size() + 64);
     text::ForEachLine(*bytes, [&](std::string_view line) { text.append(line).append("\r\n"); });
-    const QString saved =
-        ToQt(GetSetting(AppName(), settings_keys::kSection, settings_keys::kLanguage, settings_keys::kDefaultLanguage));
+    const QString saved = ToQt(GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage,
+                                          settings_keys::kDefaultLanguage));
     for (const std::string& name : localisation::GroupNames(text)) {
         Combo1->addItem(ToQt(name));
         Combo1->setEditText(saved);
@@ -117,7 +115,7 @@ void frmLanguage::Combo1_Click() {
     const QString text = Combo1->currentText();
     if (text == QLatin1String(kPrompt)) return;
     try {
-        SaveSetting(AppName(), settings_keys::kSection, settings_keys::kLanguage, FromQt(text));
+        SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage, FromQt(text));
     } catch (const std::exception&) {
         // The language is still applied; only remembering it failed, and the user should know.
         ShowMessage(this, QStringLiteral("Your choice of language could not be saved: the settings file is not "

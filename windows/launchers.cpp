@@ -7,6 +7,7 @@
 #include "base/private_label.h"
 #include "base/text.h"
 #include "services/machine_settings.h"
+#include "services/settings_keys.h"
 #include "widgets/qt_text.h"
 #include "widgets/shell.h"
 #include "widgets/twips.h"
@@ -33,7 +34,7 @@ void Form8::Form_Load() {
     const std::string help = App::ProgramFile("Help.chm").string();
     if (!xfileExists::FileExists(help)) return;  // no help document: nothing happens
     shell::Open(ToQt(help));
-    SaveMachineSetting(App::Info().productName, "Settings", "showHelp", "0");
+    SaveMachineSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp, "0");
 }
 
 void Form8::Run() {

@@ -64,8 +64,6 @@ Form1::~Form1() {
     for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
 }
 
-std::string Form1::appName() const { return App::Info().productName; }
-
 void Form1::connectHandlers() {
     connect(cmdTV, &QToolButton::clicked, this, &Form1::cmdTV_Click);
     connect(cmdRadio, &QToolButton::clicked, this, &Form1::cmdRadio_Click);
@@ -159,8 +157,8 @@ void Form1::Form_Load() {
     }
 
     // 11. The help on the first start.
-    if (GetSetting(appName(), settings_keys::kSection, settings_keys::kShowHelp, settings_keys::kShowHelpDefault) ==
-        "1") {
+    if (GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp,
+                   settings_keys::kShowHelpDefault) == "1") {
         Form8::Run();
         saveSetting(settings_keys::kShowHelp, "0");
     }
@@ -176,6 +174,8 @@ void Form1::Form_Load() {
 
     m_loaded = true;
 }
+
+int Form1::channelCount() const { return ListView1->rowCount(); }
 
 void Form1::DisplayBanner() {
     // The pane sits in a clipping box 280 twips narrower than itself (20 pixels in a pixel
@@ -228,7 +228,8 @@ void Form1::showCategory(const char* category, const char* languageKey) {
     Frame4->setVisible(false);
     CurrentCategory = category;
     ListView1->channels()->clear();
-    LanguageFilter = GetSetting(appName(), settings_keys::kSection, languageKey, settings_keys::kDefaultLanguage);
+    LanguageFilter =
+        GetSetting(settings_keys::AppName(), settings_keys::kSection, languageKey, settings_keys::kDefaultLanguage);
     RebuildLanguageList = true;
     LoadChannelList();
 }
@@ -275,7 +276,7 @@ void Form1::cmdExtras_Click() { requestWebPage("Extras"); }
 
 void Form1::saveSetting(const char* key, const std::string& value) {
     try {
-        SaveSetting(appName(), settings_keys::kSection, key, value);
+        SaveSetting(settings_keys::AppName(), settings_keys::kSection, key, value);
     } catch (const std::exception&) {
         ShowMessage(this, QStringLiteral("Your settings could not be saved: the settings file is not writable. "
                                          "The change holds until the program ends."));
@@ -384,8 +385,8 @@ void Form1::File1_Click() {
 
 void Form1::restoreLocalFiles() {
     // Both values are read first: restoring the drive stores that drive's folder under "Dir".
-    const std::string drive = GetSetting(appName(), settings_keys::kSection, settings_keys::kDrive, "");
-    const std::string dir = GetSetting(appName(), settings_keys::kSection, settings_keys::kDir, "");
+    const std::string drive = GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kDrive, "");
+    const std::string dir = GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kDir, "");
     // Each assignment on its own; one that fails leaves its list as it was.
     Drive1->setDrive(ToQt(drive));
     Dir1->setPath(ToQt(dir));

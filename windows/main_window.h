@@ -37,6 +37,7 @@ public:
     void Form_Load();
     bool endedAtStart() const { return m_endedAtStart; }
     bool loaded() const { return m_loaded; }  // the start-up sequence ran to its end
+    int channelCount() const;                 // rows of the channel list now
 
     // State of the window.
     std::string CurrentCategory;
@@ -126,7 +127,6 @@ private:
     void connectEditor();
     void Form_QueryUnload();
     void Form_Unload();
-    std::string appName() const;
 
     bool m_endedAtStart = false;
     bool m_loaded = false;

@@ -5,9 +5,9 @@
 #include <QPixmap>
 #include <QScreen>
 
-#include "base/app.h"
 #include "base/private_label.h"
 #include "services/machine_settings.h"
+#include "services/settings_keys.h"
 #include "widgets/gui_resources.h"
 #include "widgets/placement.h"
 #include "widgets/skin.h"
@@ -33,7 +33,8 @@ frmSplash::~frmSplash() = default;
 
 void frmSplash::Form_Load() {
     // 1. "1" hides the splash; every other step still runs. A value that is not text raises.
-    if (GetMachineSetting(App::Info().productName, "Settings", "chkSplash", "0") == "1") {
+    using namespace settings_keys;
+    if (GetMachineSetting(AppName(), kSection, kChkSplash, kChkSplashDefault) == "1") {
         m_hiddenByChoice = true;
         setVisible(false);
     }
