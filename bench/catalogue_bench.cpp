@@ -20,6 +20,7 @@
 #include "bench_table.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/codec.h"
+#include "gui_bench.h"
 #include "localisation/languages.h"
 #include "widgets/list_view.h"
 #include "widgets/qt_window.h"
@@ -92,10 +93,8 @@ std::string LocalisationFile(int items) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    const int repeats = argc > 1 ? std::max(3, std::atoi(argv[1])) : 9;
+    bench::GuiBench gui(argc, argv, 9);
+    const int repeats = gui.repeats();
     const auto root = std::filesystem::temp_directory_path() / ("viewer-bench-" + std::to_string(::getpid()));
 
     for (int lines : {1000, 10000, 100000}) {

@@ -19,6 +19,7 @@
 #include "base/private_label.h"
 #include "bench_table.h"
 #include "catalogue/catalogue_writer.h"
+#include "gui_bench.h"
 #include "services/fetch.h"
 #include "widgets/list_view.h"
 #include "windows/main_window.h"
@@ -37,10 +38,8 @@ quint16 FreePort() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    const int repeats = argc > 1 ? std::max(3, atoi(argv[1])) : 9;
+    bench::GuiBench gui(argc, argv, 9);
+    const int repeats = gui.repeats();
 
     QTemporaryDir dir;
     std::string page;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench_table.h"
+#include "gui_bench.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
 
@@ -120,10 +121,8 @@ double FfplayStart(const QString& url) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    const int repeats = argc > 1 ? std::max(3, atoi(argv[1])) : 7;
+    bench::GuiBench gui(argc, argv, 7);
+    const int repeats = gui.repeats();
 
     QTemporaryDir dir;
     const QString d = dir.path();

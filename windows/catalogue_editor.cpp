@@ -96,21 +96,12 @@ void Form1::cmdEdit_Click() {
 void Form1::DELChannel_Click() { ListView1->channels()->removeRow(ListView1->selectedIndex()); }
 
 void Form1::save_Click() {
-    std::string document;
-    try {
-        std::vector<catalogue::LineFields> entries;
-        entries.reserve(static_cast<std::size_t>(ListView1->rowCount()));
-        for (const ListRow& r : ListView1->rows()) entries.push_back(r.editorFields());
-        document = catalogue::EncodeUpdateDocument(entries);
-    } catch (const std::exception&) {
-        ShowMessage(this, QStringLiteral("An entry is too long to be saved; Data.htm was not written."));
-        return;
-    }
-    // Written whole or not at all; a success stays silent.
-    const auto written = base::ReplaceFileAtomically(App::ProgramFile("Data.htm"), document);
-    if (!written)
-        ShowMessage(this, QStringLiteral("Data.htm could not be saved:\n%1\n\nThe previous Data.htm is unchanged.")
-                              .arg(ToQt(written.error)));
+    // Written whole or not at all; a success stays silent. The editor saves each row's "URL".
+    writeListFile(
+        "Data.htm",
+        [this] { return catalogue::EncodeUpdateDocument(ListRow::Lines(ListView1->rows(), &ListRow::editorFields)); },
+        QStringLiteral("An entry is too long to be saved; Data.htm was not written."),
+        QStringLiteral("Data.htm could not be saved:\n%1\n\nThe previous Data.htm is unchanged."));
 }
 
 void Form1::Command2_Click() {

@@ -321,21 +321,26 @@ void Form1::LoadFavorites() {
 void Form1::SaveFavorites() {
     // The whole list is written to a new file that then takes the old one's place, so a failed
     // write keeps the previous list whole and never doubles it.
-    std::string text;
+    writeListFile(
+        "Favorites.txt",
+        [this] { return catalogue::EncodeFavorites(ListRow::Lines(ListView2->rows(), &ListRow::playedFields)); },
+        QStringLiteral("A favorite is too long to be saved; your favorites file was not changed."),
+        QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list in the window is unchanged; the file keeps "
+                       "its previous contents."));
+}
+
+bool Form1::writeListFile(const char* fileName, const std::function<std::string()>& encode, const QString& tooLong,
+                          const QString& failed) {
+    std::string bytes;
     try {
-        std::vector<catalogue::LineFields> favorites;
-        favorites.reserve(static_cast<std::size_t>(ListView2->rowCount()));
-        for (const ListRow& r : ListView2->rows()) favorites.push_back(r.playedFields());
-        text = catalogue::EncodeFavorites(favorites);
+        bytes = encode();
     } catch (const std::exception&) {
-        ShowMessage(this, QStringLiteral("A favorite is too long to be saved; your favorites file was not changed."));
-        return;
+        ShowMessage(this, tooLong);
+        return false;
     }
-    const auto written = base::ReplaceFileAtomically(App::ProgramFile("Favorites.txt"), text);
-    if (!written)
-        ShowMessage(this, QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list in the window is "
-                                         "unchanged; the file keeps its previous contents.")
-                              .arg(ToQt(written.error)));
+    const auto written = base::ReplaceFileAtomically(App::ProgramFile(fileName), bytes);
+    if (!written) ShowMessage(this, failed.arg(ToQt(written.error)));
+    return bool(written);
 }
 
 void Form1::cmdFav_Click() {

@@ -3,6 +3,7 @@
 // catalogue editing frame, the player pane and the menus. The composition is built in
 // main_window_build.cpp; start-up, layout, navigation and shutdown live here.
 #include <QMainWindow>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,11 @@ private:
     void requestWebPage(const char* target);
     void saveSetting(const char* key, const std::string& value);
     void restoreLocalFiles();
+    // Writes a file of the program folder from the encoded rows of a list, whole or not at all,
+    // and tells the user when it could not: `tooLong` when `encode` throws (a row too long for
+    // the codec), `failed` with the system's reason for %1 when the write failed.
+    bool writeListFile(const char* fileName, const std::function<std::string()>& encode, const QString& tooLong,
+                       const QString& failed);
     // Shows the banner pane in its clipping box and opens the banner page.
     void DisplayBanner();
     void connectEditor();

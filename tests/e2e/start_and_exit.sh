@@ -2,18 +2,13 @@
 # The real executable under Xvfb: the splash comes first, then the main window; File > Exit
 # with the about window open ends the program, leaving no process behind.
 set -euo pipefail
-exe=$1; data=$2
-dir=$(mktemp -d)
-trap 'kill ${viewer:-0} ${xvfb:-0} 2>/dev/null || true; rm -rf "$dir"' EXIT
-cp "$exe" "$dir/"; cp "$data" "$dir/Data.txt"
-display=:$((500 + RANDOM % 400))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+exe=$1
+. "$(dirname "$0")/xvfb_program.sh"
+xvfb_program "$1" "$2"
 export DISPLAY=$display
 # Under AddressSanitizer, the GL driver that X loads and unloads leaves allocations whose
 # module is gone by the time leaks are checked; memory errors are still caught.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-mkdir -m 700 "$dir/run"
 QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run" "$dir/$(basename "$exe")" \
   >"$dir/out.log" 2>&1 & viewer=$!
 size() { import -window root "$dir/root.png" 2>/dev/null && /usr/bin/convert "$dir/root.png" -trim -format '%w %h' info:; }
