@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
     App::Configure(info);
     application.setApplicationName(QString::fromStdString(info.productName));
 
+    // The program ends when the main window closes (or its start-up ends it), never because a
+    // message box closed while the splash was the only other window.
+    application.setQuitOnLastWindowClosed(false);
     InstallPermissionPrompt();
     modLanguages::RegisterMessages();
     // Page downloads keep the window repainting.

@@ -32,6 +32,8 @@ Start RunOnce(const QString& program, const QString& configHome) {
     env.insert(QStringLiteral("VIEWER_STARTUP_PROBE"), QStringLiteral("1"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), configHome);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), configHome + QStringLiteral("/data"));
+    env.insert(QStringLiteral("MARLU_MACHINE_HIVES"), configHome + QStringLiteral("/hives"));
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::SeparateChannels);
     QElapsedTimer t;

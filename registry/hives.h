@@ -7,6 +7,9 @@
 void SetHiveFolders(const std::filesystem::path& machineFolder, const std::filesystem::path& userFolder);
 
 namespace hives {
+// The environment variable that moves the machine hives' folder (tests, scripts, a private
+// install); SetHiveFolders overrides it.
+inline constexpr const char* kMachineFolderVariable = "MARLU_MACHINE_HIVES";
 std::filesystem::path MachineFolder();
 std::filesystem::path UserFolder();
 }  // namespace hives

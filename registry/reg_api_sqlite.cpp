@@ -29,6 +29,7 @@ const char* const kSchema =
 
 struct Hive {
     sqlite3* db = nullptr;
+    bool absent = false;  // no file yet: reads see an empty hive, the first write makes it
     bool readOnly = false;
     bool unusable = false;  // the file exists but is no hive
     ~Hive() {
@@ -48,16 +49,24 @@ std::map<reg::Key, std::unique_ptr<Hive>> g_hives;
 std::map<reg::Key, OpenKey> g_open;
 reg::Key g_nextHandle = 0x1000;
 
-Hive* GetHive(reg::Key predefined) {
+// The hive of a predefined handle. Reading never makes a file or a folder: a hive whose file
+// does not exist reads as empty until `create` asks for it, as the first write does.
+Hive* GetHive(reg::Key predefined, bool create = false) {
     const reg::HiveName* name = reg::HiveOf(predefined);
     if (!name) return nullptr;
     const std::string fileName = std::string(name->longName) + ".hive";
     auto found = g_hives.find(predefined);
-    if (found != g_hives.end()) return found->second.get();
+    if (found != g_hives.end() && !(create && found->second->absent)) return found->second.get();
 
     auto hive = std::make_unique<Hive>();
     const std::filesystem::path folder = predefined == reg::kCurrentUser ? hives::UserFolder() : hives::MachineFolder();
     std::error_code ec;
+    if (!create && !std::filesystem::exists(folder / fileName, ec)) {
+        hive->absent = true;
+        Hive* raw = hive.get();
+        g_hives[predefined] = std::move(hive);
+        return raw;
+    }
     std::filesystem::create_directories(folder, ec);
     const std::string file = (folder / fileName).string();
     if (sqlite3_open_v2(file.c_str(), &hive->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
@@ -224,7 +233,9 @@ reg::Key NewHandle(reg::Key hive, sqlite3_int64 id, std::uint32_t access) {
     return handle;
 }
 
-long Writable(const Resolved& r) {
+// Whether the hive of `r` takes writes; a hive without a file gets one now.
+long Writable(Resolved& r) {
+    if (r.hive->absent) r.hive = GetHive(r.predefined, true);
     if (!r.hive->db || r.hive->readOnly) return reg::kAccessDenied;
     return reg::kSuccess;
 }
@@ -242,7 +253,9 @@ void SetHiveFolders(const std::filesystem::path& machineFolder, const std::files
 namespace hives {
 
 std::filesystem::path MachineFolder() {
-    return g_foldersSet ? g_machineFolder : std::filesystem::path("/var/lib/marlu-viewer/registry");
+    if (g_foldersSet) return g_machineFolder;
+    if (const char* folder = std::getenv(kMachineFolderVariable); folder && *folder) return folder;
+    return "/var/lib/marlu-viewer/registry";
 }
 
 std::filesystem::path UserFolder() {

@@ -41,33 +41,65 @@ std::string PermissionDeniedText(const std::string& productName) {
 
 }  // namespace machine_settings
 
+namespace {
+
+// Writes one value under `root`\`path`; the first status that is not success.
+long WriteValue(reg::Key root, const std::string& path, const std::string& key, const std::string& value) {
+    OpenedKey opened;
+    if (const long status = reg::CreateKey(root, path, &opened.key); status != reg::kSuccess) return status;
+    return reg::SetValue(opened.key, key, reg::kSz, value);
+}
+
+// Reads one string value under `root`\`path`: kSuccess with `out` set, kFileNotFound when the
+// key or the value is missing, or the status that stopped the read. `type` is the value's type.
+long ReadValue(reg::Key root, const std::string& path, const std::string& key, std::uint32_t& type, std::string& out) {
+    OpenedKey opened;
+    if (const long status = reg::OpenKey(root, path, reg::kRead, &opened.key); status != reg::kSuccess) return status;
+    if (reg::QueryValue(opened.key, key, &type, &out) != reg::kSuccess) return reg::kFileNotFound;
+    return reg::kSuccess;
+}
+
+}  // namespace
+
+namespace machine_settings {
+
+std::string OverlayPath(const std::string& machinePath) { return std::string(kOverlayRoot) + "\\" + machinePath; }
+
+}  // namespace machine_settings
+
 void SaveMachineSetting(const std::string& app, const std::string& section, const std::string& key,
                         const std::string& value) {
+    using namespace settings_keys;
     using machine_settings::PermissionAnswer;
     const std::string path = KeyPath(app, section);
-    // Each step may be retried from the dialog; a refusal of the account is reported, any
-    // other registry status is not, as the store has always done.
-    auto run = [&](const std::function<long()>& step) -> bool {
-        for (;;) {
-            if (step() != reg::kAccessDenied) return true;
-            using namespace settings_keys;
-            const std::string product = AppName();
-            if (GetSetting(product, kSection, kIgnorePermissionDenied, kIgnorePermissionDeniedDefault) == "1" ||
-                !g_prompt)
-                return false;
-            switch (g_prompt("Permission Denied", machine_settings::PermissionDeniedText(product))) {
-                case PermissionAnswer::Retry: continue;
-                case PermissionAnswer::Ignore: try { SaveSetting(product, kSection, kIgnorePermissionDenied, "1");
-                    } catch (const VbError&) {
-                    }
-                    return false;
-                case PermissionAnswer::Abort: return false;
-            }
+    const std::string overlay = machine_settings::OverlayPath(path);
+    for (;;) {
+        const long status = WriteValue(reg::kLocalMachine, path, key, value);
+        if (status == reg::kSuccess) {
+            // The machine's value is the one to read from now on: a user's copy would hide it.
+            OpenedKey stale;
+            if (reg::OpenKey(reg::kCurrentUser, overlay, reg::kAllAccess, &stale.key) == reg::kSuccess)
+                reg::DeleteValue(stale.key, key);
+            return;
         }
-    };
-    OpenedKey opened;
-    if (!run([&] { return reg::CreateKey(reg::kLocalMachine, path, &opened.key); })) return;
-    run([&] { return reg::SetValue(opened.key, key, reg::kSz, value); });
+        // Other failures are not reported, as the store has always done.
+        if (status != reg::kAccessDenied) return;
+        // The account may not write the machine's settings: they go to the user's copy of them,
+        // which reads see first.
+        if (WriteValue(reg::kCurrentUser, overlay, key, value) == reg::kSuccess) return;
+        // Neither store takes the value: the user is asked, once per run of refusals.
+        const std::string product = AppName();
+        if (GetSetting(product, kSection, kIgnorePermissionDenied, kIgnorePermissionDeniedDefault) == "1" || !g_prompt)
+            return;
+        switch (g_prompt("Permission Denied", machine_settings::PermissionDeniedText(product))) {
+            case PermissionAnswer::Retry: continue;
+            case PermissionAnswer::Ignore: try { SaveSetting(product, kSection, kIgnorePermissionDenied, "1");
+                } catch (const VbError&) {
+                }
+                return;
+            case PermissionAnswer::Abort: return;
+        }
+    }
 }
 
 std::string GetMachineSetting(const std::string& app, const std::string& section, const std::string& key,
@@ -78,15 +110,17 @@ std::string GetMachineSetting(const std::string& app, const std::string& section
         throw VbError(kSectionEmpty, "GetMachineSetting", "Section may not be empty");
     if (text::TrimBlanks(key).empty()) throw VbError(kKeyEmpty, "GetMachineSetting", "Key may not be empty");
 
-    OpenedKey opened;
-    const long status = reg::OpenKey(reg::kLocalMachine, KeyPath(app, section), reg::kRead, &opened.key);
-    if (status == reg::kFileNotFound) return defaultValue;
-    if (status != reg::kSuccess)
-        throw VbError(kRegistryBase + status, "GetMachineSetting", "Could not open registry section");
-
+    const std::string path = KeyPath(app, section);
     std::uint32_t type = 0;
     std::string data;
-    if (reg::QueryValue(opened.key, key, &type, &data) != reg::kSuccess) return defaultValue;
+    // The user's copy of the machine's settings first, where a refused write put it.
+    long status = ReadValue(reg::kCurrentUser, machine_settings::OverlayPath(path), key, type, data);
+    if (status != reg::kSuccess) {
+        status = ReadValue(reg::kLocalMachine, path, key, type, data);
+        if (status == reg::kFileNotFound) return defaultValue;
+        if (status != reg::kSuccess)
+            throw VbError(kRegistryBase + status, "GetMachineSetting", "Could not open registry section");
+    }
     if (type != reg::kSz)
         throw VbError(kRegistryBase + static_cast<long>(type), "GetMachineSetting", "Registry data not a string");
     // Text up to a terminating zero, when it was stored with one.

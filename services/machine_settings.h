@@ -21,6 +21,13 @@ inline constexpr long kSectionEmpty = static_cast<long>(static_cast<std::int32_t
 inline constexpr long kKeyEmpty = static_cast<long>(static_cast<std::int32_t>(0x800403EAu));
 inline constexpr long kRegistryBase = static_cast<long>(static_cast<std::int32_t>(0x800407D0u));
 
+// Where a user's copy of the machine's settings lives, in the user's own hive: a write the
+// account may not make to HKEY_LOCAL_MACHINE\SOFTWARE\... goes to
+// HKEY_CURRENT_USER\Software\Classes\VirtualStore\MACHINE\SOFTWARE\..., and reads look there
+// first, as the designed platform virtualises such writes.
+inline constexpr const char* kOverlayRoot = "Software\\Classes\\VirtualStore\\MACHINE";
+std::string OverlayPath(const std::string& machinePath);
+
 // The answer to the "Permission Denied" dialog.
 enum class PermissionAnswer { Abort, Retry, Ignore };
 

@@ -5,7 +5,7 @@ set -euo pipefail
 exe=$1; data=$2
 dir=$(mktemp -d); trap 'kill "${first:-0}" 2>/dev/null || true; rm -rf "$dir"' EXIT
 cp "$exe" "$dir/"; cp "$data" "$dir/Data.txt"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run"
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" MARLU_MACHINE_HIVES="$dir/hives" XDG_RUNTIME_DIR="$dir/run"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 name=$(basename "$exe")
 "$dir/$name" & first=$!

@@ -5,7 +5,7 @@ set -euo pipefail
 exe=$1
 . "$(dirname "$0")/xvfb_program.sh"
 xvfb_program "$1" "$2"
-QT_QPA_PLATFORM=xcb DISPLAY=$display XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run" "$dir/$(basename "$exe")" \
+QT_QPA_PLATFORM=xcb DISPLAY=$display XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" MARLU_MACHINE_HIVES="$dir/hives" XDG_RUNTIME_DIR="$dir/run" "$dir/$(basename "$exe")" \
   >"$dir/out.log" 2>&1 & viewer=$!
 size=""
 for _ in $(seq 30); do

@@ -9,7 +9,7 @@ export DISPLAY=$display
 # Under AddressSanitizer, the GL driver that X loads and unloads leaves allocations whose
 # module is gone by the time leaks are checked; memory errors are still caught.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run" "$dir/$(basename "$exe")" \
+QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data" MARLU_MACHINE_HIVES="$dir/hives" XDG_RUNTIME_DIR="$dir/run" "$dir/$(basename "$exe")" \
   >"$dir/out.log" 2>&1 & viewer=$!
 size() { import -window root "$dir/root.png" 2>/dev/null && /usr/bin/convert "$dir/root.png" -trim -format '%w %h' info:; }
 seen_splash=no

@@ -2,6 +2,7 @@
 
 #include "base/app.h"
 #include "registry/reg_api.h"
+#include "registry/registry_access.h"
 #include "registry_fixture.h"
 #include "services/machine_settings.h"
 #include "services/settings.h"
@@ -21,9 +22,16 @@ protected:
         App::Configure(m_saved);
         RegistryTest::TearDown();
     }
+    // The machine hive cannot be written; the user's hive (and so the user's copy of the
+    // machine's settings) still can.
     void BlockMachineHive() {
         dir.write("blocked", "a file");
         SetHiveFolders(dir / "blocked" / "machine", dir / "user");
+    }
+    // Neither hive can be written.
+    void BlockBothHives() {
+        dir.write("blocked", "a file");
+        SetHiveFolders(dir / "blocked" / "machine", dir / "blocked" / "user");
     }
     ScopedConfigHome home;
 
@@ -85,7 +93,7 @@ TEST_F(MachineSettings, BlankNamesRaiseBeforeTheStoreIsTouched) {
 
 #ifndef _WIN32  // an unwritable machine hive is made from its folder here
 TEST_F(MachineSettings, RefusedWriteAsksAndIgnoreSilencesTheDialogForGood) {
-    BlockMachineHive();
+    BlockBothHives();
     std::vector<std::string> shown;
     machine_settings::SetPermissionPrompt([&](const std::string& title, const std::string& text) {
         EXPECT_EQ(title, "Permission Denied");
@@ -103,7 +111,7 @@ TEST_F(MachineSettings, RefusedWriteAsksAndIgnoreSilencesTheDialogForGood) {
 }
 
 TEST_F(MachineSettings, RetryRepeatsTheFailedStepAndAbortEndsTheWrite) {
-    BlockMachineHive();
+    BlockBothHives();
     int asked = 0;
     machine_settings::SetPermissionPrompt([&](const std::string&, const std::string&) {
         // The first answer frees the hive and retries; the write then goes through.
@@ -116,9 +124,51 @@ TEST_F(MachineSettings, RetryRepeatsTheFailedStepAndAbortEndsTheWrite) {
     SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "0");
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", "1"), "0");
-    BlockMachineHive();
+    BlockBothHives();
     SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "1");  // Abort
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "IgnorePermissionDeniedError", "0"), "0");
 }
+
+TEST_F(MachineSettings, ARefusedMachineWriteGoesToTheUsersCopyWhichReadsSeeFirstWithoutADialog) {
+    BlockMachineHive();
+    int asked = 0;
+    machine_settings::SetPermissionPrompt([&](const std::string&, const std::string&) {
+        ++asked;
+        return machine_settings::PermissionAnswer::Abort;
+    });
+    SaveMachineSetting("Marlu Viewer", "Settings", "showHelp", "0");
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", "1"), "0");
+    EXPECT_FALSE(std::filesystem::exists(dir / "blocked" / "machine"));
+    clsRegistryAccess reg;
+    EXPECT_EQ(reg.ReadString("HKCU\\Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings",
+                             "showHelp", "none"),
+              "0");
+}
+
+TEST_F(MachineSettings, TheUsersCopyHidesTheMachineValueUntilTheMachineTakesAWriteAgain) {
+    clsRegistryAccess reg;
+    reg.WriteString("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", "0");
+    reg.WriteString("HKCU\\Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings",
+                    "chkSplash", "1");
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "x"), "1");
+    SaveMachineSetting("Marlu Viewer", "Settings", "chkSplash", "2");  // the machine takes it now
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "x"), "2");
+    EXPECT_FALSE(reg.ValueExists(
+        "HKCU\\Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash"));
+}
 #endif
+
+TEST_F(MachineSettings, ReadingMakesNoHiveFileAndNoFolder) {
+    SetHiveFolders(dir / "machine-never", dir / "user-never");
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "0"), "0");
+    clsRegistryAccess reg;
+    EXPECT_FALSE(reg.KeyExists("HKLM\\SOFTWARE\\Marlu"));
+    EXPECT_EQ(reg.ReadString("HKCU\\Software\\Anything", "x", "d"), "d");
+    EXPECT_FALSE(std::filesystem::exists(dir / "machine-never"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "user-never"));
+    SaveMachineSetting("Marlu Viewer", "Settings", "chkSplash", "1");  // a write makes the hive
+    EXPECT_TRUE(std::filesystem::exists(dir / "machine-never" / "HKEY_LOCAL_MACHINE.hive"));
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "0"), "1");
+}

@@ -67,6 +67,17 @@ void UnsetVariable(const char* name) { ::unsetenv(name); }
 #endif
 }  // namespace
 
+void UseTemporaryHomes() {
+    static TempDir homes;
+#ifdef _WIN32
+    SetVariable("LOCALAPPDATA", (homes / "data").string());
+#else
+    SetVariable("XDG_DATA_HOME", (homes / "data").string());
+    SetVariable("MARLU_MACHINE_HIVES", (homes / "machine-hives").string());
+#endif
+    SetVariable(kConfigVariable, (homes / "config").string());
+}
+
 ScopedConfigHome::ScopedConfigHome() {
     if (const char* old = std::getenv(kConfigVariable)) {
         m_had = true;

@@ -25,6 +25,12 @@ private:
 // read-only files and folders.
 bool RunningAsRoot();
 
+// For a whole test program, called first in its main: every folder outside the program folder
+// that the program may write (per-user settings, the user's data, the machine hives) points
+// into one fresh temporary folder, removed when the program ends. Tests that need their own
+// folders set them on top.
+void UseTemporaryHomes();
+
 // Points the per-user settings store at a fresh folder for the life of the object.
 class ScopedConfigHome {
 public:

@@ -13,8 +13,8 @@
 TEST(PermissionPrompt, RefusedMachineWriteAsksInAMessageBoxAndIgnoreIsRemembered) {
     TempDir dir;
     ScopedConfigHome home;
-    dir.write("blocked", "a file");  // the machine hive's folder cannot be made
-    SetHiveFolders(dir / "blocked" / "machine", dir / "user");
+    dir.write("blocked", "a file");  // neither hive's folder can be made
+    SetHiveFolders(dir / "blocked" / "machine", dir / "blocked" / "user");
     InstallPermissionPrompt();
     {
         ModalWatcher watcher(QMessageBox::Ignore);
