@@ -6,6 +6,7 @@
 #include "base/app.h"
 #include "base/file_io.h"
 #include "base/private_label.h"
+#include "base/program_files.h"
 #include "base/text.h"
 #include "localisation/format.h"
 
@@ -40,7 +41,8 @@ const char* const kDescription =
 
 }  // namespace
 
-std::filesystem::path clsLanguages::FilePath() { return App::ProgramFile("Localization.xml"); }
+std::filesystem::path clsLanguages::FilePath() { return program_files::ReadPath("Localization.xml"); }
+std::filesystem::path clsLanguages::WriteFilePath() { return program_files::WritePath("Localization.xml"); }
 
 void clsLanguages::setMessage(const std::string& name, const std::string& text) {
     for (Message& m : m_messages) {
@@ -186,7 +188,7 @@ bool clsLanguages::makeLocalizationFile(const std::vector<localisation::WindowAd
     }
     out += "\t</TRANSLATION_ITEMS>\r\n</LANGUAGE_GROUP>\r\n</XML_DIZ_INFO>\r\n";
     // Replaced whole: a failed write keeps the old file.
-    return base::ReplaceFileAtomically(FilePath(), out).ok;
+    return base::ReplaceFileAtomically(WriteFilePath(), out).ok;
 }
 
 void modLanguages::RegisterMessages() {

@@ -24,8 +24,10 @@ public:
     // in order) and every registered message. False when the file could not be written.
     bool makeLocalizationFile(const std::vector<localisation::WindowAdapter*>& windows);
 
-    // The file the engine reads and the generator writes.
+    // The file the engine reads, and the one the generator writes (the same file beside a
+    // portable program; the user's copy of it beside an installed one).
     static std::filesystem::path FilePath();
+    static std::filesystem::path WriteFilePath();
     // The largest localisation file read.
     static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{16} * 1024 * 1024;
 

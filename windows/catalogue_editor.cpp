@@ -8,6 +8,7 @@
 #include "base/app.h"
 #include "base/file_io.h"
 #include "base/private_label.h"
+#include "base/program_files.h"
 #include "base/text.h"
 #include "catalogue/channel_lines.h"
 #include "catalogue/channel_list.h"
@@ -66,7 +67,7 @@ void Form1::connectEditor() {
 void Form1::Clear_Click() { ListView1->channels()->clear(); }
 
 void Form1::doLoad_Click() {
-    const auto text = base::ReadFileCapped(App::ProgramFile("Data.txt"), catalogue::kMaxCatalogueBytes);
+    const auto text = base::ReadFileCapped(program_files::ReadPath("Data.txt"), catalogue::kMaxCatalogueBytes);
     if (!text) {
         ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
         return;
@@ -160,7 +161,7 @@ void Form1::DownloadChannelList() {
         case catalogue::BlockResult::Found: break;
     }
     block += "\r\n";
-    const auto written = base::ReplaceFileAtomically(App::ProgramFile("Data.txt"), block);
+    const auto written = base::ReplaceFileAtomically(program_files::WritePath("Data.txt"), block);
     if (!written) {
         ShowMessage(this, QStringLiteral("The new channel list could not be saved:\n%1\n\nYour channel list was not "
                                          "changed.")

@@ -10,6 +10,7 @@
 #include "base/file_utils.h"
 #include "base/line_reader.h"
 #include "base/private_label.h"
+#include "base/program_files.h"
 #include "base/text.h"
 #include "localisation/format.h"
 #include "localisation/languages.h"
@@ -94,7 +95,7 @@ frmLanguage* frmLanguage::Loaded() { return g_language; }
 
 void frmLanguage::FillLanguageList() {
     Combo1->clear();
-    const std::string path = App::ProgramFile(kFileName).string();
+    const std::string path = program_files::ReadPath(kFileName).string();
     if (!xfileExists::FileExists(path)) return;
     const auto bytes = base::ReadFileCapped(path, kMaxListFileBytes);
     if (!bytes) return;
@@ -141,10 +142,10 @@ void frmLanguage::Command1_Click() {
     if (first != std::string::npos && first > 0) page.erase(0, first);
     page += "\r\n";
     // Replaced whole: a failed write keeps the old file and says so.
-    const base::WriteResult written = base::ReplaceFileAtomically(App::ProgramFile(kFileName), page);
+    const base::WriteResult written = base::ReplaceFileAtomically(program_files::WritePath(kFileName), page);
     if (!written) {
-        ShowMessage(this, QStringLiteral("The language file could not be saved in the program folder (") +
-                              ToQt(written.error) + QStringLiteral("). The languages listed before are kept."));
+        ShowMessage(this, QStringLiteral("The language file could not be saved (") + ToQt(written.error) +
+                              QStringLiteral("). The languages listed before are kept."));
         return;
     }
     FillLanguageList();
@@ -154,7 +155,7 @@ void frmLanguage::Command1_Click() {
 void frmLanguage::Command2_Click() { close(); }
 
 void frmLanguage::Command3_Click() {
-    const std::string path = App::ProgramFile(kFileName).string();
+    const std::string path = program_files::ReadPath(kFileName).string();
     if (xfileExists::FileExists(path)) ShellOpenFile(path, 1);
 }
 

@@ -16,6 +16,7 @@
 #include "base/file_io.h"
 #include "base/file_utils.h"
 #include "base/private_label.h"
+#include "base/program_files.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/favorites.h"
@@ -205,7 +206,8 @@ void Form1::LoadChannelList() {
     query.category = CurrentCategory;
     query.languageFilter = LanguageFilter;
     query.gatherLanguages = RebuildLanguageList;
-    std::optional<catalogue::ChannelListResult> result = catalogue::LoadChannels(App::ProgramFile("Data.txt"), query);
+    std::optional<catalogue::ChannelListResult> result =
+        catalogue::LoadChannels(program_files::ReadPath("Data.txt"), query);
     if (!result) {
         ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
         return;
@@ -308,25 +310,48 @@ void Form1::ListView2_Click() {
 // ---- Favourites --------------------------------------------------------------------------
 
 void Form1::LoadFavorites() {
-    const std::filesystem::path file = App::ProgramFile("Favorites.txt");
-    if (!xfileExists::FileExists(file.string())) return;
+    m_favoritesUnreadable = !readFavorites();
+    if (m_favoritesUnreadable)
+        ShowMessage(this, QStringLiteral("Your favorites could not be read from %1.")
+                              .arg(ToQt(program_files::ReadPath("Favorites.txt").string())));
+}
+
+bool Form1::readFavorites() {
+    const std::filesystem::path file = program_files::ReadPath("Favorites.txt");
+    if (!xfileExists::FileExists(file.string())) return true;  // none yet: an empty list
     const auto text = base::ReadFileCapped(file, catalogue::kMaxFavoritesBytes);
-    if (!text) {
-        ShowMessage(this, QStringLiteral("Your favorites could not be read from %1.").arg(ToQt(file.string())));
-        return;
-    }
+    if (!text) return false;
     ListView2->channels()->appendRows(ListRow::FromChannels(catalogue::ParseFavorites(*text)));
+    return true;
+}
+
+bool Form1::favoritesChangeable() {
+    if (!m_favoritesUnreadable) return true;
+    // The file could not be read: writing the list now would replace favourites the window never
+    // showed. Try again; while it still cannot be read, nothing changes.
+    ListView2->channels()->clear();
+    m_favoritesUnreadable = !readFavorites();
+    if (m_favoritesUnreadable)
+        ShowMessage(this, QStringLiteral("Your favorites file %1 cannot be read, so your favorites cannot be changed "
+                                         "now; nothing was changed.")
+                              .arg(ToQt(program_files::ReadPath("Favorites.txt").string())));
+    return !m_favoritesUnreadable;
 }
 
 void Form1::SaveFavorites() {
     // The whole list is written to a new file that then takes the old one's place, so a failed
-    // write keeps the previous list whole and never doubles it.
-    writeListFile(
+    // write keeps the previous list whole and never doubles it. When it fails, the list goes back
+    // to what the file holds: the window never shows favourites that are not saved.
+    const bool saved = writeListFile(
         "Favorites.txt",
         [this] { return catalogue::EncodeFavorites(ListRow::Lines(ListView2->rows(), &ListRow::playedFields)); },
-        QStringLiteral("A favorite is too long to be saved; your favorites file was not changed."),
-        QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list in the window is unchanged; the file keeps "
-                       "its previous contents."));
+        QStringLiteral("A favorite is too long to be saved; your favorites were not changed."),
+        QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list shows your favorites as they were saved "
+                       "before; the file keeps its previous contents."));
+    if (!saved) {
+        ListView2->channels()->clear();
+        m_favoritesUnreadable = !readFavorites();
+    }
 }
 
 bool Form1::writeListFile(const char* fileName, const std::function<std::string()>& encode, const QString& tooLong,
@@ -338,7 +363,7 @@ bool Form1::writeListFile(const char* fileName, const std::function<std::string(
         ShowMessage(this, tooLong);
         return false;
     }
-    const auto written = base::ReplaceFileAtomically(App::ProgramFile(fileName), bytes);
+    const auto written = base::ReplaceFileAtomically(program_files::WritePath(fileName), bytes);
     if (!written) ShowMessage(this, failed.arg(ToQt(written.error)));
     return bool(written);
 }
@@ -346,12 +371,14 @@ bool Form1::writeListFile(const char* fileName, const std::function<std::string(
 void Form1::cmdFav_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;  // nothing selected: nothing to add
+    if (!favoritesChangeable()) return;
     const ListRow& row = ListView1->row(index);
     ListView2->channels()->appendRow(ListRow{row.name, row.address, row.category, row.language, {}});
     SaveFavorites();
 }
 
 void Form1::Command1_Click() {
+    if (!favoritesChangeable()) return;
     ListView2->channels()->removeRow(ListView2->selectedIndex());
     SaveFavorites();
 }

@@ -126,6 +126,10 @@ private:
     // Writes a file of the program folder from the encoded rows of a list, whole or not at all,
     // and tells the user when it could not: `tooLong` when `encode` throws (a row too long for
     // the codec), `failed` with the system's reason for %1 when the write failed.
+    // Fills the favourites list from the file; false when a file exists but cannot be read.
+    bool readFavorites();
+    // False (and the user told) while the favourites file cannot be read.
+    bool favoritesChangeable();
     bool writeListFile(const char* fileName, const std::function<std::string()>& encode, const QString& tooLong,
                        const QString& failed);
     // Shows the banner pane in its clipping box and opens the banner page.
@@ -136,6 +140,7 @@ private:
 
     bool m_endedAtStart = false;
     bool m_loaded = false;
+    bool m_favoritesUnreadable = false;
 
 public:
     // Controls, by their design names.

@@ -30,8 +30,10 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
-void TempDir::write(std::string_view name, std::string_view bytes) const {
-    std::ofstream out(m_path / name, std::ios::binary | std::ios::trunc);
+void TempDir::write(std::string_view name, std::string_view bytes) const { write_to(m_path / name, bytes); }
+
+void TempDir::write_to(const std::filesystem::path& file, std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write test file");
 }

@@ -15,6 +15,8 @@ public:
     std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
 
     void write(std::string_view name, std::string_view bytes) const;
+    // Writes any file (the test's own, outside a TempDir too).
+    static void write_to(const std::filesystem::path& file, std::string_view bytes);
     std::string read(std::string_view name) const;
 
 private:

@@ -100,8 +100,13 @@ TEST_F(MainWindow, AFailedSaveKeepsTheOldFileAndTellsTheUser) {
     EXPECT_EQ(program.read("Favorites.txt"), before);
     ASSERT_EQ(watcher.texts().size(), 1);
     EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("could not be saved")));
-    f.Command1_Click();  // the next successful save writes the list as it is
+    // The list went back to what the file holds: the window never shows an unsaved favourite.
+    EXPECT_EQ(f.ListView2->rowCount(), 1);
+    EXPECT_EQ(FileRows(program).size(), 1u);
+    f.ListView1->selectRow(1);
+    f.cmdFav_Click();  // the next save goes through
     EXPECT_EQ(FileRows(program).size(), 2u);
+    EXPECT_EQ(f.ListView2->rowCount(), 2);
 }
 
 TEST_F(MainWindow, ClickingAFavouritePlaysItUnlessChkLoadIsTicked) {
@@ -117,3 +122,27 @@ TEST_F(MainWindow, ClickingAFavouritePlaysItUnlessChkLoadIsTicked) {
     f.ListView2_Click();
     EXPECT_EQ(f.WindowsMediaPlayer1->url(), QStringLiteral("http://127.0.0.1/Zeta News"));
 }
+
+#ifndef _WIN32
+TEST_F(MainWindow, AFavoritesFileThatCannotBeReadIsNeverOverwrittenAndChangesWaitForIt) {
+    // Over the size cap, the file cannot be read, even by root.
+    program.write("Favorites.txt", std::string(catalogue::kMaxFavoritesBytes + 1, 'x'));
+    ModalWatcher watcher;
+    Form1& f = Start();
+    ASSERT_EQ(watcher.texts().size(), 1);
+    EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("could not be read")));
+    f.ListView1->selectRow(0);
+    f.cmdFav_Click();
+    f.Command1_Click();
+    ASSERT_EQ(watcher.texts().size(), 3);
+    EXPECT_TRUE(watcher.texts()[1].contains(QStringLiteral("cannot be changed now")));
+    EXPECT_EQ(std::filesystem::file_size(program / "Favorites.txt"), catalogue::kMaxFavoritesBytes + 1);
+    EXPECT_EQ(f.ListView2->rowCount(), 0);
+    // Once the file reads again, changes go through.
+    program.write("Favorites.txt", "");
+    f.cmdFav_Click();
+    EXPECT_EQ(watcher.texts().size(), 3);
+    EXPECT_EQ(FileRows(program).size(), 1u);
+    EXPECT_EQ(f.ListView2->rowCount(), 1);
+}
+#endif

@@ -9,7 +9,9 @@
 #include <functional>
 
 #include "base/file_io.h"
+#include "base/program_files.h"
 #include "catalogue/catalogue_writer.h"
+#include "catalogue/favorites.h"
 #include "localisation/languages.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
@@ -126,7 +128,11 @@ TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
     const bool root = RunningAsRoot();
     std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
-    if (root) base::InjectWriteFailure(WriteStep::Open, program.path());
+    if (root) {
+        // Root writes anywhere: the folder is made unwritable by the fault hook, and counts so.
+        base::InjectWriteFailure(WriteStep::Open, program.path());
+        program_files::SetProgramFolderWritableForTests(false);
+    }
 
     Form1& f = Start();
     EXPECT_EQ(f.ListView1->rowCount(), 3);  // the catalogue loads
@@ -138,15 +144,20 @@ TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
     f.Dir1->setPath(ToQt(program.path().string()));
     EXPECT_TRUE(f.Frame4->isVisible());
 
+    // A new favourite is saved in the user's own copy; the program folder is left alone.
     ModalWatcher watcher;
     f.cmdTV_Click();
     f.ListView1->selectRow(1);
     f.cmdFav_Click();
-    ASSERT_EQ(watcher.texts().size(), 1);
-    EXPECT_TRUE(watcher.texts().front().contains(QStringLiteral("Favorites.txt")));
+    EXPECT_TRUE(watcher.texts().isEmpty());
     EXPECT_EQ(program.read("Favorites.txt"), OneFavourite());
-    EXPECT_EQ(f.ListView2->rowCount(), 2);  // the list keeps the pick for this session
+    EXPECT_EQ(f.ListView2->rowCount(), 2);
+    const auto own = base::ReadFileCapped(program_files::UserDataFolder() / "Favorites.txt", 1 << 20);
+    ASSERT_TRUE(own.has_value());
+    EXPECT_EQ(catalogue::ParseFavorites(*own).size(), 2u);
+    std::filesystem::remove(program_files::UserDataFolder() / "Favorites.txt");
 
+    program_files::SetProgramFolderWritableForTests(std::nullopt);
     base::InjectWriteFailure(std::nullopt);
     std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
