@@ -14,6 +14,7 @@ void LoadPrivateLabel() {
     SkinEnabled = version_info::kSkinEnabled;
     UseSplashIcon = true;
     ShowBanner = version_info::kShowBanner;
+    ShowLanguagesMenu = version_info::kShowLanguagesMenu;
     BannerAddress = "http://" + info.comments + kBannerPath;
     UpdateHost = version_info::kUpdateHost;
 }

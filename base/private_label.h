@@ -14,6 +14,8 @@ inline std::int16_t ProductNumber = 0;
 inline bool SkinEnabled = false;
 inline bool UseSplashIcon = false;
 inline bool ShowBanner = false;
+// Shows the main window's "Languages" menu, which the design keeps hidden.
+inline bool ShowLanguagesMenu = false;
 inline std::string BannerAddress;
 
 // Host (and port) of the catalogue update pages and the language download folder, fixed in

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
 #include <QToolButton>
 
@@ -20,6 +21,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/favorites.h"
+#include "localisation/languages.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
@@ -34,6 +36,7 @@
 #include "widgets/pick_combo.h"
 #include "widgets/picture_box.h"
 #include "widgets/qt_text.h"
+#include "widgets/qt_window.h"
 #include "widgets/skin.h"
 #include "widgets/skin_label.h"
 #include "widgets/twips.h"
@@ -164,6 +167,11 @@ void Form1::Form_Load() {
         saveSetting(settings_keys::kShowHelp, "0");
     }
 
+    // The language the user picked last time, when one was picked; a first start keeps the
+    // designed captions. The "Languages" menu, hidden in the design, when the build shows it.
+    mnuLanguages->menuAction()->setVisible(ShowLanguagesMenu);
+    applySavedLanguage();
+
     // 12. The TV category is what the user sees first.
     cmdTV_Click();
 
@@ -177,6 +185,14 @@ void Form1::Form_Load() {
 }
 
 int Form1::channelCount() const { return ListView1->rowCount(); }
+
+void Form1::applySavedLanguage() {
+    using namespace settings_keys;
+    const std::string saved = GetSetting(AppName(), kSection, kLanguage, "");
+    if (saved.empty()) return;
+    localisation::QtWindow window(this);
+    modLanguages::LangEngine.ChangeLanguage(window, localisation::ToEngineText(ToQt(saved)));
+}
 
 void Form1::DisplayBanner() {
     // The pane sits in a clipping box 280 twips narrower than itself (20 pixels in a pixel

@@ -132,6 +132,8 @@ private:
     bool favoritesChangeable();
     bool writeListFile(const char* fileName, const std::function<std::string()>& encode, const QString& tooLong,
                        const QString& failed);
+    // Applies the language saved by the language window, when there is one.
+    void applySavedLanguage();
     // Shows the banner pane in its clipping box and opens the banner page.
     void DisplayBanner();
     void connectEditor();

@@ -15,7 +15,9 @@
 #include "localisation/format.h"
 #include "localisation/languages.h"
 #include "services/settings.h"
+#include "services/settings_keys.h"
 #include "support/modal_watcher.h"
+#include "widgets/qt_text.h"
 #include "widgets/qt_window.h"
 #include "widgets/shell.h"
 #include "widgets/skin_label.h"
@@ -323,4 +325,23 @@ TEST_F(Localisation, TheTranslatedWindowsAreDrawn) {
         EXPECT_TRUE(main.save(QString::fromLocal8Bit(dir) + QStringLiteral("/screenshot-french.png")));
         EXPECT_TRUE(language.save(QString::fromLocal8Bit(dir) + QStringLiteral("/screenshot-language.png")));
     }
+}
+
+TEST_F(Localisation, TheLanguageSavedLastTimeAppliesWhenTheMainWindowLoads) {
+    {
+        Form1& first = Start();  // nothing saved: the designed captions
+        EXPECT_EQ(first.cmdTV->text(), T("TV"));
+        EXPECT_FALSE(first.mnuLanguages->menuAction()->isVisible());  // hidden, as designed
+    }
+    SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage, FromQt(T("Français")));
+    Form1& f = Start();
+    EXPECT_EQ(f.cmdTV->text(), T("Télé"));
+    EXPECT_EQ(f.mnuFileItem[2]->text(), T("Quitter"));
+}
+
+TEST_F(Localisation, TheBuildSwitchShowsTheLanguagesMenu) {
+    modPrivateLabel::ShowLanguagesMenu = true;
+    Form1& f = Start();
+    EXPECT_TRUE(f.mnuLanguages->menuAction()->isVisible());
+    modPrivateLabel::LoadPrivateLabel();
 }
