@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 // The whole body as bytes; "" when no connection or no page could be opened. An error page's
 // body is returned like any other. A server that sends nothing for 30 seconds, or a page still
@@ -12,6 +13,17 @@
 // of ours: the fetch stops there and gives "".
 std::string FetchPage(const std::string& address);
 void SetFetchEventPump(std::function<void()> pump);  // runs after every chunk
+
+// The same fetch, with what happened: the HTTP status of the answer (0 when no server
+// answered) and, when no page came, why, in words for the user.
+struct FetchResult {
+    std::string body;
+    long status = 0;
+    std::string failure;  // empty when a page (of any status) arrived
+    bool arrived() const { return failure.empty(); }
+    bool succeeded() const { return arrived() && status >= 200 && status < 300; }
+};
+FetchResult FetchPageReport(const std::string& address);
 
 namespace fetch {
 inline constexpr std::size_t kMaxBodyBytes = std::size_t{64} * 1024 * 1024;

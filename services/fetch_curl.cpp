@@ -41,10 +41,16 @@ void GlobalInit() {
 
 }  // namespace
 
-std::string FetchPage(const std::string& address) {
+std::string FetchPage(const std::string& address) { return FetchPageReport(address).body; }
+
+FetchResult FetchPageReport(const std::string& address) {
     GlobalInit();
+    FetchResult out;
     CURL* easy = curl_easy_init();
-    if (!easy) return {};
+    if (!easy) {
+        out.failure = "the internet client could not be started";
+        return out;
+    }
     Body body;
     body.easy = easy;
     curl_slist* headers = nullptr;
@@ -86,9 +92,17 @@ std::string FetchPage(const std::string& address) {
     curl_multi_cleanup(multi);
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
+    out.status = responseCode;
     // Nothing could be opened: no answer from any server. A page that began and then broke
     // off keeps what came; one over the cap is refused whole.
-    if (body.capped) return {};
-    if (result != CURLE_OK && responseCode == 0 && body.data.empty()) return {};
-    return std::move(body.data);
+    if (body.capped) {
+        out.failure = "the page is larger than any page of ours (over 64 MiB)";
+        return out;
+    }
+    if (result != CURLE_OK && responseCode == 0 && body.data.empty()) {
+        out.failure = curl_easy_strerror(result);
+        return out;
+    }
+    out.body = std::move(body.data);
+    return out;
 }

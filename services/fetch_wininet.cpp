@@ -2,12 +2,20 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <string>
+
 #include "services/fetch.h"
 
-std::string FetchPage(const std::string& address) {
+std::string FetchPage(const std::string& address) { return FetchPageReport(address).body; }
+
+FetchResult FetchPageReport(const std::string& address) {
+    FetchResult out;
     std::string result;
     HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    if (!session) return result;
+    if (!session) {
+        out.failure = "the internet client could not be started";
+        return out;
+    }
     DWORD timeout = static_cast<DWORD>(fetch::StallTimeoutSeconds() * 1000);
     for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT})
@@ -19,13 +27,19 @@ std::string FetchPage(const std::string& address) {
     static const char kNoCache[] = "Cache-Control: no-cache\r\n";
     HINTERNET url =
         InternetOpenUrlA(session, address.c_str(), kNoCache, static_cast<DWORD>(sizeof kNoCache - 1), 0x80000100, 0);
-    if (url) {
+    if (!url) {
+        out.failure = "no connection to the server (error " + std::to_string(GetLastError()) + ")";
+    } else {
+        DWORD status = 0, length = sizeof status;
+        if (HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr))
+            out.status = static_cast<long>(status);
         char buffer[256];
         DWORD got = 0;
         const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(fetch::TotalTimeoutSeconds()) * 1000;
         while (InternetReadFile(url, buffer, sizeof buffer, &got) && got > 0) {
             if (result.size() + got > fetch::kMaxBodyBytes) {
                 result.clear();  // over the cap: no page of ours
+                out.failure = "the page is larger than any page of ours (over 64 MiB)";
                 break;
             }
             result.append(buffer, got);
@@ -35,5 +49,6 @@ std::string FetchPage(const std::string& address) {
         InternetCloseHandle(url);
     }
     InternetCloseHandle(session);
-    return result;
+    out.body = std::move(result);
+    return out;
 }

@@ -150,15 +150,37 @@ void Form1::cmdMusic_Click() {
 void Form1::DownloadChannelList() {
     const std::string address =
         "http://" + modPrivateLabel::UpdateHost + catalogue::UpdatePagePath(modPrivateLabel::IsResellerBuild());
-    const std::string page = FetchPage(address);
+    const FetchResult fetched = FetchPageReport(address);
+    const QString unchanged = QStringLiteral(" Your channel list was not changed.");
+    if (!fetched.arrived()) {
+        ShowMessage(this, QStringLiteral("The channel list could not be downloaded from %1: %2.")
+                                  .arg(ToQt(address), ToQt(fetched.failure)) +
+                              unchanged);
+        return;
+    }
+    if (!fetched.succeeded()) {
+        ShowMessage(this, QStringLiteral("The update page %1 answered with an error (HTTP status %2).")
+                                  .arg(ToQt(address))
+                                  .arg(fetched.status) +
+                              unchanged);
+        return;
+    }
+    if (fetched.body.empty()) {
+        ShowMessage(this, QStringLiteral("The update page %1 sent nothing.").arg(ToQt(address)) + unchanged);
+        return;
+    }
     std::string block;
-    switch (catalogue::ExtractDataBlock(page, block)) {
-        case catalogue::BlockResult::NoMarker: return;  // no update page: nothing changes
+    switch (catalogue::ExtractDataBlock(fetched.body, block)) {
+        case catalogue::BlockResult::NoMarker: return;  // a page came, but no update page: nothing changes
         case catalogue::BlockResult::Unfinished:
             ShowMessage(this, QStringLiteral("The channel list on the update page is incomplete. Your channel list "
                                              "was not changed; please try again later."));
             return;
         case catalogue::BlockResult::Found: break;
+    }
+    if (catalogue::DecodeChannels(block).empty()) {
+        ShowMessage(this, QStringLiteral("The update page holds no channels.") + unchanged);
+        return;
     }
     block += "\r\n";
     const auto written = base::ReplaceFileAtomically(program_files::WritePath("Data.txt"), block);

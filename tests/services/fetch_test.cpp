@@ -104,3 +104,26 @@ TEST(FetchPage, APageThatNeverEndsIsCutAtTheTotalTimeout) {
     EXPECT_GE(seconds, 1.5);
     EXPECT_EQ(page.rfind("<data>\r\n", 0), 0u);  // what came is kept
 }
+
+TEST(FetchPage, TheReportSaysWhatTheServerAnsweredOrWhyNothingCame) {
+    TinyHttp server;
+    server.route("/ok", 200, "page");
+    server.route("/gone", 404, "<html>not here</html>");
+    const FetchResult ok = FetchPageReport(server.url("/ok"));
+    EXPECT_TRUE(ok.succeeded());
+    EXPECT_EQ(ok.status, 200);
+    EXPECT_EQ(ok.body, "page");
+    const FetchResult gone = FetchPageReport(server.url("/gone"));
+    EXPECT_TRUE(gone.arrived());     // an error page is a page ...
+    EXPECT_FALSE(gone.succeeded());  // ... but not a success
+    EXPECT_EQ(gone.status, 404);
+    EXPECT_EQ(gone.body, "<html>not here</html>");
+    EXPECT_EQ(FetchPage(server.url("/gone")), gone.body);  // the fixed call returns it as before
+
+    const std::string refused = "http://127.0.0.1:1/nothing";  // no server listens on port 1
+    const FetchResult none = FetchPageReport(refused);
+    EXPECT_FALSE(none.arrived());
+    EXPECT_EQ(none.status, 0);
+    EXPECT_FALSE(none.failure.empty());
+    EXPECT_EQ(FetchPage(refused), "");
+}

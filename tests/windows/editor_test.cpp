@@ -202,10 +202,16 @@ TEST_F(Editor, BrokenPagesErrorPagesAndRefusedConnectionsLeaveTheCatalogueAlone)
         EXPECT_EQ(program.read("Data.txt"), before) << page;
         EXPECT_FALSE(watcher.texts().contains(QString::fromLatin1(Form1::kUpdatedMessage)));
     }
-    server.serve(QStringLiteral("/TV/Data.htm"), QByteArray(), "text/html");                  // removed below
-    modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port()) + "/missing";  // a 404 page
-    f.mnuFileItem_Click(0);
-    EXPECT_EQ(program.read("Data.txt"), before);
+    {
+        server.serve(QStringLiteral("/TV/Data.htm"), QByteArray(), "text/html");                  // removed below
+        modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port()) + "/missing";  // a 404 page
+        ModalWatcher watcher;
+        f.mnuFileItem_Click(0);
+        EXPECT_EQ(program.read("Data.txt"), before);
+        ASSERT_EQ(watcher.texts().size(), 1);  // an error answer is reported, not taken for a page
+        EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("HTTP status 404")));
+        EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("was not changed")));
+    }
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 closed = probe.serverPort();
@@ -214,14 +220,35 @@ TEST_F(Editor, BrokenPagesErrorPagesAndRefusedConnectionsLeaveTheCatalogueAlone)
     ModalWatcher watcher;
     f.mnuFileItem_Click(0);
     EXPECT_EQ(program.read("Data.txt"), before);
-    EXPECT_TRUE(watcher.texts().isEmpty());  // silently nothing, as for any page without markers
+    ASSERT_EQ(watcher.texts().size(), 1);  // an unreachable host is reported too
+    EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("could not be downloaded")));
+}
+
+TEST_F(Editor, AnErrorPageOrAnEmptyBlockNeverReplacesTheCatalogue) {
+    HttpServer server;
+    Form1& f = Start();
+    modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port());
+    const std::string before = program.read("Data.txt");
+    for (const char* page : {"<data></data>", "<data>\r\n\r\nnot a channel\r\n</data>", ""}) {
+        server.serve(QStringLiteral("/TV/Data.htm"), QByteArray(page), "text/html");
+        ModalWatcher watcher;
+        f.mnuFileItem_Click(0);
+        EXPECT_EQ(program.read("Data.txt"), before) << page;
+        ASSERT_EQ(watcher.texts().size(), 1) << page;
+        EXPECT_FALSE(watcher.texts()[0].contains(QString::fromLatin1(Form1::kUpdatedMessage))) << page;
+        EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("was not changed"))) << page;
+    }
+    EXPECT_EQ(f.ListView1->rowCount(), 3);
 }
 
 TEST_F(Editor, AFailedWriteOfTheNewCatalogueIsReportedInsteadOfConfirmed) {
     HttpServer server;
     Form1& f = Start();
     modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port());
-    server.serve(QStringLiteral("/TV/Data.htm"), QByteArray("<data>\r\nline\r\n</data>\r\n"), "text/html");
+    std::string page = "<data>\r\n";
+    catalogue::AppendEncodedLine(page, "New", "http://127.0.0.1/new", "TV", "English");
+    page += "</data>\r\n";
+    server.serve(QStringLiteral("/TV/Data.htm"), QByteArray::fromStdString(page), "text/html");
     const std::string before = program.read("Data.txt");
     ModalWatcher watcher;
     base::InjectWriteFailure(base::WriteStep::Rename);

@@ -106,7 +106,8 @@ TEST_F(Hostile, UpdatePagesWithReversedNestedOrEndlessMarkersLeaveTheCatalogueAl
         ModalWatcher watcher;
         f.mnuFileItem_Click(0);
         EXPECT_EQ(program.read("Data.txt"), before);
-        EXPECT_TRUE(watcher.texts().isEmpty());
+        ASSERT_EQ(watcher.texts().size(), 1);  // refused whole, and the user is told why
+        EXPECT_TRUE(watcher.texts().front().contains(QStringLiteral("larger than any page")));
     }
     // Nested markers: the block runs from the first opening to the first closing marker.
     server.route(path, 200, "<data>\r\n<data>\r\n" + Line("Inner") + "</data></data>");
