@@ -4,7 +4,9 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <clocale>
+#include <cstdio>
 
+#include "app/command_line.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "app/startup_probe.h"
@@ -12,17 +14,33 @@
 #include "base/vb_error.h"
 #include "localisation/languages.h"
 #include "services/fetch.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
 #include "widgets/gui_resources.h"
 #include "widgets/permission_prompt.h"
+#include "widgets/qt_text.h"
+#include "windows/main_window.h"
 #include "windows/splash_window.h"
 
 int main(int argc, char** argv) {
+    // The command line first: --help and --version need no window, and no display.
+    AppInfo info = App::BuildInfo();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine =
+        ParseCommandLine(arguments, QString::fromStdString(info.productName),
+                         QStringLiteral("%1.%2.%3").arg(info.major).arg(info.minor).arg(info.revision));
+    if (commandLine.exit) {
+        std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+        std::fputs(commandLine.errors.toLocal8Bit().constData(), stderr);
+        return commandLine.exitCode;
+    }
+
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // the media player refuses other numeric locales
     InitGuiResources();
     application.setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
 
-    AppInfo info = App::BuildInfo();
     info.path = App::ExecutableFolder();
     info.prevInstance = single_instance::AnotherInstanceRunning(QCoreApplication::applicationDirPath(),
                                                                 QString::fromStdString(info.productName));
@@ -37,9 +55,23 @@ int main(int argc, char** argv) {
     // Page downloads keep the window repainting.
     SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });
 
-    // The program starts with the splash window; when its time is up the main window opens.
+    // A language named on the command line is saved, so the main window starts in it.
+    if (!commandLine.language.isEmpty()) {
+        try {
+            SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage,
+                        FromQt(commandLine.language));
+        } catch (const VbError&) {
+            std::fputs("The language could not be saved: the settings file is not writable.\n", stderr);
+        }
+    }
+
+    // The program starts with the splash window; when its time is up the main window opens,
+    // and plays what the command line named.
     frmSplash splash;
     StartUp startUp(&splash);
+    if (!commandLine.media.isEmpty())
+        QObject::connect(&startUp, &StartUp::handedOver,
+                         [&startUp, media = commandLine.media] { startUp.mainWindow()->PlayAddress(media); });
     try {
         splash.Form_Load();
     } catch (const VbError& e) {

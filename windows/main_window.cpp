@@ -316,6 +316,8 @@ void Form1::ListView1_Click() {
     if (!chkLoad->isChecked()) WindowsMediaPlayer1->setUrl(ToQt(row.address));
 }
 
+void Form1::PlayAddress(const QString& address) { WindowsMediaPlayer1->setUrl(address); }
+
 void Form1::ListView2_Click() {
     if (chkLoad->isChecked()) return;
     const int index = ListView2->selectedIndex();

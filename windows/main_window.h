@@ -66,6 +66,7 @@ public:
     static Form1* Loaded();
 
     // Playback.
+    void PlayAddress(const QString& address);  // a stream address or a media file's full path
     void ListView1_Click();
     void ListView2_Click();
 
