@@ -32,9 +32,12 @@ CommandLine ParseCommandLine(const QStringList& arguments, const QString& produc
     }
     if (parser.isSet(help)) {
         out.exit = true;
-        // Read before the application object exists, the help cannot know the program's name.
+        // The usage line names the program as it was started (Qt's own names the running
+        // application object, which does not exist yet when the program reads its command line).
+        const QString text = parser.helpText();
         out.output =
-            parser.helpText().replace(QStringLiteral("<executable_name>"), QFileInfo(arguments.value(0)).fileName());
+            QStringLiteral("Usage: %1 [options] [address | file]").arg(QFileInfo(arguments.value(0)).fileName()) +
+            text.mid(text.indexOf(QLatin1Char('\n')));
         return out;
     }
     if (parser.isSet(versionOption)) {
