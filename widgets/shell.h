@@ -10,4 +10,9 @@ namespace shell {
 bool Open(const QString& target);
 void SetOpenerForTests(std::function<void(const QString&)> opener);  // empty: the system again
 
+// True when the system has a program for a file of this kind (on Windows always: the shell
+// says so only by trying). Elsewhere the desktop's default application for the file's type.
+bool CanOpen(const QString& file);
+void SetCanOpenForTests(std::function<bool(const QString&)> canOpen);  // empty: the system again
+
 }  // namespace shell

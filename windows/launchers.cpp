@@ -28,21 +28,27 @@ Form8::Form8(QWidget* parent) : QWidget(parent) {
     Borderless(this, 90, 90);
 }
 
+std::string Form8::CompiledHelp() { return App::ProgramFile("Help.chm").string(); }
+std::string Form8::HtmlHelp() { return (App::ProgramFile("help") / "index.html").string(); }
+
 void Form8::Form_Load() {
     resize(0, 0);
     setVisible(false);
-    const std::string help = App::ProgramFile("Help.chm").string();
-    if (!xfileExists::FileExists(help)) return;  // no help document: nothing happens
-    shell::Open(ToQt(help));
-    SaveMachineSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp, "0");
+    // The compiled help where the system has a viewer for it, else the same pages in the browser;
+    // with neither, nothing happens here and the caller says so.
+    const std::string chm = CompiledHelp(), html = HtmlHelp();
+    if (xfileExists::FileExists(chm) && shell::CanOpen(ToQt(chm))) m_opened = shell::Open(ToQt(chm));
+    if (!m_opened && xfileExists::FileExists(html)) m_opened = shell::Open(ToQt(html));
+    if (m_opened) SaveMachineSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp, "0");
 }
 
-void Form8::Run() {
+bool Form8::Run() {
     Form8 launcher;
     launcher.Form_Load();
     launcher.show();
     launcher.setVisible(false);
     QCoreApplication::processEvents();
+    return launcher.opened();
 }
 
 // ---- Web-site launcher -------------------------------------------------------------------

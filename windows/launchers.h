@@ -13,8 +13,18 @@ public:
     explicit Form8(QWidget* parent = nullptr);
     void Form_Load();
 
-    // Load, show, let pending events run once, unload: how callers use the launcher.
-    static void Run();
+    // Load, show, let pending events run once, unload: how callers use the launcher. True when
+    // the help opened.
+    static bool Run();
+    bool opened() const { return m_opened; }
+
+    // The help beside the program: the compiled document, and the same pages as HTML for
+    // systems with no viewer for it.
+    static std::string CompiledHelp();
+    static std::string HtmlHelp();
+
+private:
+    bool m_opened = false;
 };
 
 class frmWebsite : public QWidget {

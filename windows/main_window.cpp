@@ -160,12 +160,11 @@ void Form1::Form_Load() {
         modSkin::ApplySkin(this);
     }
 
-    // 11. The help on the first start.
+    // 11. The help on the first start; it is offered again at the next start until it opened.
     if (GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp,
-                   settings_keys::kShowHelpDefault) == "1") {
-        Form8::Run();
+                   settings_keys::kShowHelpDefault) == "1" &&
+        Form8::Run())
         saveSetting(settings_keys::kShowHelp, "0");
-    }
 
     // The language the user picked last time, when one was picked; a first start keeps the
     // designed captions. The "Languages" menu, hidden in the design, when the build shows it.
@@ -285,7 +284,11 @@ void Form1::requestWebPage(const char* target) {
     frmWebsite::Load();
 }
 
-void Form1::mnuHelpItem_Click(int) { Form8::Run(); }
+void Form1::mnuHelpItem_Click(int) {
+    if (!Form8::Run())
+        ShowMessage(this, QStringLiteral("The help could not be opened. It is kept in %1 and %2.")
+                              .arg(ToQt(Form8::CompiledHelp()), ToQt(Form8::HtmlHelp())));
+}
 void Form1::mnuAboutItem_Click(int) { frmAbout::Show(); }
 void Form1::mnuLanguageItem_Click(int) { frmLanguage::Show(); }
 void Form1::cmdWebsite_Click() { requestWebPage("Website"); }

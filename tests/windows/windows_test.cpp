@@ -10,6 +10,7 @@
 #include "registry/registry_access.h"
 #include "services/machine_settings.h"
 #include "services/settings.h"
+#include "support/modal_watcher.h"
 #include "support/wait_for.h"
 #include "widgets/banner_pane.h"
 #include "widgets/file_browser.h"
@@ -82,10 +83,27 @@ TEST_F(Windows, HelpOpensOnTheFirstStartOnlyAndTurnsShowHelpOff) {
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<Form8*>(w), nullptr);
 }
 
-TEST_F(Windows, NoHelpFileMeansNothingOpensAndNothingIsWrittenMachineWide) {
+TEST_F(Windows, NoHelpFileMeansNothingOpensNothingIsWrittenAndTheMenuSaysWhere) {
     Start();
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", "unset"), "unset");
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "showHelp", "unset"), "unset");  // offered again next time
+    ModalWatcher watcher;
+    form->mnuHelpItem[0]->trigger();
+    ASSERT_EQ(watcher.texts().size(), 1);
+    EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("could not be opened")));
+    EXPECT_TRUE(watcher.texts()[0].contains(QString::fromStdString((program / "help" / "index.html").string())));
+}
+
+TEST_F(Windows, WhereNoViewerTakesTheCompiledHelpTheHtmlHelpOpensInTheBrowser) {
+    program.write("Help.chm", "help");
+    std::filesystem::create_directory(program / "help");
+    program.write("help/index.html", "<html></html>");
+    shell::SetCanOpenForTests([](const QString& file) { return !file.endsWith(QStringLiteral(".chm")); });
+    Start();
+    shell::SetCanOpenForTests({});
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].endsWith(QStringLiteral("/help/index.html")));
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "showHelp", ""), "0");
 }
 
