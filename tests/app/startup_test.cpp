@@ -4,12 +4,17 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
+#include <QMessageBox>
 #include "app/startup.h"
 #include "base/vb_error.h"
 #include "registry/hives.h"
 #include "registry/registry_access.h"
+#include "services/machine_settings.h"
+#include "support/modal_watcher.h"
 #include "support/wait_for.h"
 #include "widgets/coarse_timer.h"
+#include "widgets/permission_prompt.h"
+#include "widgets/shell.h"
 #include "windows/about_window.h"
 #include "windows/language_window.h"
 #include "windows/main_window_fixture.h"
@@ -40,7 +45,7 @@ protected:
         reg.WriteString("HKLM\\SOFTWARE\\Marlu\\Marlu Viewer\\Settings", "chkSplash", value);
     }
 
-    TempDir hives;
+    TempDir hives, dir;
 };
 
 }  // namespace
@@ -108,3 +113,24 @@ TEST_F(StartUpTest, ClosingTheMainWindowClosesTheAboutLanguageAndSplashWindows) 
     EXPECT_EQ(frmLanguage::Loaded(), nullptr);
     EXPECT_TRUE(watch.isNull());
 }
+
+#ifndef _WIN32  // unwritable hives are made from their folders here
+TEST_F(StartUpTest, ABoxBeforeTheMainWindowBelongsToTheSplashAndClosingItDoesNotStopStartUp) {
+    dir.write("blocked", "a file");  // neither the machine's nor the user's hive can be written
+    SetHiveFolders(dir / "blocked" / "machine", dir / "blocked" / "user");
+    program.write("Help.chm", "help");  // the first start opens the help and records that machine-wide
+    shell::SetOpenerForTests([](const QString&) {});
+    InstallPermissionPrompt();
+    frmSplash splash;
+    splash.show();
+    StartUp startUp(&splash);
+    ModalWatcher watcher(QMessageBox::Abort);
+    splash.Form_Load();
+    ASSERT_TRUE(WaitFor([&] { return startUp.mainWindow() && startUp.mainWindow()->isVisible(); }, 5000));
+    shell::SetOpenerForTests({});
+    machine_settings::SetPermissionPrompt({});
+    ASSERT_EQ(watcher.titles(), QStringList{QStringLiteral("Permission Denied")});
+    EXPECT_EQ(watcher.owners(), QStringList{QStringLiteral("frmSplash")});
+    EXPECT_TRUE(startUp.mainWindow()->loaded());
+}
+#endif

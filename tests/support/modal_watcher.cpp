@@ -13,6 +13,7 @@ void ModalWatcher::poll() {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         m_texts << box->text();
         m_titles << box->windowTitle();
+        m_owners << (box->parentWidget() ? box->parentWidget()->window()->objectName() : QString());
         if (QAbstractButton* button = box->button(static_cast<QMessageBox::StandardButton>(m_answer)))
             button->click();
         else

@@ -12,10 +12,12 @@ public:
     explicit ModalWatcher(int answer = 0x00000400 /* QMessageBox::Ok */);
     const QStringList& texts() const { return m_texts; }
     const QStringList& titles() const { return m_titles; }
+    // The object name of the window each box belonged to ("" for a box of no window).
+    const QStringList& owners() const { return m_owners; }
 
 private:
     void poll();
     QTimer m_timer;
-    QStringList m_texts, m_titles;
+    QStringList m_texts, m_titles, m_owners;
     int m_answer;
 };

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include "base/file_io.h"
 #include "base/line_reader.h"
+#include "base/program_files.h"
 #include "catalogue/codec.h"
 
 #include "support/http_server.h"
@@ -257,4 +258,26 @@ TEST_F(Editor, AFailedWriteOfTheNewCatalogueIsReportedInsteadOfConfirmed) {
     EXPECT_EQ(program.read("Data.txt"), before);
     ASSERT_EQ(watcher.texts().size(), 1);
     EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("could not be saved")));
+}
+
+TEST_F(Editor, AnUpdateOfAnInstalledProgramLandsInTheUsersCopyAndTheProgramFolderIsLeftAlone) {
+    HttpServer server;
+    program_files::SetProgramFolderWritableForTests(false);
+    Form1& f = Start();
+    modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port());
+    std::string page = "<data>\r\n";
+    catalogue::AppendEncodedLine(page, "Fresh", "http://127.0.0.1/fresh", "TV", "English");
+    page += "</data>\r\n";
+    server.serve(QStringLiteral("/TV/Data.htm"), QByteArray::fromStdString(page), "text/html");
+    const std::string before = program.read("Data.txt");
+    ModalWatcher watcher;
+    f.mnuFileItem_Click(0);
+    const std::filesystem::path own = program_files::UserDataFolder() / "Data.txt";
+    const bool landed = std::filesystem::exists(own);
+    std::filesystem::remove(own);
+    program_files::SetProgramFolderWritableForTests(std::nullopt);
+    EXPECT_EQ(program.read("Data.txt"), before);
+    EXPECT_TRUE(landed);
+    EXPECT_EQ(watcher.texts(), QStringList{QString::fromLatin1(Form1::kUpdatedMessage)});
+    EXPECT_EQ(Column(f.ListView1, 0), std::vector<std::string>{"Fresh"});
 }
