@@ -46,9 +46,9 @@ bool ProgramFolderWritable() {
 }
 
 std::filesystem::path ReadPath(const std::string& name) {
-    const std::filesystem::path shipped = App::ProgramFile(name);
+    std::filesystem::path shipped = App::ProgramFile(name);
     if (ProgramFolderWritable()) return shipped;
-    const std::filesystem::path own = UserDataFolder() / name;
+    std::filesystem::path own = UserDataFolder() / name;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(own, ec)) return shipped;
     const auto ownTime = std::filesystem::last_write_time(own, ec);
