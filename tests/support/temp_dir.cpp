@@ -70,14 +70,14 @@ void UnsetVariable(const char* name) { ::unsetenv(name); }
 }  // namespace
 
 void UseTemporaryHomes() {
-    static TempDir homes;
 #ifndef _WIN32
-    // On Windows the user's local data folder also holds the internet client's cache, which the
-    // tests leave where the system keeps it; the hives are the real registry there.
+    // Windows keeps the registry and the internet client's files where the system says; the
+    // tests that need their own settings folder point APPDATA there themselves.
+    static TempDir homes;
     SetVariable("XDG_DATA_HOME", (homes / "data").string());
     SetVariable("MARLU_MACHINE_HIVES", (homes / "machine-hives").string());
-#endif
     SetVariable(kConfigVariable, (homes / "config").string());
+#endif
 }
 
 ScopedConfigHome::ScopedConfigHome() {
