@@ -19,12 +19,4 @@ void AppendEncodedLine(std::string& out, std::string_view name, std::string_view
     out += "\r\n";
 }
 
-void AppendEncodedLines(std::string& out, const std::vector<LineFields>& lines) {
-    std::size_t bytes = out.size();
-    for (const LineFields& f : lines)
-        bytes += f.name.size() + f.address.size() + f.category.size() + f.language.size() + 5;
-    out.reserve(bytes);
-    for (const LineFields& f : lines) AppendEncodedLine(out, f.name, f.address, f.category, f.language);
-}
-
 }  // namespace catalogue

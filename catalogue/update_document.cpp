@@ -17,10 +17,7 @@ BlockResult ExtractDataBlock(std::string_view page, std::string& block) {
 }
 
 std::string EncodeUpdateDocument(const std::vector<LineFields>& entries) {
-    std::string document(kDocumentStart);
-    AppendEncodedLines(document, entries);
-    document += kDocumentEnd;
-    return document;
+    return EncodeUpdateDocument(entries, [](const LineFields& f) { return f; });
 }
 
 std::string UpdatePagePath(bool resellerBuild) { return resellerBuild ? "/update/Data.htm" : "/TV/Data.htm"; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_line.h"
+#include "catalogue/catalogue_writer.h"
 
 namespace catalogue {
 
@@ -29,5 +30,13 @@ inline constexpr std::string_view kDocumentEnd = "</data>\r\n";
 // The update document (Data.htm) of `entries`. Throws std::overflow_error when a line is too
 // long for the codec.
 std::string EncodeUpdateDocument(const std::vector<LineFields>& entries);
+// The same for any rows, each giving its fields through `toFields`.
+template <typename Rows, typename ToFields>
+std::string EncodeUpdateDocument(const Rows& rows, ToFields toFields) {
+    std::string document(kDocumentStart);
+    AppendEncodedLines(document, rows, toFields);
+    document += kDocumentEnd;
+    return document;
+}
 
 }  // namespace catalogue

@@ -28,14 +28,6 @@ std::vector<ListRow> ListRow::FromChannels(std::vector<catalogue::Channel> chann
     return rows;
 }
 
-std::vector<catalogue::LineFields> ListRow::Lines(const std::vector<ListRow>& rows,
-                                                  catalogue::LineFields (ListRow::*fields)() const) {
-    std::vector<catalogue::LineFields> lines;
-    lines.reserve(rows.size());
-    for (const ListRow& r : rows) lines.push_back((r.*fields)());
-    return lines;
-}
-
 const std::string& ColumnText(const ListRow& row, int column) {
     switch (static_cast<ChannelColumn>(column)) {
         case ChannelColumn::Category: return row.category;

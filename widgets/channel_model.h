@@ -21,9 +21,6 @@ struct ListRow {
     catalogue::LineFields playedFields() const { return {name, address, category, language}; }
     // ... and as the catalogue editor saves it (address from the "URL" column).
     catalogue::LineFields editorFields() const { return {name, url, category, language}; }
-    // The lines of `rows`, each as `fields` gives it (the views point into the rows).
-    static std::vector<catalogue::LineFields> Lines(const std::vector<ListRow>& rows,
-                                                    catalogue::LineFields (ListRow::*fields)() const);
 };
 
 // The columns of a channel list, in the design's order: "Channel", "Category", "Type" and, in

@@ -100,7 +100,10 @@ void Form1::save_Click() {
     // Written whole or not at all; a success stays silent. The editor saves each row's "URL".
     writeListFile(
         "Data.htm",
-        [this] { return catalogue::EncodeUpdateDocument(ListRow::Lines(ListView1->rows(), &ListRow::editorFields)); },
+        [this] {
+            return catalogue::EncodeUpdateDocument(ListView1->rows(),
+                                                   [](const ListRow& r) { return r.editorFields(); });
+        },
         QStringLiteral("An entry is too long to be saved; Data.htm was not written."),
         QStringLiteral("Data.htm could not be saved:\n%1\n\nThe previous Data.htm is unchanged."));
 }

@@ -30,6 +30,7 @@ Form8::Form8(QWidget* parent) : QWidget(parent) {
 
 std::string Form8::CompiledHelp() { return App::ProgramFile("Help.chm").string(); }
 std::string Form8::HtmlHelp() { return (App::ProgramFile("help") / "index.html").string(); }
+bool Form8::HelpExists() { return xfileExists::FileExists(CompiledHelp()) || xfileExists::FileExists(HtmlHelp()); }
 
 void Form8::Form_Load() {
     resize(0, 0);

@@ -22,6 +22,8 @@ public:
     // systems with no viewer for it.
     static std::string CompiledHelp();
     static std::string HtmlHelp();
+    // True when either form of the help lies beside the program.
+    static bool HelpExists();
 
 private:
     bool m_opened = false;

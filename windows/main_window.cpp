@@ -163,7 +163,7 @@ void Form1::Form_Load() {
     // 11. The help on the first start; it is offered again at the next start until it opened.
     if (GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp,
                    settings_keys::kShowHelpDefault) == "1" &&
-        Form8::Run())
+        Form8::HelpExists() && Form8::Run())
         saveSetting(settings_keys::kShowHelp, "0");
 
     // The language the user picked last time, when one was picked; a first start keeps the
@@ -365,7 +365,9 @@ void Form1::SaveFavorites() {
     // to what the file holds: the window never shows favourites that are not saved.
     const bool saved = writeListFile(
         "Favorites.txt",
-        [this] { return catalogue::EncodeFavorites(ListRow::Lines(ListView2->rows(), &ListRow::playedFields)); },
+        [this] {
+            return catalogue::EncodeFavorites(ListView2->rows(), [](const ListRow& r) { return r.playedFields(); });
+        },
         QStringLiteral("A favorite is too long to be saved; your favorites were not changed."),
         QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list shows your favorites as they were saved "
                        "before; the file keeps its previous contents."));
