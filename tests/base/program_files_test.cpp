@@ -7,6 +7,7 @@
 
 #include "base/app.h"
 #include "base/program_files.h"
+#include "support/program_folder.h"
 #include "support/temp_dir.h"
 
 #ifndef _WIN32  // the user's data folder is set through XDG_DATA_HOME here
@@ -15,27 +16,23 @@ namespace {
 class ProgramFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_saved = App::Info();
-        AppInfo info = App::BuildInfo();
-        info.path = program.path();
-        App::Configure(info);
         if (const char* old = std::getenv("XDG_DATA_HOME")) m_oldData = old;
         ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
     }
     void TearDown() override {
         program_files::SetProgramFolderWritableForTests(std::nullopt);
         ::setenv("XDG_DATA_HOME", m_oldData.c_str(), 1);
-        App::Configure(m_saved);
     }
     std::filesystem::path own(const char* name) const { return data / App::Info().productName / name; }
     static void Age(const std::filesystem::path& file, int seconds) {
         std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::seconds(seconds));
     }
 
-    TempDir program, data;
+    ScopedProgramFolder configured;
+    const TempDir& program = configured.folder();
+    TempDir data;
 
 private:
-    AppInfo m_saved;
     std::string m_oldData;
 };
 

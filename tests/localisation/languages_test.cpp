@@ -9,6 +9,7 @@
 #include "base/private_label.h"
 #include "localisation/format.h"
 #include "localisation/languages.h"
+#include "support/program_folder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -68,21 +69,14 @@ std::string Group(const std::string& name, const std::string& items) {
 class Languages : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_saved = App::Info();
-        AppInfo info = App::BuildInfo();
-        info.path = program.path();
-        App::Configure(info);
         modPrivateLabel::LoadPrivateLabel();
         modLanguages::CurrentLanguage.clear();
     }
-    void TearDown() override { App::Configure(m_saved); }
     void File(const std::string& text) { program.write("Localization.xml", text); }
 
-    TempDir program;
+    ScopedProgramFolder configured;
+    const TempDir& program = configured.folder();
     clsLanguages engine;
-
-private:
-    AppInfo m_saved;
 };
 
 }  // namespace
