@@ -1,6 +1,5 @@
 #include "base/program_files.h"
 
-#include <cstdlib>
 #include <system_error>
 #ifdef _WIN32
 #include <windows.h>
@@ -9,6 +8,7 @@
 #endif
 
 #include "base/app.h"
+#include "base/paths.h"
 
 namespace program_files {
 namespace {
@@ -18,15 +18,8 @@ std::optional<bool> g_writableForTests;
 }  // namespace
 
 std::filesystem::path UserDataFolder() {
-    const std::string product = App::Info().productName.empty() ? "Marlu Viewer" : App::Info().productName;
-#ifdef _WIN32
-    if (const char* local = std::getenv("LOCALAPPDATA"); local && *local) return std::filesystem::path(local) / product;
-#else
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return std::filesystem::path(xdg) / product;
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::filesystem::path(home) / ".local" / "share" / product;
-#endif
-    return std::filesystem::temp_directory_path() / product;
+    const std::string& product = App::Info().productName;
+    return base::UserDataFolder() / (product.empty() ? "Marlu Viewer" : product);
 }
 
 bool ProgramFolderWritable() {
