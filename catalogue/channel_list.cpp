@@ -1,5 +1,6 @@
 #include "catalogue/channel_list.h"
 
+#include <algorithm>
 #include <functional>
 #include <unordered_set>
 
@@ -16,25 +17,57 @@ struct ViewHash {
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
 };
 
-bool GatheredHas(std::string_view foldedGathered, std::string_view part) {
-    std::string key = text::FoldCase(part);
-    key.push_back('|');
-    return text::ContainsFolded(foldedGathered, key);
-}
-
-void AddPart(std::string_view part, std::string& gathered, std::string& foldedGathered) {
-    if (GatheredHas(foldedGathered, part)) return;
-    gathered.append(part).push_back('|');
-    foldedGathered.append(text::FoldCase(part)).push_back('|');
-}
-
 }  // namespace
 
-void GatherLanguage(std::string_view language, std::string& gathered, std::string& foldedGathered) {
+void GatheredLanguages::AddPart(std::string_view part) {
+    std::string folded = text::FoldCase(part);
+    std::reverse(folded.begin(), folded.end());
+    parts_.push_back(Part{std::string(part), std::move(folded)});
+}
+
+std::string GatheredLanguages::Finish() const {
+    // A part is left out when an earlier part ends with it, that is when its reversed
+    // spelling starts an earlier part's. In sorted order the parts a reversed spelling
+    // starts follow it in one run (equal ones first, earliest first), so a walk from the end
+    // with a stack gives each part the earliest arrival among the parts it starts.
+    const std::size_t n = parts_.size();
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = parts_[a].reversedFolded.compare(parts_[b].reversedFolded);
+        return c != 0 ? c < 0 : a < b;
+    });
+
+    std::vector<bool> kept(n, true);
+    struct Pending {
+        std::size_t part;
+        std::size_t earliest;  // earliest arrival among this part and the parts it starts
+    };
+    std::vector<Pending> stack;
+    for (std::size_t k = n; k-- > 0;) {
+        const std::size_t i = order[k];
+        const std::string& prefix = parts_[i].reversedFolded;
+        std::size_t earliestLonger = n;
+        while (!stack.empty() && parts_[stack.back().part].reversedFolded.starts_with(prefix)) {
+            earliestLonger = std::min(earliestLonger, stack.back().earliest);
+            stack.pop_back();
+        }
+        const bool repeat = k > 0 && parts_[order[k - 1]].reversedFolded == prefix;  // met before
+        if (repeat || earliestLonger < i) kept[i] = false;
+        stack.push_back({i, std::min(earliestLonger, i)});
+    }
+
+    std::string gathered;
+    for (std::size_t i = 0; i < n; ++i)
+        if (kept[i]) gathered.append(parts_[i].spelling).push_back('|');
+    return gathered;
+}
+
+void GatheredLanguages::Add(std::string_view language) {
     if (language.find('/') == std::string_view::npos) {
         // A single language is added even when it is empty, as the original list did; the
         // empty entry is dropped when the box is filled.
-        AddPart(language, gathered, foldedGathered);
+        AddPart(language);
         return;
     }
     std::size_t start = 0;
@@ -42,7 +75,7 @@ void GatherLanguage(std::string_view language, std::string& gathered, std::strin
         const std::size_t slash = language.find('/', start);
         const std::string_view part =
             language.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
-        if (!part.empty()) AddPart(part, gathered, foldedGathered);
+        if (!part.empty()) AddPart(part);
         if (slash == std::string_view::npos) break;
         start = slash + 1;
     }
@@ -67,7 +100,7 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
     ChannelListResult result;
     const bool filterAll = query.languageFilter == "All";
     const std::string foldedFilter = text::FoldCase(query.languageFilter);
-    std::string foldedGathered;
+    GatheredLanguages gathered;
     std::string foldedLanguage;
     // Field 3 values already gathered: once all parts of a value are in the gathered text they
     // stay there (it only grows), so a repeated value needs no second search.
@@ -86,13 +119,16 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
                 Channel{std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language)});
         if (query.gatherLanguages && gatheredValues.find(f.language) == gatheredValues.end()) {
             gatheredValues.emplace(f.language);
-            GatherLanguage(f.language, result.gathered, foldedGathered);
+            gathered.Add(f.language);
         }
     });
 
     if (query.gatherLanguages) {
+        result.gathered = gathered.Finish();
         result.languages = SortedLanguages(result.gathered);
-        result.filterIsGathered = GatheredHas(foldedGathered, query.languageFilter);
+        std::string key = text::FoldCase(query.languageFilter);
+        key.push_back('|');
+        result.filterIsGathered = text::ContainsFolded(text::FoldCase(result.gathered), key);
     }
     return result;
 }

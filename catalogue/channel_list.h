@@ -33,10 +33,28 @@ inline constexpr std::uintmax_t kMaxCatalogueBytes = std::uintmax_t{512} * 1024 
 // Filters the catalogue text (the raw, encoded bytes of Data.txt).
 ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuery& query);
 
-// Adds `language` (one field 3 value) to the gathered text the way the language box expects:
-// split at "/", empty parts dropped, a part already present (followed by "|", case ignored)
-// not added again. `foldedGathered` mirrors `gathered` in folded case.
-void GatherLanguage(std::string_view language, std::string& gathered, std::string& foldedGathered);
+// Gathers languages for the language box: every language once, each followed by "|", in the
+// order first met. A part is left out when "part|" already occurs in the gathered text, letter
+// case ignored, that is when it equals or ends a language met before it ("lish" after
+// "English", "German" after "Swiss German"; not the other way round). Parts are collected
+// first and the rule is applied once at the end, over the reversed spellings in sorted order,
+// so many distinct languages cost n log n rather than a search of the whole text each.
+class GatheredLanguages {
+public:
+    // Adds `language` (one field 3 value): split at "/", empty parts dropped; a value without
+    // "/" is one part even when empty.
+    void Add(std::string_view language);
+    // The gathered text.
+    std::string Finish() const;
+
+private:
+    void AddPart(std::string_view part);
+    struct Part {
+        std::string spelling;        // as first met
+        std::string reversedFolded;  // folded case, reversed
+    };
+    std::vector<Part> parts_;  // in the order met, repeats included
+};
 
 // Sorted language list of a gathered text, empty entries left out.
 std::vector<std::string> SortedLanguages(std::string_view gathered);

@@ -12,6 +12,17 @@ PickComboBox::PickComboBox(QWidget* parent) : QComboBox(parent) {
     });
 }
 
+void PickComboBox::setItems(const QStringList& items) {
+    // A box filled this way holds plain texts only: a string list model keeps them in one
+    // array (the standard model makes an item object for each).
+    if (!m_items) {
+        m_items = new QStringListModel(this);
+        setModel(m_items);
+    }
+    m_items->setStringList(items);
+    setCurrentIndex(items.isEmpty() ? -1 : 0);
+}
+
 void PickComboBox::Field::focusOutEvent(QFocusEvent* event) {
     finishing = true;
     QLineEdit::focusOutEvent(event);

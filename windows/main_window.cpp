@@ -231,9 +231,12 @@ void Form1::LoadChannelList() {
     ListView1->channels()->setRows(ListRow::FromChannels(std::move(result->channels)));
 
     if (RebuildLanguageList) {
-        Combo1->clear();
-        Combo1->addItem(QStringLiteral("All"));
-        for (const std::string& language : result->languages) Combo1->addItem(ToQt(language));
+        // One insertion for the whole list: a catalogue may list many thousands of languages.
+        QStringList items;
+        items.reserve(static_cast<qsizetype>(result->languages.size()) + 1);
+        items.append(QStringLiteral("All"));
+        for (const std::string& language : result->languages) items.append(ToQt(language));
+        Combo1->setItems(items);
         RebuildLanguageList = false;
         Combo1->setEditText(result->filterIsGathered ? ToQt(LanguageFilter) : QString());
     }

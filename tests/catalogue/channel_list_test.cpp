@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -140,4 +143,77 @@ TEST(ChannelList, LoadChannelsReadsTheFileAndReportsAMissingOne) {
     const auto r = catalogue::LoadChannels(dir / "Data.txt", Query("TV", "All"));
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(Names(*r), std::vector<std::string>{"a"});
+}
+
+namespace {
+
+// The language box's rule written the plain way: a part is present when "part|" occurs in
+// the gathered text, letter case ignored.
+std::string GatherPlainly(const std::vector<std::string>& values) {
+    std::string gathered;
+    auto fold = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    auto add = [&](const std::string& part) {
+        if (fold(gathered).find(fold(part) + "|") == std::string::npos) gathered += part + "|";
+    };
+    for (const std::string& v : values) {
+        if (v.find('/') == std::string::npos) {
+            add(v);
+            continue;
+        }
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t slash = v.find('/', start);
+            const std::string part = v.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+            if (!part.empty()) add(part);
+            if (slash == std::string::npos) break;
+            start = slash + 1;
+        }
+    }
+    return gathered;
+}
+
+}  // namespace
+
+TEST(ChannelList, GatheringGivesWhatThePlainRuleGives) {
+    // Short texts from a small alphabet, so endings, letter case, empty parts and slashes
+    // collide often.
+    std::mt19937 rng(11);
+    const char alphabet[] = "aAbB/ ";
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::string> values;
+        std::string catalogue;
+        for (int i = 0; i < 40; ++i) {
+            std::string v;
+            for (std::size_t len = rng() % 6; len > 0; --len) v.push_back(alphabet[rng() % 6]);
+            values.push_back(v);
+            catalogue::AppendEncodedLine(catalogue, "n", "http://x/", "TV", v);
+        }
+        const std::string filter = values[rng() % values.size()];
+        const auto r = FilterChannels(catalogue, Query("TV", filter.empty() ? "All" : filter.c_str()));
+        const std::string expected = GatherPlainly(values);
+        ASSERT_EQ(r.gathered, expected) << "round " << round;
+        std::string foldedExpected = expected;
+        for (char& c : foldedExpected) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::string foldedFilter = filter + "|";
+        for (char& c : foldedFilter) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!filter.empty()) {
+            EXPECT_EQ(r.filterIsGathered, foldedExpected.find(foldedFilter) != std::string::npos);
+        }
+    }
+}
+
+// Every line its own language: gathering used to search the whole gathered text for each new
+// one, which at this size took longer than the test's time limit.
+TEST(ChannelList, ManyDistinctLanguagesAreGatheredOnceEach) {
+    std::string text;
+    const int n = 200000;
+    for (int i = 0; i < n; ++i)
+        catalogue::AppendEncodedLine(text, "n", "http://x/", "TV", "L" + std::to_string(i) + "x");
+    const auto r = FilterChannels(text, Query("TV", "All"));
+    ASSERT_EQ(r.languages.size(), static_cast<std::size_t>(n));
+    EXPECT_TRUE(std::is_sorted(r.languages.begin(), r.languages.end()));
+    EXPECT_EQ(r.languages.front(), "L0x");
 }

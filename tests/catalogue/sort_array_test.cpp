@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,5 +59,29 @@ TEST(SortArray, MatchesStdSortOnLargeInputsWithDuplicatesAndSortedRuns) {
         std::reverse(expected.begin(), expected.end());
         SortArray(v, std::nullopt, true);
         ASSERT_EQ(v, expected) << "round " << round << " descending";
+    }
+}
+
+// Orders that drive a last-element pivot quadratic. At this size a quadratic sort takes hours
+// (past the test's time limit); an n log n one a fraction of a second.
+TEST(SortArray, OrdersThatDefeatASimplePivotStaySortable) {
+    const int n = 200000;
+    auto text = [](int i) {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%08d", i);
+        return std::string(buffer);
+    };
+    std::vector<std::vector<std::string>> inputs(4);
+    for (int i = 0; i < n; ++i) {
+        inputs[0].push_back(text(i));                      // sorted
+        inputs[1].push_back(text(n - i));                  // reversed
+        inputs[2].push_back(text(i < n / 2 ? i : n - i));  // organ pipe
+        inputs[3].push_back(text(i % 2 ? i : n + i));      // interleaved runs
+    }
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        std::vector<std::string> expected = inputs[k];
+        std::sort(expected.begin(), expected.end());
+        SortArray(inputs[k]);
+        ASSERT_EQ(inputs[k], expected) << "input " << k;
     }
 }
