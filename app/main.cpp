@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     // message box closed while the splash was the only other window.
     application.setQuitOnLastWindowClosed(false);
     InstallPermissionPrompt();
+    RemoveLeftoverTemporaries();
     modLanguages::RegisterMessages();
     // Page downloads keep the window repainting.
     SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });

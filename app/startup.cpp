@@ -2,9 +2,21 @@
 
 #include <QCoreApplication>
 
+#include "base/app.h"
+#include "base/file_io.h"
+#include "base/program_files.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
 #include "widgets/placement.h"
 #include "windows/main_window.h"
 #include "windows/splash_window.h"
+
+void RemoveLeftoverTemporaries() {
+    constexpr std::chrono::seconds kMinAge{60};
+    base::RemoveStaleTemporaries(App::Info().path, kMinAge);
+    base::RemoveStaleTemporaries(program_files::UserDataFolder(), kMinAge);
+    base::RemoveStaleTemporaries(settings::StoreFile(settings_keys::AppName()).parent_path(), kMinAge);
+}
 
 StartUp::StartUp(frmSplash* splash, QObject* parent) : QObject(parent), m_splash(splash) {
     connect(splash, &frmSplash::timeUp, this, &StartUp::openMainWindow);

@@ -7,6 +7,11 @@
 #include <memory>
 
 class Form1;
+
+// Removes what writes cut short by a kill left behind (temporary files over a minute old) from
+// every folder the program writes: the program folder, the user's data folder and the
+// settings folder.
+void RemoveLeftoverTemporaries();
 class frmSplash;
 
 class StartUp : public QObject {

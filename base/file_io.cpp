@@ -1,6 +1,7 @@
 #include "base/file_io.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -51,7 +52,7 @@ bool InjectionApplies(const std::filesystem::path& target) {
 }
 
 std::string TempName(const std::filesystem::path& target) {
-    static std::mt19937_64 rng{std::random_device{}()};
+    thread_local std::mt19937_64 rng{std::random_device{}()};
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(rng()));
     return target.filename().string() + suffix;
@@ -61,7 +62,37 @@ std::string TempName(const std::filesystem::path& target) {
 std::string SystemText(int err) { return std::generic_category().message(err); }
 #endif
 
+constexpr std::size_t kTempSuffixLength = 1 + 16 + 4;  // ".<16 hex digits>.tmp"
+
+// Whether `name` is one of ours: something, a dot, 16 hex digits, ".tmp".
+bool IsTemporaryName(const std::string& name) {
+    if (name.size() <= kTempSuffixLength || !name.ends_with(".tmp")) return false;
+    const std::size_t dot = name.size() - kTempSuffixLength;
+    if (name[dot] != '.') return false;
+    for (std::size_t i = dot + 1; i < dot + 17; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
 }  // namespace
+
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder, std::chrono::seconds minAge) {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (ec) return 0;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::size_t removed = 0;
+    for (; it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        const std::filesystem::directory_entry& entry = *it;
+        std::error_code entryError;
+        if (!entry.is_regular_file(entryError) || !IsTemporaryName(entry.path().filename().string())) continue;
+        const auto written = entry.last_write_time(entryError);
+        if (entryError || now - written < minAge) continue;  // may be a write under way
+        if (std::filesystem::remove(entry.path(), entryError)) ++removed;
+    }
+    return removed;
+}
 
 void InjectWriteFailure(std::optional<WriteStep> step, const std::filesystem::path& under, int occurrence) {
     g_injected = step;

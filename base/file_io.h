@@ -2,6 +2,8 @@
 // The two ways the program touches whole files: reading one with a size cap, and replacing
 // one atomically (temporary file in the same folder, flush, fsync, rename), so that a failed
 // write leaves the old file whole and no temporary file behind.
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -22,6 +24,11 @@ struct WriteResult {
 
 // Replaces `path` with `bytes`. The file's permission bits are kept when it existed.
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Removes the temporary files ReplaceFileAtomically left in `folder` when the program was
+// killed during a write ("<name>.<16 hex digits>.tmp"), if at least `minAge` old, so a write
+// under way in another instance is left alone. Returns how many were removed.
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder, std::chrono::seconds minAge);
 
 // Test hook: the steps of ReplaceFileAtomically at which a failure can be injected.
 enum class WriteStep { Open, Write, Flush, Sync, Rename };

@@ -36,6 +36,8 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
         {"input-vo-keyboard", "no"},
         {"terminal", "no"},
         {"load-unsafe-playlists", "no"},
+        // A folder is never opened as a playlist of everything below it.
+        {"directory-mode", "ignore"},
         {"vo", "libmpv"},
         // Sound through the system's output; with none at all the picture still plays.
         {"ao", "pipewire,pulse,alsa,null"},

@@ -142,7 +142,10 @@ void PlayerPane::refreshPosition() {
     }
 }
 
-void PlayerPane::setUrl(const QString& url) {
+void PlayerPane::setUrl(const QString& url) { open(url, false); }
+void PlayerPane::setUrlFromUser(const QString& url) { open(url, true); }
+
+void PlayerPane::open(const QString& url, bool fromUser) {
     m_url = url;
     m_error.clear();
     m_title.clear();
@@ -153,7 +156,8 @@ void PlayerPane::setUrl(const QString& url) {
         setState(PlayState::Idle);
         return;
     }
-    if (!stream_address::IsAllowed(FromQt(url))) {
+    const std::string address = url.toStdString();
+    if (!stream_address::IsAllowed(address, fromUser ? stream_address::Origin::User : stream_address::Origin::List)) {
         m_player->stop();
         showError(QStringLiteral("This address uses a protocol the player does not open."));
         return;
@@ -164,7 +168,11 @@ void PlayerPane::setUrl(const QString& url) {
     }
     setState(PlayState::Opening);
     m_status->setText(QStringLiteral("Opening…"));
-    m_player->load(url);
+    // The player knows its protocols by lower-case names only ("HTTP://" would not open).
+    QString normalised = url;
+    const auto schemeLength = static_cast<qsizetype>(stream_address::SchemeLength(address));
+    normalised.replace(0, schemeLength, url.left(schemeLength).toLower());
+    m_player->load(normalised);
 }
 
 void PlayerPane::stop() {

@@ -27,7 +27,10 @@ public:
     ~PlayerPane() override;
 
     QString url() const { return m_url; }
+    // Plays an address from a catalogue, the favourites or a playlist: network addresses only.
     void setUrl(const QString& url);
+    // Plays what the user named (a file picked in My Files, the command line): local paths too.
+    void setUrlFromUser(const QString& url);
     PlayState state() const { return m_state; }
     // The state as text, for tests and scripts: "idle", "opening", "playing", "paused",
     // "stopped" or "error".
@@ -48,6 +51,7 @@ signals:
     void playStateChanged(const QString& state);
 
 private:
+    void open(const QString& url, bool fromUser);
     void buildControlBar();
     void setState(PlayState state);
     void showError(const QString& reason);

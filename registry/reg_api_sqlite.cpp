@@ -25,7 +25,9 @@ const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, name BLOB NOT NULL,"
     " folded BLOB NOT NULL, UNIQUE(parent, folded));"
     "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name BLOB NOT NULL, folded BLOB NOT NULL,"
-    " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, folded));";
+    " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, folded));"
+    // Values in the order they were made, per key, so enumeration is a step along an index.
+    "CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key);";
 
 struct Hive {
     sqlite3* db = nullptr;
@@ -47,6 +49,22 @@ std::filesystem::path g_machineFolder, g_userFolder;
 bool g_foldersSet = false;
 std::map<reg::Key, std::unique_ptr<Hive>> g_hives;
 std::map<reg::Key, OpenKey> g_open;
+
+// Where the last enumeration through a handle stopped, so that asking for the next index
+// continues from there instead of counting from the first entry again (which made walking a
+// key of n entries take n * n steps).
+struct EnumCursor {
+    reg::Key handle = 0;
+    const void* hive = nullptr;
+    sqlite3_int64 id = -1;
+    std::uint32_t next = 0;       // the index that continues the walk
+    sqlite3_int64 lastRowid = 0;  // values: the last one given
+    std::string lastFolded;       // subkeys: the last one given
+    bool continues(reg::Key h, const void* hv, sqlite3_int64 keyId, std::uint32_t index) const {
+        return index > 0 && h == handle && hv == hive && keyId == id && index == next;
+    }
+};
+EnumCursor g_valueCursor, g_keyCursor;
 reg::Key g_nextHandle = 0x1000;
 
 // The hive of a predefined handle. Reading never makes a file or a folder: a hive whose file
@@ -245,6 +263,8 @@ long Writable(Resolved& r) {
 void SetHiveFolders(const std::filesystem::path& machineFolder, const std::filesystem::path& userFolder) {
     g_open.clear();
     g_hives.clear();
+    g_valueCursor = {};
+    g_keyCursor = {};
     g_machineFolder = machineFolder;
     g_userFolder = userFolder;
     g_foldersSet = true;
@@ -351,10 +371,18 @@ long EnumKey(Key key, std::uint32_t index, std::string* name) {
     if (long st = Resolve(key, r)) return st;
     if ((r.access & kQueryBits) == 0) return kAccessDenied;
     if (!r.hive->db) return kNoMoreItems;
-    Stmt s(r.hive->db, "SELECT name FROM keys WHERE parent=? ORDER BY folded LIMIT 1 OFFSET ?");
-    const int rc = s.bind(1, r.id).bind(2, static_cast<sqlite3_int64>(index)).step();
+    const bool follows = g_keyCursor.continues(key, r.hive, r.id, index);
+    Stmt s(r.hive->db, follows ? "SELECT name, folded FROM keys WHERE parent=? AND folded>? ORDER BY folded LIMIT 1"
+                               : "SELECT name, folded FROM keys WHERE parent=? ORDER BY folded LIMIT 1 OFFSET ?");
+    s.bind(1, r.id);
+    if (follows)
+        s.bind(2, g_keyCursor.lastFolded);
+    else
+        s.bind(2, static_cast<sqlite3_int64>(index));
+    const int rc = s.step();
     if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kNoMoreItems : StatusOf(rc);
     if (name) *name = s.bytes(0);
+    g_keyCursor = EnumCursor{key, r.hive, r.id, index + 1, 0, s.bytes(1)};
     return kSuccess;
 }
 
@@ -363,12 +391,17 @@ long EnumValue(Key key, std::uint32_t index, std::string* name, std::uint32_t* t
     if (long st = Resolve(key, r)) return st;
     if ((r.access & 0x0001) == 0) return kAccessDenied;
     if (!r.hive->db) return kNoMoreItems;
-    Stmt s(r.hive->db, "SELECT name, type, data FROM vals WHERE key=? ORDER BY rowid LIMIT 1 OFFSET ?");
-    const int rc = s.bind(1, r.id).bind(2, static_cast<sqlite3_int64>(index)).step();
+    const bool follows = g_valueCursor.continues(key, r.hive, r.id, index);
+    Stmt s(r.hive->db, follows
+                           ? "SELECT name, type, data, rowid FROM vals WHERE key=? AND rowid>? ORDER BY rowid LIMIT 1"
+                           : "SELECT name, type, data, rowid FROM vals WHERE key=? ORDER BY rowid LIMIT 1 OFFSET ?");
+    s.bind(1, r.id).bind(2, follows ? g_valueCursor.lastRowid : static_cast<sqlite3_int64>(index));
+    const int rc = s.step();
     if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? kNoMoreItems : StatusOf(rc);
     if (name) *name = s.bytes(0);
     if (type) *type = static_cast<std::uint32_t>(s.integer(1));
     if (data) *data = s.bytes(2);
+    g_valueCursor = EnumCursor{key, r.hive, r.id, index + 1, s.integer(3), {}};
     return kSuccess;
 }
 

@@ -1,9 +1,11 @@
 #include "services/settings.h"
 
+#include <chrono>
 #include <string_view>
 #include <vector>
 
 #include "base/file_io.h"
+#include "base/file_lock.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "base/vb_error.h"
@@ -21,11 +23,13 @@ struct Section {
 };
 using Store = std::vector<Section>;
 
-// Backslash, CR and LF are escaped everywhere; "=" in keys and "]" in section names too, so
-// that any text can be stored and read back.
+// Backslash, CR and LF are escaped everywhere; "=" in keys and "]" in section names too, and
+// a key's leading ";", "#" or "[" (which would make the line a comment or a section), so that
+// any text can be stored and read back.
 std::string Escape(std::string_view text, char also) {
     std::string out;
-    out.reserve(text.size());
+    out.reserve(text.size() + 1);
+    if (also == '=' && !text.empty() && (text[0] == ';' || text[0] == '#' || text[0] == '[')) out += '\\';
     for (char c : text) {
         switch (c) {
             case '\\': out += "\\\\"; break;
@@ -129,7 +133,17 @@ std::string GetSetting(const std::string& app, const std::string& section, const
 
 void SaveSetting(const std::string& app, const std::string& section, const std::string& key, const std::string& value) {
     const std::filesystem::path file = settings::StoreFile(app);
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    // Read, change and write back under the lock, so that two programs saving at once both
+    // keep their changes.
+    const base::FileLock lock(std::filesystem::path(file).concat(".lock"), std::chrono::seconds(10));
+    if (!lock.locked()) throw VbError(vb_errors::kPathFileAccess, "SaveSetting", "Path/File access error");
     const auto text = base::ReadFileCapped(file, kMaxStoreBytes);
+    // A store that is there but cannot be read (no permission, over the size cap, a folder)
+    // is never replaced by one holding this key alone.
+    if (!text && std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
+        throw VbError(vb_errors::kPathFileAccess, "SaveSetting", settings::kUnreadableStore);
     Store store = text ? Parse(*text) : Store{};
 
     Section* target = nullptr;
@@ -148,8 +162,6 @@ void SaveSetting(const std::string& app, const std::string& section, const std::
     }
     if (!found) target->entries.push_back(Entry{key, value});
 
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
     const base::WriteResult written = base::ReplaceFileAtomically(file, Serialize(store));
     if (!written) throw VbError(vb_errors::kPathFileAccess, "SaveSetting", "Path/File access error");
 }

@@ -301,9 +301,14 @@ void Form1::cmdExtras_Click() { requestWebPage("Extras"); }
 void Form1::saveSetting(const char* key, const std::string& value) {
     try {
         SaveSetting(settings_keys::AppName(), settings_keys::kSection, key, value);
-    } catch (const std::exception&) {
-        ShowMessage(this, QStringLiteral("Your settings could not be saved: the settings file is not writable. "
-                                         "The change holds until the program ends."));
+    } catch (const std::exception& e) {
+        if (m_settingsFailureReported) return;
+        m_settingsFailureReported = true;
+        ShowMessage(this, std::string_view(e.what()) == settings::kUnreadableStore
+                              ? QStringLiteral("Your settings could not be saved: the settings file cannot be read, "
+                                               "so it is left as it is. The change holds until the program ends.")
+                              : QStringLiteral("Your settings could not be saved: the settings file is not writable. "
+                                               "The change holds until the program ends."));
     }
 }
 
@@ -322,7 +327,7 @@ void Form1::ListView1_Click() {
     if (!chkLoad->isChecked()) WindowsMediaPlayer1->setUrl(ToQt(row.address));
 }
 
-void Form1::PlayAddress(const QString& address) { WindowsMediaPlayer1->setUrl(address); }
+void Form1::PlayAddress(const QString& address) { WindowsMediaPlayer1->setUrlFromUser(address); }
 
 void Form1::ListView2_Click() {
     if (chkLoad->isChecked()) return;
@@ -438,7 +443,7 @@ void Form1::File1_Click() {
     // The folder, "\" (the platform's separator) and the name, exactly as composed.
     const QString name = File1->fileName();
     if (name.isEmpty()) return;
-    WindowsMediaPlayer1->setUrl(File1->path() + QDir::separator() + name);
+    WindowsMediaPlayer1->setUrlFromUser(File1->path() + QDir::separator() + name);
 }
 
 void Form1::restoreLocalFiles() {

@@ -144,6 +144,7 @@ private:
     bool m_endedAtStart = false;
     bool m_loaded = false;
     bool m_favoritesUnreadable = false;
+    bool m_settingsFailureReported = false;  // a failed settings save is reported once a run
 
 public:
     // Controls, by their design names.

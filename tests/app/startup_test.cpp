@@ -6,10 +6,14 @@
 
 #include <QMessageBox>
 #include "app/startup.h"
+#include "base/file_io.h"
+#include "base/program_files.h"
 #include "base/vb_error.h"
 #include "registry/hives.h"
 #include "registry/registry_access.h"
 #include "services/machine_settings.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
 #include "support/modal_watcher.h"
 #include "support/wait_for.h"
 #include "widgets/coarse_timer.h"
@@ -134,3 +138,21 @@ TEST_F(StartUpTest, ABoxBeforeTheMainWindowBelongsToTheSplashAndClosingItDoesNot
     EXPECT_TRUE(startUp.mainWindow()->loaded());
 }
 #endif
+
+// A kill during a save leaves its temporary file behind; the next start clears such leftovers
+// from every folder the program writes.
+TEST_F(StartUpTest, LeftoverTemporariesAreRemovedAtStart) {
+    const std::filesystem::path folders[] = {program.path(), program_files::UserDataFolder(),
+                                             settings::StoreFile(settings_keys::AppName()).parent_path()};
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    std::vector<std::filesystem::path> planted;
+    for (const auto& folder : folders) {
+        std::filesystem::create_directories(folder);
+        planted.push_back(folder / "Favorites.txt.00112233aabbccdd.tmp");
+        ASSERT_TRUE(base::ReplaceFileAtomically(planted.back(), "half a file"));
+        std::filesystem::last_write_time(planted.back(), old);
+    }
+    RemoveLeftoverTemporaries();
+    for (const auto& file : planted) EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    EXPECT_TRUE(std::filesystem::exists(program.path() / "Data.txt"));
+}

@@ -110,3 +110,30 @@ TEST(ReplaceFileAtomically, MissingFolderFails) {
     TempDir dir;
     EXPECT_FALSE(ReplaceFileAtomically(dir / "no" / "such" / "f.txt", "x").ok);
 }
+
+// What a kill during a write leaves behind is cleared once it is old enough; everything else
+// in the folder, and a write under way, is left alone.
+TEST(RemoveStaleTemporaries, RemovesOnlyOurOldTemporaries) {
+    TempDir dir;
+    auto make = [&](const std::string& name, std::chrono::seconds age) {
+        const auto path = dir.path() / name;
+        ASSERT_TRUE(ReplaceFileAtomically(path, "x"));
+        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - age);
+    };
+    const std::chrono::seconds old{120}, fresh{5};
+    make("Favorites.txt.0123456789abcdef.tmp", old);
+    make("Data.txt.FEDCBA9876543210.tmp", old);
+    make("Data.htm.00000000000000aa.tmp", fresh);     // perhaps another instance writing now
+    make("notes.tmp", old);                           // not ours
+    make("Data.txt.0123456789abcdeg.tmp", old);       // not hex
+    make("Data.txt.0123456789abcdef.tmp.keep", old);  // not ours
+    make(".0123456789abcdef.tmp", old);               // no name before it
+    make("Favorites.txt", old);
+    std::filesystem::create_directory(dir.path() / "Dir.0123456789abcdef.tmp");
+
+    EXPECT_EQ(base::RemoveStaleTemporaries(dir.path(), std::chrono::seconds(60)), 2u);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Favorites.txt.0123456789abcdef.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Data.txt.FEDCBA9876543210.tmp"));
+    EXPECT_EQ(FileCount(dir.path()), 7u);
+    EXPECT_EQ(base::RemoveStaleTemporaries(dir.path() / "missing", std::chrono::seconds(60)), 0u);
+}

@@ -196,3 +196,26 @@ TEST_F(Playback, APlaylistOnTheWebCannotReachLocalFilesOrOtherProtocols) {
     EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
         << pane->playState().toStdString() << ": " << pane->lastError().toStdString();
 }
+
+// A catalogue names network addresses, in whatever letter case its author typed the scheme;
+// a local file or folder is played only when the user names it.
+TEST_F(Playback, ListAddressesAreNetworkOnlyAndTheSchemeMayBeInCapitals) {
+    QString upper = server.url(QStringLiteral("/radio.mp3"));
+    upper.replace(0, 4, QStringLiteral("HTTP"));
+    program.write("song.mp3", test_media::Mp3Audio().toStdString());
+    const QString local = ToQt((program / "song.mp3").string());
+    Catalogue({{"Capitals", upper}, {"Local", local}, {"Folder", ToQt(program.path().string())}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    ClickRow(f.ListView1, 0);
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
+        << pane->playState().toStdString() << ": " << pane->lastError().toStdString();
+    for (int row : {1, 2}) {
+        ClickRow(f.ListView1, row);
+        EXPECT_EQ(pane->playState(), QStringLiteral("error")) << row;
+        if (auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"))) box->close();
+    }
+    f.PlayAddress(local);  // as from the command line
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
+        << pane->playState().toStdString() << ": " << pane->lastError().toStdString();
+}

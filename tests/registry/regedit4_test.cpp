@@ -207,3 +207,23 @@ TEST_F(RegistryTest, AFileOfBinaryJunkImportsNothingHarmful) {
     reg.WriteString("HKCU\\K", "after", "still works");
     EXPECT_EQ(reg.ReadString("HKCU\\K", "after", ""), "still works");
 }
+
+// A key with many values and subkeys: walking it used to count from the first entry for every
+// next one, so this export took hours; now one step per entry.
+TEST_F(RegistryTest, ExportOfALargeKeyWalksEachEntryOnce) {
+    constexpr int kValues = 12000, kKeys = 1000;
+    std::string file = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Big]\r\n";
+    for (int i = 0; i < kValues; ++i) file += "\"v" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"\r\n";
+    for (int i = 0; i < kKeys; ++i) file += "\r\n[HKEY_CURRENT_USER\\Big\\k" + std::to_string(i) + "]\r\n";
+    dir.write("big.reg", file);
+    ASSERT_EQ(reg.ImportFromReg(Path(dir, "big.reg")), 1);
+
+    ASSERT_EQ(reg.ExportToReg("HKCU\\Big", Path(dir, "out.reg"), true, {}), 1);
+    const std::string out = dir.read("out.reg");
+    std::size_t values = 0, keys = 0;
+    for (std::size_t at = 0; (at = out.find("\"v", at)) != std::string::npos; ++at) ++values;
+    for (std::size_t at = 0; (at = out.find("[HKEY_CURRENT_USER\\Big\\k", at)) != std::string::npos; ++at) ++keys;
+    EXPECT_EQ(values, static_cast<std::size_t>(kValues));
+    EXPECT_EQ(keys, static_cast<std::size_t>(kKeys));
+    EXPECT_NE(out.find("\"v11999\"=\"11999\""), std::string::npos);
+}
