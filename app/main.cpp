@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 
@@ -13,10 +14,12 @@
 #include "base/app.h"
 #include "base/vb_error.h"
 #include "localisation/languages.h"
+#include "registry/hives.h"
 #include "services/fetch.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "widgets/gui_resources.h"
+#include "widgets/message_box.h"
 #include "widgets/permission_prompt.h"
 #include "widgets/qt_text.h"
 #include "windows/main_window.h"
@@ -51,6 +54,11 @@ int main(int argc, char** argv) {
     // message box closed while the splash was the only other window.
     application.setQuitOnLastWindowClosed(false);
     InstallPermissionPrompt();
+    // A damaged or locked settings hive is told once, after the event loop runs, so that a
+    // read in the middle of a window's loading is not held up by the box.
+    hives::SetProblemReporter([](const std::string& text) {
+        QTimer::singleShot(0, qApp, [message = QString::fromStdString(text)] { ShowMessage(nullptr, message); });
+    });
     RemoveLeftoverTemporaries();
     modLanguages::RegisterMessages();
     // Page downloads keep the window repainting.

@@ -4,8 +4,11 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -46,6 +49,49 @@ struct OpenKey {
 };
 
 std::filesystem::path g_machineFolder, g_userFolder;
+std::function<void(const std::string&)> g_reporter;
+std::set<std::string> g_reported;  // hive files whose problem the user was told about
+
+// How long a hive locked by another program is waited for before it reads as empty.
+constexpr int kLockWaitMs = 2000;
+
+void Report(const std::string& file, const std::string& text) {
+    if (!g_reported.insert(file).second || !g_reporter) return;
+    g_reporter(text);
+}
+
+// Moves a damaged hive file aside under a name no file has yet, so that nothing in it is lost.
+std::filesystem::path MoveAside(const std::filesystem::path& file) {
+    std::error_code ec;
+    for (int n = 0; n < 1000; ++n) {
+        std::filesystem::path aside = file;
+        aside += n == 0 ? ".damaged" : ".damaged." + std::to_string(n);
+        if (std::filesystem::exists(aside, ec)) continue;
+        std::filesystem::rename(file, aside, ec);
+        return ec ? std::filesystem::path() : aside;
+    }
+    return {};
+}
+
+// What a first look at an opened hive file finds.
+enum class Health { Sound, Damaged, Locked };
+
+Health Examine(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &stmt, nullptr);
+    bool ok = false;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            ok = text && std::string_view(text) == "ok";
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(stmt);
+    if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) return Health::Locked;
+    return ok ? Health::Sound : Health::Damaged;
+}
 bool g_foldersSet = false;
 std::map<reg::Key, std::unique_ptr<Hive>> g_hives;
 std::map<reg::Key, OpenKey> g_open;
@@ -97,7 +143,33 @@ Hive* GetHive(reg::Key predefined, bool create = false) {
         }
     }
     if (hive->db) {
-        sqlite3_busy_timeout(hive->db, 5000);
+        sqlite3_busy_timeout(hive->db, kLockWaitMs);
+        const Health health = Examine(hive->db);
+        if (health != Health::Sound) {
+            sqlite3_close_v2(hive->db);
+            hive->db = nullptr;
+            if (health == Health::Locked) {
+                // Read as empty and refuse writes this run; the file is left as it is.
+                hive->readOnly = true;
+                Report(file, "The settings file " + file +
+                                 " is locked by another program. The program uses its default settings "
+                                 "and cannot save settings there until it is started again.");
+            } else {
+                const std::filesystem::path aside = MoveAside(folder / fileName);
+                if (aside.empty()) {
+                    hive->readOnly = true;  // it cannot even be moved: read as empty, never overwrite it
+                    Report(file, "The settings file " + file + " is damaged and could not be moved aside.");
+                } else {
+                    // The hive starts empty; the first write makes a new file.
+                    hive->absent = true;
+                    Report(file, "The settings file " + file + " was damaged. It was kept as " + aside.string() +
+                                     " and the program starts with its default settings.");
+                }
+            }
+            Hive* raw = hive.get();
+            g_hives[predefined] = std::move(hive);
+            return raw;
+        }
         sqlite3_exec(hive->db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
         const int rc = hive->readOnly ? SQLITE_READONLY : sqlite3_exec(hive->db, kSchema, nullptr, nullptr, nullptr);
         if (rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN || rc == SQLITE_PERM || rc == SQLITE_AUTH) {
@@ -260,7 +332,10 @@ long Writable(Resolved& r) {
 
 }  // namespace
 
+void hives::SetProblemReporter(std::function<void(const std::string&)> reporter) { g_reporter = std::move(reporter); }
+
 void SetHiveFolders(const std::filesystem::path& machineFolder, const std::filesystem::path& userFolder) {
+    g_reported.clear();
     g_open.clear();
     g_hives.clear();
     g_valueCursor = {};

@@ -17,6 +17,9 @@ std::string Z(std::string_view s) { return std::string(s); }
 namespace {
 std::filesystem::path g_machine, g_user;
 }
+// The real registry repairs and locks its own hives; nothing to report.
+void hives::SetProblemReporter(std::function<void(const std::string&)>) {}
+
 void SetHiveFolders(const std::filesystem::path& machineFolder, const std::filesystem::path& userFolder) {
     g_machine = machineFolder;
     g_user = userFolder;

@@ -117,7 +117,8 @@ std::string GetMachineSetting(const std::string& app, const std::string& section
     long status = ReadValue(reg::kCurrentUser, machine_settings::OverlayPath(path), key, type, data);
     if (status != reg::kSuccess) {
         status = ReadValue(reg::kLocalMachine, path, key, type, data);
-        if (status == reg::kFileNotFound) return defaultValue;
+        // A hive another program keeps locked past the wait reads as its defaults.
+        if (status == reg::kFileNotFound || status == reg::kBadDb) return defaultValue;
         if (status != reg::kSuccess)
             throw VbError(kRegistryBase + status, "GetMachineSetting", "Could not open registry section");
     }

@@ -1,4 +1,10 @@
 #include <filesystem>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sqlite3.h>
+#endif
 
 #include "base/app.h"
 #include "registry/reg_api.h"
@@ -172,5 +178,59 @@ TEST_F(MachineSettings, ReadingMakesNoHiveFileAndNoFolder) {
     SaveMachineSetting("Marlu Viewer", "Settings", "chkSplash", "1");  // a write makes the hive
     EXPECT_TRUE(std::filesystem::exists(dir / "machine-never" / "HKEY_LOCAL_MACHINE.hive"));
     EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "0"), "1");
+}
+#endif
+
+#ifndef _WIN32
+// A damaged machine hive, or one another program keeps locked, never stops the program: reads
+// give their defaults, a damaged file is kept aside (never overwritten), the user is told once.
+TEST_F(MachineSettings, ADamagedHiveIsMovedAsideAndReadsGiveDefaults) {
+    SaveMachineSetting("Marlu Viewer", "Settings", "chkSplash", "1");
+    const auto file = dir / "machine" / "HKEY_LOCAL_MACHINE.hive";
+    const std::string sound = dir.read("machine/HKEY_LOCAL_MACHINE.hive");
+    std::string random(4096, '\0');
+    for (std::size_t i = 0; i < random.size(); ++i) random[i] = static_cast<char>((i * 7919 + 13) % 251);
+    for (const std::string& damaged : {random, sound.substr(0, sound.size() / 2)}) {
+        std::vector<std::string> told;
+        hives::SetProblemReporter([&](const std::string& text) { told.push_back(text); });
+        SetHiveFolders(dir / "machine", dir / "user");  // a new start
+        std::filesystem::remove(dir / "machine" / "HKEY_LOCAL_MACHINE.hive.damaged");
+        dir.write("machine/HKEY_LOCAL_MACHINE.hive", damaged);
+
+        EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "dflt"), "dflt");
+        EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "other", "dflt"), "dflt");
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find("damaged"), std::string::npos) << told[0];
+        EXPECT_EQ(dir.read("machine/HKEY_LOCAL_MACHINE.hive.damaged"), damaged);
+        // Settings can be saved again, in a new file.
+        SaveMachineSetting("Marlu Viewer", "Settings", "chkSplash", "0");
+        EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "dflt"), "0");
+        EXPECT_TRUE(std::filesystem::exists(file));
+        EXPECT_EQ(told.size(), 1u);
+        hives::SetProblemReporter({});
+    }
+}
+
+TEST_F(MachineSettings, AHiveLockedByAnotherProgramReadsAsDefaultsAfterAShortWait) {
+    SaveMachineSetting("Marlu Viewer", "Settings", "chkSplash", "1");
+    const auto file = dir / "machine" / "HKEY_LOCAL_MACHINE.hive";
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE; UPDATE vals SET data=data;", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    std::vector<std::string> told;
+    hives::SetProblemReporter([&](const std::string& text) { told.push_back(text); });
+    SetHiveFolders(dir / "machine", dir / "user");  // a new start
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "dflt"), "dflt");
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "dflt"), "dflt");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("locked"), std::string::npos) << told[0];
+    hives::SetProblemReporter({});
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_FALSE(std::filesystem::exists(dir / "machine" / "HKEY_LOCAL_MACHINE.hive.damaged"));
+    SetHiveFolders(dir / "machine", dir / "user");  // the next start reads it again
+    EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "chkSplash", "dflt"), "1");
 }
 #endif
