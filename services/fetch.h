@@ -19,7 +19,8 @@ void SetFetchEventPump(std::function<void()> pump);  // runs after every chunk
 struct FetchResult {
     std::string body;
     long status = 0;
-    std::string failure;  // empty when a page (of any status) arrived
+    std::string failure;     // empty when a page (of any status) arrived
+    bool cancelled = false;  // fetch::CancelAll ended it; nothing to tell the user
     bool arrived() const { return failure.empty(); }
     bool succeeded() const { return arrived() && status >= 200 && status < 300; }
 };
@@ -34,8 +35,14 @@ inline constexpr long kTotalTimeoutSeconds = 300;
 void SetStallTimeoutForTests(long seconds);
 void SetTotalTimeoutForTests(long seconds);
 
+// Ends every fetch under way within one turn of its loop (the program is closing): each
+// returns with `cancelled` set and no body. Fetches begun afterwards run as usual.
+void CancelAll();
+
 // For the two client backends: the settings above as they stand, and the installed pump run.
 long StallTimeoutSeconds();
 long TotalTimeoutSeconds();
 void RunEventPump();
+// A number that changes at every CancelAll: a fetch that sees it differ from its start ends.
+unsigned Generation();
 }  // namespace fetch

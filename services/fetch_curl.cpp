@@ -74,6 +74,7 @@ FetchResult FetchPageReport(const std::string& address) {
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
 
+    const unsigned generation = fetch::Generation();
     CURLM* multi = curl_multi_init();
     curl_multi_add_handle(multi, easy);
     int running = 1;
@@ -81,6 +82,10 @@ FetchResult FetchPageReport(const std::string& address) {
         if (curl_multi_perform(multi, &running) != CURLM_OK) break;
         if (running) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
         fetch::RunEventPump();
+        if (fetch::Generation() != generation) {
+            out.cancelled = true;
+            break;
+        }
     }
     CURLcode result = CURLE_OK;
     int left = 0;
@@ -93,6 +98,10 @@ FetchResult FetchPageReport(const std::string& address) {
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
     out.status = responseCode;
+    if (out.cancelled) {
+        out.failure = "the download was cancelled";
+        return out;
+    }
     // Nothing could be opened: no answer from any server. A page that began and then broke
     // off keeps what came; one over the cap is refused whole.
     if (body.capped) {

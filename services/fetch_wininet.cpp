@@ -35,6 +35,7 @@ FetchResult FetchPageReport(const std::string& address) {
             out.status = static_cast<long>(status);
         char buffer[256];
         DWORD got = 0;
+        const unsigned generation = fetch::Generation();
         const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(fetch::TotalTimeoutSeconds()) * 1000;
         while (InternetReadFile(url, buffer, sizeof buffer, &got) && got > 0) {
             if (result.size() + got > fetch::kMaxBodyBytes) {
@@ -44,6 +45,12 @@ FetchResult FetchPageReport(const std::string& address) {
             }
             result.append(buffer, got);
             fetch::RunEventPump();
+            if (fetch::Generation() != generation) {
+                result.clear();
+                out.cancelled = true;
+                out.failure = "the download was cancelled";
+                break;
+            }
             if (GetTickCount64() > deadline) break;
         }
         InternetCloseHandle(url);

@@ -1,5 +1,7 @@
 #include "widgets/banner_pane.h"
 
+#include <QPointer>
+
 #include "services/fetch.h"
 #include "widgets/qt_text.h"
 #include "widgets/shell.h"
@@ -12,6 +14,9 @@ BannerPane::BannerPane(QWidget* parent) : QTextBrowser(parent) {
 
 void BannerPane::Navigate(const QString& address) {
     m_address = address;
-    const std::string page = FetchPage(FromQt(address));
-    setHtml(ToQt(page));
+    // The download pumps events: the window holding the pane may close meanwhile.
+    const QPointer<BannerPane> self(this);
+    const FetchResult fetched = FetchPageReport(FromQt(address));
+    if (!self || fetched.cancelled) return;
+    setHtml(ToQt(fetched.body));
 }

@@ -154,6 +154,7 @@ void Form1::DownloadChannelList() {
     const std::string address =
         "http://" + modPrivateLabel::UpdateHost + catalogue::UpdatePagePath(modPrivateLabel::IsResellerBuild());
     const FetchResult fetched = FetchPageReport(address);
+    if (fetched.cancelled) return;  // the program is closing
     const QString unchanged = QStringLiteral(" Your channel list was not changed.");
     if (!fetched.arrived()) {
         ShowMessage(this, QStringLiteral("The channel list could not be downloaded from %1: %2.")

@@ -1,5 +1,6 @@
 #include "windows/language_window.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "widgets/design.h"
+#include "widgets/handler_guard.h"
 #include "widgets/message_box.h"
 #include "widgets/pick_combo.h"
 #include "widgets/placement.h"
@@ -136,7 +138,14 @@ std::string frmLanguage::DownloadAddress() {
 }
 
 void frmLanguage::Command1_Click() {
-    std::string page = FetchPage(DownloadAddress());
+    // The download pumps events: the window may be closed meanwhile, and is then deleted only
+    // after this handler has returned.
+    const HandlerGuard guard(this);
+    m_downloading = true;
+    const FetchResult fetched = FetchPageReport(DownloadAddress());
+    if (guard.closed() || fetched.cancelled) return;
+    m_downloading = false;
+    std::string page = fetched.body;
     if (!text::ContainsNoCase(page, "<TRANSLATION_ITEMS>")) return;  // no language file: nothing happens
     const std::size_t first = page.find('<');
     if (first != std::string::npos && first > 0) page.erase(0, first);
@@ -153,6 +162,12 @@ void frmLanguage::Command1_Click() {
 }
 
 void frmLanguage::Command2_Click() { close(); }
+
+void frmLanguage::closeEvent(QCloseEvent* event) {
+    // Nobody waits for a download whose window is gone.
+    if (m_downloading) fetch::CancelAll();
+    QWidget::closeEvent(event);
+}
 
 void frmLanguage::Command3_Click() {
     const std::string path = program_files::ReadPath(kFileName).string();

@@ -34,7 +34,11 @@ public:
     SkinLabel* Label1 = nullptr;
     QFrame* Line1 = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void FillLanguageList();
+    bool m_downloading = false;  // "Check for language updates" is waiting for the server
     int ShellOpenFile(const std::string& path, int showCommand);
 };

@@ -23,6 +23,7 @@
 #include "catalogue/favorites.h"
 #include "localisation/languages.h"
 #include "player/player_pane.h"
+#include "services/fetch.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "widgets/banner_pane.h"
@@ -516,7 +517,9 @@ void Form1::Form_QueryUnload() {
 
 void Form1::Form_Unload() {
     // The other windows go with the main window; nothing is saved here, as every file and
-    // setting was written when it changed.
+    // setting was written when it changed. A download under way ends now, so the program
+    // does not linger for it.
+    fetch::CancelAll();
     if (frmAbout* about = frmAbout::Loaded()) about->close();
     if (frmLanguage* language = frmLanguage::Loaded()) language->close();
     emit unloaded();

@@ -1,6 +1,7 @@
 // Hostile input: catalogues, update pages, localisation files and settings that no honest
 // program wrote. Each must end without a crash or a hang, with the other files untouched.
 #include <QGroupBox>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <random>
@@ -8,6 +9,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/codec.h"
 #include "localisation/languages.h"
+#include "services/fetch.h"
 #include "services/settings.h"
 #include "support/http_server.h"
 #include "support/modal_watcher.h"
@@ -148,4 +150,23 @@ TEST_F(Hostile, AbsurdSettingsForTheFileBrowserAreIgnored) {
     form.reset();
     Form1& again = Start();
     EXPECT_TRUE(QDir(again.Dir1->path()).exists());
+}
+
+// Closing the main window while the update page trickles in ends the download at once: the
+// handler returns without a word and the catalogue is left as it was.
+TEST_F(Hostile, ClosingTheMainWindowDuringAnUpdateEndsTheDownloadSilently) {
+    TinyHttp server;
+    Form1& f = Start();
+    modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port());
+    const std::string before = program.read("Data.txt");
+    server.endless("/TV/Data.htm", "<", 200);  // a byte every 200 ms: minutes for any page
+    QTimer::singleShot(500, &f, [&f] { f.close(); });
+    ModalWatcher watcher;
+    f.mnuFileItem_Click(0);
+    EXPECT_TRUE(watcher.texts().isEmpty()) << watcher.texts().join(QStringLiteral(" | ")).toStdString();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(program.read("Data.txt"), before);
+    // A fetch begun afterwards runs as usual.
+    server.route("/after", 200, "After");
+    EXPECT_EQ(FetchPage(server.url("/after")), "After");
 }

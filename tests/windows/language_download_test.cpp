@@ -1,5 +1,7 @@
 // "Check for language updates" against a real web server on the loopback interface.
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 
 #include "base/file_io.h"
@@ -8,6 +10,7 @@
 #include "support/http_server.h"
 #include "support/modal_watcher.h"
 #include "support/tiny_http.h"
+#include "support/wait_for.h"
 #include "widgets/pick_combo.h"
 #include "windows/language_window.h"
 #include "windows/main_window_fixture.h"
@@ -102,4 +105,21 @@ TEST_F(LanguageDownload, AFileThatCannotBeWrittenKeepsTheOldListAndSaysSo) {
         EXPECT_TRUE(LeftOvers().empty()) << static_cast<int>(step);
         EXPECT_EQ(Entries(window->Combo1), QStringList{QStringLiteral("English")});
     }
+}
+
+// The window closed while "Check for language updates" waits for the server: it is deleted
+// only after the handler has returned, and the handler leaves it alone.
+TEST_F(LanguageDownload, ClosingTheWindowDuringTheDownloadDeletesItOnlyAfterTheHandler) {
+    TinyHttp slow;
+    slow.endless("/Languages/7/Localization.txt", "x", 200);
+    modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(slow.port());
+    const QPointer<frmLanguage> alive(window);
+    QTimer::singleShot(300, window, [this] { window->close(); });  // which also ends the download
+    ModalWatcher watcher;
+    window->Command1_Click();
+    EXPECT_TRUE(alive);  // not deleted under the handler
+    EXPECT_TRUE(watcher.texts().isEmpty());
+    EXPECT_EQ(program.read("Localization.txt"), kOldList);
+    EXPECT_TRUE(test_support::WaitFor([&] { return alive.isNull(); }, 2000));  // then deleted, as a closed window is
+    window = nullptr;
 }
