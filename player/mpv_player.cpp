@@ -9,7 +9,17 @@
 
 namespace {
 
-enum Observed : std::uint64_t { kPause = 1, kTimePos, kDuration, kSeekable, kVolume, kMute, kMediaTitle, kIcyTitle };
+enum Observed : std::uint64_t {
+    kPause = 1,
+    kTimePos,
+    kDuration,
+    kSeekable,
+    kVolume,
+    kMute,
+    kMediaTitle,
+    kIcyTitle,
+    kIdleActive
+};
 
 void Wakeup(void* context) {
     // Called on one of mpv's threads: only queue the drain on the GUI thread.
@@ -68,6 +78,7 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     mpv_observe_property(m_mpv, kMute, "mute", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, kMediaTitle, "media-title", MPV_FORMAT_STRING);
     mpv_observe_property(m_mpv, kIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
+    mpv_observe_property(m_mpv, kIdleActive, "idle-active", MPV_FORMAT_FLAG);
     mpv_set_wakeup_callback(m_mpv, Wakeup, this);
 }
 
@@ -92,6 +103,7 @@ void MpvPlayer::setFlag(const char* name, bool value) {
 
 void MpvPlayer::load(const QString& address) {
     m_loading = true;
+    m_pendingEnd.reset();
     m_lastError.clear();
     m_icyTitle.clear();
     const QByteArray utf8 = address.toUtf8();
@@ -101,6 +113,7 @@ void MpvPlayer::load(const QString& address) {
 
 void MpvPlayer::stop() {
     m_loading = false;
+    m_pendingEnd.reset();
     command({"stop"});
 }
 
@@ -118,6 +131,18 @@ void MpvPlayer::setVolume(int volume) {
 }
 
 void MpvPlayer::setMuted(bool muted) { setFlag("mute", muted); }
+
+bool MpvPlayer::HasEntryAfter(std::int64_t entryId) const {
+    std::int64_t count = 0;
+    if (mpv_get_property(m_mpv, "playlist-count", MPV_FORMAT_INT64, &count) < 0) return false;
+    for (std::int64_t i = count - 1; i >= 0; --i) {
+        const QByteArray name = "playlist/" + QByteArray::number(i) + "/id";
+        std::int64_t id = 0;
+        if (mpv_get_property(m_mpv, name.constData(), MPV_FORMAT_INT64, &id) >= 0 && id == entryId)
+            return i < count - 1;
+    }
+    return false;
+}
 
 void MpvPlayer::drainEvents() {
     while (m_mpv) {
@@ -140,18 +165,29 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 emit started();
             }
             break;
+        case MPV_EVENT_START_FILE:
+            // The next entry of a playlist: whatever ended the one before was not the end.
+            m_pendingEnd.reset();
+            break;
         case MPV_EVENT_END_FILE: {
+            // An entry that fails or ends is the end only if no other entry of the playlist
+            // follows. When one does, the end is held back: the next entry's start drops it,
+            // and the player going idle instead (the next could not even start) tells it.
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
             if (end->reason == MPV_END_FILE_REASON_ERROR) {
-                m_loading = false;
                 QString reason = QString::fromUtf8(mpv_error_string(end->error));
                 if (!m_lastError.isEmpty()) reason = m_lastError + QStringLiteral(" (") + reason + QLatin1Char(')');
-                emit ended(true, reason);
+                m_pendingEnd = End{true, reason};
             } else if (end->reason == MPV_END_FILE_REASON_EOF) {
-                m_loading = false;
-                emit ended(false, QString());
+                m_pendingEnd = End{false, QString()};
             }
             // STOP: replaced by another address or stopped on request; the caller knows.
+            if (m_pendingEnd && !HasEntryAfter(end->playlist_entry_id)) {
+                const End last = *m_pendingEnd;
+                m_pendingEnd.reset();
+                m_loading = false;
+                emit ended(last.error, last.reason);
+            }
             break;
         }
         case MPV_EVENT_PROPERTY_CHANGE: {
@@ -176,6 +212,14 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     break;
                 case kMute:
                     if (has) emit mutedChanged(*static_cast<int*>(prop->data) != 0);
+                    break;
+                case kIdleActive:
+                    if (has && *static_cast<int*>(prop->data) && m_pendingEnd) {
+                        const End end = *m_pendingEnd;
+                        m_pendingEnd.reset();
+                        m_loading = false;
+                        emit ended(end.error, end.reason);
+                    }
                     break;
                 case kMediaTitle:
                 case kIcyTitle: {

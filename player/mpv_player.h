@@ -4,6 +4,8 @@
 // drains mpv's events here.
 #include <QObject>
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 struct mpv_handle;
 struct mpv_event;
@@ -44,6 +46,8 @@ private slots:
 
 private:
     void handleEvent(const mpv_event& event);
+    // Whether the playlist holds an entry after the one with this id (which is then played).
+    bool HasEntryAfter(std::int64_t entryId) const;
     void command(std::initializer_list<const char*> args);
     void setFlag(const char* name, bool value);
 
@@ -54,5 +58,10 @@ private:
     double m_duration = 0;
     bool m_loading = false;
     QString m_lastError;
+    struct End {
+        bool error;
+        QString reason;
+    };
+    std::optional<End> m_pendingEnd;  // how the last entry ended, told once the player is idle
     QString m_mediaTitle, m_icyTitle;
 };

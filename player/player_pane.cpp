@@ -9,10 +9,21 @@
 #include <QVBoxLayout>
 
 #include "base/private_label.h"
+#include "base/process_memory.h"
 #include "player/mpv_player.h"
 #include "player/stream_address.h"
 #include "player/video_view.h"
 #include "widgets/qt_text.h"
+
+namespace {
+int g_openDeadlineMs = PlayerPane::kOpenDeadlineMs;
+std::uint64_t g_openGrowthLimit = PlayerPane::kOpenGrowthLimitBytes;
+}  // namespace
+
+void PlayerPane::SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes) {
+    g_openDeadlineMs = deadlineMs > 0 ? deadlineMs : kOpenDeadlineMs;
+    g_openGrowthLimit = growthBytes > 0 ? growthBytes : kOpenGrowthLimitBytes;
+}
 
 PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer(this)) {
     setFrameShape(QFrame::StyledPanel);
@@ -55,6 +66,30 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     m_positionTimer.setInterval(100);
     connect(&m_positionTimer, &QTimer::timeout, this, &PlayerPane::refreshPosition);
     m_positionTimer.start();
+
+    // Often enough that memory growing at hundreds of megabytes a second is caught within a
+    // few dozen megabytes of the limit.
+    m_openWatch.setInterval(50);
+    connect(&m_openWatch, &QTimer::timeout, this, &PlayerPane::watchOpening);
+}
+
+void PlayerPane::watchOpening() {
+    if (m_state != PlayState::Opening) {
+        m_openWatch.stop();
+        return;
+    }
+    const std::uint64_t now = base::ResidentBytes();
+    if (m_openBaseline > 0 && now > m_openBaseline && now - m_openBaseline > g_openGrowthLimit) {
+        m_player->stop();
+        showError(QStringLiteral("The address sent more than any stream does (the player had taken %1 MB of memory "
+                                 "for it without playing), so it was stopped.")
+                      .arg((now - m_openBaseline) / (1024 * 1024)));
+        return;
+    }
+    if (m_openClock.elapsed() > g_openDeadlineMs) {
+        m_player->stop();
+        showError(QStringLiteral("The stream did not start within %1 seconds.").arg(g_openDeadlineMs / 1000));
+    }
 }
 
 PlayerPane::~PlayerPane() {
@@ -168,6 +203,9 @@ void PlayerPane::open(const QString& url, bool fromUser) {
     }
     setState(PlayState::Opening);
     m_status->setText(QStringLiteral("Opening…"));
+    m_openBaseline = base::ResidentBytes();
+    m_openClock.start();
+    m_openWatch.start();
     // The player knows its protocols by lower-case names only ("HTTP://" would not open).
     QString normalised = url;
     const auto schemeLength = static_cast<qsizetype>(stream_address::SchemeLength(address));

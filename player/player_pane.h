@@ -3,10 +3,12 @@
 // play/pause, stop, a position slider for seekable media, volume, mute and the now-playing
 // title. Setting URL opens and plays the address at once; controls.stop and close end
 // playback; an address that cannot be played ends in the pane's own error dialog.
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 
 class MpvPlayer;
 class QLabel;
@@ -43,6 +45,15 @@ public:
     void stop();   // controls.stop
     void close();  // close: releases the current media
 
+    // An address that has not started playing after this long ends in the error state (a
+    // server that sends endless headers, or trickles a stream that never begins).
+    static constexpr int kOpenDeadlineMs = 20000;
+    // While an address opens, the process may grow by at most this much (an endless playlist
+    // would otherwise take all memory); past it the open is stopped with the reason.
+    static constexpr std::uint64_t kOpenGrowthLimitBytes = std::uint64_t{256} * 1024 * 1024;
+    // Tests only: other limits (0 restores the defaults).
+    static void SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes);
+
     // The picture as shown now, and whether a frame has been drawn since the address was set.
     QImage grabFrame() const;
     bool hasFrame() const;
@@ -56,6 +67,7 @@ private:
     void setState(PlayState state);
     void showError(const QString& reason);
     void refreshPosition();
+    void watchOpening();
 
     MpvPlayer* m_player = nullptr;
     VideoView* m_video = nullptr;
@@ -69,6 +81,9 @@ private:
     QSlider *m_position = nullptr, *m_volumeSlider = nullptr;
     QLabel* m_status = nullptr;
     QTimer m_positionTimer;
+    QTimer m_openWatch;  // runs while an address opens: deadline and memory growth
+    QElapsedTimer m_openClock;
+    std::uint64_t m_openBaseline = 0;
     bool m_dragging = false;
     QPointer<QMessageBox> m_errorBox;
 };

@@ -5,15 +5,19 @@
 #include <QMessageBox>
 #include <QTcpServer>
 #include <QTest>
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "base/app.h"
 #include "base/private_label.h"
+#include "base/process_memory.h"
 #include "catalogue/catalogue_writer.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
+#include "support/tiny_http.h"
 #include "support/wait_for.h"
 #include "widgets/list_view.h"
 #include "widgets/qt_text.h"
@@ -218,4 +222,77 @@ TEST_F(Playback, ListAddressesAreNetworkOnlyAndTheSchemeMayBeInCapitals) {
     f.PlayAddress(local);  // as from the command line
     EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
         << pane->playState().toStdString() << ": " << pane->lastError().toStdString();
+}
+
+// A playlist whose first entry is dead: the pane goes on to the next entry and reports no
+// error while it plays.
+TEST_F(Playback, APlaylistWithADeadFirstEntryPlaysTheNextWithoutAnError) {
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/gone.mp3").arg(ClosedPort());
+    server.serve(
+        QStringLiteral("/dead-first.m3u"),
+        (dead + QStringLiteral("\n") + server.url(QStringLiteral("/radio.mp3")) + QStringLiteral("\n")).toUtf8(),
+        "audio/x-mpegurl");
+    Catalogue({{"List", server.url(QStringLiteral("/dead-first.m3u"))}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    QStringList states;
+    QObject::connect(pane, &PlayerPane::playStateChanged, pane, [&](const QString& s) { states << s; });
+    ClickRow(f.ListView1, 0);
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000))
+        << states.join(QLatin1Char(' ')).toStdString() << ": " << pane->lastError().toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(pane->playState(), QStringLiteral("playing"));
+    EXPECT_FALSE(states.contains(QStringLiteral("error"))) << states.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(pane->findChild<QMessageBox*>(QStringLiteral("playerError")), nullptr);
+    // A playlist whose every entry is dead still ends in the error, once.
+    server.serve(QStringLiteral("/all-dead.m3u"), (dead + QStringLiteral("\n") + dead + QStringLiteral("\n")).toUtf8(),
+                 "audio/x-mpegurl");
+    states.clear();
+    pane->setUrl(server.url(QStringLiteral("/all-dead.m3u")));
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 10000))
+        << states.join(QLatin1Char(' ')).toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(states.count(QStringLiteral("error")), 1) << states.join(QLatin1Char(' ')).toStdString();
+}
+
+// A server that never ends its head, and one that serves an endless playlist: each open ends
+// in the error state with the reason, within its deadline and its memory limit.
+TEST_F(Playback, EndlessHeadersAndEndlessPlaylistsEndInAnErrorWithinBounds) {
+    TinyHttp hostile;
+    hostile.endlessHead("/headers.ts", "Set-Cookie: session=0123456789abcdef0123456789abcdef\r\n");
+    hostile.endless("/endless.m3u", "#EXTM3U\nhttp://127.0.0.1:9/a.ts\nhttp://127.0.0.1:9/b.ts\n", 0);
+    hostile.endless("/endless.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nseg.ts\n", 0);
+    Catalogue({{"Placeholder", server.url(QStringLiteral("/radio.mp3"))}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+
+    PlayerPane::SetOpenLimitsForTests(3000, 0);
+    pane->setUrl(QString::fromStdString(hostile.url("/headers.ts")));
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 10000));
+    EXPECT_TRUE(pane->lastError().contains(QStringLiteral("did not start within 3 seconds")))
+        << pane->lastError().toStdString();
+    PlayerPane::SetOpenLimitsForTests(0, 0);
+
+    for (const char* path : {"/endless.m3u", "/endless.m3u8"}) {
+        if (auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"))) box->close();
+        const std::uint64_t before = base::ResidentBytes();
+        std::uint64_t peak = before;
+        pane->setUrl(QString::fromStdString(hostile.url(path)));
+        const bool ended = WaitFor(
+            [&] {
+                peak = std::max(peak, base::ResidentBytes());
+                return pane->playState() == QLatin1String("error");
+            },
+            25000);
+        EXPECT_TRUE(ended) << path << " " << pane->playState().toStdString();
+        for (int i = 0; i < 10; ++i) {  // and it stops growing
+            QTest::qWait(50);
+            peak = std::max(peak, base::ResidentBytes());
+        }
+        EXPECT_LE(peak - before, PlayerPane::kOpenGrowthLimitBytes + std::uint64_t{64} * 1024 * 1024)
+            << path << " grew by " << (peak - before) / (1024 * 1024) << " MB";
+        std::printf("%s: the process grew by %llu MB before the open ended: %s\n", path,
+                    static_cast<unsigned long long>((peak - before) / (1024 * 1024)),
+                    pane->lastError().toStdString().c_str());
+    }
 }

@@ -73,6 +73,14 @@ void TinyHttp::route(const std::string& path, int status, std::string body) {
     m_routes[path] = Route{status, std::move(body), false, 0, 0};
 }
 
+void TinyHttp::endlessHead(const std::string& path, std::string headerLine) {
+    std::lock_guard lock(m_mutex);
+    Route r{200, std::move(headerLine), false, 0, 0};
+    r.endless = true;
+    r.openHead = true;
+    m_routes[path] = r;
+}
+
 void TinyHttp::silent(const std::string& path) {
     std::lock_guard lock(m_mutex);
     m_routes[path] = Route{200, {}, true, 0, 0};
@@ -151,7 +159,7 @@ void TinyHttp::answer(int fd) {
     if (route.endless) {
         std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n";
         if (route.announced > 0) head += "Content-Length: " + std::to_string(route.announced) + "\r\n";
-        head += "\r\n";
+        if (!route.openHead) head += "\r\n";
         // Until the client gives up (or the server stops): a send to a closed peer fails.
         bool open = SendAll(fd, head.data(), head.size());
         while (open && !m_stop) {

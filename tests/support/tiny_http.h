@@ -24,6 +24,9 @@ public:
     // announces `announced` bytes (none when 0).
     void endless(const std::string& path, std::string piece, int pauseMs, std::uint64_t announced = 0);
 
+    // Starts an answer and then sends `headerLine` for ever, never ending the head.
+    void endlessHead(const std::string& path, std::string headerLine);
+
     std::string lastRequest() const;  // the request line and headers of the last request
     static int ClosedPort();          // a port on which nothing listens
 
@@ -36,6 +39,7 @@ private:
         int pauseMs = 0;
         bool endless = false;
         std::uint64_t announced = 0;
+        bool openHead = false;  // the head never ends
     };
     void serve();
     void answer(int fd);
