@@ -18,6 +18,9 @@ struct LineFields {
 // One channel as the program keeps it: the four fields of its line, as bytes.
 struct Channel {
     std::string name, address, category, language;
+    static Channel From(const LineFields& f) {
+        return {std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language)};
+    }
 };
 
 // Splits a decoded line. The views point into `line`.

@@ -35,6 +35,10 @@ std::size_t ForEachChannelLine(std::string_view encodedText, F&& onChannel) {
     return skipped;
 }
 
+// How many lines the text holds, a last one without a line feed included: a bound on the
+// channels it can give.
+std::size_t CountLines(std::string_view encodedText);
+
 // Every channel of the coded text, in order; damaged lines left out.
 std::vector<Channel> DecodeChannels(std::string_view encodedText);
 

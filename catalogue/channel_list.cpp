@@ -97,6 +97,15 @@ std::vector<std::string> SortedLanguages(std::string_view gathered) {
 }
 
 ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuery& query) {
+    std::vector<Channel> channels;
+    ChannelListResult result =
+        FilterChannels(encodedText, query, [&](const LineFields& f) { channels.push_back(Channel::From(f)); });
+    result.channels = std::move(channels);
+    return result;
+}
+
+ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuery& query,
+                                 const ListedChannel& onListed) {
     ChannelListResult result;
     const bool filterAll = query.languageFilter == "All";
     const std::string foldedFilter = text::FoldCase(query.languageFilter);
@@ -114,9 +123,7 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
             for (char& ch : foldedLanguage) ch = static_cast<char>(text::FoldCase(static_cast<unsigned char>(ch)));
             listed = text::ContainsFolded(foldedLanguage, foldedFilter);
         }
-        if (listed)
-            result.channels.push_back(
-                Channel{std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language)});
+        if (listed) onListed(f);
         if (query.gatherLanguages && gatheredValues.find(f.language) == gatheredValues.end()) {
             gatheredValues.emplace(f.language);
             gathered.Add(f.language);
@@ -133,10 +140,32 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
     return result;
 }
 
-std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query) {
+bool FitsInMemory(std::string_view encodedText) {
+    const auto lines = static_cast<std::uint64_t>(CountLines(encodedText));
+    const auto size = static_cast<std::uint64_t>(encodedText.size());
+    // The rows' texts take about the file's size again; the rest of the budget is theirs.
+    return lines * kRowBytes <= 3 * size + kMemoryAllowanceBytes;
+}
+
+std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query,
+                                              const ListedChannel& onListed,
+                                              const std::function<void(std::size_t)>& lines) {
     std::optional<std::string> text = base::ReadFileCapped(dataFile, kMaxCatalogueBytes);
     if (!text) return std::nullopt;
-    return FilterChannels(*text, query);
+    if (!FitsInMemory(*text)) {
+        ChannelListResult refused;
+        refused.tooLarge = true;
+        return refused;
+    }
+    if (lines) lines(CountLines(*text));
+    return FilterChannels(*text, query, onListed);
+}
+
+std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query) {
+    std::vector<Channel> channels;
+    auto result = LoadChannels(dataFile, query, [&](const LineFields& f) { channels.push_back(Channel::From(f)); });
+    if (result) result->channels = std::move(channels);
+    return result;
 }
 
 }  // namespace catalogue

@@ -4,6 +4,7 @@
 // languages for the language box.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,12 +26,32 @@ struct ChannelListResult {
     std::vector<std::string> languages;  // gathered languages, sorted, no empty ones
     bool filterIsGathered = false;       // the gathered text holds the filter followed by "|"
     std::size_t skippedLines = 0;        // lines with "|" but under four fields, or too long
+    bool tooLarge = false;               // refused whole: more lines than memory allows (no channels)
 };
 
 // The largest catalogue file the program reads; a larger one is refused as unreadable.
 inline constexpr std::uintmax_t kMaxCatalogueBytes = std::uintmax_t{512} * 1024 * 1024;
 
-// Filters the catalogue text (the raw, encoded bytes of Data.txt).
+// What a channel row costs in the program's lists beyond its text: the row's five texts and
+// the list's own bookkeeping (160 bytes measured on the editor's list), with room for the
+// sort's merge buffer on most lists.
+inline constexpr std::uint64_t kRowBytes = 224;
+// The memory a catalogue may take: four times its size plus 100 MB.
+inline constexpr std::uint64_t kMemoryAllowanceBytes = std::uint64_t{100} * 1024 * 1024;
+
+// Whether the lists can hold every line of the catalogue text within its memory budget
+// (4 x its size + 100 MB). A catalogue of ordinary lines always can; one of millions of tiny
+// lines (a hostile or broken page) cannot and is refused whole.
+bool FitsInMemory(std::string_view encodedText);
+
+// Called with each listed channel, in file order; the views live until the next call.
+using ListedChannel = std::function<void(const LineFields&)>;
+
+// Filters the catalogue text (the raw, encoded bytes of Data.txt): the listed channels go to
+// `onListed` (and `channels` stays empty), so a list can be filled without a copy of them all.
+ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuery& query,
+                                 const ListedChannel& onListed);
+// The same, the listed channels collected in `channels`.
 ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuery& query);
 
 // Gathers languages for the language box: every language once, each followed by "|", in the
@@ -60,7 +81,11 @@ private:
 std::vector<std::string> SortedLanguages(std::string_view gathered);
 
 // Reads and filters the catalogue file. Nothing when the file is missing, is not a regular
-// file, cannot be read, or is larger than kMaxCatalogueBytes.
+// file, cannot be read, or is larger than kMaxCatalogueBytes; `tooLarge` when it does not fit.
+// `lines` (when given) learns the file's line count first, a bound on the rows to come.
+std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query,
+                                              const ListedChannel& onListed,
+                                              const std::function<void(std::size_t lines)>& lines = {});
 std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query);
 
 }  // namespace catalogue

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "catalogue/channel_lines.h"
 #include "widgets/qt_text.h"
 
 ChannelModel::ChannelModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -25,6 +26,22 @@ std::vector<ListRow> ListRow::FromChannels(std::vector<catalogue::Channel> chann
     std::vector<ListRow> rows;
     rows.reserve(channels.size());
     for (catalogue::Channel& c : channels) rows.push_back(FromChannel(std::move(c), withUrl));
+    return rows;
+}
+
+ListRow ListRow::FromFields(const catalogue::LineFields& f, bool withUrl) {
+    ListRow row{std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language), {}};
+    if (withUrl) row.url = row.address;
+    return row;
+}
+
+std::vector<ListRow> ListRow::FromCatalogue(std::string_view encodedText, bool withUrl) {
+    std::vector<ListRow> rows;
+    // Room for every line at once: growing would hold the old and the new array together.
+    // Pages of it that no row uses are never touched.
+    rows.reserve(catalogue::CountLines(encodedText));
+    catalogue::ForEachChannelLine(encodedText,
+                                  [&](const catalogue::LineFields& f) { rows.push_back(FromFields(f, withUrl)); });
     return rows;
 }
 

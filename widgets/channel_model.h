@@ -17,6 +17,10 @@ struct ListRow {
     // A row for a channel of the catalogue; `withUrl` also fills the editor's column.
     static ListRow FromChannel(catalogue::Channel channel, bool withUrl = false);
     static std::vector<ListRow> FromChannels(std::vector<catalogue::Channel> channels, bool withUrl = false);
+    // A row straight from a line's fields.
+    static ListRow FromFields(const catalogue::LineFields& fields, bool withUrl = false);
+    // Every channel of coded catalogue text, made into rows without an intermediate copy.
+    static std::vector<ListRow> FromCatalogue(std::string_view encodedText, bool withUrl = false);
     // The row as a catalogue line plays it (address from `address`) ...
     catalogue::LineFields playedFields() const { return {name, address, category, language}; }
     // ... and as the catalogue editor saves it (address from the "URL" column).

@@ -72,8 +72,12 @@ void Form1::doLoad_Click() {
         ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
         return;
     }
+    if (!catalogue::FitsInMemory(*text)) {
+        ShowMessage(this, QString::fromLatin1(kCatalogueTooLargeMessage));
+        return;
+    }
     // Every entry of every category, appended: the list is not cleared first.
-    ListView1->channels()->appendRows(ListRow::FromChannels(catalogue::DecodeChannels(*text), true));
+    ListView1->channels()->appendRows(ListRow::FromCatalogue(*text, true));
 }
 
 void Form1::cmdAdd_Click() {
@@ -182,7 +186,15 @@ void Form1::DownloadChannelList() {
             return;
         case catalogue::BlockResult::Found: break;
     }
-    if (catalogue::DecodeChannels(block).empty()) {
+    if (!catalogue::FitsInMemory(block)) {
+        ShowMessage(this, QStringLiteral("The channel list on the update page holds more lines than the program can "
+                                         "keep in memory.") +
+                              unchanged);
+        return;
+    }
+    bool holdsChannel = false;
+    catalogue::ForEachChannelLine(block, [&](const catalogue::LineFields&) { holdsChannel = true; });
+    if (!holdsChannel) {
         ShowMessage(this, QStringLiteral("The update page holds no channels.") + unchanged);
         return;
     }

@@ -47,6 +47,9 @@
 #include "windows/launchers.h"
 #include "windows/layout_rule.h"
 
+const char* const Form1::kCatalogueTooLargeMessage =
+    "The channel list holds more lines than the program can keep in memory, so it was not loaded. "
+    "It may be damaged; download the channel list again.";
 const char* const Form1::kCatalogueMissingMessage =
     "TV Channel file was not found.  No channels could be loaded.  Please reinstall or repair this program.";
 
@@ -222,14 +225,22 @@ void Form1::LoadChannelList() {
     query.category = CurrentCategory;
     query.languageFilter = LanguageFilter;
     query.gatherLanguages = RebuildLanguageList;
-    std::optional<catalogue::ChannelListResult> result =
-        catalogue::LoadChannels(program_files::ReadPath("Data.txt"), query);
+    // The rows are made as the lines are read, into room for every line of the file.
+    std::vector<ListRow> rows;
+    std::optional<catalogue::ChannelListResult> result = catalogue::LoadChannels(
+        program_files::ReadPath("Data.txt"), query,
+        [&](const catalogue::LineFields& f) { rows.push_back(ListRow::FromFields(f)); },
+        [&](std::size_t lines) { rows.reserve(lines); });
     if (!result) {
         ShowMessage(this, QString::fromLatin1(kCatalogueMissingMessage));
         return;
     }
+    if (result->tooLarge) {
+        ShowMessage(this, QString::fromLatin1(kCatalogueTooLargeMessage));
+        return;
+    }
 
-    ListView1->channels()->setRows(ListRow::FromChannels(std::move(result->channels)));
+    ListView1->channels()->setRows(std::move(rows));
 
     if (RebuildLanguageList) {
         // One insertion for the whole list: a catalogue may list many thousands of languages.

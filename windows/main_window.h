@@ -106,6 +106,7 @@ public:
 
     // The message shown when the catalogue cannot be read.
     static const char* const kCatalogueMissingMessage;
+    static const char* const kCatalogueTooLargeMessage;
 
 signals:
     // The window is going away: the windows that live as long as it does close now.

@@ -217,3 +217,28 @@ TEST(ChannelList, ManyDistinctLanguagesAreGatheredOnceEach) {
     EXPECT_TRUE(std::is_sorted(r.languages.begin(), r.languages.end()));
     EXPECT_EQ(r.languages.front(), "L0x");
 }
+
+// Millions of tiny lines would take many times the file's size as rows: such a catalogue is
+// refused whole, while one of ordinary lines of any accepted size loads.
+TEST(ChannelList, ACatalogueOfTinyLinesBeyondTheMemoryBudgetIsRefused) {
+    std::string tiny;
+    catalogue::AppendEncodedLine(tiny, "a", "h", "TV", "e");
+    const std::string line = tiny;
+    while (tiny.size() < (std::size_t{64} << 20)) tiny += tiny.size() * 2 <= (std::size_t{64} << 20) ? tiny : line;
+    EXPECT_FALSE(catalogue::FitsInMemory(tiny));
+    std::string ordinary;
+    for (int i = 0; ordinary.size() < (std::size_t{64} << 20); ++i)
+        catalogue::AppendEncodedLine(ordinary, "Channel " + std::to_string(i) + " Live",
+                                     "http://streams.example.test/live/" + std::to_string(i) + "/index.m3u8", "TV",
+                                     "English/French");
+    EXPECT_TRUE(catalogue::FitsInMemory(ordinary));
+    EXPECT_TRUE(catalogue::FitsInMemory(line));
+    EXPECT_TRUE(catalogue::FitsInMemory(""));
+
+    TempDir dir;
+    dir.write("Data.txt", tiny);
+    const auto refused = catalogue::LoadChannels(dir / "Data.txt", Query("TV", "All"));
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_TRUE(refused->tooLarge);
+    EXPECT_TRUE(refused->channels.empty());
+}

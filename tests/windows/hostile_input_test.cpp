@@ -170,3 +170,31 @@ TEST_F(Hostile, ClosingTheMainWindowDuringAnUpdateEndsTheDownloadSilently) {
     server.route("/after", 200, "After");
     EXPECT_EQ(FetchPage(server.url("/after")), "After");
 }
+
+// An update page of millions of tiny lines (the fetch's 64 MiB cap) is refused with a word,
+// and so is such a Data.txt: neither is turned into millions of rows.
+TEST_F(Hostile, ACatalogueOfMillionsOfTinyLinesIsRefusedNotLoaded) {
+    std::string tiny;
+    catalogue::AppendEncodedLine(tiny, "a", "h", "TV", "e");
+    while (tiny.size() * 2 < (std::size_t{60} << 20)) tiny += tiny;  // 30 to 60 MiB
+    TinyHttp server;
+    Form1& f = Start();
+    modPrivateLabel::UpdateHost = "127.0.0.1:" + std::to_string(server.port());
+    const std::string before = program.read("Data.txt");
+    server.route("/TV/Data.htm", 200, "<data>\r\n" + tiny + "</data>");
+    {
+        ModalWatcher watcher;
+        f.mnuFileItem_Click(0);
+        ASSERT_EQ(watcher.texts().size(), 1);
+        EXPECT_TRUE(watcher.texts().front().contains(QStringLiteral("more lines than the program can keep")))
+            << watcher.texts().front().toStdString();
+    }
+    EXPECT_EQ(program.read("Data.txt"), before);
+
+    program.write("Data.txt", tiny);
+    ModalWatcher watcher;
+    f.cmdTV_Click();
+    ASSERT_EQ(watcher.texts().size(), 1);
+    EXPECT_EQ(watcher.texts().front(), QString::fromLatin1(Form1::kCatalogueTooLargeMessage));
+    EXPECT_EQ(f.ListView1->rowCount(), 0);
+}
