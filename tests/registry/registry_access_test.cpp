@@ -157,13 +157,16 @@ TEST_F(RegistryTest, AReadOnlyHiveFileReadsButRefusesWrites) {
     EXPECT_EQ(reg.WriteString("HKLM\\Software\\Marlu", "a", "b"), 0);
 }
 
-TEST_F(RegistryTest, AFileThatIsNoHiveIsNeitherReadNorOverwritten) {
+// Such a file is kept aside whole, and the hive starts afresh beside it.
+TEST_F(RegistryTest, AFileThatIsNoHiveIsKeptAsideAndNeverOverwritten) {
     std::filesystem::create_directories(dir / "machine");
     dir.write("machine/HKEY_LOCAL_MACHINE.hive", std::string(4096, '\x5A'));
     SetHiveFolders(dir / "machine", dir / "user");
     EXPECT_EQ(reg.ReadString("HKLM\\K", "a", "default"), "default");
-    EXPECT_EQ(reg.WriteString("HKLM\\K", "a", "b"), 0);
-    EXPECT_EQ(dir.read("machine/HKEY_LOCAL_MACHINE.hive"), std::string(4096, '\x5A'));
+    EXPECT_EQ(dir.read("machine/HKEY_LOCAL_MACHINE.hive.damaged"), std::string(4096, '\x5A'));
+    EXPECT_NE(reg.WriteString("HKLM\\K", "a", "b"), 0);
+    EXPECT_EQ(reg.ReadString("HKLM\\K", "a", "default"), "b");
+    EXPECT_EQ(dir.read("machine/HKEY_LOCAL_MACHINE.hive.damaged"), std::string(4096, '\x5A'));
 }
 
 #endif
