@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPromise>
 #include <QStorageInfo>
+#include <QThreadPool>
+#include <memory>
 
 #include "base/file_pattern.h"
 
@@ -89,7 +92,32 @@ void DirListBox::fill() {
 
 // ---- Files -------------------------------------------------------------------------------
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) { m_path = QDir::currentPath(); }
+namespace {
+
+// The names of the files in `folder` that match `pattern`, sorted without regard to case.
+QStringList MatchingFiles(const QString& folder, const QString& pattern) {
+    const QByteArray wanted = pattern.toUtf8();
+    QStringList names;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase)) {
+        const QByteArray utf8 = name.toUtf8();
+        if (file_pattern::Matches(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                                  std::string_view(wanted.constData(), static_cast<std::size_t>(wanted.size()))))
+            names << name;
+    }
+    return names;
+}
+
+}  // namespace
+
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+    m_path = QDir::currentPath();
+    connect(&m_listing, &QFutureWatcher<QStringList>::finished, this, [this] {
+        const QFuture<QStringList> done = m_listing.future();
+        if (done.resultCount() > 0) addItems(done.result());
+        m_filling = false;
+        emit filled();
+    });
+}
 
 void FileListBox::setPattern(const QString& pattern) {
     m_pattern = pattern;
@@ -105,14 +133,16 @@ bool FileListBox::setPath(const QString& path) {
 
 void FileListBox::refresh() {
     clear();
-    const QByteArray pattern = m_pattern.toUtf8();
-    const QFileInfoList files = QDir(m_path).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& f : files) {
-        const QByteArray name = f.fileName().toUtf8();
-        if (file_pattern::Matches(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
-                                  std::string_view(pattern.constData(), static_cast<std::size_t>(pattern.size()))))
-            addItem(f.fileName());
-    }
+    // The promise is shared so the task stays copyable for the pool; the watcher belongs to
+    // the list, so a list that is gone, or a newer refresh, never receives these names.
+    m_filling = true;
+    auto promise = std::make_shared<QPromise<QStringList>>();
+    m_listing.setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, folder = m_path, pattern = m_pattern] {
+        promise->addResult(MatchingFiles(folder, pattern));
+        promise->finish();
+    });
 }
 
 QString FileListBox::fileName() const {

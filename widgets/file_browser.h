@@ -4,8 +4,10 @@
 // by the user or by code, raises `changed`; a drive or folder that is not there is refused
 // (the setter returns false) and the list keeps what it showed.
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QListWidget>
 #include <QString>
+#include <QStringList>
 
 class DriveListBox : public QComboBox {
     Q_OBJECT
@@ -42,10 +44,19 @@ public:
     void setPattern(const QString& pattern);
     QString path() const { return m_path; }
     bool setPath(const QString& path);
+    // Lists the folder again. The listing runs on a worker thread and the names arrive
+    // together when it ends, so a folder of many thousands of files never holds up the
+    // window; a newer refresh replaces one still under way.
     void refresh();
-    QString fileName() const;  // the chosen file, "" when none
+    bool filling() const { return m_filling; }  // a listing is on its way to the list
+    QString fileName() const;                   // the chosen file, "" when none
+
+signals:
+    void filled();  // the names of the last refresh are in the list
 
 private:
     QString m_pattern = QStringLiteral("*.*");
     QString m_path;
+    QFutureWatcher<QStringList> m_listing;
+    bool m_filling = false;
 };

@@ -1,15 +1,19 @@
 // The local-files browser.
 #include <QDir>
 #include <QGroupBox>
+#include <QSignalSpy>
 #include <QToolButton>
 
 #include "player/player_pane.h"
 #include "services/settings.h"
+#include "support/wait_for.h"
 #include "widgets/file_browser.h"
 #include "windows/main_window_fixture.h"
 
 namespace {
-QStringList Items(const QListWidget* list) {
+// The file list's names once its listing has come in.
+QStringList Items(const FileListBox* list) {
+    EXPECT_TRUE(test_support::WaitFor([&] { return !list->filling(); }, 10000));
     QStringList out;
     for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
     return out;
@@ -61,4 +65,29 @@ TEST_F(MainWindow, MissingDriveAndFolderAreIgnoredAtStart) {
     Form1& f = Start();
     EXPECT_EQ(f.Dir1->path(), before);
     EXPECT_NE(f.Drive1->drive(), QStringLiteral("/no/such/drive"));
+}
+
+// A folder of many files is listed on a worker: setting the folder returns at once with the
+// list still empty, and the names arrive together a moment later.
+TEST_F(MainWindow, AFolderOfManyFilesIsListedWithoutHoldingUpTheWindow) {
+    TempDir media;
+    for (int i = 0; i < 5000; ++i) media.write("track" + std::to_string(i) + ".mp3", "");
+    media.write("notes.txt", "");
+    Form1& f = Start();
+    const QString folder = QString::fromStdString(media.path().string());
+    QSignalSpy filled(f.File1, &FileListBox::filled);
+    ASSERT_TRUE(f.File1->setPath(folder));
+    EXPECT_EQ(f.File1->count(), 0);  // nothing is listed inside the call
+    const QStringList names = Items(f.File1);
+    EXPECT_EQ(names.size(), 5000);
+    EXPECT_EQ(names.front(), QStringLiteral("track0.mp3"));
+    EXPECT_FALSE(names.contains(QStringLiteral("notes.txt")));
+    // A newer folder replaces a listing still under way: only its names arrive.
+    TempDir other;
+    other.write("only.mp3", "");
+    ASSERT_TRUE(f.File1->setPath(folder));
+    ASSERT_TRUE(f.File1->setPath(QString::fromStdString(other.path().string())));
+    EXPECT_EQ(Items(f.File1), L({"only.mp3"}));
+    QTest::qWait(100);
+    EXPECT_EQ(f.File1->count(), 1);
 }
