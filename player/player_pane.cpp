@@ -79,7 +79,7 @@ void PlayerPane::watchOpening() {
         return;
     }
     const std::uint64_t now = base::ResidentBytes();
-    if (m_openBaseline > 0 && now > m_openBaseline && now - m_openBaseline > g_openGrowthLimit) {
+    if (m_openBaseline > 0 && now > m_openBaseline && now - m_openBaseline > g_openGrowthLimit / 4 * 3) {
         m_player->stop();
         showError(QStringLiteral("The address sent more than any stream does (the player had taken %1 MB of memory "
                                  "for it without playing), so it was stopped.")

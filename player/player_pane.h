@@ -49,7 +49,8 @@ public:
     // server that sends endless headers, or trickles a stream that never begins).
     static constexpr int kOpenDeadlineMs = 20000;
     // While an address opens, the process may grow by at most this much (an endless playlist
-    // would otherwise take all memory); past it the open is stopped with the reason.
+    // would otherwise take all memory). The open is stopped, with the reason, once it has
+    // taken three quarters of it: the player needs a moment to let go of the source.
     static constexpr std::uint64_t kOpenGrowthLimitBytes = std::uint64_t{256} * 1024 * 1024;
     // Tests only: other limits (0 restores the defaults).
     static void SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes);

@@ -9,11 +9,14 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
 #include "base/app.h"
 #include "base/private_label.h"
+#include "base/process_memory.h"
 #include "catalogue/catalogue_writer.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
@@ -74,6 +77,12 @@ TEST(Soak, ZapsThroughWorkingAndBrokenStreamsThenSwitchesAndEditsWithoutGrowth) 
     server.serve(QStringLiteral("/video.ts"), test_media::MpegTsVideo(), "video/mp2t");
     server.serve(QStringLiteral("/radio.mp3"), test_media::Mp3Audio(), "audio/mpeg");
     server.serve(QStringLiteral("/notes.txt"), QByteArray("not media at all\n").repeated(100), "text/plain");
+    // Hostile servers among the channels: one serves an endless playlist, one never ends its
+    // head. The open deadline is shortened so the soak does not spend 20 s on each.
+    TinyHttp hostile;
+    hostile.endless("/endless.m3u", "#EXTM3U\nhttp://127.0.0.1:9/a.ts\nhttp://127.0.0.1:9/b.ts\n", 0);
+    hostile.endlessHead("/headers.ts", "Set-Cookie: session=0123456789abcdef0123456789abcdef\r\n");
+    PlayerPane::SetOpenLimitsForTests(2000, 0);
     TempDir program;
     ScopedConfigHome home;
     struct Channel {
@@ -88,7 +97,10 @@ TEST(Soak, ZapsThroughWorkingAndBrokenStreamsThenSwitchesAndEditsWithoutGrowth) 
         {"Refused", QStringLiteral("http://127.0.0.1:%1/live").arg(TinyHttp::ClosedPort()), false},
         {"Text", server.url(QStringLiteral("/notes.txt")), false},
         {"Script", QStringLiteral("ytdl://somewhere"), false},
+        {"Endless playlist", QString::fromStdString(hostile.url("/endless.m3u")), false},
+        {"Endless headers", QString::fromStdString(hostile.url("/headers.ts")), false},
     };
+    std::vector<std::uint64_t> peakGrowth(channels.size(), 0);  // per channel, over all its zaps
     std::string data;
     for (const Channel& c : channels) catalogue::AppendEncodedLine(data, c.name, FromQt(c.url), "TV", "English");
     catalogue::AppendEncodedLine(data, "Other", "http://127.0.0.1/other", "Radio", "French");
@@ -117,13 +129,17 @@ TEST(Soak, ZapsThroughWorkingAndBrokenStreamsThenSwitchesAndEditsWithoutGrowth) 
     for (int zap = 0; zap < zaps; ++zap) {
         const std::size_t row = static_cast<std::size_t>(zap) % channels.size();
         list->selectRow(static_cast<int>(row));
+        const std::uint64_t before = base::ResidentBytes();
+        std::uint64_t peak = before;
         form->ListView1_Click();
         const bool done = WaitFor(
             [&] {
+                peak = std::max(peak, base::ResidentBytes());
                 const QString state = pane->playState();
                 return state == QLatin1String("playing") || state == QLatin1String("error");
             },
             15000);
+        peakGrowth[row] = std::max(peakGrowth[row], peak > before ? peak - before : 0);
         ASSERT_TRUE(done) << "zap " << zap << " stuck in " << pane->playState().toStdString();
         const bool playing = pane->playState() == QLatin1String("playing");
         EXPECT_EQ(playing, channels[row].works) << "zap " << zap << ": " << pane->lastError().toStdString();
@@ -134,6 +150,12 @@ TEST(Soak, ZapsThroughWorkingAndBrokenStreamsThenSwitchesAndEditsWithoutGrowth) 
         if (zap + 1 == lastRound) afterZaps = SettledHeap(pane);
     }
     EXPECT_EQ(played + refused, zaps);
+    // No zap grew the process past the player's limit.
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        std::printf("soak: peak growth of one zap to %-17s %5.0f MB\n", channels[c].name,
+                    static_cast<double>(peakGrowth[c]) / (1 << 20));
+        EXPECT_LE(peakGrowth[c], PlayerPane::kOpenGrowthLimitBytes) << channels[c].name;
+    }
     // Every error went through the one reused dialog; no window was left behind.
     EXPECT_LE(pane->findChildren<QMessageBox*>().size(), 1);
     int windows = 0;
@@ -170,5 +192,6 @@ TEST(Soak, ZapsThroughWorkingAndBrokenStreamsThenSwitchesAndEditsWithoutGrowth) 
                 zaps, played, refused, actions, static_cast<double>(afterFirstStretch) / (1 << 20), stretch, growthMb);
     EXPECT_LT(growthMb, 4.0);
     form.reset();
+    PlayerPane::SetOpenLimitsForTests(0, 0);
     App::Configure(saved);
 }

@@ -289,7 +289,7 @@ TEST_F(Playback, EndlessHeadersAndEndlessPlaylistsEndInAnErrorWithinBounds) {
             QTest::qWait(50);
             peak = std::max(peak, base::ResidentBytes());
         }
-        EXPECT_LE(peak - before, PlayerPane::kOpenGrowthLimitBytes + std::uint64_t{64} * 1024 * 1024)
+        EXPECT_LE(peak - before, PlayerPane::kOpenGrowthLimitBytes)
             << path << " grew by " << (peak - before) / (1024 * 1024) << " MB";
         std::printf("%s: the process grew by %llu MB before the open ended: %s\n", path,
                     static_cast<unsigned long long>((peak - before) / (1024 * 1024)),
