@@ -132,6 +132,12 @@ WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string
     mode_t mode = 0644;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    // A file marked read-only stays as it is, as it does where replacing it is refused by the
+    // system (a rename here would go through whatever the file's own flags say).
+    if (::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) {
+        result.error = std::string("Could not write ") + path.string() + ": the file is read-only";
+        return result;
+    }
 
     auto fail = [&](const char* what, int err, int fd) {
         if (fd >= 0) ::close(fd);

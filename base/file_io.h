@@ -22,7 +22,8 @@ struct WriteResult {
     explicit operator bool() const { return ok; }
 };
 
-// Replaces `path` with `bytes`. The file's permission bits are kept when it existed.
+// Replaces `path` with `bytes`. The file's permission bits are kept when it existed; a file
+// marked read-only (no write permission for its owner) is not replaced.
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Removes the temporary files ReplaceFileAtomically left in `folder` when the program was

@@ -13,6 +13,7 @@
 #include "player/mpv_player.h"
 #include "player/stream_address.h"
 #include "player/video_view.h"
+#include "widgets/design.h"
 #include "widgets/qt_text.h"
 
 namespace {
@@ -27,6 +28,7 @@ void PlayerPane::SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes
 
 PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer(this)) {
     setFrameShape(QFrame::StyledPanel);
+    setProperty(design::kOwnLook, true);  // the skin leaves the player as it is
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);

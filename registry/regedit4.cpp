@@ -37,13 +37,15 @@ std::string Escape(std::string_view text) {
 std::string Quoted(std::string_view text) { return "\"" + Escape(text) + "\""; }
 
 // Reads a quoted, escaped text starting at text[pos] == '"'. On success pos is past the closing
-// quote. Without a closing quote, the rest of the line is the text.
+// quote. Without a closing quote, the rest of the line is the text. Only "\\" and "\"" are
+// escapes: a backslash before anything else stands for itself, so a path written by hand or by
+// an older tool without escaping ("C:\Program Files\App") reads as it was meant.
 std::string Unquote(std::string_view text, std::size_t& pos) {
     std::string out;
     ++pos;
     while (pos < text.size()) {
         const char c = text[pos++];
-        if (c == '\\' && pos < text.size()) {
+        if (c == '\\' && pos < text.size() && (text[pos] == '\\' || text[pos] == '"')) {
             out += text[pos++];
         } else if (c == '"') {
             return out;

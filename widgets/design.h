@@ -13,6 +13,9 @@ namespace design {
 inline constexpr const char* kTabIndex = "tabIndex";  // int: the design's tab index
 inline constexpr const char* kIndex = "index";        // int: the element's index in a control array
 inline constexpr const char* kCaption = "caption";    // QString: a caption the widget does not draw
+// bool: a control with a look of its own (the player, the web panes); the skin leaves it and
+// everything inside it alone.
+inline constexpr const char* kOwnLook = "ownLook";
 
 // A font of the design; 8.25 points is the designed default size.
 QFont Font(const char* family, double points = 8.25, bool bold = false);

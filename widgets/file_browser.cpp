@@ -19,7 +19,13 @@ DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
     refreshDrives();
     const int current = findText(QStorageInfo(QDir::currentPath()).rootPath());
     setCurrentIndex(current >= 0 ? current : 0);
-    connect(this, &QComboBox::activated, this, [this](int) { emit changed(); });
+    m_shown = currentText();
+    // Picking the drive already shown changes nothing, as on the platform's drive list.
+    connect(this, &QComboBox::activated, this, [this](int) {
+        if (currentText() == m_shown) return;
+        m_shown = currentText();
+        emit changed();
+    });
 }
 
 void DriveListBox::refreshDrives() {
@@ -43,7 +49,10 @@ bool DriveListBox::setDrive(const QString& drive) {
     }
     if (at < 0 || !QFileInfo(drive).isDir()) return false;
     setCurrentIndex(at);
-    emit changed();
+    if (currentText() != m_shown) {
+        m_shown = currentText();
+        emit changed();
+    }
     return true;
 }
 
@@ -98,7 +107,8 @@ namespace {
 QStringList MatchingFiles(const QString& folder, const QString& pattern) {
     const QByteArray wanted = pattern.toUtf8();
     QStringList names;
-    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase)) {
+    // Hidden files (".name") are left out, as the platform's file lists leave them out.
+    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
         const QByteArray utf8 = name.toUtf8();
         if (file_pattern::Matches(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
                                   std::string_view(wanted.constData(), static_cast<std::size_t>(wanted.size()))))

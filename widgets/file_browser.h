@@ -14,11 +14,15 @@ class DriveListBox : public QComboBox {
 public:
     explicit DriveListBox(QWidget* parent = nullptr);
     QString drive() const { return currentText(); }
+    // Shows `drive`; `changed` only when it differs from the drive shown before.
     bool setDrive(const QString& drive);
     void refreshDrives();
 
 signals:
     void changed();
+
+private:
+    QString m_shown;  // the drive `changed` was last raised for (or shown first)
 };
 
 class DirListBox : public QListWidget {

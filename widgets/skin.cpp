@@ -46,8 +46,18 @@ std::shared_ptr<Skin>& SkinObject() {
     return skin;
 }
 
+namespace {
+// Whether the control is, or lies inside, one that keeps its own look.
+bool KeepsOwnLook(const QWidget* control, const QWidget* window) {
+    for (const QWidget* w = control; w && w != window; w = w->parentWidget())
+        if (w->property(design::kOwnLook).toBool()) return true;
+    return false;
+}
+}  // namespace
+
 void RecolourControls(QWidget* window, const QColor& face, const QColor& text, const QColor& panel, const QColor&) {
     for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (KeepsOwnLook(control, window)) continue;  // the player's own buttons among them
         const QString type = ControlTypeName(control);
         QPalette p = control->palette();
         if (type == QLatin1String("CommandButton")) {

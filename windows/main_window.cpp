@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QStorageInfo>
 #include <QToolButton>
 
 #include "base/app.h"
@@ -441,11 +442,16 @@ void Form1::cmdFiles_Click() {
 }
 
 void Form1::Drive1_Change() {
-    Dir1->setPath(Drive1->drive());  // a drive that is not ready leaves the folder list alone
-    saveSetting(settings_keys::kDrive, FromQt(Drive1->drive()));
+    // The drive's current folder: the last one used on it in this run, else its root. A drive
+    // that is not ready leaves the folder list alone.
+    const QString drive = Drive1->drive();
+    const QString folder = m_driveFolders.value(drive, drive);
+    if (!Dir1->setPath(folder)) Dir1->setPath(drive);
+    saveSetting(settings_keys::kDrive, FromQt(drive));
 }
 
 void Form1::Dir1_Change() {
+    m_driveFolders.insert(QStorageInfo(Dir1->path()).rootPath(), Dir1->path());
     saveSetting(settings_keys::kDir, FromQt(Dir1->path()));
     File1->setPath(Dir1->path());
     File1->refresh();

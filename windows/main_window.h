@@ -2,6 +2,7 @@
 // The main window: category buttons, the channel, favourites and local-files frames, the
 // catalogue editing frame, the player pane and the menus. The composition is built in
 // main_window_build.cpp; start-up, layout, navigation and shutdown live here.
+#include <QHash>
 #include <QMainWindow>
 #include <functional>
 #include <string>
@@ -145,7 +146,9 @@ private:
     bool m_endedAtStart = false;
     bool m_loaded = false;
     bool m_favoritesUnreadable = false;
-    bool m_settingsFailureReported = false;  // a failed settings save is reported once a run
+    bool m_settingsFailureReported = false;
+    QHash<QString, QString>
+        m_driveFolders;  // each drive's last folder used in this run  // a failed settings save is reported once a run
 
 public:
     // Controls, by their design names.

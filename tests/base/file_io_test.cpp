@@ -45,6 +45,18 @@ TEST(ReplaceFileAtomically, KeepsPermissionBits) {
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
+// A read-only file is left as it is, even where the folder may be written.
+TEST(ReplaceFileAtomically, AReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    dir.write("Localization.xml", "the translator's own");
+    std::filesystem::permissions(dir / "Localization.xml", std::filesystem::perms::owner_read);
+    const auto result = ReplaceFileAtomically(dir / "Localization.xml", "generated");
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.error.find("read-only"), std::string::npos) << result.error;
+    EXPECT_EQ(dir.read("Localization.xml"), "the translator's own");
+    EXPECT_EQ(FileCount(dir.path()), 1u);
+}
+
 #endif
 
 TEST(ReplaceFileAtomically, AFailureInTheMiddleOfALargeFileKeepsTheOldOne) {

@@ -143,6 +143,22 @@ TEST_F(RegistryTest, ImportReadsTheRegistryEditorsOwnFormat) {
     EXPECT_TRUE(reg.ValueExists("HKCU\\Software\\Editor\\Sub Key", "Empty"));
 }
 
+// Files written by hand or by older tools leave single backslashes unescaped; both forms read
+// as meant, and an export of either writes the registry editor's escaping.
+TEST_F(RegistryTest, ALoneBackslashStandsForItself) {
+    dir.write("hand.reg",
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\J]\r\n"
+              "\"p\"=\"C:\\Program Files\\App\"\r\n"
+              "\"q\"=\"C:\\\\Program Files\\\\App\"\r\n"
+              "\"mixed\\name\"=\"\\\\server\\share \\\"x\\\"\"\r\n");
+    ASSERT_EQ(reg.ImportFromReg(Path(dir, "hand.reg")), 1);
+    EXPECT_EQ(reg.ReadString("HKCU\\J", "p", ""), "C:\\Program Files\\App");
+    EXPECT_EQ(reg.ReadString("HKCU\\J", "q", ""), "C:\\Program Files\\App");
+    EXPECT_EQ(reg.ReadString("HKCU\\J", "mixed\\name", ""), "\\server\\share \"x\"");
+    ASSERT_EQ(reg.ExportToReg("HKCU\\J", Path(dir, "out.reg"), false, {}), 1);
+    EXPECT_NE(dir.read("out.reg").find("\"p\"=\"C:\\\\Program Files\\\\App\""), std::string::npos);
+}
+
 TEST_F(RegistryTest, UnquotedLinesSplitAtTheFirstEqualsSign) {
     dir.write("plain.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Plain]\r\nname=text=with=signs\r\n");
     ASSERT_EQ(reg.ImportFromReg(Path(dir, "plain.reg")), 1);

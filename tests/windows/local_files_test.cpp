@@ -1,7 +1,9 @@
 // The local-files browser.
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QToolButton>
 
 #include "player/player_pane.h"
@@ -43,10 +45,9 @@ TEST_F(MainWindow, DriveAndFolderComeBackAtTheNextStart) {
     const QString folder = QString::fromStdString((media / "music").string());
     {
         Form1& f = Start();
-        ASSERT_TRUE(f.Drive1->setDrive(QDir::rootPath()));
-        EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Drive", ""), "/");
-        EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Dir", ""), "/");  // the drive's folder, then…
-        ASSERT_TRUE(f.Dir1->setPath(folder));                               // …the one the user opens
+        ASSERT_TRUE(f.Drive1->setDrive(QDir::rootPath()));  // the drive shown: nothing changes
+        EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Drive", ""), "");
+        ASSERT_TRUE(f.Dir1->setPath(folder));  // the folder the user opens is kept
     }
     Form1& f = Start();
     EXPECT_EQ(f.Drive1->drive(), QDir::rootPath());
@@ -90,4 +91,46 @@ TEST_F(MainWindow, AFolderOfManyFilesIsListedWithoutHoldingUpTheWindow) {
     EXPECT_EQ(Items(f.File1), L({"only.mp3"}));
     QTest::qWait(100);
     EXPECT_EQ(f.File1->count(), 1);
+}
+
+// Re-picking the drive shown changes nothing; a real change of drive goes to that drive's
+// last folder in this run, and back again.
+TEST_F(MainWindow, OnlyARealChangeOfDriveMovesTheFolderList) {
+    TempDir media;
+    const QString folder = QString::fromStdString(media.path().string());
+    Form1& f = Start();
+    ASSERT_TRUE(f.Dir1->setPath(folder));
+    const QString drive = QStorageInfo(folder).rootPath();
+    ASSERT_TRUE(f.Drive1->setDrive(drive));
+    EXPECT_EQ(f.Dir1->path(), folder) << "the drive shown was set again";
+    f.Drive1->setCurrentIndex(f.Drive1->findText(drive));
+    emit f.Drive1->activated(f.Drive1->currentIndex());  // the user picks the same drive
+    EXPECT_EQ(f.Dir1->path(), folder);
+    EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "Dir", ""), media.path().string());
+
+    int other = -1;
+    for (int i = 0; i < f.Drive1->count(); ++i)
+        if (f.Drive1->itemText(i) != drive && QFileInfo(f.Drive1->itemText(i)).isReadable()) other = i;
+    if (other < 0) GTEST_SKIP() << "one drive only";
+    f.Drive1->setCurrentIndex(other);
+    emit f.Drive1->activated(other);
+    EXPECT_EQ(f.Dir1->path(), QDir::cleanPath(f.Drive1->itemText(other)));
+    f.Drive1->setCurrentIndex(f.Drive1->findText(drive));
+    emit f.Drive1->activated(f.Drive1->currentIndex());
+    EXPECT_EQ(f.Dir1->path(), folder);  // the last folder used on that drive
+}
+
+TEST_F(MainWindow, HiddenFilesAndFoldersAreNotListed) {
+    TempDir media;
+    media.write("song.mp3", "x");
+    media.write(".secret.mp3", "x");
+    std::filesystem::create_directory(media / ".config");
+    std::filesystem::create_directory(media / "Albums");
+    Form1& f = Start();
+    ASSERT_TRUE(f.Dir1->setPath(QString::fromStdString(media.path().string())));
+    EXPECT_EQ(Items(f.File1), L({"song.mp3"}));
+    QStringList folders;
+    for (int i = 0; i < f.Dir1->count(); ++i) folders << f.Dir1->item(i)->text().trimmed();
+    EXPECT_TRUE(folders.contains(QStringLiteral("Albums")));
+    EXPECT_FALSE(folders.contains(QStringLiteral(".config")));
 }

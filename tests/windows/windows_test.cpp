@@ -156,6 +156,9 @@ TEST_F(Windows, WithTheSkinOnLabelsBecomeSkinLabelsAndListsAreRecoloured) {
     EXPECT_EQ(f.wbPicture->palette().color(QPalette::Window), modSkin::SkinObject()->panel);
     EXPECT_EQ(f.Frame1->palette().color(QPalette::Window), frameBefore);
     EXPECT_EQ(f.lblCountry->palette().color(QPalette::WindowText), labelBefore);
+    // The player keeps its own buttons as they were.
+    for (QToolButton* button : f.WindowsMediaPlayer1->findChildren<QToolButton*>())
+        EXPECT_NE(button->palette().color(QPalette::Button), face) << button->objectName().toStdString();
     // The whole skin then draws every window part from its style sheet.
     modSkin::ApplySkin(&f);
     EXPECT_EQ(f.styleSheet(), skin.styleSheet);
