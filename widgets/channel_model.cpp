@@ -35,13 +35,17 @@ ListRow ListRow::FromFields(const catalogue::LineFields& f, bool withUrl) {
     return row;
 }
 
-std::vector<ListRow> ListRow::FromCatalogue(std::string_view encodedText, bool withUrl) {
+std::vector<ListRow> ListRow::FromCatalogue(std::string_view encodedText, bool withUrl,
+                                            std::vector<std::size_t>* damagedLines) {
     std::vector<ListRow> rows;
     // Room for every line at once: growing would hold the old and the new array together.
     // Pages of it that no row uses are never touched.
     rows.reserve(catalogue::CountLines(encodedText));
-    catalogue::ForEachChannelLine(encodedText,
-                                  [&](const catalogue::LineFields& f) { rows.push_back(FromFields(f, withUrl)); });
+    catalogue::ForEachChannelLine(
+        encodedText, [&](const catalogue::LineFields& f) { rows.push_back(FromFields(f, withUrl)); },
+        [&](std::size_t line) {
+            if (damagedLines) damagedLines->push_back(line);
+        });
     return rows;
 }
 
@@ -112,14 +116,19 @@ void ChannelModel::appendRow(ListRow row) {
 
 void ChannelModel::appendRows(std::vector<ListRow> rows) {
     if (rows.empty()) return;
-    beginResetModel();
     if (m_rows.empty()) {
+        beginResetModel();
         m_rows = std::move(rows);
-    } else {
-        m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+        sortRows();
+        endResetModel();
+        return;
     }
-    sortRows();
-    endResetModel();
+    // Added at the end, then sorted in: the rows already listed keep their selection.
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+    sortRowsKeepingPlaces();
 }
 
 void ChannelModel::setRow(int index, ListRow row) {
@@ -145,11 +154,51 @@ void ChannelModel::sortRows() {
     std::stable_sort(m_rows.begin(), m_rows.end(), [this](const ListRow& a, const ListRow& b) { return before(a, b); });
 }
 
+void ChannelModel::sortRowsKeepingPlaces() {
+    if (!isSorted()) return;
+    const std::size_t n = m_rows.size();
+    // order[k]: the row that goes to place k.
+    std::vector<int> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return before(m_rows[static_cast<std::size_t>(a)], m_rows[static_cast<std::size_t>(b)]);
+    });
+    bool moves = false;
+    for (std::size_t k = 0; k < n && !moves; ++k) moves = order[k] != static_cast<int>(k);
+    if (!moves) return;
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> placeOf(n);
+    for (std::size_t k = 0; k < n; ++k) placeOf[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
+    // The permutation applied in place, one cycle at a time: no second copy of the rows.
+    std::vector<bool> placed(n, false);
+    for (std::size_t k = 0; k < n; ++k) {
+        if (placed[k] || order[k] == static_cast<int>(k)) continue;
+        ListRow held = std::move(m_rows[k]);
+        std::size_t j = k;
+        for (;;) {
+            placed[j] = true;
+            const auto from = static_cast<std::size_t>(order[j]);
+            if (from == k) {
+                m_rows[j] = std::move(held);
+                break;
+            }
+            m_rows[j] = std::move(m_rows[from]);
+            j = from;
+        }
+    }
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from)
+        to << this->index(placeOf[static_cast<std::size_t>(index.row())], index.column());
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
 void ChannelModel::setSortOrder(int column, bool descending) {
     if (column < 0 || column > 3) return;
-    beginResetModel();
     m_sortColumn = column;
     m_descending = descending;
-    sortRows();
-    endResetModel();
+    sortRowsKeepingPlaces();
 }

@@ -19,8 +19,10 @@ struct ListRow {
     static std::vector<ListRow> FromChannels(std::vector<catalogue::Channel> channels, bool withUrl = false);
     // A row straight from a line's fields.
     static ListRow FromFields(const catalogue::LineFields& fields, bool withUrl = false);
-    // Every channel of coded catalogue text, made into rows without an intermediate copy.
-    static std::vector<ListRow> FromCatalogue(std::string_view encodedText, bool withUrl = false);
+    // Every channel of coded catalogue text, made into rows without an intermediate copy;
+    // `damagedLines` (when given) receives the numbers of the lines skipped as damaged.
+    static std::vector<ListRow> FromCatalogue(std::string_view encodedText, bool withUrl = false,
+                                              std::vector<std::size_t>* damagedLines = nullptr);
     // The row as a catalogue line plays it (address from `address`) ...
     catalogue::LineFields playedFields() const { return {name, address, category, language}; }
     // ... and as the catalogue editor saves it (address from the "URL" column).
@@ -68,6 +70,9 @@ public:
 private:
     bool before(const ListRow& a, const ListRow& b) const;
     void sortRows();
+    // Sorts the rows as a layout change: selected and current rows (every persistent index)
+    // follow their rows to their new places, as the platform's list keeps its selection.
+    void sortRowsKeepingPlaces();
 
     int m_sortColumn = -1;
     bool m_descending = false;

@@ -45,6 +45,7 @@ void ListView::setSortSettings(bool sorted, int column, int order) {
 void ListView::applySort() {
     if (!m_sorted) return;
     m_model->setSortOrder(m_sortKey, m_sortOrder == 1);
+    if (currentIndex().isValid()) scrollTo(currentIndex());  // the selected row stays in view
     header()->setSortIndicatorShown(true);
     header()->setSortIndicator(m_sortKey, m_sortOrder == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
 }

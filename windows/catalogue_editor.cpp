@@ -64,6 +64,19 @@ void Form1::connectEditor() {
     new EnterKey(Text4, [this] { cmdMusic_Click(); });
 }
 
+QString Form1::DamagedLinesMessage(const std::vector<std::size_t>& lines) {
+    constexpr std::size_t kListed = 20;
+    QStringList numbers;
+    for (std::size_t i = 0; i < lines.size() && i < kListed; ++i) numbers << QString::number(lines[i]);
+    if (lines.size() > kListed) numbers << QStringLiteral("…");
+    const QString listed = numbers.join(QStringLiteral(", "));
+    if (lines.size() == 1)
+        return QStringLiteral("1 damaged line of the channel list was skipped (line %1).").arg(listed);
+    return QStringLiteral("%1 damaged lines of the channel list were skipped (lines %2).")
+        .arg(lines.size())
+        .arg(listed);
+}
+
 void Form1::Clear_Click() { ListView1->channels()->clear(); }
 
 void Form1::doLoad_Click() {
@@ -77,7 +90,10 @@ void Form1::doLoad_Click() {
         return;
     }
     // Every entry of every category, appended: the list is not cleared first.
-    ListView1->channels()->appendRows(ListRow::FromCatalogue(*text, true));
+    std::vector<std::size_t> damaged;
+    ListView1->channels()->appendRows(ListRow::FromCatalogue(*text, true, &damaged));
+    // The list is filled first; then one word on the lines that could not be read.
+    if (!damaged.empty()) ShowMessage(this, DamagedLinesMessage(damaged));
 }
 
 void Form1::cmdAdd_Click() {
@@ -90,6 +106,8 @@ void Form1::cmdAdd_Click() {
 void Form1::cmdEdit_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;  // no row chosen: nothing to change
+    // Only into the row the fields were filled from: never into one highlighted otherwise.
+    if (!m_editedRow.isValid() || m_editedRow.row() != index) return;
     ListRow row = ListView1->row(index);
     row.name = FromQt(txtEditName->text());
     row.category = FromQt(cmbEditCateogy->currentText());
@@ -98,7 +116,13 @@ void Form1::cmdEdit_Click() {
     ListView1->channels()->setRow(index, std::move(row));
 }
 
-void Form1::DELChannel_Click() { ListView1->channels()->removeRow(ListView1->selectedIndex()); }
+void Form1::DELChannel_Click() {
+    ListView1->channels()->removeRow(ListView1->selectedIndex());
+    // No row is chosen after a delete: the fields still hold the deleted row's values, and
+    // no other row was clicked.
+    ListView1->selectRow(-1);
+    ListView1->setCurrentIndex(QModelIndex());
+}
 
 void Form1::save_Click() {
     // Written whole or not at all; a success stays silent. The editor saves each row's "URL".

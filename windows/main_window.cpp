@@ -332,6 +332,7 @@ void Form1::ListView1_Click() {
     if (index < 0) return;
     const ListRow& row = ListView1->row(index);
     if (EditMode) {
+        m_editedRow = QPersistentModelIndex(ListView1->channels()->index(index, 0));
         txtEditName->setText(ToQt(row.name));
         cmbEditCateogy->setEditText(ToQt(row.category));
         txtEditType->setText(ToQt(row.language));

@@ -4,6 +4,7 @@
 // main_window_build.cpp; start-up, layout, navigation and shutdown live here.
 #include <QHash>
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <functional>
 #include <string>
 #include <vector>
@@ -108,6 +109,8 @@ public:
     // The message shown when the catalogue cannot be read.
     static const char* const kCatalogueMissingMessage;
     static const char* const kCatalogueTooLargeMessage;
+    // What "Decrypt and Load" says of the damaged lines it skipped (their numbers, from 1).
+    static QString DamagedLinesMessage(const std::vector<std::size_t>& lines);
 
 signals:
     // The window is going away: the windows that live as long as it does close now.
@@ -146,9 +149,9 @@ private:
     bool m_endedAtStart = false;
     bool m_loaded = false;
     bool m_favoritesUnreadable = false;
-    bool m_settingsFailureReported = false;
-    QHash<QString, QString>
-        m_driveFolders;  // each drive's last folder used in this run  // a failed settings save is reported once a run
+    bool m_settingsFailureReported = false;  // a failed settings save is reported once a run
+    QHash<QString, QString> m_driveFolders;  // each drive's last folder used in this run
+    QPersistentModelIndex m_editedRow;       // the row the editor's fields were filled from
 
 public:
     // Controls, by their design names.

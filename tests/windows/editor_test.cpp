@@ -1,8 +1,10 @@
 // The catalogue editing panel and the catalogue update from the web.
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeView>
 
 #include <QTcpServer>
 #include "base/file_io.h"
@@ -280,4 +282,63 @@ TEST_F(Editor, AnUpdateOfAnInstalledProgramLandsInTheUsersCopyAndTheProgramFolde
     EXPECT_TRUE(landed);
     EXPECT_EQ(watcher.texts(), QStringList{QString::fromLatin1(Form1::kUpdatedMessage)});
     EXPECT_EQ(Column(f.ListView1, 0), std::vector<std::string>{"Fresh"});
+}
+
+// A header click re-sorts the rows; the selected row stays selected, in its new place, so the
+// commands that act on the selection still act on it. Loading more rows keeps it too.
+TEST_F(Editor, TheSelectionFollowsItsRowThroughSortsAndLoads) {
+    Form1& f = Start();
+    f.Clear_Click();
+    f.doLoad_Click();
+    QTreeView* list = f.ListView1;
+    const QRect radioOne = list->visualRect(f.ListView1->channels()->index(1, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, radioOne.center());
+    ASSERT_EQ(f.txtEditName->text(), QStringLiteral("Radio One"));
+    for (int section : {0, 0, 1, 2}) {
+        QHeaderView* header = list->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+        ASSERT_GE(f.ListView1->selectedIndex(), 0) << "after sorting by column " << section + 1;
+        EXPECT_EQ(f.ListView1->row(f.ListView1->selectedIndex()).name, "Radio One");
+    }
+    f.doLoad_Click();  // the same rows once more, sorted in
+    ASSERT_GE(f.ListView1->selectedIndex(), 0);
+    EXPECT_EQ(f.ListView1->row(f.ListView1->selectedIndex()).name, "Radio One");
+    // "OK" still writes into that row.
+    f.txtEditType->setText(QStringLiteral("Talk"));
+    QTest::mouseClick(f.cmdEdit, Qt::LeftButton);
+    EXPECT_EQ(f.ListView1->row(f.ListView1->selectedIndex()).language, "Talk");
+}
+
+// After a delete no row is chosen, and "OK" never writes the deleted row's values into
+// another row.
+TEST_F(Editor, OkAfterADeleteChangesNoOtherRow) {
+    Form1& f = Start();
+    f.Clear_Click();
+    f.doLoad_Click();
+    const std::vector<ListRow> before = f.ListView1->rows();
+    QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {},
+                      f.ListView1->visualRect(f.ListView1->channels()->index(2, 0)).center());
+    ASSERT_EQ(f.txtEditName->text(), QString::fromStdString(before[2].name));  // the fields hold row 2
+    QTest::mouseClick(f.DELChannel, Qt::LeftButton);
+    EXPECT_EQ(f.ListView1->selectedIndex(), -1);
+    f.ListView1->selectRow(2);  // highlighted without a click
+    QTest::mouseClick(f.cmdEdit, Qt::LeftButton);
+    EXPECT_EQ(f.ListView1->row(2).name, before[3].name);
+    EXPECT_EQ(f.ListView1->row(2).url, before[3].url);
+}
+
+// Damaged lines are skipped and the operator is told how many and where, after the list is in.
+TEST_F(Editor, DamagedLinesAreCountedWithTheirLineNumbers) {
+    std::string data = program.read("Data.txt");
+    data = modGenDec::EncodeLine("Broken|only two") + "\r\n" + data + modGenDec::EncodeLine("a|b|c") + "\r\n";
+    program.write("Data.txt", data);
+    Form1& f = Start();
+    f.Clear_Click();
+    ModalWatcher watcher;
+    f.doLoad_Click();
+    EXPECT_EQ(f.ListView1->rowCount(), 7);
+    ASSERT_EQ(watcher.texts().size(), 1);
+    EXPECT_EQ(watcher.texts().front(),
+              QStringLiteral("2 damaged lines of the channel list were skipped (lines 1, 9)."));
 }
