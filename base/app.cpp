@@ -1,5 +1,7 @@
 #include "base/app.h"
 
+#include "base/file_utils.h"
+
 #include "version_info.h"
 
 #ifdef _WIN32
@@ -73,6 +75,8 @@ AppInfo ModuleVersionInfo() {
 }
 #endif
 
-std::filesystem::path ProgramFile(const std::string& fileName) { return Current().path / fileName; }
+std::filesystem::path ProgramFile(const std::string& fileName) {
+    return xfileExists::ResolveCase(Current().path / fileName);
+}
 
 }  // namespace App

@@ -8,6 +8,7 @@
 #endif
 
 #include "base/app.h"
+#include "base/file_utils.h"
 #include "base/paths.h"
 
 namespace program_files {
@@ -41,7 +42,7 @@ bool ProgramFolderWritable() {
 std::filesystem::path ReadPath(const std::string& name) {
     std::filesystem::path shipped = App::ProgramFile(name);
     if (ProgramFolderWritable()) return shipped;
-    std::filesystem::path own = UserDataFolder() / name;
+    std::filesystem::path own = xfileExists::ResolveCase(UserDataFolder() / name);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(own, ec)) return shipped;
     const auto ownTime = std::filesystem::last_write_time(own, ec);
@@ -56,7 +57,7 @@ std::filesystem::path WritePath(const std::string& name) {
     const std::filesystem::path folder = UserDataFolder();
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    return folder / name;
+    return xfileExists::ResolveCase(folder / name);
 }
 
 void SetProgramFolderWritableForTests(std::optional<bool> writable) { g_writableForTests = writable; }

@@ -5,6 +5,7 @@
 
 #include "base/app.h"
 #include "base/file_io.h"
+#include "base/file_utils.h"
 #include "base/private_label.h"
 #include "base/program_files.h"
 #include "base/text.h"
@@ -67,14 +68,8 @@ std::string clsLanguages::LangTrimPath(const std::string& path) const {
 }
 
 bool clsLanguages::LangFileExists(const std::string& path) const {
-    std::error_code ec;
-    const std::filesystem::path p(path);
-    if (!std::filesystem::is_regular_file(p, ec)) return false;
-    // The name found must be the name asked for, letter case ignored.
-    std::string name = LangTrimPath(path);
-    const std::size_t slash = name.rfind('/');
-    if (slash != std::string::npos) name = name.substr(slash + 1);
-    return text::FoldCase(p.filename().string()) == text::FoldCase(name);
+    // The same test as every other file of the program: the name in any letter case.
+    return xfileExists::FileExists(path);
 }
 
 void clsLanguages::LangLoadItems(const std::string& language) {

@@ -53,3 +53,17 @@ TEST(FileExists, WildcardsAndMissingOrInvalidPathsAreFalse) {
     EXPECT_TRUE(FileExists((dir / "*.txt").string()));  // a file literally bearing the pattern
 #endif
 }
+
+#ifndef _WIN32
+TEST(ResolveCase, FindsTheNameInAnyLetterCaseAndPrefersAFile) {
+    TempDir dir;
+    dir.write("favorites.txt", "x");
+    EXPECT_EQ(xfileExists::ResolveCase(dir / "Favorites.txt"), dir / "favorites.txt");
+    EXPECT_EQ(xfileExists::ResolveCase(dir / "favorites.txt"), dir / "favorites.txt");
+    EXPECT_EQ(xfileExists::ResolveCase(dir / "Data.txt"), dir / "Data.txt");  // none: as asked
+    std::filesystem::create_directory(dir / "HELP");
+    dir.write("Help", "a file");
+    EXPECT_EQ(xfileExists::ResolveCase(dir / "help"), dir / "Help");
+    EXPECT_EQ(xfileExists::ResolveCase(dir / "missing" / "x.txt"), dir / "missing" / "x.txt");
+}
+#endif

@@ -4,10 +4,14 @@
 #include <QToolButton>
 
 #include "base/file_io.h"
+#include "base/program_files.h"
 #include "catalogue/codec.h"
 #include "catalogue/favorites.h"
 #include "player/player_pane.h"
 #include "support/modal_watcher.h"
+#include "widgets/pick_combo.h"
+#include "windows/language_window.h"
+#include "windows/launchers.h"
 #include "windows/main_window_fixture.h"
 
 namespace {
@@ -146,3 +150,28 @@ TEST_F(MainWindow, AFavoritesFileThatCannotBeReadIsNeverOverwrittenAndChangesWai
     EXPECT_EQ(f.ListView2->rowCount(), 1);
 }
 #endif
+
+// The program's files in another letter case are the same files: read, written and opened as
+// they are, never with a second file made beside them.
+TEST_F(MainWindow, FilesInAnotherLetterCaseAreTheSameFiles) {
+    std::string favourites;
+    catalogue::AppendEncodedLine(favourites, "Kept", "http://127.0.0.1/kept", "TV", "English");
+    program.write("favorites.txt", favourites);
+    program.write("LOCALIZATION.TXT",
+                  "<LANGUAGE_GROUP><LANGUAGE_NAME>Deutsch</LANGUAGE_NAME><TRANSLATION_ITEMS></TRANSLATION_ITEMS>"
+                  "</LANGUAGE_GROUP>\r\n");
+    ModalWatcher watcher;
+    Form1& f = Start();
+    EXPECT_TRUE(watcher.texts().isEmpty()) << watcher.texts().join(QStringLiteral(" | ")).toStdString();
+    ASSERT_EQ(ListRows(f.ListView2).size(), 1u);
+    f.ListView1->selectRow(0);
+    QTest::mouseClick(f.cmdFav, Qt::LeftButton);
+    EXPECT_FALSE(std::filesystem::exists(program / "Favorites.txt"));
+    EXPECT_EQ(catalogue::ParseFavorites(program.read("favorites.txt")).size(), 2u);
+    frmLanguage* languages = frmLanguage::Show();
+    EXPECT_EQ(languages->Combo1->count(), 1);
+    delete languages;
+    EXPECT_EQ(program_files::ReadPath("help.CHM").filename(), "help.CHM");  // nothing there: asked as is
+    program.write("help.chm", "help");
+    EXPECT_EQ(Form8::CompiledHelp(), (program / "help.chm").string());
+}
