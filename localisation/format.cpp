@@ -1,5 +1,7 @@
 #include "localisation/format.h"
 
+#include "localisation/unicode_case.h"
+
 #include "base/line_reader.h"
 #include "base/text.h"
 
@@ -50,9 +52,10 @@ std::vector<std::string> GroupNames(std::string_view text) {
 
 std::optional<std::vector<std::string>> FindItems(std::string_view text, std::string_view language) {
     std::optional<std::vector<std::string>> found;
-    const std::string wanted = text::FoldCase(language);
+    // Language names are UTF-8 text: "FRANÇAIS" finds "Français".
+    const std::string wanted = FoldUtf8(language);
     ScanGroups(text, [&](const LanguageGroup& g) {
-        if (text::FoldCase(g.name) != wanted) return true;
+        if (FoldUtf8(g.name) != wanted) return true;
         if (g.items) {
             const auto lines = text::SplitAtCrLf(*g.items);
             found = std::vector<std::string>(lines.begin(), lines.end());

@@ -10,13 +10,12 @@
 #include "base/program_files.h"
 #include "base/text.h"
 #include "localisation/format.h"
+#include "localisation/unicode_case.h"
 
 namespace {
 
-std::string RaiseFirst(std::string text) {
-    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
-    return text;
-}
+// The message's first letter raised, by Unicode's rules: "über" gives "Über".
+std::string RaiseFirst(const std::string& text) { return localisation::RaiseFirstUtf8(text); }
 
 enum class Kind { Caption, Tabs, Columns, Option, Menu, None };
 

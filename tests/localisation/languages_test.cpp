@@ -9,6 +9,7 @@
 #include "base/private_label.h"
 #include "localisation/format.h"
 #include "localisation/languages.h"
+#include "localisation/unicode_case.h"
 #include "support/program_folder.h"
 #include "support/temp_dir.h"
 
@@ -210,4 +211,26 @@ TEST_F(Languages, TrimPathAndFileExists) {
     EXPECT_FALSE(engine.LangFileExists((program / "Localization.xml").string()));
     program.write(".hidden.xml", "x");
     EXPECT_TRUE(engine.LangFileExists((program / ".hidden.xml").string()));
+}
+
+// The localisation file is UTF-8: letter case follows Unicode's rules there, both when a
+// message's first letter is raised and when a language is found by its name.
+TEST_F(Languages, LetterCaseBeyondAsciiFollowsUnicode) {
+    File(Group("Français",
+               "\t\t<FORM1_CMDTV>Télé</FORM1_CMDTV>\r\n\t\t<MSG_DOWNLOADED>écran à jour</MSG_DOWNLOADED>\r\n") +
+         Group("Deutsch", "\t\t<MSG_DOWNLOADED>über alles</MSG_DOWNLOADED>\r\n"));
+    engine.setMessage("MSG_DOWNLOADED", "downloaded");
+    FakeWindow w = MainWindowLike();
+    engine.ChangeLanguage(w, "FRANÇAIS");
+    EXPECT_EQ(w.captionOf("cmdTV"), "Télé");
+    EXPECT_EQ(engine.getMessages("MSG_DOWNLOADED"), "Écran à jour");
+    engine.ChangeLanguage(w, "deutsch");
+    EXPECT_EQ(engine.getMessages("MSG_DOWNLOADED"), "Über alles");
+    engine.setMessage("MSG_ABOUT", "à propos");
+    EXPECT_EQ(engine.getMessages("MSG_ABOUT"), "À propos");
+
+    EXPECT_EQ(localisation::FoldUtf8("ÜBER ÉCRAN"), localisation::FoldUtf8("über écran"));
+    EXPECT_EQ(localisation::RaiseFirstUtf8(""), "");
+    EXPECT_EQ(localisation::RaiseFirstUtf8("1st"), "1st");
+    EXPECT_EQ(localisation::FoldUtf8("\xE9t\xE9"), "\xE9t\xE9");  // not UTF-8: the byte rules
 }
