@@ -56,6 +56,9 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
         {"volume", "50"},
         {"network-timeout", "8"},
         {"hwdec", "no"},
+        // Without hardware decoding no interop is wanted: probing them loads (and complains
+        // about) GPU libraries the machine may not have.
+        {"gpu-hwdec-interop", "no"},
         {"osd-level", "0"},
         // Start streams quickly: small probes, a modest read-ahead before the first frame.
         {"demuxer-lavf-analyzeduration", "0.5"},

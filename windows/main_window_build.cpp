@@ -187,8 +187,9 @@ void Form1::buildComposition() {
     File1->setPattern(QStringLiteral(
         "*.asf;*.wma;*.wmv;*.wm;*.wax;*.wvx;*.wmx;*.wpl;*.dvr-ms;*.wmd;*.avi;*.mpg;*.mpeg;*.m1v;*.mp2;*.mp3;"
         "*.mpa;*.mpe;*.mpv2;*.m3u;*.mid;*.midi;*.rmi;*.aif;*.aifc;*.aiff;*.au;*.snd;*.wav;*.cda;*.ivf;*.mov;*.qt"));
+    // The file browser keeps the design's default font.
     for (QWidget* w : {static_cast<QWidget*>(Drive1), static_cast<QWidget*>(Dir1), static_cast<QWidget*>(File1)})
-        w->setFont(Verdana());
+        w->setFont(SansSerif());
     SkinLabel4.push_back(Place(SkinTemplate(Frame4, SansSerif()), "SkinLabel4", 960, 660, 255, 315, 40, order, false));
 
     // Player pane.
@@ -287,7 +288,7 @@ void Form1::buildMenus() {
     mnuFile = topMenu("mnuFile", "File");
     mnuFileItem = {MenuEntry(mnuFile, "mnuFileItem", 0, "Download Most Recent Channel List", "website.gif"),
                    MenuEntry(mnuFile, "mnuFileItem", 1, "-", nullptr),
-                   MenuEntry(mnuFile, "mnuFileItem", 2, "Exit", nullptr)};
+                   MenuEntry(mnuFile, "mnuFileItem", 2, "Exit", "exit.gif")};
     mnuCat = topMenu("mnuCat", "Categories");
     mnuCatItem = {MenuEntry(mnuCat, "mnuCatItem", 0, "TV", "tv.gif"),
                   MenuEntry(mnuCat, "mnuCatItem", 1, "Radio", "radio.gif"),

@@ -19,3 +19,6 @@ done
 echo "window on screen: ${size:-none}"
 set -- $size
 [ "${1:-0}" -ge 900 ] && [ "${2:-0}" -ge 600 ]
+# Standard error stays quiet: no complaint about GPU libraries the machine does not have.
+sleep 1
+if grep -i "cannot load\|libcuda" "$dir/out.log"; then echo "the viewer complained on standard error"; exit 1; fi
