@@ -1,8 +1,9 @@
 #include "base/process_memory.h"
 
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs the types windows.h declares first.
+#include <psapi.h>
 #else
 #include <unistd.h>
 

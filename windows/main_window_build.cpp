@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QToolButton>
 #include <algorithm>
 #include <utility>
@@ -31,15 +32,31 @@ namespace {
 QFont Verdana(bool bold = false) { return design::Font("Verdana", 8.25, bold); }
 QFont SansSerif(bool bold = false) { return design::Font("MS Sans Serif", 8.25, bold); }
 
-// Tab order of the window: controls collected with their design tab index, chained at the end.
+// Tab order of the window: controls collected with their design tab index, chained at the end
+// by that index across every container. Only what takes the focus is chained: a frame is no
+// stop of its own (its controls have their own indexes), and a control made of parts of its
+// own (the player) stands for its parts, in their order, at its place.
 class TabOrder {
 public:
     void add(int tab, QWidget* w) { m_items.emplace_back(tab, w); }
     void apply() {
         std::stable_sort(m_items.begin(), m_items.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 0; i + 1 < m_items.size(); ++i)
-            QWidget::setTabOrder(m_items[i].second, m_items[i + 1].second);
+        QSet<QWidget*> designed;
+        for (const auto& item : m_items) designed.insert(item.second);
+        std::vector<QWidget*> chain;
+        for (const auto& [tab, w] : m_items) {
+            if (w->focusPolicy() & Qt::TabFocus) {
+                chain.push_back(w);
+                continue;
+            }
+            for (QWidget* part : w->findChildren<QWidget*>()) {
+                bool inDesign = false;
+                for (QWidget* up = part; up && up != w; up = up->parentWidget()) inDesign |= designed.contains(up);
+                if (!inDesign && (part->focusPolicy() & Qt::TabFocus) && !part->focusProxy()) chain.push_back(part);
+            }
+        }
+        for (std::size_t i = 0; i + 1 < chain.size(); ++i) QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -22,6 +23,7 @@
 #include "support/modal_watcher.h"
 #include "support/temp_dir.h"
 #include "widgets/banner_pane.h"
+#include "widgets/design.h"
 #include "widgets/list_view.h"
 #include "widgets/pick_combo.h"
 #include "widgets/picture_box.h"
@@ -263,4 +265,43 @@ TEST_F(MainWindow, EditingFrameCaptionsAreTheDesignTexts) {
     EXPECT_FALSE(f.cmdDupes->isVisibleTo(f.Frame2));
     EXPECT_FALSE(f.Recommended->isVisibleTo(f.Frame2));
     EXPECT_TRUE(f.cmdMusic->isVisibleTo(f.Frame2));
+}
+
+namespace {
+// The design name of the control that has the focus (a part stands for its control).
+QString FocusedControl(QWidget* window) {
+    for (QWidget* w = QApplication::focusWidget(); w && w != window; w = w->parentWidget()) {
+        if (w->property(design::kTabIndex).isValid()) return w->objectName();
+        if (!w->objectName().isEmpty() && qobject_cast<PlayerPane*>(w->parentWidget()->parentWidget()))
+            return w->objectName();  // a part of the player's control bar
+    }
+    return QStringLiteral("?");
+}
+QStringList TabWalk(Form1& f, QWidget* from, int steps) {
+    from->setFocus();
+    QStringList seen{FocusedControl(&f)};
+    for (int i = 0; i < steps; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        seen << FocusedControl(&f);
+    }
+    return seen;
+}
+}  // namespace
+
+// Tab follows the design's tab indexes across every container: the player right after the
+// web-site button, and in editing mode the Add and Edit rows after "Music Type".
+TEST_F(MainWindow, TabFollowsTheDesignsTabIndexes) {
+    Form1& f = Start();
+    f.activateWindow();
+    EXPECT_EQ(TabWalk(f, f.cmdTV, 13),
+              L({"cmdTV", "cmdWebsite", "playPause", "stop", "mute", "volume", "Combo1", "ListView1", "cmdRadio",
+                 "cmdVideo", "cmdFavorites", "cmdFiles", "cmdFav", "cmdTV"}));
+}
+
+TEST_F(MainWindow, InEditingModeTheAddAndEditRowsFollowMusicType) {
+    program.write("admin.txt", "");
+    Form1& f = Start();
+    f.activateWindow();
+    const QStringList walk = TabWalk(f, f.Text4, 3);
+    EXPECT_EQ(walk, L({"Text4", "cmdMusic", "txtAddName", "txtAddType"}));
 }
