@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <memory>
 
 #include "app/command_line.h"
 #include "app/single_instance.h"
@@ -45,8 +46,13 @@ int main(int argc, char** argv) {
     application.setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
 
     info.path = App::ExecutableFolder();
-    info.prevInstance = single_instance::AnotherInstanceRunning(QCoreApplication::applicationDirPath(),
-                                                                QString::fromStdString(info.productName));
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString product = QString::fromStdString(info.productName);
+    info.prevInstance = single_instance::AnotherInstanceRunning(programFolder, product);
+    // A second start hands its command line to the running instance, which comes to the front,
+    // and ends without a window of its own. Should the running one not answer, the start goes
+    // on as designed: its main window sees the previous instance and ends the program.
+    if (info.prevInstance && single_instance::HandOver(programFolder, product, commandLine.media)) return 0;
     App::Configure(info);
     application.setApplicationName(QString::fromStdString(info.productName));
 
@@ -78,6 +84,13 @@ int main(int argc, char** argv) {
     // and plays what the command line named.
     frmSplash splash;
     StartUp startUp(&splash);
+    // The first instance listens for later starts (a second one that got no answer does not).
+    std::unique_ptr<single_instance::HandOverServer> handOvers;
+    if (!info.prevInstance) {
+        handOvers = std::make_unique<single_instance::HandOverServer>(programFolder, product);
+        QObject::connect(handOvers.get(), &single_instance::HandOverServer::handedOver, &startUp,
+                         &StartUp::takeHandOver);
+    }
     if (!commandLine.media.isEmpty())
         QObject::connect(&startUp, &StartUp::handedOver,
                          [&startUp, media = commandLine.media] { startUp.mainWindow()->PlayAddress(media); });

@@ -39,4 +39,20 @@ void StartUp::openMainWindow() {
     m_form1->show();
     if (m_splash) m_splash->hide();
     emit handedOver();
+    if (m_pendingHandOver) {
+        const QString media = *m_pendingHandOver;
+        m_pendingHandOver.reset();
+        takeHandOver(media);
+    }
+}
+
+void StartUp::takeHandOver(const QString& media) {
+    if (!m_form1 || !m_form1->isVisible()) {
+        m_pendingHandOver = media;  // the latest one counts
+        return;
+    }
+    if (m_form1->isMinimized()) m_form1->showNormal();
+    m_form1->raise();
+    m_form1->activateWindow();
+    if (!media.isEmpty()) m_form1->PlayAddress(media);
 }

@@ -4,7 +4,9 @@
 // the splash goes with it. Neither window knows the other.
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <memory>
+#include <optional>
 
 class Form1;
 
@@ -22,6 +24,10 @@ public:
     ~StartUp() override;
 
     Form1* mainWindow() const { return m_form1.get(); }
+
+    // A second start handed over its command line: the main window comes to the front and
+    // plays what was named; before the main window is up, once it is.
+    void takeHandOver(const QString& media);
     // True once the main window's start-up ended the program (another instance runs).
     bool endedAtStart() const { return m_endedAtStart; }
 
@@ -34,4 +40,5 @@ private:
     QPointer<frmSplash> m_splash;
     std::unique_ptr<Form1> m_form1;
     bool m_endedAtStart = false;
+    std::optional<QString> m_pendingHandOver;
 };

@@ -5,10 +5,12 @@
 #include <QPointer>
 
 #include <QMessageBox>
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "base/file_io.h"
 #include "base/program_files.h"
 #include "base/vb_error.h"
+#include "player/player_pane.h"
 #include "registry/hives.h"
 #include "registry/registry_access.h"
 #include "services/machine_settings.h"
@@ -155,4 +157,39 @@ TEST_F(StartUpTest, LeftoverTemporariesAreRemovedAtStart) {
     RemoveLeftoverTemporaries();
     for (const auto& file : planted) EXPECT_FALSE(std::filesystem::exists(file)) << file;
     EXPECT_TRUE(std::filesystem::exists(program.path() / "Data.txt"));
+}
+
+// A second start hands over what it names; the running main window comes to the front and
+// plays it. One that arrives before the main window is up waits for it.
+TEST_F(StartUpTest, ASecondStartHandsItsAddressToTheRunningWindow) {
+    TempDir runtime;
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path().string()));
+    const QString folder = QString::fromStdString(program.path().string());
+    single_instance::HandOverServer server(folder, QStringLiteral("Marlu Viewer"));
+    ASSERT_TRUE(server.listening());
+    frmSplash splash;
+    StartUp startUp(&splash);
+    QObject::connect(&server, &single_instance::HandOverServer::handedOver, &startUp, &StartUp::takeHandOver);
+
+    ASSERT_TRUE(
+        single_instance::HandOver(folder, QStringLiteral("Marlu Viewer"), QStringLiteral("http://127.0.0.1:9/early")));
+    QTest::qWait(100);  // handed over while the splash still shows
+    splash.Form_Load();
+    splash.show();
+    ASSERT_TRUE(WaitFor([&] { return startUp.mainWindow() && startUp.mainWindow()->isVisible(); }, 5000));
+    EXPECT_TRUE(WaitFor(
+        [&] { return startUp.mainWindow()->WindowsMediaPlayer1->url() == QStringLiteral("http://127.0.0.1:9/early"); },
+        2000));
+
+    program.write("clip.mp3", "x");
+    ASSERT_TRUE(single_instance::HandOver(folder, QStringLiteral("Marlu Viewer"),
+                                          QString::fromStdString((program / "clip.mp3").string())));
+    EXPECT_TRUE(WaitFor(
+        [&] { return startUp.mainWindow()->WindowsMediaPlayer1->url().endsWith(QStringLiteral("clip.mp3")); }, 2000));
+    EXPECT_FALSE(single_instance::HandOver(QStringLiteral("/no/such/program"), QStringLiteral("Marlu Viewer"), {}));
+    if (savedRuntime.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
