@@ -46,3 +46,11 @@ void RunEventPump();
 // A number that changes at every CancelAll: a fetch that sees it differ from its start ends.
 unsigned Generation();
 }  // namespace fetch
+
+// Limits of one fetch: the largest body taken (a larger one is refused whole, as one over the
+// page cap is), and whether the event pump runs (never on a worker thread).
+struct FetchLimits {
+    std::size_t maxBytes = fetch::kMaxBodyBytes;
+    bool pumpEvents = true;
+};
+FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits);

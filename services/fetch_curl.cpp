@@ -12,6 +12,7 @@ namespace {
 struct Body {
     CURL* easy = nullptr;
     std::string data;
+    std::size_t maxBytes = fetch::kMaxBodyBytes;
     bool capped = false;
 };
 
@@ -22,10 +23,10 @@ std::size_t OnData(char* ptr, std::size_t size, std::size_t count, void* user) {
         // Room for the whole announced body at once, within the cap.
         curl_off_t announced = -1;
         if (curl_easy_getinfo(body->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK && announced > 0)
-            body->data.reserve(static_cast<std::size_t>(
-                std::min<curl_off_t>(announced, static_cast<curl_off_t>(fetch::kMaxBodyBytes))));
+            body->data.reserve(
+                static_cast<std::size_t>(std::min<curl_off_t>(announced, static_cast<curl_off_t>(body->maxBytes))));
     }
-    const std::size_t room = fetch::kMaxBodyBytes - body->data.size();
+    const std::size_t room = body->maxBytes - body->data.size();
     if (n > room) {
         body->capped = true;
         return 0;  // ends the transfer
@@ -43,7 +44,9 @@ void GlobalInit() {
 
 std::string FetchPage(const std::string& address) { return FetchPageReport(address).body; }
 
-FetchResult FetchPageReport(const std::string& address) {
+FetchResult FetchPageReport(const std::string& address) { return FetchPageReport(address, FetchLimits{}); }
+
+FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits) {
     GlobalInit();
     FetchResult out;
     CURL* easy = curl_easy_init();
@@ -53,6 +56,7 @@ FetchResult FetchPageReport(const std::string& address) {
     }
     Body body;
     body.easy = easy;
+    body.maxBytes = std::min(limits.maxBytes, fetch::kMaxBodyBytes);
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Cache-Control: no-cache");
     headers = curl_slist_append(headers, "Pragma: no-cache");
@@ -81,7 +85,7 @@ FetchResult FetchPageReport(const std::string& address) {
     while (running) {
         if (curl_multi_perform(multi, &running) != CURLM_OK) break;
         if (running) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
-        fetch::RunEventPump();
+        if (limits.pumpEvents) fetch::RunEventPump();
         if (fetch::Generation() != generation) {
             out.cancelled = true;
             break;
@@ -105,7 +109,8 @@ FetchResult FetchPageReport(const std::string& address) {
     // Nothing could be opened: no answer from any server. A page that began and then broke
     // off keeps what came; one over the cap is refused whole.
     if (body.capped) {
-        out.failure = "the page is larger than any page of ours (over 64 MiB)";
+        out.failure = body.maxBytes == fetch::kMaxBodyBytes ? "the page is larger than any page of ours (over 64 MiB)"
+                                                            : "the answer is larger than allowed";
         return out;
     }
     if (result != CURLE_OK && responseCode == 0 && body.data.empty()) {

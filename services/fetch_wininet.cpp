@@ -8,7 +8,10 @@
 
 std::string FetchPage(const std::string& address) { return FetchPageReport(address).body; }
 
-FetchResult FetchPageReport(const std::string& address) {
+FetchResult FetchPageReport(const std::string& address) { return FetchPageReport(address, FetchLimits{}); }
+
+FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits) {
+    const std::size_t maxBytes = limits.maxBytes < fetch::kMaxBodyBytes ? limits.maxBytes : fetch::kMaxBodyBytes;
     FetchResult out;
     std::string result;
     HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
@@ -38,13 +41,13 @@ FetchResult FetchPageReport(const std::string& address) {
         const unsigned generation = fetch::Generation();
         const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(fetch::TotalTimeoutSeconds()) * 1000;
         while (InternetReadFile(url, buffer, sizeof buffer, &got) && got > 0) {
-            if (result.size() + got > fetch::kMaxBodyBytes) {
+            if (result.size() + got > maxBytes) {
                 result.clear();  // over the cap: no page of ours
                 out.failure = "the page is larger than any page of ours (over 64 MiB)";
                 break;
             }
             result.append(buffer, got);
-            fetch::RunEventPump();
+            if (limits.pumpEvents) fetch::RunEventPump();
             if (fetch::Generation() != generation) {
                 result.clear();
                 out.cancelled = true;

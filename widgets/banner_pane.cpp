@@ -1,22 +1,85 @@
 #include "widgets/banner_pane.h"
 
-#include <QPointer>
+#include <QPromise>
+#include <QScrollBar>
+#include <QThreadPool>
+#include <memory>
 
-#include "services/fetch.h"
 #include "widgets/qt_text.h"
 #include "widgets/shell.h"
+
+namespace {
+
+// Runs a fetch on the pool; the watcher (owned by the pane) hears of the result, or nothing
+// when the pane is gone first.
+QFuture<FetchResult> FetchInBackground(const std::string& address, FetchLimits limits) {
+    limits.pumpEvents = false;  // no event loop on a worker
+    auto promise = std::make_shared<QPromise<FetchResult>>();
+    QFuture<FetchResult> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, address, limits] {
+        promise->addResult(FetchPageReport(address, limits));
+        promise->finish();
+    });
+    return future;
+}
+
+}  // namespace
 
 BannerPane::BannerPane(QWidget* parent) : QTextBrowser(parent) {
     setOpenLinks(false);
     setFrameShape(QFrame::NoFrame);
     connect(this, &QTextBrowser::anchorClicked, this, [](const QUrl& url) { shell::Open(url.toString()); });
+    connect(&m_page, &QFutureWatcher<FetchResult>::finished, this, [this] {
+        m_loading = false;
+        const QFuture<FetchResult> done = m_page.future();
+        if (done.resultCount() == 0 || done.result().cancelled) return;
+        setHtml(ToQt(done.result().body));
+        emit loaded();
+    });
+}
+
+BannerPane::~BannerPane() {
+    // A fetch still running on the pool ends with the program's cancel; its result goes nowhere.
+    m_page.disconnect();
 }
 
 void BannerPane::Navigate(const QString& address) {
     m_address = address;
-    // The download pumps events: the window holding the pane may close meanwhile.
-    const QPointer<BannerPane> self(this);
-    const FetchResult fetched = FetchPageReport(FromQt(address));
-    if (!self || fetched.cancelled) return;
-    setHtml(ToQt(fetched.body));
+    m_images.clear();
+    m_requested.clear();
+    m_loading = true;
+    m_page.setFuture(FetchInBackground(FromQt(address), FetchLimits{}));
+}
+
+QVariant BannerPane::loadResource(int type, const QUrl& name) {
+    if (type != QTextDocument::ImageResource) return QTextBrowser::loadResource(type, name);
+    const QUrl url = QUrl(m_address).resolved(name);
+    if (const auto found = m_images.constFind(url); found != m_images.constEnd()) return *found;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) fetchImage(url);
+    return {};  // drawn once it has come
+}
+
+void BannerPane::fetchImage(const QUrl& url) {
+    if (m_requested.contains(url) || m_requested.size() >= kMaxImages) return;
+    m_requested.insert(url);
+    auto* watcher = new QFutureWatcher<FetchResult>(this);
+    connect(watcher, &QFutureWatcher<FetchResult>::finished, this, [this, watcher, url] {
+        watcher->deleteLater();
+        const QFuture<FetchResult> done = watcher->future();
+        if (done.resultCount() == 0 || !done.result().succeeded()) return;
+        const std::string& bytes = done.result().body;
+        QImage image;
+        if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) return;
+        m_images.insert(url, image);
+        document()->addResource(QTextDocument::ImageResource, url, image);
+        // Lay the page out again so the picture takes its place.
+        const int scroll = verticalScrollBar()->value();
+        setHtml(toHtml());
+        verticalScrollBar()->setValue(scroll);
+    });
+    FetchLimits limits;
+    limits.maxBytes = kMaxImageBytes;
+    watcher->setFuture(FetchInBackground(FromQt(url.toString()), limits));
 }

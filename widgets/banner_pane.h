@@ -1,15 +1,42 @@
 #pragma once
-// The banner pane: a light HTML view that fetches its page through FetchPage; a click on a
-// link opens it in the system's browser.
+// The banner pane: a light HTML view whose page, and the pictures on it, are fetched on a worker
+// thread (the window never waits for a banner server); a click on a link opens it in the
+// system's browser. Pictures are bounded in number and size.
+#include <QFutureWatcher>
+#include <QHash>
+#include <QImage>
+#include <QSet>
 #include <QTextBrowser>
+#include <QUrl>
+
+#include "services/fetch.h"
 
 class BannerPane : public QTextBrowser {
     Q_OBJECT
 public:
+    static constexpr int kMaxImages = 32;
+    static constexpr std::size_t kMaxImageBytes = std::size_t{2} * 1024 * 1024;
+
     explicit BannerPane(QWidget* parent = nullptr);
+    ~BannerPane() override;
+    // Starts loading the page; returns at once.
     void Navigate(const QString& address);
     QString address() const { return m_address; }
+    bool loading() const { return m_loading; }
+    int imageCount() const { return static_cast<int>(m_images.size()); }
+
+signals:
+    void loaded();  // the page is shown (its pictures may still be on their way)
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override;
 
 private:
+    void fetchImage(const QUrl& url);
+
     QString m_address;
+    bool m_loading = false;
+    QFutureWatcher<FetchResult> m_page;
+    QHash<QUrl, QImage> m_images;
+    QSet<QUrl> m_requested;
 };

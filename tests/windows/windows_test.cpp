@@ -1,16 +1,21 @@
 // The about, help and web-site windows, the skin and the banner.
 #include <QAction>
+#include <QBuffer>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPalette>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include "player/player_pane.h"
 #include "registry/hives.h"
 #include "registry/registry_access.h"
+#include "services/fetch.h"
 #include "services/machine_settings.h"
 #include "services/settings.h"
 #include "support/modal_watcher.h"
+#include "support/tiny_http.h"
 #include "support/wait_for.h"
 #include "widgets/banner_pane.h"
 #include "widgets/file_browser.h"
@@ -190,4 +195,40 @@ TEST_F(Windows, WithTheBannerOnTheClippingBoxIs280TwipsNarrowerThanThePane) {
     EXPECT_FALSE(f.wbPicture->isVisibleTo(&f));
     EXPECT_EQ(twips::Geometry(f.Frame1).top, frameTop + 945);
     EXPECT_EQ(twips::Geometry(f.WindowsMediaPlayer1).top, playerTop + 945);
+}
+
+// A banner server that accepts and never answers does not hold up the main window: the page
+// loads in the background. A page that comes shows its pictures, fetched the same way.
+TEST_F(Windows, TheBannerLoadsInTheBackgroundWithItsPictures) {
+    TinyHttp server;
+    server.silent("/silent.html");
+    modPrivateLabel::ShowBanner = true;
+    modPrivateLabel::BannerAddress = server.url("/silent.html");
+    {
+        Form1 f;
+        f.Form_Load();  // returns while the banner server stays silent
+        EXPECT_TRUE(f.wbBanner->loading());
+        EXPECT_TRUE(f.wbBanner->toPlainText().isEmpty());
+        fetch::CancelAll();  // as closing the program does
+    }
+    QImage red(8, 4, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    red.save(&buffer, "PNG");
+    server.route("/pic.png", 200, png.toStdString());
+    server.route("/banner.html", 200,
+                 "<html><body><a href=\"http://www.example.test/\"><img src=\"/pic.png\"></a>"
+                 "Banner text<img src=\"/missing.png\"></body></html>");
+    modPrivateLabel::BannerAddress = server.url("/banner.html");
+    Form1 f;
+    f.Form_Load();
+    f.show();  // pictures are asked for when the page is laid out on screen
+    ASSERT_TRUE(WaitFor([&] { return f.wbBanner->toPlainText().contains(QStringLiteral("Banner text")); }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return f.wbBanner->imageCount() == 1; }, 5000));
+    EXPECT_FALSE(f.wbBanner->document()
+                     ->resource(QTextDocument::ImageResource, QUrl(QString::fromStdString(server.url("/pic.png"))))
+                     .isNull());
+    modPrivateLabel::ShowBanner = false;
 }
