@@ -23,6 +23,7 @@
 #include "widgets/message_box.h"
 #include "widgets/permission_prompt.h"
 #include "widgets/qt_text.h"
+#include "widgets/window_icon.h"
 #include "windows/main_window.h"
 #include "windows/splash_window.h"
 
@@ -43,7 +44,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // the media player refuses other numeric locales
     InitGuiResources();
-    application.setWindowIcon(QIcon(QStringLiteral(":/icons/app.ico")));
+    // The program's icon in every size the desktop asks for: what a window without an icon of
+    // its own shows in its title bar.
+    application.setWindowIcon(modIcon::LoadIconResource(QStringLiteral("AAA")));
 
     info.path = App::ExecutableFolder();
     const QString programFolder = QCoreApplication::applicationDirPath();

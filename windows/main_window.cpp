@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -143,7 +144,8 @@ void Form1::Form_Load() {
 
     // 8. The splash window's icon replaces the one of step 1. The splash window carries no
     // icon of its own, so the window falls back to the program's icon.
-    if (UseSplashIcon) setWindowIcon(QIcon());
+    // (An empty icon set on the window would be shown as no icon at all, not as the program's.)
+    if (UseSplashIcon) setWindowIcon(QGuiApplication::windowIcon());
 
     // 9. The banner across the top, when switched on.
     if (ShowBanner) {

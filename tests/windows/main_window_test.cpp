@@ -24,11 +24,13 @@
 #include "support/temp_dir.h"
 #include "widgets/banner_pane.h"
 #include "widgets/design.h"
+#include "widgets/file_browser.h"
 #include "widgets/list_view.h"
 #include "widgets/pick_combo.h"
 #include "widgets/picture_box.h"
 #include "widgets/skin_label.h"
 #include "widgets/twips.h"
+#include "widgets/window_icon.h"
 #include "windows/main_window.h"
 
 #include "windows/main_window_fixture.h"
@@ -304,4 +306,18 @@ TEST_F(MainWindow, InEditingModeTheAddAndEditRowsFollowMusicType) {
     f.activateWindow();
     const QStringList walk = TabWalk(f, f.Text4, 3);
     EXPECT_EQ(walk, L({"Text4", "cmdMusic", "txtAddName", "txtAddType"}));
+}
+
+// Small things of the design: the Exit entry has its picture like its siblings, the file
+// browser keeps the design's default font, and the title bar shows the program's icon.
+TEST_F(MainWindow, ExitPictureFileBrowserFontAndTitleBarIcon) {
+    QApplication::setWindowIcon(modIcon::LoadIconResource(QStringLiteral("AAA")));
+    Form1& f = Start();
+    ASSERT_EQ(f.mnuFileItem.size(), 3u);
+    EXPECT_FALSE(f.mnuFileItem[0]->icon().isNull());
+    EXPECT_FALSE(f.mnuFileItem[2]->icon().isNull());
+    for (QWidget* w : {static_cast<QWidget*>(f.Drive1), static_cast<QWidget*>(f.Dir1), static_cast<QWidget*>(f.File1)})
+        EXPECT_EQ(w->font().family(), QStringLiteral("MS Sans Serif")) << w->objectName().toStdString();
+    EXPECT_FALSE(f.windowIcon().isNull());
+    EXPECT_FALSE(f.windowIcon().availableSizes().isEmpty());
 }
