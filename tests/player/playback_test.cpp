@@ -255,26 +255,39 @@ TEST_F(Playback, APlaylistWithADeadFirstEntryPlaysTheNextWithoutAnError) {
     EXPECT_EQ(states.count(QStringLiteral("error")), 1) << states.join(QLatin1Char(' ')).toStdString();
 }
 
-// A server that never ends its head, and one that serves an endless playlist: each open ends
-// in the error state with the reason, within its deadline and its memory limit.
+// A server that never ends its head, one that trickles a stream that never begins, and one that
+// serves an endless playlist: each open ends in the error state with the reason, within its
+// deadline and its memory limit.
 TEST_F(Playback, EndlessHeadersAndEndlessPlaylistsEndInAnErrorWithinBounds) {
     TinyHttp hostile;
     hostile.endlessHead("/headers.ts", "Set-Cookie: session=0123456789abcdef0123456789abcdef\r\n");
+    hostile.endless("/trickle.ts", "G", 100);  // a byte every 100 ms: never enough to start
     hostile.endless("/endless.m3u", "#EXTM3U\nhttp://127.0.0.1:9/a.ts\nhttp://127.0.0.1:9/b.ts\n", 0);
     hostile.endless("/endless.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nseg.ts\n", 0);
     Catalogue({{"Placeholder", server.url(QStringLiteral("/radio.mp3"))}});
     Form1& f = Start();
     PlayerPane* pane = f.WindowsMediaPlayer1;
+    auto closeBox = [&] {
+        if (auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"))) box->close();
+    };
 
     PlayerPane::SetOpenLimitsForTests(3000, 0);
-    pane->setUrl(QString::fromStdString(hostile.url("/headers.ts")));
+    pane->setUrl(QString::fromStdString(hostile.url("/trickle.ts")));
     EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 10000));
     EXPECT_TRUE(pane->lastError().contains(QStringLiteral("did not start within 3 seconds")))
+        << pane->lastError().toStdString();
+    closeBox();
+    // Endless headers end at the deadline, or sooner at the memory limit when the cookies
+    // pile up fast enough.
+    pane->setUrl(QString::fromStdString(hostile.url("/headers.ts")));
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 10000));
+    EXPECT_TRUE(pane->lastError().contains(QStringLiteral("did not start within 3 seconds")) ||
+                pane->lastError().contains(QStringLiteral("more than any stream")))
         << pane->lastError().toStdString();
     PlayerPane::SetOpenLimitsForTests(0, 0);
 
     for (const char* path : {"/endless.m3u", "/endless.m3u8"}) {
-        if (auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"))) box->close();
+        closeBox();
         const std::uint64_t before = base::ResidentBytes();
         std::uint64_t peak = before;
         pane->setUrl(QString::fromStdString(hostile.url(path)));
@@ -285,14 +298,19 @@ TEST_F(Playback, EndlessHeadersAndEndlessPlaylistsEndInAnErrorWithinBounds) {
             },
             25000);
         EXPECT_TRUE(ended) << path << " " << pane->playState().toStdString();
+        EXPECT_TRUE(pane->lastError().contains(QStringLiteral("more than any stream")))
+            << pane->lastError().toStdString();
         for (int i = 0; i < 10; ++i) {  // and it stops growing
             QTest::qWait(50);
             peak = std::max(peak, base::ResidentBytes());
         }
+        std::printf("%s: the process grew by %llu MB before the open ended\n", path,
+                    static_cast<unsigned long long>((peak - before) / (1024 * 1024)));
+#ifndef __SANITIZE_ADDRESS__
+        // (The address sanitizer keeps freed memory resident on purpose, so there the growth
+        // says nothing about the product's.)
         EXPECT_LE(peak - before, PlayerPane::kOpenGrowthLimitBytes)
             << path << " grew by " << (peak - before) / (1024 * 1024) << " MB";
-        std::printf("%s: the process grew by %llu MB before the open ended: %s\n", path,
-                    static_cast<unsigned long long>((peak - before) / (1024 * 1024)),
-                    pane->lastError().toStdString().c_str());
+#endif
     }
 }
