@@ -154,7 +154,9 @@ TEST(Soak, ZapsThroughWorkingAndBrokenStreamsThenSwitchesAndEditsWithoutGrowth) 
     for (std::size_t c = 0; c < channels.size(); ++c) {
         std::printf("soak: peak growth of one zap to %-17s %5.0f MB\n", channels[c].name,
                     static_cast<double>(peakGrowth[c]) / (1 << 20));
+#ifndef SOAK_ASAN  // the address sanitizer keeps freed memory resident: its growth is no measure
         EXPECT_LE(peakGrowth[c], PlayerPane::kOpenGrowthLimitBytes) << channels[c].name;
+#endif
     }
     // Every error went through the one reused dialog; no window was left behind.
     EXPECT_LE(pane->findChildren<QMessageBox*>().size(), 1);
