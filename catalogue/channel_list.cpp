@@ -140,11 +140,15 @@ ChannelListResult FilterChannels(std::string_view encodedText, const ChannelQuer
     return result;
 }
 
-bool FitsInMemory(std::string_view encodedText) {
-    const auto lines = static_cast<std::uint64_t>(CountLines(encodedText));
-    const auto size = static_cast<std::uint64_t>(encodedText.size());
+namespace {
+bool LinesFitInMemory(std::uint64_t lines, std::uint64_t size) {
     // The rows' texts take about the file's size again; the rest of the budget is theirs.
     return lines * kRowBytes <= 3 * size + kMemoryAllowanceBytes;
+}
+}  // namespace
+
+bool FitsInMemory(std::string_view encodedText) {
+    return LinesFitInMemory(CountLines(encodedText), encodedText.size());
 }
 
 std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataFile, const ChannelQuery& query,
@@ -152,12 +156,13 @@ std::optional<ChannelListResult> LoadChannels(const std::filesystem::path& dataF
                                               const std::function<void(std::size_t)>& lines) {
     std::optional<std::string> text = base::ReadFileCapped(dataFile, kMaxCatalogueBytes);
     if (!text) return std::nullopt;
-    if (!FitsInMemory(*text)) {
+    const std::size_t count = CountLines(*text);
+    if (!LinesFitInMemory(count, text->size())) {
         ChannelListResult refused;
         refused.tooLarge = true;
         return refused;
     }
-    if (lines) lines(CountLines(*text));
+    if (lines) lines(count);
     return FilterChannels(*text, query, onListed);
 }
 
