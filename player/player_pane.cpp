@@ -85,7 +85,7 @@ void PlayerPane::watchOpening() {
         m_player->stop();
         showError(QStringLiteral("The address sent more than any stream does (the player had taken %1 MB of memory "
                                  "for it without playing), so it was stopped.")
-                      .arg((now - m_openBaseline) / (1024 * 1024)));
+                      .arg((now - m_openBaseline) / (std::uint64_t{1} << 20)));
         return;
     }
     if (m_openClock.elapsed() > g_openDeadlineMs) {
