@@ -1,27 +1,17 @@
 #include "widgets/banner_pane.h"
 
-#include <QPromise>
 #include <QScrollBar>
-#include <QThreadPool>
-#include <memory>
 
+#include "widgets/background.h"
 #include "widgets/qt_text.h"
 #include "widgets/shell.h"
 
 namespace {
 
-// Runs a fetch on the pool; the watcher (owned by the pane) hears of the result, or nothing
-// when the pane is gone first.
+// A fetch on the pool: no event pump there.
 QFuture<FetchResult> FetchInBackground(const std::string& address, FetchLimits limits) {
-    limits.pumpEvents = false;  // no event loop on a worker
-    auto promise = std::make_shared<QPromise<FetchResult>>();
-    QFuture<FetchResult> future = promise->future();
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, address, limits] {
-        promise->addResult(FetchPageReport(address, limits));
-        promise->finish();
-    });
-    return future;
+    limits.pumpEvents = false;
+    return RunInBackground<FetchResult>([address, limits] { return FetchPageReport(address, limits); });
 }
 
 }  // namespace

@@ -16,19 +16,6 @@ int ChannelModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
 }
 
-ListRow ListRow::FromChannel(catalogue::Channel c, bool withUrl) {
-    ListRow row{std::move(c.name), std::move(c.address), std::move(c.category), std::move(c.language), {}};
-    if (withUrl) row.url = row.address;
-    return row;
-}
-
-std::vector<ListRow> ListRow::FromChannels(std::vector<catalogue::Channel> channels, bool withUrl) {
-    std::vector<ListRow> rows;
-    rows.reserve(channels.size());
-    for (catalogue::Channel& c : channels) rows.push_back(FromChannel(std::move(c), withUrl));
-    return rows;
-}
-
 ListRow ListRow::FromFields(const catalogue::LineFields& f, bool withUrl) {
     ListRow row{std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language), {}};
     if (withUrl) row.url = row.address;

@@ -14,10 +14,7 @@
 struct ListRow {
     std::string name, address, category, language, url;
 
-    // A row for a channel of the catalogue; `withUrl` also fills the editor's column.
-    static ListRow FromChannel(catalogue::Channel channel, bool withUrl = false);
-    static std::vector<ListRow> FromChannels(std::vector<catalogue::Channel> channels, bool withUrl = false);
-    // A row straight from a line's fields.
+    // A row straight from a line's fields; `withUrl` also fills the editor's column.
     static ListRow FromFields(const catalogue::LineFields& fields, bool withUrl = false);
     // Every channel of coded catalogue text, made into rows without an intermediate copy;
     // `damagedLines` (when given) receives the numbers of the lines skipped as damaged.

@@ -2,12 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPromise>
 #include <QStorageInfo>
-#include <QThreadPool>
-#include <memory>
 
 #include "base/file_pattern.h"
+#include "widgets/background.h"
 
 namespace {
 constexpr int kPathRole = Qt::UserRole + 1;
@@ -143,16 +141,11 @@ bool FileListBox::setPath(const QString& path) {
 
 void FileListBox::refresh() {
     clear();
-    // The promise is shared so the task stays copyable for the pool; the watcher belongs to
-    // the list, so a list that is gone, or a newer refresh, never receives these names.
+    // The watcher belongs to the list, so a list that is gone, or a newer refresh, never
+    // receives these names.
     m_filling = true;
-    auto promise = std::make_shared<QPromise<QStringList>>();
-    m_listing.setFuture(promise->future());
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, folder = m_path, pattern = m_pattern] {
-        promise->addResult(MatchingFiles(folder, pattern));
-        promise->finish();
-    });
+    m_listing.setFuture(RunInBackground<QStringList>(
+        [folder = m_path, pattern = m_pattern] { return MatchingFiles(folder, pattern); }));
 }
 
 QString FileListBox::fileName() const {

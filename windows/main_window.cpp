@@ -366,7 +366,7 @@ bool Form1::readFavorites() {
     if (!xfileExists::FileExists(file.string())) return true;  // none yet: an empty list
     const auto text = base::ReadFileCapped(file, catalogue::kMaxFavoritesBytes);
     if (!text) return false;
-    ListView2->channels()->appendRows(ListRow::FromChannels(catalogue::ParseFavorites(*text)));
+    ListView2->channels()->appendRows(ListRow::FromCatalogue(*text));
     return true;
 }
 
