@@ -1,9 +1,12 @@
 #include "player/mpv_player.h"
 
+#include "player/failure_text.h"
+
 #include <mpv/client.h>
 
 #include <QMetaObject>
 #include <clocale>
+#include <cstring>
 #include <cmath>
 #include <vector>
 
@@ -18,8 +21,14 @@ enum Observed : std::uint64_t {
     kMute,
     kMediaTitle,
     kIcyTitle,
-    kIdleActive
+    kIdleActive,
+    kVid
 };
+
+// How many log lines of one open are kept for telling why it failed.
+constexpr std::size_t kKeptLogLines = 64;
+// mpv's network timeout, in seconds: a server that accepts and never answers fails after it.
+constexpr int kNetworkTimeout = 8;
 
 void Wakeup(void* context) {
     // Called on one of mpv's threads: only queue the drain on the GUI thread.
@@ -54,10 +63,10 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
         {"idle", "yes"},
         {"keep-open", "no"},
         {"volume", "50"},
-        {"network-timeout", "8"},
-        {"hwdec", "no"},
-        // Without hardware decoding no interop is wanted: probing them loads (and complains
-        // about) GPU libraries the machine may not have.
+        // Hardware decoding only with the decoders mpv knows to be sound; any that fails to
+        // start hands over to software decoding on its own. Decoded frames are copied back
+        // ("-copy" decoders), so no GPU interop library is loaded into the render context.
+        {"hwdec", "auto-copy-safe"},
         {"gpu-hwdec-interop", "no"},
         {"osd-level", "0"},
         // Start streams quickly: small probes, a modest read-ahead before the first frame.
@@ -67,12 +76,13 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
         {"demuxer-readahead-secs", "2"},
     };
     for (const auto& [name, value] : options) mpv_set_option_string(m_mpv, name, value);
+    mpv_set_option_string(m_mpv, "network-timeout", std::to_string(kNetworkTimeout).c_str());
     if (mpv_initialize(m_mpv) < 0) {
         mpv_destroy(m_mpv);
         m_mpv = nullptr;
         return;
     }
-    mpv_request_log_messages(m_mpv, "error");
+    mpv_request_log_messages(m_mpv, "warn");
     mpv_observe_property(m_mpv, kPause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(m_mpv, kDuration, "duration", MPV_FORMAT_DOUBLE);
@@ -82,6 +92,7 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     mpv_observe_property(m_mpv, kMediaTitle, "media-title", MPV_FORMAT_STRING);
     mpv_observe_property(m_mpv, kIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
     mpv_observe_property(m_mpv, kIdleActive, "idle-active", MPV_FORMAT_FLAG);
+    mpv_observe_property(m_mpv, kVid, "vid", MPV_FORMAT_INT64);
     mpv_set_wakeup_callback(m_mpv, Wakeup, this);
 }
 
@@ -107,7 +118,8 @@ void MpvPlayer::setFlag(const char* name, bool value) {
 void MpvPlayer::load(const QString& address) {
     m_loading = true;
     m_pendingEnd.reset();
-    m_lastError.clear();
+    m_log.clear();
+    m_loadClock.start();
     m_icyTitle.clear();
     const QByteArray utf8 = address.toUtf8();
     command({"loadfile", utf8.constData(), "replace"});
@@ -133,7 +145,68 @@ void MpvPlayer::setVolume(int volume) {
     mpv_set_property_async(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE, &v);
 }
 
-void MpvPlayer::setMuted(bool muted) { setFlag("mute", muted); }
+void MpvPlayer::setMuted(bool muted) {
+    m_muted = muted;
+    setFlag("mute", muted);
+}
+
+void MpvPlayer::setHardwareDecoding(bool on) {
+    m_hwdec = on;
+    if (m_mpv) mpv_set_property_string(m_mpv, "hwdec", on ? "auto-copy-safe" : "no");
+}
+
+QString MpvPlayer::currentDecoder() const {
+    if (!m_mpv) return {};
+    char* text = mpv_get_property_string(m_mpv, "hwdec-current");
+    const QString result = text ? QString::fromUtf8(text) : QStringLiteral("no");
+    mpv_free(text);
+    return result.isEmpty() ? QStringLiteral("no") : result;
+}
+
+QList<MpvPlayer::Track> MpvPlayer::tracks() const {
+    QList<Track> result;
+    mpv_node list{};
+    if (!m_mpv || mpv_get_property(m_mpv, "track-list", MPV_FORMAT_NODE, &list) < 0) return result;
+    if (list.format == MPV_FORMAT_NODE_ARRAY) {
+        for (int i = 0; i < list.u.list->num; ++i) {
+            const mpv_node& item = list.u.list->values[i];
+            if (item.format != MPV_FORMAT_NODE_MAP) continue;
+            Track track;
+            QString title, language, codec;
+            for (int k = 0; k < item.u.list->num; ++k) {
+                const char* key = item.u.list->keys[k];
+                const mpv_node& value = item.u.list->values[k];
+                if (std::strcmp(key, "id") == 0 && value.format == MPV_FORMAT_INT64) track.id = value.u.int64;
+                if (std::strcmp(key, "selected") == 0 && value.format == MPV_FORMAT_FLAG) track.selected = value.u.flag;
+                if (value.format != MPV_FORMAT_STRING) continue;
+                const QString text = QString::fromUtf8(value.u.string);
+                if (std::strcmp(key, "type") == 0) track.type = text;
+                if (std::strcmp(key, "title") == 0) title = text;
+                if (std::strcmp(key, "lang") == 0) language = text;
+                if (std::strcmp(key, "codec") == 0) codec = text;
+            }
+            QStringList parts;
+            for (const QString& part : {title, language, codec})
+                if (!part.isEmpty()) parts << part;
+            track.label = QStringLiteral("%1 %2").arg(track.id).arg(parts.join(QStringLiteral(", ")));
+            result << track;
+        }
+    }
+    mpv_free_node_contents(&list);
+    return result;
+}
+
+void MpvPlayer::selectTrack(const QString& type, qint64 id) {
+    if (!m_mpv) return;
+    const char* property = type == QLatin1String("audio") ? "aid" : type == QLatin1String("sub") ? "sid" : "vid";
+    const QByteArray value = id > 0 ? QByteArray::number(id) : QByteArray("no");
+    mpv_set_property_string(m_mpv, property, value.constData());
+}
+
+void MpvPlayer::setAspect(const QString& ratio) {
+    m_aspect = ratio;
+    if (m_mpv) mpv_set_property_string(m_mpv, "video-aspect-override", ratio.isEmpty() ? "-1" : ratio.toUtf8().constData());
+}
 
 bool MpvPlayer::HasEntryAfter(std::int64_t entryId) const {
     std::int64_t count = 0;
@@ -159,7 +232,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     switch (event.event_id) {
         case MPV_EVENT_LOG_MESSAGE: {
             const auto* msg = static_cast<const mpv_event_log_message*>(event.data);
-            m_lastError = QString::fromUtf8(msg->text).trimmed();
+            if (m_log.size() >= kKeptLogLines) m_log.erase(m_log.begin());
+            m_log.emplace_back(msg->text);
             break;
         }
         case MPV_EVENT_PLAYBACK_RESTART:
@@ -178,9 +252,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             // and the player going idle instead (the next could not even start) tells it.
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
             if (end->reason == MPV_END_FILE_REASON_ERROR) {
-                QString reason = QString::fromUtf8(mpv_error_string(end->error));
-                if (!m_lastError.isEmpty()) reason = m_lastError + QStringLiteral(" (") + reason + QLatin1Char(')');
-                m_pendingEnd = End{true, reason};
+                const bool tookLong = m_loadClock.isValid() && m_loadClock.elapsed() >= kNetworkTimeout * 1000 - 500;
+                const failure_text::Failure failure = failure_text::Describe(end->error, m_log, tookLong);
+                m_pendingEnd = End{true, QString::fromStdString(failure.text)};
             } else if (end->reason == MPV_END_FILE_REASON_EOF) {
                 m_pendingEnd = End{false, QString()};
             }
@@ -214,8 +288,19 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     if (has) emit volumeChanged(static_cast<int>(std::lround(*static_cast<double*>(prop->data))));
                     break;
                 case kMute:
-                    if (has) emit mutedChanged(*static_cast<int*>(prop->data) != 0);
+                    if (has) {
+                        m_muted = *static_cast<int*>(prop->data) != 0;
+                        emit mutedChanged(m_muted);
+                    }
                     break;
+                case kVid: {
+                    const bool video = has && prop->format == MPV_FORMAT_INT64 && *static_cast<std::int64_t*>(prop->data) > 0;
+                    if (video != m_hasVideo) {
+                        m_hasVideo = video;
+                        emit hasVideoChanged(video);
+                    }
+                    break;
+                }
                 case kIdleActive:
                     if (has && *static_cast<int*>(prop->data) && m_pendingEnd) {
                         const End end = *m_pendingEnd;

@@ -2,10 +2,14 @@
 // The one owner of the libmpv handle. Everything the rest of the program does with the player
 // goes through this object on the GUI thread; mpv's wakeup callback only queues a call that
 // drains mpv's events here.
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 struct mpv_handle;
 struct mpv_event;
@@ -26,6 +30,28 @@ public:
     void seek(double seconds);
     void setVolume(int volume);
     void setMuted(bool muted);
+    bool isMuted() const { return m_muted; }
+
+    // Hardware decoding where it is known to work well ("auto-safe"); a decoder that fails
+    // falls back to software by itself. Off decodes in software only.
+    void setHardwareDecoding(bool on);
+    bool hardwareDecoding() const { return m_hwdec; }
+    QString currentDecoder() const;  // "no" while decoding in software
+
+    // The audio, video and subtitle tracks of what plays.
+    struct Track {
+        qint64 id = 0;
+        QString type;  // "audio", "video" or "sub"
+        QString label;
+        bool selected = false;
+    };
+    QList<Track> tracks() const;
+    void selectTrack(const QString& type, qint64 id);  // 0 turns the type off
+    // "" (as the stream says), or a ratio like "16:9".
+    void setAspect(const QString& ratio);
+    QString aspect() const { return m_aspect; }
+    bool hasVideo() const { return m_hasVideo; }
+    QString nowPlaying() const { return m_icyTitle; }  // the radio's title (ICY); empty if none
 
     double position() const { return m_position; }
     double duration() const { return m_duration; }
@@ -40,6 +66,7 @@ signals:
     void volumeChanged(int volume);
     void mutedChanged(bool muted);
     void titleChanged(const QString& title);  // the stream's now-playing title, or the media title
+    void hasVideoChanged(bool hasVideo);
 
 private slots:
     void drainEvents();
@@ -57,7 +84,12 @@ private:
     double m_position = 0;
     double m_duration = 0;
     bool m_loading = false;
-    QString m_lastError;
+    bool m_muted = false;
+    bool m_hwdec = true;
+    bool m_hasVideo = false;
+    QString m_aspect;
+    std::vector<std::string> m_log;  // warnings and errors since the address was set
+    QElapsedTimer m_loadClock;
     struct End {
         bool error;
         QString reason;

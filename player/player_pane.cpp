@@ -1,12 +1,23 @@
 #include "player/player_pane.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <array>
 
 #include "base/private_label.h"
 #include "base/process_memory.h"
@@ -19,6 +30,37 @@
 namespace {
 int g_openDeadlineMs = PlayerPane::kOpenDeadlineMs;
 std::uint64_t g_openGrowthLimit = PlayerPane::kOpenGrowthLimitBytes;
+int g_reconnectBaseMs = 1000;
+
+// A position bar that jumps to where it is clicked (and can then be dragged from there), as
+// media players' bars do; a plain slider only steps a page towards the click.
+class SeekSlider : public QSlider {
+public:
+    using QSlider::QSlider;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && maximum() > minimum()) {
+            QStyleOptionSlider option;
+            initStyleOption(&option);
+            const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+            if (!handle.contains(event->position().toPoint())) {
+                const int x = event->position().toPoint().x() - handle.width() / 2;
+                setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), x, width() - handle.width(),
+                                                         option.upsideDown));
+            }
+        }
+        QSlider::mousePressEvent(event);  // the handle is under the pointer now: a drag starts
+    }
+};
+
+QString ClockText(double seconds) {
+    const auto total = static_cast<long long>(seconds < 0 ? 0 : seconds);
+    const long long h = total / 3600, m = total / 60 % 60, s = total % 60;
+    return h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'))
+                 : QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+}
+
 }  // namespace
 
 void PlayerPane::SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes) {
@@ -26,42 +68,60 @@ void PlayerPane::SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes
     g_openGrowthLimit = growthBytes > 0 ? growthBytes : kOpenGrowthLimitBytes;
 }
 
+void PlayerPane::SetReconnectBaseForTests(int firstPauseMs) { g_reconnectBaseMs = firstPauseMs > 0 ? firstPauseMs : 1000; }
+
 PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer(this)) {
     setFrameShape(QFrame::StyledPanel);
     setProperty(design::kOwnLook, true);  // the skin leaves the player as it is
+    setFocusPolicy(Qt::StrongFocus);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     m_video = VideoView::Create(m_player->handle(), this);
     m_video->widget()->setObjectName(QStringLiteral("video"));
+    m_video->widget()->setMouseTracking(true);
+    m_video->widget()->installEventFilter(this);
     column->addWidget(m_video->widget(), 1);
     buildControlBar();
+    buildKeyActions();
 
-    connect(m_player, &MpvPlayer::started, this,
-            [this] { setState(m_player->isPaused() ? PlayState::Paused : PlayState::Playing); });
-    connect(m_player, &MpvPlayer::ended, this, [this](bool error, const QString& reason) {
-        if (error)
-            showError(reason);
-        else
-            setState(PlayState::Stopped);
-    });
+    connect(m_player, &MpvPlayer::started, this, &PlayerPane::onStarted);
+    connect(m_player, &MpvPlayer::ended, this, &PlayerPane::onEnded);
     connect(m_player, &MpvPlayer::pausedChanged, this, [this](bool paused) {
-        m_playPause->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
         if (m_state == PlayState::Playing && paused) setState(PlayState::Paused);
         if (m_state == PlayState::Paused && !paused) setState(PlayState::Playing);
     });
-    connect(m_player, &MpvPlayer::seekableChanged, m_position, &QSlider::setEnabled);
-    connect(m_player, &MpvPlayer::durationChanged, this,
-            [this](double seconds) { m_position->setRange(0, static_cast<int>(seconds * 10)); });
+    connect(m_player, &MpvPlayer::seekableChanged, this, &PlayerPane::refreshControls);
+    connect(m_player, &MpvPlayer::durationChanged, this, [this](double seconds) {
+        if (m_state == PlayState::Playing || m_state == PlayState::Paused)
+            m_knownDuration = std::max(m_knownDuration, seconds);
+        m_position->setRange(0, static_cast<int>(seconds * 10));
+        refreshControls();
+    });
     connect(m_player, &MpvPlayer::volumeChanged, this, [this](int v) {
         m_volume = v;
         const QSignalBlocker block(m_volumeSlider);
         m_volumeSlider->setValue(v);
+        emit volumeChanged(v, m_player->isMuted());
     });
-    connect(m_player, &MpvPlayer::mutedChanged, m_mute, &QToolButton::setChecked);
+    connect(m_player, &MpvPlayer::mutedChanged, this, [this](bool muted) {
+        const QSignalBlocker block(m_mute);
+        m_mute->setChecked(muted);
+        m_mute->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+        emit volumeChanged(m_volume, muted);
+    });
     connect(m_player, &MpvPlayer::titleChanged, this, [this](const QString& title) {
         m_title = title;
-        if (m_state == PlayState::Playing || m_state == PlayState::Paused) m_status->setText(title);
+        refreshStatus();
+        refreshBackdrop();
+        emit mediaChanged();
+    });
+    connect(m_player, &MpvPlayer::hasVideoChanged, this, [this](bool video) {
+        if (m_state != PlayState::Playing && m_state != PlayState::Paused) return;
+        if (video && !m_video->pictureShown()) m_video->showPicture();
+        if (!video) m_video->hidePicture();
+        refreshBackdrop();
+        emit mediaChanged();
     });
 
     // Position updates reach the slider ten times a second, not at mpv's frame rate.
@@ -73,41 +133,44 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     // few dozen megabytes of the limit.
     m_openWatch.setInterval(50);
     connect(&m_openWatch, &QTimer::timeout, this, &PlayerPane::watchOpening);
-}
 
-void PlayerPane::watchOpening() {
-    if (m_state != PlayState::Opening) {
-        m_openWatch.stop();
-        return;
-    }
-    const std::uint64_t now = base::ResidentBytes();
-    if (m_openBaseline > 0 && now > m_openBaseline && now - m_openBaseline > g_openGrowthLimit / 4 * 3) {
-        m_player->stop();
-        showError(QStringLiteral("The address sent more than any stream does (the player had taken %1 MB of memory "
-                                 "for it without playing), so it was stopped.")
-                      .arg((now - m_openBaseline) / (std::uint64_t{1} << 20)));
-        return;
-    }
-    if (m_openClock.elapsed() > g_openDeadlineMs) {
-        m_player->stop();
-        showError(QStringLiteral("The stream did not start within %1 seconds.").arg(g_openDeadlineMs / 1000));
-    }
+    m_holdTimer.setSingleShot(true);
+    m_holdTimer.setInterval(kHoldPictureMs);
+    connect(&m_holdTimer, &QTimer::timeout, this, [this] {
+        if (m_state == PlayState::Opening) m_video->hidePicture();
+    });
+    m_reconnectTimer.setSingleShot(true);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &PlayerPane::load);
+    m_volumeSave.setSingleShot(true);
+    m_volumeSave.setInterval(500);
+    connect(&m_volumeSave, &QTimer::timeout, this, [this] { emit volumeSettled(m_volume, isMuted()); });
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setInterval(kIdleHideMs);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        if (!m_fullScreen) return;
+        m_bar->hide();
+        setCursor(Qt::BlankCursor);
+        m_video->widget()->setCursor(Qt::BlankCursor);
+    });
+    refreshControls();
 }
 
 PlayerPane::~PlayerPane() {
     // The picture's render context must go before the player's handle.
+    m_video->widget()->removeEventFilter(this);
     delete m_video->widget();
     m_video = nullptr;
 }
 
 void PlayerPane::buildControlBar() {
-    auto* bar = new QWidget(this);
-    bar->setObjectName(QStringLiteral("controlBar"));
-    auto* row = new QHBoxLayout(bar);
+    m_bar = new QWidget(this);
+    m_bar->setObjectName(QStringLiteral("controlBar"));
+    m_bar->setAutoFillBackground(true);
+    auto* row = new QHBoxLayout(m_bar);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(2);
     auto button = [&](QStyle::StandardPixmap icon, const char* name, const char* tip) {
-        auto* b = new QToolButton(bar);
+        auto* b = new QToolButton(m_bar);
         b->setObjectName(QString::fromLatin1(name));
         b->setIcon(style()->standardIcon(icon));
         b->setToolTip(QString::fromLatin1(tip));
@@ -115,41 +178,41 @@ void PlayerPane::buildControlBar() {
         row->addWidget(b);
         return b;
     };
-    m_playPause = button(QStyle::SP_MediaPause, "playPause", "Play / Pause");
+    m_playPause = button(QStyle::SP_MediaPlay, "playPause", "Play / Pause (Space)");
     m_stop = button(QStyle::SP_MediaStop, "stop", "Stop");
-    m_position = new QSlider(Qt::Horizontal, bar);
+    m_position = new SeekSlider(Qt::Horizontal, m_bar);
     m_position->setObjectName(QStringLiteral("position"));
     m_position->setEnabled(false);
     row->addWidget(m_position, 3);
-    m_status = new QLabel(bar);
+    m_time = new QLabel(m_bar);
+    m_time->setObjectName(QStringLiteral("time"));
+    row->addWidget(m_time);
+    m_status = new QLabel(m_bar);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setMinimumWidth(60);
+    m_status->setTextFormat(Qt::PlainText);
     row->addWidget(m_status, 4);
-    m_mute = button(QStyle::SP_MediaVolume, "mute", "Mute");
+    m_mute = button(QStyle::SP_MediaVolume, "mute", "Mute (M)");
     m_mute->setCheckable(true);
-    m_volumeSlider = new QSlider(Qt::Horizontal, bar);
+    m_volumeSlider = new QSlider(Qt::Horizontal, m_bar);
     m_volumeSlider->setObjectName(QStringLiteral("volume"));
+    m_volumeSlider->setToolTip(QStringLiteral("Volume (Ctrl+Up, Ctrl+Down)"));
     m_volumeSlider->setRange(0, 100);
     m_volumeSlider->setValue(m_volume);
     m_volumeSlider->setMaximumWidth(80);
     row->addWidget(m_volumeSlider, 1);
-    layout()->addWidget(bar);
+    layout()->addWidget(m_bar);
 
-    connect(m_playPause, &QToolButton::clicked, this, [this] {
-        if (m_state == PlayState::Stopped || m_state == PlayState::Error) {
-            if (!m_url.isEmpty()) setUrl(m_url);
-            return;
-        }
-        m_player->setPaused(!m_player->isPaused());
-    });
+    connect(m_playPause, &QToolButton::clicked, this, &PlayerPane::playPause);
     connect(m_stop, &QToolButton::clicked, this, &PlayerPane::stop);
     connect(m_mute, &QToolButton::toggled, this, [this](bool on) {
         m_player->setMuted(on);
-        m_mute->setIcon(style()->standardIcon(on ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+        m_volumeSave.start();
     });
     connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int v) {
         m_volume = v;
         m_player->setVolume(v);
+        m_volumeSave.start();
     });
     connect(m_position, &QSlider::sliderPressed, this, [this] { m_dragging = true; });
     connect(m_position, &QSlider::sliderReleased, this, [this] {
@@ -158,7 +221,37 @@ void PlayerPane::buildControlBar() {
     });
 }
 
+void PlayerPane::buildKeyActions() {
+    auto key = [this](const char* name, const QString& text, QList<QKeySequence> keys, auto handler) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+        m_keys << action;
+        return action;
+    };
+    key("playPauseKey", QStringLiteral("Play / Pause"), {Qt::Key_Space}, [this] { playPause(); });
+    key("muteKey", QStringLiteral("Mute"), {Qt::Key_M}, [this] { m_mute->toggle(); });
+    key("volumeUpKey", QStringLiteral("Volume Up"), {Qt::CTRL | Qt::Key_Up},
+        [this] { m_volumeSlider->setValue(m_volumeSlider->value() + 5); });
+    key("volumeDownKey", QStringLiteral("Volume Down"), {Qt::CTRL | Qt::Key_Down},
+        [this] { m_volumeSlider->setValue(m_volumeSlider->value() - 5); });
+    key("fullScreenKey", QStringLiteral("Full Screen"), {Qt::Key_F, Qt::Key_F11}, [this] { toggleFullScreen(); });
+    key("leaveFullScreenKey", QStringLiteral("Leave Full Screen"), {Qt::Key_Escape}, [this] { setFullScreen(false); });
+    key("nextKey", QStringLiteral("Next Channel"), {Qt::Key_PageDown}, [this] { emit nextRequested(); });
+    key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
+    key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
+}
+
 QString PlayerPane::title() const { return m_title; }
+QString PlayerPane::nowPlaying() const { return m_player->nowPlaying(); }
+QString PlayerPane::statusText() const { return m_status->text(); }
+bool PlayerPane::hasVideo() const { return m_player->hasVideo(); }
+bool PlayerPane::isMuted() const { return m_player->isMuted(); }
+bool PlayerPane::hardwareDecoding() const { return m_player->hardwareDecoding(); }
+QString PlayerPane::currentDecoder() const { return m_player->currentDecoder(); }
 
 QString PlayerPane::StateName(PlayState state) {
     switch (state) {
@@ -167,29 +260,138 @@ QString PlayerPane::StateName(PlayState state) {
         case PlayState::Paused: return QStringLiteral("paused");
         case PlayState::Stopped: return QStringLiteral("stopped");
         case PlayState::Error: return QStringLiteral("error");
+        case PlayState::Reconnecting: return QStringLiteral("reconnecting");
         case PlayState::Idle: break;
     }
     return QStringLiteral("idle");
 }
 
+void PlayerPane::setVolume(int volume) {
+    m_volume = std::clamp(volume, 0, 100);
+    const QSignalBlocker block(m_volumeSlider);
+    m_volumeSlider->setValue(m_volume);
+    m_player->setVolume(m_volume);
+}
+
+void PlayerPane::setMuted(bool muted) {
+    const QSignalBlocker block(m_mute);
+    m_mute->setChecked(muted);
+    m_mute->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    m_player->setMuted(muted);
+}
+
+void PlayerPane::setVolumeFromUser(int volume) { m_volumeSlider->setValue(std::clamp(volume, 0, 100)); }
+
+void PlayerPane::setHardwareDecoding(bool on) { m_player->setHardwareDecoding(on); }
+
+double PlayerPane::position() const { return m_player->position(); }
+bool PlayerPane::seekable() const { return m_position->isEnabled(); }
+void PlayerPane::seekTo(double seconds) { m_player->seek(std::max(0.0, seconds)); }
+
 void PlayerPane::refreshPosition() {
-    if (!m_dragging && m_position->isEnabled()) {
+    const bool seekable = m_position->isEnabled();
+    if (!m_dragging && seekable) {
         const QSignalBlocker block(m_position);
         m_position->setValue(static_cast<int>(m_player->position() * 10));
     }
+    if (seekable) {
+        const double at = m_dragging ? m_position->value() / 10.0 : m_player->position();
+        m_time->setText(ClockText(at) + QStringLiteral(" / ") + ClockText(m_player->duration()));
+    }
 }
 
-void PlayerPane::setUrl(const QString& url) { open(url, false); }
-void PlayerPane::setUrlFromUser(const QString& url) { open(url, true); }
+void PlayerPane::refreshControls() {
+    const bool active = m_state == PlayState::Opening || m_state == PlayState::Playing ||
+                        m_state == PlayState::Paused || m_state == PlayState::Reconnecting;
+    m_playPause->setIcon(
+        style()->standardIcon(m_state == PlayState::Playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    m_playPause->setEnabled(!m_url.isEmpty());
+    m_stop->setEnabled(active);
+    const bool seekable = (m_state == PlayState::Playing || m_state == PlayState::Paused) && m_player->seekable() &&
+                          m_player->duration() > 0;
+    m_position->setEnabled(seekable);
+    m_time->setVisible(seekable);
+    if (!seekable) {
+        const QSignalBlocker block(m_position);
+        m_position->setValue(0);
+    }
+    refreshPosition();
+}
 
-void PlayerPane::open(const QString& url, bool fromUser) {
+void PlayerPane::refreshStatus() {
+    QString text;
+    switch (m_state) {
+        case PlayState::Idle: break;
+        case PlayState::Opening:
+            text = m_name.isEmpty() ? QStringLiteral("Connecting…") : QStringLiteral("Connecting to %1…").arg(m_name);
+            break;
+        case PlayState::Reconnecting:
+            text = QStringLiteral("Reconnecting (%1 of %2)…").arg(m_reconnectTry).arg(kReconnectTries);
+            break;
+        case PlayState::Playing:
+        case PlayState::Paused: {
+            // The channel's name, with the radio's now-playing title after it.
+            const QString icy = m_player->nowPlaying();
+            if (m_name.isEmpty())
+                text = m_title;
+            else
+                text = icy.isEmpty() ? m_name : m_name + QStringLiteral(" — ") + icy;
+            if (m_state == PlayState::Paused) text = QStringLiteral("Paused: ") + text;
+            break;
+        }
+        case PlayState::Stopped: text = QStringLiteral("Stopped"); break;
+        case PlayState::Error: text = m_error; break;
+    }
+    m_status->setText(text);
+    m_status->setToolTip(text);
+}
+
+void PlayerPane::refreshBackdrop() {
+    switch (m_state) {
+        case PlayState::Opening:
+            m_video->setBackdrop(VideoView::Backdrop::Black, m_status->text(), QString());
+            break;
+        case PlayState::Reconnecting:
+            m_video->setBackdrop(m_player->hasVideo() ? VideoView::Backdrop::Black : VideoView::Backdrop::Audio, m_name,
+                                 m_status->text());
+            break;
+        case PlayState::Playing:
+        case PlayState::Paused:
+            // Sound without a picture: the channel's name and what it plays now.
+            m_video->setBackdrop(VideoView::Backdrop::Audio, m_name.isEmpty() ? m_title : m_name,
+                                 m_name.isEmpty() ? QString() : m_player->nowPlaying());
+            break;
+        default: m_video->setBackdrop(VideoView::Backdrop::Black, QString(), QString()); break;
+    }
+}
+
+void PlayerPane::setUrl(const QString& url, const QString& name) { open(url, false, name); }
+
+void PlayerPane::setUrlFromUser(const QString& url) {
+    // A local file is named by its file name; a network address by its stream's own title.
+    QString name;
+    if (stream_address::SchemeLength(url.toStdString()) == 0)
+        name = QFileInfo(url).fileName();
+    else if (url.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        name = QFileInfo(QUrl(url).toLocalFile()).fileName();
+    open(url, true, name);
+}
+
+void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     m_url = url;
+    m_name = name;
+    m_fromUser = fromUser;
     m_error.clear();
     m_title.clear();
-    m_video->clearFrame();
+    m_reconnectTimer.stop();
+    m_reconnectTry = 0;
+    m_startedOnce = false;
+    m_knownDuration = 0;
+    emit mediaChanged();
     if (url.isEmpty()) {
         // An empty address plays nothing.
         m_player->stop();
+        m_video->hidePicture();
         setState(PlayState::Idle);
         return;
     }
@@ -203,46 +405,152 @@ void PlayerPane::open(const QString& url, bool fromUser) {
         showError(QStringLiteral("The media player could not be started."));
         return;
     }
-    setState(PlayState::Opening);
-    m_status->setText(QStringLiteral("Opening…"));
+    // The old picture stays until the new channel's first frame, for a second at most.
+    m_video->holdPicture();
+    m_holdTimer.start();
+    load();
+}
+
+// Opens m_url: the first time, or again for a reconnect.
+void PlayerPane::load() {
+    if (m_state != PlayState::Reconnecting) setState(PlayState::Opening);
     m_openBaseline = base::ResidentBytes();
     m_openClock.start();
     m_openWatch.start();
     // The player knows its protocols by lower-case names only ("HTTP://" would not open).
-    QString normalised = url;
-    const auto schemeLength = static_cast<qsizetype>(stream_address::SchemeLength(address));
-    normalised.replace(0, schemeLength, url.left(schemeLength).toLower());
+    QString normalised = m_url;
+    const auto schemeLength = static_cast<qsizetype>(stream_address::SchemeLength(m_url.toStdString()));
+    normalised.replace(0, schemeLength, m_url.left(schemeLength).toLower());
     m_player->load(normalised);
+}
+
+void PlayerPane::watchOpening() {
+    if (m_state != PlayState::Opening && m_state != PlayState::Reconnecting) {
+        m_openWatch.stop();
+        return;
+    }
+    if (m_reconnectTimer.isActive()) return;  // waiting between tries: nothing opens
+    const std::uint64_t now = base::ResidentBytes();
+    if (m_openBaseline > 0 && now > m_openBaseline && now - m_openBaseline > g_openGrowthLimit / 4 * 3) {
+        m_player->stop();
+        m_openWatch.stop();
+        showError(QStringLiteral("The address sent more than any stream does (the player had taken %1 MB of memory "
+                                 "for it without playing), so it was stopped.")
+                      .arg((now - m_openBaseline) / (std::uint64_t{1} << 20)));
+        return;
+    }
+    if (m_openClock.elapsed() > g_openDeadlineMs) {
+        m_player->stop();
+        m_openWatch.stop();
+        const QString reason = QStringLiteral("The stream did not start within %1 seconds.").arg(g_openDeadlineMs / 1000);
+        if (m_startedOnce)
+            reconnectOrGiveUp(reason);
+        else
+            showError(reason);
+    }
+}
+
+void PlayerPane::onStarted() {
+    m_openWatch.stop();
+    m_holdTimer.stop();
+    m_reconnectTry = 0;
+    m_startedOnce = true;
+    if (m_player->hasVideo())
+        m_video->showPicture();  // a held picture stays until the first new frame
+    else
+        m_video->hidePicture();
+    setState(m_player->isPaused() ? PlayState::Paused : PlayState::Playing);
+}
+
+void PlayerPane::onEnded(bool error, const QString& reason) {
+    m_openWatch.stop();
+    // A live stream (no duration) that had played and then ended or failed was dropped by its
+    // server or the network: it is opened again. A file or a recording that ended did end.
+    const bool live = m_knownDuration <= 0;
+    if (m_startedOnce && live && m_state != PlayState::Stopped && m_state != PlayState::Idle) {
+        reconnectOrGiveUp(error ? reason : QStringLiteral("The server ended the stream."));
+        return;
+    }
+    m_video->hidePicture();
+    if (error)
+        showError(reason);
+    else
+        setState(PlayState::Stopped);
+}
+
+void PlayerPane::reconnectOrGiveUp(const QString& reason) {
+    if (m_reconnectTry >= kReconnectTries) {
+        m_video->hidePicture();
+        showError(QStringLiteral("The stream stopped and could not be reached again. %1").arg(reason));
+        return;
+    }
+    ++m_reconnectTry;
+    m_video->hidePicture();
+    if (m_state == PlayState::Reconnecting)
+        refreshStatus(), refreshBackdrop();
+    else
+        setState(PlayState::Reconnecting);
+    m_reconnectTimer.start(g_reconnectBaseMs << (m_reconnectTry - 1));  // 1, 2, 4, 8, 16 s
+}
+
+void PlayerPane::play() {
+    if (m_state == PlayState::Paused) {
+        m_player->setPaused(false);
+    } else if ((m_state == PlayState::Stopped || m_state == PlayState::Error || m_state == PlayState::Idle) &&
+               !m_url.isEmpty()) {
+        open(m_url, m_fromUser, m_name);
+    }
+}
+
+void PlayerPane::pause() {
+    if (m_state == PlayState::Playing) m_player->setPaused(true);
+}
+
+void PlayerPane::playPause() {
+    if (m_state == PlayState::Playing)
+        pause();
+    else
+        play();
 }
 
 void PlayerPane::stop() {
     m_player->stop();
+    m_reconnectTimer.stop();
+    m_holdTimer.stop();
+    m_openWatch.stop();
+    m_video->hidePicture();
     if (m_state != PlayState::Idle && m_state != PlayState::Error) setState(PlayState::Stopped);
 }
 
 void PlayerPane::close() {
     m_player->stop();
+    m_reconnectTimer.stop();
+    m_holdTimer.stop();
     m_url.clear();
-    m_video->clearFrame();
+    m_name.clear();
+    m_video->hidePicture();
     setState(PlayState::Idle);
+    emit mediaChanged();
 }
 
 QImage PlayerPane::grabFrame() const { return m_video->grabFrame(); }
 bool PlayerPane::hasFrame() const { return m_video->hasFrame(); }
 
 void PlayerPane::setState(PlayState state) {
-    if (state == PlayState::Idle || state == PlayState::Stopped) m_status->clear();
-    // While playing, the bar shows the stream's own title: a radio's now-playing text.
-    if (state == PlayState::Playing || state == PlayState::Paused) m_status->setText(m_title);
-    if (state == m_state) return;
+    const bool changed = state != m_state;
     m_state = state;
-    emit playStateChanged(StateName(state));
+    refreshStatus();
+    refreshControls();
+    refreshBackdrop();
+    if (changed) emit playStateChanged(StateName(state));
 }
 
 void PlayerPane::showError(const QString& reason) {
     m_error = reason;
+    m_reconnectTimer.stop();
+    m_holdTimer.stop();
+    m_video->hidePicture();
     setState(PlayState::Error);
-    m_status->setText(QStringLiteral("Cannot play"));
     const QString text = QStringLiteral("The media player cannot play this address:\n%1\n\n%2").arg(m_url, reason);
     // Never modal to the application: the window stays usable while the message is up, and a
     // later failure replaces the text of the open message instead of stacking another.
@@ -257,4 +565,143 @@ void PlayerPane::showError(const QString& reason) {
     } else {
         m_errorBox->setText(text);
     }
+}
+
+// ---- Full screen -------------------------------------------------------------------------
+
+void PlayerPane::setFullScreen(bool on) {
+    if (on == m_fullScreen) return;
+    m_fullScreen = on;
+    if (on) {
+        // The pane leaves its place in the window for a window of its own.
+        m_homeParent = parentWidget();
+        m_homeGeometry = geometry();
+        setParent(nullptr, Qt::Window);
+        setMouseTracking(true);
+        showFullScreen();
+        activateWindow();
+        setFocus();
+        showControlsForAWhile();
+    } else {
+        m_idleTimer.stop();
+        m_bar->show();
+        unsetCursor();
+        m_video->widget()->unsetCursor();
+        setMouseTracking(false);
+        setParent(m_homeParent, Qt::Widget);
+        setGeometry(m_homeGeometry);
+        show();
+        if (QWidget* window = this->window()) window->activateWindow();
+        setFocus();
+    }
+    emit fullScreenChanged(on);
+}
+
+void PlayerPane::showControlsForAWhile() {
+    if (!m_fullScreen) return;
+    m_bar->show();
+    unsetCursor();
+    m_video->widget()->unsetCursor();
+    m_idleTimer.start();
+}
+
+bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
+    if (m_video && watched == m_video->widget()) {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            toggleFullScreen();
+            return true;
+        }
+        if (event->type() == QEvent::MouseMove) showControlsForAWhile();
+        if (event->type() == QEvent::MouseButtonPress) setFocus();
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+// ---- Context menu ------------------------------------------------------------------------
+
+void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+QMenu* PlayerPane::createContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("playerMenu"));
+    auto add = [menu](QMenu* into, const QString& text, const char* name, auto handler) {
+        QAction* action = into->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcutContext(Qt::WidgetShortcut);  // the keys are shown here, taken by the pane
+        QObject::connect(action, &QAction::triggered, menu, handler);
+        return action;
+    };
+    QAction* playOrPause = add(menu, m_state == PlayState::Playing ? QStringLiteral("&Pause") : QStringLiteral("&Play"),
+                               "menuPlayPause", [this] { playPause(); });
+    playOrPause->setShortcut(Qt::Key_Space);
+    playOrPause->setEnabled(!m_url.isEmpty());
+    add(menu, QStringLiteral("&Stop"), "menuStop", [this] { stop(); })->setEnabled(m_stop->isEnabled());
+    menu->addSeparator();
+
+    const QList<MpvPlayer::Track> tracks = m_player->tracks();
+    QMenu* audio = menu->addMenu(QStringLiteral("&Audio Track"));
+    audio->setObjectName(QStringLiteral("menuAudio"));
+    QMenu* subtitles = menu->addMenu(QStringLiteral("S&ubtitles"));
+    subtitles->setObjectName(QStringLiteral("menuSubtitles"));
+    auto* audioGroup = new QActionGroup(audio);
+    auto* subtitleGroup = new QActionGroup(subtitles);
+    bool anySubtitle = false;
+    QAction* off = add(subtitles, QStringLiteral("Off"), "menuSubtitlesOff",
+                       [this] { m_player->selectTrack(QStringLiteral("sub"), 0); });
+    off->setCheckable(true);
+    off->setChecked(true);
+    subtitleGroup->addAction(off);
+    for (const MpvPlayer::Track& track : tracks) {
+        if (track.type != QLatin1String("audio") && track.type != QLatin1String("sub")) continue;
+        const bool isAudio = track.type == QLatin1String("audio");
+        const QString type = track.type;
+        const qint64 id = track.id;
+        QAction* a = add(isAudio ? audio : subtitles, track.label, isAudio ? "menuAudioTrack" : "menuSubtitleTrack",
+                         [this, type, id] { m_player->selectTrack(type, id); });
+        a->setCheckable(true);
+        a->setChecked(track.selected);
+        (isAudio ? audioGroup : subtitleGroup)->addAction(a);
+        if (!isAudio && track.selected) off->setChecked(false);
+        anySubtitle = anySubtitle || !isAudio;
+    }
+    audio->setEnabled(!audio->actions().isEmpty());
+    subtitles->setEnabled(anySubtitle);
+
+    QMenu* aspect = menu->addMenu(QStringLiteral("Aspect &Ratio"));
+    aspect->setObjectName(QStringLiteral("menuAspect"));
+    auto* aspectGroup = new QActionGroup(aspect);
+    const std::array<std::pair<QString, QString>, 4> ratios{{{QStringLiteral("As the Stream Says"), QString()},
+                                                             {QStringLiteral("16:9"), QStringLiteral("16:9")},
+                                                             {QStringLiteral("4:3"), QStringLiteral("4:3")},
+                                                             {QStringLiteral("2.35:1"), QStringLiteral("2.35:1")}}};
+    for (const auto& [text, ratio] : ratios) {
+        QAction* a = add(aspect, text, "menuAspectRatio", [this, r = ratio] { m_player->setAspect(r); });
+        a->setCheckable(true);
+        a->setChecked(m_player->aspect() == ratio);
+        aspectGroup->addAction(a);
+    }
+    menu->addSeparator();
+    QAction* full = add(menu, QStringLiteral("&Full Screen"), "menuFullScreen", [this] { toggleFullScreen(); });
+    full->setCheckable(true);
+    full->setChecked(m_fullScreen);
+    full->setShortcut(Qt::Key_F);
+    QAction* mute = add(menu, QStringLiteral("&Mute"), "menuMute", [this] { m_mute->toggle(); });
+    mute->setCheckable(true);
+    mute->setChecked(isMuted());
+    mute->setShortcut(Qt::Key_M);
+    QAction* hw = add(menu, QStringLiteral("&Hardware Decoding"), "menuHardwareDecoding", [this] {
+        setHardwareDecoding(!hardwareDecoding());
+        emit hardwareDecodingToggled(hardwareDecoding());
+    });
+    hw->setCheckable(true);
+    hw->setChecked(hardwareDecoding());
+    menu->addSeparator();
+    add(menu, QStringLiteral("&Copy Stream Address"), "menuCopyAddress", [this] {
+        QApplication::clipboard()->setText(m_url);
+    })->setEnabled(!m_url.isEmpty());
+    return menu;
 }

@@ -1,17 +1,26 @@
 #pragma once
 // The media-player pane of the main window: the picture, and under it a compact bar with
-// play/pause, stop, a position slider for seekable media, volume, mute and the now-playing
-// title. Setting URL opens and plays the address at once; controls.stop and close end
+// play/pause, stop, a position slider and time for seekable media, the status line, volume
+// and mute. Setting URL opens and plays the address at once; controls.stop and close end
 // playback; an address that cannot be played ends in the pane's own error dialog.
+//
+// The pane tells what happens in words ("Connecting to …", the server's answer, "Reconnecting
+// (2 of 5)…"), reconnects a live stream that drops, goes full screen, answers the keyboard
+// (its actions can be added to other widgets, such as the channel lists) and has a context
+// menu with the tracks, the aspect ratio and the stream's address.
 #include <QElapsedTimer>
 #include <QFrame>
+#include <QList>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
 
 class MpvPlayer;
+class QAction;
 class QLabel;
+class QMenu;
 class QMessageBox;
 class QSlider;
 class QToolButton;
@@ -22,7 +31,7 @@ class PlayerPane : public QFrame {
     Q_PROPERTY(QString URL READ url WRITE setUrl)
     Q_PROPERTY(QString playState READ playState NOTIFY playStateChanged)
 public:
-    enum class PlayState { Idle, Opening, Playing, Paused, Stopped, Error };
+    enum class PlayState { Idle, Opening, Playing, Paused, Stopped, Error, Reconnecting };
     Q_ENUM(PlayState)
 
     explicit PlayerPane(QWidget* parent = nullptr);
@@ -30,20 +39,57 @@ public:
 
     QString url() const { return m_url; }
     // Plays an address from a catalogue, the favourites or a playlist: network addresses only.
-    void setUrl(const QString& url);
+    // `name` is the channel's name for the status line and the desktop's media controls.
+    void setUrl(const QString& url) { setUrl(url, QString()); }
+    void setUrl(const QString& url, const QString& name);
     // Plays what the user named (a file picked in My Files, the command line): local paths too.
+    // A local file is named by its file name.
     void setUrlFromUser(const QString& url);
     PlayState state() const { return m_state; }
     // The state as text, for tests and scripts: "idle", "opening", "playing", "paused",
-    // "stopped" or "error".
+    // "stopped", "error" or "reconnecting".
     QString playState() const { return StateName(m_state); }
     static QString StateName(PlayState state);
-    int volume() const { return m_volume; }
-    QString title() const;  // the stream's now-playing title (ICY) or media title
+    QString channelName() const { return m_name; }
+    QString title() const;       // the stream's now-playing title (ICY) or media title
+    QString nowPlaying() const;  // the ICY title only; empty when the stream sends none
+    QString statusText() const;  // what the status line says
     QString lastError() const { return m_error; }
+    bool hasVideo() const;
 
+    void play();   // resumes, or opens the address again after a stop, an error or the end
+    void pause();
+    void playPause();
     void stop();   // controls.stop
     void close();  // close: releases the current media
+
+    int volume() const { return m_volume; }
+    bool isMuted() const;
+    // Set from the user's settings: no volumeSettled() follows.
+    void setVolume(int volume);
+    void setMuted(bool muted);
+    // As if the user moved the volume slider (the desktop's volume): saved like one.
+    void setVolumeFromUser(int volume);
+    void setHardwareDecoding(bool on);
+    bool hardwareDecoding() const;
+
+    double position() const;
+    bool seekable() const;
+    void seekTo(double seconds);
+    // Ask the window for the next or previous channel of its list (the desktop's media keys).
+    void requestNext() { emit nextRequested(); }
+    void requestPrevious() { emit previousRequested(); }
+    QString currentDecoder() const;
+
+    bool isFullScreen() const { return m_fullScreen; }
+    void setFullScreen(bool on);
+    void toggleFullScreen() { setFullScreen(!m_fullScreen); }
+
+    // The pane's keyboard commands (Space, M, Ctrl+Up/Down, F/F11, Esc, Page Up/Down,
+    // Backspace). They work while the focus is in the pane, and in any widget they are added to.
+    QList<QAction*> keyActions() const { return m_keys; }
+    // The context menu as it would open now (the caller owns it).
+    QMenu* createContextMenu(QWidget* parent);
 
     // An address that has not started playing after this long ends in the error state (a
     // server that sends endless headers, or trickles a stream that never begins).
@@ -52,8 +98,15 @@ public:
     // would otherwise take all memory). The open is stopped, with the reason, once it has
     // taken three quarters of it: the player needs a moment to let go of the source.
     static constexpr std::uint64_t kOpenGrowthLimitBytes = std::uint64_t{256} * 1024 * 1024;
+    // A live stream that drops is opened again after these pauses, then given up.
+    static constexpr int kReconnectTries = 5;
+    // On a zap the old picture stays at most this long before "Connecting to …" replaces it.
+    static constexpr int kHoldPictureMs = 1000;
+    // In full screen the control bar and the cursor hide after this long without a move.
+    static constexpr int kIdleHideMs = 2000;
     // Tests only: other limits (0 restores the defaults).
     static void SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes);
+    static void SetReconnectBaseForTests(int firstPauseMs);
 
     // The picture as shown now, and whether a frame has been drawn since the address was set.
     QImage grabFrame() const;
@@ -61,30 +114,65 @@ public:
 
 signals:
     void playStateChanged(const QString& state);
+    void mediaChanged();  // the channel's name or the now-playing title changed
+    void volumeChanged(int volume, bool muted);
+    // The user changed volume or mute and then left them alone for a moment: time to save.
+    void volumeSettled(int volume, bool muted);
+    void hardwareDecodingToggled(bool on);
+    void fullScreenChanged(bool on);
+    void nextRequested();
+    void previousRequested();
+    void lastChannelRequested();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void open(const QString& url, bool fromUser);
+    void open(const QString& url, bool fromUser, const QString& name);
+    void load();
     void buildControlBar();
+    void buildKeyActions();
     void setState(PlayState state);
     void showError(const QString& reason);
+    void onStarted();
+    void onEnded(bool error, const QString& reason);
+    void reconnectOrGiveUp(const QString& reason);
     void refreshPosition();
+    void refreshStatus();
+    void refreshControls();
+    void refreshBackdrop();
     void watchOpening();
+    void showControlsForAWhile();
 
     MpvPlayer* m_player = nullptr;
     VideoView* m_video = nullptr;
-    QString m_url;
+    QString m_url, m_name;
+    bool m_fromUser = false;
     PlayState m_state = PlayState::Idle;
     QString m_error;
     QString m_title;
     int m_volume = 50;
 
+    QWidget* m_bar = nullptr;
     QToolButton *m_playPause = nullptr, *m_stop = nullptr, *m_mute = nullptr;
     QSlider *m_position = nullptr, *m_volumeSlider = nullptr;
-    QLabel* m_status = nullptr;
+    QLabel *m_status = nullptr, *m_time = nullptr;
+    QList<QAction*> m_keys;
     QTimer m_positionTimer;
     QTimer m_openWatch;  // runs while an address opens: deadline and memory growth
+    QTimer m_holdTimer;  // the old picture's time on a zap
+    QTimer m_reconnectTimer;
+    QTimer m_volumeSave;
+    QTimer m_idleTimer;  // full screen: hides the bar and the cursor
     QElapsedTimer m_openClock;
     std::uint64_t m_openBaseline = 0;
     bool m_dragging = false;
+    bool m_startedOnce = false;  // this address has played: a drop is worth a reconnect
+    double m_knownDuration = 0;  // the longest duration seen: 0 for a live stream
+    int m_reconnectTry = 0;
+    bool m_fullScreen = false;
+    QPointer<QWidget> m_homeParent;
+    QRect m_homeGeometry;
     QPointer<QMessageBox> m_errorBox;
 };

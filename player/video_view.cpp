@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QOpenGLContext>
+#include <QLinearGradient>
+#include <QOpenGLFunctions>
 #include <QPainter>
 
 namespace {
@@ -30,18 +32,84 @@ VideoView* VideoView::Create(mpv_handle* mpv, QWidget* parent) {
     return new GlVideoView(mpv, parent);
 }
 
+void VideoView::showPicture() {
+    m_pictureShown = true;
+    m_frameSeen = false;
+    widget()->update();
+}
+
+void VideoView::holdPicture() {
+    m_holding = hasFrame() || m_holding;
+    m_frameSeen = false;
+}
+
+void VideoView::hidePicture() {
+    m_pictureShown = false;
+    m_frameSeen = false;
+    m_holding = false;
+    widget()->update();
+}
+
+void VideoView::frameArrived() {
+    if (!m_pictureShown) return;
+    m_frameSeen = true;
+    m_holding = false;
+}
+
+void VideoView::setBackdrop(Backdrop kind, const QString& heading, const QString& detail) {
+    if (kind == m_kind && heading == m_heading && detail == m_detail) return;
+    m_kind = kind;
+    m_heading = heading;
+    m_detail = detail;
+    if (!m_pictureShown) widget()->update();
+}
+
+void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
+    if (m_kind == Backdrop::Audio) {
+        // A quiet field for sound without a picture: a dark gradient, nothing that moves.
+        QLinearGradient fade(area.topLeft(), area.bottomLeft());
+        fade.setColorAt(0, QColor(28, 32, 40));
+        fade.setColorAt(1, QColor(6, 8, 12));
+        painter.fillRect(area, fade);
+    } else {
+        painter.fillRect(area, Qt::black);
+    }
+    if (m_heading.isEmpty() && m_detail.isEmpty()) return;
+    QFont heading = painter.font();
+    heading.setPointSizeF(heading.pointSizeF() * (m_kind == Backdrop::Audio ? 1.8 : 1.3));
+    heading.setBold(m_kind == Backdrop::Audio);
+    const QRect upper(area.left() + 12, area.top(), area.width() - 24, area.height() / 2 - 4);
+    const QRect lower(area.left() + 12, area.top() + area.height() / 2 + 4, area.width() - 24, area.height() / 2 - 4);
+    painter.setFont(heading);
+    painter.setPen(QColor(225, 225, 225));
+    painter.drawText(upper, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, m_heading);
+    QFont detail = painter.font();
+    detail.setBold(false);
+    detail.setPointSizeF(heading.pointSizeF() / (m_kind == Backdrop::Audio ? 1.5 : 1.2));
+    painter.setFont(detail);
+    painter.setPen(QColor(160, 160, 160));
+    painter.drawText(lower, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_detail);
+}
+
 // ---- OpenGL ------------------------------------------------------------------------------
 
 GlVideoView::GlVideoView(mpv_handle* mpv, QWidget* parent) : QOpenGLWidget(parent), m_mpv(mpv) {}
 
-GlVideoView::~GlVideoView() {
+GlVideoView::~GlVideoView() { releaseRenderer(); }
+
+void GlVideoView::releaseRenderer() {
     if (!m_render) return;
     makeCurrent();
     mpv_render_context_free(m_render);
+    m_render = nullptr;
     doneCurrent();
 }
 
 void GlVideoView::initializeGL() {
+    // Moving the view to another window (full screen and back) gives it a new context: the
+    // renderer goes with the old one and is made again here.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoView::releaseRenderer,
+            Qt::UniqueConnection);
     if (!m_mpv || m_render) return;
     mpv_opengl_init_params gl{GetProcAddress, nullptr};
     int advanced = 1;
@@ -57,7 +125,15 @@ void GlVideoView::initializeGL() {
 }
 
 void GlVideoView::paintGL() {
-    if (!m_render) return;
+    if (!paintsPicture() || !m_render) {
+        // The backdrop, never what the framebuffer held before (the last channel's picture).
+        QOpenGLFunctions* gl = context()->functions();
+        gl->glClearColor(0, 0, 0, 1);
+        gl->glClear(GL_COLOR_BUFFER_BIT);
+        QPainter painter(this);
+        paintBackdrop(painter, rect());
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
     mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()), static_cast<int>(width() * ratio),
                        static_cast<int>(height() * ratio), 0};
@@ -73,14 +149,9 @@ void GlVideoView::paintGL() {
 void GlVideoView::onMpvUpdate() {
     if (!m_render) return;
     if (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) {
-        m_hasFrame = true;
+        frameArrived();
         update();
     }
-}
-
-void GlVideoView::clearFrame() {
-    m_hasFrame = false;
-    update();
 }
 
 // ---- Software ----------------------------------------------------------------------------
@@ -111,31 +182,27 @@ void SwVideoView::renderFrame() {
                                  {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                  {MPV_RENDER_PARAM_SW_POINTER, m_image.bits()},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_render(m_render, params) >= 0) m_hasFrame = true;
+    mpv_render_context_render(m_render, params);
 }
 
 void SwVideoView::onMpvUpdate() {
     if (!m_render) return;
     if (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) {
+        // Rendered even while the backdrop shows, so that mpv never waits for its frame.
         renderFrame();
+        frameArrived();
         update();
     }
 }
 
 void SwVideoView::resizeEvent(QResizeEvent*) {
-    if (m_hasFrame) renderFrame();
-}
-
-void SwVideoView::clearFrame() {
-    m_hasFrame = false;
-    m_image = QImage();
-    update();
+    if (paintsPicture()) renderFrame();
 }
 
 void SwVideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (m_hasFrame && !m_image.isNull())
+    if (paintsPicture() && !m_image.isNull())
         painter.drawImage(rect(), m_image);
     else
-        painter.fillRect(rect(), Qt::black);
+        paintBackdrop(painter, rect());
 }

@@ -2,23 +2,54 @@
 // Where the player's picture is drawn: through mpv's OpenGL render API into a QOpenGLWidget on
 // real displays, or through its software render API into an image on the offscreen and
 // minimal platforms (where QOpenGLWidget cannot run), so that tests see real frames too.
+//
+// The view shows mpv's picture only while the pane says so. Otherwise it shows a backdrop:
+// black, with a heading and a line under it when the pane has something to say ("Connecting
+// to …"), or a quiet gradient behind the channel's name while a stream without a picture plays.
 #include <QImage>
 #include <QOpenGLWidget>
+#include <QString>
 #include <QWidget>
 
 struct mpv_handle;
 struct mpv_render_context;
+class QPainter;
 
 class VideoView {
 public:
+    enum class Backdrop { Black, Audio };
+
     virtual ~VideoView() = default;
     virtual QWidget* widget() = 0;
-    virtual QImage grabFrame() = 0;  // the picture as shown now
-    virtual bool hasFrame() const = 0;
-    virtual void clearFrame() = 0;
+    virtual QImage grabFrame() = 0;  // the view as shown now
+
+    // Whether a frame has been drawn since the picture was last shown.
+    bool hasFrame() const { return m_pictureShown && m_frameSeen; }
+    bool pictureShown() const { return m_pictureShown; }
+    // Shows mpv's picture from its next frame on; until then the backdrop (or a held picture).
+    void showPicture();
+    // Keeps the picture on screen, as it is, until the next frame replaces it or it is hidden.
+    void holdPicture();
+    // Shows the backdrop instead of the picture.
+    void hidePicture();
+    // What the backdrop says; empty texts leave it plain black.
+    void setBackdrop(Backdrop kind, const QString& heading, const QString& detail);
 
     // The software renderer on platforms without a real display, OpenGL elsewhere.
     static VideoView* Create(mpv_handle* mpv, QWidget* parent);
+
+protected:
+    void paintBackdrop(QPainter& painter, const QRect& area) const;
+    void frameArrived();
+    // Whether mpv's picture is what the view paints now (a new frame, or one held).
+    bool paintsPicture() const { return m_pictureShown && (m_frameSeen || m_holding); }
+
+private:
+    bool m_pictureShown = false;
+    bool m_frameSeen = false;
+    bool m_holding = false;
+    Backdrop m_kind = Backdrop::Black;
+    QString m_heading, m_detail;
 };
 
 class GlVideoView : public QOpenGLWidget, public VideoView {
@@ -28,8 +59,6 @@ public:
     ~GlVideoView() override;
     QWidget* widget() override { return this; }
     QImage grabFrame() override { return grabFramebuffer(); }
-    bool hasFrame() const override { return m_hasFrame; }
-    void clearFrame() override;
 
 protected:
     void initializeGL() override;
@@ -39,9 +68,10 @@ private slots:
     void onMpvUpdate();
 
 private:
+    void releaseRenderer();
+
     mpv_handle* m_mpv;
     mpv_render_context* m_render = nullptr;
-    bool m_hasFrame = false;
 };
 
 class SwVideoView : public QWidget, public VideoView {
@@ -50,9 +80,7 @@ public:
     SwVideoView(mpv_handle* mpv, QWidget* parent);
     ~SwVideoView() override;
     QWidget* widget() override { return this; }
-    QImage grabFrame() override { return m_image; }
-    bool hasFrame() const override { return m_hasFrame; }
-    void clearFrame() override;
+    QImage grabFrame() override { return grab().toImage(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,5 +94,4 @@ private:
 
     mpv_render_context* m_render = nullptr;
     QImage m_image;
-    bool m_hasFrame = false;
 };
