@@ -73,7 +73,7 @@ void PlayerPane::SetReconnectBaseForTests(int firstPauseMs) { g_reconnectBaseMs 
 PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer(this)) {
     setFrameShape(QFrame::StyledPanel);
     setProperty(design::kOwnLook, true);  // the skin leaves the player as it is
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::ClickFocus);  // a click on the picture gives the pane its keys; Tab walks the bar
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);

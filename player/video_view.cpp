@@ -95,7 +95,11 @@ void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
 
 GlVideoView::GlVideoView(mpv_handle* mpv, QWidget* parent) : QOpenGLWidget(parent), m_mpv(mpv) {}
 
-GlVideoView::~GlVideoView() { releaseRenderer(); }
+GlVideoView::~GlVideoView() {
+    // The base class destroys the context after this: this object must not hear of it then.
+    if (context()) disconnect(context(), nullptr, this, nullptr);
+    releaseRenderer();
+}
 
 void GlVideoView::releaseRenderer() {
     if (!m_render) return;

@@ -38,6 +38,15 @@ inline constexpr const char* kLanguage = "Language";
 inline constexpr const char* kIgnorePermissionDenied = "IgnorePermissionDeniedError";
 inline constexpr const char* kIgnorePermissionDeniedDefault = "0";
 
+// Per-user: the player's volume (0 to 100) and mute ("1" muted), as the user left them.
+inline constexpr const char* kVolume = "Volume";
+inline constexpr const char* kVolumeDefault = "50";
+inline constexpr const char* kMute = "Mute";
+inline constexpr const char* kMuteDefault = "0";
+// Per-user: "0" decodes video in software only; "1" uses the hardware decoders known to work.
+inline constexpr const char* kHardwareDecoding = "HardwareDecoding";
+inline constexpr const char* kHardwareDecodingDefault = "1";
+
 // Machine-wide: "1" hides the splash picture at start.
 inline constexpr const char* kChkSplash = "chkSplash";
 inline constexpr const char* kChkSplashDefault = "0";

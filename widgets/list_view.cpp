@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 
 #include "widgets/twips.h"
 
@@ -18,6 +19,12 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ChannelMode
     header()->setSectionsMovable(false);
     header()->setSectionsClickable(true);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { emit columnClicked(section + 1); });
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex before = currentIndex();
+    QTreeView::keyPressEvent(event);
+    if (currentIndex().isValid() && currentIndex().row() != before.row()) emit movedByKey();
 }
 
 void ListView::setSorted(bool sorted) {

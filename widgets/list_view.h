@@ -36,6 +36,11 @@ public:
 
 signals:
     void columnClicked(int columnIndex);  // 1-based, as the header click handlers expect it
+    // The keyboard moved the selection to another row (arrows, Home, End, typing a name).
+    void movedByKey();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applySort();

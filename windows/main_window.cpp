@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStorageInfo>
+#include <QListWidget>
 #include <QToolButton>
 
 #include "base/app.h"
@@ -24,6 +25,7 @@
 #include "catalogue/channel_list.h"
 #include "catalogue/favorites.h"
 #include "localisation/languages.h"
+#include "player/media_session.h"
 #include "player/player_pane.h"
 #include "services/fetch.h"
 #include "services/settings.h"
@@ -103,6 +105,52 @@ void Form1::connectHandlers() {
     connect(Dir1, &DirListBox::changed, this, &Form1::Dir1_Change);
     connect(File1, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { File1_Click(); });
     connectEditor();
+    connectPlayer();
+}
+
+void Form1::connectPlayer() {
+    PlayerPane* pane = WindowsMediaPlayer1;
+    // Enter and a double-click play the row; the arrows play it once the keys rest.
+    connect(ListView1, &QAbstractItemView::activated, this, [this] { activateRow(ListView1); });
+    connect(ListView2, &QAbstractItemView::activated, this, [this] { activateRow(ListView2); });
+    connect(ListView1, &ListView::movedByKey, this, [this] { zapSoon(ListView1); });
+    connect(ListView2, &ListView::movedByKey, this, [this] { zapSoon(ListView2); });
+    connect(File1, &QListWidget::itemActivated, this, [this] { File1_Click(); });
+    m_zapTimer.setSingleShot(true);
+    m_zapTimer.setInterval(kZapPauseMs);
+    connect(&m_zapTimer, &QTimer::timeout, this, &Form1::zapNow);
+    // The pane's keys (Space, M, F, Page Up/Down, Backspace…) also work in the lists.
+    for (QWidget* list : {static_cast<QWidget*>(ListView1), static_cast<QWidget*>(ListView2),
+                          static_cast<QWidget*>(File1)})
+        list->addActions(pane->keyActions());
+    connect(pane, &PlayerPane::nextRequested, this, [this] { zapBy(1); });
+    connect(pane, &PlayerPane::previousRequested, this, [this] { zapBy(-1); });
+    connect(pane, &PlayerPane::lastChannelRequested, this, &Form1::playLastChannel);
+    connect(pane, &PlayerPane::volumeSettled, this, [this](int volume, bool muted) {
+        saveSetting(settings_keys::kVolume, std::to_string(volume));
+        saveSetting(settings_keys::kMute, muted ? "1" : "0");
+    });
+    connect(pane, &PlayerPane::hardwareDecodingToggled, this,
+            [this](bool on) { saveSetting(settings_keys::kHardwareDecoding, on ? "1" : "0"); });
+    connect(pane, &PlayerPane::fullScreenChanged, this, [this](bool on) {
+        if (!on) ResizeControls();  // back in its place, at the window's present size
+    });
+}
+
+void Form1::restorePlayerSettings() {
+    using namespace settings_keys;
+    const auto read = [](const char* key, const char* fallback) {
+        return GetSetting(AppName(), kSection, key, fallback);
+    };
+    int volume = 50;
+    try {
+        volume = std::stoi(read(kVolume, kVolumeDefault));
+    } catch (const std::exception&) {
+        volume = 50;  // a value the user edited into nonsense: the designed volume
+    }
+    WindowsMediaPlayer1->setVolume(volume);
+    WindowsMediaPlayer1->setMuted(read(kMute, kMuteDefault) == "1");
+    WindowsMediaPlayer1->setHardwareDecoding(read(kHardwareDecoding, kHardwareDecodingDefault) != "0");
 }
 
 void Form1::Form_Load() {
@@ -186,6 +234,16 @@ void Form1::Form_Load() {
 
     // 14. The local-files browser where the user left it.
     restoreLocalFiles();
+
+    // The player as the user left it, and the player shown to the desktop (media keys).
+    restorePlayerSettings();
+    m_session = new MediaSession(WindowsMediaPlayer1, ToQt(ProgramName), QStringLiteral(VIEWER_DESKTOP_ENTRY), this);
+    connect(m_session, &MediaSession::raiseRequested, this, [this] {
+        if (isMinimized()) showNormal();
+        raise();
+        activateWindow();
+    });
+    connect(m_session, &MediaSession::quitRequested, this, &QWidget::close);
 
     m_loaded = true;
 }
@@ -340,16 +398,81 @@ void Form1::ListView1_Click() {
         txtEditType->setText(ToQt(row.language));
         txtEditURL->setText(ToQt(row.url));
     }
-    if (!chkLoad->isChecked()) WindowsMediaPlayer1->setUrl(ToQt(row.address));
+    if (!chkLoad->isChecked()) play(ToQt(row.address), ToQt(row.name), false);
 }
 
-void Form1::PlayAddress(const QString& address) { WindowsMediaPlayer1->setUrlFromUser(address); }
+void Form1::PlayAddress(const QString& address) { play(address, QString(), true); }
 
 void Form1::ListView2_Click() {
     if (chkLoad->isChecked()) return;
     const int index = ListView2->selectedIndex();
     if (index < 0) return;
-    WindowsMediaPlayer1->setUrl(ToQt(ListView2->row(index).address));
+    const ListRow& row = ListView2->row(index);
+    play(ToQt(row.address), ToQt(row.name), false);
+}
+
+void Form1::play(const QString& address, const QString& name, bool fromUser) {
+    m_zapTimer.stop();
+    if (address != m_playing.address) {
+        if (!m_playing.address.isEmpty()) m_previous = m_playing;
+        m_playing = Played{address, name, fromUser};
+    }
+    if (fromUser)
+        WindowsMediaPlayer1->setUrlFromUser(address);
+    else
+        WindowsMediaPlayer1->setUrl(address, name);
+}
+
+void Form1::activateRow(ListView* list) {
+    m_zapTimer.stop();
+    const int index = list->selectedIndex();
+    if (index < 0) return;
+    const PlayerPane::PlayState state = WindowsMediaPlayer1->state();
+    const bool running = state == PlayerPane::PlayState::Opening || state == PlayerPane::PlayState::Playing ||
+                         state == PlayerPane::PlayState::Paused || state == PlayerPane::PlayState::Reconnecting;
+    if (running && WindowsMediaPlayer1->url() == ToQt(list->row(index).address)) return;
+    if (list == ListView1)
+        ListView1_Click();
+    else
+        ListView2_Click();
+}
+
+void Form1::zapSoon(QWidget* list) {
+    m_zapList = list;
+    m_zapTimer.start();  // each key restarts the wait: holding a key opens one stream, at the end
+}
+
+void Form1::zapNow() {
+    if (m_zapList == ListView1)
+        ListView1_Click();
+    else if (m_zapList == ListView2)
+        ListView2_Click();
+    else if (m_zapList == File1)
+        File1_Click();
+}
+
+void Form1::zapBy(int step) {
+    // The list on show: the channels, the favourites or the files.
+    QWidget* shown = Frame3->isVisible() ? static_cast<QWidget*>(ListView2)
+                     : Frame4->isVisible() ? static_cast<QWidget*>(File1)
+                                           : static_cast<QWidget*>(ListView1);
+    if (shown == File1) {
+        if (File1->count() == 0) return;
+        const int row = std::clamp(File1->currentRow() + step, 0, File1->count() - 1);
+        File1->setCurrentRow(row);
+    } else {
+        auto* list = static_cast<ListView*>(shown);
+        if (list->rowCount() == 0) return;
+        const int row = std::clamp(list->selectedIndex() + step, 0, list->rowCount() - 1);
+        list->selectRow(row);
+    }
+    zapSoon(shown);
+}
+
+void Form1::playLastChannel() {
+    if (m_previous.address.isEmpty()) return;
+    const Played last = m_previous;
+    play(last.address, last.name, last.fromUser);
 }
 
 // ---- Favourites --------------------------------------------------------------------------
@@ -464,7 +587,7 @@ void Form1::File1_Click() {
     // The folder, "\" (the platform's separator) and the name, exactly as composed.
     const QString name = File1->fileName();
     if (name.isEmpty()) return;
-    WindowsMediaPlayer1->setUrlFromUser(File1->path() + QDir::separator() + name);
+    play(File1->path() + QDir::separator() + name, name, true);
 }
 
 void Form1::restoreLocalFiles() {
@@ -503,7 +626,7 @@ void Form1::ResizeControls() {
     in.cmdWebsite = twips::Geometry(cmdWebsite);
 
     const layout::MainWindowLayout out = layout::ResizeControls(in);
-    twips::SetGeometry(WindowsMediaPlayer1, out.player);
+    if (!WindowsMediaPlayer1->isFullScreen()) twips::SetGeometry(WindowsMediaPlayer1, out.player);
     twips::SetGeometry(Frame1, out.frame1);
     twips::SetGeometry(Frame3, out.frame3);
     twips::SetGeometry(Frame4, out.frame4);
@@ -531,6 +654,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::Form_QueryUnload() {
+    WindowsMediaPlayer1->setFullScreen(false);
     WindowsMediaPlayer1->stop();
     WindowsMediaPlayer1->close();
 }

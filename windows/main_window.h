@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QPersistentModelIndex>
+#include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ class FileListBox;
 class ListView;
 class PickComboBox;
 class PictureBox;
+class MediaSession;
 class PlayerPane;
 class SkinLabel;
 
@@ -143,6 +146,19 @@ private:
     // Shows the banner pane in its clipping box and opens the banner page.
     void DisplayBanner();
     void connectEditor();
+    void connectPlayer();
+    void restorePlayerSettings();
+    // Plays an address and remembers the one before it for "last channel" (Backspace).
+    void play(const QString& address, const QString& name, bool fromUser);
+    // Enter or a double-click on a row: the row's click handler, unless that row already plays
+    // (the click of the double-click started it).
+    void activateRow(ListView* list);
+    // The row under the keyboard selection is played once the keys rest for a moment.
+    void zapSoon(QWidget* list);
+    void zapNow();
+    // The next (+1) or previous (-1) entry of the list on show.
+    void zapBy(int step);
+    void playLastChannel();
     void Form_QueryUnload();
     void Form_Unload();
 
@@ -152,6 +168,19 @@ private:
     bool m_settingsFailureReported = false;  // a failed settings save is reported once a run
     QHash<QString, QString> m_driveFolders;  // each drive's last folder used in this run
     QPersistentModelIndex m_editedRow;       // the row the editor's fields were filled from
+    struct Played {
+        QString address, name;
+        bool fromUser = false;
+    };
+    Played m_playing, m_previous;  // what plays and what played before it
+    QTimer m_zapTimer;             // a keyboard zap waits for the keys to rest
+    QPointer<QWidget> m_zapList;
+    MediaSession* m_session = nullptr;
+
+public:
+    // How long the selection must rest before a keyboard zap opens its row.
+    static constexpr int kZapPauseMs = 300;
+    MediaSession* mediaSession() const { return m_session; }
 
 public:
     // Controls, by their design names.
