@@ -118,6 +118,7 @@ void MpvPlayer::setFlag(const char* name, bool value) {
 void MpvPlayer::load(const QString& address) {
     m_loading = true;
     m_pendingEnd.reset();
+    m_endToTell.reset();
     m_log.clear();
     m_loadClock.start();
     m_icyTitle.clear();
@@ -129,6 +130,7 @@ void MpvPlayer::load(const QString& address) {
 void MpvPlayer::stop() {
     m_loading = false;
     m_pendingEnd.reset();
+    m_endToTell.reset();
     command({"stop"});
 }
 
@@ -153,6 +155,17 @@ void MpvPlayer::setMuted(bool muted) {
 void MpvPlayer::setHardwareDecoding(bool on) {
     m_hwdec = on;
     if (m_mpv) mpv_set_property_string(m_mpv, "hwdec", on ? "auto-copy-safe" : "no");
+}
+
+double MpvPlayer::durationNow() const {
+    double seconds = 0;
+    if (!m_mpv || mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
+    return seconds;
+}
+
+bool MpvPlayer::sourceSizeKnown() const {
+    std::int64_t bytes = 0;
+    return m_mpv && mpv_get_property(m_mpv, "file-size", MPV_FORMAT_INT64, &bytes) >= 0 && bytes > 0;
 }
 
 QString MpvPlayer::currentDecoder() const {
@@ -226,6 +239,13 @@ void MpvPlayer::drainEvents() {
         if (event->event_id == MPV_EVENT_NONE) break;
         handleEvent(*event);
     }
+    if (m_endToTell) {
+        const End end = *m_endToTell;
+        m_endToTell.reset();
+        QString reason;
+        if (end.error) reason = QString::fromStdString(failure_text::Describe(end.code, m_log, end.tookLong).text);
+        emit ended(end.error, reason);
+    }
 }
 
 void MpvPlayer::handleEvent(const mpv_event& event) {
@@ -253,17 +273,15 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
             if (end->reason == MPV_END_FILE_REASON_ERROR) {
                 const bool tookLong = m_loadClock.isValid() && m_loadClock.elapsed() >= kNetworkTimeout * 1000 - 500;
-                const failure_text::Failure failure = failure_text::Describe(end->error, m_log, tookLong);
-                m_pendingEnd = End{true, QString::fromStdString(failure.text)};
+                m_pendingEnd = End{true, end->error, tookLong};
             } else if (end->reason == MPV_END_FILE_REASON_EOF) {
-                m_pendingEnd = End{false, QString()};
+                m_pendingEnd = End{false, 0, false};
             }
             // STOP: replaced by another address or stopped on request; the caller knows.
             if (m_pendingEnd && !HasEntryAfter(end->playlist_entry_id)) {
-                const End last = *m_pendingEnd;
+                m_endToTell = m_pendingEnd;
                 m_pendingEnd.reset();
                 m_loading = false;
-                emit ended(last.error, last.reason);
             }
             break;
         }
@@ -303,10 +321,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 }
                 case kIdleActive:
                     if (has && *static_cast<int*>(prop->data) && m_pendingEnd) {
-                        const End end = *m_pendingEnd;
+                        m_endToTell = m_pendingEnd;
                         m_pendingEnd.reset();
                         m_loading = false;
-                        emit ended(end.error, end.reason);
                     }
                     break;
                 case kMediaTitle:

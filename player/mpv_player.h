@@ -55,6 +55,9 @@ public:
 
     double position() const { return m_position; }
     double duration() const { return m_duration; }
+    // The duration as the player knows it this moment (0 when unknown: a live stream).
+    double durationNow() const;
+    bool sourceSizeKnown() const;  // the source announced its length (a file, a download)
     bool seekable() const { return m_seekable; }
 
 signals:
@@ -92,8 +95,12 @@ private:
     QElapsedTimer m_loadClock;
     struct End {
         bool error;
-        QString reason;
+        int code;       // the mpv error code of a failure
+        bool tookLong;  // the failure came after the network timeout
     };
     std::optional<End> m_pendingEnd;  // how the last entry ended, told once the player is idle
+    // An end to tell once the events queued now are drained: mpv hands out its log lines only
+    // after its other events, and the lines say why an open failed.
+    std::optional<End> m_endToTell;
     QString m_mediaTitle, m_icyTitle;
 };

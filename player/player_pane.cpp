@@ -93,8 +93,6 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     });
     connect(m_player, &MpvPlayer::seekableChanged, this, &PlayerPane::refreshControls);
     connect(m_player, &MpvPlayer::durationChanged, this, [this](double seconds) {
-        if (m_state == PlayState::Playing || m_state == PlayState::Paused)
-            m_knownDuration = std::max(m_knownDuration, seconds);
         m_position->setRange(0, static_cast<int>(seconds * 10));
         refreshControls();
     });
@@ -455,6 +453,11 @@ void PlayerPane::onStarted() {
     m_holdTimer.stop();
     m_reconnectTry = 0;
     m_startedOnce = true;
+    // Whether a duration is known when playback starts tells a file or a recording from a live
+    // stream. (A live stream's end can reveal a length later: that does not make it a file.)
+    // A source of unknown size (a web stream without a length) is live whatever length the
+    // demuxer guesses from its first bytes.
+    m_knownDuration = m_player->sourceSizeKnown() ? m_player->durationNow() : 0;
     if (m_player->hasVideo())
         m_video->showPicture();  // a held picture stays until the first new frame
     else

@@ -169,7 +169,7 @@ private:
     std::uint64_t m_openBaseline = 0;
     bool m_dragging = false;
     bool m_startedOnce = false;  // this address has played: a drop is worth a reconnect
-    double m_knownDuration = 0;  // the longest duration seen: 0 for a live stream
+    double m_knownDuration = 0;  // the duration when playback started: 0 for a live stream
     int m_reconnectTry = 0;
     bool m_fullScreen = false;
     QPointer<QWidget> m_homeParent;

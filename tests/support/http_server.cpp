@@ -1,6 +1,8 @@
 #include "support/http_server.h"
 
 #include <QHostAddress>
+#include <QTimer>
+#include <memory>
 
 HttpServer::HttpServer() {
     m_server.listen(QHostAddress::LocalHost, 0);
@@ -21,6 +23,10 @@ void HttpServer::serveRadio(const QString& path, const QByteArray& audio, const 
 
 void HttpServer::serveSilence(const QString& path) { m_routes[path] = Route{{}, {}, {}, 0, true}; }
 
+void HttpServer::serveLive(const QString& path, const QByteArray& body, const QByteArray& contentType) {
+    m_routes[path] = Route{body, contentType, {}, 0, false, true};
+}
+
 void HttpServer::onConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
@@ -37,6 +43,7 @@ void HttpServer::onReadable(QTcpSocket* socket) {
 
     const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
     const QString path = words.size() > 1 ? QString::fromLatin1(words[1]) : QString();
+    ++m_pathRequests[path];
     const bool wantsMeta = request.toLower().contains("icy-metadata: 1");
     const auto route = m_routes.constFind(path);
     if (route == m_routes.constEnd()) {
@@ -63,10 +70,27 @@ void HttpServer::onReadable(QTcpSocket* socket) {
             }
         }
         body = withMeta;
-    } else {
+    } else if (!route->live) {
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     }
     socket->write(head + "\r\n");
+    if (route->live) {
+        // At about twice the pace of 64 kbit/s sound, as a live source sends: the end is not
+        // in sight when playback starts.
+        auto* pace = new QTimer(socket);
+        auto sent = std::make_shared<qsizetype>(0);
+        QObject::connect(pace, &QTimer::timeout, socket, [socket, pace, body, sent] {
+            constexpr qsizetype kPiece = 4096;
+            socket->write(body.mid(*sent, kPiece));
+            *sent += kPiece;
+            if (*sent >= body.size()) {
+                pace->stop();
+                socket->disconnectFromHost();
+            }
+        });
+        pace->start(250);
+        return;
+    }
     socket->write(body);
     socket->disconnectFromHost();
 }

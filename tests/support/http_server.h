@@ -21,8 +21,14 @@ public:
     void serveRadio(const QString& path, const QByteArray& audio, const QString& title, int metaInterval = 8192);
     // Accepts the connection and never answers.
     void serveSilence(const QString& path);
+    // A live stream: no length in the head; the body, sent at a steady pace, and then the
+    // connection drops.
+    void serveLive(const QString& path, const QByteArray& body, const QByteArray& contentType);
+    // Answers the path with "404 Not Found" from now on.
+    void remove(const QString& path) { m_routes.remove(path); }
 
     int requestCount() const { return m_requests; }
+    int requestCount(const QString& path) const { return m_pathRequests.value(path); }
 
 private:
     void onConnection();
@@ -33,9 +39,11 @@ private:
         QString icyTitle;
         int metaInterval = 0;
         bool silent = false;
+        bool live = false;
     };
     QTcpServer m_server;
     QHash<QString, Route> m_routes;
     QList<QPointer<QTcpSocket>> m_held;
     int m_requests = 0;
+    QHash<QString, int> m_pathRequests;
 };

@@ -32,4 +32,10 @@ QByteArray Mp3Audio() {
     return data;
 }
 
+QByteArray MpegTsRed() {
+    static const QByteArray data = Run(
+        Split("-f lavfi -i color=c=red:size=320x240:rate=25 -t 10 -c:v mpeg2video -q:v 5 -g 12 -an -f mpegts -"));
+    return data;
+}
+
 }  // namespace test_media

@@ -6,5 +6,6 @@ namespace test_media {
 
 QByteArray MpegTsVideo();  // 20 s of a colour test picture with a tone, MPEG-2 in MPEG-TS
 QByteArray Mp3Audio();     // 20 s of a tone, MP3
+QByteArray MpegTsRed();    // 10 s of a plain red picture, MPEG-2 in MPEG-TS, no sound
 
 }  // namespace test_media

@@ -1,0 +1,455 @@
+// Watching comfort, end to end with streams from a loopback server: the picture follows the
+// state, failures are told in words, live streams reconnect, the controls match the state,
+// and the keyboard plays. Runs on the offscreen platform (software picture) and, under Xvfb,
+// on xcb with Mesa's OpenGL (the picture read back from the OpenGL widget).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QOpenGLWidget>
+#include <QSlider>
+#include <QStyle>
+#include <QTcpServer>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "base/app.h"
+#include "base/private_label.h"
+#include "catalogue/catalogue_writer.h"
+#include "player/player_pane.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
+#include "support/http_server.h"
+#include "support/temp_dir.h"
+#include "support/test_media.h"
+#include "support/wait_for.h"
+#include "widgets/list_view.h"
+#include "widgets/qt_text.h"
+#include "windows/main_window.h"
+
+using test_support::WaitFor;
+
+namespace {
+
+quint16 ClosedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+// The share of pixels with a clear colour (the test picture is full of them; text and black
+// have none).
+double Colourful(const QImage& image) {
+    if (image.isNull()) return 0;
+    const QImage small = image.scaled(80, 60).convertToFormat(QImage::Format_RGB32);
+    int coloured = 0;
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x) {
+            const QColor c = small.pixelColor(x, y);
+            if (c.hsvSaturation() > 120 && c.value() > 80) ++coloured;
+        }
+    return static_cast<double>(coloured) / (small.width() * small.height());
+}
+
+// The brightest channel of any pixel: 0 for a black picture.
+int Brightest(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    int most = 0;
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QColor c = rgb.pixelColor(x, y);
+            most = std::max({most, c.red(), c.green(), c.blue()});
+        }
+    return most;
+}
+
+bool MostlyRed(const QImage& image) {
+    const QImage small = image.scaled(40, 30).convertToFormat(QImage::Format_RGB32);
+    long r = 0, gb = 0;
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x) {
+            const QColor c = small.pixelColor(x, y);
+            r += c.red();
+            gb += c.green() + c.blue();
+        }
+    const long n = small.width() * small.height();
+    return r / n > 150 && gb / (2 * n) < 80;
+}
+
+bool SameIcon(const QIcon& a, const QIcon& b) {
+    return a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
+}
+
+void CloseErrorBox(QWidget* pane) {
+    if (auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"))) box->close();
+}
+
+// The pane on its own, shown.
+class Watching : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server.serve(QStringLiteral("/video.ts"), test_media::MpegTsVideo(), "video/mp2t");
+        server.serve(QStringLiteral("/red.ts"), test_media::MpegTsRed(), "video/mp2t");
+        server.serveRadio(QStringLiteral("/icy"), test_media::Mp3Audio(), QStringLiteral("Test Artist - Test Song"));
+        server.serveSilence(QStringLiteral("/silent.ts"));
+        pane = std::make_unique<PlayerPane>();
+        pane->resize(400, 300);
+        pane->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.get()));
+    }
+    void TearDown() override {
+        PlayerPane::SetReconnectBaseForTests(0);
+        if (pane) CloseErrorBox(pane.get());
+        pane.reset();
+    }
+    bool PlayingWithPicture(int withinMs = 15000) {
+        return WaitFor(
+            [&] { return pane->playState() == QLatin1String("playing") && pane->hasFrame() && Colourful(pane->grabFrame()) > 0.2; },
+            withinMs);
+    }
+
+    HttpServer server;
+    std::unique_ptr<PlayerPane> pane;
+};
+
+}  // namespace
+
+TEST_F(Watching, ThePictureIsTheOneOfTheStateNeverALeftover) {
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        ASSERT_NE(pane->findChild<QOpenGLWidget*>(QStringLiteral("video")), nullptr);  // the real OpenGL path
+    const QString video = server.url(QStringLiteral("/video.ts"));
+    pane->setUrl(video, QStringLiteral("Test Video"));
+    ASSERT_TRUE(PlayingWithPicture()) << pane->lastError().toStdString();
+    // No GPU here: hardware decoding is on, and the decoder fell back to software unnoticed.
+    EXPECT_TRUE(pane->hardwareDecoding());
+    EXPECT_EQ(pane->currentDecoder(), QStringLiteral("no"));
+
+    pane->stop();
+    EXPECT_LE(Brightest(pane->grabFrame()), 16) << "stop leaves a black picture";
+
+    pane->setUrl(video, QStringLiteral("Test Video"));
+    ASSERT_TRUE(PlayingWithPicture());
+    pane->setUrl(QStringLiteral("http://127.0.0.1:%1/dead.ts").arg(ClosedPort()), QStringLiteral("Dead"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 8000));
+    EXPECT_LE(Brightest(pane->grabFrame()), 16) << "an error leaves a black picture";
+    CloseErrorBox(pane.get());
+
+    // A zap to a server that never answers: the old picture may stay a second, then the pane
+    // says where it connects, on black.
+    pane->setUrl(video, QStringLiteral("Test Video"));
+    ASSERT_TRUE(PlayingWithPicture());
+    pane->setUrl(server.url(QStringLiteral("/silent.ts")), QStringLiteral("Silent Channel"));
+    EXPECT_EQ(pane->statusText(), QStringLiteral("Connecting to Silent Channel…"));
+    QTest::qWait(PlayerPane::kHoldPictureMs + 300);
+    const QImage connecting = pane->grabFrame();
+    EXPECT_LT(Colourful(connecting), 0.01) << "the old picture stayed longer than a second";
+    EXPECT_GT(Brightest(connecting), 100) << "the connecting text is shown";
+    pane->stop();
+
+    // The first frame of the new channel replaces the old picture.
+    pane->setUrl(video, QStringLiteral("Test Video"));
+    ASSERT_TRUE(PlayingWithPicture());
+    pane->setUrl(server.url(QStringLiteral("/red.ts")), QStringLiteral("Red"));
+    EXPECT_TRUE(WaitFor([&] { return pane->hasFrame() && MostlyRed(pane->grabFrame()); }, 15000));
+
+    // The end of a file clears to black too.
+    PlayerPane::SetOpenLimitsForTests(0, 0);
+    server.serve(QStringLiteral("/short.ts"), test_media::MpegTsVideo().left(test_media::MpegTsVideo().size() / 20),
+                 "video/mp2t");
+    pane->setUrl(server.url(QStringLiteral("/short.ts")), QStringLiteral("Short"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("stopped"); }, 15000))
+        << pane->playState().toStdString();
+    EXPECT_LE(Brightest(pane->grabFrame()), 16);
+}
+
+TEST_F(Watching, FailuresAreToldInWords) {
+    const struct {
+        QString url;
+        const char* says;
+    } cases[] = {
+        {server.url(QStringLiteral("/missing.ts")), "HTTP status 404"},
+        {QStringLiteral("http://127.0.0.1:%1/live.ts").arg(ClosedPort()), "refused the connection"},
+        {QStringLiteral("http://no-such-host.invalid/live.ts"), "unknown host"},
+        {server.url(QStringLiteral("/silent.ts")), "did not answer in time"},
+        {QStringLiteral("ftp://127.0.0.1/x.ts"), "protocol the player does not open"},
+    };
+    for (const auto& c : cases) {
+        pane->setUrl(c.url, QStringLiteral("Channel"));
+        ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 15000)) << c.url.toStdString();
+        EXPECT_TRUE(pane->statusText().contains(QLatin1String(c.says))) << pane->statusText().toStdString();
+        auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"));
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->text().contains(QLatin1String(c.says))) << box->text().toStdString();
+        box->close();
+        QTest::qWait(10);
+    }
+}
+
+TEST_F(Watching, ARadioShowsItsNameAndTitleOnAQuietBackdrop) {
+    pane->setUrl(server.url(QStringLiteral("/icy")), QStringLiteral("Test Radio"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return pane->nowPlaying().contains(QLatin1String("Test Song")); }, 10000));
+    EXPECT_EQ(pane->statusText(), QStringLiteral("Test Radio — Test Artist - Test Song"));
+    EXPECT_FALSE(pane->hasVideo());
+    const QImage backdrop = pane->grabFrame();
+    EXPECT_GT(Brightest(backdrop), 150) << "the name is written on the backdrop";
+    EXPECT_LT(Colourful(backdrop), 0.01);
+}
+
+TEST_F(Watching, ALiveStreamThatDropsReconnectsAndGivesUpWithTheReason) {
+    PlayerPane::SetReconnectBaseForTests(100);  // 0.1, 0.2, 0.4, 0.8, 1.6 s
+    const QByteArray audio = test_media::Mp3Audio();
+    server.serveLive(QStringLiteral("/live.mp3"), audio.left(audio.size() / 8), "audio/mpeg");  // 2.5 s, then cut
+    QStringList statuses;
+    QObject::connect(pane.get(), &PlayerPane::playStateChanged, pane.get(),
+                     [&] { statuses << pane->statusText(); });
+    pane->setUrl(server.url(QStringLiteral("/live.mp3")), QStringLiteral("Live Radio"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("reconnecting"); }, 15000))
+        << pane->playState().toStdString() << " after " << statuses.join(QStringLiteral(", ")).toStdString();
+    EXPECT_EQ(pane->statusText(), QStringLiteral("Reconnecting (1 of 5)…"));
+    // The server is back: playback resumes by itself.
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    EXPECT_GE(server.requestCount(QStringLiteral("/live.mp3")), 2);
+    EXPECT_EQ(pane->statusText(), QStringLiteral("Live Radio"));
+
+    // Now it stays down: five tries, then the error with the reason.
+    server.remove(QStringLiteral("/live.mp3"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 30000))
+        << pane->playState().toStdString();
+    EXPECT_TRUE(pane->lastError().contains(QLatin1String("could not be reached again"))) << pane->lastError().toStdString();
+    EXPECT_TRUE(pane->lastError().contains(QLatin1String("404"))) << pane->lastError().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return statuses.contains(QStringLiteral("Reconnecting (1 of 5)…")); }, 0));
+    CloseErrorBox(pane.get());
+
+    // Stop ends the reconnecting: no request follows.
+    server.serveLive(QStringLiteral("/live.mp3"), audio.left(audio.size() / 8), "audio/mpeg");
+    PlayerPane::SetReconnectBaseForTests(1000);
+    pane->setUrl(server.url(QStringLiteral("/live.mp3")), QStringLiteral("Live Radio"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("reconnecting"); }, 20000));
+    pane->stop();
+    const int requests = server.requestCount(QStringLiteral("/live.mp3"));
+    QTest::qWait(1500);
+    EXPECT_EQ(server.requestCount(QStringLiteral("/live.mp3")), requests);
+    EXPECT_EQ(pane->playState(), QStringLiteral("stopped"));
+}
+
+TEST_F(Watching, AFileThatEndsIsNotOpenedAgain) {
+    PlayerPane::SetReconnectBaseForTests(50);
+    const QByteArray audio = test_media::Mp3Audio();
+    server.serve(QStringLiteral("/clip.mp3"), audio.left(audio.size() / 20), "audio/mpeg");  // 1 s, with a length
+    pane->setUrl(server.url(QStringLiteral("/clip.mp3")), QStringLiteral("Clip"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("stopped"); }, 15000))
+        << pane->playState().toStdString();
+    const int requests = server.requestCount(QStringLiteral("/clip.mp3"));
+    QTest::qWait(800);
+    EXPECT_EQ(server.requestCount(QStringLiteral("/clip.mp3")), requests);
+    EXPECT_EQ(pane->playState(), QStringLiteral("stopped"));
+    EXPECT_EQ(pane->statusText(), QStringLiteral("Stopped"));
+}
+
+TEST_F(Watching, ControlsMatchTheStateAndAClickSeeks) {
+    auto* playPause = pane->findChild<QToolButton*>(QStringLiteral("playPause"));
+    auto* stop = pane->findChild<QToolButton*>(QStringLiteral("stop"));
+    auto* position = pane->findChild<QSlider*>(QStringLiteral("position"));
+    auto* time = pane->findChild<QLabel*>(QStringLiteral("time"));
+    const QIcon playIcon = pane->style()->standardIcon(QStyle::SP_MediaPlay);
+    const QIcon pauseIcon = pane->style()->standardIcon(QStyle::SP_MediaPause);
+    EXPECT_TRUE(SameIcon(playPause->icon(), playIcon)) << "idle shows play";
+    EXPECT_FALSE(stop->isEnabled());
+
+    // A local file: seekable, named by its file name.
+    TempDir folder;
+    folder.write("film.ts", test_media::MpegTsVideo().toStdString());
+    pane->setUrlFromUser(ToQt((folder / "film.ts").string()));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing") && position->isEnabled(); }, 15000))
+        << pane->playState().toStdString();
+    EXPECT_TRUE(SameIcon(playPause->icon(), pauseIcon)) << "playing shows pause";
+    EXPECT_TRUE(stop->isEnabled());
+    EXPECT_EQ(pane->statusText(), QStringLiteral("film.ts"));
+    ASSERT_TRUE(WaitFor([&] { return time->isVisible() && time->text().endsWith(QLatin1String("/ 0:20")); }, 3000))
+        << time->text().toStdString();
+
+    // A click three quarters along the bar goes there at once.
+    QTest::mouseClick(position, Qt::LeftButton, {}, QPoint(position->width() * 3 / 4, position->height() / 2));
+    EXPECT_TRUE(WaitFor([&] { return pane->position() >= 12.0; }, 5000)) << pane->position();
+
+    playPause->click();
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("paused"); }, 3000));
+    EXPECT_TRUE(SameIcon(playPause->icon(), playIcon));
+    stop->click();
+    EXPECT_TRUE(SameIcon(playPause->icon(), playIcon)) << "stopped shows play";
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_FALSE(time->isVisible());
+}
+
+TEST_F(Watching, TheContextMenuOffersTracksAspectFullScreenAndTheAddress) {
+    const QString video = server.url(QStringLiteral("/video.ts"));
+    pane->setUrl(video, QStringLiteral("Test Video"));
+    ASSERT_TRUE(PlayingWithPicture());
+    std::unique_ptr<QMenu> menu(pane->createContextMenu(nullptr));
+    for (const char* name : {"menuAudio", "menuSubtitles", "menuAspect"})
+        EXPECT_NE(menu->findChild<QMenu*>(QLatin1String(name)), nullptr) << name;
+    auto* audio = menu->findChild<QMenu*>(QStringLiteral("menuAudio"));
+    ASSERT_EQ(audio->actions().size(), 1);  // the one sound track of the test stream, chosen
+    EXPECT_TRUE(audio->actions().front()->isChecked());
+    EXPECT_FALSE(menu->findChild<QMenu*>(QStringLiteral("menuSubtitles"))->isEnabled());  // none in the stream
+    auto* full = menu->findChild<QAction*>(QStringLiteral("menuFullScreen"));
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(full->shortcut(), QKeySequence(Qt::Key_F));  // the menu shows the key
+    QApplication::clipboard()->clear();
+    menu->findChild<QAction*>(QStringLiteral("menuCopyAddress"))->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), video);
+
+    bool toggled = true;
+    QObject::connect(pane.get(), &PlayerPane::hardwareDecodingToggled, pane.get(), [&](bool on) { toggled = on; });
+    menu->findChild<QAction*>(QStringLiteral("menuHardwareDecoding"))->trigger();
+    EXPECT_FALSE(toggled);
+    EXPECT_FALSE(pane->hardwareDecoding());
+    full->trigger();
+    EXPECT_TRUE(pane->isFullScreen());
+    EXPECT_TRUE(pane->isWindow());
+    pane->setFullScreen(false);
+    menu->findChild<QAction*>(QStringLiteral("menuStop"))->trigger();
+    EXPECT_EQ(pane->playState(), QStringLiteral("stopped"));
+}
+
+namespace {
+
+// The main window with a catalogue of channels on the loopback server.
+class Keys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_saved = App::Info();
+        AppInfo info = App::BuildInfo();
+        info.path = program.path();
+        App::Configure(info);
+        modPrivateLabel::LoadPrivateLabel();
+        std::string text;
+        for (int i = 0; i < 5; ++i) {
+            const QString path = QStringLiteral("/ch%1.ts").arg(i);
+            server.serve(path, test_media::MpegTsVideo(), "video/mp2t");
+            catalogue::AppendEncodedLine(text, "Channel " + std::to_string(i), FromQt(server.url(path)), "TV",
+                                         "English");
+        }
+        program.write("Data.txt", text);
+    }
+    void TearDown() override {
+        if (form) CloseErrorBox(form->WindowsMediaPlayer1);
+        form.reset();
+        App::Configure(m_saved);
+    }
+    Form1& Start() {
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        form->show();
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        return *form;
+    }
+    static void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* to = QApplication::focusWidget();
+        ASSERT_NE(to, nullptr);
+        QTest::keyClick(to, static_cast<Qt::Key>(key), modifiers);
+    }
+    QString Channel(int i) const { return server.url(QStringLiteral("/ch%1.ts").arg(i)); }
+
+    HttpServer server;
+    TempDir program;
+    ScopedConfigHome home;
+    std::unique_ptr<Form1> form;
+
+private:
+    AppInfo m_saved;
+};
+
+}  // namespace
+
+TEST_F(Keys, EnterPlaysArrowsZapOnceBackspaceReturnsAndFullScreenComesAndGoes) {
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    f.ListView1->setFocus();
+    f.ListView1->selectRow(0);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(pane->url(), Channel(0));
+    EXPECT_EQ(pane->channelName(), QStringLiteral("Channel 0"));
+
+    // Three rows down in quick steps: one zap, to the row where the keys came to rest.
+    QStringList opened;
+    QObject::connect(pane, &PlayerPane::playStateChanged, pane, [&](const QString& state) {
+        if (state == QLatin1String("opening")) opened << pane->url();
+    });
+    for (int i = 0; i < 3; ++i) {
+        Key(Qt::Key_Down);
+        QTest::qWait(60);
+    }
+    EXPECT_EQ(pane->url(), Channel(0)) << "no zap while the keys move";
+    ASSERT_TRUE(WaitFor([&] { return pane->url() == Channel(3); }, 2000));
+    QTest::qWait(Form1::kZapPauseMs + 100);
+    EXPECT_EQ(opened, QStringList{Channel(3)});
+    EXPECT_EQ(server.requestCount(QStringLiteral("/ch1.ts")) + server.requestCount(QStringLiteral("/ch2.ts")), 0);
+
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), Channel(0)) << "back to the last channel";
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), Channel(3)) << "and forth again";
+
+    // Page Down: the next channel.
+    Key(Qt::Key_PageDown);
+    EXPECT_TRUE(WaitFor([&] { return pane->url() == Channel(4); }, 2000)) << pane->url().toStdString();
+
+    // Volume and mute from the keyboard.
+    const int volume = pane->volume();
+    Key(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(pane->volume(), volume + 5);
+    Key(Qt::Key_M);
+    EXPECT_TRUE(WaitFor([&] { return pane->isMuted(); }, 2000));
+
+    // F: full screen; the keys follow the pane there; Esc: back in its place.
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    Key(Qt::Key_F);
+    ASSERT_TRUE(pane->isFullScreen());
+    EXPECT_TRUE(pane->isWindow());
+    QApplication::setActiveWindow(pane);
+    pane->setFocus();
+    Key(Qt::Key_Space);
+    EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("paused"); }, 3000));
+    // The bar hides after two quiet seconds and comes back with the mouse.
+    auto* bar = pane->findChild<QWidget*>(QStringLiteral("controlBar"));
+    EXPECT_TRUE(WaitFor([&] { return !bar->isVisible(); }, PlayerPane::kIdleHideMs + 1500));
+    QWidget* video = pane->findChild<QWidget*>(QStringLiteral("video"));
+    QTest::mouseMove(video, QPoint(10, 10));
+    QMouseEvent move(QEvent::MouseMove, QPointF(12, 12), video->mapToGlobal(QPointF(12, 12)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(video, &move);
+    EXPECT_TRUE(bar->isVisible());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(pane->isFullScreen());
+    EXPECT_EQ(pane->parentWidget(), f.client);
+    EXPECT_TRUE(bar->isVisible());
+}
+
+TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {
+    Form1& f = Start();
+    EXPECT_EQ(f.WindowsMediaPlayer1->volume(), 50);  // a first start, as designed
+    f.WindowsMediaPlayer1->findChild<QSlider*>(QStringLiteral("volume"))->setValue(30);
+    f.WindowsMediaPlayer1->findChild<QToolButton*>(QStringLiteral("mute"))->click();
+    const auto saved = [](const char* key) {
+        return GetSetting(settings_keys::AppName(), settings_keys::kSection, key, "");
+    };
+    ASSERT_TRUE(WaitFor([&] { return saved(settings_keys::kVolume) == "30" && saved(settings_keys::kMute) == "1"; },
+                        3000));
+    form.reset();
+    Form1& again = Start();
+    EXPECT_EQ(again.WindowsMediaPlayer1->volume(), 30);
+    EXPECT_TRUE(again.WindowsMediaPlayer1->isMuted());
+    EXPECT_EQ(again.WindowsMediaPlayer1->findChild<QSlider*>(QStringLiteral("volume"))->value(), 30);
+}
