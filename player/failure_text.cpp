@@ -27,7 +27,8 @@ std::string HttpStatus(std::string_view line) {
     std::string status(rest.substr(0, 3));
     std::string_view words = rest.substr(3);
     while (!words.empty() && (words.front() == ' ' || words.front() == '\t')) words.remove_prefix(1);
-    while (!words.empty() && (words.back() == ' ' || words.back() == '\r' || words.back() == '\n' || words.back() == '.'))
+    while (!words.empty() &&
+           (words.back() == ' ' || words.back() == '\r' || words.back() == '\n' || words.back() == '.'))
         words.remove_suffix(1);
     if (!words.empty() && words.size() <= 60) status += " (" + std::string(words) + ")";
     return status;
@@ -73,8 +74,7 @@ Failure Describe(int mpvError, const std::vector<std::string>& log, bool tookLon
             return {Kind::Unsupported,
                     "The address does not hold a stream the player can read (unknown or damaged format)."};
         case MPV_ERROR_NOTHING_TO_PLAY: return {Kind::Nothing, "The stream holds neither sound nor picture."};
-        case MPV_ERROR_UNSUPPORTED:
-            return {Kind::Unsupported, "The stream is in a format the player cannot decode."};
+        case MPV_ERROR_UNSUPPORTED: return {Kind::Unsupported, "The stream is in a format the player cannot decode."};
         default: break;
     }
     if (tookLong) return {Kind::Timeout, "The server did not answer in time."};

@@ -8,7 +8,18 @@
 namespace failure_text {
 
 // The reasons the pane tells apart.
-enum class Kind { HttpStatus, Refused, HostNotFound, Timeout, Unreachable, Closed, Secure, Unsupported, Nothing, Other };
+enum class Kind {
+    HttpStatus,
+    Refused,
+    HostNotFound,
+    Timeout,
+    Unreachable,
+    Closed,
+    Secure,
+    Unsupported,
+    Nothing,
+    Other
+};
 
 struct Failure {
     Kind kind = Kind::Other;

@@ -102,8 +102,9 @@ public:
     QVariantMap metadata() const {
         QVariantMap map;
         if (!pane() || pane()->url().isEmpty()) return map;
-        map.insert(QStringLiteral("mpris:trackid"),
-                   QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/Track/%1").arg(m_track))));
+        map.insert(
+            QStringLiteral("mpris:trackid"),
+            QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/Track/%1").arg(m_track))));
         const QString name = pane()->channelName().isEmpty() ? pane()->title() : pane()->channelName();
         const QString now = pane()->nowPlaying();
         // A radio's now-playing text is the title and the station its artist, as desktops show them.
@@ -188,6 +189,18 @@ MediaSession::MediaSession(PlayerPane* pane, const QString& identity, const QStr
 }
 
 MediaSession::~MediaSession() {
+#ifndef Q_OS_WIN
+    // A hold whose answer is still on its way is let go too: wait for the cookie first.
+    if (m_cookiePending) {
+        if (auto* watcher = qobject_cast<QDBusPendingCallWatcher*>(m_pendingCall.data())) {
+            watcher->waitForFinished();
+            const QDBusPendingReply<quint32> reply = *watcher;
+            if (!reply.isError()) m_cookie = reply.value();
+        }
+        m_cookiePending = false;
+        m_holding = true;
+    }
+#endif
     holdScreenSaver(false);
     if (!isRegistered()) return;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -201,7 +214,8 @@ void MediaSession::announce(const QString& interfaceName, const QStringList& pro
     const QObject* adaptor = interfaceName == kRootInterface ? static_cast<QObject*>(findChild<MprisRoot*>())
                                                              : static_cast<QObject*>(findChild<MprisPlayer*>());
     if (!adaptor) return;
-    for (const QString& property : properties) changed.insert(property, adaptor->property(property.toLatin1().constData()));
+    for (const QString& property : properties)
+        changed.insert(property, adaptor->property(property.toLatin1().constData()));
     QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     signal << interfaceName << changed << QStringList();
@@ -234,8 +248,10 @@ void MediaSession::holdScreenSaver(bool hold) {
         m_cookiePending = true;
         m_releaseWhenAnswered = false;
         auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
+        m_pendingCall = watcher;
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
             w->deleteLater();
+            if (!m_cookiePending) return;  // already taken by the destructor
             m_cookiePending = false;
             const QDBusPendingReply<quint32> reply = *w;
             if (reply.isError()) return;  // no screen saver service: nothing to hold

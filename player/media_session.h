@@ -41,4 +41,5 @@ private:
     quint32 m_cookie = 0;
     bool m_cookiePending = false;  // an Inhibit call is on its way
     bool m_releaseWhenAnswered = false;
+    QPointer<QObject> m_pendingCall;  // the watcher of that call
 };

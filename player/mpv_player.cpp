@@ -6,8 +6,8 @@
 
 #include <QMetaObject>
 #include <clocale>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -218,7 +218,8 @@ void MpvPlayer::selectTrack(const QString& type, qint64 id) {
 
 void MpvPlayer::setAspect(const QString& ratio) {
     m_aspect = ratio;
-    if (m_mpv) mpv_set_property_string(m_mpv, "video-aspect-override", ratio.isEmpty() ? "-1" : ratio.toUtf8().constData());
+    if (m_mpv)
+        mpv_set_property_string(m_mpv, "video-aspect-override", ratio.isEmpty() ? "-1" : ratio.toUtf8().constData());
 }
 
 bool MpvPlayer::HasEntryAfter(std::int64_t entryId) const {
@@ -312,7 +313,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     }
                     break;
                 case kVid: {
-                    const bool video = has && prop->format == MPV_FORMAT_INT64 && *static_cast<std::int64_t*>(prop->data) > 0;
+                    const bool video =
+                        has && prop->format == MPV_FORMAT_INT64 && *static_cast<std::int64_t*>(prop->data) > 0;
                     if (video != m_hasVideo) {
                         m_hasVideo = video;
                         emit hasVideoChanged(video);

@@ -68,12 +68,14 @@ void PlayerPane::SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes
     g_openGrowthLimit = growthBytes > 0 ? growthBytes : kOpenGrowthLimitBytes;
 }
 
-void PlayerPane::SetReconnectBaseForTests(int firstPauseMs) { g_reconnectBaseMs = firstPauseMs > 0 ? firstPauseMs : 1000; }
+void PlayerPane::SetReconnectBaseForTests(int firstPauseMs) {
+    g_reconnectBaseMs = firstPauseMs > 0 ? firstPauseMs : 1000;
+}
 
 PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer(this)) {
     setFrameShape(QFrame::StyledPanel);
     setProperty(design::kOwnLook, true);  // the skin leaves the player as it is
-    setFocusPolicy(Qt::ClickFocus);  // a click on the picture gives the pane its keys; Tab walks the bar
+    setFocusPolicy(Qt::ClickFocus);       // a click on the picture gives the pane its keys; Tab walks the bar
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -346,9 +348,7 @@ void PlayerPane::refreshStatus() {
 
 void PlayerPane::refreshBackdrop() {
     switch (m_state) {
-        case PlayState::Opening:
-            m_video->setBackdrop(VideoView::Backdrop::Black, m_status->text(), QString());
-            break;
+        case PlayState::Opening: m_video->setBackdrop(VideoView::Backdrop::Black, m_status->text(), QString()); break;
         case PlayState::Reconnecting:
             m_video->setBackdrop(m_player->hasVideo() ? VideoView::Backdrop::Black : VideoView::Backdrop::Audio, m_name,
                                  m_status->text());
@@ -440,7 +440,8 @@ void PlayerPane::watchOpening() {
     if (m_openClock.elapsed() > g_openDeadlineMs) {
         m_player->stop();
         m_openWatch.stop();
-        const QString reason = QStringLiteral("The stream did not start within %1 seconds.").arg(g_openDeadlineMs / 1000);
+        const QString reason =
+            QStringLiteral("The stream did not start within %1 seconds.").arg(g_openDeadlineMs / 1000);
         if (m_startedOnce)
             reconnectOrGiveUp(reason);
         else

@@ -57,7 +57,7 @@ public:
     QString lastError() const { return m_error; }
     bool hasVideo() const;
 
-    void play();   // resumes, or opens the address again after a stop, an error or the end
+    void play();  // resumes, or opens the address again after a stop, an error or the end
     void pause();
     void playPause();
     void stop();   // controls.stop

@@ -5,9 +5,9 @@
 #include <mpv/render_gl.h>
 
 #include <QGuiApplication>
+#include <QLinearGradient>
 #include <QMetaObject>
 #include <QOpenGLContext>
-#include <QLinearGradient>
 #include <QOpenGLFunctions>
 #include <QPainter>
 
@@ -112,8 +112,7 @@ void GlVideoView::releaseRenderer() {
 void GlVideoView::initializeGL() {
     // Moving the view to another window (full screen and back) gives it a new context: the
     // renderer goes with the old one and is made again here.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoView::releaseRenderer,
-            Qt::UniqueConnection);
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoView::releaseRenderer, Qt::UniqueConnection);
     if (!m_mpv || m_render) return;
     mpv_opengl_init_params gl{GetProcAddress, nullptr};
     int advanced = 1;

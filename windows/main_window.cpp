@@ -10,10 +10,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QScreen>
 #include <QStorageInfo>
-#include <QListWidget>
 #include <QToolButton>
 
 #include "base/app.h"
@@ -120,8 +120,8 @@ void Form1::connectPlayer() {
     m_zapTimer.setInterval(kZapPauseMs);
     connect(&m_zapTimer, &QTimer::timeout, this, &Form1::zapNow);
     // The pane's keys (Space, M, F, Page Up/Down, Backspace…) also work in the lists.
-    for (QWidget* list : {static_cast<QWidget*>(ListView1), static_cast<QWidget*>(ListView2),
-                          static_cast<QWidget*>(File1)})
+    for (QWidget* list :
+         {static_cast<QWidget*>(ListView1), static_cast<QWidget*>(ListView2), static_cast<QWidget*>(File1)})
         list->addActions(pane->keyActions());
     connect(pane, &PlayerPane::nextRequested, this, [this] { zapBy(1); });
     connect(pane, &PlayerPane::previousRequested, this, [this] { zapBy(-1); });
@@ -453,7 +453,7 @@ void Form1::zapNow() {
 
 void Form1::zapBy(int step) {
     // The list on show: the channels, the favourites or the files.
-    QWidget* shown = Frame3->isVisible() ? static_cast<QWidget*>(ListView2)
+    QWidget* shown = Frame3->isVisible()   ? static_cast<QWidget*>(ListView2)
                      : Frame4->isVisible() ? static_cast<QWidget*>(File1)
                                            : static_cast<QWidget*>(ListView1);
     if (shown == File1) {

@@ -17,18 +17,36 @@ TEST(FailureText, EachKnownCauseHasItsOwnSentence) {
         const char* says;
     } cases[] = {
         {{"http: HTTP error 404 File not found", "Failed to open http://h/x.ts."},
-         MPV_ERROR_LOADING_FAILED, false, Kind::HttpStatus, "HTTP status 404 (File not found)"},
-        {{"http: HTTP error 503 Service Unavailable\n"}, MPV_ERROR_LOADING_FAILED, false, Kind::HttpStatus,
+         MPV_ERROR_LOADING_FAILED,
+         false,
+         Kind::HttpStatus,
+         "HTTP status 404 (File not found)"},
+        {{"http: HTTP error 503 Service Unavailable\n"},
+         MPV_ERROR_LOADING_FAILED,
+         false,
+         Kind::HttpStatus,
          "HTTP status 503 (Service Unavailable)."},
-        {{"tcp: Connection to tcp://127.0.0.1:9 failed: Connection refused"}, MPV_ERROR_LOADING_FAILED, false,
-         Kind::Refused, "refused the connection"},
-        {{"tcp: Failed to resolve hostname nowhere.invalid: Name or service not known"}, MPV_ERROR_LOADING_FAILED,
-         false, Kind::HostNotFound, "unknown host"},
-        {{"tcp: Connection to tcp://10.0.0.1:80 failed: Connection timed out"}, MPV_ERROR_LOADING_FAILED, false,
-         Kind::Timeout, "did not answer in time"},
+        {{"tcp: Connection to tcp://127.0.0.1:9 failed: Connection refused"},
+         MPV_ERROR_LOADING_FAILED,
+         false,
+         Kind::Refused,
+         "refused the connection"},
+        {{"tcp: Failed to resolve hostname nowhere.invalid: Name or service not known"},
+         MPV_ERROR_LOADING_FAILED,
+         false,
+         Kind::HostNotFound,
+         "unknown host"},
+        {{"tcp: Connection to tcp://10.0.0.1:80 failed: Connection timed out"},
+         MPV_ERROR_LOADING_FAILED,
+         false,
+         Kind::Timeout,
+         "did not answer in time"},
         // A server that accepted and said nothing leaves only "Failed to open": the time tells.
         {{"Failed to open http://h/x.ts."}, MPV_ERROR_LOADING_FAILED, true, Kind::Timeout, "did not answer in time"},
-        {{"Failed to recognize file format."}, MPV_ERROR_UNKNOWN_FORMAT, false, Kind::Unsupported,
+        {{"Failed to recognize file format."},
+         MPV_ERROR_UNKNOWN_FORMAT,
+         false,
+         Kind::Unsupported,
          "unknown or damaged format"},
         {{}, MPV_ERROR_UNKNOWN_FORMAT, false, Kind::Unsupported, "unknown or damaged format"},
         {{}, MPV_ERROR_NOTHING_TO_PLAY, false, Kind::Nothing, "neither sound nor picture"},
@@ -47,11 +65,12 @@ TEST(FailureText, EachKnownCauseHasItsOwnSentence) {
 
 TEST(FailureText, TheServersAnswerWinsOverLaterLinesAndNonsenseIsNotAStatus) {
     // The answer comes first in the log, the consequences after it.
-    EXPECT_EQ(Describe(MPV_ERROR_LOADING_FAILED,
-                       {"Failed to recognize file format.", "http: HTTP error 403 Forbidden", "Connection reset by peer"},
-                       false)
-                  .kind,
-              Kind::HttpStatus);
+    EXPECT_EQ(
+        Describe(MPV_ERROR_LOADING_FAILED,
+                 {"Failed to recognize file format.", "http: HTTP error 403 Forbidden", "Connection reset by peer"},
+                 false)
+            .kind,
+        Kind::HttpStatus);
     // "HTTP error" without three digits is no status; an overlong reason is left out.
     EXPECT_NE(Describe(MPV_ERROR_LOADING_FAILED, {"HTTP error 4x4 nonsense"}, false).kind, Kind::HttpStatus);
     const std::string longReason = "http: HTTP error 500 " + std::string(200, 'x');

@@ -84,9 +84,7 @@ bool MostlyRed(const QImage& image) {
     return r / n > 150 && gb / (2 * n) < 80;
 }
 
-bool SameIcon(const QIcon& a, const QIcon& b) {
-    return a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
-}
+bool SameIcon(const QIcon& a, const QIcon& b) { return a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage(); }
 
 void CloseErrorBox(QWidget* pane) {
     if (auto* box = pane->findChild<QMessageBox*>(QStringLiteral("playerError"))) box->close();
@@ -112,7 +110,10 @@ protected:
     }
     bool PlayingWithPicture(int withinMs = 15000) {
         return WaitFor(
-            [&] { return pane->playState() == QLatin1String("playing") && pane->hasFrame() && Colourful(pane->grabFrame()) > 0.2; },
+            [&] {
+                return pane->playState() == QLatin1String("playing") && pane->hasFrame() &&
+                       Colourful(pane->grabFrame()) > 0.2;
+            },
             withinMs);
     }
 
@@ -209,8 +210,7 @@ TEST_F(Watching, ALiveStreamThatDropsReconnectsAndGivesUpWithTheReason) {
     const QByteArray audio = test_media::Mp3Audio();
     server.serveLive(QStringLiteral("/live.mp3"), audio.left(audio.size() / 8), "audio/mpeg");  // 2.5 s, then cut
     QStringList statuses;
-    QObject::connect(pane.get(), &PlayerPane::playStateChanged, pane.get(),
-                     [&] { statuses << pane->statusText(); });
+    QObject::connect(pane.get(), &PlayerPane::playStateChanged, pane.get(), [&] { statuses << pane->statusText(); });
     pane->setUrl(server.url(QStringLiteral("/live.mp3")), QStringLiteral("Live Radio"));
     ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
     ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("reconnecting"); }, 15000))
@@ -225,7 +225,8 @@ TEST_F(Watching, ALiveStreamThatDropsReconnectsAndGivesUpWithTheReason) {
     server.remove(QStringLiteral("/live.mp3"));
     ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 30000))
         << pane->playState().toStdString();
-    EXPECT_TRUE(pane->lastError().contains(QLatin1String("could not be reached again"))) << pane->lastError().toStdString();
+    EXPECT_TRUE(pane->lastError().contains(QLatin1String("could not be reached again")))
+        << pane->lastError().toStdString();
     EXPECT_TRUE(pane->lastError().contains(QLatin1String("404"))) << pane->lastError().toStdString();
     EXPECT_TRUE(WaitFor([&] { return statuses.contains(QStringLiteral("Reconnecting (1 of 5)…")); }, 0));
     CloseErrorBox(pane.get());
@@ -435,6 +436,15 @@ TEST_F(Keys, EnterPlaysArrowsZapOnceBackspaceReturnsAndFullScreenComesAndGoes) {
     EXPECT_FALSE(pane->isFullScreen());
     EXPECT_EQ(pane->parentWidget(), f.client);
     EXPECT_TRUE(bar->isVisible());
+
+    // A double-click on the picture goes full screen and back.
+    video = pane->findChild<QWidget*>(QStringLiteral("video"));
+    QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(pane->isFullScreen());
+    video = pane->findChild<QWidget*>(QStringLiteral("video"));
+    QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_FALSE(pane->isFullScreen());
+    EXPECT_EQ(pane->parentWidget(), f.client);
 }
 
 TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {
@@ -445,8 +455,8 @@ TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {
     const auto saved = [](const char* key) {
         return GetSetting(settings_keys::AppName(), settings_keys::kSection, key, "");
     };
-    ASSERT_TRUE(WaitFor([&] { return saved(settings_keys::kVolume) == "30" && saved(settings_keys::kMute) == "1"; },
-                        3000));
+    ASSERT_TRUE(
+        WaitFor([&] { return saved(settings_keys::kVolume) == "30" && saved(settings_keys::kMute) == "1"; }, 3000));
     form.reset();
     Form1& again = Start();
     EXPECT_EQ(again.WindowsMediaPlayer1->volume(), 30);

@@ -33,8 +33,8 @@ QByteArray Mp3Audio() {
 }
 
 QByteArray MpegTsRed() {
-    static const QByteArray data = Run(
-        Split("-f lavfi -i color=c=red:size=320x240:rate=25 -t 10 -c:v mpeg2video -q:v 5 -g 12 -an -f mpegts -"));
+    static const QByteArray data =
+        Run(Split("-f lavfi -i color=c=red:size=320x240:rate=25 -t 10 -c:v mpeg2video -q:v 5 -g 12 -an -f mpegts -"));
     return data;
 }
 
