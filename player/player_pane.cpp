@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QSlider>
@@ -222,7 +224,7 @@ void PlayerPane::buildControlBar() {
 }
 
 void PlayerPane::buildKeyActions() {
-    auto key = [this](const char* name, const QString& text, QList<QKeySequence> keys, auto handler) {
+    auto key = [this](const char* name, const QString& text, const QList<QKeySequence>& keys, auto handler) {
         auto* action = new QAction(text, this);
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcuts(keys);
@@ -539,6 +541,7 @@ void PlayerPane::close() {
 
 QImage PlayerPane::grabFrame() const { return m_video->grabFrame(); }
 bool PlayerPane::hasFrame() const { return m_video->hasFrame(); }
+quint64 PlayerPane::framesShown() const { return m_video->framesShown(); }
 
 void PlayerPane::setState(PlayState state) {
     const bool changed = state != m_state;
@@ -576,14 +579,26 @@ void PlayerPane::showError(const QString& reason) {
 void PlayerPane::setFullScreen(bool on) {
     if (on == m_fullScreen) return;
     m_fullScreen = on;
+    // The pane stays where it is and its window goes full screen, the pane covering it: moving
+    // the picture to a window of its own would take its OpenGL context, and mpv's video with it.
+    QWidget* top = window();
+    auto* main = qobject_cast<QMainWindow*>(top);
     if (on) {
-        // The pane leaves its place in the window for a window of its own.
-        m_homeParent = parentWidget();
         m_homeGeometry = geometry();
-        setParent(nullptr, Qt::Window);
+        m_homeWindowState = top->windowState();
+        m_focusBefore = QApplication::focusWidget();
+        if (main && main->menuBar()) {
+            m_menuWasShown = main->menuBar()->isVisible();
+            main->menuBar()->hide();
+        }
+        if (top != this) {
+            raise();
+            parentWidget()->installEventFilter(this);  // follows the window's size
+        }
         setMouseTracking(true);
-        showFullScreen();
-        activateWindow();
+        top->setWindowState((m_homeWindowState & ~Qt::WindowMinimized) | Qt::WindowFullScreen);
+        top->show();
+        if (top != this) setGeometry(parentWidget()->rect());
         setFocus();
         showControlsForAWhile();
     } else {
@@ -592,11 +607,11 @@ void PlayerPane::setFullScreen(bool on) {
         unsetCursor();
         m_video->widget()->unsetCursor();
         setMouseTracking(false);
-        setParent(m_homeParent, Qt::Widget);
-        setGeometry(m_homeGeometry);
-        show();
-        if (QWidget* window = this->window()) window->activateWindow();
-        setFocus();
+        if (top != this) parentWidget()->removeEventFilter(this);
+        top->setWindowState(m_homeWindowState & ~Qt::WindowFullScreen);
+        if (main && main->menuBar() && m_menuWasShown) main->menuBar()->show();
+        if (top != this) setGeometry(m_homeGeometry);
+        if (m_focusBefore) m_focusBefore->setFocus();  // the keys go back where they were (the channel list)
     }
     emit fullScreenChanged(on);
 }
@@ -610,6 +625,8 @@ void PlayerPane::showControlsForAWhile() {
 }
 
 bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
+    if (m_fullScreen && watched == parentWidget() && event->type() == QEvent::Resize)
+        setGeometry(parentWidget()->rect());
     if (m_video && watched == m_video->widget()) {
         if (event->type() == QEvent::MouseButtonDblClick) {
             toggleFullScreen();

@@ -111,6 +111,7 @@ public:
     // The picture as shown now, and whether a frame has been drawn since the address was set.
     QImage grabFrame() const;
     bool hasFrame() const;
+    quint64 framesShown() const;  // frames drawn so far: a count that moves while a picture plays
 
 signals:
     void playStateChanged(const QString& state);
@@ -172,7 +173,9 @@ private:
     double m_knownDuration = 0;  // the duration when playback started: 0 for a live stream
     int m_reconnectTry = 0;
     bool m_fullScreen = false;
-    QPointer<QWidget> m_homeParent;
-    QRect m_homeGeometry;
+    QRect m_homeGeometry;  // the pane's place in its window before full screen
+    Qt::WindowStates m_homeWindowState;
+    bool m_menuWasShown = false;
+    QPointer<QWidget> m_focusBefore;
     QPointer<QMessageBox> m_errorBox;
 };

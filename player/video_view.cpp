@@ -52,6 +52,7 @@ void VideoView::hidePicture() {
 
 void VideoView::frameArrived() {
     if (!m_pictureShown) return;
+    ++m_frames;
     m_frameSeen = true;
     m_holding = false;
 }
@@ -110,8 +111,9 @@ void GlVideoView::releaseRenderer() {
 }
 
 void GlVideoView::initializeGL() {
-    // Moving the view to another window (full screen and back) gives it a new context: the
-    // renderer goes with the old one and is made again here.
+    // Should the context go (the view moved to another window), the renderer goes with it
+    // and is made again here. (Full screen keeps the view in its window for this reason:
+    // mpv ends its video output with the renderer.)
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoView::releaseRenderer, Qt::UniqueConnection);
     if (!m_mpv || m_render) return;
     mpv_opengl_init_params gl{GetProcAddress, nullptr};
@@ -133,6 +135,7 @@ void GlVideoView::paintGL() {
         QOpenGLFunctions* gl = context()->functions();
         gl->glClearColor(0, 0, 0, 1);
         gl->glClear(GL_COLOR_BUFFER_BIT);
+        if (getenv("NOBACKDROP")) return;
         QPainter painter(this);
         paintBackdrop(painter, rect());
         return;

@@ -26,6 +26,7 @@ public:
     // Whether a frame has been drawn since the picture was last shown.
     bool hasFrame() const { return m_pictureShown && m_frameSeen; }
     bool pictureShown() const { return m_pictureShown; }
+    quint64 framesShown() const { return m_frames; }  // new frames drawn while the picture shows
     // Shows mpv's picture from its next frame on; until then the backdrop (or a held picture).
     void showPicture();
     // Keeps the picture on screen, as it is, until the next frame replaces it or it is hidden.
@@ -48,6 +49,7 @@ private:
     bool m_pictureShown = false;
     bool m_frameSeen = false;
     bool m_holding = false;
+    quint64 m_frames = 0;
     Backdrop m_kind = Backdrop::Black;
     QString m_heading, m_detail;
 };
