@@ -266,6 +266,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         case MPV_EVENT_START_FILE:
             // The next entry of a playlist: whatever ended the one before was not the end.
             m_pendingEnd.reset();
+            if (m_loading) emit fileStarting();
             break;
         case MPV_EVENT_END_FILE: {
             // An entry that fails or ends is the end only if no other entry of the playlist

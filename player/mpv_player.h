@@ -61,7 +61,8 @@ public:
     bool seekable() const { return m_seekable; }
 
 signals:
-    void started();  // the file opened and playback began (or resumed after a seek)
+    void fileStarting();  // the player began to open an entry: what it draws now is of it
+    void started();       // the file opened and playback began (or resumed after a seek)
     void ended(bool error, const QString& reason);
     void pausedChanged(bool paused);
     void seekableChanged(bool seekable);

@@ -89,6 +89,7 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     buildControlBar();
     buildKeyActions();
 
+    connect(m_player, &MpvPlayer::fileStarting, this, [this] { m_video->markFileStart(); });
     connect(m_player, &MpvPlayer::started, this, &PlayerPane::onStarted);
     connect(m_player, &MpvPlayer::ended, this, &PlayerPane::onEnded);
     connect(m_player, &MpvPlayer::pausedChanged, this, [this](bool paused) {
@@ -138,9 +139,7 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
 
     m_holdTimer.setSingleShot(true);
     m_holdTimer.setInterval(kHoldPictureMs);
-    connect(&m_holdTimer, &QTimer::timeout, this, [this] {
-        if (m_state == PlayState::Opening) m_video->hidePicture();
-    });
+    connect(&m_holdTimer, &QTimer::timeout, this, [this] { m_video->dropHeldPicture(); });
     m_reconnectTimer.setSingleShot(true);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &PlayerPane::load);
     m_volumeSave.setSingleShot(true);
@@ -461,10 +460,10 @@ void PlayerPane::onStarted() {
     // A source of unknown size (a web stream without a length) is live whatever length the
     // demuxer guesses from its first bytes.
     m_knownDuration = m_player->sourceSizeKnown() ? m_player->durationNow() : 0;
-    if (m_player->hasVideo())
-        m_video->showPicture();  // a held picture stays until the first new frame
-    else
+    if (!m_player->hasVideo())
         m_video->hidePicture();
+    else if (!m_video->pictureShown())
+        m_video->showPicture(true);  // a held picture stays until the first new frame
     setState(m_player->isPaused() ? PlayState::Paused : PlayState::Playing);
 }
 

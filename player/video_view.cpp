@@ -32,15 +32,23 @@ VideoView* VideoView::Create(mpv_handle* mpv, QWidget* parent) {
     return new GlVideoView(mpv, parent);
 }
 
-void VideoView::showPicture() {
+void VideoView::showPicture(bool drawnSinceFileStart) {
     m_pictureShown = true;
     m_frameSeen = false;
+    if (drawnSinceFileStart && m_updatesSinceFileStart > 0) frameArrived();
     widget()->update();
 }
 
 void VideoView::holdPicture() {
-    m_holding = hasFrame() || m_holding;
+    m_holding = paintsPicture();
+    m_pictureShown = false;
     m_frameSeen = false;
+}
+
+void VideoView::dropHeldPicture() {
+    if (!m_holding) return;
+    m_holding = false;
+    widget()->update();
 }
 
 void VideoView::hidePicture() {
@@ -51,6 +59,7 @@ void VideoView::hidePicture() {
 }
 
 void VideoView::frameArrived() {
+    ++m_updatesSinceFileStart;
     if (!m_pictureShown) return;
     ++m_frames;
     m_frameSeen = true;

@@ -28,9 +28,14 @@ public:
     bool pictureShown() const { return m_pictureShown; }
     quint64 framesShown() const { return m_frames; }  // new frames drawn while the picture shows
     // Shows mpv's picture from its next frame on; until then the backdrop (or a held picture).
-    void showPicture();
-    // Keeps the picture on screen, as it is, until the next frame replaces it or it is hidden.
+    // `drawnSinceFileStart`: a frame that mpv drew since markFileStart() counts as the first
+    // (mpv may draw a new file's first frame just before it says that playback started).
+    void showPicture(bool drawnSinceFileStart = false);
+    void markFileStart() { m_updatesSinceFileStart = 0; }
+    // Keeps the picture on screen, as it is, until a new frame replaces it, it is dropped or
+    // hidden. Frames count as new only once the picture is shown again.
     void holdPicture();
+    void dropHeldPicture();
     // Shows the backdrop instead of the picture.
     void hidePicture();
     // What the backdrop says; empty texts leave it plain black.
@@ -43,13 +48,14 @@ protected:
     void paintBackdrop(QPainter& painter, const QRect& area) const;
     void frameArrived();
     // Whether mpv's picture is what the view paints now (a new frame, or one held).
-    bool paintsPicture() const { return m_pictureShown && (m_frameSeen || m_holding); }
+    bool paintsPicture() const { return m_holding || (m_pictureShown && m_frameSeen); }
 
 private:
     bool m_pictureShown = false;
     bool m_frameSeen = false;
     bool m_holding = false;
     quint64 m_frames = 0;
+    quint64 m_updatesSinceFileStart = 0;
     Backdrop m_kind = Backdrop::Black;
     QString m_heading, m_detail;
 };
