@@ -1,0 +1,323 @@
+#include "catalogue/playlist.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "base/text.h"
+#include "base/windows1252.h"
+
+namespace playlist {
+namespace {
+
+bool IsValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        if (c < 0x80)
+            extra = 0;
+        else if (c >= 0xC2 && c <= 0xDF)
+            extra = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            extra = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            extra = 3;
+        else
+            return false;
+        if (i + extra >= s.size() && extra > 0) return false;  // cut short
+        for (std::size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// Lines end at LF, CR LF or a lone CR.
+template <typename F>
+bool ForEachLine(std::string_view text, Playlist& out, F&& onLine) {
+    std::size_t pos = 0, number = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        ++number;
+        if (end - pos > kMaxLineBytes) {
+            out.problem = Problem::LineTooLong;
+            out.problemLine = number;
+            return false;
+        }
+        onLine(text.substr(pos, end - pos));
+        pos = end;
+        if (pos < text.size()) pos += (text[pos] == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+    }
+    return true;
+}
+
+std::string Trim(std::string_view s) { return text::TrimBlanks(s, " \t"); }
+
+bool HasScheme(std::string_view address) {
+    // "x:" with x letters, digits, "+", "-", "." — but not a drive letter ("C:\", "C:/").
+    const auto colon = address.find(':');
+    if (colon == std::string_view::npos || colon == 0) return false;
+    if (colon == 1 && std::isalpha(static_cast<unsigned char>(address[0]))) return false;
+    if (!std::isalpha(static_cast<unsigned char>(address[0]))) return false;
+    for (std::size_t i = 1; i < colon; ++i) {
+        const char c = address[i];
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
+bool IsAbsolutePath(std::string_view path) {
+    if (path.empty()) return false;
+    if (path[0] == '/' || path[0] == '\\') return true;
+    return path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+}
+
+// Removes "." and ".." segments from a path that starts with "/".
+std::string RemoveDotSegments(std::string_view path) {
+    std::vector<std::string_view> kept;
+    std::size_t pos = 1;
+    while (pos <= path.size()) {
+        std::size_t slash = path.find('/', pos);
+        if (slash == std::string_view::npos) slash = path.size();
+        const std::string_view segment = path.substr(pos, slash - pos);
+        if (segment == "..") {
+            if (!kept.empty()) kept.pop_back();
+            if (slash == path.size()) kept.emplace_back();  // "a/.." ends in a folder
+        } else if (segment == ".") {
+            if (slash == path.size()) kept.emplace_back();
+        } else {
+            kept.push_back(segment);
+        }
+        pos = slash + 1;
+    }
+    std::string result;
+    for (const std::string_view segment : kept) {
+        result += '/';
+        result += segment;
+    }
+    return result.empty() ? "/" : result;
+}
+
+// The attributes of an #EXTINF line (after the duration) and its title (after the first comma
+// outside quotes).
+void ParseExtinf(std::string_view rest, Entry& entry) {
+    std::size_t i = 0;
+    // The duration: digits with an optional sign.
+    while (i < rest.size() && rest[i] == ' ') ++i;
+    const std::size_t start = i;
+    if (i < rest.size() && (rest[i] == '-' || rest[i] == '+')) ++i;
+    while (i < rest.size() && std::isdigit(static_cast<unsigned char>(rest[i]))) ++i;
+    if (i > start) {
+        const std::string digits(rest.substr(start, i - start));
+        entry.duration = std::strtol(digits.c_str(), nullptr, 10);
+        if (entry.duration < 0) entry.duration = -1;
+    }
+    std::string tvgName;
+    while (i < rest.size()) {
+        const char c = rest[i];
+        if (c == ',') {
+            entry.name = Trim(rest.substr(i + 1));
+            break;
+        }
+        if (c == ' ' || c == '\t') {
+            ++i;
+            continue;
+        }
+        // key=value or key="value"
+        const std::size_t keyStart = i;
+        while (i < rest.size() && rest[i] != '=' && rest[i] != ' ' && rest[i] != ',') ++i;
+        const std::string key = text::AsciiLower(rest.substr(keyStart, i - keyStart));
+        std::string value;
+        if (i < rest.size() && rest[i] == '=') {
+            ++i;
+            if (i < rest.size() && (rest[i] == '"' || rest[i] == '\'')) {
+                const char quote = rest[i++];
+                const std::size_t close = rest.find(quote, i);
+                const std::size_t end = close == std::string_view::npos ? rest.size() : close;
+                value = std::string(rest.substr(i, end - i));
+                i = close == std::string_view::npos ? rest.size() : close + 1;
+            } else {
+                const std::size_t valueStart = i;
+                while (i < rest.size() && rest[i] != ' ' && rest[i] != ',') ++i;
+                value = std::string(rest.substr(valueStart, i - valueStart));
+            }
+        }
+        if (key == "tvg-name") tvgName = Trim(value);
+        if (key == "tvg-id") entry.tvgId = Trim(value);
+        if (key == "tvg-logo") entry.logo = Trim(value);
+        if (key == "group-title") entry.group = Trim(value);
+        if (key == "radio") entry.radio = text::EqualsAsciiNoCase(Trim(value), "true");
+        if (key == "tvg-language") {
+            // "English, French" or "English;French" -> "English/French"
+            std::string joined;
+            std::size_t at = 0;
+            while (at <= value.size()) {
+                std::size_t cut = value.find_first_of(",;/|", at);
+                if (cut == std::string::npos) cut = value.size();
+                const std::string part = Trim(std::string_view(value).substr(at, cut - at));
+                if (!part.empty()) joined += (joined.empty() ? "" : "/") + part;
+                at = cut + 1;
+            }
+            entry.language = joined;
+        }
+    }
+    if (!tvgName.empty()) entry.name = tvgName;
+}
+
+void ReadM3u(std::string_view text, std::string_view base, Playlist& out) {
+    Entry pending;
+    bool havePending = false;
+    ForEachLine(text, out, [&](std::string_view raw) {
+        const std::string line = Trim(raw);
+        if (line.empty()) return;
+        if (line[0] == '#') {
+            if (text::StartsWithAsciiNoCase(line, "#EXTM3U")) {
+                Entry header;
+                for (const char* key : {"url-tvg=", "x-tvg-url="}) {
+                    const auto at = text::FoldCase(line).find(key);
+                    if (at == std::string::npos || !out.guideAddress.empty()) continue;
+                    std::string_view value = std::string_view(line).substr(at + std::string_view(key).size());
+                    if (!value.empty() && (value[0] == '"' || value[0] == '\'')) {
+                        const char quote = value[0];
+                        value.remove_prefix(1);
+                        value = value.substr(0, value.find(quote));
+                    } else {
+                        value = value.substr(0, value.find(' '));
+                    }
+                    // A list of guides: the first one.
+                    out.guideAddress = Trim(value.substr(0, value.find(',')));
+                }
+            } else if (text::StartsWithAsciiNoCase(line, "#EXTINF:")) {
+                pending = Entry{};
+                ParseExtinf(std::string_view(line).substr(8), pending);
+                havePending = true;
+            } else if (text::StartsWithAsciiNoCase(line, "#EXTGRP:") && havePending && pending.group.empty()) {
+                pending.group = Trim(std::string_view(line).substr(8));
+            }
+            return;
+        }
+        Entry entry = havePending ? pending : Entry{};
+        entry.address = Resolve(line, base);
+        out.entries.push_back(std::move(entry));
+        havePending = false;
+    });
+}
+
+void ReadPls(std::string_view text, std::string_view base, Playlist& out) {
+    // FileN=, TitleN=, LengthN=, in any order; entries by N.
+    std::vector<std::pair<long, Entry>> byNumber;
+    auto entryFor = [&](long n) -> Entry& {
+        for (auto& [number, entry] : byNumber)
+            if (number == n) return entry;
+        byNumber.emplace_back(n, Entry{});
+        return byNumber.back().second;
+    };
+    ForEachLine(text, out, [&](std::string_view raw) {
+        const std::string line = Trim(raw);
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) return;
+        const std::string key = text::AsciiLower(Trim(std::string_view(line).substr(0, equals)));
+        const std::string value = Trim(std::string_view(line).substr(equals + 1));
+        for (const char* field : {"file", "title", "length"}) {
+            const std::string_view f(field);
+            if (key.size() <= f.size() || key.compare(0, f.size(), f) != 0) continue;
+            const std::string digits = key.substr(f.size());
+            if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
+            Entry& entry = entryFor(std::strtol(digits.c_str(), nullptr, 10));
+            if (f == "file") entry.address = Resolve(value, base);
+            if (f == "title") entry.name = value;
+            if (f == "length") entry.duration = std::max(-1L, std::strtol(value.c_str(), nullptr, 10));
+        }
+    });
+    std::stable_sort(byNumber.begin(), byNumber.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [number, entry] : byNumber)
+        if (!entry.address.empty()) out.entries.push_back(std::move(entry));
+}
+
+// Attribute values cannot hold a double quote; a name keeps its quotes after the comma.
+std::string AttributeValue(std::string_view cp1252) {
+    std::string value = cp1252::ToUtf8(cp1252);
+    for (char& c : value)
+        if (c == '"') c = '\'';
+    return value;
+}
+
+}  // namespace
+
+std::string Resolve(std::string_view address, std::string_view base) {
+    if (address.empty() || base.empty() || HasScheme(address)) return std::string(address);
+    const auto schemeEnd = base.find("://");
+    if (schemeEnd != std::string_view::npos && HasScheme(base)) {
+        // A web address: cut its query and fragment, then join.
+        std::string_view b = base.substr(0, base.find_first_of("?#"));
+        const std::size_t authorityStart = schemeEnd + 3;
+        const std::size_t pathStart = std::min(b.find('/', authorityStart), b.size());
+        const std::string origin(b.substr(0, pathStart));
+        if (address.substr(0, 2) == "//") return std::string(b.substr(0, schemeEnd + 1)) + std::string(address);
+        std::string_view suffix = address;
+        std::string tail;
+        const auto query = suffix.find_first_of("?#");
+        if (query != std::string_view::npos) {
+            tail = std::string(suffix.substr(query));
+            suffix = suffix.substr(0, query);
+        }
+        std::string path;
+        if (!suffix.empty() && suffix[0] == '/') {
+            path = std::string(suffix);
+        } else {
+            std::string_view folder = pathStart < b.size() ? b.substr(pathStart) : std::string_view("/");
+            folder = folder.substr(0, folder.rfind('/') + 1);
+            path = std::string(folder) + std::string(suffix);
+        }
+        return origin + RemoveDotSegments(path) + tail;
+    }
+    // A local playlist: relative to its folder.
+    if (IsAbsolutePath(address)) return std::string(address);
+    const auto slash = base.find_last_of("/\\");
+    if (slash == std::string_view::npos) return std::string(address);
+    return std::string(base.substr(0, slash + 1)) + std::string(address);
+}
+
+Playlist Read(std::string_view text, std::string_view base) {
+    Playlist out;
+    if (text.size() > kMaxBytes) {
+        out.problem = Problem::TooLarge;
+        return out;
+    }
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    // UTF-8 (M3U8, and most M3U today) is turned into the catalogue's code page; text that is
+    // not UTF-8 is taken as already in it.
+    const std::string converted = IsValidUtf8(text) ? cp1252::FromUtf8(text) : std::string(text);
+    std::string_view body = converted;
+    const auto first = body.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && text::StartsWithAsciiNoCase(body.substr(first), "[playlist]"))
+        ReadPls(body, base, out);
+    else
+        ReadM3u(body, base, out);
+    if (out.problem != Problem::None) out.entries.clear();
+    return out;
+}
+
+std::string WriteM3u(const std::vector<Entry>& entries) {
+    std::string out = "#EXTM3U\n";
+    for (const Entry& e : entries) {
+        out += "#EXTINF:" + std::to_string(e.duration < 0 ? -1 : e.duration);
+        // The name goes in tvg-name too, unless it holds a quote (then the text after the
+        // comma, read the same way, carries it).
+        if (!e.name.empty() && e.name.find('"') == std::string::npos)
+            out += " tvg-name=\"" + AttributeValue(e.name) + "\"";
+        if (!e.tvgId.empty()) out += " tvg-id=\"" + AttributeValue(e.tvgId) + "\"";
+        if (!e.language.empty()) out += " tvg-language=\"" + AttributeValue(e.language) + "\"";
+        if (!e.logo.empty()) out += " tvg-logo=\"" + AttributeValue(e.logo) + "\"";
+        if (!e.group.empty()) out += " group-title=\"" + AttributeValue(e.group) + "\"";
+        if (e.radio) out += " radio=\"true\"";
+        out += "," + cp1252::ToUtf8(e.name) + "\n";
+        out += cp1252::ToUtf8(e.address) + "\n";
+    }
+    return out;
+}
+
+}  // namespace playlist

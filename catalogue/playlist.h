@@ -1,0 +1,49 @@
+#pragma once
+// Playlists as other players write them: the extended M3U (#EXTM3U, #EXTINF with tvg-id,
+// tvg-name, tvg-language, tvg-logo, group-title, radio, and the header's url-tvg/x-tvg-url),
+// plain M3U and M3U8, and PLS. Reading gives the entries in the catalogue's code page
+// (Windows-1252; a character it cannot hold becomes "?"), addresses resolved against the
+// playlist's own address; writing gives extended M3U in UTF-8.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace playlist {
+
+inline constexpr std::size_t kMaxBytes = std::size_t{64} << 20;  // a larger file is refused
+inline constexpr std::size_t kMaxLineBytes = std::size_t{64} << 10;
+
+struct Entry {
+    std::string name;     // tvg-name, else the text after the comma of #EXTINF, else Title of PLS
+    std::string address;  // resolved
+    std::string tvgId;
+    std::string language;  // tvg-language; several are joined with "/"
+    std::string group;     // group-title
+    std::string logo;      // tvg-logo
+    bool radio = false;    // radio="true"
+    long duration = -1;    // #EXTINF's or Length's seconds; -1 for a live stream
+};
+
+enum class Problem { None, TooLarge, LineTooLong };
+
+struct Playlist {
+    std::vector<Entry> entries;
+    std::string guideAddress;  // url-tvg or x-tvg-url of the header (the first of a list)
+    Problem problem = Problem::None;
+    std::size_t problemLine = 0;  // 1-based, for LineTooLong
+};
+
+// Reads M3U or PLS (told apart by content: "[playlist]" first for PLS). `baseAddress` is where
+// the playlist came from (a web address or a local path), for relative entries; empty leaves
+// them as they are.
+Playlist Read(std::string_view text, std::string_view baseAddress);
+
+// An entry address resolved against the playlist's address.
+std::string Resolve(std::string_view address, std::string_view baseAddress);
+
+// Extended M3U, UTF-8, from entries in the catalogue's code page. Reading it back gives the
+// same names, addresses, languages and groups.
+std::string WriteM3u(const std::vector<Entry>& entries);
+
+}  // namespace playlist

@@ -1,0 +1,111 @@
+// Playlists of other players: extended M3U, plain M3U, M3U8 and PLS in, extended M3U out.
+#include "catalogue/playlist.h"
+
+#include <gtest/gtest.h>
+
+using playlist::Entry;
+using playlist::Read;
+using playlist::Resolve;
+
+TEST(PlaylistRead, ExtendedM3uAttributesInAnyOrderQuotesAndCommasInNames) {
+    const auto list = Read(
+        "\xEF\xBB\xBF#EXTM3U url-tvg=\"http://guide.example/epg.xml.gz,http://other/epg.xml\"\r\n"
+        "#EXTINF:-1 group-title=\"News, World\" tvg-language=\"English; French\" tvg-id=\"one.uk\" "
+        "tvg-logo=\"http://l/1.png\" tvg-name=\"One HD\",One, the first\r\n"
+        "http://s.example/one.m3u8\r\n"
+        "#EXTINF:-1 radio=\"true\" tvg-id=two,Two Radio\n"
+        "\n"
+        "http://s.example/two.mp3\n"
+        "#EXTINF:120,A \"quoted\" clip\r"
+        "http://s.example/clip.mp4\r",
+        "http://lists.example/all.m3u");
+    ASSERT_EQ(list.problem, playlist::Problem::None);
+    EXPECT_EQ(list.guideAddress, "http://guide.example/epg.xml.gz");
+    ASSERT_EQ(list.entries.size(), 3u);
+    const Entry& one = list.entries[0];
+    EXPECT_EQ(one.name, "One HD");  // tvg-name wins over the text after the comma
+    EXPECT_EQ(one.group, "News, World");
+    EXPECT_EQ(one.language, "English/French");
+    EXPECT_EQ(one.tvgId, "one.uk");
+    EXPECT_EQ(one.logo, "http://l/1.png");
+    EXPECT_EQ(one.duration, -1);
+    EXPECT_EQ(list.entries[1].name, "Two Radio");
+    EXPECT_TRUE(list.entries[1].radio);
+    EXPECT_EQ(list.entries[1].tvgId, "two");  // unquoted value
+    EXPECT_EQ(list.entries[2].name, "A \"quoted\" clip");
+    EXPECT_EQ(list.entries[2].duration, 120);
+    EXPECT_EQ(list.entries[2].address, "http://s.example/clip.mp4");
+}
+
+TEST(PlaylistRead, PlainM3uWithoutHeaderRelativeAddressesAndTheCodePage) {
+    // UTF-8 becomes the catalogue's code page; what it cannot hold becomes "?".
+    const auto list = Read(
+        "# a comment\nradio/caf\xC3\xA9.mp3\n../up.ts\n/root.ts\n//cdn.example/x.ts\n"
+        "seg.ts?token=1\nhttp://abs.example/a\n#EXTINF:-1,\xE2\x82\xAC \xE4\xB8\xAD\nz.ts\n",
+        "http://h.example/lists/sub/list.m3u?key=2#top");
+    ASSERT_EQ(list.entries.size(), 7u);
+    EXPECT_EQ(list.entries[0].address, "http://h.example/lists/sub/radio/caf\xE9.mp3");
+    EXPECT_EQ(list.entries[1].address, "http://h.example/lists/up.ts");
+    EXPECT_EQ(list.entries[2].address, "http://h.example/root.ts");
+    EXPECT_EQ(list.entries[3].address, "http://cdn.example/x.ts");
+    EXPECT_EQ(list.entries[4].address, "http://h.example/lists/sub/seg.ts?token=1");
+    EXPECT_EQ(list.entries[5].address, "http://abs.example/a");
+    EXPECT_EQ(list.entries[6].name, "\x80 ?");  // the euro sign is in the code page, the CJK one not
+    EXPECT_TRUE(list.entries[0].name.empty());
+
+    // A file that is not UTF-8 is taken as already in the code page.
+    const auto latin = Read("#EXTINF:-1,Caf\xE9\nhttp://x/y\n", "");
+    ASSERT_EQ(latin.entries.size(), 1u);
+    EXPECT_EQ(latin.entries[0].name, "Caf\xE9");
+
+    // Local playlists resolve against their folder; absolute paths and drive letters stay.
+    EXPECT_EQ(Resolve("song.mp3", "/home/me/music/list.m3u"), "/home/me/music/song.mp3");
+    EXPECT_EQ(Resolve("/tmp/a.mp3", "/home/me/list.m3u"), "/tmp/a.mp3");
+    EXPECT_EQ(Resolve("C:\\a.mp3", "D:\\lists\\l.m3u"), "C:\\a.mp3");
+    EXPECT_EQ(Resolve("b.mp3", "D:\\lists\\l.m3u"), "D:\\lists\\b.mp3");
+    EXPECT_EQ(Resolve("mms://x/y", "http://h/l.m3u"), "mms://x/y");
+    EXPECT_EQ(Resolve("a.ts", "http://h.example"), "http://h.example/a.ts");
+}
+
+TEST(PlaylistRead, PlsInAnyOrderAndLimits) {
+    const auto list = Read(
+        "[playlist]\nNumberOfEntries=3\nTitle2=Second\nFile2=two.mp3\nFile1=http://a/one\n"
+        "Title1=First\nLength1=-1\nFile10=http://a/ten\nLength2=30\nVersion=2\n",
+        "http://a/b/list.pls");
+    ASSERT_EQ(list.entries.size(), 3u);
+    EXPECT_EQ(list.entries[0].name, "First");
+    EXPECT_EQ(list.entries[1].address, "http://a/b/two.mp3");
+    EXPECT_EQ(list.entries[1].duration, 30);
+    EXPECT_EQ(list.entries[2].address, "http://a/ten");  // File10 after File2
+
+    const std::string longLine = "#EXTM3U\nhttp://a/" + std::string(playlist::kMaxLineBytes, 'x') + "\n";
+    const auto refused = Read(longLine, "");
+    EXPECT_EQ(refused.problem, playlist::Problem::LineTooLong);
+    EXPECT_EQ(refused.problemLine, 2u);
+    EXPECT_TRUE(refused.entries.empty());
+    const std::string huge(playlist::kMaxBytes + 1, '\n');
+    EXPECT_EQ(Read(huge, "").problem, playlist::Problem::TooLarge);
+    EXPECT_TRUE(Read("", "").entries.empty());
+    EXPECT_TRUE(Read("#EXTM3U\n#EXTINF:-1,Dangling\n", "").entries.empty());
+}
+
+TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {
+    std::vector<Entry> entries(4);
+    entries[0] = {"Caf\xE9 TV", "http://a.example/1.ts", "", "English/French", "TV", "", false, -1};
+    entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1};
+    entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1};
+    entries[3] = {"Comma, in name", "rtsp://a.example/4?x=1&y=2", "id.4", "Hindi", "Video", "", false, 95};
+    const std::string text = playlist::WriteM3u(entries);
+    EXPECT_EQ(text.rfind("#EXTM3U\n", 0), 0u);
+    EXPECT_NE(text.find("Caf\xC3\xA9 TV"), std::string::npos) << "written as UTF-8";
+    const auto back = Read(text, "");
+    ASSERT_EQ(back.entries.size(), entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(back.entries[i].name, entries[i].name) << i;
+        EXPECT_EQ(back.entries[i].address, entries[i].address) << i;
+        EXPECT_EQ(back.entries[i].language, entries[i].language) << i;
+        EXPECT_EQ(back.entries[i].group, entries[i].group) << i;
+        EXPECT_EQ(back.entries[i].radio, entries[i].radio) << i;
+        EXPECT_EQ(back.entries[i].duration, entries[i].duration) << i;
+    }
+}

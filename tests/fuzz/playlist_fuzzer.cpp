@@ -1,0 +1,21 @@
+// libFuzzer target: any bytes as an M3U or PLS playlist. Reading never fails on them, and
+// what is read survives an export and a second reading.
+#include <cstdint>
+#include <string_view>
+
+#include "catalogue/playlist.h"
+#include "fuzz_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const playlist::Playlist list = playlist::Read(text, "http://lists.example/a/b/list.m3u");
+    for (const playlist::Entry& e : list.entries) FUZZ_CHECK(!e.address.empty());
+    const playlist::Playlist again = playlist::Read(playlist::WriteM3u(list.entries), "");
+    FUZZ_CHECK(again.problem == playlist::Problem::None || list.entries.empty());
+    FUZZ_CHECK(again.entries.size() == list.entries.size());
+    for (std::size_t i = 0; i < again.entries.size(); ++i) {
+        FUZZ_CHECK(again.entries[i].address == list.entries[i].address);
+        FUZZ_CHECK(again.entries[i].name == list.entries[i].name);
+    }
+    return 0;
+}
