@@ -125,8 +125,9 @@ protected:
 }  // namespace
 
 TEST_F(Watching, ThePictureIsTheOneOfTheStateNeverALeftover) {
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         ASSERT_NE(pane->findChild<QOpenGLWidget*>(QStringLiteral("video")), nullptr);  // the real OpenGL path
+    }
     const QString video = server.url(QStringLiteral("/video.ts"));
     pane->setUrl(video, QStringLiteral("Test Video"));
     ASSERT_TRUE(PlayingWithPicture()) << pane->lastError().toStdString();
