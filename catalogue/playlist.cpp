@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
 
 #include "base/text.h"
 #include "base/windows1252.h"
@@ -175,7 +176,6 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out) {
         if (line.empty()) return;
         if (line[0] == '#') {
             if (text::StartsWithAsciiNoCase(line, "#EXTM3U")) {
-                Entry header;
                 for (const char* key : {"url-tvg=", "x-tvg-url="}) {
                     const auto at = text::FoldCase(line).find(key);
                     if (at == std::string::npos || !out.guideAddress.empty()) continue;
@@ -208,13 +208,7 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out) {
 
 void ReadPls(std::string_view text, std::string_view base, Playlist& out) {
     // FileN=, TitleN=, LengthN=, in any order; entries by N.
-    std::vector<std::pair<long, Entry>> byNumber;
-    auto entryFor = [&](long n) -> Entry& {
-        for (auto& [number, entry] : byNumber)
-            if (number == n) return entry;
-        byNumber.emplace_back(n, Entry{});
-        return byNumber.back().second;
-    };
+    std::map<long, Entry> byNumber;
     ForEachLine(text, out, [&](std::string_view raw) {
         const std::string line = Trim(raw);
         const auto equals = line.find('=');
@@ -226,13 +220,12 @@ void ReadPls(std::string_view text, std::string_view base, Playlist& out) {
             if (key.size() <= f.size() || key.compare(0, f.size(), f) != 0) continue;
             const std::string digits = key.substr(f.size());
             if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
-            Entry& entry = entryFor(std::strtol(digits.c_str(), nullptr, 10));
+            Entry& entry = byNumber[std::strtol(digits.c_str(), nullptr, 10)];
             if (f == "file") entry.address = Resolve(value, base);
             if (f == "title") entry.name = value;
             if (f == "length") entry.duration = std::max(-1L, std::strtol(value.c_str(), nullptr, 10));
         }
     });
-    std::stable_sort(byNumber.begin(), byNumber.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [number, entry] : byNumber)
         if (!entry.address.empty()) out.entries.push_back(std::move(entry));
 }

@@ -2,14 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
-#include <cmath>
 
 #include "player/mpris_adaptors.h"
 #include "player/player_pane.h"
@@ -21,7 +18,6 @@
 namespace {
 
 const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 
 // A D-Bus bus name part: letters, digits and "_" only, not starting with a digit.
@@ -41,15 +37,15 @@ MediaSession::MediaSession(PlayerPane* pane, const QString& identity, const QStr
     : QObject(parent), m_pane(pane), m_identity(identity), m_desktopEntry(desktopEntry) {
     connect(pane, &PlayerPane::playStateChanged, this, [this] {
         refreshScreenSaver();
-        announce(kPlayerInterface, {QStringLiteral("PlaybackStatus"), QStringLiteral("CanPlay"),
-                                    QStringLiteral("CanPause"), QStringLiteral("CanSeek")});
+        announce({QStringLiteral("PlaybackStatus"), QStringLiteral("CanPlay"), QStringLiteral("CanPause"),
+                  QStringLiteral("CanSeek")});
     });
     connect(pane, &PlayerPane::mediaChanged, this, [this] {
         refreshScreenSaver();
         if (auto* player = findChild<MprisPlayer*>()) player->nextTrack();
-        announce(kPlayerInterface, {QStringLiteral("Metadata")});
+        announce({QStringLiteral("Metadata")});
     });
-    connect(pane, &PlayerPane::volumeChanged, this, [this] { announce(kPlayerInterface, {QStringLiteral("Volume")}); });
+    connect(pane, &PlayerPane::volumeChanged, this, [this] { announce({QStringLiteral("Volume")}); });
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;  // no session bus: nothing to show to
@@ -70,13 +66,11 @@ MediaSession::MediaSession(PlayerPane* pane, const QString& identity, const QStr
 MediaSession::~MediaSession() {
 #ifndef Q_OS_WIN
     // A hold whose answer is still on its way is let go too: wait for the cookie first.
-    if (m_cookiePending) {
-        if (auto* watcher = qobject_cast<QDBusPendingCallWatcher*>(m_pendingCall.data())) {
-            watcher->waitForFinished();
-            const QDBusPendingReply<quint32> reply = *watcher;
-            if (!reply.isError()) m_cookie = reply.value();
-        }
-        m_cookiePending = false;
+    if (QDBusPendingCallWatcher* watcher = m_pendingCall) {
+        m_pendingCall = nullptr;
+        watcher->waitForFinished();
+        const QDBusPendingReply<quint32> reply = *watcher;
+        if (!reply.isError()) m_cookie = reply.value();
         m_holding = true;
     }
 #endif
@@ -87,17 +81,16 @@ MediaSession::~MediaSession() {
     bus.unregisterObject(kObjectPath);
 }
 
-void MediaSession::announce(const QString& interfaceName, const QStringList& properties) {
+void MediaSession::announce(const QStringList& properties) {
     if (!isRegistered()) return;
     QVariantMap changed;
-    const QObject* adaptor = interfaceName == kRootInterface ? static_cast<QObject*>(findChild<MprisRoot*>())
-                                                             : static_cast<QObject*>(findChild<MprisPlayer*>());
+    const auto* adaptor = findChild<MprisPlayer*>();
     if (!adaptor) return;
     for (const QString& property : properties)
         changed.insert(property, adaptor->property(property.toLatin1().constData()));
     QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
-    signal << interfaceName << changed << QStringList();
+    signal << kPlayerInterface << changed << QStringList();
     QDBusConnection::sessionBus().send(signal);
 }
 
@@ -117,21 +110,19 @@ void MediaSession::holdScreenSaver(bool hold) {
     const QString service = QStringLiteral("org.freedesktop.ScreenSaver");
     const QString path = QStringLiteral("/org/freedesktop/ScreenSaver");
     if (hold) {
-        if (m_cookiePending) {
+        if (m_pendingCall) {
             m_releaseWhenAnswered = false;
             return;
         }
         QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Inhibit"));
         call << m_identity << QStringLiteral("Playing a video");
         // Asynchronous: the answer may take a while, and the window never waits for the desktop.
-        m_cookiePending = true;
         m_releaseWhenAnswered = false;
-        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
-        m_pendingCall = watcher;
-        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        m_pendingCall = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
+        connect(m_pendingCall, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
             w->deleteLater();
-            if (!m_cookiePending) return;  // already taken by the destructor
-            m_cookiePending = false;
+            if (m_pendingCall != w) return;  // already taken by the destructor
+            m_pendingCall = nullptr;
             const QDBusPendingReply<quint32> reply = *w;
             if (reply.isError()) return;  // no screen saver service: nothing to hold
             m_cookie = reply.value();
@@ -141,7 +132,7 @@ void MediaSession::holdScreenSaver(bool hold) {
             }
         });
     } else {
-        if (m_cookiePending) {
+        if (m_pendingCall) {
             m_releaseWhenAnswered = true;
             return;
         }

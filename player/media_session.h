@@ -9,6 +9,7 @@
 #include <QString>
 
 class PlayerPane;
+class QDBusPendingCallWatcher;
 
 class MediaSession : public QObject {
     Q_OBJECT
@@ -33,13 +34,13 @@ signals:
 private:
     void refreshScreenSaver();
     void holdScreenSaver(bool hold);
-    void announce(const QString& interfaceName, const QStringList& properties);
+    // Tells the bus that these properties of the player interface changed.
+    void announce(const QStringList& properties);
 
     QPointer<PlayerPane> m_pane;
     QString m_identity, m_desktopEntry, m_serviceName;
     bool m_holding = false;
     quint32 m_cookie = 0;
-    bool m_cookiePending = false;  // an Inhibit call is on its way
+    QPointer<QDBusPendingCallWatcher> m_pendingCall;  // an Inhibit call on its way
     bool m_releaseWhenAnswered = false;
-    QPointer<QObject> m_pendingCall;  // the watcher of that call
 };

@@ -58,18 +58,13 @@ class MprisPlayer : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanSeek READ canSeek)
     Q_PROPERTY(bool CanControl READ canControl)
 public:
-    static bool IsActive(PlayerPane::PlayState state) {
-        return state == PlayerPane::PlayState::Playing || state == PlayerPane::PlayState::Opening ||
-               state == PlayerPane::PlayState::Reconnecting;
-    }
-
     explicit MprisPlayer(MediaSession* session) : QDBusAbstractAdaptor(session), m_session(session) {}
 
     PlayerPane* pane() const { return m_session->pane(); }
     QString playbackStatus() const {
         if (!pane()) return QStringLiteral("Stopped");
         if (pane()->state() == PlayerPane::PlayState::Paused) return QStringLiteral("Paused");
-        return IsActive(pane()->state()) ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+        return pane()->isActive() ? QStringLiteral("Playing") : QStringLiteral("Stopped");
     }
     double rate() const { return 1.0; }
     void setRate(double) {}

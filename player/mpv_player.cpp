@@ -29,6 +29,10 @@ enum Observed : std::uint64_t {
 constexpr std::size_t kKeptLogLines = 64;
 // mpv's network timeout, in seconds: a server that accepts and never answers fails after it.
 constexpr int kNetworkTimeout = 8;
+// Hardware decoding only with the decoders mpv knows to be sound; any that fails to start
+// hands over to software decoding on its own. Decoded frames are copied back ("-copy"
+// decoders), so no GPU interop library is loaded into the render context.
+constexpr const char* kHardwareDecoders = "auto-copy-safe";
 
 void Wakeup(void* context) {
     // Called on one of mpv's threads: only queue the drain on the GUI thread.
@@ -63,10 +67,7 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
         {"idle", "yes"},
         {"keep-open", "no"},
         {"volume", "50"},
-        // Hardware decoding only with the decoders mpv knows to be sound; any that fails to
-        // start hands over to software decoding on its own. Decoded frames are copied back
-        // ("-copy" decoders), so no GPU interop library is loaded into the render context.
-        {"hwdec", "auto-copy-safe"},
+        {"hwdec", kHardwareDecoders},
         {"gpu-hwdec-interop", "no"},
         {"osd-level", "0"},
         // Start streams quickly: small probes, a modest read-ahead before the first frame.
@@ -154,7 +155,7 @@ void MpvPlayer::setMuted(bool muted) {
 
 void MpvPlayer::setHardwareDecoding(bool on) {
     m_hwdec = on;
-    if (m_mpv) mpv_set_property_string(m_mpv, "hwdec", on ? "auto-copy-safe" : "no");
+    if (m_mpv) mpv_set_property_string(m_mpv, "hwdec", on ? kHardwareDecoders : "no");
 }
 
 double MpvPlayer::durationNow() const {

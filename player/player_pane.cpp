@@ -108,9 +108,7 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
         emit volumeChanged(v, m_player->isMuted());
     });
     connect(m_player, &MpvPlayer::mutedChanged, this, [this](bool muted) {
-        const QSignalBlocker block(m_mute);
-        m_mute->setChecked(muted);
-        m_mute->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+        showMuted(muted);
         emit volumeChanged(m_volume, muted);
     });
     connect(m_player, &MpvPlayer::titleChanged, this, [this](const QString& title) {
@@ -148,10 +146,7 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(kIdleHideMs);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
-        if (!m_fullScreen) return;
-        m_bar->hide();
-        setCursor(Qt::BlankCursor);
-        m_video->widget()->setCursor(Qt::BlankCursor);
+        if (m_fullScreen) setControlsHidden(true);
     });
     refreshControls();
 }
@@ -275,10 +270,14 @@ void PlayerPane::setVolume(int volume) {
 }
 
 void PlayerPane::setMuted(bool muted) {
+    showMuted(muted);
+    m_player->setMuted(muted);
+}
+
+void PlayerPane::showMuted(bool muted) {
     const QSignalBlocker block(m_mute);
     m_mute->setChecked(muted);
     m_mute->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
-    m_player->setMuted(muted);
 }
 
 void PlayerPane::setVolumeFromUser(int volume) { m_volumeSlider->setValue(std::clamp(volume, 0, 100)); }
@@ -301,13 +300,16 @@ void PlayerPane::refreshPosition() {
     }
 }
 
+bool PlayerPane::isActive() const {
+    return m_state == PlayState::Opening || m_state == PlayState::Playing || m_state == PlayState::Paused ||
+           m_state == PlayState::Reconnecting;
+}
+
 void PlayerPane::refreshControls() {
-    const bool active = m_state == PlayState::Opening || m_state == PlayState::Playing ||
-                        m_state == PlayState::Paused || m_state == PlayState::Reconnecting;
     m_playPause->setIcon(
         style()->standardIcon(m_state == PlayState::Playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     m_playPause->setEnabled(!m_url.isEmpty());
-    m_stop->setEnabled(active);
+    m_stop->setEnabled(isActive());
     const bool seekable = (m_state == PlayState::Playing || m_state == PlayState::Paused) && m_player->seekable() &&
                           m_player->duration() > 0;
     m_position->setEnabled(seekable);
@@ -382,10 +384,9 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     m_fromUser = fromUser;
     m_error.clear();
     m_title.clear();
-    m_reconnectTimer.stop();
+    cancelOpening();
     m_reconnectTry = 0;
     m_startedOnce = false;
-    m_knownDuration = 0;
     emit mediaChanged();
     if (url.isEmpty()) {
         // An empty address plays nothing.
@@ -459,7 +460,7 @@ void PlayerPane::onStarted() {
     // stream. (A live stream's end can reveal a length later: that does not make it a file.)
     // A source of unknown size (a web stream without a length) is live whatever length the
     // demuxer guesses from its first bytes.
-    m_knownDuration = m_player->sourceSizeKnown() ? m_player->durationNow() : 0;
+    m_live = !m_player->sourceSizeKnown() || m_player->durationNow() <= 0;
     if (!m_player->hasVideo())
         m_video->hidePicture();
     else if (!m_video->pictureShown())
@@ -471,8 +472,7 @@ void PlayerPane::onEnded(bool error, const QString& reason) {
     m_openWatch.stop();
     // A live stream (no duration) that had played and then ended or failed was dropped by its
     // server or the network: it is opened again. A file or a recording that ended did end.
-    const bool live = m_knownDuration <= 0;
-    if (m_startedOnce && live && m_state != PlayState::Stopped && m_state != PlayState::Idle) {
+    if (m_startedOnce && m_live && m_state != PlayState::Stopped && m_state != PlayState::Idle) {
         reconnectOrGiveUp(error ? reason : QStringLiteral("The server ended the stream."));
         return;
     }
@@ -485,17 +485,19 @@ void PlayerPane::onEnded(bool error, const QString& reason) {
 
 void PlayerPane::reconnectOrGiveUp(const QString& reason) {
     if (m_reconnectTry >= kReconnectTries) {
-        m_video->hidePicture();
         showError(QStringLiteral("The stream stopped and could not be reached again. %1").arg(reason));
         return;
     }
     ++m_reconnectTry;
     m_video->hidePicture();
-    if (m_state == PlayState::Reconnecting)
-        refreshStatus(), refreshBackdrop();
-    else
-        setState(PlayState::Reconnecting);
+    setState(PlayState::Reconnecting);                                  // also when it was: the status counts the try
     m_reconnectTimer.start(g_reconnectBaseMs << (m_reconnectTry - 1));  // 1, 2, 4, 8, 16 s
+}
+
+void PlayerPane::cancelOpening() {
+    m_reconnectTimer.stop();
+    m_holdTimer.stop();
+    m_openWatch.stop();
 }
 
 void PlayerPane::play() {
@@ -520,17 +522,14 @@ void PlayerPane::playPause() {
 
 void PlayerPane::stop() {
     m_player->stop();
-    m_reconnectTimer.stop();
-    m_holdTimer.stop();
-    m_openWatch.stop();
+    cancelOpening();
     m_video->hidePicture();
     if (m_state != PlayState::Idle && m_state != PlayState::Error) setState(PlayState::Stopped);
 }
 
 void PlayerPane::close() {
     m_player->stop();
-    m_reconnectTimer.stop();
-    m_holdTimer.stop();
+    cancelOpening();
     m_url.clear();
     m_name.clear();
     m_video->hidePicture();
@@ -553,8 +552,7 @@ void PlayerPane::setState(PlayState state) {
 
 void PlayerPane::showError(const QString& reason) {
     m_error = reason;
-    m_reconnectTimer.stop();
-    m_holdTimer.stop();
+    cancelOpening();
     m_video->hidePicture();
     setState(PlayState::Error);
     const QString text = QStringLiteral("The media player cannot play this address:\n%1\n\n%2").arg(m_url, reason);
@@ -602,9 +600,7 @@ void PlayerPane::setFullScreen(bool on) {
         showControlsForAWhile();
     } else {
         m_idleTimer.stop();
-        m_bar->show();
-        unsetCursor();
-        m_video->widget()->unsetCursor();
+        setControlsHidden(false);
         setMouseTracking(false);
         if (top != this) parentWidget()->removeEventFilter(this);
         top->setWindowState(m_homeWindowState & ~Qt::WindowFullScreen);
@@ -617,10 +613,18 @@ void PlayerPane::setFullScreen(bool on) {
 
 void PlayerPane::showControlsForAWhile() {
     if (!m_fullScreen) return;
-    m_bar->show();
-    unsetCursor();
-    m_video->widget()->unsetCursor();
+    setControlsHidden(false);
     m_idleTimer.start();
+}
+
+void PlayerPane::setControlsHidden(bool hidden) {
+    m_bar->setVisible(!hidden);
+    for (QWidget* w : {static_cast<QWidget*>(this), m_video->widget()}) {
+        if (hidden)
+            w->setCursor(Qt::BlankCursor);
+        else
+            w->unsetCursor();
+    }
 }
 
 bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {

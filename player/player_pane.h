@@ -49,6 +49,8 @@ public:
     // The state as text, for tests and scripts: "idle", "opening", "playing", "paused",
     // "stopped", "error" or "reconnecting".
     QString playState() const { return StateName(m_state); }
+    // Opening, playing, paused or reconnecting: something to stop.
+    bool isActive() const;
     static QString StateName(PlayState state);
     QString channelName() const { return m_name; }
     QString title() const;       // the stream's now-playing title (ICY) or media title
@@ -145,6 +147,9 @@ private:
     void refreshBackdrop();
     void watchOpening();
     void showControlsForAWhile();
+    void setControlsHidden(bool hidden);  // full screen: the bar and the pointer
+    void showMuted(bool muted);           // the mute button, without telling the player
+    void cancelOpening();                 // stops the open's watch, the held picture and reconnects
 
     MpvPlayer* m_player = nullptr;
     VideoView* m_video = nullptr;
@@ -170,7 +175,7 @@ private:
     std::uint64_t m_openBaseline = 0;
     bool m_dragging = false;
     bool m_startedOnce = false;  // this address has played: a drop is worth a reconnect
-    double m_knownDuration = 0;  // the duration when playback started: 0 for a live stream
+    bool m_live = false;         // no length was known when playback started
     int m_reconnectTry = 0;
     bool m_fullScreen = false;
     QRect m_homeGeometry;  // the pane's place in its window before full screen

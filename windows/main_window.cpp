@@ -142,11 +142,10 @@ void Form1::restorePlayerSettings() {
     const auto read = [](const char* key, const char* fallback) {
         return GetSetting(AppName(), kSection, key, fallback);
     };
-    int volume = 50;
+    int volume = 50;  // also for a value the user edited into nonsense: the designed volume
     try {
         volume = std::stoi(read(kVolume, kVolumeDefault));
     } catch (const std::exception&) {
-        volume = 50;  // a value the user edited into nonsense: the designed volume
     }
     WindowsMediaPlayer1->setVolume(volume);
     WindowsMediaPlayer1->setMuted(read(kMute, kMuteDefault) == "1");
@@ -427,10 +426,7 @@ void Form1::activateRow(ListView* list) {
     m_zapTimer.stop();
     const int index = list->selectedIndex();
     if (index < 0) return;
-    const PlayerPane::PlayState state = WindowsMediaPlayer1->state();
-    const bool running = state == PlayerPane::PlayState::Opening || state == PlayerPane::PlayState::Playing ||
-                         state == PlayerPane::PlayState::Paused || state == PlayerPane::PlayState::Reconnecting;
-    if (running && WindowsMediaPlayer1->url() == ToQt(list->row(index).address)) return;
+    if (WindowsMediaPlayer1->isActive() && WindowsMediaPlayer1->url() == ToQt(list->row(index).address)) return;
     if (list == ListView1)
         ListView1_Click();
     else

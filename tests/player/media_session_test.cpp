@@ -12,17 +12,15 @@
 #include <QTest>
 #include <memory>
 
-#include "base/app.h"
 #include "base/private_label.h"
-#include "catalogue/catalogue_writer.h"
 #include "player/media_session.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
+#include "support/program_folder.h"
 #include "support/temp_dir.h"
-#include "support/test_media.h"
+#include "support/video_channels.h"
 #include "support/wait_for.h"
 #include "widgets/list_view.h"
-#include "widgets/qt_text.h"
 #include "windows/main_window.h"
 
 using test_support::WaitFor;
@@ -54,19 +52,8 @@ class MediaSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (qgetenv("VIEWER_TEST_PRIVATE_BUS") != "1") GTEST_SKIP() << "runs on a private session bus only";
-        m_saved = App::Info();
-        AppInfo info = App::BuildInfo();
-        info.path = program.path();
-        App::Configure(info);
         modPrivateLabel::LoadPrivateLabel();
-        std::string text;
-        for (int i = 0; i < 2; ++i) {
-            const QString path = QStringLiteral("/ch%1.ts").arg(i);
-            server.serve(path, test_media::MpegTsVideo(), "video/mp2t");
-            catalogue::AppendEncodedLine(text, "Channel " + std::to_string(i), FromQt(server.url(path)), "TV",
-                                         "English");
-        }
-        program.write("Data.txt", text);
+        test_support::ServeVideoChannels(server, program.folder(), 2);
         // The screen saver and the remote control each on a connection of their own, as
         // other programs on the bus would be.
         m_saverBus = std::make_unique<QDBusConnection>(
@@ -86,7 +73,6 @@ protected:
             QDBusConnection::disconnectFromBus(QStringLiteral("fake-screensaver"));
         }
         if (m_remote) QDBusConnection::disconnectFromBus(QStringLiteral("remote"));
-        if (!m_saved.path.empty()) App::Configure(m_saved);
     }
 
     // A call from the remote connection, answered while this thread's event loop runs (the
@@ -114,13 +100,12 @@ protected:
     }
 
     HttpServer server;
-    TempDir program;
+    ScopedProgramFolder program;
     ScopedConfigHome home;
     FakeScreenSaver saver;
     std::unique_ptr<Form1> form;
 
 private:
-    AppInfo m_saved;
     std::unique_ptr<QDBusConnection> m_saverBus, m_remote;
 };
 

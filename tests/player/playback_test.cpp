@@ -3,7 +3,6 @@
 
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QTcpServer>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
@@ -26,15 +25,6 @@
 using test_support::WaitFor;
 
 namespace {
-
-// A port on which nothing listens.
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 // Mean absolute deviation of the picture's grey levels: 0 for a blank picture.
 double Detail(const QImage& image) {
@@ -126,7 +116,7 @@ TEST_F(Playback, RadioStreamPlaysAndShowsItsNowPlayingTitle) {
 }
 
 TEST_F(Playback, UnplayableAddressesEndInThePanesErrorDialogWithinSeconds) {
-    const QString refused = QStringLiteral("http://127.0.0.1:%1/live.ts").arg(ClosedPort());
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/live.ts").arg(TinyHttp::ClosedPort());
     const struct {
         QString url;
         int withinMs;
@@ -227,7 +217,7 @@ TEST_F(Playback, ListAddressesAreNetworkOnlyAndTheSchemeMayBeInCapitals) {
 // A playlist whose first entry is dead: the pane goes on to the next entry and reports no
 // error while it plays.
 TEST_F(Playback, APlaylistWithADeadFirstEntryPlaysTheNextWithoutAnError) {
-    const QString dead = QStringLiteral("http://127.0.0.1:%1/gone.mp3").arg(ClosedPort());
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/gone.mp3").arg(TinyHttp::ClosedPort());
     server.serve(
         QStringLiteral("/dead-first.m3u"),
         (dead + QStringLiteral("\n") + server.url(QStringLiteral("/radio.mp3")) + QStringLiteral("\n")).toUtf8(),

@@ -15,7 +15,6 @@
 #include <QOpenGLWidget>
 #include <QSlider>
 #include <QStyle>
-#include <QTcpServer>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -27,8 +26,11 @@
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "support/http_server.h"
+#include "support/program_folder.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
+#include "support/tiny_http.h"
+#include "support/video_channels.h"
 #include "support/wait_for.h"
 #include "widgets/list_view.h"
 #include "widgets/qt_text.h"
@@ -37,14 +39,6 @@
 using test_support::WaitFor;
 
 namespace {
-
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 // The share of pixels with a clear colour (the test picture is full of them; text and black
 // have none).
@@ -140,7 +134,7 @@ TEST_F(Watching, ThePictureIsTheOneOfTheStateNeverALeftover) {
 
     pane->setUrl(video, QStringLiteral("Test Video"));
     ASSERT_TRUE(PlayingWithPicture());
-    pane->setUrl(QStringLiteral("http://127.0.0.1:%1/dead.ts").arg(ClosedPort()), QStringLiteral("Dead"));
+    pane->setUrl(QStringLiteral("http://127.0.0.1:%1/dead.ts").arg(TinyHttp::ClosedPort()), QStringLiteral("Dead"));
     ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 8000));
     EXPECT_LE(Brightest(pane->grabFrame()), 16) << "an error leaves a black picture";
     CloseErrorBox(pane.get());
@@ -179,7 +173,7 @@ TEST_F(Watching, FailuresAreToldInWords) {
         const char* says;
     } cases[] = {
         {server.url(QStringLiteral("/missing.ts")), "HTTP status 404"},
-        {QStringLiteral("http://127.0.0.1:%1/live.ts").arg(ClosedPort()), "refused the connection"},
+        {QStringLiteral("http://127.0.0.1:%1/live.ts").arg(TinyHttp::ClosedPort()), "refused the connection"},
         {QStringLiteral("http://no-such-host.invalid/live.ts"), "unknown host"},
         {server.url(QStringLiteral("/silent.ts")), "did not answer in time"},
         {QStringLiteral("ftp://127.0.0.1/x.ts"), "protocol the player does not open"},
@@ -332,24 +326,12 @@ namespace {
 class Keys : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_saved = App::Info();
-        AppInfo info = App::BuildInfo();
-        info.path = program.path();
-        App::Configure(info);
         modPrivateLabel::LoadPrivateLabel();
-        std::string text;
-        for (int i = 0; i < 5; ++i) {
-            const QString path = QStringLiteral("/ch%1.ts").arg(i);
-            server.serve(path, test_media::MpegTsVideo(), "video/mp2t");
-            catalogue::AppendEncodedLine(text, "Channel " + std::to_string(i), FromQt(server.url(path)), "TV",
-                                         "English");
-        }
-        program.write("Data.txt", text);
+        test_support::ServeVideoChannels(server, program.folder(), 5);
     }
     void TearDown() override {
         if (form) CloseErrorBox(form->WindowsMediaPlayer1);
         form.reset();
-        App::Configure(m_saved);
     }
     Form1& Start() {
         form = std::make_unique<Form1>();
@@ -364,15 +346,12 @@ protected:
         ASSERT_NE(to, nullptr);
         QTest::keyClick(to, static_cast<Qt::Key>(key), modifiers);
     }
-    QString Channel(int i) const { return server.url(QStringLiteral("/ch%1.ts").arg(i)); }
+    QString Channel(int i) const { return server.url(test_support::ChannelPath(i)); }
 
     HttpServer server;
-    TempDir program;
+    ScopedProgramFolder program;
     ScopedConfigHome home;
     std::unique_ptr<Form1> form;
-
-private:
-    AppInfo m_saved;
 };
 
 }  // namespace
