@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     }
     if (!commandLine.media.isEmpty())
         QObject::connect(&startUp, &StartUp::handedOver,
-                         [&startUp, media = commandLine.media] { startUp.mainWindow()->PlayAddress(media); });
+                         [&startUp, media = commandLine.media] { startUp.mainWindow()->OpenMedia(media); });
     try {
         splash.Form_Load();
     } catch (const VbError& e) {

@@ -54,5 +54,5 @@ void StartUp::takeHandOver(const QString& media) {
     if (m_form1->isMinimized()) m_form1->showNormal();
     m_form1->raise();
     m_form1->activateWindow();
-    if (!media.isEmpty()) m_form1->PlayAddress(media);
+    if (!media.isEmpty()) m_form1->OpenMedia(media);
 }

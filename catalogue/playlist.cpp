@@ -314,3 +314,24 @@ std::string WriteM3u(const std::vector<Entry>& entries) {
 }
 
 }  // namespace playlist
+
+namespace playlist {
+
+std::string CategoryFor(const Entry& entry) {
+    for (const char* category : {"TV", "Radio", "Video", "XXX"})
+        if (text::CompareNoCase(entry.group, category) == 0) return category;
+    if (entry.radio) return "Radio";
+    // The address's path, without query or fragment, names the file type.
+    std::string_view path = entry.address;
+    path = path.substr(0, path.find_first_of("?#"));
+    const auto dot = path.rfind('.');
+    if (dot != std::string_view::npos && path.find('/', dot) == std::string_view::npos) {
+        std::string type(path.substr(dot + 1));
+        for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const char* audio : {"mp3", "aac", "aacp", "ogg", "oga", "opus", "m4a", "flac", "wma", "mp2"})
+            if (type == audio) return "Radio";
+    }
+    return "TV";
+}
+
+}  // namespace playlist

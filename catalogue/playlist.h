@@ -42,6 +42,11 @@ Playlist Read(std::string_view text, std::string_view baseAddress);
 // An entry address resolved against the playlist's address.
 std::string Resolve(std::string_view address, std::string_view baseAddress);
 
+// The program's category for an entry: its group-title when that names one of the program's
+// categories (TV, Radio, Video, XXX; letter case aside), else "Radio" for a radio entry or one
+// whose address names an audio file type (.mp3, .aac, .ogg, ...), else "TV".
+std::string CategoryFor(const Entry& entry);
+
 // Extended M3U, UTF-8, from entries in the catalogue's code page. Reading it back gives the
 // same names, addresses, languages and groups.
 std::string WriteM3u(const std::vector<Entry>& entries);

@@ -243,6 +243,12 @@ void PlayerPane::buildKeyActions() {
 
 QString PlayerPane::title() const { return m_title; }
 QString PlayerPane::nowPlaying() const { return m_player->nowPlaying(); }
+void PlayerPane::setGuideText(const QString& text) {
+    if (text == m_guide) return;
+    m_guide = text;
+    refreshStatus();
+}
+
 QString PlayerPane::statusText() const { return m_status->text(); }
 bool PlayerPane::hasVideo() const { return m_player->hasVideo(); }
 bool PlayerPane::isMuted() const { return m_player->isMuted(); }
@@ -339,6 +345,7 @@ void PlayerPane::refreshStatus() {
                 text = m_title;
             else
                 text = icy.isEmpty() ? m_name : m_name + QStringLiteral(" — ") + icy;
+            if (!m_guide.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral(" · ")) + m_guide;
             if (m_state == PlayState::Paused) text = QStringLiteral("Paused: ") + text;
             break;
         }
@@ -381,6 +388,7 @@ void PlayerPane::setUrlFromUser(const QString& url) {
 void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     m_url = url;
     m_name = name;
+    m_guide.clear();
     m_fromUser = fromUser;
     m_error.clear();
     m_title.clear();

@@ -45,6 +45,9 @@ public:
     // Plays what the user named (a file picked in My Files, the command line): local paths too.
     // A local file is named by its file name.
     void setUrlFromUser(const QString& url);
+    // What the programme guide says of the channel playing ("Now: … · Next: …"), shown after
+    // its name while it plays; empty for none. A new address clears it.
+    void setGuideText(const QString& text);
     PlayState state() const { return m_state; }
     // The state as text, for tests and scripts: "idle", "opening", "playing", "paused",
     // "stopped", "error" or "reconnecting".
@@ -158,6 +161,7 @@ private:
     PlayState m_state = PlayState::Idle;
     QString m_error;
     QString m_title;
+    QString m_guide;
     int m_volume = 50;
 
     QWidget* m_bar = nullptr;

@@ -51,4 +51,8 @@ inline constexpr const char* kHardwareDecodingDefault = "1";
 inline constexpr const char* kChkSplash = "chkSplash";
 inline constexpr const char* kChkSplashDefault = "0";
 
+// Per-user: the programme guide's address (XMLTV, plain or gzip), from an imported playlist's
+// header or set by the user; empty for no guide.
+inline constexpr const char* kGuideAddress = "GuideAddress";
+
 }  // namespace settings_keys

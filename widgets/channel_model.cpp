@@ -1,5 +1,7 @@
 #include "widgets/channel_model.h"
 
+#include <QColor>
+
 #include <algorithm>
 
 #include "base/text.h"
@@ -52,9 +54,47 @@ const std::string& ChannelModel::cell(int row, int column) const {
 
 QVariant ChannelModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     if (index.column() > 3) return {};
-    return ToQt(cell(index.row(), index.column()));
+    const ListRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DecorationRole && index.column() == 0) {
+        const StreamMark* found = mark(index.row());
+        if (!found) return {};
+        switch (found->kind) {
+            case StreamMark::Kind::Alive: return QColor(0x2E, 0xA0, 0x43);
+            case StreamMark::Kind::Dead: return QColor(0xD0, 0x30, 0x30);
+            case StreamMark::Kind::Unknown: return QColor(0x90, 0x90, 0x90);
+        }
+        return {};
+    }
+    if (role == Qt::ToolTipRole) {
+        if (const StreamMark* found = mark(index.row()); found && index.column() == 0) {
+            static const char* const kWords[] = {"Alive", "Dead", "Not checked"};
+            return QStringLiteral("%1: %2").arg(QLatin1String(kWords[static_cast<int>(found->kind)]),
+                                                QString::fromUtf8(found->reason));
+        }
+        if (m_toolTip) {
+            const QString tip = m_toolTip(row);
+            if (!tip.isEmpty()) return tip;
+        }
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    return ToQt(ColumnText(row, index.column()));
+}
+
+void ChannelModel::setMark(const std::string& address, StreamMark mark) {
+    m_marks[address] = std::move(mark);
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+void ChannelModel::clearMarks() {
+    m_marks.clear();
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+const StreamMark* ChannelModel::mark(int row) const {
+    if (m_marks.empty() || row < 0 || row >= rowCount()) return nullptr;
+    const auto found = m_marks.find(m_rows[static_cast<std::size_t>(row)].checkedAddress());
+    return found == m_marks.end() ? nullptr : &found->second;
 }
 
 QVariant ChannelModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -3,7 +3,9 @@
 // display text only for the rows that are drawn.
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/catalogue_line.h"
@@ -24,6 +26,16 @@ struct ListRow {
     catalogue::LineFields playedFields() const { return {name, address, category, language}; }
     // ... and as the catalogue editor saves it (address from the "URL" column).
     catalogue::LineFields editorFields() const { return {name, url, category, language}; }
+    // The address a stream check asks: the editor's "URL" when the row has one, else what it plays.
+    const std::string& checkedAddress() const { return url.empty() ? address : url; }
+};
+
+// What a stream check found at an address: shown as a coloured mark before the row's name,
+// with the reason in its tooltip.
+struct StreamMark {
+    enum class Kind { Alive, Dead, Unknown };
+    Kind kind = Kind::Unknown;
+    std::string reason;
 };
 
 // The columns of a channel list, in the design's order: "Channel", "Category", "Type" and, in
@@ -64,6 +76,14 @@ public:
     void setSortOrder(int column, bool descending);
     bool isSorted() const { return m_sortColumn >= 0; }
 
+    // Stream-check marks, by address: every row with that address shows it.
+    void setMark(const std::string& address, StreamMark mark);
+    void clearMarks();
+    const StreamMark* mark(int row) const;  // nullptr when the row's address was not checked
+
+    // A row's tooltip (the programme guide's now and next); the cell's text when it gives "".
+    void setToolTipSource(std::function<QString(const ListRow&)> source) { m_toolTip = std::move(source); }
+
 private:
     bool before(const ListRow& a, const ListRow& b) const;
     void sortRows();
@@ -75,4 +95,6 @@ private:
     bool m_descending = false;
     QStringList m_headers;
     std::vector<ListRow> m_rows;
+    std::unordered_map<std::string, StreamMark> m_marks;
+    std::function<QString(const ListRow&)> m_toolTip;
 };

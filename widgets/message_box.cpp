@@ -12,3 +12,11 @@ void ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, ToQt(title), text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+bool AskYesNo(QWidget* parent, const QString& text) {
+    const std::string& title =
+        modPrivateLabel::ProgramName.empty() ? App::Info().productName : modPrivateLabel::ProgramName;
+    QMessageBox box(QMessageBox::Question, ToQt(title), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

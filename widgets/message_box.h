@@ -5,3 +5,6 @@
 class QWidget;
 
 void ShowMessage(QWidget* parent, const QString& text);
+
+// A question with "Yes" and "No"; true for "Yes".
+bool AskYesNo(QWidget* parent, const QString& text);

@@ -24,6 +24,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/favorites.h"
+#include "guide/guide_store.h"
 #include "localisation/languages.h"
 #include "player/media_session.h"
 #include "player/player_pane.h"
@@ -47,6 +48,7 @@
 #include "widgets/twips.h"
 #include "widgets/window_icon.h"
 #include "windows/about_window.h"
+#include "windows/background_jobs.h"
 #include "windows/language_window.h"
 #include "windows/launchers.h"
 #include "windows/layout_rule.h"
@@ -106,6 +108,7 @@ void Form1::connectHandlers() {
     connect(File1, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { File1_Click(); });
     connectEditor();
     connectPlayer();
+    connectPlaylists();
 }
 
 void Form1::connectPlayer() {
@@ -177,6 +180,7 @@ void Form1::Form_Load() {
     if (EditMode) {
         ListView1->addColumn(QStringLiteral("URL"), 1440);
         chkLoad->setChecked(true);
+        showOperatorActions();
     }
 
     // 5. One instance only: a second start ends here, without a window.
@@ -230,6 +234,11 @@ void Form1::Form_Load() {
 
     // 13. The favourites.
     LoadFavorites();
+
+    // The programme guide kept from the last run, then brought up to date in the background.
+    m_guide->loadCache();
+    m_tvgIds = guide::LoadIds();
+    if (!guideAddress().isEmpty()) UpdateGuide(false);
 
     // 14. The local-files browser where the user left it.
     restoreLocalFiles();
@@ -420,6 +429,7 @@ void Form1::play(const QString& address, const QString& name, bool fromUser) {
         WindowsMediaPlayer1->setUrlFromUser(address);
     else
         WindowsMediaPlayer1->setUrl(address, name);
+    refreshGuideText();
 }
 
 void Form1::activateRow(ListView* list) {

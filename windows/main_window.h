@@ -8,8 +8,15 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "guide/xmltv.h"
+
+namespace playlist {
+struct Entry;
+}
 
 class QAction;
 class QCheckBox;
@@ -19,6 +26,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressDialog;
+class GuideUpdates;
+class StreamChecker;
+struct ListRow;
 class BannerPane;
 class QToolButton;
 class QPushButton;
@@ -99,6 +110,27 @@ public:
     void cmdReplace_Click();
     void cmdMusic_Click();
 
+    // Playlists of other players: a file or a web address; local playlist files on the command
+    // line are imported, anything else is played.
+    void OpenMedia(const QString& media);
+    bool ImportPlaylist(const QString& source);    // into the favourites; true when rows came in
+    bool ImportIntoEditor(const QString& source);  // into the editor's list
+    bool ExportFavorites(const QString& path);     // extended M3U, replaced atomically
+    bool ExportCatalogue(const QString& path);     // the editor's list, as "Encrypt and Save" has it
+
+    // The programme guide: its address (a per-user setting), its update in the background.
+    QString guideAddress() const;
+    void SetGuideAddress(const QString& address);  // saved, then the guide is fetched anew
+    void UpdateGuide(bool told, bool fresh = false);  // `told`: a failure is shown in a message
+    void CancelGuideUpdate();
+    GuideUpdates* guideUpdates() const { return m_guide; }
+    QString guideTextFor(const ListRow& row) const;  // now and next of a row's channel
+
+    // The operator's stream check of the editor's list, and the removal of the dead rows.
+    void CheckStreams();
+    StreamChecker* streamChecker() const { return m_checker; }
+    int DeleteDeadStreams(bool ask);  // the number removed
+
     // The catalogue update from the web.
     void DownloadChannelList();
     static const char* const kUpdatedMessage;
@@ -146,6 +178,12 @@ private:
     // Shows the banner pane in its clipping box and opens the banner page.
     void DisplayBanner();
     void connectEditor();
+    void buildPlaylistMenu();
+    void connectPlaylists();
+    void showOperatorActions();
+    bool writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries);
+    guide::Wanted wantedChannels() const;
+    void refreshGuideText();
     void connectPlayer();
     void restorePlayerSettings();
     // Plays an address and remembers the one before it for "last channel" (Backspace).
@@ -176,6 +214,14 @@ private:
     QTimer m_zapTimer;             // a keyboard zap waits for the keys to rest
     QPointer<QWidget> m_zapList;
     MediaSession* m_session = nullptr;
+    GuideUpdates* m_guide = nullptr;
+    StreamChecker* m_checker = nullptr;
+    QProgressDialog* m_checkProgress = nullptr;
+    QTimer m_guideTimer;                       // now and next move on
+    std::map<std::string, std::string> m_tvgIds;  // stream address -> tvg-id of imported channels
+    bool m_guideUpdateTold = false;
+    QString m_guideFailure;
+    std::vector<QAction*> m_operatorActions;  // shown in editing mode only
 
 public:
     // How long the selection must rest before a keyboard zap opens its row.
@@ -218,4 +264,8 @@ public:
     // Menus.
     QMenu *mnuFile = nullptr, *mnuCat = nullptr, *mnuLanguages = nullptr, *mnuHelp = nullptr, *mnuAbout = nullptr;
     std::vector<QAction*> mnuFileItem, mnuCatItem, mnuLanguageItem, mnuHelpItem, mnuAboutItem;
+    // The File menu's playlist and guide entries, above its line.
+    QAction *mnuPlaylistSeparator = nullptr, *mnuImportPlaylist = nullptr, *mnuExportFavorites = nullptr,
+            *mnuGuideAddress = nullptr, *mnuUpdateGuide = nullptr, *mnuImportIntoEditor = nullptr,
+            *mnuExportCatalogue = nullptr, *mnuCheckStreams = nullptr, *mnuDeleteDead = nullptr;
 };

@@ -306,6 +306,7 @@ void Form1::buildMenus() {
     mnuFileItem = {MenuEntry(mnuFile, "mnuFileItem", 0, "Download Most Recent Channel List", "website.gif"),
                    MenuEntry(mnuFile, "mnuFileItem", 1, "-", nullptr),
                    MenuEntry(mnuFile, "mnuFileItem", 2, "Exit", "exit.gif")};
+    buildPlaylistMenu();
     mnuCat = topMenu("mnuCat", "Categories");
     mnuCatItem = {MenuEntry(mnuCat, "mnuCatItem", 0, "TV", "tv.gif"),
                   MenuEntry(mnuCat, "mnuCatItem", 1, "Radio", "radio.gif"),

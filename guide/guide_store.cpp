@@ -1,0 +1,116 @@
+#include "guide/guide_store.h"
+
+#include <charconv>
+
+#include "base/file_io.h"
+#include "base/program_files.h"
+
+namespace guide {
+namespace {
+
+constexpr std::string_view kMagic = "guide-cache 1";
+constexpr std::uintmax_t kMaxCacheBytes = std::uintmax_t{256} << 20;
+
+// A field of a tab-separated line: tabs and line ends inside it become spaces.
+std::string Field(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return out;
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+    std::vector<std::string_view> out;
+    for (;;) {
+        const auto tab = line.find('\t');
+        out.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos) return out;
+        line.remove_prefix(tab + 1);
+    }
+}
+
+bool Number(std::string_view s, std::int64_t& out) {
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+template <typename Each>
+void ForEachLine(std::string_view text, Each each) {
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        each(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+}
+
+}  // namespace
+
+std::string WriteCache(const Cache& cache) {
+    std::string out(kMagic);
+    out += "\nsource\t" + Field(cache.source) + "\nmodified\t" + Field(cache.lastModified) + "\n";
+    for (const auto& [ours, channel] : cache.data.byId) out += "id\t" + Field(ours) + "\t" + Field(channel) + "\n";
+    for (const auto& [ours, channel] : cache.data.byName) out += "name\t" + Field(ours) + "\t" + Field(channel) + "\n";
+    for (const auto& [channel, schedule] : cache.data.schedules)
+        for (const Programme& p : schedule)
+            out += "p\t" + Field(channel) + "\t" + std::to_string(p.start) + "\t" + std::to_string(p.stop) + "\t" +
+                   Field(p.title) + "\n";
+    return out;
+}
+
+std::optional<Cache> ReadCache(std::string_view text) {
+    if (text.substr(0, kMagic.size()) != kMagic) return std::nullopt;
+    Cache cache;
+    ForEachLine(text.substr(kMagic.size()), [&](std::string_view line) {
+        const auto f = SplitTabs(line);
+        if (f[0] == "source" && f.size() == 2) cache.source = f[1];
+        if (f[0] == "modified" && f.size() == 2) cache.lastModified = f[1];
+        if (f[0] == "id" && f.size() == 3) cache.data.byId.emplace(f[1], f[2]);
+        if (f[0] == "name" && f.size() == 3) cache.data.byName.emplace(f[1], f[2]);
+        Programme p;
+        if (f[0] == "p" && f.size() == 5 && Number(f[2], p.start) && Number(f[3], p.stop)) {
+            p.title = f[4];
+            cache.data.schedules[std::string(f[1])].push_back(std::move(p));
+        }
+    });
+    Settle(cache.data);
+    return cache;
+}
+
+std::filesystem::path CachePath() { return program_files::UserDataFolder() / "Guide.cache"; }
+std::filesystem::path IdsPath() { return program_files::UserDataFolder() / "GuideIds.txt"; }
+
+std::optional<Cache> LoadCache() {
+    const auto text = base::ReadFileCapped(CachePath(), kMaxCacheBytes);
+    if (!text) return std::nullopt;
+    return ReadCache(*text);
+}
+
+bool SaveCache(const Cache& cache) {
+    std::error_code ec;
+    std::filesystem::create_directories(CachePath().parent_path(), ec);
+    return bool(base::ReplaceFileAtomically(CachePath(), WriteCache(cache)));
+}
+
+IdMap LoadIds() {
+    IdMap ids;
+    const auto text = base::ReadFileCapped(IdsPath(), kMaxCacheBytes);
+    if (!text) return ids;
+    ForEachLine(*text, [&](std::string_view line) {
+        const auto f = SplitTabs(line);
+        if (f.size() == 2 && !f[0].empty() && !f[1].empty()) ids[std::string(f[0])] = f[1];
+    });
+    return ids;
+}
+
+bool SaveIds(const IdMap& ids) {
+    std::string out;
+    for (const auto& [address, id] : ids) out += Field(address) + "\t" + Field(id) + "\n";
+    std::error_code ec;
+    std::filesystem::create_directories(IdsPath().parent_path(), ec);
+    return bool(base::ReplaceFileAtomically(IdsPath(), out));
+}
+
+}  // namespace guide

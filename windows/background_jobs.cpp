@@ -1,0 +1,144 @@
+#include "windows/background_jobs.h"
+
+#include <QDateTime>
+
+#include "guide/guide_update.h"
+
+GuideUpdates::GuideUpdates(QObject* parent) : QObject(parent) {}
+
+GuideUpdates::~GuideUpdates() {
+    cancel();
+    join();
+}
+
+void GuideUpdates::loadCache() {
+    if (auto cache = guide::LoadCache()) m_cache = std::move(*cache);
+}
+
+void GuideUpdates::join() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void GuideUpdates::cancel() {
+    if (m_cancel) m_cancel->store(true);
+    m_running = false;
+}
+
+void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool fresh) {
+    cancel();
+    join();
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    m_running = true;
+    const unsigned generation = ++m_generation;
+    guide::UpdateRequest request;
+    request.address = address;
+    if (!fresh && m_cache.source == address) request.ifModifiedSince = m_cache.lastModified;
+    request.wanted = std::move(wanted);
+    auto cancelFlag = m_cancel;
+    m_thread = std::thread([this, request = std::move(request), cancelFlag, generation]() mutable {
+        request.cancel = cancelFlag.get();
+        guide::UpdateResult result = guide::Update(request);
+        auto cache = std::make_shared<guide::Cache>();
+        if (result.outcome == guide::UpdateResult::Outcome::Updated) {
+            cache->source = request.address;
+            cache->lastModified = result.lastModified;
+            cache->data = std::move(result.data);
+            // Written here, off the window's thread: a guide's cache runs to megabytes.
+            guide::SaveCache(*cache);
+        }
+        // The destructor joins this thread before the object goes, so `this` is alive here;
+        // the queued call is dropped if the object is deleted before it runs.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, outcome = result.outcome, message = result.message, cache] {
+                if (generation != m_generation) return;  // a newer update took over
+                m_running = false;
+                if (outcome == guide::UpdateResult::Outcome::Updated) m_cache = std::move(*cache);
+                if (outcome == guide::UpdateResult::Outcome::Cancelled) return;
+                emit finished(outcome == guide::UpdateResult::Outcome::Updated, QString::fromStdString(message));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+QString GuideUpdates::NowNextText(const guide::NowNext& found) {
+    const auto clock = [](std::int64_t t) {
+        return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("HH:mm"));
+    };
+    QString text;
+    if (found.now) {
+        text = QStringLiteral("Now: ") + QString::fromStdString(found.now->title);
+        if (found.now->stop > 0) text += QStringLiteral(" (until %1)").arg(clock(found.now->stop));
+    }
+    if (found.next) {
+        if (!text.isEmpty()) text += QStringLiteral(" · ");
+        text += QStringLiteral("Next: ") + QString::fromStdString(found.next->title);
+        if (!found.now) text += QStringLiteral(" (from %1)").arg(clock(found.next->start));
+    }
+    return text;
+}
+
+QString GuideUpdates::nowNext(const std::string& tvgId, const std::string& name, std::int64_t now) const {
+    const guide::Schedule* schedule = m_cache.data.find(tvgId, name);
+    if (!schedule) return {};
+    return NowNextText(guide::Find(*schedule, now));
+}
+
+// ---- The stream check ----------------------------------------------------------------------
+
+StreamChecker::StreamChecker(QObject* parent) : QObject(parent) {}
+
+StreamChecker::~StreamChecker() {
+    cancel();
+    join();
+}
+
+void StreamChecker::join() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void StreamChecker::cancel() {
+    if (m_cancel) m_cancel->store(true);
+    if (m_running) {
+        m_running = false;
+        emit finished(true);
+    }
+}
+
+void StreamChecker::start(std::vector<std::string> addresses) {
+    if (m_cancel) m_cancel->store(true);
+    m_running = false;
+    join();
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    m_running = true;
+    m_done = 0;
+    m_total = static_cast<int>(addresses.size());
+    const unsigned generation = ++m_generation;
+    emit progress(0, m_total);
+    m_thread = std::thread([this, addresses = std::move(addresses), cancelFlag = m_cancel, generation,
+                            options = options] {
+        stream_check::Check(
+            addresses, options,
+            [&](std::size_t index, const stream_check::Result& result) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation, address = addresses[index], result] {
+                        if (generation != m_generation || !m_running) return;
+                        ++m_done;
+                        emit checked(QString::fromStdString(address), static_cast<int>(result.verdict),
+                                     QString::fromStdString(result.reason));
+                        emit progress(m_done, m_total);
+                    },
+                    Qt::QueuedConnection);
+            },
+            *cancelFlag);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation != m_generation || !m_running) return;
+                m_running = false;
+                emit finished(false);
+            },
+            Qt::QueuedConnection);
+    });
+}

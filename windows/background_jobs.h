@@ -1,0 +1,74 @@
+#pragma once
+// The main window's two jobs that run beside it on a worker thread: the programme guide's
+// update and the operator's stream check. Each ends within a moment when cancelled, reports
+// back on the window's thread, and never touches a widget from its worker.
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "guide/guide_store.h"
+#include "services/stream_check.h"
+
+class GuideUpdates : public QObject {
+    Q_OBJECT
+public:
+    explicit GuideUpdates(QObject* parent = nullptr);
+    ~GuideUpdates() override;  // cancels a running update and waits for it
+
+    // The guide kept from an earlier run, if any.
+    void loadCache();
+    // Starts an update from `address` (cancelling one under way). `fresh` asks for the whole
+    // guide even when it did not change since the cached copy (our channel list did).
+    void start(const std::string& address, guide::Wanted wanted, bool fresh);
+    void cancel();
+    bool running() const { return m_running; }
+
+    const guide::GuideData& data() const { return m_cache.data; }
+    // "Now: <title> (until 21:00) · Next: <title>" for a channel at `now` (seconds since
+    // 1970); empty when the guide knows nothing of it.
+    QString nowNext(const std::string& tvgId, const std::string& name, std::int64_t now) const;
+    static QString NowNextText(const guide::NowNext& found);
+
+signals:
+    // An update ended: `failure` says why it failed (the cached guide stays), empty otherwise.
+    void finished(bool changed, const QString& failure);
+
+private:
+    void join();
+    std::thread m_thread;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    bool m_running = false;
+    unsigned m_generation = 0;
+    guide::Cache m_cache;
+};
+
+class StreamChecker : public QObject {
+    Q_OBJECT
+public:
+    explicit StreamChecker(QObject* parent = nullptr);
+    ~StreamChecker() override;
+
+    stream_check::Options options;
+    // Checks the addresses (each once); a check under way is cancelled first.
+    void start(std::vector<std::string> addresses);
+    void cancel();
+    bool running() const { return m_running; }
+
+signals:
+    void checked(const QString& address, int verdict, const QString& reason);  // stream_check::Verdict
+    void progress(int done, int total);
+    void finished(bool cancelled);
+
+private:
+    void join();
+    std::thread m_thread;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    bool m_running = false;
+    unsigned m_generation = 0;
+    int m_done = 0, m_total = 0;
+};

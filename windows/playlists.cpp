@@ -1,0 +1,479 @@
+// The main window's playlists and guide: importing M3U and PLS playlists into the favourites
+// and the catalogue editor, exporting the favourites and the catalogue as extended M3U, the
+// programme guide's now and next, and the operator's stream check.
+#include <QAction>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QTimer>
+#include <filesystem>
+#include <unordered_set>
+
+#include "base/file_io.h"
+#include "base/program_files.h"
+#include "base/windows1252.h"
+#include "catalogue/channel_list.h"
+#include "catalogue/codec.h"
+#include "catalogue/playlist.h"
+#include "player/player_pane.h"
+#include "player/stream_address.h"
+#include "services/fetch.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
+#include "widgets/list_view.h"
+#include "widgets/message_box.h"
+#include "widgets/qt_text.h"
+#include "windows/background_jobs.h"
+#include "windows/main_window.h"
+
+namespace {
+
+// A playlist's text from a file or a web address; on failure, nothing and `why` for the user.
+std::optional<std::string> ReadPlaylistSource(const QString& source, QString& why) {
+    const std::string where = FromQt(source);
+    if (source.contains(QStringLiteral("://"))) {
+        FetchLimits limits;
+        limits.maxBytes = playlist::kMaxBytes;
+        const FetchResult fetched = FetchPageReport(QString(source).toStdString(), limits);
+        if (fetched.cancelled) return std::nullopt;
+        if (!fetched.arrived()) {
+            why = QStringLiteral("The playlist could not be downloaded from %1: %2.")
+                      .arg(source, QString::fromStdString(fetched.failure));
+            return std::nullopt;
+        }
+        if (!fetched.succeeded()) {
+            why = QStringLiteral("The playlist address %1 answered with an error (HTTP status %2).")
+                      .arg(source)
+                      .arg(fetched.status);
+            return std::nullopt;
+        }
+        return fetched.body;
+    }
+    std::error_code ec;
+    const std::filesystem::path path = source.toStdString();
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > playlist::kMaxBytes) {
+        why = QStringLiteral("The playlist %1 is larger than 64 MiB, which no playlist needs; it was not read.")
+                  .arg(source);
+        return std::nullopt;
+    }
+    auto text = base::ReadFileCapped(path, playlist::kMaxBytes);
+    if (!text) why = QStringLiteral("The playlist %1 cannot be read.").arg(source);
+    return text;
+}
+
+// A playlist entry as a list row: nothing when the row could not be stored (a "|" would split
+// the catalogue line, and the codec takes lines of limited length).
+std::optional<ListRow> RowOf(const playlist::Entry& e) {
+    std::string name = e.name.empty() ? e.address : e.name;
+    std::string language = e.language;
+    for (std::string* field : {&name, &language})
+        for (char& c : *field)
+            if (c == '|') c = '/';
+    if (e.address.find('|') != std::string::npos) return std::nullopt;
+    ListRow row{name, e.address, playlist::CategoryFor(e), language, {}};
+    if (catalogue::JoinLine(row.name, row.address, row.category, row.language).size() > modGenDec::kMaxLineLength)
+        return std::nullopt;
+    return row;
+}
+
+playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId) {
+    playlist::Entry e;
+    e.name = std::string(f.name);
+    e.address = std::string(f.address);
+    e.group = std::string(f.category);
+    e.language = std::string(f.language);
+    e.tvgId = tvgId;
+    e.radio = f.category == "Radio";
+    return e;
+}
+
+QString SkippedText(int refused, int duplicates) {
+    QString text;
+    if (refused == 1) text += QStringLiteral(" 1 entry was skipped: the player does not open its address.");
+    if (refused > 1)
+        text += QStringLiteral(" %1 entries were skipped: the player does not open their addresses.").arg(refused);
+    if (duplicates == 1) text += QStringLiteral(" 1 entry was already in the list.");
+    if (duplicates > 1) text += QStringLiteral(" %1 entries were already in the list.").arg(duplicates);
+    return text;
+}
+
+QString ProblemText(const playlist::Playlist& list, const QString& source) {
+    switch (list.problem) {
+        case playlist::Problem::None: break;
+        case playlist::Problem::TooLarge:
+            return QStringLiteral("The playlist %1 is larger than 64 MiB, which no playlist needs; it was not read.")
+                .arg(source);
+        case playlist::Problem::LineTooLong:
+            return QStringLiteral("Line %1 of the playlist %2 is longer than 64 KiB, which no playlist needs; the "
+                                  "playlist was not read.")
+                .arg(list.problemLine)
+                .arg(source);
+    }
+    return {};
+}
+
+bool LooksLikePlaylistFile(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return !path.contains(QStringLiteral("://")) && QFileInfo(path).isFile() &&
+           (suffix == QLatin1String("m3u") || suffix == QLatin1String("m3u8") || suffix == QLatin1String("pls"));
+}
+
+}  // namespace
+
+void Form1::buildPlaylistMenu() {
+    // The entries go above the File menu's line, so "Exit" stays last.
+    QAction* line = mnuFileItem.size() > 1 ? mnuFileItem[1] : nullptr;
+    const auto add = [&](const char* name, const char* caption, bool operatorOnly) {
+        auto* a = new QAction(QString::fromUtf8(caption), mnuFile);
+        a->setObjectName(QString::fromLatin1(name));
+        mnuFile->insertAction(line, a);
+        if (operatorOnly) {
+            a->setVisible(false);
+            m_operatorActions.push_back(a);
+        }
+        return a;
+    };
+    mnuPlaylistSeparator = mnuFile->insertSeparator(line);
+    mnuImportPlaylist = add("mnuImportPlaylist", "Import Playlist into Favorites…", false);
+    mnuExportFavorites = add("mnuExportFavorites", "Export Favorites as M3U…", false);
+    mnuGuideAddress = add("mnuGuideAddress", "Programme Guide Address…", false);
+    mnuUpdateGuide = add("mnuUpdateGuide", "Update Programme Guide", false);
+    mnuImportIntoEditor = add("mnuImportIntoEditor", "Import Playlist into Channel List…", true);
+    mnuExportCatalogue = add("mnuExportCatalogue", "Export Channel List as M3U…", true);
+    mnuCheckStreams = add("mnuCheckStreams", "Check Streams", true);
+    mnuDeleteDead = add("mnuDeleteDead", "Delete Dead Streams…", true);
+}
+
+void Form1::connectPlaylists() {
+    m_guide = new GuideUpdates(this);
+    m_checker = new StreamChecker(this);
+    const auto askSource = [this](const QString& title) {
+        // A file, or an address typed in place of a file name.
+        QString source = QFileDialog::getOpenFileName(this, title, QString(),
+                                                      QStringLiteral("Playlists (*.m3u *.m3u8 *.pls);;All files (*)"));
+        return source;
+    };
+    connect(mnuImportPlaylist, &QAction::triggered, this, [this, askSource] {
+        bool ok = false;
+        QString source = QInputDialog::getText(
+            this, QStringLiteral("Import Playlist"),
+            QStringLiteral("A playlist's web address (M3U, M3U8 or PLS), or leave empty to pick a file:"),
+            QLineEdit::Normal, QString(), &ok);
+        if (!ok) return;
+        if (source.trimmed().isEmpty()) source = askSource(QStringLiteral("Import Playlist"));
+        if (!source.isEmpty()) ImportPlaylist(source.trimmed());
+    });
+    connect(mnuImportIntoEditor, &QAction::triggered, this, [this, askSource] {
+        const QString source = askSource(QStringLiteral("Import Playlist into Channel List"));
+        if (!source.isEmpty()) ImportIntoEditor(source);
+    });
+    const auto askTarget = [this](const QString& title, const QString& name) {
+        return QFileDialog::getSaveFileName(this, title, name, QStringLiteral("Playlists (*.m3u *.m3u8)"));
+    };
+    connect(mnuExportFavorites, &QAction::triggered, this, [this, askTarget] {
+        const QString path = askTarget(QStringLiteral("Export Favorites"), QStringLiteral("Favorites.m3u"));
+        if (!path.isEmpty()) ExportFavorites(path);
+    });
+    connect(mnuExportCatalogue, &QAction::triggered, this, [this, askTarget] {
+        const QString path = askTarget(QStringLiteral("Export Channel List"), QStringLiteral("Channels.m3u"));
+        if (!path.isEmpty()) ExportCatalogue(path);
+    });
+    connect(mnuGuideAddress, &QAction::triggered, this, [this] {
+        bool ok = false;
+        const QString address = QInputDialog::getText(
+            this, QStringLiteral("Programme Guide"),
+            QStringLiteral("The address of an XMLTV guide (plain or gzip), or a guide file; empty for none:"),
+            QLineEdit::Normal, guideAddress(), &ok);
+        if (ok) SetGuideAddress(address.trimmed());
+    });
+    connect(mnuUpdateGuide, &QAction::triggered, this, [this] {
+        if (m_guide->running())
+            CancelGuideUpdate();
+        else
+            UpdateGuide(true);
+    });
+    connect(mnuCheckStreams, &QAction::triggered, this, [this] {
+        if (m_checker->running())
+            m_checker->cancel();
+        else
+            CheckStreams();
+    });
+    connect(mnuDeleteDead, &QAction::triggered, this, [this] { DeleteDeadStreams(true); });
+
+    connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {
+        mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));
+        refreshGuideText();
+        if (!failure.isEmpty() && m_guideUpdateTold)
+            ShowMessage(this, QStringLiteral("The programme guide could not be updated: %1. The guide from before is "
+                                             "kept.")
+                                  .arg(failure));
+        if (!failure.isEmpty()) m_guideFailure = failure;
+    });
+    // The guide's "now" moves on by itself.
+    m_guideTimer.setInterval(30 * 1000);
+    connect(&m_guideTimer, &QTimer::timeout, this, &Form1::refreshGuideText);
+    m_guideTimer.start();
+    ListView1->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(row); });
+    ListView2->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(row); });
+
+    connect(m_checker, &StreamChecker::checked, this, [this](const QString& address, int verdict, const QString& why) {
+        ListView1->channels()->setMark(FromQt(address),
+                                       StreamMark{static_cast<StreamMark::Kind>(verdict), FromQt(why)});
+    });
+    connect(m_checker, &StreamChecker::progress, this, [this](int done, int total) {
+        if (!m_checkProgress) return;
+        m_checkProgress->setMaximum(total);
+        m_checkProgress->setValue(done);
+        m_checkProgress->setLabelText(QStringLiteral("Checking streams: %1 of %2").arg(done).arg(total));
+    });
+    connect(m_checker, &StreamChecker::finished, this, [this](bool) {
+        mnuCheckStreams->setText(QStringLiteral("Check Streams"));
+        if (m_checkProgress) {
+            m_checkProgress->deleteLater();
+            m_checkProgress = nullptr;
+        }
+    });
+}
+
+void Form1::showOperatorActions() {
+    for (QAction* a : m_operatorActions) a->setVisible(true);
+}
+
+void Form1::OpenMedia(const QString& media) {
+    if (LooksLikePlaylistFile(media))
+        ImportPlaylist(media);
+    else
+        PlayAddress(media);
+}
+
+// ---- Import and export -------------------------------------------------------------------
+
+bool Form1::ImportPlaylist(const QString& source) {
+    if (!favoritesChangeable()) return false;
+    QString why;
+    const auto text = ReadPlaylistSource(source, why);
+    if (!text) {
+        if (!why.isEmpty()) ShowMessage(this, why);
+        return false;
+    }
+    const playlist::Playlist list = playlist::Read(*text, FromQt(source));
+    if (list.problem != playlist::Problem::None) {
+        ShowMessage(this, ProblemText(list, source));
+        return false;
+    }
+    std::unordered_set<std::string> known;
+    for (const ListRow& row : ListView2->rows()) known.insert(row.address);
+    std::vector<ListRow> rows;
+    int refused = 0, duplicates = 0;
+    guide::IdMap ids = guide::LoadIds();
+    bool idsChanged = false;
+    for (const playlist::Entry& e : list.entries) {
+        const auto row = RowOf(e);
+        if (!row || !stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
+            ++refused;
+            continue;
+        }
+        if (!known.insert(e.address).second) {
+            ++duplicates;
+            continue;
+        }
+        if (!e.tvgId.empty()) {
+            ids[e.address] = e.tvgId;
+            idsChanged = true;
+        }
+        rows.push_back(*row);
+    }
+    const int added = static_cast<int>(rows.size());
+    if (added > 0) {
+        ListView2->channels()->appendRows(std::move(rows));
+        SaveFavorites();
+        if (idsChanged) guide::SaveIds(ids);
+    }
+    cmdFavorites_Click();
+    QString message = added == 1 ? QStringLiteral("1 channel was added to your favorites.")
+                                 : QStringLiteral("%1 channels were added to your favorites.").arg(added);
+    message += SkippedText(refused, duplicates);
+    // The playlist's own guide, when the user has none yet.
+    if (!list.guideAddress.empty() && guideAddress().isEmpty()) {
+        message += QStringLiteral(" Its programme guide is being downloaded.");
+        saveSetting(settings_keys::kGuideAddress, list.guideAddress);
+    }
+    if (!guideAddress().isEmpty() && added > 0) UpdateGuide(false, true);
+    ShowMessage(this, message);
+    return added > 0;
+}
+
+bool Form1::ImportIntoEditor(const QString& source) {
+    QString why;
+    const auto text = ReadPlaylistSource(source, why);
+    if (!text) {
+        if (!why.isEmpty()) ShowMessage(this, why);
+        return false;
+    }
+    const playlist::Playlist list = playlist::Read(*text, FromQt(source));
+    if (list.problem != playlist::Problem::None) {
+        ShowMessage(this, ProblemText(list, source));
+        return false;
+    }
+    std::unordered_set<std::string> known;
+    for (const ListRow& row : ListView1->rows()) known.insert(row.checkedAddress());
+    std::vector<ListRow> rows;
+    int refused = 0, duplicates = 0;
+    for (const playlist::Entry& e : list.entries) {
+        auto row = RowOf(e);
+        if (!row || !stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
+            ++refused;
+            continue;
+        }
+        if (!known.insert(e.address).second) {
+            ++duplicates;
+            continue;
+        }
+        row->url = row->address;  // what "Encrypt and Save" writes
+        rows.push_back(std::move(*row));
+    }
+    const int added = static_cast<int>(rows.size());
+    ListView1->channels()->appendRows(std::move(rows));  // a sorted list keeps its order
+    if (refused > 0 || duplicates > 0 || added == 0)
+        ShowMessage(this, (added == 1 ? QStringLiteral("1 channel was added to the list.")
+                                      : QStringLiteral("%1 channels were added to the list.").arg(added)) +
+                              SkippedText(refused, duplicates));
+    return added > 0;
+}
+
+bool Form1::writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries) {
+    const auto written = base::ReplaceFileAtomically(path.toStdString(), playlist::WriteM3u(entries));
+    if (!written)
+        ShowMessage(this, QStringLiteral("The playlist could not be saved as %1:\n%2").arg(path, ToQt(written.error)));
+    return bool(written);
+}
+
+bool Form1::ExportFavorites(const QString& path) {
+    const guide::IdMap ids = guide::LoadIds();
+    std::vector<playlist::Entry> entries;
+    for (const ListRow& row : ListView2->rows()) {
+        const auto id = ids.find(row.address);
+        entries.push_back(EntryOf(row.playedFields(), id == ids.end() ? std::string() : id->second));
+    }
+    return writePlaylist(path, entries);
+}
+
+bool Form1::ExportCatalogue(const QString& path) {
+    std::vector<playlist::Entry> entries;
+    for (const ListRow& row : ListView1->rows()) {
+        catalogue::LineFields fields = row.editorFields();
+        if (fields.address.empty()) fields.address = row.address;
+        entries.push_back(EntryOf(fields, {}));
+    }
+    return writePlaylist(path, entries);
+}
+
+// ---- The programme guide -----------------------------------------------------------------
+
+QString Form1::guideAddress() const {
+    return ToQt(GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress, ""));
+}
+
+void Form1::SetGuideAddress(const QString& address) {
+    saveSetting(settings_keys::kGuideAddress, FromQt(address));
+    if (address.isEmpty()) {
+        CancelGuideUpdate();
+        return;
+    }
+    UpdateGuide(true, true);
+}
+
+guide::Wanted Form1::wantedChannels() const {
+    guide::Wanted wanted;
+    const auto addRows = [&](const std::vector<ListRow>& rows) {
+        for (const ListRow& row : rows) wanted.names.insert(guide::NormaliseName(cp1252::ToUtf8(row.name)));
+    };
+    addRows(ListView2->rows());
+    addRows(ListView1->rows());
+    if (const auto text = base::ReadFileCapped(program_files::ReadPath("Data.txt"), catalogue::kMaxCatalogueBytes))
+        addRows(ListRow::FromCatalogue(*text));
+    for (const auto& [address, id] : guide::LoadIds()) wanted.ids.insert(id);
+    wanted.names.erase(std::string());
+    return wanted;
+}
+
+void Form1::UpdateGuide(bool told, bool fresh) {
+    const QString address = guideAddress();
+    if (address.isEmpty()) {
+        if (told) ShowMessage(this, QStringLiteral("No programme guide is set. Choose File > Programme Guide Address…"));
+        return;
+    }
+    m_guideUpdateTold = told;
+    m_guideFailure.clear();
+    m_tvgIds = guide::LoadIds();
+    m_guide->start(FromQt(address), wantedChannels(), fresh);
+    mnuUpdateGuide->setText(QStringLiteral("Stop Updating the Programme Guide"));
+}
+
+void Form1::CancelGuideUpdate() {
+    m_guide->cancel();
+    mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));
+}
+
+QString Form1::guideTextFor(const ListRow& row) const {
+    if (!m_guide) return {};
+    const auto id = m_tvgIds.find(row.address);
+    return m_guide->nowNext(id == m_tvgIds.end() ? std::string() : id->second, cp1252::ToUtf8(row.name),
+                            QDateTime::currentSecsSinceEpoch());
+}
+
+void Form1::refreshGuideText() {
+    if (!m_guide) return;
+    const auto id = m_tvgIds.find(FromQt(m_playing.address));
+    WindowsMediaPlayer1->setGuideText(m_guide->nowNext(id == m_tvgIds.end() ? std::string() : id->second,
+                                                       cp1252::ToUtf8(FromQt(m_playing.name)),
+                                                       QDateTime::currentSecsSinceEpoch()));
+}
+
+// ---- The stream check --------------------------------------------------------------------
+
+void Form1::CheckStreams() {
+    std::vector<std::string> addresses;
+    std::unordered_set<std::string> seen;
+    for (const ListRow& row : ListView1->rows())
+        if (!row.checkedAddress().empty() && seen.insert(row.checkedAddress()).second)
+            addresses.push_back(row.checkedAddress());
+    if (addresses.empty()) {
+        ShowMessage(this, QStringLiteral("The list holds no addresses to check."));
+        return;
+    }
+    ListView1->channels()->clearMarks();
+    m_checkProgress = new QProgressDialog(QStringLiteral("Checking streams…"), QStringLiteral("Cancel"), 0,
+                                          static_cast<int>(addresses.size()), this);
+    m_checkProgress->setObjectName(QStringLiteral("streamCheckProgress"));
+    m_checkProgress->setWindowTitle(QStringLiteral("Check Streams"));
+    m_checkProgress->setWindowModality(Qt::NonModal);  // the list stays usable meanwhile
+    m_checkProgress->setMinimumDuration(0);
+    connect(m_checkProgress, &QProgressDialog::canceled, m_checker, &StreamChecker::cancel);
+    mnuCheckStreams->setText(QStringLiteral("Stop Checking Streams"));
+    m_checker->start(std::move(addresses));
+}
+
+int Form1::DeleteDeadStreams(bool ask) {
+    ChannelModel* rows = ListView1->channels();
+    std::vector<int> dead;
+    for (int i = 0; i < rows->rowCount(); ++i)
+        if (const StreamMark* m = rows->mark(i); m && m->kind == StreamMark::Kind::Dead) dead.push_back(i);
+    if (dead.empty()) {
+        if (ask) ShowMessage(this, QStringLiteral("No stream is marked dead. Check the streams first."));
+        return 0;
+    }
+    // Every dead row is selected, so the operator sees what goes.
+    ListView1->clearSelection();
+    for (int i : dead) ListView1->selectionModel()->select(rows->index(i, 0), QItemSelectionModel::Select |
+                                                                                  QItemSelectionModel::Rows);
+    if (ask && !AskYesNo(this, QStringLiteral("Delete the %1 channels marked dead from the list?").arg(dead.size())))
+        return 0;
+    for (auto it = dead.rbegin(); it != dead.rend(); ++it) rows->removeRow(*it);
+    ListView1->selectRow(-1);
+    return static_cast<int>(dead.size());
+}
