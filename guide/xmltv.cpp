@@ -95,9 +95,10 @@ NowNext Find(const Schedule& schedule, std::int64_t now) {
             break;
         }
     }
-    const std::int64_t from = out.now && out.now->stop > 0 ? out.now->stop : now + 1;
-    const auto next = std::lower_bound(schedule.begin(), schedule.end(), from,
-                                       [](const Programme& p, std::int64_t t) { return p.start < t; });
+    // Next is the first programme to start after this moment (one inserted into a longer
+    // programme comes next, as it interrupts it).
+    const auto next = std::upper_bound(schedule.begin(), schedule.end(), now,
+                                       [](std::int64_t t, const Programme& p) { return t < p.start; });
     if (next != schedule.end() && &*next != out.now) out.next = &*next;
     return out;
 }

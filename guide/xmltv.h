@@ -47,7 +47,7 @@ struct GuideData {
 };
 
 // What is on and what follows at `now`: an overlap is settled for the programme that started
-// last; `next` starts at or after the end of `now` (or after `now` when nothing is on).
+// last; `next` is the first programme to start after `now`.
 struct NowNext {
     const Programme* now = nullptr;
     const Programme* next = nullptr;

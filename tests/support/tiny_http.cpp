@@ -131,6 +131,14 @@ void TinyHttp::serve() {
 }
 
 void TinyHttp::answer(int fd) {
+    // Connections open at once: counted from the accept to the close.
+    const int open = ++m_open;
+    for (int seen = m_maxOpen.load(); open > seen && !m_maxOpen.compare_exchange_weak(seen, open);) {
+    }
+    struct Closed {
+        std::atomic<int>& open;
+        ~Closed() { --open; }
+    } closed{m_open};
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos && !m_stop) {
@@ -152,7 +160,13 @@ void TinyHttp::answer(int fd) {
         if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
     }
     if (route.silent) {
-        while (!m_stop) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Says nothing until the client hangs up or the server stops.
+        while (!m_stop) {
+            pollfd p{};
+            p.fd = static_cast<decltype(p.fd)>(fd);
+            p.events = POLLIN;
+            if (::poll(&p, 1, 20) > 0 && ::recv(fd, buffer, static_cast<int>(sizeof buffer), 0) <= 0) break;
+        }
         CloseSocket(fd);
         return;
     }
@@ -170,15 +184,19 @@ void TinyHttp::answer(int fd) {
         return;
     }
     const std::string head = "HTTP/1.0 " + std::to_string(route.status) + (route.status == 200 ? " OK" : " Error") +
-                             "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(route.body.size()) +
-                             "\r\n\r\n";
+                             "\r\nContent-Type: text/html\r\nLast-Modified: " + kLastModified +
+                             "\r\nContent-Length: " + std::to_string(route.body.size()) + "\r\n\r\n";
     SendAll(fd, head.data(), head.size());
     if (route.piece == 0) {
         SendAll(fd, route.body.data(), route.body.size());
     } else {
         for (std::size_t at = 0; at < route.body.size() && !m_stop; at += route.piece) {
-            SendAll(fd, route.body.data() + at, std::min(route.piece, route.body.size() - at));
-            std::this_thread::sleep_for(std::chrono::milliseconds(route.pauseMs));
+            if (!SendAll(fd, route.body.data() + at, std::min(route.piece, route.body.size() - at))) break;
+            // The pause ends early when the client hangs up: the connection counts as closed then.
+            pollfd p{};
+            p.fd = static_cast<decltype(p.fd)>(fd);
+            p.events = POLLIN;
+            if (::poll(&p, 1, route.pauseMs) > 0 && ::recv(fd, buffer, static_cast<int>(sizeof buffer), 0) <= 0) break;
         }
     }
     ::shutdown(fd, SHUT_WR);

@@ -28,6 +28,9 @@ public:
     void endlessHead(const std::string& path, std::string headerLine);
 
     std::string lastRequest() const;  // the request line and headers of the last request
+    int maxOpenConnections() const { return m_maxOpen; }  // the most connections open at once
+    // What every answer with a body says of its date.
+    static constexpr const char* kLastModified = "Mon, 07 Dec 2026 20:00:00 GMT";
     static int ClosedPort();          // a port on which nothing listens
 
 private:
@@ -47,6 +50,7 @@ private:
     int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_open{0}, m_maxOpen{0};
     mutable std::mutex m_mutex;
     std::map<std::string, Route> m_routes;
     std::string m_lastRequest;
