@@ -27,6 +27,14 @@ void HttpServer::serveLive(const QString& path, const QByteArray& body, const QB
     m_routes[path] = Route{body, contentType, {}, 0, false, true};
 }
 
+void HttpServer::serveTrickle(const QString& path, const QByteArray& body, const QByteArray& contentType, int piece,
+                              int intervalMs) {
+    Route route{body, contentType, {}, 0, false, true};
+    route.piece = piece;
+    route.intervalMs = intervalMs;
+    m_routes[path] = route;
+}
+
 void HttpServer::onConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
@@ -79,16 +87,16 @@ void HttpServer::onReadable(QTcpSocket* socket) {
         // in sight when playback starts.
         auto* pace = new QTimer(socket);
         auto sent = std::make_shared<qsizetype>(0);
-        QObject::connect(pace, &QTimer::timeout, socket, [socket, pace, body, sent] {
-            constexpr qsizetype kPiece = 4096;
-            socket->write(body.mid(*sent, kPiece));
-            *sent += kPiece;
+        const qsizetype piece = route->piece;
+        QObject::connect(pace, &QTimer::timeout, socket, [socket, pace, body, sent, piece] {
+            socket->write(body.mid(*sent, piece));
+            *sent += piece;
             if (*sent >= body.size()) {
                 pace->stop();
                 socket->disconnectFromHost();
             }
         });
-        pace->start(250);
+        pace->start(route->intervalMs);
         return;
     }
     socket->write(body);

@@ -24,6 +24,10 @@ public:
     // A live stream: no length in the head; the body, sent at a steady pace, and then the
     // connection drops.
     void serveLive(const QString& path, const QByteArray& body, const QByteArray& contentType);
+    // The body a few bytes at a time (`piece` bytes every `intervalMs`), then the end: a server
+    // at the far end of a very slow link.
+    void serveTrickle(const QString& path, const QByteArray& body, const QByteArray& contentType, int piece,
+                      int intervalMs);
     // Answers the path with "404 Not Found" from now on.
     void remove(const QString& path) { m_routes.remove(path); }
 
@@ -40,6 +44,7 @@ private:
         int metaInterval = 0;
         bool silent = false;
         bool live = false;
+        int piece = 4096, intervalMs = 250;  // the pace of a live or trickled body
     };
     QTcpServer m_server;
     QHash<QString, Route> m_routes;
