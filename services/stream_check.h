@@ -29,10 +29,14 @@ struct Options {
     std::size_t maxBytes = std::size_t{64} << 10;  // read from each address at most
 };
 
+struct Stats {
+    std::size_t mostConnectionsAtOnce = 0;  // sockets open at the same time, as the client saw them
+};
+
 // Checks every address, `done` told of each as it ends (on the calling thread, in the order the
 // checks end). Returns when all are done or `cancel` is set (within 50 ms); addresses not
 // reached by then are not told.
-void Check(const std::vector<std::string>& addresses, const Options& options,
+Stats Check(const std::vector<std::string>& addresses, const Options& options,
            const std::function<void(std::size_t index, const Result& result)>& done, const std::atomic<bool>& cancel);
 
 }  // namespace stream_check

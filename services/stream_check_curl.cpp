@@ -9,6 +9,9 @@
 #include <memory>
 #include <mutex>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "services/stream_check.h"
 
 namespace stream_check {
@@ -165,8 +168,34 @@ Result Judge(const Probe& p, CURLcode code, long timeoutSeconds) {
 
 }  // namespace
 
-void Check(const std::vector<std::string>& addresses, const Options& options,
-           const std::function<void(std::size_t, const Result&)>& done, const std::atomic<bool>& cancel) {
+namespace {
+
+struct Sockets {
+    std::size_t open = 0;
+    Stats* stats = nullptr;
+};
+
+curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+    auto* sockets = static_cast<Sockets*>(user);
+    const curl_socket_t fd = ::socket(address->family, address->socktype, address->protocol);
+    if (fd != CURL_SOCKET_BAD) {
+        ++sockets->open;
+        sockets->stats->mostConnectionsAtOnce = std::max(sockets->stats->mostConnectionsAtOnce, sockets->open);
+    }
+    return fd;
+}
+
+int CloseSocket(void* user, curl_socket_t fd) {
+    --static_cast<Sockets*>(user)->open;
+    return ::close(fd);
+}
+
+}  // namespace
+
+Stats Check(const std::vector<std::string>& addresses, const Options& options,
+            const std::function<void(std::size_t, const Result&)>& done, const std::atomic<bool>& cancel) {
+    Stats stats;
+    Sockets sockets{0, &stats};
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     const std::size_t concurrency = std::max<std::size_t>(1, options.concurrency);
@@ -208,6 +237,10 @@ void Check(const std::vector<std::string>& addresses, const Options& options,
             curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
             curl_easy_setopt(easy, CURLOPT_WRITEDATA, probe.get());
             curl_easy_setopt(easy, CURLOPT_PRIVATE, probe.get());
+            curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
+            curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &sockets);
+            curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, CloseSocket);
+            curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &sockets);
             curl_multi_add_handle(multi, easy);
             running.push_back(std::move(probe));
         }
@@ -236,6 +269,7 @@ void Check(const std::vector<std::string>& addresses, const Options& options,
         curl_easy_cleanup(probe->easy);
     }
     curl_multi_cleanup(multi);
+    return stats;
 }
 
 }  // namespace stream_check
