@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
         grown = std::max(grown, base::ResidentBytes() - std::min(before, base::ResidentBytes()));
         kept = 0;
         for (const auto& [id, schedule] : result.data.schedules) kept += schedule.size();
-        if (result.outcome != guide::UpdateResult::Outcome::Updated) std::fprintf(stderr, "%s\n", result.message.c_str());
+        if (result.outcome != guide::UpdateResult::Outcome::Updated)
+            std::fprintf(stderr, "%s\n", result.message.c_str());
     };
     const bench::Stats parsed = bench::Time(repeats, [&] { parse(plain); });
     const bench::Stats parsedGz = bench::Time(repeats, [&] { parse(packed); });
@@ -116,8 +117,8 @@ int main(int argc, char** argv) {
     const std::string mb = std::to_string(size / 1000000) + " MB";
     bench::Row("guide: read the " + mb + " XMLTV file", read, "", {}, "", true);
     bench::Row("guide: gunzip it", gunzip, "", {}, "", true);
-    bench::Row("guide: " + mb + " XMLTV, 200 of 2000 channels kept", parsed, "reading the file", read,
-               "<= 2000 ms", parsed.median <= 2000);
+    bench::Row("guide: " + mb + " XMLTV, 200 of 2000 channels kept", parsed, "reading the file", read, "<= 2000 ms",
+               parsed.median <= 2000);
     bench::Row("guide: the same, gzip", parsedGz, "gunzip", gunzip, "<= 2000 ms + gunzip",
                parsedGz.median <= 2000 + gunzip.median);
     const bench::Stats memory{grown / 1048576.0, grown / 1048576.0, grown / 1048576.0};

@@ -22,7 +22,8 @@ bool Gunzip::feed(std::string_view piece) {
     if (m_mode == Mode::Undecided) {
         m_head.append(piece);
         if (m_head.size() < 2) return true;
-        const bool gzip = static_cast<unsigned char>(m_head[0]) == 0x1F && static_cast<unsigned char>(m_head[1]) == 0x8B;
+        const bool gzip =
+            static_cast<unsigned char>(m_head[0]) == 0x1F && static_cast<unsigned char>(m_head[1]) == 0x8B;
         m_mode = gzip ? Mode::Gzip : Mode::Plain;
         const std::string head = std::move(m_head);
         m_head.clear();

@@ -38,9 +38,9 @@ struct Wanted {
 
 // What a guide gave: the schedules of the matched channels, and how our keys find them.
 struct GuideData {
-    std::map<std::string, Schedule> schedules;         // by the guide's channel id
-    std::map<std::string, std::string> byId, byName;   // our tvg-id / normalised name -> guide channel id
-    std::size_t programmesSeen = 0;                    // every programme of the guide, kept or not
+    std::map<std::string, Schedule> schedules;        // by the guide's channel id
+    std::map<std::string, std::string> byId, byName;  // our tvg-id / normalised name -> guide channel id
+    std::size_t programmesSeen = 0;                   // every programme of the guide, kept or not
 
     // The schedule for a channel of ours: by its tvg-id, else by its name; nullptr when none.
     const Schedule* find(std::string_view tvgId, std::string_view name) const;

@@ -247,6 +247,7 @@ void PlayerPane::setGuideText(const QString& text) {
     if (text == m_guide) return;
     m_guide = text;
     refreshStatus();
+    refreshBackdrop();
 }
 
 QString PlayerPane::statusText() const { return m_status->text(); }
@@ -364,11 +365,14 @@ void PlayerPane::refreshBackdrop() {
                                  m_status->text());
             break;
         case PlayState::Playing:
-        case PlayState::Paused:
-            // Sound without a picture: the channel's name and what it plays now.
-            m_video->setBackdrop(VideoView::Backdrop::Audio, m_name.isEmpty() ? m_title : m_name,
-                                 m_name.isEmpty() ? QString() : m_player->nowPlaying());
+        case PlayState::Paused: {
+            // Sound without a picture: the channel's name and what it plays now (the stream's
+            // own title, else the guide's).
+            QString now = m_name.isEmpty() ? QString() : m_player->nowPlaying();
+            if (now.isEmpty()) now = m_guide;
+            m_video->setBackdrop(VideoView::Backdrop::Audio, m_name.isEmpty() ? m_title : m_name, now);
             break;
+        }
         default: m_video->setBackdrop(VideoView::Backdrop::Black, QString(), QString()); break;
     }
 }

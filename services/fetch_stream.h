@@ -18,7 +18,7 @@ struct StreamRequest {
     // refuses the rest).
     std::function<bool(const char* data, std::size_t size)> onData;
     const std::atomic<bool>* cancel = nullptr;  // set from another thread: ends within 50 ms
-    long stallSeconds = 30;                      // no byte for this long ends the transfer
+    long stallSeconds = 30;                     // no byte for this long ends the transfer
     long totalSeconds = 900;
 };
 

@@ -24,8 +24,8 @@ struct Result {
 std::string Sniff(std::string_view contentType, bool icyHeaders, std::string_view firstBytes);
 
 struct Options {
-    std::size_t concurrency = 8;               // addresses asked at once
-    long timeoutSeconds = 10;                  // for each address, from its start
+    std::size_t concurrency = 8;                   // addresses asked at once
+    long timeoutSeconds = 10;                      // for each address, from its start
     std::size_t maxBytes = std::size_t{64} << 10;  // read from each address at most
 };
 
@@ -37,6 +37,6 @@ struct Stats {
 // checks end). Returns when all are done or `cancel` is set (within 50 ms); addresses not
 // reached by then are not told.
 Stats Check(const std::vector<std::string>& addresses, const Options& options,
-           const std::function<void(std::size_t index, const Result& result)>& done, const std::atomic<bool>& cancel);
+            const std::function<void(std::size_t index, const Result& result)>& done, const std::atomic<bool>& cancel);
 
 }  // namespace stream_check

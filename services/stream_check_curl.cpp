@@ -163,7 +163,8 @@ Result Judge(const Probe& p, CURLcode code, long timeoutSeconds) {
     if (p.bytes.empty()) return {Verdict::Dead, "the answer is empty"};
     const std::string type = Lower(p.contentType);
     if (StartsWith(type, "text/html")) return {Verdict::Dead, "a web page, not a stream"};
-    return {Verdict::Unknown, "unrecognised content" + (p.contentType.empty() ? std::string() : " (" + p.contentType + ")")};
+    return {Verdict::Unknown,
+            "unrecognised content" + (p.contentType.empty() ? std::string() : " (" + p.contentType + ")")};
 }
 
 }  // namespace
@@ -258,7 +259,8 @@ Stats Check(const std::vector<std::string>& addresses, const Options& options,
             curl_multi_remove_handle(multi, probe->easy);
             curl_easy_cleanup(probe->easy);
             const std::size_t index = probe->index;
-            running.erase(std::find_if(running.begin(), running.end(), [&](const auto& p) { return p.get() == probe; }));
+            running.erase(
+                std::find_if(running.begin(), running.end(), [&](const auto& p) { return p.get() == probe; }));
             done(index, result);
         }
         startMore();

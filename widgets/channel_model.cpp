@@ -1,6 +1,9 @@
 #include "widgets/channel_model.h"
 
 #include <QColor>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 
 #include <algorithm>
 
@@ -52,19 +55,36 @@ const std::string& ChannelModel::cell(int row, int column) const {
     return ColumnText(m_rows[static_cast<std::size_t>(row)], column);
 }
 
+namespace {
+
+// A small round mark, drawn once for each kind: green alive, red dead, grey not checked.
+QIcon MarkIcon(StreamMark::Kind kind) {
+    static QIcon icons[3];  // made on the GUI thread, the only one that draws lists
+    QIcon& icon = icons[static_cast<int>(kind)];
+    if (icon.isNull()) {
+        static const QColor colours[] = {QColor(0x2E, 0xA0, 0x43), QColor(0xD0, 0x30, 0x30), QColor(0x90, 0x90, 0x90)};
+        QPixmap dot(10, 10);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colours[static_cast<int>(kind)]);
+        painter.drawEllipse(QRectF(0.5, 0.5, 9, 9));
+        painter.end();
+        icon = QIcon(dot);
+    }
+    return icon;
+}
+
+}  // namespace
+
 QVariant ChannelModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
     if (index.column() > 3) return {};
     const ListRow& row = m_rows[static_cast<std::size_t>(index.row())];
     if (role == Qt::DecorationRole && index.column() == 0) {
         const StreamMark* found = mark(index.row());
-        if (!found) return {};
-        switch (found->kind) {
-            case StreamMark::Kind::Alive: return QColor(0x2E, 0xA0, 0x43);
-            case StreamMark::Kind::Dead: return QColor(0xD0, 0x30, 0x30);
-            case StreamMark::Kind::Unknown: return QColor(0x90, 0x90, 0x90);
-        }
-        return {};
+        return found ? MarkIcon(found->kind) : QVariant();
     }
     if (role == Qt::ToolTipRole) {
         if (const StreamMark* found = mark(index.row()); found && index.column() == 0) {

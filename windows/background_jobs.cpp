@@ -115,30 +115,30 @@ void StreamChecker::start(std::vector<std::string> addresses) {
     m_total = static_cast<int>(addresses.size());
     const unsigned generation = ++m_generation;
     emit progress(0, m_total);
-    m_thread = std::thread([this, addresses = std::move(addresses), cancelFlag = m_cancel, generation,
-                            options = options] {
-        stream_check::Check(
-            addresses, options,
-            [&](std::size_t index, const stream_check::Result& result) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, generation, address = addresses[index], result] {
-                        if (generation != m_generation || !m_running) return;
-                        ++m_done;
-                        emit checked(QString::fromStdString(address), static_cast<int>(result.verdict),
-                                     QString::fromStdString(result.reason));
-                        emit progress(m_done, m_total);
-                    },
-                    Qt::QueuedConnection);
-            },
-            *cancelFlag);
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (generation != m_generation || !m_running) return;
-                m_running = false;
-                emit finished(false);
-            },
-            Qt::QueuedConnection);
-    });
+    m_thread =
+        std::thread([this, addresses = std::move(addresses), cancelFlag = m_cancel, generation, options = options] {
+            stream_check::Check(
+                addresses, options,
+                [&](std::size_t index, const stream_check::Result& result) {
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, generation, address = addresses[index], result] {
+                            if (generation != m_generation || !m_running) return;
+                            ++m_done;
+                            emit checked(QString::fromStdString(address), static_cast<int>(result.verdict),
+                                         QString::fromStdString(result.reason));
+                            emit progress(m_done, m_total);
+                        },
+                        Qt::QueuedConnection);
+                },
+                *cancelFlag);
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation] {
+                    if (generation != m_generation || !m_running) return;
+                    m_running = false;
+                    emit finished(false);
+                },
+                Qt::QueuedConnection);
+        });
 }

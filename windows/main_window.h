@@ -120,7 +120,7 @@ public:
 
     // The programme guide: its address (a per-user setting), its update in the background.
     QString guideAddress() const;
-    void SetGuideAddress(const QString& address);  // saved, then the guide is fetched anew
+    void SetGuideAddress(const QString& address);     // saved, then the guide is fetched anew
     void UpdateGuide(bool told, bool fresh = false);  // `told`: a failure is shown in a message
     void CancelGuideUpdate();
     GuideUpdates* guideUpdates() const { return m_guide; }
@@ -217,7 +217,7 @@ private:
     GuideUpdates* m_guide = nullptr;
     StreamChecker* m_checker = nullptr;
     QProgressDialog* m_checkProgress = nullptr;
-    QTimer m_guideTimer;                       // now and next move on
+    QTimer m_guideTimer;                          // now and next move on
     std::map<std::string, std::string> m_tvgIds;  // stream address -> tvg-id of imported channels
     bool m_guideUpdateTold = false;
     QString m_guideFailure;

@@ -108,8 +108,9 @@ QString ProblemText(const playlist::Playlist& list, const QString& source) {
             return QStringLiteral("The playlist %1 is larger than 64 MiB, which no playlist needs; it was not read.")
                 .arg(source);
         case playlist::Problem::LineTooLong:
-            return QStringLiteral("Line %1 of the playlist %2 is longer than 64 KiB, which no playlist needs; the "
-                                  "playlist was not read.")
+            return QStringLiteral(
+                       "Line %1 of the playlist %2 is longer than 64 KiB, which no playlist needs; the "
+                       "playlist was not read.")
                 .arg(list.problemLine)
                 .arg(source);
     }
@@ -297,8 +298,12 @@ bool Form1::ImportPlaylist(const QString& source) {
     QString message = added == 1 ? QStringLiteral("1 channel was added to your favorites.")
                                  : QStringLiteral("%1 channels were added to your favorites.").arg(added);
     message += SkippedText(refused, duplicates);
-    // The playlist's own guide, when the user has none yet.
-    if (!list.guideAddress.empty() && guideAddress().isEmpty()) {
+    // The playlist's own guide, when the user has none yet. A playlist is untrusted: its guide
+    // must be on the web, never a local file it names.
+    const QString offered = ToQt(list.guideAddress);
+    const bool webGuide = offered.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+                          offered.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    if (webGuide && guideAddress().isEmpty()) {
         message += QStringLiteral(" Its programme guide is being downloaded.");
         saveSetting(settings_keys::kGuideAddress, list.guideAddress);
     }
@@ -404,7 +409,8 @@ guide::Wanted Form1::wantedChannels() const {
 void Form1::UpdateGuide(bool told, bool fresh) {
     const QString address = guideAddress();
     if (address.isEmpty()) {
-        if (told) ShowMessage(this, QStringLiteral("No programme guide is set. Choose File > Programme Guide Address…"));
+        if (told)
+            ShowMessage(this, QStringLiteral("No programme guide is set. Choose File > Programme Guide Address…"));
         return;
     }
     m_guideUpdateTold = told;
@@ -469,8 +475,8 @@ int Form1::DeleteDeadStreams(bool ask) {
     }
     // Every dead row is selected, so the operator sees what goes.
     ListView1->clearSelection();
-    for (int i : dead) ListView1->selectionModel()->select(rows->index(i, 0), QItemSelectionModel::Select |
-                                                                                  QItemSelectionModel::Rows);
+    for (int i : dead)
+        ListView1->selectionModel()->select(rows->index(i, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     if (ask && !AskYesNo(this, QStringLiteral("Delete the %1 channels marked dead from the list?").arg(dead.size())))
         return 0;
     for (auto it = dead.rbegin(); it != dead.rend(); ++it) rows->removeRow(*it);

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "guide/gunzip.h"
 #include "guide/guide_store.h"
+#include "guide/gunzip.h"
 #include "guide/xmltv.h"
 
 namespace {

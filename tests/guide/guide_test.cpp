@@ -86,7 +86,7 @@ TEST(GuideNames, LetterCaseSpacesPunctuationAndQualitySuffixesDoNotMatter) {
 
 TEST(GuideTimes, ZonesSecondsAndBadValues) {
     EXPECT_EQ(ParseTime("20261207000000 +0000"), kDec7);
-    EXPECT_EQ(ParseTime("20261207000000"), kDec7);  // no zone is UTC
+    EXPECT_EQ(ParseTime("20261207000000"), kDec7);      // no zone is UTC
     EXPECT_EQ(ParseTime("202612070100 +0100"), kDec7);  // no seconds
     EXPECT_EQ(ParseTime("20261206190000 -0500"), kDec7);
     EXPECT_EQ(ParseTime("20261207053000 +0530"), kDec7);
@@ -137,8 +137,8 @@ TEST(XmltvRead, NowAndNextAcrossMidnightAndOverlaps) {
 
     // Overlapping entries: the one that started last is on; a repeated start keeps the later entry.
     GuideData overlap;
-    overlap.schedules["x"] = {{100, 400, "Long"}, {200, 300, "Inserted"}, {300, 500, "After"},
-                              {300, 450, "After, corrected"}};
+    overlap.schedules["x"] = {
+        {100, 400, "Long"}, {200, 300, "Inserted"}, {300, 500, "After"}, {300, 450, "After, corrected"}};
     guide::Settle(overlap);
     const guide::Schedule& x = overlap.schedules["x"];
     ASSERT_EQ(x.size(), 3u);
@@ -170,9 +170,9 @@ TEST(XmltvRead, BrokenAndHostileGuidesEndWithAReason) {
     EXPECT_NE(fails("<tv><programme></tv>").find("line"), std::string::npos);
     fails("not xml at all");
     fails("<tv>");  // cut short
-    EXPECT_NE(fails("<!DOCTYPE tv [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]><tv>&b;</tv>")
-                  .find("entities"),
-              std::string::npos);
+    EXPECT_NE(
+        fails("<!DOCTYPE tv [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]><tv>&b;</tv>").find("entities"),
+        std::string::npos);
 
     // Bad times and missing attributes drop the programme, not the guide; a huge title is cut.
     const std::string longTitle(100000, 'x');

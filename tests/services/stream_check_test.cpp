@@ -33,13 +33,16 @@ TEST(StreamSniff, FirstBytesAndHeadsTellTheKind) {
     EXPECT_EQ(Sniff("text/plain", false, "\r\n#EXTM3U\nhttp://x/1\n"), "M3U playlist");
     EXPECT_EQ(Sniff("", false, "[Playlist]\nFile1=http://x\n"), "PLS playlist");
     EXPECT_EQ(Sniff("", false, "<ASX version=\"3.0\">"), "ASX playlist");
-    EXPECT_EQ(Sniff("application/octet-stream", false,
-                    std::string("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9", 10)),
+    EXPECT_EQ(Sniff("application/octet-stream", false, std::string("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9", 10)),
               "Windows Media (ASF) stream");
     EXPECT_EQ(Sniff("audio/mpeg", true, "\xFF\xFB\x90\x00"), "ICY radio (audio/mpeg)");
     EXPECT_EQ(Sniff("audio/aacp; charset=x", false, "...."), "audio (audio/aacp)");
     EXPECT_EQ(Sniff("application/vnd.apple.mpegurl", false, "garbage"), "M3U playlist");
-    EXPECT_EQ(Sniff("", false, std::string("\0\0\0\x18" "ftypisom", 12)), "MP4 video");
+    EXPECT_EQ(Sniff("", false,
+                    std::string("\0\0\0\x18"
+                                "ftypisom",
+                                12)),
+              "MP4 video");
     EXPECT_EQ(Sniff("", false, "ID3\x04\x00"), "MPEG audio");
     EXPECT_EQ(Sniff("", false, "OggS\0"), "Ogg stream");
     EXPECT_EQ(Sniff("text/html", false, "<html><body>Moved</body></html>"), "");
@@ -53,10 +56,16 @@ TEST(StreamCheck, LiveDeadSilentSlowAndUncheckableAddresses) {
     server.silent("/silent");
     server.slow("/slow.ts", TsPackets(40), 376, 300);  // two packets every 0.3 s
     server.route("/page", 200, "<html><body>This channel has moved.</body></html>");
-    const std::vector<std::string> addresses = {
-        server.url("/live.ts"), server.url("/missing"), server.url("/silent"), server.url("/slow.ts"),
-        server.url("/hls.m3u8"), "mms://media.example/live", "rtsp://media.example/cam", server.url("/page"),
-        "http://127.0.0.1:" + std::to_string(TinyHttp::ClosedPort()) + "/x", "file:///etc/passwd"};
+    const std::vector<std::string> addresses = {server.url("/live.ts"),
+                                                server.url("/missing"),
+                                                server.url("/silent"),
+                                                server.url("/slow.ts"),
+                                                server.url("/hls.m3u8"),
+                                                "mms://media.example/live",
+                                                "rtsp://media.example/cam",
+                                                server.url("/page"),
+                                                "http://127.0.0.1:" + std::to_string(TinyHttp::ClosedPort()) + "/x",
+                                                "file:///etc/passwd"};
     stream_check::Options options;
     options.timeoutSeconds = 3;
     std::map<std::string, stream_check::Result> results;
@@ -121,8 +130,8 @@ TEST(StreamCheck, NeverMoreThanTheAllowedConnectionsAndCancelEndsIt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         cancel = true;
     });
-    const stream_check::Stats cancelled =
-        stream_check::Check(many, options, [&](std::size_t, const stream_check::Result&) { ++told; }, cancel);
+    const stream_check::Stats cancelled = stream_check::Check(
+        many, options, [&](std::size_t, const stream_check::Result&) { ++told; }, cancel);
     stopper.join();
     EXPECT_EQ(told, 0);  // each would have waited out its 10 s and been told dead
     EXPECT_EQ(cancelled.mostConnectionsAtOnce, 4u);

@@ -27,11 +27,11 @@ public:
     // Starts an answer and then sends `headerLine` for ever, never ending the head.
     void endlessHead(const std::string& path, std::string headerLine);
 
-    std::string lastRequest() const;  // the request line and headers of the last request
+    std::string lastRequest() const;                      // the request line and headers of the last request
     int maxOpenConnections() const { return m_maxOpen; }  // the most connections open at once
     // What every answer with a body says of its date.
     static constexpr const char* kLastModified = "Mon, 07 Dec 2026 20:00:00 GMT";
-    static int ClosedPort();          // a port on which nothing listens
+    static int ClosedPort();  // a port on which nothing listens
 
 private:
     struct Route {

@@ -91,18 +91,19 @@ protected:
 
 TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKeep) {
     program.write("Favorites.txt", catalogue::EncodeFavorites({{"Kept", "http://s.example/kept", "TV", "English"}}));
-    program.write("mine.m3u",
-                  "#EXTM3U\r\n"
-                  "#EXTINF:-1 tvg-name=\"Caf\xC3\xA9 \xE2\x98\x95 TV\" group-title=\"video\" tvg-language=\"French;English\","
-                  "ignored\r\nhttp://s.example/cafe\r\n"
-                  "#EXTINF:-1 radio=\"true\",Jazz\r\nhttp://s.example/jazz\r\n"
-                  "#EXTINF:-1,Talk\r\nhttp://s.example/talk.mp3?x=1\r\n"
-                  "#EXTINF:-1 group-title=\"News\",News | One\r\nhttp://s.example/news\r\n"
-                  "#EXTINF:-1,Old copy\r\nhttp://s.example/kept\r\n"
-                  "#EXTINF:-1,Twice\r\nhttp://s.example/news\r\n"
-                  "#EXTINF:-1,Local\r\nfile:///etc/passwd\r\n"
-                  "#EXTINF:-1,Ftp\r\nftp://s.example/x\r\n"
-                  "#EXTINF:-1,Split\r\nhttp://s.example/a|b\r\n");
+    program.write(
+        "mine.m3u",
+        "#EXTM3U\r\n"
+        "#EXTINF:-1 tvg-name=\"Caf\xC3\xA9 \xE2\x98\x95 TV\" group-title=\"video\" tvg-language=\"French;English\","
+        "ignored\r\nhttp://s.example/cafe\r\n"
+        "#EXTINF:-1 radio=\"true\",Jazz\r\nhttp://s.example/jazz\r\n"
+        "#EXTINF:-1,Talk\r\nhttp://s.example/talk.mp3?x=1\r\n"
+        "#EXTINF:-1 group-title=\"News\",News | One\r\nhttp://s.example/news\r\n"
+        "#EXTINF:-1,Old copy\r\nhttp://s.example/kept\r\n"
+        "#EXTINF:-1,Twice\r\nhttp://s.example/news\r\n"
+        "#EXTINF:-1,Local\r\nfile:///etc/passwd\r\n"
+        "#EXTINF:-1,Ftp\r\nftp://s.example/x\r\n"
+        "#EXTINF:-1,Split\r\nhttp://s.example/a|b\r\n");
     Form1& f = Start();
     ModalWatcher watcher;
     EXPECT_TRUE(f.ImportPlaylist(QString::fromStdString((program / "mine.m3u").string())));
@@ -124,7 +125,7 @@ TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKee
     expect(1, "Caf\xE9 ? TV", "http://s.example/cafe", "Video", "French/English");  // code page, "?" for the cup
     expect(2, "Jazz", "http://s.example/jazz", "Radio", "");
     expect(3, "Talk", "http://s.example/talk.mp3?x=1", "Radio", "");  // an audio file's address
-    expect(4, "News / One", "http://s.example/news", "TV", "");  // a "|" would split the line
+    expect(4, "News / One", "http://s.example/news", "TV", "");       // a "|" would split the line
     EXPECT_EQ(f.ListView2->rowCount(), 5);
 }
 
@@ -139,7 +140,8 @@ TEST_F(Playlists, RefusedAndUnreadablePlaylistsChangeNothing) {
     EXPECT_FALSE(f.ImportPlaylist(QString::fromStdString((program / "none.m3u").string())));
     EXPECT_FALSE(f.ImportPlaylist(server.url(QStringLiteral("/missing.m3u"))));
     ASSERT_EQ(watcher.texts().size(), 4);
-    EXPECT_TRUE(watcher.texts()[0].startsWith(QStringLiteral("Line 2 of the playlist"))) << watcher.texts()[0].toStdString();
+    EXPECT_TRUE(watcher.texts()[0].startsWith(QStringLiteral("Line 2 of the playlist")))
+        << watcher.texts()[0].toStdString();
     EXPECT_TRUE(watcher.texts()[1].contains(QStringLiteral("larger than 64 MiB")));
     EXPECT_TRUE(watcher.texts()[2].contains(QStringLiteral("cannot be read")));
     EXPECT_TRUE(watcher.texts()[3].contains(QStringLiteral("HTTP status 404")));
@@ -228,12 +230,15 @@ TEST_F(OperatorPlaylists, ImportIntoTheEditorLandsInSortedPlaceAndIsSaved) {
 }
 
 TEST_F(Playlists, APlaylistFileOnTheCommandLineIsImportedAnAddressIsPlayed) {
-    program.write("cmd.m3u8", "#EXTM3U\n#EXTINF:-1,From The Command Line\nhttp://s.example/cl\n");
+    // Its guide names a local file: a playlist may not make the program read one.
+    program.write("cmd.m3u8",
+                  "#EXTM3U url-tvg=\"/etc/passwd\"\n#EXTINF:-1,From The Command Line\nhttp://s.example/cl\n");
     Form1& f = Start();
     ModalWatcher watcher;
     f.OpenMedia(QString::fromStdString((program / "cmd.m3u8").string()));
     ASSERT_EQ(f.ListView2->rowCount(), 1);
     EXPECT_EQ(f.ListView2->row(0).name, "From The Command Line");
+    EXPECT_TRUE(f.guideAddress().isEmpty());
     const QString address = server.url(QStringLiteral("/remote.m3u"));
     f.OpenMedia(address);
     EXPECT_EQ(f.WindowsMediaPlayer1->url(), address);
@@ -242,9 +247,8 @@ TEST_F(Playlists, APlaylistFileOnTheCommandLineIsImportedAnAddressIsPlayed) {
 
 TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    server.serve(QStringLiteral("/epg.xml.gz"), Gzip(GuideAround(now, QStringLiteral("Morning Show"),
-                                                                QStringLiteral("Midday"))),
-                 "application/gzip");
+    server.serve(QStringLiteral("/epg.xml.gz"),
+                 Gzip(GuideAround(now, QStringLiteral("Morning Show"), QStringLiteral("Midday"))), "application/gzip");
     server.serveLive(QStringLiteral("/news"), test_media::Mp3Audio(), "audio/mpeg");
     server.serve(QStringLiteral("/list.m3u"),
                  "#EXTM3U url-tvg=\"" + server.url(QStringLiteral("/epg.xml.gz")).toUtf8() +
@@ -259,8 +263,7 @@ TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
     ASSERT_TRUE(WaitFor([&] { return !f.guideUpdates()->running(); }, 10000));
     EXPECT_EQ(server.requestCount(QStringLiteral("/epg.xml.gz")), 1);
 
-    const QString expected =
-        QStringLiteral("Now: Morning Show (until %1) · Next: Midday").arg(Clock(now + 1800));
+    const QString expected = QStringLiteral("Now: Morning Show (until %1) · Next: Midday").arg(Clock(now + 1800));
     ASSERT_EQ(f.ListView2->rowCount(), 2);
     const QModelIndex news = f.ListView2->channels()->index(0, 0);
     EXPECT_EQ(news.data(Qt::ToolTipRole).toString(), expected);
@@ -320,8 +323,9 @@ TEST_F(Playlists, ASlowOrBrokenGuideNeitherFreezesTheWindowNorLosesTheOldOne) {
     f.SetGuideAddress(server.url(QStringLiteral("/broken.xml")));
     ASSERT_TRUE(WaitFor([&] { return !f.guideUpdates()->running(); }, 10000));
     ASSERT_TRUE(WaitFor([&] { return !watcher.texts().isEmpty(); }, 2000));
-    EXPECT_TRUE(watcher.texts().last().startsWith(QStringLiteral("The programme guide could not be updated: the guide "
-                                                                 "is not valid XMLTV")))
+    EXPECT_TRUE(
+        watcher.texts().last().startsWith(QStringLiteral("The programme guide could not be updated: the guide "
+                                                         "is not valid XMLTV")))
         << watcher.texts().last().toStdString();
     EXPECT_TRUE(tip().startsWith(QStringLiteral("Now: Old Show")));
     EXPECT_TRUE(guide::LoadCache().has_value());
@@ -361,9 +365,7 @@ TEST_F(OperatorPlaylists, TheStreamCheckMarksEveryRowAndTheDeadOnesGoAtOnce) {
         const StreamMark* m = f.ListView1->channels()->mark(row);
         return m ? m->kind : StreamMark::Kind::Unknown;
     };
-    const auto tipOf = [&](int row) {
-        return f.ListView1->channels()->index(row, 0).data(Qt::ToolTipRole).toString();
-    };
+    const auto tipOf = [&](int row) { return f.ListView1->channels()->index(row, 0).data(Qt::ToolTipRole).toString(); };
     for (int row = 0; row < 6; ++row) ASSERT_NE(f.ListView1->channels()->mark(row), nullptr) << row;
     EXPECT_EQ(markOf(0), StreamMark::Kind::Alive);
     EXPECT_EQ(tipOf(0), QStringLiteral("Alive: MPEG-TS stream"));
@@ -390,7 +392,9 @@ TEST_F(OperatorPlaylists, TheStreamCheckMarksEveryRowAndTheDeadOnesGoAtOnce) {
 TEST_F(OperatorPlaylists, AStreamCheckIsCancelledFromItsProgressWindow) {
     for (int i = 0; i < 20; ++i) server.serveSilence(QStringLiteral("/s%1").arg(i));
     std::string m3u = "#EXTM3U\n";
-    for (int i = 0; i < 20; ++i) m3u += "#EXTINF:-1,S" + std::to_string(i) + "\n" + server.url(QStringLiteral("/s%1").arg(i)).toStdString() + "\n";
+    for (int i = 0; i < 20; ++i)
+        m3u +=
+            "#EXTINF:-1,S" + std::to_string(i) + "\n" + server.url(QStringLiteral("/s%1").arg(i)).toStdString() + "\n";
     program.write("silent.m3u", m3u);
     Form1& f = Start();
     ModalWatcher watcher;
