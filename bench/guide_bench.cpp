@@ -28,7 +28,7 @@ std::string Time(std::int64_t t) {
     const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
     const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
     const std::int64_t d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9, y = yoe + era * 400 + (m <= 2);
-    char out[32];
+    char out[96];
     std::snprintf(out, sizeof out, "%04lld%02lld%02lld%02lld%02lld00 +0000", static_cast<long long>(y),
                   static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(secs / 3600),
                   static_cast<long long>(secs / 60 % 60));

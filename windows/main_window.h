@@ -219,8 +219,7 @@ private:
     QProgressDialog* m_checkProgress = nullptr;
     QTimer m_guideTimer;                          // now and next move on
     std::map<std::string, std::string> m_tvgIds;  // stream address -> tvg-id of imported channels
-    bool m_guideUpdateTold = false;
-    QString m_guideFailure;
+    bool m_guideUpdateTold = false;  // the user asked: a failure is shown in a message
     std::vector<QAction*> m_operatorActions;  // shown in editing mode only
 
 public:

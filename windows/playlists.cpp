@@ -212,7 +212,10 @@ void Form1::connectPlaylists() {
             ShowMessage(this, QStringLiteral("The programme guide could not be updated: %1. The guide from before is "
                                              "kept.")
                                   .arg(failure));
-        if (!failure.isEmpty()) m_guideFailure = failure;
+        // An update the program started by itself (at start) fails quietly: an offline start
+        // should not greet the user with a message. The cached guide stays either way.
+        if (!failure.isEmpty() && !m_guideUpdateTold)
+            qWarning("The programme guide could not be updated: %s", qPrintable(failure));
     });
     // The guide's "now" moves on by itself.
     m_guideTimer.setInterval(30 * 1000);
@@ -414,7 +417,6 @@ void Form1::UpdateGuide(bool told, bool fresh) {
         return;
     }
     m_guideUpdateTold = told;
-    m_guideFailure.clear();
     m_tvgIds = guide::LoadIds();
     m_guide->start(FromQt(address), wantedChannels(), fresh);
     mnuUpdateGuide->setText(QStringLiteral("Stop Updating the Programme Guide"));
