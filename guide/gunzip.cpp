@@ -51,7 +51,7 @@ bool Gunzip::inflate(std::string_view piece) {
     z_stream& z = m_stream->z;
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
     z.avail_in = static_cast<uInt>(piece.size());
-    std::array<char, 256 * 1024> out{};
+    std::array<char, std::size_t{256} * 1024> out{};
     // Output may still be pending when the input is used up but the last call filled the buffer.
     bool more = z.avail_in > 0;
     while (more) {

@@ -66,10 +66,10 @@ std::optional<std::int64_t> ParseTime(std::string_view text) {
         if ((sign != '+' && sign != '-') || !Digits(text, at + 1, 2, zh) || !Digits(text, at + 3, 2, zm) || zh > 14 ||
             zm > 59)
             return std::nullopt;
-        offset = (zh * 3600 + zm * 60) * (sign == '-' ? -1 : 1);
+        offset = (std::int64_t{zh} * 3600 + std::int64_t{zm} * 60) * (sign == '-' ? -1 : 1);
     }
     const std::int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-    return days * 86400 + hour * 3600 + minute * 60 + second - offset;
+    return days * 86400 + std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second - offset;
 }
 
 const Schedule* GuideData::find(std::string_view tvgId, std::string_view name) const {
