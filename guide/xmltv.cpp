@@ -140,28 +140,32 @@ struct XmltvReader::State {
     Programme programme;
     bool programmeKept = false, titleTaken = false;
 
+    // Whether a guide channel is one of ours. Each of our keys (a tvg-id, a name) takes the
+    // first guide channel that claims it, so the channels kept are never more than our keys,
+    // however many channels of the guide share a name.
     bool match(const std::string& id) {
         if (const auto known = matched.find(id); known != matched.end()) return known->second;
         bool ours = false;
-        if (wanted.ids.count(id)) {
-            data.byId.emplace(id, id);
-            ours = true;
-        }
+        const auto claim = [&](std::map<std::string, std::string>& keys, const std::string& key) {
+            const auto [at, added] = keys.emplace(key, id);
+            ours = ours || added || at->second == id;
+        };
+        if (wanted.ids.count(id)) claim(data.byId, id);
         const std::string norm = NormaliseName(id);
-        if (!norm.empty() && wanted.names.count(norm)) {
-            data.byName.emplace(norm, id);
-            ours = true;
-        }
+        if (!norm.empty() && wanted.names.count(norm)) claim(data.byName, norm);
         for (const auto& name : displayNames) {
             const std::string n = NormaliseName(name);
-            if (!n.empty() && wanted.names.count(n)) {
-                data.byName.emplace(n, id);
-                ours = true;
-            }
+            if (!n.empty() && wanted.names.count(n)) claim(data.byName, n);
         }
-        matched[id] = ours;
+        // What is known of foreign channels is remembered up to a limit, so a guide of millions
+        // of channel ids cannot grow it without end (past it they are looked up again).
+        if (ours || matched.size() < kMaxRemembered) matched[id] = ours;
         return ours;
     }
+
+    static constexpr std::size_t kMaxRemembered = 100000;
+    std::uint64_t events = 0;      // elements and text seen, for the quiet-bytes guard
+    std::uint64_t quietBytes = 0;  // bytes fed since the last of them
 
     void appendText(const char* s, int len) {
         const std::size_t room = kMaxTitleBytes - std::min(kMaxTitleBytes, text.size());
@@ -188,6 +192,7 @@ void TrimUtf8(std::string& s) {
 
 void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
     auto* s = static_cast<XmltvReader::State*>(user);
+    ++s->events;
     using In = XmltvReader::State::In;
     if (std::strcmp(name, "channel") == 0 && s->in == In::Other) {
         const char* id = Attribute(attributes, "id");
@@ -220,6 +225,7 @@ void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
 
 void OnEnd(void* user, const XML_Char* name) {
     auto* s = static_cast<XmltvReader::State*>(user);
+    ++s->events;
     using In = XmltvReader::State::In;
     if (s->in == In::DisplayName && std::strcmp(name, "display-name") == 0) {
         if (s->displayNames.size() < 16) s->displayNames.push_back(s->text);
@@ -246,6 +252,7 @@ void OnEnd(void* user, const XML_Char* name) {
 
 void OnText(void* user, const XML_Char* text, int length) {
     auto* s = static_cast<XmltvReader::State*>(user);
+    ++s->events;
     using In = XmltvReader::State::In;
     if (s->in == In::DisplayName || s->in == In::Title) s->appendText(text, length);
 }
@@ -276,13 +283,23 @@ XmltvReader::~XmltvReader() { XML_ParserFree(m_state->parser); }
 bool XmltvReader::feed(std::string_view piece) {
     State& s = *m_state;
     if (s.failed) return false;
-    // Pieces larger than the parser's int length are handed on in parts.
+    // Handed on in slices of 1 MiB. The parser keeps a token whole in memory until it ends, so
+    // a guide that goes on for 16 MiB without one element or piece of text (one endless
+    // attribute, megabytes of nothing before the first element) is refused there.
+    constexpr std::size_t kSlice = std::size_t{1} << 20;
+    constexpr std::uint64_t kMaxQuietBytes = std::uint64_t{16} << 20;
     while (!piece.empty() && !s.failed) {
-        const std::size_t n = std::min<std::size_t>(piece.size(), std::size_t{1} << 30);
+        const std::size_t n = std::min(piece.size(), kSlice);
+        const std::uint64_t eventsBefore = s.events;
         if (XML_Parse(s.parser, piece.data(), static_cast<int>(n), XML_FALSE) != XML_STATUS_OK) {
             if (s.error.empty())
                 s.error = std::string(XML_ErrorString(XML_GetErrorCode(s.parser))) + " at line " +
                           std::to_string(XML_GetCurrentLineNumber(s.parser));
+            s.failed = true;
+        }
+        s.quietBytes = s.events == eventsBefore ? s.quietBytes + n : 0;
+        if (s.quietBytes > kMaxQuietBytes && !s.failed) {
+            s.error = "the guide runs on for over 16 MiB without an element";
             s.failed = true;
         }
         piece.remove_prefix(n);

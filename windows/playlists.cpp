@@ -33,11 +33,10 @@ namespace {
 
 // A playlist's text from a file or a web address; on failure, nothing and `why` for the user.
 std::optional<std::string> ReadPlaylistSource(const QString& source, QString& why) {
-    const std::string where = FromQt(source);
     if (source.contains(QStringLiteral("://"))) {
         FetchLimits limits;
         limits.maxBytes = playlist::kMaxBytes;
-        const FetchResult fetched = FetchPageReport(QString(source).toStdString(), limits);
+        const FetchResult fetched = FetchPageReport(source.toStdString(), limits);
         if (fetched.cancelled) return std::nullopt;
         if (!fetched.arrived()) {
             why = QStringLiteral("The playlist could not be downloaded from %1: %2.")

@@ -174,6 +174,30 @@ TEST(XmltvRead, BrokenAndHostileGuidesEndWithAReason) {
         fails("<!DOCTYPE tv [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">]><tv>&b;</tv>").find("entities"),
         std::string::npos);
 
+    // Megabytes of nothing before the first element, or one endless attribute, end at 16 MiB
+    // (the parser would hold such a token whole) however the bytes arrive.
+    for (const std::string& start : {std::string(), std::string("<tv><channel id=\"")}) {
+        XmltvReader reader(OurChannels());
+        bool ok = reader.feed(start);
+        const std::string filler(std::size_t{1} << 20, start.empty() ? ' ' : 'a');
+        int fed = 0;
+        for (; ok && fed < 64; ++fed) ok = reader.feed(filler);
+        EXPECT_FALSE(ok);
+        EXPECT_LE(fed, 18);
+        EXPECT_NE(reader.error().find("16 MiB"), std::string::npos) << reader.error();
+    }
+
+    // Many guide channels with one of our names: only the first is kept.
+    std::string crowd = "<tv>";
+    for (int i = 0; i < 50; ++i)
+        crowd += "<channel id=\"c" + std::to_string(i) +
+                 "\"><display-name>Channel One</display-name></channel>"
+                 "<programme start=\"20261207200000\" channel=\"c" +
+                 std::to_string(i) + "\"><title>T</title></programme>";
+    const GuideData crowded = ReadWhole(crowd + "</tv>", 4096);
+    EXPECT_EQ(crowded.schedules.size(), 1u);
+    EXPECT_EQ(crowded.byName.at("channelone"), "c0");
+
     // Bad times and missing attributes drop the programme, not the guide; a huge title is cut.
     const std::string longTitle(100000, 'x');
     const GuideData data = ReadWhole(
