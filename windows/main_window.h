@@ -219,8 +219,8 @@ private:
     QProgressDialog* m_checkProgress = nullptr;
     QTimer m_guideTimer;                          // now and next move on
     std::map<std::string, std::string> m_tvgIds;  // stream address -> tvg-id of imported channels
-    bool m_guideUpdateTold = false;  // the user asked: a failure is shown in a message
-    std::vector<QAction*> m_operatorActions;  // shown in editing mode only
+    bool m_guideUpdateTold = false;               // the user asked: a failure is shown in a message
+    std::vector<QAction*> m_operatorActions;      // shown in editing mode only
 
 public:
     // How long the selection must rest before a keyboard zap opens its row.
