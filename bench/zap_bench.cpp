@@ -4,7 +4,8 @@
 // libmpv does; from loadfile to playback start, compared with the pane's URL to "playing"),
 // FFmpeg's own open, probe and first decoded frame in-process with the smallest probe that
 // finds the streams (the floor), and, for context, the mpv and ffplay command-line players
-// (their process start included).
+// (their process start included). Each stream on plain loopback and through a relay that makes
+// a 40 ms round trip (latency_proxy.h), as a zap over a real link is made of round trips.
 //
 //   build/release/bin/zap_bench [repeats]
 #include <QApplication>
@@ -30,6 +31,7 @@ extern "C" {
 
 #include "bench_table.h"
 #include "gui_bench.h"
+#include "latency_proxy.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
 
@@ -283,9 +285,17 @@ int main(int argc, char** argv) {
         QString url;
         bool video;
     };
-    const Stream streams[] = {{"MPEG-TS", server.url(QStringLiteral("/zap.ts")), true},
-                              {"HLS", server.url(QStringLiteral("/hls/index.m3u8")), true},
-                              {"MP3", server.url(QStringLiteral("/zap.mp3")), false}};
+    // Every stream on plain loopback and through a relay that makes a 40 ms round trip.
+    bench::LatencyProxy link(server.port(), std::chrono::milliseconds(20));
+    const auto via = [&](const QString& path) {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(link.port()).arg(path);
+    };
+    const std::vector<Stream> streams = {{"MPEG-TS", server.url(QStringLiteral("/zap.ts")), true},
+                                         {"HLS", server.url(QStringLiteral("/hls/index.m3u8")), true},
+                                         {"MP3", server.url(QStringLiteral("/zap.mp3")), false},
+                                         {"MPEG-TS over 40 ms RTT", via(QStringLiteral("/zap.ts")), true},
+                                         {"HLS over 40 ms RTT", via(QStringLiteral("/hls/index.m3u8")), true},
+                                         {"MP3 over 40 ms RTT", via(QStringLiteral("/zap.mp3")), false}};
 
     // The command-line player's own start and exit, on a source that needs no network.
     std::vector<double> floor_ms;
