@@ -326,10 +326,9 @@ std::string CategoryFor(const Entry& entry) {
     path = path.substr(0, path.find_first_of("?#"));
     const auto dot = path.rfind('.');
     if (dot != std::string_view::npos && path.find('/', dot) == std::string_view::npos) {
-        std::string type(path.substr(dot + 1));
-        for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string_view type = path.substr(dot + 1);
         for (const char* audio : {"mp3", "aac", "aacp", "ogg", "oga", "opus", "m4a", "flac", "wma", "mp2"})
-            if (type == audio) return "Radio";
+            if (text::EqualsAsciiNoCase(type, audio)) return "Radio";
     }
     return "TV";
 }

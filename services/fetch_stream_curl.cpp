@@ -2,9 +2,9 @@
 // seen promptly even while a server sends nothing.
 #include <curl/curl.h>
 
-#include <cctype>
 #include <mutex>
 
+#include "base/text.h"
 #include "services/fetch.h"
 #include "services/fetch_stream.h"
 
@@ -29,19 +29,10 @@ std::size_t OnData(char* ptr, std::size_t size, std::size_t count, void* user) {
 std::size_t OnHeader(char* ptr, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const std::size_t n = size * count;
-    const std::string line(ptr, n);
+    const std::string_view line(ptr, n);
     constexpr std::string_view kName = "last-modified:";
-    if (line.size() > kName.size()) {
-        bool match = true;
-        for (std::size_t i = 0; i < kName.size() && match; ++i)
-            match = std::tolower(static_cast<unsigned char>(line[i])) == kName[i];
-        if (match) {
-            std::string value = line.substr(kName.size());
-            while (!value.empty() && std::isspace(static_cast<unsigned char>(value.front()))) value.erase(0, 1);
-            while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back()))) value.pop_back();
-            t->result->lastModified = value;
-        }
-    }
+    if (text::StartsWithAsciiNoCase(line, kName))
+        t->result->lastModified = text::TrimBlanks(line.substr(kName.size()), " \t\r\n");
     return n;
 }
 

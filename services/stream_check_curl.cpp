@@ -12,16 +12,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "base/text.h"
 #include "services/stream_check.h"
 
 namespace stream_check {
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
@@ -34,13 +29,13 @@ std::string_view SkipLeadingSpace(std::string_view s) {
 std::string SchemeOf(std::string_view address) {
     const auto colon = address.find("://");
     if (colon == std::string_view::npos) return {};
-    return Lower(address.substr(0, colon));
+    return text::AsciiLower(address.substr(0, colon));
 }
 
 }  // namespace
 
 std::string Sniff(std::string_view contentType, bool icyHeaders, std::string_view bytes) {
-    const std::string type = Lower(contentType.substr(0, contentType.find(';')));
+    const std::string type = text::AsciiLower(contentType.substr(0, contentType.find(';')));
     const auto u = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     // Containers by their first bytes.
     if (bytes.size() > 188 && u(0) == 0x47 && u(188) == 0x47) return "MPEG-TS stream";
@@ -51,8 +46,8 @@ std::string Sniff(std::string_view contentType, bool icyHeaders, std::string_vie
     const std::string_view text = SkipLeadingSpace(bytes);
     if (StartsWith(text, "#EXTM3U"))
         return text.find("#EXT-X-") != std::string_view::npos ? "HLS playlist" : "M3U playlist";
-    if (StartsWith(Lower(text.substr(0, 10)), "[playlist]")) return "PLS playlist";
-    if (StartsWith(Lower(text.substr(0, 4)), "<asx")) return "ASX playlist";
+    if (StartsWith(text::AsciiLower(text.substr(0, 10)), "[playlist]")) return "PLS playlist";
+    if (StartsWith(text::AsciiLower(text.substr(0, 4)), "<asx")) return "ASX playlist";
     if (bytes.size() >= 8 && bytes.substr(4, 4) == "ftyp") return "MP4 video";
     if (StartsWith(bytes, "FLV")) return "FLV stream";
     if (StartsWith(bytes, "OggS")) return icyHeaders ? "ICY radio (Ogg)" : "Ogg stream";
@@ -90,13 +85,10 @@ struct Probe {
 std::size_t OnHeader(char* ptr, std::size_t size, std::size_t count, void* user) {
     auto* p = static_cast<Probe*>(user);
     const std::size_t n = size * count;
-    const std::string line = Lower(std::string_view(ptr, n));
+    const std::string line = text::AsciiLower(std::string_view(ptr, n));
     if (StartsWith(line, "icy-") || StartsWith(line, "icy ")) p->icy = true;
     if (StartsWith(line, "content-type:")) {
-        std::string value = std::string(ptr + 13, n - 13);
-        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.front()))) value.erase(0, 1);
-        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back()))) value.pop_back();
-        p->contentType = value;
+        p->contentType = text::TrimBlanks(std::string_view(ptr + 13, n - 13), " \t\r\n");
     }
     // A redirect starts a new head: what the earlier answer said no longer holds.
     if (StartsWith(line, "http/")) {
@@ -161,7 +153,7 @@ Result Judge(const Probe& p, CURLcode code, long timeoutSeconds) {
             break;
     }
     if (p.bytes.empty()) return {Verdict::Dead, "the answer is empty"};
-    const std::string type = Lower(p.contentType);
+    const std::string type = text::AsciiLower(p.contentType);
     if (StartsWith(type, "text/html")) return {Verdict::Dead, "a web page, not a stream"};
     return {Verdict::Unknown,
             "unrecognised content" + (p.contentType.empty() ? std::string() : " (" + p.contentType + ")")};

@@ -4,39 +4,36 @@
 
 #include "guide/guide_update.h"
 
+unsigned Worker::start(std::function<void(const std::atomic<bool>&, unsigned)> work) {
+    stop();
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    const unsigned run = ++m_run;
+    m_thread = std::thread([work = std::move(work), cancel = m_cancel, run] { work(*cancel, run); });
+    return run;
+}
+
 GuideUpdates::GuideUpdates(QObject* parent) : QObject(parent) {}
 
-GuideUpdates::~GuideUpdates() {
-    cancel();
-    join();
-}
+// The worker is stopped before the object goes: its thread reports to `this`.
+GuideUpdates::~GuideUpdates() { m_worker.stop(); }
 
 void GuideUpdates::loadCache() {
     if (auto cache = guide::LoadCache()) m_cache = std::move(*cache);
 }
 
-void GuideUpdates::join() {
-    if (m_thread.joinable()) m_thread.join();
-}
-
 void GuideUpdates::cancel() {
-    if (m_cancel) m_cancel->store(true);
+    m_worker.requestStop();
     m_running = false;
 }
 
 void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool fresh) {
-    cancel();
-    join();
-    m_cancel = std::make_shared<std::atomic<bool>>(false);
     m_running = true;
-    const unsigned generation = ++m_generation;
     guide::UpdateRequest request;
     request.address = address;
     if (!fresh && m_cache.source == address) request.ifModifiedSince = m_cache.lastModified;
     request.wanted = std::move(wanted);
-    auto cancelFlag = m_cancel;
-    m_thread = std::thread([this, request = std::move(request), cancelFlag, generation]() mutable {
-        request.cancel = cancelFlag.get();
+    m_worker.start([this, request = std::move(request)](const std::atomic<bool>& cancel, unsigned run) mutable {
+        request.cancel = &cancel;
         guide::UpdateResult result = guide::Update(request);
         auto cache = std::make_shared<guide::Cache>();
         if (result.outcome == guide::UpdateResult::Outcome::Updated) {
@@ -50,8 +47,8 @@ void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool 
         // the queued call is dropped if the object is deleted before it runs.
         QMetaObject::invokeMethod(
             this,
-            [this, generation, outcome = result.outcome, message = result.message, cache] {
-                if (generation != m_generation) return;  // a newer update took over
+            [this, run, outcome = result.outcome, message = result.message, cache] {
+                if (run != m_worker.run()) return;  // a newer update took over
                 m_running = false;
                 if (outcome == guide::UpdateResult::Outcome::Updated) m_cache = std::move(*cache);
                 if (outcome == guide::UpdateResult::Outcome::Cancelled) return;
@@ -88,17 +85,10 @@ QString GuideUpdates::nowNext(const std::string& tvgId, const std::string& name,
 
 StreamChecker::StreamChecker(QObject* parent) : QObject(parent) {}
 
-StreamChecker::~StreamChecker() {
-    cancel();
-    join();
-}
-
-void StreamChecker::join() {
-    if (m_thread.joinable()) m_thread.join();
-}
+StreamChecker::~StreamChecker() { m_worker.stop(); }
 
 void StreamChecker::cancel() {
-    if (m_cancel) m_cancel->store(true);
+    m_worker.requestStop();
     if (m_running) {
         m_running = false;
         emit finished(true);
@@ -106,24 +96,21 @@ void StreamChecker::cancel() {
 }
 
 void StreamChecker::start(std::vector<std::string> addresses) {
-    if (m_cancel) m_cancel->store(true);
     m_running = false;
-    join();
-    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    m_worker.stop();
     m_running = true;
     m_done = 0;
     m_total = static_cast<int>(addresses.size());
-    const unsigned generation = ++m_generation;
     emit progress(0, m_total);
-    m_thread =
-        std::thread([this, addresses = std::move(addresses), cancelFlag = m_cancel, generation, options = options] {
+    m_worker.start(
+        [this, addresses = std::move(addresses), options = options](const std::atomic<bool>& cancel, unsigned run) {
             stream_check::Check(
                 addresses, options,
                 [&](std::size_t index, const stream_check::Result& result) {
                     QMetaObject::invokeMethod(
                         this,
-                        [this, generation, address = addresses[index], result] {
-                            if (generation != m_generation || !m_running) return;
+                        [this, run, address = addresses[index], result] {
+                            if (run != m_worker.run() || !m_running) return;
                             ++m_done;
                             emit checked(QString::fromStdString(address), static_cast<int>(result.verdict),
                                          QString::fromStdString(result.reason));
@@ -131,11 +118,11 @@ void StreamChecker::start(std::vector<std::string> addresses) {
                         },
                         Qt::QueuedConnection);
                 },
-                *cancelFlag);
+                cancel);
             QMetaObject::invokeMethod(
                 this,
-                [this, generation] {
-                    if (generation != m_generation || !m_running) return;
+                [this, run] {
+                    if (run != m_worker.run() || !m_running) return;
                     m_running = false;
                     emit finished(false);
                 },

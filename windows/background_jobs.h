@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -13,6 +14,28 @@
 
 #include "guide/guide_store.h"
 #include "services/stream_check.h"
+
+// One worker thread at a time, with the flag that ends it and a number that tells the reports
+// of the newest run from those of a run it replaced.
+class Worker {
+public:
+    ~Worker() { stop(); }
+    // Ends the run under way, then runs `work` with a fresh flag; gives the new run's number.
+    unsigned start(std::function<void(const std::atomic<bool>& cancel, unsigned run)> work);
+    void requestStop() {
+        if (m_cancel) m_cancel->store(true);
+    }
+    void stop() {
+        requestStop();
+        if (m_thread.joinable()) m_thread.join();
+    }
+    unsigned run() const { return m_run; }
+
+private:
+    std::thread m_thread;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    unsigned m_run = 0;
+};
 
 class GuideUpdates : public QObject {
     Q_OBJECT
@@ -39,11 +62,8 @@ signals:
     void finished(bool changed, const QString& failure);
 
 private:
-    void join();
-    std::thread m_thread;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    Worker m_worker;
     bool m_running = false;
-    unsigned m_generation = 0;
     guide::Cache m_cache;
 };
 
@@ -65,10 +85,7 @@ signals:
     void finished(bool cancelled);
 
 private:
-    void join();
-    std::thread m_thread;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    Worker m_worker;
     bool m_running = false;
-    unsigned m_generation = 0;
     int m_done = 0, m_total = 0;
 };

@@ -183,6 +183,7 @@ private:
     void showOperatorActions();
     bool writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries);
     guide::Wanted wantedChannels() const;
+    std::string tvgIdOf(const std::string& address) const;  // "" for a channel not imported with one
     void refreshGuideText();
     void connectPlayer();
     void restorePlayerSettings();
@@ -217,10 +218,11 @@ private:
     GuideUpdates* m_guide = nullptr;
     StreamChecker* m_checker = nullptr;
     QProgressDialog* m_checkProgress = nullptr;
-    QTimer m_guideTimer;                          // now and next move on
-    std::map<std::string, std::string> m_tvgIds;  // stream address -> tvg-id of imported channels
-    bool m_guideUpdateTold = false;               // the user asked: a failure is shown in a message
-    std::vector<QAction*> m_operatorActions;      // shown in editing mode only
+    QTimer m_guideTimer;  // now and next move on
+    // Stream address -> tvg-id of imported channels: GuideIds.txt, read once at start.
+    std::map<std::string, std::string> m_tvgIds;
+    bool m_guideUpdateTold = false;           // the user asked: a failure is shown in a message
+    std::vector<QAction*> m_operatorActions;  // shown in editing mode only
 
 public:
     // How long the selection must rest before a keyboard zap opens its row.

@@ -116,6 +116,47 @@ QString ProblemText(const playlist::Playlist& list, const QString& source) {
     return {};
 }
 
+// A playlist from a file or a web address, read; nothing when it cannot be (the user told why).
+std::optional<playlist::Playlist> LoadPlaylist(QWidget* parent, const QString& source) {
+    QString why;
+    const auto text = ReadPlaylistSource(source, why);
+    if (!text) {
+        if (!why.isEmpty()) ShowMessage(parent, why);
+        return std::nullopt;
+    }
+    playlist::Playlist list = playlist::Read(*text, FromQt(source));
+    if (list.problem != playlist::Problem::None) {
+        ShowMessage(parent, ProblemText(list, source));
+        return std::nullopt;
+    }
+    return list;
+}
+
+// The entries a list can take as rows. Those the pane would refuse or a list file cannot hold,
+// and those whose address is already `known`, are counted instead.
+struct Taken {
+    std::vector<ListRow> rows;
+    std::vector<const playlist::Entry*> entries;  // each row's entry
+    int refused = 0, duplicates = 0;
+};
+Taken TakeEntries(const std::vector<playlist::Entry>& entries, std::unordered_set<std::string> known) {
+    Taken out;
+    for (const playlist::Entry& e : entries) {
+        auto row = RowOf(e);
+        if (!row || !stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
+            ++out.refused;
+            continue;
+        }
+        if (!known.insert(e.address).second) {
+            ++out.duplicates;
+            continue;
+        }
+        out.rows.push_back(std::move(*row));
+        out.entries.push_back(&e);
+    }
+    return out;
+}
+
 bool LooksLikePlaylistFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     return !path.contains(QStringLiteral("://")) && QFileInfo(path).isFile() &&
@@ -257,57 +298,35 @@ void Form1::OpenMedia(const QString& media) {
 
 bool Form1::ImportPlaylist(const QString& source) {
     if (!favoritesChangeable()) return false;
-    QString why;
-    const auto text = ReadPlaylistSource(source, why);
-    if (!text) {
-        if (!why.isEmpty()) ShowMessage(this, why);
-        return false;
-    }
-    const playlist::Playlist list = playlist::Read(*text, FromQt(source));
-    if (list.problem != playlist::Problem::None) {
-        ShowMessage(this, ProblemText(list, source));
-        return false;
-    }
+    const auto list = LoadPlaylist(this, source);
+    if (!list) return false;
     std::unordered_set<std::string> known;
     for (const ListRow& row : ListView2->rows()) known.insert(row.address);
-    std::vector<ListRow> rows;
-    int refused = 0, duplicates = 0;
-    guide::IdMap ids = guide::LoadIds();
+    Taken taken = TakeEntries(list->entries, std::move(known));
     bool idsChanged = false;
-    for (const playlist::Entry& e : list.entries) {
-        const auto row = RowOf(e);
-        if (!row || !stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
-            ++refused;
-            continue;
-        }
-        if (!known.insert(e.address).second) {
-            ++duplicates;
-            continue;
-        }
-        if (!e.tvgId.empty()) {
-            ids[e.address] = e.tvgId;
-            idsChanged = true;
-        }
-        rows.push_back(*row);
+    for (const playlist::Entry* e : taken.entries) {
+        if (e->tvgId.empty()) continue;
+        m_tvgIds[e->address] = e->tvgId;
+        idsChanged = true;
     }
-    const int added = static_cast<int>(rows.size());
+    const int added = static_cast<int>(taken.rows.size());
     if (added > 0) {
-        ListView2->channels()->appendRows(std::move(rows));
+        ListView2->channels()->appendRows(std::move(taken.rows));
         SaveFavorites();
-        if (idsChanged) guide::SaveIds(ids);
+        if (idsChanged) guide::SaveIds(m_tvgIds);
     }
     cmdFavorites_Click();
     QString message = added == 1 ? QStringLiteral("1 channel was added to your favorites.")
                                  : QStringLiteral("%1 channels were added to your favorites.").arg(added);
-    message += SkippedText(refused, duplicates);
+    message += SkippedText(taken.refused, taken.duplicates);
     // The playlist's own guide, when the user has none yet. A playlist is untrusted: its guide
     // must be on the web, never a local file it names.
-    const QString offered = ToQt(list.guideAddress);
+    const QString offered = ToQt(list->guideAddress);
     const bool webGuide = offered.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
                           offered.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
     if (webGuide && guideAddress().isEmpty()) {
         message += QStringLiteral(" Its programme guide is being downloaded.");
-        saveSetting(settings_keys::kGuideAddress, list.guideAddress);
+        saveSetting(settings_keys::kGuideAddress, list->guideAddress);
     }
     if (!guideAddress().isEmpty() && added > 0) UpdateGuide(false, true);
     ShowMessage(this, message);
@@ -315,40 +334,18 @@ bool Form1::ImportPlaylist(const QString& source) {
 }
 
 bool Form1::ImportIntoEditor(const QString& source) {
-    QString why;
-    const auto text = ReadPlaylistSource(source, why);
-    if (!text) {
-        if (!why.isEmpty()) ShowMessage(this, why);
-        return false;
-    }
-    const playlist::Playlist list = playlist::Read(*text, FromQt(source));
-    if (list.problem != playlist::Problem::None) {
-        ShowMessage(this, ProblemText(list, source));
-        return false;
-    }
+    const auto list = LoadPlaylist(this, source);
+    if (!list) return false;
     std::unordered_set<std::string> known;
     for (const ListRow& row : ListView1->rows()) known.insert(row.checkedAddress());
-    std::vector<ListRow> rows;
-    int refused = 0, duplicates = 0;
-    for (const playlist::Entry& e : list.entries) {
-        auto row = RowOf(e);
-        if (!row || !stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
-            ++refused;
-            continue;
-        }
-        if (!known.insert(e.address).second) {
-            ++duplicates;
-            continue;
-        }
-        row->url = row->address;  // what "Encrypt and Save" writes
-        rows.push_back(std::move(*row));
-    }
-    const int added = static_cast<int>(rows.size());
-    ListView1->channels()->appendRows(std::move(rows));  // a sorted list keeps its order
-    if (refused > 0 || duplicates > 0 || added == 0)
+    Taken taken = TakeEntries(list->entries, std::move(known));
+    for (ListRow& row : taken.rows) row.url = row.address;  // what "Encrypt and Save" writes
+    const int added = static_cast<int>(taken.rows.size());
+    ListView1->channels()->appendRows(std::move(taken.rows));  // a sorted list keeps its order
+    if (taken.refused > 0 || taken.duplicates > 0 || added == 0)
         ShowMessage(this, (added == 1 ? QStringLiteral("1 channel was added to the list.")
                                       : QStringLiteral("%1 channels were added to the list.").arg(added)) +
-                              SkippedText(refused, duplicates));
+                              SkippedText(taken.refused, taken.duplicates));
     return added > 0;
 }
 
@@ -360,12 +357,8 @@ bool Form1::writePlaylist(const QString& path, const std::vector<playlist::Entry
 }
 
 bool Form1::ExportFavorites(const QString& path) {
-    const guide::IdMap ids = guide::LoadIds();
     std::vector<playlist::Entry> entries;
-    for (const ListRow& row : ListView2->rows()) {
-        const auto id = ids.find(row.address);
-        entries.push_back(EntryOf(row.playedFields(), id == ids.end() ? std::string() : id->second));
-    }
+    for (const ListRow& row : ListView2->rows()) entries.push_back(EntryOf(row.playedFields(), tvgIdOf(row.address)));
     return writePlaylist(path, entries);
 }
 
@@ -403,7 +396,7 @@ guide::Wanted Form1::wantedChannels() const {
     addRows(ListView1->rows());
     if (const auto text = base::ReadFileCapped(program_files::ReadPath("Data.txt"), catalogue::kMaxCatalogueBytes))
         addRows(ListRow::FromCatalogue(*text));
-    for (const auto& [address, id] : guide::LoadIds()) wanted.ids.insert(id);
+    for (const auto& [address, id] : m_tvgIds) wanted.ids.insert(id);
     wanted.names.erase(std::string());
     return wanted;
 }
@@ -416,7 +409,6 @@ void Form1::UpdateGuide(bool told, bool fresh) {
         return;
     }
     m_guideUpdateTold = told;
-    m_tvgIds = guide::LoadIds();
     m_guide->start(FromQt(address), wantedChannels(), fresh);
     mnuUpdateGuide->setText(QStringLiteral("Stop Updating the Programme Guide"));
 }
@@ -426,17 +418,19 @@ void Form1::CancelGuideUpdate() {
     mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));
 }
 
+std::string Form1::tvgIdOf(const std::string& address) const {
+    const auto id = m_tvgIds.find(address);
+    return id == m_tvgIds.end() ? std::string() : id->second;
+}
+
 QString Form1::guideTextFor(const ListRow& row) const {
     if (!m_guide) return {};
-    const auto id = m_tvgIds.find(row.address);
-    return m_guide->nowNext(id == m_tvgIds.end() ? std::string() : id->second, cp1252::ToUtf8(row.name),
-                            QDateTime::currentSecsSinceEpoch());
+    return m_guide->nowNext(tvgIdOf(row.address), cp1252::ToUtf8(row.name), QDateTime::currentSecsSinceEpoch());
 }
 
 void Form1::refreshGuideText() {
     if (!m_guide) return;
-    const auto id = m_tvgIds.find(FromQt(m_playing.address));
-    WindowsMediaPlayer1->setGuideText(m_guide->nowNext(id == m_tvgIds.end() ? std::string() : id->second,
+    WindowsMediaPlayer1->setGuideText(m_guide->nowNext(tvgIdOf(FromQt(m_playing.address)),
                                                        cp1252::ToUtf8(FromQt(m_playing.name)),
                                                        QDateTime::currentSecsSinceEpoch()));
 }
