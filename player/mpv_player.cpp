@@ -5,6 +5,7 @@
 #include <mpv/client.h>
 
 #include <QMetaObject>
+#include <atomic>
 #include <clocale>
 #include <cmath>
 #include <cstring>
@@ -34,6 +35,8 @@ constexpr int kNetworkTimeout = 8;
 // decoders), so no GPU interop library is loaded into the render context.
 constexpr const char* kHardwareDecoders = "auto-copy-safe";
 
+std::atomic<int> g_instances{0};
+
 void Wakeup(void* context) {
     // Called on one of mpv's threads: only queue the drain on the GUI thread.
     QMetaObject::invokeMethod(static_cast<QObject*>(context), "drainEvents", Qt::QueuedConnection);
@@ -41,7 +44,10 @@ void Wakeup(void* context) {
 
 }  // namespace
 
-MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
+int MpvPlayer::Instances() { return g_instances.load(); }
+
+MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecoding)
+    : QObject(parent), m_muted(muted), m_hwdec(hardwareDecoding) {
     // mpv refuses to start under a locale whose decimal separator is not ".".
     std::setlocale(LC_NUMERIC, "C");
     m_mpv = mpv_create();
@@ -66,8 +72,8 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
         {"ao", "pipewire,pulse,alsa,null"},
         {"idle", "yes"},
         {"keep-open", "no"},
-        {"volume", "50"},
-        {"hwdec", kHardwareDecoders},
+        {"mute", muted ? "yes" : "no"},
+        {"hwdec", hardwareDecoding ? kHardwareDecoders : "no"},
         {"gpu-hwdec-interop", "no"},
         {"osd-level", "0"},
         // Start streams quickly: small probes, a modest read-ahead before the first frame.
@@ -78,11 +84,13 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     };
     for (const auto& [name, value] : options) mpv_set_option_string(m_mpv, name, value);
     mpv_set_option_string(m_mpv, "network-timeout", std::to_string(kNetworkTimeout).c_str());
+    mpv_set_option_string(m_mpv, "volume", std::to_string(volume).c_str());
     if (mpv_initialize(m_mpv) < 0) {
         mpv_destroy(m_mpv);
         m_mpv = nullptr;
         return;
     }
+    ++g_instances;
     mpv_request_log_messages(m_mpv, "warn");
     mpv_observe_property(m_mpv, kPause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
@@ -101,6 +109,7 @@ MpvPlayer::~MpvPlayer() {
     if (!m_mpv) return;
     mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
     mpv_terminate_destroy(m_mpv);
+    --g_instances;
 }
 
 void MpvPlayer::command(std::initializer_list<const char*> args) {
@@ -140,6 +149,18 @@ void MpvPlayer::setPaused(bool paused) { setFlag("pause", paused); }
 void MpvPlayer::seek(double seconds) {
     const QByteArray target = QByteArray::number(seconds, 'f', 3);
     command({"seek", target.constData(), "absolute"});
+}
+
+void MpvPlayer::jumpToNewest() {
+    if (!m_mpv) return;
+    double newest = 0, at = 0;
+    if (mpv_get_property(m_mpv, "demuxer-cache-time", MPV_FORMAT_DOUBLE, &newest) < 0 ||
+        mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &at) < 0)
+        return;
+    // A second short of the newest packet, from a keyframe: read already, so no network wait.
+    if (newest - at < 2) return;
+    const QByteArray target = QByteArray::number(newest - 1, 'f', 3);
+    command({"seek", target.constData(), "absolute+keyframes"});
 }
 
 void MpvPlayer::setVolume(int volume) {

@@ -17,8 +17,12 @@ struct mpv_event;
 class MpvPlayer : public QObject {
     Q_OBJECT
 public:
-    explicit MpvPlayer(QObject* parent = nullptr);
+    // Starts with this volume, mute and decoding, so that its first reports agree with the
+    // pane's (a second handle made later must not report the designed volume for a moment).
+    explicit MpvPlayer(QObject* parent = nullptr, int volume = 50, bool muted = false, bool hardwareDecoding = true);
     ~MpvPlayer() override;
+    // How many handles the process holds now.
+    static int Instances();
 
     mpv_handle* handle() const { return m_mpv; }
     bool isValid() const { return m_mpv != nullptr; }
@@ -28,6 +32,9 @@ public:
     void setPaused(bool paused);
     bool isPaused() const { return m_paused; }
     void seek(double seconds);
+    // A live stream that was paused goes on from the newest part it has read meanwhile, not
+    // from where it paused.
+    void jumpToNewest();
     void setVolume(int volume);
     void setMuted(bool muted);
     bool isMuted() const { return m_muted; }

@@ -81,49 +81,15 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_video = VideoView::Create(m_player->handle(), this);
+    m_video = VideoView::Create(this);
+    m_video->attach(m_player->handle());
     m_video->widget()->setObjectName(QStringLiteral("video"));
     m_video->widget()->setMouseTracking(true);
     m_video->widget()->installEventFilter(this);
     column->addWidget(m_video->widget(), 1);
     buildControlBar();
     buildKeyActions();
-
-    connect(m_player, &MpvPlayer::fileStarting, this, [this] { m_video->markFileStart(); });
-    connect(m_player, &MpvPlayer::started, this, &PlayerPane::onStarted);
-    connect(m_player, &MpvPlayer::ended, this, &PlayerPane::onEnded);
-    connect(m_player, &MpvPlayer::pausedChanged, this, [this](bool paused) {
-        if (m_state == PlayState::Playing && paused) setState(PlayState::Paused);
-        if (m_state == PlayState::Paused && !paused) setState(PlayState::Playing);
-    });
-    connect(m_player, &MpvPlayer::seekableChanged, this, &PlayerPane::refreshControls);
-    connect(m_player, &MpvPlayer::durationChanged, this, [this](double seconds) {
-        m_position->setRange(0, static_cast<int>(seconds * 10));
-        refreshControls();
-    });
-    connect(m_player, &MpvPlayer::volumeChanged, this, [this](int v) {
-        m_volume = v;
-        const QSignalBlocker block(m_volumeSlider);
-        m_volumeSlider->setValue(v);
-        emit volumeChanged(v, m_player->isMuted());
-    });
-    connect(m_player, &MpvPlayer::mutedChanged, this, [this](bool muted) {
-        showMuted(muted);
-        emit volumeChanged(m_volume, muted);
-    });
-    connect(m_player, &MpvPlayer::titleChanged, this, [this](const QString& title) {
-        m_title = title;
-        refreshStatus();
-        refreshBackdrop();
-        emit mediaChanged();
-    });
-    connect(m_player, &MpvPlayer::hasVideoChanged, this, [this](bool video) {
-        if (m_state != PlayState::Playing && m_state != PlayState::Paused) return;
-        if (video && !m_video->pictureShown()) m_video->showPicture();
-        if (!video) m_video->hidePicture();
-        refreshBackdrop();
-        emit mediaChanged();
-    });
+    bind(m_player);
 
     // Position updates reach the slider ten times a second, not at mpv's frame rate.
     m_positionTimer.setInterval(100);
@@ -148,11 +114,54 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
         if (m_fullScreen) setControlsHidden(true);
     });
+    m_keptTimer.setSingleShot(true);
+    m_keptTimer.setInterval(kKeepLastChannelMs);
+    connect(&m_keptTimer, &QTimer::timeout, this, &PlayerPane::releaseKept);
     refreshControls();
 }
 
+void PlayerPane::bind(MpvPlayer* player) {
+    // Only the current player speaks to the pane; a kept one is only watched for its end.
+    disconnect(player, nullptr, this, nullptr);
+    connect(player, &MpvPlayer::fileStarting, this, [this] { m_video->markFileStart(); });
+    connect(player, &MpvPlayer::started, this, &PlayerPane::onStarted);
+    connect(player, &MpvPlayer::ended, this, &PlayerPane::onEnded);
+    connect(player, &MpvPlayer::pausedChanged, this, [this](bool paused) {
+        if (m_state == PlayState::Playing && paused) setState(PlayState::Paused);
+        if (m_state == PlayState::Paused && !paused) setState(PlayState::Playing);
+    });
+    connect(player, &MpvPlayer::seekableChanged, this, &PlayerPane::refreshControls);
+    connect(player, &MpvPlayer::durationChanged, this, [this](double seconds) {
+        m_position->setRange(0, static_cast<int>(seconds * 10));
+        refreshControls();
+    });
+    connect(player, &MpvPlayer::volumeChanged, this, [this](int v) {
+        m_volume = v;
+        const QSignalBlocker block(m_volumeSlider);
+        m_volumeSlider->setValue(v);
+        emit volumeChanged(v, m_player->isMuted());
+    });
+    connect(player, &MpvPlayer::mutedChanged, this, [this](bool muted) {
+        showMuted(muted);
+        emit volumeChanged(m_volume, muted);
+    });
+    connect(player, &MpvPlayer::titleChanged, this, [this](const QString& title) {
+        m_title = title;
+        refreshStatus();
+        refreshBackdrop();
+        emit mediaChanged();
+    });
+    connect(player, &MpvPlayer::hasVideoChanged, this, [this](bool video) {
+        if (m_state != PlayState::Playing && m_state != PlayState::Paused) return;
+        if (video && !m_video->pictureShown()) m_video->showPicture();
+        if (!video) m_video->hidePicture();
+        refreshBackdrop();
+        emit mediaChanged();
+    });
+}
+
 PlayerPane::~PlayerPane() {
-    // The picture's render context must go before the player's handle.
+    // The picture's render contexts must go before the players' handles.
     m_video->widget()->removeEventFilter(this);
     delete m_video->widget();
     m_video = nullptr;
@@ -390,6 +399,10 @@ void PlayerPane::setUrlFromUser(const QString& url) {
 }
 
 void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
+    // What plays now, should it be kept paused for going back to it.
+    const bool keepCurrent =
+        m_keepLast && m_startedOnce && (m_state == PlayState::Playing || m_state == PlayState::Paused) && url != m_url;
+    const Kept current{m_player, m_url, m_name, m_title, m_fromUser, m_live};
     m_url = url;
     m_name = name;
     m_guide.clear();
@@ -417,10 +430,100 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
         showError(QStringLiteral("The media player could not be started."));
         return;
     }
+    if (m_keepLast && !m_kept.url.isEmpty() && m_kept.url == url && m_kept.fromUser == fromUser) {
+        returnToKept(name, keepCurrent, current);
+        return;
+    }
     // The old picture stays until the new channel's first frame, for a second at most.
     m_video->holdPicture();
     m_holdTimer.start();
+    if (keepCurrent && ensureSecondPlayer()) keepCurrentAndSwitch(current);
     load();
+}
+
+bool PlayerPane::ensureSecondPlayer() {
+    if (m_kept.player) return true;
+    auto* second = new MpvPlayer(this, m_volume, m_player->isMuted(), m_player->hardwareDecoding());
+    if (!second->isValid() || !m_video->attach(second->handle())) {
+        delete second;
+        return false;
+    }
+    m_kept = Kept{second, {}, {}, {}, false, false};
+    return true;
+}
+
+void PlayerPane::keep(const Kept& current) {
+    disconnect(current.player, nullptr, this, nullptr);
+    current.player->setPaused(true);
+    m_kept = current;
+    m_keptTimer.start();
+    connect(current.player, &MpvPlayer::ended, this, [this, player = current.player] {
+        if (m_kept.player == player) m_kept.url.clear();  // dropped while paused: nothing to go back to
+    });
+}
+
+void PlayerPane::keepCurrentAndSwitch(Kept current) {
+    MpvPlayer* next = m_kept.player;
+    // A channel kept before is closed: never more than one stream besides the one that plays.
+    if (!m_kept.url.isEmpty()) next->stop();
+    keep(current);
+    next->setVolume(m_volume);
+    next->setMuted(current.player->isMuted());
+    next->setHardwareDecoding(current.player->hardwareDecoding());
+    m_player = next;
+    bind(next);
+    m_video->setCurrent(next->handle());
+}
+
+void PlayerPane::returnToKept(const QString& name, bool keepCurrent, Kept current) {
+    MpvPlayer* back = m_kept.player;
+    const Kept kept = m_kept;
+    if (keepCurrent) {
+        keep(current);
+    } else {
+        // Not worth keeping (it had not started, or failed): the player is free for the next zap.
+        disconnect(current.player, nullptr, this, nullptr);
+        current.player->stop();
+        m_kept = Kept{current.player, {}, {}, {}, false, false};
+        m_keptTimer.stop();
+    }
+    m_player = back;
+    bind(back);
+    back->setVolume(m_volume);
+    back->setMuted(current.player->isMuted());
+    back->setHardwareDecoding(current.player->hardwareDecoding());
+    m_video->setCurrent(back->handle());
+    m_position->setRange(0, static_cast<int>(back->duration() * 10));
+    m_name = name.isEmpty() ? kept.name : name;
+    m_title = kept.title;
+    m_live = kept.live;
+    m_startedOnce = true;
+    back->setPaused(false);
+    if (m_live) back->jumpToNewest();
+    if (back->hasVideo())
+        m_video->showPictureNow();  // the frame it paused on, until the next one comes
+    else
+        m_video->hidePicture();
+    setState(PlayState::Playing);
+    emit mediaChanged();
+}
+
+void PlayerPane::releaseKept() {
+    m_keptTimer.stop();
+    if (m_kept.player && !m_kept.url.isEmpty()) m_kept.player->stop();
+    m_kept.url.clear();
+}
+
+void PlayerPane::setKeepLastChannel(bool on) {
+    if (on == m_keepLast) return;
+    m_keepLast = on;
+    if (on || !m_kept.player) return;
+    // Off: the second player goes, with what it keeps.
+    releaseKept();
+    MpvPlayer* second = m_kept.player;
+    m_kept = Kept{};
+    m_video->detach(second->handle());
+    delete second;
 }
 
 // Opens m_url: the first time, or again for a reconnect.
@@ -541,6 +644,7 @@ void PlayerPane::stop() {
 
 void PlayerPane::close() {
     m_player->stop();
+    releaseKept();
     cancelOpening();
     m_url.clear();
     m_name.clear();
@@ -735,6 +839,12 @@ QMenu* PlayerPane::createContextMenu(QWidget* parent) {
     });
     hw->setCheckable(true);
     hw->setChecked(hardwareDecoding());
+    QAction* keep = add(menu, QStringLiteral("&Keep Last Channel Ready"), "menuKeepLastChannel", [this] {
+        setKeepLastChannel(!keepsLastChannel());
+        emit keepLastChannelToggled(keepsLastChannel());
+    });
+    keep->setCheckable(true);
+    keep->setChecked(keepsLastChannel());
     menu->addSeparator();
     add(menu, QStringLiteral("&Copy Stream Address"), "menuCopyAddress", [this] {
         QApplication::clipboard()->setText(m_url);

@@ -77,6 +77,13 @@ public:
     void setVolumeFromUser(int volume);
     void setHardwareDecoding(bool on);
     bool hardwareDecoding() const;
+    // Whether the channel played before stays open, paused, for a while, so that going back to
+    // it ("Last Channel", or its row) shows its picture at once. It takes a second player and
+    // keeps that one stream's connection; off, the pane holds one player only.
+    void setKeepLastChannel(bool on);
+    bool keepsLastChannel() const { return m_keepLast; }
+    // The address kept paused for going back; empty for none.
+    QString keptAddress() const { return m_kept.url; }
 
     double position() const;
     bool seekable() const;
@@ -109,6 +116,8 @@ public:
     static constexpr int kHoldPictureMs = 1000;
     // In full screen the control bar and the cursor hide after this long without a move.
     static constexpr int kIdleHideMs = 2000;
+    // The channel played before is kept paused this long after the zap away from it.
+    static constexpr int kKeepLastChannelMs = 60000;
     // Tests only: other limits (0 restores the defaults).
     static void SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes);
     static void SetReconnectBaseForTests(int firstPauseMs);
@@ -125,6 +134,7 @@ signals:
     // The user changed volume or mute and then left them alone for a moment: time to save.
     void volumeSettled(int volume, bool muted);
     void hardwareDecodingToggled(bool on);
+    void keepLastChannelToggled(bool on);
     void fullScreenChanged(bool on);
     void nextRequested();
     void previousRequested();
@@ -136,6 +146,20 @@ protected:
 
 private:
     void open(const QString& url, bool fromUser, const QString& name);
+    // What a player plays, while it is kept paused for going back to it.
+    struct Kept {
+        MpvPlayer* player = nullptr;  // the second player: paused on the last channel, or idle
+        QString url, name, title;
+        bool fromUser = false;
+        bool live = false;
+    };
+    void bind(MpvPlayer* player);  // the pane follows this player's reports from now on
+    bool ensureSecondPlayer();
+    void keep(const Kept& current);  // paused, for going back to it; watched only for its end
+    // The current player is kept paused on what it plays, and the other one becomes current.
+    void keepCurrentAndSwitch(Kept current);
+    void returnToKept(const QString& name, bool keepCurrent, Kept current);
+    void releaseKept();  // the kept channel is closed; the second player stays for the next zap
     void load();
     void buildControlBar();
     void buildKeyActions();
@@ -154,7 +178,10 @@ private:
     void showMuted(bool muted);           // the mute button, without telling the player
     void cancelOpening();                 // stops the open's watch, the held picture and reconnects
 
-    MpvPlayer* m_player = nullptr;
+    MpvPlayer* m_player = nullptr;  // the current player
+    Kept m_kept;
+    bool m_keepLast = true;
+    QTimer m_keptTimer;
     VideoView* m_video = nullptr;
     QString m_url, m_name;
     bool m_fromUser = false;

@@ -8,15 +8,11 @@
 #include <QLinearGradient>
 #include <QMetaObject>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 #include <QPainter>
 
 namespace {
-
-void QueueUpdate(void* context) {
-    // Called on one of mpv's threads.
-    QMetaObject::invokeMethod(static_cast<QObject*>(context), "onMpvUpdate", Qt::QueuedConnection);
-}
 
 void* GetProcAddress(void*, const char* name) {
     QOpenGLContext* context = QOpenGLContext::currentContext();
@@ -25,22 +21,96 @@ void* GetProcAddress(void*, const char* name) {
 
 }  // namespace
 
-VideoView* VideoView::Create(mpv_handle* mpv, QWidget* parent) {
+VideoView* VideoView::Create(QWidget* parent) {
     const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
-        return new SwVideoView(mpv, parent);
-    return new GlVideoView(mpv, parent);
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return new SwVideoView(parent);
+    return new GlVideoView(parent);
+}
+
+void VideoView::QueueUpdate(void* context) {
+    // Called on one of mpv's threads: only queue the drawing on the GUI thread. A call still
+    // queued when the view goes is dropped with it.
+    auto* source = static_cast<Source*>(context);
+    VideoView* view = source->view;
+    const int index = source->index;
+    QMetaObject::invokeMethod(
+        view->widget(), [view, index] { view->sourceUpdated(index); }, Qt::QueuedConnection);
+}
+
+bool VideoView::attach(mpv_handle* mpv) {
+    if (!mpv) return false;
+    for (int i = 0; i < kMaxSources; ++i) {
+        if (m_sources[i].mpv) continue;
+        m_sources[i] = Source{this, i, mpv, nullptr, 0};
+        createRenderer(m_sources[i]);  // may wait for the view's first showing (OpenGL)
+        if (m_current < 0) m_current = i;
+        return true;
+    }
+    return false;
+}
+
+void VideoView::detach(mpv_handle* mpv) {
+    for (int i = 0; i < kMaxSources; ++i) {
+        if (!mpv || m_sources[i].mpv != mpv) continue;
+        freeRenderer(m_sources[i]);
+        m_sources[i] = Source{};
+        if (m_held == i) {
+            m_held = -1;
+            m_holding = false;
+        }
+        if (m_current == i) m_current = -1;
+        widget()->update();
+    }
+}
+
+void VideoView::setCurrent(mpv_handle* mpv) {
+    for (int i = 0; i < kMaxSources; ++i) {
+        if (!mpv || m_sources[i].mpv != mpv || i == m_current) continue;
+        m_current = i;
+        m_sources[i].updatesSinceFileStart = 0;
+        // What showed before stays only as a held picture.
+        m_pictureShown = false;
+        m_frameSeen = false;
+        widget()->update();
+    }
+}
+
+VideoView::Source* VideoView::paintedSource() {
+    if (m_holding && m_held >= 0) return &m_sources[m_held];
+    return currentSource();
+}
+
+void VideoView::sourceUpdated(int index) {
+    Source& source = m_sources[index];
+    if (!source.render || !(mpv_render_context_update(source.render) & MPV_RENDER_UPDATE_FRAME)) return;
+    if (index == m_current) {
+        ++source.updatesSinceFileStart;
+        frameArrived();
+    }
+    if (&source == paintedSource() && paintsPicture())
+        refreshPicture();
+    else
+        renderOffScreen(source);  // not on screen: drawn all the same, so that mpv never waits
 }
 
 void VideoView::showPicture(bool drawnSinceFileStart) {
     m_pictureShown = true;
     m_frameSeen = false;
-    if (drawnSinceFileStart && m_updatesSinceFileStart > 0) frameArrived();
-    widget()->update();
+    const Source* current = currentSource();
+    if (drawnSinceFileStart && current && current->updatesSinceFileStart > 0) frameArrived();
+    refreshPicture();
+}
+
+void VideoView::showPictureNow() {
+    m_pictureShown = true;
+    m_frameSeen = false;
+    frameArrived();
+    refreshPicture();
 }
 
 void VideoView::holdPicture() {
     m_holding = paintsPicture();
+    m_held = m_holding ? static_cast<int>(paintedSource() - m_sources) : -1;
     m_pictureShown = false;
     m_frameSeen = false;
 }
@@ -48,6 +118,7 @@ void VideoView::holdPicture() {
 void VideoView::dropHeldPicture() {
     if (!m_holding) return;
     m_holding = false;
+    m_held = -1;
     widget()->update();
 }
 
@@ -55,15 +126,16 @@ void VideoView::hidePicture() {
     m_pictureShown = false;
     m_frameSeen = false;
     m_holding = false;
+    m_held = -1;
     widget()->update();
 }
 
 void VideoView::frameArrived() {
-    ++m_updatesSinceFileStart;
     if (!m_pictureShown) return;
     ++m_frames;
     m_frameSeen = true;
     m_holding = false;
+    m_held = -1;
 }
 
 void VideoView::setBackdrop(Backdrop kind, const QString& heading, const QString& detail) {
@@ -103,48 +175,87 @@ void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
 
 // ---- OpenGL ------------------------------------------------------------------------------
 
-GlVideoView::GlVideoView(mpv_handle* mpv, QWidget* parent) : QOpenGLWidget(parent), m_mpv(mpv) {}
+GlVideoView::GlVideoView(QWidget* parent) : QOpenGLWidget(parent) {}
 
 GlVideoView::~GlVideoView() {
     // The base class destroys the context after this: this object must not hear of it then.
     if (context()) disconnect(context(), nullptr, this, nullptr);
-    releaseRenderer();
+    releaseRenderers();
 }
 
-void GlVideoView::releaseRenderer() {
-    if (!m_render) return;
+void GlVideoView::releaseRenderers() {
+    if (!context()) return;
     makeCurrent();
-    mpv_render_context_free(m_render);
-    m_render = nullptr;
+    for (int i = 0; i < kMaxSources; ++i) {
+        Source& source = sources()[i];
+        if (!source.render) continue;
+        mpv_render_context_free(source.render);
+        source.render = nullptr;
+    }
+    delete m_scratch;
+    m_scratch = nullptr;
     doneCurrent();
 }
 
 void GlVideoView::initializeGL() {
-    // Should the context go (the view moved to another window), the renderer goes with it
-    // and is made again here. (Full screen keeps the view in its window for this reason:
+    // Should the context go (the view moved to another window), the renderers go with it
+    // and are made again here. (Full screen keeps the view in its window for this reason:
     // mpv ends its video output with the renderer.)
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoView::releaseRenderer, Qt::UniqueConnection);
-    if (!m_mpv || m_render) return;
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoView::releaseRenderers, Qt::UniqueConnection);
+    for (int i = 0; i < kMaxSources; ++i) {
+        Source& source = sources()[i];
+        if (source.mpv && !source.render) createRenderer(source);
+    }
+}
+
+bool GlVideoView::createRenderer(Source& source) {
+    // Made in the view's context, so only once the view has one (its first showing).
+    if (source.render || !context()) return source.render != nullptr;
+    const bool wasCurrent = QOpenGLContext::currentContext() == context();
+    if (!wasCurrent) makeCurrent();
     mpv_opengl_init_params gl{GetProcAddress, nullptr};
     int advanced = 1;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
                                  {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
                                  {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_create(&m_render, m_mpv, params) < 0) {
-        m_render = nullptr;
-        return;
-    }
-    mpv_render_context_set_update_callback(m_render, QueueUpdate, this);
+    if (mpv_render_context_create(&source.render, source.mpv, params) < 0)
+        source.render = nullptr;
+    else
+        mpv_render_context_set_update_callback(source.render, QueueUpdate, &source);
+    if (!wasCurrent) doneCurrent();
+    return source.render != nullptr;
+}
+
+void GlVideoView::freeRenderer(Source& source) {
+    if (!source.render) return;
+    makeCurrent();
+    mpv_render_context_free(source.render);
+    source.render = nullptr;
+    doneCurrent();
+}
+
+void GlVideoView::renderOffScreen(Source& source) {
+    // Only to let mpv go on: a small target, never shown.
+    if (!source.render || !context()) return;
+    makeCurrent();
+    if (!m_scratch) m_scratch = new QOpenGLFramebufferObject(64, 36);
+    mpv_opengl_fbo fbo{static_cast<int>(m_scratch->handle()), m_scratch->width(), m_scratch->height(), 0};
+    int block = 0;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+                                 {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context_render(source.render, params);
+    doneCurrent();
 }
 
 void GlVideoView::paintGL() {
-    if (!paintsPicture() || !m_render) {
+    Source* source = paintedSource();
+    if (!paintsPicture() || !source || !source->render) {
         // The backdrop, never what the framebuffer held before (the last channel's picture).
         QOpenGLFunctions* gl = context()->functions();
         gl->glClearColor(0, 0, 0, 1);
         gl->glClear(GL_COLOR_BUFFER_BIT);
-        if (getenv("NOBACKDROP")) return;
         QPainter painter(this);
         paintBackdrop(painter, rect());
         return;
@@ -158,60 +269,63 @@ void GlVideoView::paintGL() {
                                  {MPV_RENDER_PARAM_FLIP_Y, &flip},
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    mpv_render_context_render(m_render, params);
-}
-
-void GlVideoView::onMpvUpdate() {
-    if (!m_render) return;
-    if (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) {
-        frameArrived();
-        update();
-    }
+    mpv_render_context_render(source->render, params);
 }
 
 // ---- Software ----------------------------------------------------------------------------
 
-SwVideoView::SwVideoView(mpv_handle* mpv, QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    if (!mpv) return;
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
-                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_create(&m_render, mpv, params) < 0) {
-        m_render = nullptr;
-        return;
-    }
-    mpv_render_context_set_update_callback(m_render, QueueUpdate, this);
-}
+SwVideoView::SwVideoView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 SwVideoView::~SwVideoView() {
-    if (m_render) mpv_render_context_free(m_render);
+    for (int i = 0; i < kMaxSources; ++i) freeRenderer(sources()[i]);
 }
 
-void SwVideoView::renderFrame() {
-    if (!m_render || width() <= 0 || height() <= 0) return;
-    if (m_image.size() != size()) m_image = QImage(size(), QImage::Format_RGBX8888);
-    int sizeWH[2] = {m_image.width(), m_image.height()};
-    std::size_t stride = static_cast<std::size_t>(m_image.bytesPerLine());
+bool SwVideoView::createRenderer(Source& source) {
+    if (source.render) return true;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    if (mpv_render_context_create(&source.render, source.mpv, params) < 0) {
+        source.render = nullptr;
+        return false;
+    }
+    mpv_render_context_set_update_callback(source.render, QueueUpdate, &source);
+    return true;
+}
+
+void SwVideoView::freeRenderer(Source& source) {
+    if (source.render) mpv_render_context_free(source.render);
+    source.render = nullptr;
+}
+
+void SwVideoView::Render(mpv_render_context* render, QImage& image) {
+    int sizeWH[2] = {image.width(), image.height()};
+    std::size_t stride = static_cast<std::size_t>(image.bytesPerLine());
     mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, sizeWH},
                                  {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
                                  {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-                                 {MPV_RENDER_PARAM_SW_POINTER, m_image.bits()},
+                                 {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    mpv_render_context_render(m_render, params);
+    mpv_render_context_render(render, params);
 }
 
-void SwVideoView::onMpvUpdate() {
-    if (!m_render) return;
-    if (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) {
-        // Rendered even while the backdrop shows, so that mpv never waits for its frame.
-        renderFrame();
-        frameArrived();
-        update();
+void SwVideoView::renderOffScreen(Source& source) {
+    if (!source.render) return;
+    if (m_scratch.isNull()) m_scratch = QImage(64, 36, QImage::Format_RGBX8888);
+    Render(source.render, m_scratch);
+}
+
+void SwVideoView::refreshPicture() {
+    // The painted handle's frame drawn into the picture now (also one that does not move).
+    Source* source = paintedSource();
+    if (source && source->render && width() > 0 && height() > 0) {
+        if (m_image.size() != size()) m_image = QImage(size(), QImage::Format_RGBX8888);
+        Render(source->render, m_image);
     }
+    update();
 }
 
 void SwVideoView::resizeEvent(QResizeEvent*) {
-    if (paintsPicture()) renderFrame();
+    if (paintsPicture()) refreshPicture();
 }
 
 void SwVideoView::paintEvent(QPaintEvent*) {

@@ -6,6 +6,11 @@
 // The view shows mpv's picture only while the pane says so. Otherwise it shows a backdrop:
 // black, with a heading and a line under it when the pane has something to say ("Connecting
 // to …"), or a quiet gradient behind the channel's name while a stream without a picture plays.
+//
+// It draws for up to two player handles: the current one, and the previous channel's, kept
+// paused. While a new channel opens in one handle, the old picture can stay on screen from the
+// other; a handle whose picture is not on screen still has its frames drawn (off screen), since
+// mpv waits for each frame to be drawn before it goes on.
 #include <QImage>
 #include <QOpenGLWidget>
 #include <QString>
@@ -18,10 +23,22 @@ class QPainter;
 class VideoView {
 public:
     enum class Backdrop { Black, Audio };
+    static constexpr int kMaxSources = 2;
 
     virtual ~VideoView() = default;
     virtual QWidget* widget() = 0;
     virtual QImage grabFrame() = 0;  // the view as shown now
+
+    // Draws for this handle from now on (at most kMaxSources); the first one attached is the
+    // current one. Detach a handle before it is destroyed.
+    bool attach(mpv_handle* mpv);
+    void detach(mpv_handle* mpv);
+    // The handle whose frames count and show from now on. A held picture stays (from the handle
+    // that drew it) until the new one's first frame.
+    void setCurrent(mpv_handle* mpv);
+    // Shows the current handle's picture at once, from the frame it holds (a paused handle
+    // sends no new frame).
+    void showPictureNow();
 
     // Whether a frame has been drawn since the picture was last shown.
     bool hasFrame() const { return m_pictureShown && m_frameSeen; }
@@ -31,7 +48,9 @@ public:
     // `drawnSinceFileStart`: a frame that mpv drew since markFileStart() counts as the first
     // (mpv may draw a new file's first frame just before it says that playback started).
     void showPicture(bool drawnSinceFileStart = false);
-    void markFileStart() { m_updatesSinceFileStart = 0; }
+    void markFileStart() {
+        if (Source* source = currentSource()) source->updatesSinceFileStart = 0;
+    }
     // Keeps the picture on screen, as it is, until a new frame replaces it, it is dropped or
     // hidden. Frames count as new only once the picture is shown again.
     void holdPicture();
@@ -42,28 +61,55 @@ public:
     void setBackdrop(Backdrop kind, const QString& heading, const QString& detail);
 
     // The software renderer on platforms without a real display, OpenGL elsewhere.
-    static VideoView* Create(mpv_handle* mpv, QWidget* parent);
+    static VideoView* Create(QWidget* parent);
 
 protected:
+    struct Source {
+        VideoView* view = nullptr;
+        int index = 0;
+        mpv_handle* mpv = nullptr;
+        mpv_render_context* render = nullptr;
+        quint64 updatesSinceFileStart = 0;
+    };
     void paintBackdrop(QPainter& painter, const QRect& area) const;
-    void frameArrived();
     // Whether mpv's picture is what the view paints now (a new frame, or one held).
     bool paintsPicture() const { return m_holding || (m_pictureShown && m_frameSeen); }
+    // The handle whose picture is painted: the held one while a picture is held.
+    Source* paintedSource();
+    Source* currentSource() { return m_current < 0 ? nullptr : &m_sources[m_current]; }
+    Source* sources() { return m_sources; }
+    // Called on the GUI thread when mpv has something new for a handle's renderer.
+    void sourceUpdated(int index);
+
+    // The renderer's part: make and free a handle's render context, draw a frame that is not on
+    // screen (so that mpv goes on), and draw the painted handle's frame again now.
+    virtual bool createRenderer(Source& source) = 0;
+    virtual void freeRenderer(Source& source) = 0;
+    virtual void renderOffScreen(Source& source) = 0;
+    virtual void refreshPicture() = 0;
+    // Tells mpv that a handle has something to draw: its update callback.
+    static void QueueUpdate(void* context);
 
 private:
+    void frameArrived();
+
+    Source m_sources[kMaxSources];
+    int m_current = -1;
+    int m_held = -1;  // the handle whose picture is held, while one is
     bool m_pictureShown = false;
     bool m_frameSeen = false;
     bool m_holding = false;
     quint64 m_frames = 0;
-    quint64 m_updatesSinceFileStart = 0;
     Backdrop m_kind = Backdrop::Black;
     QString m_heading, m_detail;
 };
 
+class QOpenGLFramebufferObject;
+
 class GlVideoView : public QOpenGLWidget, public VideoView {
     Q_OBJECT
 public:
-    GlVideoView(mpv_handle* mpv, QWidget* parent);
+    explicit GlVideoView(QWidget* parent);
     ~GlVideoView() override;
     QWidget* widget() override { return this; }
     QImage grabFrame() override { return grabFramebuffer(); }
@@ -71,21 +117,21 @@ public:
 protected:
     void initializeGL() override;
     void paintGL() override;
-
-private slots:
-    void onMpvUpdate();
+    bool createRenderer(Source& source) override;
+    void freeRenderer(Source& source) override;
+    void renderOffScreen(Source& source) override;
+    void refreshPicture() override { update(); }
 
 private:
-    void releaseRenderer();
+    void releaseRenderers();
 
-    mpv_handle* m_mpv;
-    mpv_render_context* m_render = nullptr;
+    QOpenGLFramebufferObject* m_scratch = nullptr;  // where frames not on screen are drawn
 };
 
 class SwVideoView : public QWidget, public VideoView {
     Q_OBJECT
 public:
-    SwVideoView(mpv_handle* mpv, QWidget* parent);
+    explicit SwVideoView(QWidget* parent);
     ~SwVideoView() override;
     QWidget* widget() override { return this; }
     QImage grabFrame() override { return grab().toImage(); }
@@ -93,13 +139,14 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-
-private slots:
-    void onMpvUpdate();
+    bool createRenderer(Source& source) override;
+    void freeRenderer(Source& source) override;
+    void renderOffScreen(Source& source) override;
+    void refreshPicture() override;
 
 private:
-    void renderFrame();
+    static void Render(mpv_render_context* render, QImage& image);
 
-    mpv_render_context* m_render = nullptr;
     QImage m_image;
+    QImage m_scratch;
 };

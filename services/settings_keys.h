@@ -46,6 +46,10 @@ inline constexpr const char* kMuteDefault = "0";
 // Per-user: "0" decodes video in software only; "1" uses the hardware decoders known to work.
 inline constexpr const char* kHardwareDecoding = "HardwareDecoding";
 inline constexpr const char* kHardwareDecodingDefault = "1";
+// Per-user: "1" keeps the channel played before paused for a minute, so that going back to it
+// is instant (a second player, and that stream's connection, stay open); "0" does not.
+inline constexpr const char* kKeepLastChannel = "KeepLastChannel";
+inline constexpr const char* kKeepLastChannelDefault = "1";
 
 // Machine-wide: "1" hides the splash picture at start.
 inline constexpr const char* kChkSplash = "chkSplash";

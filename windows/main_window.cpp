@@ -135,6 +135,8 @@ void Form1::connectPlayer() {
     });
     connect(pane, &PlayerPane::hardwareDecodingToggled, this,
             [this](bool on) { saveSetting(settings_keys::kHardwareDecoding, on ? "1" : "0"); });
+    connect(pane, &PlayerPane::keepLastChannelToggled, this,
+            [this](bool on) { saveSetting(settings_keys::kKeepLastChannel, on ? "1" : "0"); });
     connect(pane, &PlayerPane::fullScreenChanged, this, [this](bool on) {
         if (!on) ResizeControls();  // back in its place, at the window's present size
     });
@@ -153,6 +155,7 @@ void Form1::restorePlayerSettings() {
     WindowsMediaPlayer1->setVolume(volume);
     WindowsMediaPlayer1->setMuted(read(kMute, kMuteDefault) == "1");
     WindowsMediaPlayer1->setHardwareDecoding(read(kHardwareDecoding, kHardwareDecodingDefault) != "0");
+    WindowsMediaPlayer1->setKeepLastChannel(read(kKeepLastChannel, kKeepLastChannelDefault) != "0");
 }
 
 void Form1::Form_Load() {

@@ -22,6 +22,7 @@
 #include "base/app.h"
 #include "base/private_label.h"
 #include "catalogue/catalogue_writer.h"
+#include "player/mpv_player.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
@@ -432,6 +433,69 @@ TEST_F(Keys, EnterPlaysArrowsZapOnceBackspaceReturnsAndFullScreenComesAndGoes) {
     EXPECT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 3000));
     const quint64 frames = pane->framesShown();
     EXPECT_TRUE(WaitFor([&] { return pane->framesShown() > frames + 5; }, 3000));
+}
+
+TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
+    // Every few milliseconds, how many player handles the process holds.
+    int mostHandles = 0;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] { mostHandles = std::max(mostHandles, MpvPlayer::Instances()); });
+    sample.start(5);
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    f.ListView1->setFocus();
+    const auto playRow = [&](int row) {
+        f.ListView1->selectRow(row);
+        Key(Qt::Key_Return);
+        return WaitFor(
+            [&] {
+                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
+            },
+            15000);
+    };
+    ASSERT_TRUE(playRow(0)) << pane->lastError().toStdString();
+    ASSERT_TRUE(playRow(1)) << pane->lastError().toStdString();
+    EXPECT_EQ(pane->keptAddress(), Channel(0)) << "the channel played before waits, paused";
+
+    // Back: at once, from the paused player, with its picture, and without asking the server.
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), Channel(0));
+    EXPECT_EQ(pane->channelName(), QStringLiteral("Channel 0"));
+    EXPECT_EQ(pane->playState(), QStringLiteral("playing"));
+    EXPECT_TRUE(pane->hasFrame());
+    EXPECT_GT(Colourful(pane->grabFrame()), 0.2) << "its picture is on screen before any new frame";
+    EXPECT_EQ(pane->keptAddress(), Channel(1)) << "and the one left is kept in turn";
+    const quint64 frames = pane->framesShown();
+    EXPECT_TRUE(WaitFor([&] { return pane->framesShown() > frames + 5; }, 5000)) << "it plays on";
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(0)), 1);
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), Channel(1));
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(1)), 1);
+
+    // Zapping on: the kept channel is always the one before, and only one is kept.
+    for (int row = 2; row < 5; ++row) {
+        ASSERT_TRUE(playRow(row));
+        EXPECT_EQ(pane->keptAddress(), Channel(row - 1));
+    }
+    EXPECT_EQ(mostHandles, 2) << "never more than one player besides the current one";
+
+    // Turned off from the context menu (and remembered): one player, nothing kept, and the last
+    // channel opens again from its server.
+    std::unique_ptr<QMenu> menu(pane->createContextMenu(pane));
+    auto* keep = menu->findChild<QAction*>(QStringLiteral("menuKeepLastChannel"));
+    ASSERT_NE(keep, nullptr);
+    EXPECT_TRUE(keep->isChecked());
+    keep->trigger();
+    EXPECT_FALSE(pane->keepsLastChannel());
+    EXPECT_EQ(MpvPlayer::Instances(), 1);
+    EXPECT_TRUE(pane->keptAddress().isEmpty());
+    EXPECT_EQ(GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kKeepLastChannel, "?"), "0");
+    mostHandles = 0;
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), Channel(3));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing") && pane->hasFrame(); }, 15000));
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(3)), 2);
+    EXPECT_EQ(mostHandles, 1);
 }
 
 TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {
