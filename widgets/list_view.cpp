@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include "widgets/twips.h"
 
@@ -25,6 +26,24 @@ void ListView::keyPressEvent(QKeyEvent* event) {
     const QModelIndex before = currentIndex();
     QTreeView::keyPressEvent(event);
     if (currentIndex().isValid() && currentIndex().row() != before.row()) emit movedByKey();
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    QTreeView::mousePressEvent(event);
+    const QModelIndex at = indexAt(event->position().toPoint());
+    m_pressedRow = -1;
+    if (event->button() != Qt::LeftButton || event->modifiers() != Qt::NoModifier || !at.isValid()) return;
+    if (selectedIndex() != at.row()) return;  // the press did not select it (a disabled row)
+    m_pressedRow = at.row();
+    emit rowPressed(m_pressedRow);
+}
+
+void ListView::mouseReleaseEvent(QMouseEvent* event) {
+    const int pressed = m_pressedRow;
+    m_pressedRow = -1;
+    QTreeView::mouseReleaseEvent(event);
+    if (pressed < 0 || event->button() != Qt::LeftButton) return;
+    if (indexAt(event->position().toPoint()).row() != pressed) emit pressAbandoned(pressed);
 }
 
 void ListView::setSorted(bool sorted) {

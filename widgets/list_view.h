@@ -38,9 +38,16 @@ signals:
     void columnClicked(int columnIndex);  // 1-based, as the header click handlers expect it
     // The keyboard moved the selection to another row (arrows, Home, End, typing a name).
     void movedByKey();
+    // The left button went down on a row (a click begins: the row can start to play now), and
+    // the press that began on a row ended away from it (the mouse was dragged off: what the
+    // press started is undone). A press that ends on its row is a click, as ever.
+    void rowPressed(int index);
+    void pressAbandoned(int index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void applySort();
@@ -48,5 +55,6 @@ private:
     ChannelModel* m_model;
     bool m_sorted = false;
     int m_sortKey = 0;
-    int m_sortOrder = 1;  // so that the first header click of a run sorts ascending
+    int m_sortOrder = 1;    // so that the first header click of a run sorts ascending
+    int m_pressedRow = -1;  // the row a left-button press began on, until its release
 };

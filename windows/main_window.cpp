@@ -116,6 +116,10 @@ void Form1::connectPlayer() {
     // Enter and a double-click play the row; the arrows play it once the keys rest.
     connect(ListView1, &QAbstractItemView::activated, this, [this] { activateRow(ListView1); });
     connect(ListView2, &QAbstractItemView::activated, this, [this] { activateRow(ListView2); });
+    connect(ListView1, &ListView::rowPressed, this, [this] { playOnPress(ListView1); });
+    connect(ListView2, &ListView::rowPressed, this, [this] { playOnPress(ListView2); });
+    connect(ListView1, &ListView::pressAbandoned, this, &Form1::undoPress);
+    connect(ListView2, &ListView::pressAbandoned, this, &Form1::undoPress);
     connect(ListView1, &ListView::movedByKey, this, [this] { zapSoon(ListView1); });
     connect(ListView2, &ListView::movedByKey, this, [this] { zapSoon(ListView2); });
     connect(File1, &QListWidget::itemActivated, this, [this] { File1_Click(); });
@@ -409,7 +413,7 @@ void Form1::ListView1_Click() {
         txtEditType->setText(ToQt(row.language));
         txtEditURL->setText(ToQt(row.url));
     }
-    if (!chkLoad->isChecked()) play(ToQt(row.address), ToQt(row.name), false);
+    if (!chkLoad->isChecked() && !pressPlayed(ToQt(row.address))) play(ToQt(row.address), ToQt(row.name), false);
 }
 
 void Form1::PlayAddress(const QString& address) { play(address, QString(), true); }
@@ -419,7 +423,39 @@ void Form1::ListView2_Click() {
     const int index = ListView2->selectedIndex();
     if (index < 0) return;
     const ListRow& row = ListView2->row(index);
-    play(ToQt(row.address), ToQt(row.name), false);
+    if (!pressPlayed(ToQt(row.address))) play(ToQt(row.address), ToQt(row.name), false);
+}
+
+void Form1::playOnPress(ListView* list) {
+    m_press = Press{};
+    const int index = list->selectedIndex();
+    if (chkLoad->isChecked() || index < 0) return;
+    const ListRow& row = list->row(index);
+    const QString address = ToQt(row.address);
+    m_press = Press{address, m_playing, m_previous, WindowsMediaPlayer1->isActive()};
+    // A press on the channel that plays leaves it playing (the click does not start it again).
+    if (WindowsMediaPlayer1->isActive() && WindowsMediaPlayer1->url() == address) return;
+    play(address, ToQt(row.name), false);
+}
+
+bool Form1::pressPlayed(const QString& address) {
+    const bool played = !m_press.address.isEmpty() && m_press.address == address;
+    m_press = Press{};
+    return played;
+}
+
+void Form1::undoPress() {
+    const Press press = m_press;
+    m_press = Press{};
+    if (press.address.isEmpty() || WindowsMediaPlayer1->url() != press.address) return;
+    if (press.playing.address == press.address) return;  // it played before the press
+    if (press.wasActive && !press.playing.address.isEmpty())
+        play(press.playing.address, press.playing.name, press.playing.fromUser);  // the kept player: at once
+    else
+        WindowsMediaPlayer1->close();
+    m_playing = press.playing;
+    m_previous = press.previous;
+    refreshGuideText();
 }
 
 void Form1::play(const QString& address, const QString& name, bool fromUser) {

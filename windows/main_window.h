@@ -189,6 +189,11 @@ private:
     void restorePlayerSettings();
     // Plays an address and remembers the one before it for "last channel" (Backspace).
     void play(const QString& address, const QString& name, bool fromUser);
+    // A click plays its row from the moment the button goes down; should the press end away
+    // from the row, what it started is undone and the channel before plays on.
+    void playOnPress(ListView* list);
+    void undoPress();
+    bool pressPlayed(const QString& address);  // the click's release: its press played this already
     // Enter or a double-click on a row: the row's click handler, unless that row already plays
     // (the click of the double-click started it).
     void activateRow(ListView* list);
@@ -212,7 +217,13 @@ private:
         bool fromUser = false;
     };
     Played m_playing, m_previous;  // what plays and what played before it
-    QTimer m_zapTimer;             // a keyboard zap waits for the keys to rest
+    struct Press {
+        QString address;  // what the press plays (or found playing); empty for no press
+        Played playing, previous;
+        bool wasActive = false;
+    };
+    Press m_press;
+    QTimer m_zapTimer;  // a keyboard zap waits for the keys to rest
     QPointer<QWidget> m_zapList;
     MediaSession* m_session = nullptr;
     GuideUpdates* m_guide = nullptr;

@@ -498,6 +498,53 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
     EXPECT_EQ(mostHandles, 1);
 }
 
+class Clicks : public Keys {};
+
+TEST_F(Clicks, AChannelStartsOnThePressAndADragAwayUndoesIt) {
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    QWidget* rows = f.ListView1->viewport();
+    const auto at = [&](int row) { return f.ListView1->visualRect(f.ListView1->channels()->index(row, 0)).center(); };
+    const auto playing = [&](int row) {
+        return WaitFor(
+            [&] {
+                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
+            },
+            15000);
+    };
+
+    // A click: the stream opens while the button is still down, and the release does not open
+    // it again.
+    QTest::mousePress(rows, Qt::LeftButton, {}, at(0));
+    EXPECT_EQ(pane->url(), Channel(0)) << "opened on the press";
+    EXPECT_EQ(pane->playState(), QStringLiteral("opening"));
+    QTest::qWait(100);  // a hand's click
+    QTest::mouseRelease(rows, Qt::LeftButton, {}, at(0));
+    ASSERT_TRUE(playing(0)) << pane->lastError().toStdString();
+    QTest::mouseClick(rows, Qt::LeftButton, {}, at(1));
+    ASSERT_TRUE(playing(1));
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(0)), 1);
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(1)), 1);
+
+    // A press on row 3, dragged down to row 4 and let go there: row 3's stream is given up, row
+    // 4 is not opened, and channel 1 plays on (from its kept player, at once).
+    QTest::mousePress(rows, Qt::LeftButton, {}, at(3));
+    EXPECT_EQ(pane->url(), Channel(3));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(at(4)), rows->mapToGlobal(QPointF(at(4))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(rows, &drag);
+    QTest::mouseRelease(rows, Qt::LeftButton, {}, at(4));
+    EXPECT_EQ(pane->url(), Channel(1));
+    EXPECT_EQ(pane->playState(), QStringLiteral("playing"));
+    EXPECT_TRUE(pane->hasFrame());
+    QTest::qWait(500);
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(4)), 0) << "the row the press ended on is not opened";
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(1)), 1);
+    // The undone press is no channel to go back to: Backspace returns to channel 0.
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), Channel(0));
+}
+
 TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {
     Form1& f = Start();
     EXPECT_EQ(f.WindowsMediaPlayer1->volume(), 50);  // a first start, as designed
