@@ -300,10 +300,13 @@ void SwVideoView::freeRenderer(Source& source) {
 void SwVideoView::Render(mpv_render_context* render, QImage& image) {
     int sizeWH[2] = {image.width(), image.height()};
     std::size_t stride = static_cast<std::size_t>(image.bytesPerLine());
+    // Drawn now, never held until the frame's display time: this runs on the GUI thread.
+    int block = 0;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, sizeWH},
                                  {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("rgb0")},
                                  {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                  {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+                                 {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context_render(render, params);
 }
