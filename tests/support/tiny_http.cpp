@@ -68,9 +68,11 @@ TinyHttp::~TinyHttp() {
 
 std::string TinyHttp::url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
 
-void TinyHttp::route(const std::string& path, int status, std::string body) {
+void TinyHttp::route(const std::string& path, int status, std::string body, std::string contentType) {
     std::lock_guard lock(m_mutex);
-    m_routes[path] = Route{status, std::move(body), false, 0, 0};
+    Route route{status, std::move(body), false, 0, 0};
+    route.contentType = std::move(contentType);
+    m_routes[path] = std::move(route);
 }
 
 void TinyHttp::endlessHead(const std::string& path, std::string headerLine) {
@@ -184,7 +186,7 @@ void TinyHttp::answer(int fd) {
         return;
     }
     const std::string head = "HTTP/1.0 " + std::to_string(route.status) + (route.status == 200 ? " OK" : " Error") +
-                             "\r\nContent-Type: text/html\r\nLast-Modified: " + kLastModified +
+                             "\r\nContent-Type: " + route.contentType + "\r\nLast-Modified: " + kLastModified +
                              "\r\nContent-Length: " + std::to_string(route.body.size()) + "\r\n\r\n";
     SendAll(fd, head.data(), head.size());
     if (route.piece == 0) {

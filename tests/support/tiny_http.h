@@ -16,7 +16,7 @@ public:
     int port() const { return m_port; }
     std::string url(const std::string& path) const;
 
-    void route(const std::string& path, int status, std::string body);
+    void route(const std::string& path, int status, std::string body, std::string contentType = "text/html");
     void silent(const std::string& path);
     // Sends the body in pieces of `piece` bytes with `pauseMs` between them.
     void slow(const std::string& path, std::string body, std::size_t piece, int pauseMs);
@@ -43,6 +43,7 @@ private:
         bool endless = false;
         std::uint64_t announced = 0;
         bool openHead = false;  // the head never ends
+        std::string contentType = "text/html";
     };
     void serve();
     void answer(int fd);
