@@ -88,7 +88,7 @@ void VideoView::sourceUpdated(int index) {
         frameArrived();
     }
     if (&source == paintedSource() && paintsPicture())
-        refreshPicture();
+        refreshPicture(true);
     else
         renderOffScreen(source);  // not on screen: drawn all the same, so that mpv never waits
 }
@@ -98,14 +98,14 @@ void VideoView::showPicture(bool drawnSinceFileStart) {
     m_frameSeen = false;
     const Source* current = currentSource();
     if (drawnSinceFileStart && current && current->updatesSinceFileStart > 0) frameArrived();
-    refreshPicture();
+    refreshPicture(false);
 }
 
 void VideoView::showPictureNow() {
     m_pictureShown = true;
     m_frameSeen = false;
     frameArrived();
-    refreshPicture();
+    refreshPicture(false);
 }
 
 void VideoView::holdPicture() {
@@ -295,6 +295,7 @@ bool SwVideoView::createRenderer(Source& source) {
 void SwVideoView::freeRenderer(Source& source) {
     if (source.render) mpv_render_context_free(source.render);
     source.render = nullptr;
+    if (m_imageFrom == source.index) m_imageFrom = -1;
 }
 
 void SwVideoView::Render(mpv_render_context* render, QImage& image) {
@@ -313,22 +314,31 @@ void SwVideoView::Render(mpv_render_context* render, QImage& image) {
 
 void SwVideoView::renderOffScreen(Source& source) {
     if (!source.render) return;
+    if (&source == currentSource() && width() > 0 && height() > 0) {
+        // The current handle's frames go to the picture itself, ready for when it shows.
+        if (m_image.size() != size()) m_image = QImage(size(), QImage::Format_RGBX8888);
+        Render(source.render, m_image);
+        m_imageFrom = source.index;
+        return;
+    }
     if (m_scratch.isNull()) m_scratch = QImage(64, 36, QImage::Format_RGBX8888);
     Render(source.render, m_scratch);
 }
 
-void SwVideoView::refreshPicture() {
-    // The painted handle's frame drawn into the picture now (also one that does not move).
+void SwVideoView::refreshPicture(bool newFrame) {
+    // The painted handle's frame drawn into the picture, unless the picture holds it already.
     Source* source = paintedSource();
-    if (source && source->render && width() > 0 && height() > 0) {
+    if (source && source->render && width() > 0 && height() > 0 &&
+        (newFrame || m_imageFrom != source->index || m_image.size() != size())) {
         if (m_image.size() != size()) m_image = QImage(size(), QImage::Format_RGBX8888);
         Render(source->render, m_image);
+        m_imageFrom = source->index;
     }
     update();
 }
 
 void SwVideoView::resizeEvent(QResizeEvent*) {
-    if (paintsPicture()) refreshPicture();
+    if (paintsPicture()) refreshPicture(false);
 }
 
 void SwVideoView::paintEvent(QPaintEvent*) {

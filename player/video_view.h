@@ -82,11 +82,12 @@ protected:
     void sourceUpdated(int index);
 
     // The renderer's part: make and free a handle's render context, draw a frame that is not on
-    // screen (so that mpv goes on), and draw the painted handle's frame again now.
+    // screen (so that mpv goes on), and show the painted handle's frame: a new one, or the one it
+    // holds (drawn again only where the view does not have it already).
     virtual bool createRenderer(Source& source) = 0;
     virtual void freeRenderer(Source& source) = 0;
     virtual void renderOffScreen(Source& source) = 0;
-    virtual void refreshPicture() = 0;
+    virtual void refreshPicture(bool newFrame) = 0;
     // Tells mpv that a handle has something to draw: its update callback.
     static void QueueUpdate(void* context);
 
@@ -120,7 +121,7 @@ protected:
     bool createRenderer(Source& source) override;
     void freeRenderer(Source& source) override;
     void renderOffScreen(Source& source) override;
-    void refreshPicture() override { update(); }
+    void refreshPicture(bool) override { update(); }
 
 private:
     void releaseRenderers();
@@ -142,11 +143,12 @@ protected:
     bool createRenderer(Source& source) override;
     void freeRenderer(Source& source) override;
     void renderOffScreen(Source& source) override;
-    void refreshPicture() override;
+    void refreshPicture(bool newFrame) override;
 
 private:
     static void Render(mpv_render_context* render, QImage& image);
 
     QImage m_image;
+    int m_imageFrom = -1;  // the handle whose newest frame m_image holds
     QImage m_scratch;
 };

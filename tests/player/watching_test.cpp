@@ -240,6 +240,26 @@ TEST_F(Watching, ALiveStreamThatDropsReconnectsAndGivesUpWithTheReason) {
     EXPECT_EQ(pane->playState(), QStringLiteral("stopped"));
 }
 
+TEST_F(Watching, AKeptLiveStreamComesBackNearItsNewestNotWhereItPaused) {
+    server.serveLive(QStringLiteral("/live.mp3"), test_media::Mp3Audio(), "audio/mpeg");  // faster than it plays
+    pane->setUrl(server.url(QStringLiteral("/live.mp3")), QStringLiteral("Live Radio"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    QTest::qWait(500);
+    const double pausedAt = pane->position();
+    pane->setUrl(server.url(QStringLiteral("/video.ts")), QStringLiteral("Test Video"));
+    ASSERT_TRUE(PlayingWithPicture());
+    ASSERT_EQ(pane->keptAddress(), server.url(QStringLiteral("/live.mp3")));
+    QTest::qWait(3000);  // the kept radio reads on meanwhile
+
+    pane->setUrl(server.url(QStringLiteral("/live.mp3")), QStringLiteral("Live Radio"));
+    EXPECT_EQ(pane->playState(), QStringLiteral("playing"));
+    EXPECT_EQ(pane->statusText(), QStringLiteral("Live Radio"));
+    // Within a second: playing on from where it paused could not get 2.5 s further by then.
+    EXPECT_TRUE(WaitFor([&] { return pane->position() > pausedAt + 2.5; }, 1000))
+        << "it went on from " << pane->position() << " s, near where it paused at " << pausedAt << " s";
+    EXPECT_EQ(server.requestCount(QStringLiteral("/live.mp3")), 1);
+}
+
 TEST_F(Watching, AFileThatEndsIsNotOpenedAgain) {
     PlayerPane::SetReconnectBaseForTests(50);
     const QByteArray audio = test_media::Mp3Audio();
