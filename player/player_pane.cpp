@@ -462,7 +462,7 @@ void PlayerPane::keep(const Kept& current) {
     });
 }
 
-void PlayerPane::keepCurrentAndSwitch(Kept current) {
+void PlayerPane::keepCurrentAndSwitch(const Kept& current) {
     MpvPlayer* next = m_kept.player;
     // A channel kept before is closed: never more than one stream besides the one that plays.
     if (!m_kept.url.isEmpty()) next->stop();
@@ -475,7 +475,7 @@ void PlayerPane::keepCurrentAndSwitch(Kept current) {
     m_video->setCurrent(next->handle());
 }
 
-void PlayerPane::returnToKept(const QString& name, bool keepCurrent, Kept current) {
+void PlayerPane::returnToKept(const QString& name, bool keepCurrent, const Kept& current) {
     MpvPlayer* back = m_kept.player;
     const Kept kept = m_kept;
     if (keepCurrent) {

@@ -157,8 +157,8 @@ private:
     bool ensureSecondPlayer();
     void keep(const Kept& current);  // paused, for going back to it; watched only for its end
     // The current player is kept paused on what it plays, and the other one becomes current.
-    void keepCurrentAndSwitch(Kept current);
-    void returnToKept(const QString& name, bool keepCurrent, Kept current);
+    void keepCurrentAndSwitch(const Kept& current);
+    void returnToKept(const QString& name, bool keepCurrent, const Kept& current);
     void releaseKept();  // the kept channel is closed; the second player stays for the next zap
     void load();
     void buildControlBar();

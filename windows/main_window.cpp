@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QStorageInfo>
 #include <QToolButton>
+#include <algorithm>
 
 #include "base/app.h"
 #include "base/file_io.h"
@@ -518,6 +519,15 @@ void Form1::playLastChannel() {
     if (m_previous.address.isEmpty()) return;
     const Played last = m_previous;
     play(last.address, last.name, last.fromUser);
+    // Its row, where the list shows it, comes under the selection: Page Up and Down go on from
+    // there. (Not in the editor, whose fields follow the row clicked.)
+    const std::string address = FromQt(last.address);
+    for (ListView* list : {ListView1, ListView2}) {
+        if (!list->isVisible() || (list == ListView1 && EditMode)) continue;
+        const std::vector<ListRow>& rows = list->rows();
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const ListRow& r) { return r.address == address; });
+        if (row != rows.end()) list->selectRow(static_cast<int>(row - rows.begin()));
+    }
 }
 
 // ---- Favourites --------------------------------------------------------------------------

@@ -481,6 +481,7 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
     Key(Qt::Key_Backspace);
     EXPECT_EQ(pane->url(), Channel(0));
     EXPECT_EQ(pane->channelName(), QStringLiteral("Channel 0"));
+    EXPECT_EQ(f.ListView1->selectedIndex(), 0) << "its row is selected again";
     EXPECT_EQ(pane->playState(), QStringLiteral("playing"));
     EXPECT_TRUE(pane->hasFrame());
     EXPECT_GT(Colourful(pane->grabFrame()), 0.2) << "its picture is on screen before any new frame";
