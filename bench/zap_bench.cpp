@@ -6,11 +6,12 @@
 // or sound handed to its callbacks), timed from the release, since that is when a click handler
 // runs; and the floor, FFmpeg's own open, probe and first decoded frame in-process with the
 // smallest probe that finds the streams. The mpv and ffplay command-line players are context
-// (their process start included). Each stream on plain loopback and through a relay that makes a
-// 40 ms round trip (latency_proxy.h), as a zap over a real link is made of round trips. The
-// server has threads of its own, so that the window's work never delays a reference's answers.
-// Run it on the offscreen platform (software picture) or under Xvfb on xcb (OpenGL, read back
-// from the widget).
+// (their process start included). The streams: MPEG-2 and H.264 + AAC in MPEG-TS, HLS VOD, a
+// live HLS channel (a sliding window of 2 s segments), MP3 and AAC radio. Each on plain loopback
+// and through a relay that makes a 40 ms round trip (latency_proxy.h), as a zap over a real link
+// is made of round trips. The server has threads of its own, so that the window's work never
+// delays a reference's answers. Run it on the offscreen platform (software picture) or under
+// Xvfb on xcb (OpenGL, read back from the widget).
 //
 //   build/release/bin/zap_bench [repeats]
 #include <QApplication>
@@ -356,13 +357,65 @@ int main(int argc, char** argv) {
     Ffmpeg(QString::fromLatin1("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 30 -c:a libmp3lame -b:a 128k")
                .split(QLatin1Char(' ')) +
            QStringList{d + QStringLiteral("/zap.mp3")});
+    // What most channels send today: H.264 and AAC, a keyframe every 2 s; and AAC radio.
+    const QString h264 = QStringLiteral(
+        "-c:v libx264 -preset ultrafast -g 50 -keyint_min 50 -sc_threshold 0 "
+        "-pix_fmt yuv420p -c:a aac -b:a 128k");
+    Ffmpeg(src + h264.split(QLatin1Char(' ')) +
+           QStringList{QStringLiteral("-f"), QStringLiteral("mpegts"), d + QStringLiteral("/zap264.ts")});
+    Ffmpeg(QString::fromLatin1("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 30 -c:a aac -b:a 64k -f adts")
+               .split(QLatin1Char(' ')) +
+           QStringList{d + QStringLiteral("/zap.aac")});
+    // A live HLS channel: five minutes cut into 2 s segments, of which the playlist shows the
+    // newest three, one more every 2 s (a sliding window, no end).
+    QDir().mkpath(d + QStringLiteral("/live"));
+    Ffmpeg(QString::fromLatin1("-f lavfi -i testsrc=size=1280x720:rate=25 -f lavfi -i "
+                               "sine=frequency=440:sample_rate=48000 -t 300")
+               .split(QLatin1Char(' ')) +
+           h264.split(QLatin1Char(' ')) +
+           QStringList{QStringLiteral("-f"), QStringLiteral("hls"), QStringLiteral("-hls_time"), QStringLiteral("2"),
+                       QStringLiteral("-hls_list_size"), QStringLiteral("0"), QStringLiteral("-hls_segment_filename"),
+                       d + QStringLiteral("/live/s%03d.ts"), d + QStringLiteral("/live/full.m3u8")});
+    std::vector<std::pair<std::string, std::string>> segments;  // (EXTINF line, file name)
+    {
+        std::string extinf;
+        for (const QString& line :
+             QString::fromStdString(Read(d + QStringLiteral("/live/full.m3u8"))).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("#EXTINF"))) extinf = line.toStdString();
+            if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+                segments.emplace_back(extinf, line.toStdString());
+        }
+    }
 
     TinyHttp server;
     server.route("/zap.ts", 200, Read(d + QStringLiteral("/zap.ts")), "video/mp2t");
+    server.route("/zap264.ts", 200, Read(d + QStringLiteral("/zap264.ts")), "video/mp2t");
     server.route("/zap.mp3", 200, Read(d + QStringLiteral("/zap.mp3")), "audio/mpeg");
+    server.route("/zap.aac", 200, Read(d + QStringLiteral("/zap.aac")), "audio/aac");
     for (const QString& f : QDir(d + QStringLiteral("/hls")).entryList(QDir::Files))
         server.route("/hls/" + f.toStdString(), 200, Read(d + QStringLiteral("/hls/") + f),
                      f.endsWith(QLatin1String(".m3u8")) ? "application/vnd.apple.mpegurl" : "video/mp2t");
+    for (const auto& segment : segments)
+        server.route("/live/" + segment.second, 200,
+                     Read(d + QStringLiteral("/live/") + QString::fromStdString(segment.second)), "video/mp2t");
+    std::atomic<bool> liveEnds{false};
+    std::thread liveWindow([&] {
+        const auto start = std::chrono::steady_clock::now();
+        while (!liveEnds && !segments.empty()) {
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+            const std::size_t newest =
+                std::min(segments.size() - 1, std::size_t{2} + static_cast<std::size_t>(seconds / 2));
+            const std::size_t first = newest - 2;
+            std::string playlist =
+                "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) +
+                "\n";
+            for (std::size_t i = first; i <= newest; ++i)
+                playlist += segments[i].first + "\n" + segments[i].second + "\n";
+            server.route("/live/index.m3u8", 200, playlist, "application/vnd.apple.mpegurl");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
     const auto direct = [&](const char* path) { return QString::fromStdString(server.url(path)); };
 
     struct Stream {
@@ -375,12 +428,19 @@ int main(int argc, char** argv) {
     const auto via = [&](const QString& path) {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(link.port()).arg(path);
     };
-    const std::vector<Stream> streams = {{"MPEG-TS", direct("/zap.ts"), true},
-                                         {"HLS", direct("/hls/index.m3u8"), true},
-                                         {"MP3", direct("/zap.mp3"), false},
-                                         {"MPEG-TS over 40 ms RTT", via(QStringLiteral("/zap.ts")), true},
-                                         {"HLS over 40 ms RTT", via(QStringLiteral("/hls/index.m3u8")), true},
-                                         {"MP3 over 40 ms RTT", via(QStringLiteral("/zap.mp3")), false}};
+    const std::vector<Stream> streams = {
+        {"MPEG-TS, MPEG-2", direct("/zap.ts"), true},
+        {"MPEG-TS, H.264 + AAC", direct("/zap264.ts"), true},
+        {"HLS VOD, MPEG-2", direct("/hls/index.m3u8"), true},
+        {"HLS live, H.264 + AAC, 2 s segments", direct("/live/index.m3u8"), true},
+        {"MP3 radio", direct("/zap.mp3"), false},
+        {"AAC radio", direct("/zap.aac"), false},
+        {"MPEG-TS, MPEG-2, over 40 ms RTT", via(QStringLiteral("/zap.ts")), true},
+        {"MPEG-TS, H.264 + AAC, over 40 ms RTT", via(QStringLiteral("/zap264.ts")), true},
+        {"HLS VOD, MPEG-2, over 40 ms RTT", via(QStringLiteral("/hls/index.m3u8")), true},
+        {"HLS live, H.264 + AAC, over 40 ms RTT", via(QStringLiteral("/live/index.m3u8")), true},
+        {"MP3 radio over 40 ms RTT", via(QStringLiteral("/zap.mp3")), false},
+        {"AAC radio over 40 ms RTT", via(QStringLiteral("/zap.aac")), false}};
 
     // The main window, its list a row per stream, as a user sees it (nothing kept for going back:
     // every zap here is a first one).
@@ -456,7 +516,7 @@ int main(int argc, char** argv) {
     }
 
     // The last channel: back to the channel played before (kept paused) until its picture is on
-    // screen, zapping between the MPEG-TS and the HLS stream.
+    // screen, zapping between the two MPEG-TS streams.
     pane.setKeepLastChannel(true);
     {
         std::vector<double> back;
@@ -485,5 +545,7 @@ int main(int argc, char** argv) {
     bench::Row("Zap after zap, 40 in a row: the last ten", late, "zaps 2 to 11", early, "no growth (<= 1.25x + 5 ms)",
                late.median <= 1.25 * early.median + 5);
     pane.close();
+    liveEnds = true;
+    liveWindow.join();
     return 0;
 }
