@@ -448,7 +448,7 @@ bool PlayerPane::ensureSecondPlayer() {
         delete second;
         return false;
     }
-    m_kept = Kept{second, {}, {}, {}, false, false};
+    m_kept = Kept{second};
     return true;
 }
 
@@ -462,17 +462,21 @@ void PlayerPane::keep(const Kept& current) {
     });
 }
 
-void PlayerPane::keepCurrentAndSwitch(const Kept& current) {
-    MpvPlayer* next = m_kept.player;
-    // A channel kept before is closed: never more than one stream besides the one that plays.
-    if (!m_kept.url.isEmpty()) next->stop();
-    keep(current);
+void PlayerPane::switchTo(MpvPlayer* next, const MpvPlayer* from) {
     next->setVolume(m_volume);
-    next->setMuted(current.player->isMuted());
-    next->setHardwareDecoding(current.player->hardwareDecoding());
+    next->setMuted(from->isMuted());
+    next->setHardwareDecoding(from->hardwareDecoding());
     m_player = next;
     bind(next);
     m_video->setCurrent(next->handle());
+}
+
+void PlayerPane::keepCurrentAndSwitch(const Kept& current) {
+    // The other player opens the new channel: a channel kept there before is replaced, so never
+    // more than one stream besides the one that plays.
+    MpvPlayer* next = m_kept.player;
+    keep(current);
+    switchTo(next, current.player);
 }
 
 void PlayerPane::returnToKept(const QString& name, bool keepCurrent, const Kept& current) {
@@ -484,15 +488,10 @@ void PlayerPane::returnToKept(const QString& name, bool keepCurrent, const Kept&
         // Not worth keeping (it had not started, or failed): the player is free for the next zap.
         disconnect(current.player, nullptr, this, nullptr);
         current.player->stop();
-        m_kept = Kept{current.player, {}, {}, {}, false, false};
+        m_kept = Kept{current.player};
         m_keptTimer.stop();
     }
-    m_player = back;
-    bind(back);
-    back->setVolume(m_volume);
-    back->setMuted(current.player->isMuted());
-    back->setHardwareDecoding(current.player->hardwareDecoding());
-    m_video->setCurrent(back->handle());
+    switchTo(back, current.player);
     m_position->setRange(0, static_cast<int>(back->duration() * 10));
     m_name = name.isEmpty() ? kept.name : name;
     m_title = kept.title;

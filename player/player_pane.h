@@ -149,12 +149,14 @@ private:
     // What a player plays, while it is kept paused for going back to it.
     struct Kept {
         MpvPlayer* player = nullptr;  // the second player: paused on the last channel, or idle
-        QString url, name, title;
+        QString url{}, name{}, title{};
         bool fromUser = false;
         bool live = false;
     };
     void bind(MpvPlayer* player);  // the pane follows this player's reports from now on
     bool ensureSecondPlayer();
+    // `next` becomes the current player, with the volume, mute and decoding of `from`.
+    void switchTo(MpvPlayer* next, const MpvPlayer* from);
     void keep(const Kept& current);  // paused, for going back to it; watched only for its end
     // The current player is kept paused on what it plays, and the other one becomes current.
     void keepCurrentAndSwitch(const Kept& current);

@@ -54,10 +54,7 @@ void VideoView::detach(mpv_handle* mpv) {
         if (!mpv || m_sources[i].mpv != mpv) continue;
         freeRenderer(m_sources[i]);
         m_sources[i] = Source{};
-        if (m_held == i) {
-            m_held = -1;
-            m_holding = false;
-        }
+        if (m_held == i) m_held = -1;
         if (m_current == i) m_current = -1;
         widget()->update();
     }
@@ -76,7 +73,7 @@ void VideoView::setCurrent(mpv_handle* mpv) {
 }
 
 VideoView::Source* VideoView::paintedSource() {
-    if (m_holding && m_held >= 0) return &m_sources[m_held];
+    if (m_held >= 0) return &m_sources[m_held];
     return currentSource();
 }
 
@@ -109,15 +106,14 @@ void VideoView::showPictureNow() {
 }
 
 void VideoView::holdPicture() {
-    m_holding = paintsPicture();
-    m_held = m_holding ? static_cast<int>(paintedSource() - m_sources) : -1;
+    const Source* painted = paintsPicture() ? paintedSource() : nullptr;
+    m_held = painted ? painted->index : -1;
     m_pictureShown = false;
     m_frameSeen = false;
 }
 
 void VideoView::dropHeldPicture() {
-    if (!m_holding) return;
-    m_holding = false;
+    if (m_held < 0) return;
     m_held = -1;
     widget()->update();
 }
@@ -125,7 +121,6 @@ void VideoView::dropHeldPicture() {
 void VideoView::hidePicture() {
     m_pictureShown = false;
     m_frameSeen = false;
-    m_holding = false;
     m_held = -1;
     widget()->update();
 }
@@ -134,7 +129,6 @@ void VideoView::frameArrived() {
     if (!m_pictureShown) return;
     ++m_frames;
     m_frameSeen = true;
-    m_holding = false;
     m_held = -1;
 }
 
@@ -185,13 +179,8 @@ GlVideoView::~GlVideoView() {
 
 void GlVideoView::releaseRenderers() {
     if (!context()) return;
+    for (int i = 0; i < kMaxSources; ++i) freeRenderer(sources()[i]);
     makeCurrent();
-    for (int i = 0; i < kMaxSources; ++i) {
-        Source& source = sources()[i];
-        if (!source.render) continue;
-        mpv_render_context_free(source.render);
-        source.render = nullptr;
-    }
     delete m_scratch;
     m_scratch = nullptr;
     doneCurrent();
@@ -315,10 +304,7 @@ void SwVideoView::Render(mpv_render_context* render, QImage& image) {
 void SwVideoView::renderOffScreen(Source& source) {
     if (!source.render) return;
     if (&source == currentSource() && width() > 0 && height() > 0) {
-        // The current handle's frames go to the picture itself, ready for when it shows.
-        if (m_image.size() != size()) m_image = QImage(size(), QImage::Format_RGBX8888);
-        Render(source.render, m_image);
-        m_imageFrom = source.index;
+        drawPicture(source);  // the current handle's frames go to the picture, ready for when it shows
         return;
     }
     if (m_scratch.isNull()) m_scratch = QImage(64, 36, QImage::Format_RGBX8888);
@@ -329,12 +315,15 @@ void SwVideoView::refreshPicture(bool newFrame) {
     // The painted handle's frame drawn into the picture, unless the picture holds it already.
     Source* source = paintedSource();
     if (source && source->render && width() > 0 && height() > 0 &&
-        (newFrame || m_imageFrom != source->index || m_image.size() != size())) {
-        if (m_image.size() != size()) m_image = QImage(size(), QImage::Format_RGBX8888);
-        Render(source->render, m_image);
-        m_imageFrom = source->index;
-    }
+        (newFrame || m_imageFrom != source->index || m_image.size() != size()))
+        drawPicture(*source);
     update();
+}
+
+void SwVideoView::drawPicture(const Source& source) {
+    if (m_image.size() != size()) m_image = QImage(size(), QImage::Format_RGBX8888);
+    Render(source.render, m_image);
+    m_imageFrom = source.index;
 }
 
 void SwVideoView::resizeEvent(QResizeEvent*) {

@@ -73,7 +73,7 @@ protected:
     };
     void paintBackdrop(QPainter& painter, const QRect& area) const;
     // Whether mpv's picture is what the view paints now (a new frame, or one held).
-    bool paintsPicture() const { return m_holding || (m_pictureShown && m_frameSeen); }
+    bool paintsPicture() const { return m_held >= 0 || (m_pictureShown && m_frameSeen); }
     // The handle whose picture is painted: the held one while a picture is held.
     Source* paintedSource();
     Source* currentSource() { return m_current < 0 ? nullptr : &m_sources[m_current]; }
@@ -99,7 +99,6 @@ private:
     int m_held = -1;  // the handle whose picture is held, while one is
     bool m_pictureShown = false;
     bool m_frameSeen = false;
-    bool m_holding = false;
     quint64 m_frames = 0;
     Backdrop m_kind = Backdrop::Black;
     QString m_heading, m_detail;
@@ -147,6 +146,7 @@ protected:
 
 private:
     static void Render(mpv_render_context* render, QImage& image);
+    void drawPicture(const Source& source);  // into m_image, at the view's size
 
     QImage m_image;
     int m_imageFrom = -1;  // the handle whose newest frame m_image holds
