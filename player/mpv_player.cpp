@@ -125,7 +125,15 @@ void MpvPlayer::setFlag(const char* name, bool value) {
     mpv_set_property_async(m_mpv, 0, name, MPV_FORMAT_FLAG, &flag);
 }
 
-void MpvPlayer::load(const QString& address) {
+QString MpvPlayer::userAgent() const {
+    if (!m_mpv) return {};
+    char* agent = mpv_get_property_string(m_mpv, "user-agent");
+    const QString out = QString::fromUtf8(agent ? agent : "");
+    mpv_free(agent);
+    return out;
+}
+
+void MpvPlayer::load(const QString& address, const QString& proxy) {
     m_loading = true;
     m_pendingEnd.reset();
     m_endToTell.reset();
@@ -133,6 +141,8 @@ void MpvPlayer::load(const QString& address) {
     m_loadClock.start();
     m_icyTitle.clear();
     const QByteArray utf8 = address.toUtf8();
+    // Set before the entry is loaded: the option is read when the entry opens its streams.
+    if (m_mpv) mpv_set_property_string(m_mpv, "http-proxy", proxy.toUtf8().constData());
     command({"loadfile", utf8.constData(), "replace"});
     setFlag("pause", false);
 }

@@ -27,7 +27,10 @@ public:
     mpv_handle* handle() const { return m_mpv; }
     bool isValid() const { return m_mpv != nullptr; }
 
-    void load(const QString& address);  // replaces whatever plays
+    // Replaces whatever plays. With a proxy ("http://127.0.0.1:port"), this entry's plain and
+    // secure http requests go through it; without one, straight to the servers.
+    void load(const QString& address, const QString& proxy = {});
+    QString userAgent() const;  // what the player says to servers
     void stop();
     void setPaused(bool paused);
     bool isPaused() const { return m_paused; }

@@ -26,6 +26,7 @@
 #include "player/mpv_player.h"
 #include "player/stream_address.h"
 #include "player/video_view.h"
+#include "services/stream_relay.h"
 #include "widgets/design.h"
 #include "widgets/qt_text.h"
 
@@ -61,6 +62,15 @@ QString ClockText(double seconds) {
     const long long h = total / 3600, m = total / 60 % 60, s = total % 60;
     return h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'))
                  : QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+}
+
+// The address as the player takes it: it knows its protocols by lower-case names only
+// ("HTTP://" would not open).
+QString PlayerAddress(const QString& url) {
+    QString normalised = url;
+    const auto schemeLength = static_cast<qsizetype>(stream_address::SchemeLength(url.toStdString()));
+    normalised.replace(0, schemeLength, url.left(schemeLength).toLower());
+    return normalised;
 }
 
 }  // namespace
@@ -525,17 +535,28 @@ void PlayerPane::setKeepLastChannel(bool on) {
     delete second;
 }
 
+void PlayerPane::prepare(const QString& url) {
+    if (url.isEmpty()) {
+        if (m_relay) m_relay->prepare({});
+        return;
+    }
+    if ((url == m_url && isActive()) || url == m_kept.url) return;  // open already
+    if (!stream_address::IsAllowed(url.toStdString(), stream_address::Origin::List)) return;
+    if (!m_relay) m_relay = std::make_unique<stream_relay::Relay>();
+    m_relay->prepare(PlayerAddress(url).toStdString(), m_player->userAgent().toStdString());
+}
+
 // Opens m_url: the first time, or again for a reconnect.
 void PlayerPane::load() {
     if (m_state != PlayState::Reconnecting) setState(PlayState::Opening);
     m_openBaseline = base::ResidentBytes();
     m_openClock.start();
     m_openWatch.start();
-    // The player knows its protocols by lower-case names only ("HTTP://" would not open).
-    QString normalised = m_url;
-    const auto schemeLength = static_cast<qsizetype>(stream_address::SchemeLength(m_url.toStdString()));
-    normalised.replace(0, schemeLength, m_url.left(schemeLength).toLower());
-    m_player->load(normalised);
+    const QString address = PlayerAddress(m_url);
+    // Through the relay only when it holds what this address needs; otherwise the player asks
+    // the server itself, and its failures are the server's own.
+    m_openedPrepared = m_relay && m_relay->isPrepared(address.toStdString());
+    m_player->load(address, m_openedPrepared ? QString::fromStdString(m_relay->proxyAddress()) : QString());
 }
 
 void PlayerPane::watchOpening() {

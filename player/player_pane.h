@@ -16,8 +16,12 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 
 class MpvPlayer;
+namespace stream_relay {
+class Relay;
+}
 class QAction;
 class QLabel;
 class QMenu;
@@ -84,6 +88,13 @@ public:
     bool keepsLastChannel() const { return m_keepLast; }
     // The address kept paused for going back; empty for none.
     QString keptAddress() const { return m_kept.url; }
+    // Gets a channel ready to open quickly, for the row under the pointer or the keyboard: its
+    // server is connected to, and an HLS playlist fetched, in the background; no media is asked
+    // for. Opening it then goes through that connection. A new address replaces the last one;
+    // an empty one drops it.
+    void prepare(const QString& url);
+    // Whether the last address opened went through a preparation made for it.
+    bool openedPrepared() const { return m_openedPrepared; }
 
     double position() const;
     bool seekable() const;
@@ -183,6 +194,8 @@ private:
     MpvPlayer* m_player = nullptr;  // the current player
     Kept m_kept;
     bool m_keepLast = true;
+    std::unique_ptr<stream_relay::Relay> m_relay;  // made by the first preparation
+    bool m_openedPrepared = false;
     QTimer m_keptTimer;
     VideoView* m_video = nullptr;
     QString m_url, m_name;

@@ -16,6 +16,7 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ChannelMode
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setMouseTracking(true);  // `entered` tells of the row under the pointer
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
     header()->setSectionsClickable(true);

@@ -121,8 +121,19 @@ void Form1::connectPlayer() {
     connect(ListView2, &ListView::rowPressed, this, [this] { playOnPress(ListView2); });
     connect(ListView1, &ListView::pressAbandoned, this, &Form1::undoPress);
     connect(ListView2, &ListView::pressAbandoned, this, &Form1::undoPress);
-    connect(ListView1, &ListView::movedByKey, this, [this] { zapSoon(ListView1); });
-    connect(ListView2, &ListView::movedByKey, this, [this] { zapSoon(ListView2); });
+    connect(ListView1, &ListView::movedByKey, this, [this] {
+        prepareRow(ListView1, ListView1->selectedIndex());
+        zapSoon(ListView1);
+    });
+    connect(ListView2, &ListView::movedByKey, this, [this] {
+        prepareRow(ListView2, ListView2->selectedIndex());
+        zapSoon(ListView2);
+    });
+    // The row under the pointer is made ready to open, should it be pressed.
+    connect(ListView1, &QAbstractItemView::entered, this,
+            [this](const QModelIndex& at) { prepareRow(ListView1, at.row()); });
+    connect(ListView2, &QAbstractItemView::entered, this,
+            [this](const QModelIndex& at) { prepareRow(ListView2, at.row()); });
     connect(File1, &QListWidget::itemActivated, this, [this] { File1_Click(); });
     m_zapTimer.setSingleShot(true);
     m_zapTimer.setInterval(kZapPauseMs);
@@ -437,6 +448,11 @@ void Form1::playOnPress(ListView* list) {
     // A press on the channel that plays leaves it playing (the click does not start it again).
     if (WindowsMediaPlayer1->isActive() && WindowsMediaPlayer1->url() == address) return;
     play(address, ToQt(row.name), false);
+}
+
+void Form1::prepareRow(ListView* list, int index) {
+    if (chkLoad->isChecked() || index < 0 || index >= list->rowCount()) return;
+    WindowsMediaPlayer1->prepare(ToQt(list->row(index).address));
 }
 
 bool Form1::pressPlayed(const QString& address) {

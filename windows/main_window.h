@@ -193,7 +193,8 @@ private:
     // from the row, what it started is undone and the channel before plays on.
     void playOnPress(ListView* list);
     void undoPress();
-    bool pressPlayed(const QString& address);  // the click's release: its press played this already
+    void prepareRow(ListView* list, int index);  // the row under the pointer or the keys
+    bool pressPlayed(const QString& address);    // the click's release: its press played this already
     // Enter or a double-click on a row: the row's click handler, unless that row already plays
     // (the click of the double-click started it).
     void activateRow(ListView* list);

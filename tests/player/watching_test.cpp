@@ -566,6 +566,58 @@ TEST_F(Clicks, AChannelStartsOnThePressAndADragAwayUndoesIt) {
     EXPECT_EQ(pane->url(), Channel(0));
 }
 
+TEST_F(Clicks, TheRowUnderThePointerOrTheKeysIsPreparedWithoutItsMediaAndOpensThroughThatConnection) {
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    QWidget* rows = f.ListView1->viewport();
+    const auto at = [&](int row) { return f.ListView1->visualRect(f.ListView1->channels()->index(row, 0)).center(); };
+    const auto playing = [&](int row) {
+        return WaitFor(
+            [&] {
+                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
+            },
+            15000);
+    };
+    const int connections = server.connections();
+    const qint64 sent = server.bytesSent();
+
+    // The pointer comes to rest on row 2: its server is connected to, and nothing is asked of it.
+    QTest::mouseMove(rows, at(2));
+    ASSERT_TRUE(WaitFor([&] { return server.connections() == connections + 1; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_EQ(server.bytesSent(), sent) << "no byte of media, nor any answer, before the press";
+    EXPECT_EQ(server.connections(), connections + 1);
+
+    // The press opens it over that connection: one request, no new connection.
+    QTest::mouseClick(rows, Qt::LeftButton, {}, at(2));
+    ASSERT_TRUE(playing(2)) << pane->lastError().toStdString();
+    EXPECT_TRUE(pane->openedPrepared());
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(2)), 1);
+    EXPECT_EQ(server.connections(), connections + 1);
+
+    // The keys: a step down prepares row 3 before the zap that follows once they rest.
+    f.ListView1->setFocus();
+    Key(Qt::Key_Down);
+    ASSERT_TRUE(WaitFor([&] { return server.connections() == connections + 2; }, 5000));
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(3)), 0);
+    ASSERT_TRUE(playing(3)) << pane->lastError().toStdString();
+    EXPECT_TRUE(pane->openedPrepared());
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(3)), 1);
+    EXPECT_EQ(server.connections(), connections + 2);
+
+    // Going back to the kept channel needs no preparation, and an address nobody prepared is
+    // opened by the player itself.
+    QTest::mouseMove(rows, at(2));
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), Channel(2));
+    QTest::qWait(300);
+    EXPECT_EQ(server.connections(), connections + 2);
+    pane->setUrl(Channel(0));
+    ASSERT_TRUE(playing(0));
+    EXPECT_FALSE(pane->openedPrepared());
+}
+
 TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {
     Form1& f = Start();
     EXPECT_EQ(f.WindowsMediaPlayer1->volume(), 50);  // a first start, as designed

@@ -35,8 +35,14 @@ void HttpServer::serveTrickle(const QString& path, const QByteArray& body, const
     m_routes[path] = route;
 }
 
+void HttpServer::send(QTcpSocket* socket, const QByteArray& bytes) {
+    m_bytesSent += bytes.size();
+    socket->write(bytes);
+}
+
 void HttpServer::onConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        ++m_connections;
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadable(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
@@ -55,7 +61,7 @@ void HttpServer::onReadable(QTcpSocket* socket) {
     const bool wantsMeta = request.toLower().contains("icy-metadata: 1");
     const auto route = m_routes.constFind(path);
     if (route == m_routes.constEnd()) {
-        socket->write("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\nnot found");
+        send(socket, "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n\r\nnot found");
         socket->disconnectFromHost();
         return;
     }
@@ -81,15 +87,15 @@ void HttpServer::onReadable(QTcpSocket* socket) {
     } else if (!route->live) {
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     }
-    socket->write(head + "\r\n");
+    send(socket, head + "\r\n");
     if (route->live) {
         // At about twice the pace of 64 kbit/s sound, as a live source sends: the end is not
         // in sight when playback starts.
         auto* pace = new QTimer(socket);
         auto sent = std::make_shared<qsizetype>(0);
         const qsizetype piece = route->piece;
-        QObject::connect(pace, &QTimer::timeout, socket, [socket, pace, body, sent, piece] {
-            socket->write(body.mid(*sent, piece));
+        QObject::connect(pace, &QTimer::timeout, socket, [this, socket, pace, body, sent, piece] {
+            send(socket, body.mid(*sent, piece));
             *sent += piece;
             if (*sent >= body.size()) {
                 pace->stop();
@@ -99,6 +105,6 @@ void HttpServer::onReadable(QTcpSocket* socket) {
         pace->start(route->intervalMs);
         return;
     }
-    socket->write(body);
+    send(socket, body);
     socket->disconnectFromHost();
 }

@@ -33,10 +33,13 @@ public:
 
     int requestCount() const { return m_requests; }
     int requestCount(const QString& path) const { return m_pathRequests.value(path); }
+    int connections() const { return m_connections; }  // accepted, whether a request came or not
+    qint64 bytesSent() const { return m_bytesSent; }   // answers' heads and bodies
 
 private:
     void onConnection();
     void onReadable(QTcpSocket* socket);
+    void send(QTcpSocket* socket, const QByteArray& bytes);
 
     struct Route {
         QByteArray body, contentType;
@@ -50,5 +53,7 @@ private:
     QHash<QString, Route> m_routes;
     QList<QPointer<QTcpSocket>> m_held;
     int m_requests = 0;
+    int m_connections = 0;
+    qint64 m_bytesSent = 0;
     QHash<QString, int> m_pathRequests;
 };

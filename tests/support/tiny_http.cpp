@@ -101,6 +101,11 @@ void TinyHttp::endless(const std::string& path, std::string piece, int pauseMs, 
     m_routes[path] = r;
 }
 
+std::vector<std::string> TinyHttp::requestedPaths() const {
+    std::lock_guard lock(m_mutex);
+    return m_paths;
+}
+
 std::string TinyHttp::lastRequest() const {
     std::lock_guard lock(m_mutex);
     return m_lastRequest;
@@ -134,6 +139,7 @@ void TinyHttp::serve() {
 
 void TinyHttp::answer(int fd) {
     // Connections open at once: counted from the accept to the close.
+    ++m_connections;
     const int open = ++m_open;
     for (int seen = m_maxOpen.load(); open > seen && !m_maxOpen.compare_exchange_weak(seen, open);) {
     }
@@ -152,6 +158,11 @@ void TinyHttp::answer(int fd) {
         if (n <= 0) break;
         request.append(buffer, static_cast<std::size_t>(n));
     }
+    if (request.find("\r\n\r\n") == std::string::npos) {
+        CloseSocket(fd);  // closed (or the server stopped) before a whole request came
+        return;
+    }
+    ++m_requests;
     const std::size_t sp1 = request.find(' ');
     const std::size_t sp2 = request.find(' ', sp1 + 1);
     const std::string path = sp1 == std::string::npos ? "" : request.substr(sp1 + 1, sp2 - sp1 - 1);
@@ -159,6 +170,7 @@ void TinyHttp::answer(int fd) {
     {
         std::lock_guard lock(m_mutex);
         m_lastRequest = request;
+        m_paths.push_back(path);
         if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
     }
     if (route.silent) {
@@ -180,6 +192,7 @@ void TinyHttp::answer(int fd) {
         bool open = SendAll(fd, head.data(), head.size());
         while (open && !m_stop) {
             open = SendAll(fd, route.body.data(), route.body.size());
+            if (open && !route.openHead) m_bodyBytes += route.body.size();
             if (route.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(route.pauseMs));
         }
         CloseSocket(fd);
@@ -190,10 +203,12 @@ void TinyHttp::answer(int fd) {
                              "\r\nContent-Length: " + std::to_string(route.body.size()) + "\r\n\r\n";
     SendAll(fd, head.data(), head.size());
     if (route.piece == 0) {
-        SendAll(fd, route.body.data(), route.body.size());
+        if (SendAll(fd, route.body.data(), route.body.size())) m_bodyBytes += route.body.size();
     } else {
         for (std::size_t at = 0; at < route.body.size() && !m_stop; at += route.piece) {
-            if (!SendAll(fd, route.body.data() + at, std::min(route.piece, route.body.size() - at))) break;
+            const std::size_t piece = std::min(route.piece, route.body.size() - at);
+            if (!SendAll(fd, route.body.data() + at, piece)) break;
+            m_bodyBytes += piece;
             // The pause ends early when the client hangs up: the connection counts as closed then.
             pollfd p{};
             p.fd = static_cast<decltype(p.fd)>(fd);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class TinyHttp {
 public:
@@ -27,8 +28,12 @@ public:
     // Starts an answer and then sends `headerLine` for ever, never ending the head.
     void endlessHead(const std::string& path, std::string headerLine);
 
-    std::string lastRequest() const;                      // the request line and headers of the last request
-    int maxOpenConnections() const { return m_maxOpen; }  // the most connections open at once
+    std::string lastRequest() const;                             // the request line and headers of the last request
+    int maxOpenConnections() const { return m_maxOpen; }         // the most connections open at once
+    int connections() const { return m_connections; }            // accepted, with a request or not
+    int requests() const { return m_requests; }                  // complete request heads read
+    std::uint64_t bodyBytesSent() const { return m_bodyBytes; }  // of answers, heads not counted
+    std::vector<std::string> requestedPaths() const;
     // What every answer with a body says of its date.
     static constexpr const char* kLastModified = "Mon, 07 Dec 2026 20:00:00 GMT";
     static int ClosedPort();  // a port on which nothing listens
@@ -51,7 +56,9 @@ private:
     int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_open{0}, m_maxOpen{0};
+    std::atomic<int> m_open{0}, m_maxOpen{0}, m_connections{0}, m_requests{0};
+    std::atomic<std::uint64_t> m_bodyBytes{0};
+    std::vector<std::string> m_paths;
     mutable std::mutex m_mutex;
     std::map<std::string, Route> m_routes;
     std::string m_lastRequest;

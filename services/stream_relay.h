@@ -1,0 +1,79 @@
+#pragma once
+// Prepares a channel before it is chosen, so that choosing it costs fewer round trips.
+//
+// For the row under the pointer or the keyboard, `Relay::prepare` connects to the server of its
+// address and, when the address is an HLS playlist, fetches that playlist and the variant
+// playlists it lists. No media is asked for: the connection waits unused, and playlists are
+// text. A load of a prepared address then goes through the relay, a small HTTP proxy on the
+// loopback interface: it answers the playlists it holds from memory, sends the first request
+// that needs the server over the connection made in advance, and passes everything else through
+// as it comes, the server's answers and statuses included. Plain http only: a secure address is
+// opened by the player itself.
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace stream_relay {
+
+// An http address taken apart: "http://host:port/path?query".
+struct HttpAddress {
+    std::string host;  // without the brackets of an IPv6 literal
+    int port = 80;
+    std::string target;       // the path and query, "/" at least
+    std::string key() const;  // "host:port", one per server
+};
+std::optional<HttpAddress> ParseHttp(std::string_view address);
+
+// An address written in a playlist, made absolute against the playlist's own address; empty
+// when it cannot be made so safely (another scheme, dot segments).
+std::string Resolve(std::string_view base, std::string_view reference);
+
+// The addresses of the variant playlists a master playlist lists; none for a media playlist.
+std::vector<std::string> VariantPlaylists(std::string_view playlist);
+
+// How long a playlist fetched in advance may stand for the server's: a master playlist or one
+// that is complete (video on demand) for half a minute, a live one for half its segment length
+// (at least a second), after which the server has moved on.
+int PlaylistLifetimeMs(std::string_view playlist);
+
+struct Stats {
+    std::size_t serverConnections = 0;   // connections the relay opened to servers, in advance or not
+    std::size_t playlistsFetched = 0;    // in advance
+    std::size_t answeredFromMemory = 0;  // requests answered with a playlist fetched in advance
+    std::size_t preparedUsed = 0;        // requests sent over a connection made in advance
+    std::size_t requestsPassed = 0;      // requests passed on to a server
+};
+
+class Relay {
+public:
+    // Listens at once on a port of the loopback interface that the system chooses.
+    Relay();
+    ~Relay();
+    Relay(const Relay&) = delete;
+    Relay& operator=(const Relay&) = delete;
+
+    bool isRunning() const;
+    std::string proxyAddress() const;  // "http://127.0.0.1:<port>", for the player's proxy option
+
+    // Prepares this address in the background, in place of the one prepared before (its
+    // connection is closed, its playlists dropped). An address that is not plain http, or an
+    // empty one, only drops the old preparation. `userAgent` is what the player will say, so
+    // that a server answers the playlists as it will answer the player.
+    void prepare(const std::string& address, const std::string& userAgent = {});
+    // Whether this address is prepared now: its server's connection is open and unused, or its
+    // playlist is held. A preparation under way, or one that failed, is not.
+    bool isPrepared(const std::string& address) const;
+    // Returns once the preparation under way (if any) has ended.
+    void waitUntilPrepared() const;
+
+    Stats stats() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
+}  // namespace stream_relay

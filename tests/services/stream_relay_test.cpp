@@ -1,0 +1,286 @@
+#include "services/stream_relay.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "support/tiny_http.h"
+
+namespace {
+
+using stream_relay::Relay;
+
+// A client of the relay, as a player behind a proxy is: absolute addresses in its requests.
+class Client {
+public:
+    explicit Client(const Relay& relay) {
+        const std::string proxy = relay.proxyAddress();
+        const int port = std::stoi(proxy.substr(proxy.rfind(':') + 1));
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(port));
+        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    }
+    ~Client() { ::close(m_fd); }
+    bool connected() const { return m_connected; }
+
+    void send(const std::string& text) {
+        ASSERT_EQ(::send(m_fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
+    }
+    void get(const std::string& url, bool close = false) {
+        send("GET " + url + " HTTP/1.1\r\nHost: somewhere\r\nProxy-Connection: keep-alive\r\n" +
+             (close ? "Connection: close\r\n" : "") + "\r\n");
+    }
+    // Reads until `size` bytes came, the relay closed, or two seconds passed.
+    std::string read(std::size_t size = std::string::npos) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (m_in.size() < size && std::chrono::steady_clock::now() < deadline) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            char buffer[8192];
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                m_closed = true;
+                break;
+            }
+            m_in.append(buffer, static_cast<std::size_t>(n));
+        }
+        std::string out = m_in.substr(0, size);
+        m_in.erase(0, out.size());
+        return out;
+    }
+    // One whole answer with a Content-Length (head and body).
+    std::string answer() {
+        std::string text = read(0);
+        while (text.find("\r\n\r\n") == std::string::npos && !m_closed) {
+            const std::string more = read(1);
+            if (more.empty()) break;
+            text += more;
+        }
+        const std::size_t end = text.find("\r\n\r\n");
+        if (end == std::string::npos) return text;
+        const std::size_t at = text.find("Content-Length: ");
+        const std::size_t length = at == std::string::npos ? 0 : std::stoul(text.substr(at + 16));
+        return text + read(length);
+    }
+    bool closedByRelay() {
+        read();
+        return m_closed;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_connected = false;
+    bool m_closed = false;
+    std::string m_in;
+};
+
+// Whether `condition` holds within two seconds (the server accepts in a thread of its own).
+template <typename Condition>
+bool Eventually(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return condition();
+}
+
+std::string BodyOf(const std::string& answer) {
+    const std::size_t end = answer.find("\r\n\r\n");
+    return end == std::string::npos ? std::string() : answer.substr(end + 4);
+}
+
+TEST(StreamRelay, AddressesArePartedResolvedAndPlaylistsRead) {
+    const auto plain = stream_relay::ParseHttp("HTTP://Example.org:8080/live/a.m3u8?k=1#x");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->host, "Example.org");
+    EXPECT_EQ(plain->port, 8080);
+    EXPECT_EQ(plain->target, "/live/a.m3u8?k=1");
+    EXPECT_EQ(plain->key(), "example.org:8080");
+    const auto bare = stream_relay::ParseHttp("http://example.org?q");
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->port, 80);
+    EXPECT_EQ(bare->target, "/?q");
+    const auto v6 = stream_relay::ParseHttp("http://[::1]:81/x");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->host, "::1");
+    EXPECT_EQ(v6->port, 81);
+    EXPECT_FALSE(stream_relay::ParseHttp("https://example.org/"));  // secure: the player's own
+    EXPECT_FALSE(stream_relay::ParseHttp("http://user:pw@example.org/"));
+    EXPECT_FALSE(stream_relay::ParseHttp("http://example.org:99999/"));
+    EXPECT_FALSE(stream_relay::ParseHttp("http:///path"));
+
+    const std::string base = "http://Example.org/tv/master.m3u8?token=1";
+    EXPECT_EQ(stream_relay::Resolve(base, "low/index.m3u8"), "http://example.org/tv/low/index.m3u8");
+    EXPECT_EQ(stream_relay::Resolve(base, "/abs/index.m3u8"), "http://example.org/abs/index.m3u8");
+    EXPECT_EQ(stream_relay::Resolve(base, "http://cdn.example.org:80/x.m3u8"), "http://cdn.example.org/x.m3u8");
+    EXPECT_EQ(stream_relay::Resolve(base, "https://cdn.example.org/x.m3u8"), "");
+    EXPECT_EQ(stream_relay::Resolve(base, "../up.m3u8"), "");
+    EXPECT_EQ(stream_relay::Resolve(base, "//cdn.example.org/x.m3u8"), "");
+
+    const std::string master =
+        "#EXTM3U\r\n#EXT-X-STREAM-INF:BANDWIDTH=800000\r\nlow/index.m3u8\r\n\r\n"
+        "#EXT-X-MEDIA:TYPE=AUDIO,URI=\"audio.m3u8\"\r\n#EXT-X-STREAM-INF:BANDWIDTH=3000000\r\n  high.m3u8  \r\n";
+    EXPECT_EQ(stream_relay::VariantPlaylists(master), (std::vector<std::string>{"low/index.m3u8", "high.m3u8"}));
+    EXPECT_TRUE(stream_relay::VariantPlaylists("#EXTM3U\n#EXTINF:2,\nseg0.ts\n").empty());
+
+    EXPECT_EQ(stream_relay::PlaylistLifetimeMs(master), 30000);
+    EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\na.ts\n#EXT-X-ENDLIST\n"),
+              30000);
+    EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\na.ts\n"), 3000);
+    EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n#EXT-X-TARGETDURATION:1\n"), 1000);
+    EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n"), 1000);
+}
+
+TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUsesThatConnection) {
+    TinyHttp server;
+    server.endless("/live.ts", std::string(188, 'G'), 5);
+    Relay relay;
+    ASSERT_TRUE(relay.isRunning());
+    relay.prepare(server.url("/live.ts"));
+    relay.waitUntilPrepared();
+    EXPECT_TRUE(relay.isPrepared(server.url("/live.ts")));
+    EXPECT_FALSE(relay.isPrepared(server.url("/other.ts")));
+    // One connection is open, and nothing has been asked for or sent over it.
+    ASSERT_TRUE(Eventually([&] { return server.connections() == 1; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(server.requests(), 0);
+    EXPECT_EQ(server.bodyBytesSent(), 0u);
+
+    Client player(relay);
+    ASSERT_TRUE(player.connected());
+    player.get(server.url("/live.ts"));
+    const std::string head = player.read(17);
+    EXPECT_EQ(head, "HTTP/1.0 200 OK\r\n");
+    EXPECT_FALSE(player.read(2000).empty());
+    EXPECT_EQ(server.connections(), 1) << "the request went over the connection made in advance";
+    EXPECT_EQ(server.requests(), 1);
+    EXPECT_EQ(server.requestedPaths(), std::vector<std::string>{"/live.ts"});
+    EXPECT_NE(server.lastRequest().find("GET /live.ts HTTP/1.1\r\n"), std::string::npos) << server.lastRequest();
+    EXPECT_EQ(server.lastRequest().find("Proxy-"), std::string::npos) << "the relay's own headers stay with it";
+    EXPECT_EQ(relay.stats().preparedUsed, 1u);
+    // Used once: the preparation is spent, and preparing the address again makes a new one.
+    EXPECT_FALSE(relay.isPrepared(server.url("/live.ts")));
+    relay.prepare(server.url("/live.ts"));
+    relay.waitUntilPrepared();
+    EXPECT_TRUE(relay.isPrepared(server.url("/live.ts")));
+    EXPECT_TRUE(Eventually([&] { return server.connections() == 2; }));
+    EXPECT_EQ(server.requests(), 1);
+}
+
+TEST(StreamRelay, APreparedPlaylistIsAnsweredFromMemoryAndOnlyPlaylistsAreFetched) {
+    TinyHttp server;
+    const std::string master =
+        "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000\nlow/index.m3u8\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=2000000\n" +
+        server.url("/tv/high.m3u8") + "\n";
+    const std::string media = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nseg0.ts\n#EXT-X-ENDLIST\n";
+    const std::string segment(4 * 188, 'G');
+    server.route("/tv/master.m3u8", 200, master, "application/vnd.apple.mpegurl");
+    server.route("/tv/low/index.m3u8", 200, media, "application/vnd.apple.mpegurl");
+    server.route("/tv/high.m3u8", 200, media, "application/vnd.apple.mpegurl");
+    server.route("/tv/low/seg0.ts", 200, segment, "video/mp2t");
+    Relay relay;
+    relay.prepare(server.url("/tv/master.m3u8"), "libmpv");
+    relay.waitUntilPrepared();
+    ASSERT_TRUE(relay.isPrepared(server.url("/tv/master.m3u8")));
+    // The three playlists and no segment; the last connection waits for the player.
+    std::vector<std::string> paths = server.requestedPaths();
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"/tv/high.m3u8", "/tv/low/index.m3u8", "/tv/master.m3u8"}));
+    EXPECT_EQ(server.bodyBytesSent(), master.size() + 2 * media.size());
+    EXPECT_NE(server.lastRequest().find("User-Agent: libmpv\r\n"), std::string::npos);
+    EXPECT_EQ(relay.stats().playlistsFetched, 3u);
+
+    // The player reads the master playlist twice (to recognise it, then to play it) and a
+    // variant's, over one connection: all from memory, with the server's content type.
+    Client player(relay);
+    player.get(server.url("/tv/master.m3u8"));
+    const std::string first = player.answer();
+    EXPECT_EQ(BodyOf(first), master);
+    EXPECT_NE(first.find("Content-Type: application/vnd.apple.mpegurl\r\n"), std::string::npos);
+    player.get(server.url("/tv/master.m3u8"));
+    EXPECT_EQ(BodyOf(player.answer()), master);
+    player.get(server.url("/tv/low/index.m3u8"));
+    EXPECT_EQ(BodyOf(player.answer()), media);
+    EXPECT_EQ(server.requests(), 3) << "no playlist was asked of the server again";
+    EXPECT_EQ(relay.stats().answeredFromMemory, 3u);
+
+    // The segment goes to the server, over the connection made in advance.
+    player.get(server.url("/tv/low/seg0.ts"));
+    EXPECT_EQ(BodyOf(player.answer()), segment);
+    EXPECT_EQ(server.requests(), 4);
+    EXPECT_EQ(relay.stats().preparedUsed, 1u);
+}
+
+TEST(StreamRelay, TheServersAnswersPassUnchangedAndWhatIsNotPreparedIsNotClaimed) {
+    TinyHttp server;
+    server.route("/a.ts", 200, std::string(1000, 'A'), "video/mp2t");
+    server.route("/b.ts", 200, std::string(1000, 'B'), "video/mp2t");
+    Relay relay;
+
+    // A server that refuses, an address that is not plain http, or nothing prepared at all:
+    // none of these is claimed as prepared, so the player opens them itself.
+    EXPECT_FALSE(relay.isPrepared(server.url("/a.ts")));
+    const std::string refused = "http://127.0.0.1:" + std::to_string(TinyHttp::ClosedPort()) + "/x.ts";
+    relay.prepare(refused);
+    relay.waitUntilPrepared();
+    EXPECT_FALSE(relay.isPrepared(refused));
+    relay.prepare("https://127.0.0.1/x.ts");
+    relay.waitUntilPrepared();
+    EXPECT_FALSE(relay.isPrepared("https://127.0.0.1/x.ts"));
+
+    // A new preparation replaces the one before.
+    relay.prepare(server.url("/a.ts"));
+    relay.prepare(server.url("/b.ts"));
+    relay.waitUntilPrepared();
+    EXPECT_FALSE(relay.isPrepared(server.url("/a.ts")));
+    EXPECT_TRUE(relay.isPrepared(server.url("/b.ts")));
+
+    // A missing address: the server's status and words reach the player as they were.
+    {
+        Client player(relay);
+        player.get(server.url("/missing.ts"), true);
+        const std::string answer = player.answer();
+        EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.0 404 Error");
+        EXPECT_EQ(BodyOf(answer), "<html>not found</html>");
+        EXPECT_TRUE(player.closedByRelay());
+    }
+    // Another server on the same connection ends it: the player opens another.
+    {
+        TinyHttp other;
+        other.route("/c.ts", 200, "C", "video/mp2t");
+        Client player(relay);
+        player.get(server.url("/a.ts"));
+        EXPECT_EQ(BodyOf(player.answer()), std::string(1000, 'A'));
+        player.get(other.url("/c.ts"));
+        EXPECT_TRUE(player.closedByRelay());
+        EXPECT_EQ(other.requests(), 0);
+    }
+    // A secure address is tunnelled as it is (here plain bytes stand for the TLS the player speaks).
+    {
+        Client player(relay);
+        player.send("CONNECT 127.0.0.1:" + std::to_string(server.port()) + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        EXPECT_EQ(player.read(39), "HTTP/1.1 200 Connection established\r\n\r\n");
+        player.send("GET /b.ts HTTP/1.0\r\n\r\n");
+        EXPECT_EQ(BodyOf(player.answer()), std::string(1000, 'B'));
+    }
+    // A request that is no proxy request is refused.
+    {
+        Client player(relay);
+        player.send("GET /a.ts HTTP/1.1\r\nHost: x\r\n\r\n");
+        EXPECT_EQ(player.read(24), "HTTP/1.1 400 Bad Request");
+    }
+}
+
+}  // namespace
