@@ -505,20 +505,20 @@ int main(int argc, char** argv) {
             keep(cli_ms, CliZap(s.url, s.video));
             keep(ffplay_ms, FfplayStart(s.url));
         }
-        const Stats press = Summarise(press_ms), touch = Summarise(touch_ms), p = Summarise(pane_ms), playing = Summarise(playing_ms),
-                    w = Summarise(warm_ms), v = Summarise(vlc_ms), f = Summarise(floor_ms), c = Summarise(cli_ms),
-                    ff = Summarise(ffplay_ms);
+        const Stats press = Summarise(press_ms), touch = Summarise(touch_ms), p = Summarise(pane_ms),
+                    playing = Summarise(playing_ms), w = Summarise(warm_ms), v = Summarise(vlc_ms),
+                    f = Summarise(floor_ms), c = Summarise(cli_ms), ff = Summarise(ffplay_ms);
         const std::string name = s.name;
         const std::string first = s.video ? "first frame" : "first audio";
         // The goal: half the faster embedding peer, within 1.5x of the floor.
         const bool vlcFaster = v.valid() && (!w.valid() || v.median < w.median);
         const Stats& peer = vlcFaster ? v : w;
-        bench::Row("Zap, " + name + ": press to " + first + " (pointer on the row " + std::to_string(kRestMs) +
-                       " ms before)",
-                   press,
-                   vlcFaster ? "warm libVLC from the release (the faster peer)"
-                             : "warm libmpv from the release (the faster peer)",
-                   peer, "<= 0.5x the faster peer", press.valid() && peer.valid() && press.median <= 0.5 * peer.median);
+        bench::Row(
+            "Zap, " + name + ": press to " + first + " (pointer on the row " + std::to_string(kRestMs) + " ms before)",
+            press,
+            vlcFaster ? "warm libVLC from the release (the faster peer)"
+                      : "warm libmpv from the release (the faster peer)",
+            peer, "<= 0.5x the faster peer", press.valid() && peer.valid() && press.median <= 0.5 * peer.median);
         bench::Row("Zap, " + name + ": URL to " + first, p,
                    "FFmpeg open+probe+" + first + " (probe " + std::to_string(probe / 1024) + " KiB)", f,
                    "<= 1.5x floor", p.valid() && f.valid() && p.median <= 1.5 * f.median);

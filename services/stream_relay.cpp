@@ -781,7 +781,7 @@ void Relay::prepare(const std::string& address, const std::string& userAgent) {
     std::lock_guard lock(m->mutex);
     if (parsed && Canonical(*parsed) == m->preparedAddress && !m->wanted &&
         (m->preparing || (m->held && StillOpen(m->held->fd))))
-        return;  // under way, or its connection waits still
+        return;       // under way, or its connection waits still
     ++m->generation;  // a preparation under way is dropped when it ends
     m->wanted = std::make_pair(parsed ? address : std::string(), userAgent);
     m->changed.notify_all();
