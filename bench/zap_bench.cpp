@@ -314,6 +314,7 @@ double PaneToPlaying(PlayerPane& pane, const QString& url) {
 double PressZap(Form1& form, int row, bool video, int restMs) {
     PlayerPane& pane = *form.WindowsMediaPlayer1;
     pane.stop();
+    pane.prepare({});  // nothing left prepared by the zap before
     ListView& list = *form.ListView1;
     QTest::mouseMove(form.cmdTV, QPoint(2, 2));  // off the list
     WaitFor([] { return false; }, 50);
@@ -488,13 +489,16 @@ int main(int argc, char** argv) {
     for (const Stream& s : streams) {
         const int64_t probe = SmallestProbe(s.url, s.video);
         const int row = rowOf(s.name);
+        int prepared = 0, touchPrepared = 0;  // zaps that went through their preparation
         std::vector<double> press_ms, touch_ms, pane_ms, playing_ms, warm_ms, vlc_ms, floor_ms, cli_ms, ffplay_ms;
         const auto keep = [](std::vector<double>& into, double ms) {
             if (ms >= 0) into.push_back(ms);
         };
         for (int i = 0; i < repeats; ++i) {
             keep(press_ms, PressZap(form, row, s.video, kRestMs));
+            prepared += pane.openedPrepared() ? 1 : 0;
             keep(touch_ms, PressZap(form, row, s.video, 0));
+            touchPrepared += pane.openedPrepared() ? 1 : 0;
             pane.prepare({});  // the rows below open the address as it comes, unprepared
             keep(pane_ms, PaneZap(pane, s.url, s.video));
             keep(playing_ms, PaneToPlaying(pane, s.url));
@@ -513,17 +517,18 @@ int main(int argc, char** argv) {
         // The goal: half the faster embedding peer, within 1.5x of the floor.
         const bool vlcFaster = v.valid() && (!w.valid() || v.median < w.median);
         const Stats& peer = vlcFaster ? v : w;
-        bench::Row(
-            "Zap, " + name + ": press to " + first + " (pointer on the row " + std::to_string(kRestMs) + " ms before)",
-            press,
-            vlcFaster ? "warm libVLC from the release (the faster peer)"
-                      : "warm libmpv from the release (the faster peer)",
-            peer, "<= 0.5x the faster peer", press.valid() && peer.valid() && press.median <= 0.5 * peer.median);
+        bench::Row("Zap, " + name + ": press to " + first + " (pointer on the row " + std::to_string(kRestMs) +
+                       " ms before; " + std::to_string(prepared) + " of " + std::to_string(repeats) + " prepared)",
+                   press,
+                   vlcFaster ? "warm libVLC from the release (the faster peer)"
+                             : "warm libmpv from the release (the faster peer)",
+                   peer, "<= 0.5x the faster peer", press.valid() && peer.valid() && press.median <= 0.5 * peer.median);
         bench::Row("Zap, " + name + ": URL to " + first, p,
                    "FFmpeg open+probe+" + first + " (probe " + std::to_string(probe / 1024) + " KiB)", f,
                    "<= 1.5x floor", p.valid() && f.valid() && p.median <= 1.5 * f.median);
-        bench::Row("  ours: press to " + first + " with no pointer at rest before (a touch), " + name, touch, "", {},
-                   "", true);
+        bench::Row("  ours: press to " + first + " with no pointer at rest before (a touch; " +
+                       std::to_string(touchPrepared) + " prepared), " + name,
+                   touch, "", {}, "", true);
         bench::Row("  ours: URL to playing (like for like with the warm libmpv handle), " + name, playing, "", {}, "",
                    true);
         bench::Row("  peer: warm libmpv, stock options, load to playback start, " + name, w, "", {}, "", true);

@@ -462,6 +462,8 @@ struct Relay::Impl {
         std::shared_ptr<std::atomic<bool>> done;
     };
     std::vector<Client> clients;
+    std::shared_ptr<std::atomic<bool>> preparerDone = std::make_shared<std::atomic<bool>>(false);
+    std::weak_ptr<Impl> self;
 
     void acceptLoop();
     void prepareLoop();
@@ -517,8 +519,8 @@ void Relay::Impl::acceptLoop() {
         }
         open.insert(fd);
         auto done = std::make_shared<std::atomic<bool>>(false);
-        clients.push_back(Client{std::thread([this, fd, done] {
-                                     serveClient(fd);
+        clients.push_back(Client{std::thread([keep = self.lock(), fd, done] {
+                                     keep->serveClient(fd);
                                      *done = true;
                                  }),
                                  done});
@@ -736,7 +738,8 @@ void Relay::Impl::serveClient(Socket client) {
     untrack(client);
 }
 
-Relay::Relay() : m(std::make_unique<Impl>()) {
+Relay::Relay() : m(std::make_shared<Impl>()) {
+    m->self = m;
     m->listener = ::socket(AF_INET, SOCK_STREAM, 0);
     if (m->listener == kNoSocket) return;
     sockaddr_in addr{};
@@ -751,7 +754,10 @@ Relay::Relay() : m(std::make_unique<Impl>()) {
     }
     m->port = ntohs(addr.sin_port);
     m->acceptor = std::thread([this] { m->acceptLoop(); });
-    m->preparer = std::thread([this] { m->prepareLoop(); });
+    m->preparer = std::thread([self = m] {
+        self->prepareLoop();
+        *self->preparerDone = true;
+    });
 }
 
 Relay::~Relay() {
@@ -762,10 +768,19 @@ Relay::~Relay() {
         for (const Socket fd : m->open) ::shutdown(fd, SHUT_RDWR);
     }
     m->changed.notify_all();
-    m->acceptor.join();
-    m->preparer.join();
-    // No client thread starts any more: the acceptor has ended.
-    for (Impl::Client& client : m->clients) client.thread.join();
+    m->acceptor.join();  // no client thread starts any more
+    // Every thread ends within a step of its polls once stopped, unless a name lookup of the
+    // system holds it; that one is let go to end by itself (it holds its share of the relay).
+    const auto deadline = Clock::now() + std::chrono::seconds(1);
+    const auto finish = [&](std::thread& thread, const std::atomic<bool>& done) {
+        while (!done && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (done)
+            thread.join();
+        else
+            thread.detach();
+    };
+    finish(m->preparer, *m->preparerDone);
+    for (Impl::Client& client : m->clients) finish(client.thread, *client.done);
     CloseSocket(m->listener);
 }
 

@@ -73,7 +73,9 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> m;
+    // Shared with the relay's threads: one held up by the system's name lookup may outlive the
+    // relay for a moment rather than hold up its end.
+    std::shared_ptr<Impl> m;
 };
 
 }  // namespace stream_relay

@@ -618,6 +618,42 @@ TEST_F(Clicks, TheRowUnderThePointerOrTheKeysIsPreparedWithoutItsMediaAndOpensTh
     EXPECT_FALSE(pane->openedPrepared());
 }
 
+TEST_F(Clicks, APreparedHlsChannelIsAnsweredFromItsPlaylistsAndPlaysOnThroughItsSegments) {
+    // A master playlist, its one variant and ten segments cut from a 20 s stream.
+    const QByteArray stream = test_media::MpegTsVideo();
+    const qsizetype piece = stream.size() / 10 / 188 * 188;
+    QByteArray media = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n";
+    for (int i = 0; i < 10; ++i) {
+        const QString segment = QStringLiteral("/hls/s%1.ts").arg(i);
+        server.serve(segment, stream.mid(i * piece, i == 9 ? -1 : piece), "video/mp2t");
+        media += "#EXTINF:2.0,\ns" + QByteArray::number(i) + ".ts\n";
+    }
+    media += "#EXT-X-ENDLIST\n";
+    server.serve(QStringLiteral("/hls/index.m3u8"), media, "application/vnd.apple.mpegurl");
+    server.serve(QStringLiteral("/hls/master.m3u8"),
+                 "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=2000000,RESOLUTION=320x240\nindex.m3u8\n",
+                 "application/vnd.apple.mpegurl");
+    const QString address = server.url(QStringLiteral("/hls/master.m3u8"));
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+
+    pane->prepare(address);
+    ASSERT_TRUE(WaitFor([&] { return server.requestCount(QStringLiteral("/hls/index.m3u8")) == 1; }, 5000));
+    QTest::qWait(200);
+    EXPECT_EQ(server.requestCount(), 2) << "the two playlists, no segment";
+    pane->setUrl(address);
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing") && pane->hasFrame(); }, 15000))
+        << pane->lastError().toStdString();
+    EXPECT_TRUE(pane->openedPrepared());
+    // It plays on past the segments read at the start: every request after the first passes
+    // through to the server as the player makes it.
+    ASSERT_TRUE(WaitFor([&] { return pane->position() > 7; }, 20000)) << pane->position();
+    EXPECT_EQ(server.requestCount(QStringLiteral("/hls/master.m3u8")), 1);
+    EXPECT_EQ(server.requestCount(QStringLiteral("/hls/index.m3u8")), 1);
+    EXPECT_GE(server.requestCount(QStringLiteral("/hls/s4.ts")), 1);
+    EXPECT_TRUE(pane->lastError().isEmpty());
+}
+
 TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {
     Form1& f = Start();
     EXPECT_EQ(f.WindowsMediaPlayer1->volume(), 50);  // a first start, as designed
