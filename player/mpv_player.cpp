@@ -128,7 +128,7 @@ void MpvPlayer::setFlag(const char* name, bool value) {
 QString MpvPlayer::userAgent() const {
     if (!m_mpv) return {};
     char* agent = mpv_get_property_string(m_mpv, "user-agent");
-    const QString out = QString::fromUtf8(agent ? agent : "");
+    QString out = QString::fromUtf8(agent ? agent : "");
     mpv_free(agent);
     return out;
 }

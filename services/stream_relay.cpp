@@ -68,8 +68,8 @@ constexpr int kConnectTimeoutMs = 5000;
 constexpr int kPlaylistTimeoutMs = 5000;
 // A connection made in advance and not used by then is closed: servers drop idle connections.
 constexpr auto kPreparedLifetime = std::chrono::seconds(20);
-constexpr std::size_t kMaxHead = 64 * 1024;
-constexpr std::size_t kMaxPlaylist = 2 * 1024 * 1024;
+constexpr std::size_t kMaxHead = std::size_t{64} << 10;
+constexpr std::size_t kMaxPlaylist = std::size_t{2} << 20;
 constexpr std::size_t kMaxVariants = 4;
 
 bool StartsWithNoCase(std::string_view text, std::string_view start) {
@@ -96,13 +96,22 @@ bool LooksLikePlaylist(const HttpAddress& address) {
     return EndsWithNoCase(path, ".m3u8") || EndsWithNoCase(path, ".m3u");
 }
 
+// "host", "host:port" or "[v6]:port", as a Host header and an address write it.
+std::string HostAndPort(const std::string& host, int port) {
+    std::string out;
+    const bool v6 = host.find(':') != std::string::npos;
+    if (v6) out.push_back('[');
+    out.append(host);
+    if (v6) out.push_back(']');
+    if (port != 80) out.append(":").append(std::to_string(port));
+    return out;
+}
+
 // The address in one canonical spelling, so that the player's request finds what was fetched.
 std::string Canonical(const HttpAddress& address) {
     std::string out = "http://";
-    const std::string host = Lower(address.host);
-    out += host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    if (address.port != 80) out += ":" + std::to_string(address.port);
-    return out + address.target;
+    out.append(HostAndPort(Lower(address.host), address.port)).append(address.target);
+    return out;
 }
 
 void SetNoDelay(Socket fd) {
@@ -213,9 +222,11 @@ std::optional<Playlist> FetchPlaylist(const HttpAddress& address, const std::str
         Socket fd;
         ~Closer() { CloseSocket(fd); }
     } closer{fd};
-    std::string host = address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
-    if (address.port != 80) host += ":" + std::to_string(address.port);
-    std::string request = "GET " + address.target + " HTTP/1.1\r\nHost: " + host + "\r\nAccept: */*\r\n";
+    std::string request = "GET ";
+    request.append(address.target)
+        .append(" HTTP/1.1\r\nHost: ")
+        .append(HostAndPort(address.host, address.port))
+        .append("\r\nAccept: */*\r\n");
     if (!userAgent.empty()) request += "User-Agent: " + userAgent + "\r\n";
     request += "Connection: close\r\n\r\n";
     if (!SendAll(fd, request)) return std::nullopt;
@@ -337,8 +348,8 @@ std::optional<HttpAddress> ParseHttp(std::string_view address) {
     const std::size_t slash = rest.find_first_of("/?#");
     std::string_view authority = rest.substr(0, slash);
     HttpAddress out;
-    out.target = slash == std::string_view::npos ? "/" : std::string(rest.substr(slash));
-    if (out.target.front() != '/') out.target.insert(0, "/");
+    if (slash == std::string_view::npos || rest[slash] != '/') out.target.push_back('/');
+    if (slash != std::string_view::npos) out.target.append(rest.substr(slash));
     if (const std::size_t hash = out.target.find('#'); hash != std::string::npos) out.target.resize(hash);
     if (authority.find('@') != std::string_view::npos) return std::nullopt;  // credentials: left to the player
     std::string_view portText;
