@@ -482,7 +482,7 @@ struct Relay::Impl {
     void serveClient(Socket client);
     Socket takeHeld(const std::string& key);
     // A connection to this server for a client: the one made in advance, or a new one.
-    Socket serverFor(const std::string& host, int port);
+    Socket serverFor(const std::string& host, int port, bool* madeInAdvance = nullptr);
     std::optional<Playlist> playlist(const std::string& canonical);
     void track(Socket fd);
     void untrack(Socket fd);
@@ -633,10 +633,11 @@ std::optional<Playlist> Relay::Impl::playlist(const std::string& canonical) {
     return it->second;
 }
 
-Socket Relay::Impl::serverFor(const std::string& host, int port) {
+Socket Relay::Impl::serverFor(const std::string& host, int port, bool* madeInAdvance) {
     const std::string key = HttpAddress{host, port, "/"}.key();
     Socket fd = takeHeld(key);
     const bool made = fd == kNoSocket;
+    if (madeInAdvance) *madeInAdvance = !made;
     if (made) fd = Connect(host, port, stopping);
     if (fd == kNoSocket) return fd;
     std::lock_guard lock(mutex);
@@ -649,6 +650,13 @@ void Relay::Impl::serveClient(Socket client) {
     std::string fromClient;  // bytes of the client not yet passed on
     Socket server = kNoSocket;
     std::string serverKey;
+    int serverPort = 80;
+    std::string serverHost;
+    // A connection made in advance may have been closed by the server just as the request went
+    // out (servers drop idle connections). Until the server's first byte, what was sent is kept
+    // to be sent once more, on a new connection, as browsers do.
+    bool inAdvance = false;
+    std::string unanswered;
     bool tunnel = false;       // a CONNECT tunnel (a secure address): bytes pass as they are
     std::size_t bodyLeft = 0;  // of the request being passed on
     char buffer[65536];
@@ -701,7 +709,9 @@ void Relay::Impl::serveClient(Socket client) {
             if (server != kNoSocket && request->address.key() != serverKey) return false;
             if (server == kNoSocket) {
                 serverKey = request->address.key();
-                server = serverFor(request->address.host, request->address.port);
+                serverHost = request->address.host;
+                serverPort = request->address.port;
+                server = serverFor(serverHost, serverPort, &inAdvance);
                 if (server == kNoSocket) {
                     SendAll(client,
                             "HTTP/1.1 502 Server Not Reached\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -712,7 +722,8 @@ void Relay::Impl::serveClient(Socket client) {
                 std::lock_guard lock(mutex);
                 ++stats.requestsPassed;
             }
-            if (!SendAll(server, request->forServer)) return false;
+            if (inAdvance && request->bodyBytes == 0) unanswered += request->forServer;
+            if (!SendAll(server, request->forServer) && !inAdvance) return false;
             bodyLeft = request->bodyBytes;
         }
     };
@@ -727,6 +738,17 @@ void Relay::Impl::serveClient(Socket client) {
         if ((server == kNoSocket ? ::poll(p, 1, 200) : ::poll(p, 2, 200)) <= 0) continue;
         if (server != kNoSocket && (p[1].revents & (POLLIN | POLLHUP | POLLERR))) {
             const ssize_t n = ::recv(server, buffer, static_cast<int>(sizeof buffer), 0);
+            if (n <= 0 && inAdvance && !unanswered.empty() && bodyLeft == 0) {
+                // Closed unanswered: once more on a connection of its own.
+                inAdvance = false;
+                untrack(server);
+                server = serverFor(serverHost, serverPort);
+                if (server == kNoSocket || !SendAll(server, unanswered)) break;
+                unanswered.clear();
+                continue;
+            }
+            inAdvance = false;
+            unanswered.clear();
             serverEnded = n <= 0;
             if (n <= 0 || !SendAll(client, std::string_view(buffer, static_cast<std::size_t>(n)))) break;
         }

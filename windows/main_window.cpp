@@ -138,6 +138,12 @@ void Form1::connectPlayer() {
     m_zapTimer.setSingleShot(true);
     m_zapTimer.setInterval(kZapPauseMs);
     connect(&m_zapTimer, &QTimer::timeout, this, &Form1::zapNow);
+    m_prepareTimer.setSingleShot(true);
+    m_prepareTimer.setInterval(kPrepareRestMs);
+    connect(&m_prepareTimer, &QTimer::timeout, this, [this] {
+        if (!m_prepareList || chkLoad->isChecked() || m_prepareRow >= m_prepareList->rowCount()) return;
+        WindowsMediaPlayer1->prepare(ToQt(m_prepareList->row(m_prepareRow).address));
+    });
     // The pane's keys (Space, M, F, Page Up/Down, Backspace…) also work in the lists.
     for (QWidget* list :
          {static_cast<QWidget*>(ListView1), static_cast<QWidget*>(ListView2), static_cast<QWidget*>(File1)})
@@ -452,7 +458,9 @@ void Form1::playOnPress(ListView* list) {
 
 void Form1::prepareRow(ListView* list, int index) {
     if (chkLoad->isChecked() || index < 0 || index >= list->rowCount()) return;
-    WindowsMediaPlayer1->prepare(ToQt(list->row(index).address));
+    m_prepareList = list;
+    m_prepareRow = index;
+    m_prepareTimer.start();
 }
 
 bool Form1::pressPlayed(const QString& address) {

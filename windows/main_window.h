@@ -193,7 +193,7 @@ private:
     // from the row, what it started is undone and the channel before plays on.
     void playOnPress(ListView* list);
     void undoPress();
-    void prepareRow(ListView* list, int index);  // the row under the pointer or the keys
+    void prepareRow(ListView* list, int index);  // the row under the pointer or the keys, once it rests
     bool pressPlayed(const QString& address);    // the click's release: its press played this already
     // Enter or a double-click on a row: the row's click handler, unless that row already plays
     // (the click of the double-click started it).
@@ -225,6 +225,11 @@ private:
     };
     Press m_press;
     QTimer m_zapTimer;  // a keyboard zap waits for the keys to rest
+    // A row is prepared once the pointer (or the keys) rest on it a moment: a sweep across the
+    // list prepares nothing on the way.
+    QTimer m_prepareTimer;
+    QPointer<ListView> m_prepareList;
+    int m_prepareRow = -1;
     QPointer<QWidget> m_zapList;
     MediaSession* m_session = nullptr;
     GuideUpdates* m_guide = nullptr;
@@ -239,6 +244,7 @@ private:
 public:
     // How long the selection must rest before a keyboard zap opens its row.
     static constexpr int kZapPauseMs = 300;
+    static constexpr int kPrepareRestMs = 80;
     MediaSession* mediaSession() const { return m_session; }
 
 public:

@@ -178,6 +178,29 @@ TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUse
     EXPECT_EQ(server.requests(), 1);
 }
 
+TEST(StreamRelay, ARequestTheServerClosesUnansweredOnTheConnectionMadeInAdvanceIsSentOnceMore) {
+    TinyHttp server;
+    server.route("/a.ts", 200, std::string(1000, 'A'), "video/mp2t");
+    server.dropNext("/a.ts", 1);
+    Relay relay;
+    relay.prepare(server.url("/a.ts"));
+    relay.waitUntilPrepared();
+    ASSERT_TRUE(relay.isPrepared(server.url("/a.ts")));
+    Client player(relay);
+    player.get(server.url("/a.ts"), true);
+    EXPECT_EQ(BodyOf(player.answer()), std::string(1000, 'A'));
+    EXPECT_EQ(server.requests(), 2);
+    EXPECT_EQ(server.connections(), 2);
+    EXPECT_EQ(relay.stats().preparedUsed, 1u);
+
+    // On a connection the relay made when asked, a close is the server's answer, passed on.
+    server.dropNext("/a.ts", 1);
+    Client again(relay);
+    again.get(server.url("/a.ts"), true);
+    EXPECT_TRUE(again.closedByRelay());
+    EXPECT_EQ(server.requests(), 3);
+}
+
 TEST(StreamRelay, APreparedPlaylistIsAnsweredFromMemoryAndOnlyPlaylistsAreFetched) {
     TinyHttp server;
     const std::string master =

@@ -83,6 +83,11 @@ void TinyHttp::endlessHead(const std::string& path, std::string headerLine) {
     m_routes[path] = r;
 }
 
+void TinyHttp::dropNext(const std::string& path, int times) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path].drops = times;
+}
+
 void TinyHttp::silent(const std::string& path) {
     std::lock_guard lock(m_mutex);
     m_routes[path] = Route{200, {}, true, 0, 0};
@@ -171,7 +176,14 @@ void TinyHttp::answer(int fd) {
         std::lock_guard lock(m_mutex);
         m_lastRequest = request;
         m_paths.push_back(path);
-        if (auto it = m_routes.find(path); it != m_routes.end()) route = it->second;
+        if (auto it = m_routes.find(path); it != m_routes.end()) {
+            route = it->second;
+            if (it->second.drops > 0) --it->second.drops;
+        }
+    }
+    if (route.drops > 0) {
+        CloseSocket(fd);
+        return;
     }
     if (route.silent) {
         // Says nothing until the client hangs up or the server stops.

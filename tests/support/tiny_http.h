@@ -25,6 +25,10 @@ public:
     // announces `announced` bytes (none when 0).
     void endless(const std::string& path, std::string piece, int pauseMs, std::uint64_t announced = 0);
 
+    // The next `times` requests of the path are read and their connections closed unanswered (a
+    // server that dropped an idle connection just as the request came); then it answers.
+    void dropNext(const std::string& path, int times);
+
     // Starts an answer and then sends `headerLine` for ever, never ending the head.
     void endlessHead(const std::string& path, std::string headerLine);
 
@@ -48,6 +52,7 @@ private:
         bool endless = false;
         std::uint64_t announced = 0;
         bool openHead = false;  // the head never ends
+        int drops = 0;          // requests still to be closed unanswered
         std::string contentType = "text/html";
     };
     void serve();
