@@ -5,10 +5,12 @@
 #include <mpv/client.h>
 
 #include <QMetaObject>
+#include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -36,6 +38,9 @@ constexpr int kNetworkTimeout = 8;
 constexpr const char* kHardwareDecoders = "auto-copy-safe";
 
 std::atomic<int> g_instances{0};
+// Every player of the process, on the GUI thread. FFmpeg has one log for the process, and mpv
+// hands FFmpeg's lines to the handle made first, whichever handle's stream they are about.
+std::vector<MpvPlayer*> g_players;
 
 void Wakeup(void* context) {
     // Called on one of mpv's threads: only queue the drain on the GUI thread.
@@ -91,6 +96,7 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
         return;
     }
     ++g_instances;
+    g_players.push_back(this);
     mpv_request_log_messages(m_mpv, "warn");
     mpv_observe_property(m_mpv, kPause, "pause", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
@@ -110,6 +116,7 @@ MpvPlayer::~MpvPlayer() {
     mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
     mpv_terminate_destroy(m_mpv);
     --g_instances;
+    g_players.erase(std::remove(g_players.begin(), g_players.end(), this), g_players.end());
 }
 
 void MpvPlayer::command(std::initializer_list<const char*> args) {
@@ -266,13 +273,29 @@ bool MpvPlayer::HasEntryAfter(std::int64_t entryId) const {
     return false;
 }
 
-void MpvPlayer::drainEvents() {
+void MpvPlayer::readEvents() {
     while (m_mpv) {
         mpv_event* event = mpv_wait_event(m_mpv, 0);
         if (event->event_id == MPV_EVENT_NONE) break;
         handleEvent(*event);
     }
+}
+
+void MpvPlayer::keepLogLine(const char* text) {
+    if (m_log.size() >= kKeptLogLines) m_log.erase(m_log.begin());
+    m_log.emplace_back(text);
+}
+
+void MpvPlayer::drainEvents() {
+    readEvents();
     if (m_endToTell) {
+        // FFmpeg's lines about this stream (the server's answer among them) may wait in the
+        // queue of another player: read those first, so that the reason is told in full.
+        for (MpvPlayer* other : std::vector<MpvPlayer*>(g_players)) {
+            if (other == this) continue;
+            other->readEvents();
+            if (other->m_endToTell) QMetaObject::invokeMethod(other, "drainEvents", Qt::QueuedConnection);
+        }
         const End end = *m_endToTell;
         m_endToTell.reset();
         QString reason;
@@ -285,8 +308,18 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     switch (event.event_id) {
         case MPV_EVENT_LOG_MESSAGE: {
             const auto* msg = static_cast<const mpv_event_log_message*>(event.data);
-            if (m_log.size() >= kKeptLogLines) m_log.erase(m_log.begin());
-            m_log.emplace_back(msg->text);
+            if (std::string_view(msg->prefix).substr(0, 6) != "ffmpeg") {
+                keepLogLine(msg->text);
+                break;
+            }
+            // FFmpeg's: for the players opening a stream now (this one, if none is).
+            bool kept = false;
+            for (MpvPlayer* player : g_players)
+                if (player->m_loading) {
+                    player->keepLogLine(msg->text);
+                    kept = true;
+                }
+            if (!kept) keepLogLine(msg->text);
             break;
         }
         case MPV_EVENT_PLAYBACK_RESTART:

@@ -87,6 +87,8 @@ private slots:
 
 private:
     void handleEvent(const mpv_event& event);
+    void readEvents();  // handles what mpv has queued, telling no end yet
+    void keepLogLine(const char* text);
     // Whether the playlist holds an entry after the one with this id (which is then played).
     bool HasEntryAfter(std::int64_t entryId) const;
     void command(std::initializer_list<const char*> args);

@@ -53,8 +53,10 @@ bool ConnectPending() { return errno == EINPROGRESS; }
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <mutex>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -203,6 +205,34 @@ std::string HeaderValue(std::string_view head, std::string_view name) {
         at = end;
     }
     return {};
+}
+
+std::string Base64(std::string_view bytes) {
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t at = 0; at < bytes.size(); at += 3) {
+        std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) << 16;
+        if (at + 1 < bytes.size()) group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+        if (at + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[at + 2]);
+        out += kDigits[(group >> 18) & 63];
+        out += kDigits[(group >> 12) & 63];
+        out += at + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
+        out += at + 2 < bytes.size() ? kDigits[group & 63] : '=';
+    }
+    return out;
+}
+
+// A secret of this run, so that only the player (told it in the proxy's address) can use the
+// relay: any other program or user of the machine is refused.
+std::string NewSecret() {
+    std::random_device random;
+    std::string out;
+    for (int i = 0; i < 4; ++i) {
+        char piece[9];
+        std::snprintf(piece, sizeof piece, "%08x", static_cast<unsigned>(random()));
+        out += piece;
+    }
+    return out;
 }
 
 struct Playlist {
@@ -445,6 +475,8 @@ int PlaylistLifetimeMs(std::string_view playlist) {
 
 struct Relay::Impl {
     Socket listener = kNoSocket;
+    std::string secret = NewSecret();
+    std::string credentials = "Basic " + Base64("player:" + secret);  // as the player sends them
     int port = 0;
     std::atomic<bool> stopping{false};
     std::thread acceptor;
@@ -672,6 +704,13 @@ void Relay::Impl::serveClient(Socket client) {
             const std::size_t end = fromClient.find("\r\n\r\n");
             if (end == std::string::npos) return fromClient.size() <= kMaxHead;
             const std::string_view head = std::string_view(fromClient).substr(0, end + 4);
+            if (HeaderValue(head, "Proxy-Authorization") != credentials) {
+                // The player learns it must send its credentials, and sends the request again.
+                SendAll(client,
+                        "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
+                        "realm=\"relay\"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                return false;
+            }
             if (server == kNoSocket && StartsWithNoCase(head, "CONNECT ")) {
                 // "CONNECT host:port HTTP/1.1": the player speaks TLS with the server through it.
                 const std::string_view line = head.substr(0, head.find("\r\n"));
@@ -817,10 +856,12 @@ Relay::~Relay() {
     CloseSocket(m->listener);
 }
 
+std::string Relay::credentials() const { return m->credentials; }
+
 bool Relay::isRunning() const { return m->listener != kNoSocket; }
 
 std::string Relay::proxyAddress() const {
-    return isRunning() ? "http://127.0.0.1:" + std::to_string(m->port) : std::string();
+    return isRunning() ? "http://player:" + m->secret + "@127.0.0.1:" + std::to_string(m->port) : std::string();
 }
 
 void Relay::prepare(const std::string& address, const std::string& userAgent) {

@@ -56,7 +56,10 @@ public:
     Relay& operator=(const Relay&) = delete;
 
     bool isRunning() const;
-    std::string proxyAddress() const;  // "http://127.0.0.1:<port>", for the player's proxy option
+    // "http://player:<secret>@127.0.0.1:<port>", for the player's proxy option. Requests without
+    // this run's secret are refused ("407"), so no other program can use the relay.
+    std::string proxyAddress() const;
+    std::string credentials() const;  // what the player sends as Proxy-Authorization
 
     // Prepares this address in the background, in place of the one prepared before (its
     // connection is closed, its playlists dropped). An address that is not plain http, or an

@@ -654,6 +654,30 @@ TEST_F(Clicks, APreparedHlsChannelIsAnsweredFromItsPlaylistsAndPlaysOnThroughIts
     EXPECT_EQ(server.requestCount(QStringLiteral("/hls/index.m3u8")), 1);
     EXPECT_GE(server.requestCount(QStringLiteral("/hls/s4.ts")), 1);
     EXPECT_TRUE(pane->lastError().isEmpty());
+
+    // A prepared address the server does not have fails in the server's words, as unprepared.
+    const QString missing = server.url(QStringLiteral("/hls/gone.ts"));
+    const int connections = server.connections();
+    pane->prepare(missing);
+    ASSERT_TRUE(WaitFor([&] { return server.connections() == connections + 1; }, 5000));
+    QTest::qWait(100);
+    pane->setUrl(missing);
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 15000));
+    EXPECT_TRUE(pane->openedPrepared());
+    EXPECT_TRUE(pane->lastError().contains(QLatin1String("HTTP status 404"))) << pane->lastError().toStdString();
+}
+
+TEST_F(Keys, AFailureInTheSecondPlayerIsToldInTheServersWords) {
+    // FFmpeg's lines go to the player made first; a zap that fails in the other one (the last
+    // channel kept in the first) still says what the server answered.
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    pane->setUrl(Channel(0));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    pane->setUrl(server.url(QStringLiteral("/missing.ts")));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("error"); }, 15000));
+    EXPECT_EQ(pane->keptAddress(), Channel(0));
+    EXPECT_TRUE(pane->lastError().contains(QLatin1String("HTTP status 404"))) << pane->lastError().toStdString();
 }
 
 TEST_F(Keys, VolumeAndMuteAreKeptForTheNextStart) {

@@ -22,7 +22,7 @@ using stream_relay::Relay;
 // A client of the relay, as a player behind a proxy is: absolute addresses in its requests.
 class Client {
 public:
-    explicit Client(const Relay& relay) {
+    explicit Client(const Relay& relay) : m_credentials(relay.credentials()) {
         const std::string proxy = relay.proxyAddress();
         const int port = std::stoi(proxy.substr(proxy.rfind(':') + 1));
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -40,7 +40,7 @@ public:
     }
     void get(const std::string& url, bool close = false) {
         send("GET " + url + " HTTP/1.1\r\nHost: somewhere\r\nProxy-Connection: keep-alive\r\n" +
-             (close ? "Connection: close\r\n" : "") + "\r\n");
+             "Proxy-Authorization: " + m_credentials + "\r\n" + (close ? "Connection: close\r\n" : "") + "\r\n");
     }
     // Reads until `size` bytes came, the relay closed, or two seconds passed.
     std::string read(std::size_t size = std::string::npos) {
@@ -79,7 +79,10 @@ public:
         return m_closed;
     }
 
+    const std::string& credentials() const { return m_credentials; }
+
 private:
+    std::string m_credentials;
     int m_fd = -1;
     bool m_connected = false;
     bool m_closed = false;
@@ -293,7 +296,8 @@ TEST(StreamRelay, TheServersAnswersPassUnchangedAndWhatIsNotPreparedIsNotClaimed
     // A secure address is tunnelled as it is (here plain bytes stand for the TLS the player speaks).
     {
         Client player(relay);
-        player.send("CONNECT 127.0.0.1:" + std::to_string(server.port()) + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        player.send("CONNECT 127.0.0.1:" + std::to_string(server.port()) +
+                    " HTTP/1.1\r\nHost: x\r\nProxy-Authorization: " + player.credentials() + "\r\n\r\n");
         EXPECT_EQ(player.read(39), "HTTP/1.1 200 Connection established\r\n\r\n");
         player.send("GET /b.ts HTTP/1.0\r\n\r\n");
         EXPECT_EQ(BodyOf(player.answer()), std::string(1000, 'B'));
@@ -301,9 +305,23 @@ TEST(StreamRelay, TheServersAnswersPassUnchangedAndWhatIsNotPreparedIsNotClaimed
     // A request that is no proxy request is refused.
     {
         Client player(relay);
-        player.send("GET /a.ts HTTP/1.1\r\nHost: x\r\n\r\n");
+        player.send("GET /a.ts HTTP/1.1\r\nHost: x\r\nProxy-Authorization: " + player.credentials() + "\r\n\r\n");
         EXPECT_EQ(player.read(24), "HTTP/1.1 400 Bad Request");
     }
+    // Nor does the relay serve anyone without this run's secret, however well formed the request.
+    const int asked = server.requests();
+    for (const std::string& credentials :
+         {std::string(), std::string("Proxy-Authorization: Basic cGxheWVyOndyb25n\r\n")}) {
+        Client stranger(relay);
+        stranger.send("GET " + server.url("/a.ts") + " HTTP/1.1\r\nHost: x\r\n" + credentials + "\r\n");
+        const std::string answer = stranger.answer();
+        EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.1 407 Proxy Authentication Required");
+        EXPECT_NE(answer.find("Proxy-Authenticate: Basic"), std::string::npos);
+        EXPECT_TRUE(stranger.closedByRelay());
+    }
+    EXPECT_EQ(server.requests(), asked);
+    EXPECT_NE(relay.proxyAddress().find("player:"), std::string::npos);
+    EXPECT_NE(Relay().credentials(), relay.credentials()) << "a secret of each run";
 }
 
 }  // namespace
