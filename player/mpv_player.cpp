@@ -148,9 +148,26 @@ void MpvPlayer::load(const QString& address, const QString& proxy) {
     m_loadClock.start();
     m_icyTitle.clear();
     const QByteArray utf8 = address.toUtf8();
-    // Set before the entry is loaded: the option is read when the entry opens its streams.
-    if (m_mpv) mpv_set_property_string(m_mpv, "http-proxy", proxy.toUtf8().constData());
-    command({"loadfile", utf8.constData(), "replace"});
+    if (proxy.isEmpty()) {
+        command({"loadfile", utf8.constData(), "replace"});
+    } else if (m_mpv) {
+        // The proxy as an option of this entry alone, in the same request (a separate property
+        // change could reach the player after the load): named arguments, whose places do not
+        // move between mpv's versions.
+        const QByteArray options = "http-proxy=" + proxy.toUtf8();
+        const char* keys[] = {"name", "url", "flags", "options"};
+        const char* values[] = {"loadfile", utf8.constData(), "replace", options.constData()};
+        mpv_node items[4];
+        for (int i = 0; i < 4; ++i) {
+            items[i].format = MPV_FORMAT_STRING;
+            items[i].u.string = const_cast<char*>(values[i]);
+        }
+        mpv_node_list map{4, items, const_cast<char**>(keys)};
+        mpv_node request;
+        request.format = MPV_FORMAT_NODE_MAP;
+        request.u.list = &map;
+        mpv_command_node_async(m_mpv, 0, &request);
+    }
     setFlag("pause", false);
 }
 
