@@ -542,8 +542,12 @@ void PlayerPane::prepare(const QString& url) {
     }
     if ((url == m_url && isActive()) || url == m_kept.url) return;  // open already
     if (!stream_address::IsAllowed(url.toStdString(), stream_address::Origin::List)) return;
-    if (!m_relay) m_relay = std::make_unique<stream_relay::Relay>();
-    m_relay->prepare(PlayerAddress(url).toStdString(), m_player->userAgent().toStdString());
+    if (!m_relay) {
+        m_relay = std::make_unique<stream_relay::Relay>();
+        // Asked once: a property read waits for the player's core, which may be busy opening.
+        m_userAgent = m_player->userAgent().toStdString();
+    }
+    m_relay->prepare(PlayerAddress(url).toStdString(), m_userAgent);
 }
 
 // Opens m_url: the first time, or again for a reconnect.

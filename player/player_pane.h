@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class MpvPlayer;
 namespace stream_relay {
@@ -195,6 +196,7 @@ private:
     Kept m_kept;
     bool m_keepLast = true;
     std::unique_ptr<stream_relay::Relay> m_relay;  // made by the first preparation
+    std::string m_userAgent;                       // the player's, for the playlists fetched
     bool m_openedPrepared = false;
     QTimer m_keptTimer;
     VideoView* m_video = nullptr;
