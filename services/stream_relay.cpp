@@ -487,7 +487,6 @@ struct Relay::Impl {
     // What to prepare next, and whether the preparer works now.
     std::optional<std::pair<std::string, std::string>> wanted;  // address, user agent
     bool preparing = false;
-    std::uint64_t generation = 0;  // counts preparations, so that a stale one is dropped
     // The preparation that stands.
     std::string preparedAddress;  // canonical
     struct Held {
@@ -505,7 +504,7 @@ struct Relay::Impl {
         std::shared_ptr<std::atomic<bool>> done;
     };
     std::vector<Client> clients;
-    std::shared_ptr<std::atomic<bool>> preparerDone = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> preparerDone{false};
     std::weak_ptr<Impl> self;
 
     void acceptLoop();
@@ -596,7 +595,6 @@ void Relay::Impl::prepareLoop() {
             continue;
         }
         preparing = true;
-        const std::uint64_t mine = ++generation;
         preparedAddress = Canonical(*parsed);
         lock.unlock();
         // The playlists first (each over a connection of its own), then the connection that
@@ -626,7 +624,7 @@ void Relay::Impl::prepareLoop() {
         preparing = false;
         stats.serverConnections += connections;
         stats.playlistsFetched += fetched.size();
-        if (mine != generation || wanted || stopping) {
+        if (wanted || stopping) {
             // Overtaken by another preparation while it ran.
             if (fd != kNoSocket) CloseSocket(fd);
             changed.notify_all();
@@ -828,7 +826,7 @@ Relay::Relay() : m(std::make_shared<Impl>()) {
     m->acceptor = std::thread([this] { m->acceptLoop(); });
     m->preparer = std::thread([self = m] {
         self->prepareLoop();
-        *self->preparerDone = true;
+        self->preparerDone = true;
     });
 }
 
@@ -851,7 +849,7 @@ Relay::~Relay() {
         else
             thread.detach();
     };
-    finish(m->preparer, *m->preparerDone);
+    finish(m->preparer, m->preparerDone);
     for (Impl::Client& client : m->clients) finish(client.thread, *client.done);
     CloseSocket(m->listener);
 }
@@ -870,8 +868,7 @@ void Relay::prepare(const std::string& address, const std::string& userAgent) {
     std::lock_guard lock(m->mutex);
     if (parsed && Canonical(*parsed) == m->preparedAddress && !m->wanted &&
         (m->preparing || (m->held && StillOpen(m->held->fd))))
-        return;       // under way, or its connection waits still
-    ++m->generation;  // a preparation under way is dropped when it ends
+        return;  // under way, or its connection waits still
     m->wanted = std::make_pair(parsed ? address : std::string(), userAgent);
     m->changed.notify_all();
 }

@@ -519,20 +519,27 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
     EXPECT_EQ(mostHandles, 1);
 }
 
-class Clicks : public Keys {};
-
-TEST_F(Clicks, AChannelStartsOnThePressAndADragAwayUndoesIt) {
-    Form1& f = Start();
-    PlayerPane* pane = f.WindowsMediaPlayer1;
-    QWidget* rows = f.ListView1->viewport();
-    const auto at = [&](int row) { return f.ListView1->visualRect(f.ListView1->channels()->index(row, 0)).center(); };
-    const auto playing = [&](int row) {
+// The main window's channel list under the mouse.
+class Clicks : public Keys {
+protected:
+    QPoint at(int row) const {
+        return form->ListView1->visualRect(form->ListView1->channels()->index(row, 0)).center();
+    }
+    // Channel `row` plays, with its picture.
+    bool playing(int row) const {
+        PlayerPane* pane = form->WindowsMediaPlayer1;
         return WaitFor(
             [&] {
                 return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
             },
             15000);
-    };
+    }
+};
+
+TEST_F(Clicks, AChannelStartsOnThePressAndADragAwayUndoesIt) {
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    QWidget* rows = f.ListView1->viewport();
 
     // A click: the stream opens while the button is still down, and the release does not open
     // it again.
@@ -570,14 +577,6 @@ TEST_F(Clicks, TheRowUnderThePointerOrTheKeysIsPreparedWithoutItsMediaAndOpensTh
     Form1& f = Start();
     PlayerPane* pane = f.WindowsMediaPlayer1;
     QWidget* rows = f.ListView1->viewport();
-    const auto at = [&](int row) { return f.ListView1->visualRect(f.ListView1->channels()->index(row, 0)).center(); };
-    const auto playing = [&](int row) {
-        return WaitFor(
-            [&] {
-                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
-            },
-            15000);
-    };
     const int connections = server.connections();
     const qint64 sent = server.bytesSent();
 
