@@ -7,7 +7,9 @@
 // runs; and the floor, FFmpeg's own open, probe and first decoded frame in-process with the
 // smallest probe that finds the streams. The mpv and ffplay command-line players are context
 // (their process start included). The streams: MPEG-2 and H.264 + AAC in MPEG-TS, HLS VOD, a
-// live HLS channel (a sliding window of 2 s segments), MP3 and AAC radio. Each on plain loopback
+// live HLS channel (a sliding window of 2 s or of 6 s segments), MP3 and AAC radio with ICY
+// titles. Sound counts from the moment the pane reports playback (not from the repaint after
+// it, which the sound does not wait for), like the libmpv handle's playback start. Each on plain loopback
 // and through a relay that makes a 40 ms round trip (latency_proxy.h), as a zap over a real link
 // is made of round trips. The server has threads of its own, so that the window's work never
 // delays a reference's answers. Run it on the offscreen platform (software picture) or under
@@ -91,18 +93,45 @@ bool ShowsPicture(const PlayerPane& pane) {
     return lit > 20;
 }
 
+// The moment the pane reports playback, in milliseconds on a clock started with it: taken when
+// the pane says so, before the window repaints.
+class PlayingClock {
+public:
+    explicit PlayingClock(PlayerPane& pane) {
+        m_timer.start();
+        m_connection = QObject::connect(&pane, &PlayerPane::playStateChanged, [this](const QString& state) {
+            if (m_at < 0 && state == QLatin1String("playing")) m_at = m_timer.nsecsElapsed() / 1e6;
+        });
+    }
+    ~PlayingClock() { QObject::disconnect(m_connection); }
+    PlayingClock(const PlayingClock&) = delete;
+    PlayingClock& operator=(const PlayingClock&) = delete;
+    double at() const { return m_at; }  // -1 until then
+    double now() const { return m_timer.nsecsElapsed() / 1e6; }
+    qint64 elapsed() const { return m_timer.elapsed(); }
+
+private:
+    QElapsedTimer m_timer;
+    QMetaObject::Connection m_connection;
+    double m_at = -1;
+};
+
 // One zap of the pane: milliseconds to the first decoded frame on screen (or to the start of
 // playback for audio), or -1.
 double PaneZap(PlayerPane& pane, const QString& url, bool video) {
     pane.stop();
     WaitFor([] { return false; }, 50);  // let the previous stream wind down
-    QElapsedTimer t;
-    t.start();
+    PlayingClock t(pane);
     pane.setUrl(url);
     // Video: the first picture on screen; audio: the player reporting playback.
-    const bool ok =
-        WaitFor([&] { return video ? ShowsPicture(pane) : pane.playState() == QLatin1String("playing"); }, 20000);
-    return ok ? t.nsecsElapsed() / 1e6 : -1;
+    double ms = -1;
+    WaitFor(
+        [&] {
+            ms = video ? (ShowsPicture(pane) ? t.now() : -1) : t.at();
+            return ms >= 0;
+        },
+        20000);
+    return ms;
 }
 
 // The mpv command-line player on the same stream: the whole run from process start to its exit
@@ -300,11 +329,10 @@ int64_t SmallestProbe(const QString& url, bool video) {
 double PaneToPlaying(PlayerPane& pane, const QString& url) {
     pane.stop();
     WaitFor([] { return false; }, 50);
-    QElapsedTimer t;
-    t.start();
+    PlayingClock t(pane);
     pane.setUrl(url);
-    const bool ok = WaitFor([&] { return pane.playState() == QLatin1String("playing"); }, 20000);
-    return ok ? t.nsecsElapsed() / 1e6 : -1;
+    WaitFor([&] { return t.at() >= 0; }, 20000);
+    return t.at();
 }
 
 // A click on a row of the window's list, as a hand makes it: the pointer comes to rest on the
@@ -319,20 +347,18 @@ double PressZap(Form1& form, int row, bool video, int restMs) {
     QTest::mouseMove(form.cmdTV, QPoint(2, 2));  // off the list
     WaitFor([] { return false; }, 50);
     const QPoint at = list.visualRect(list.channels()->index(row, 0)).center();
-    const auto arrived = [&] { return video ? ShowsPicture(pane) : pane.playState() == QLatin1String("playing"); };
     if (restMs > 0) {
         QTest::mouseMove(list.viewport(), at);
         WaitFor([] { return false; }, restMs);
     }
-    QElapsedTimer t;
-    t.start();
+    PlayingClock t(pane);
     QTest::mousePress(list.viewport(), Qt::LeftButton, {}, at);
     // The picture may come while the button is still down: it counts from then.
     double ms = -1;
     bool released = false;
     while (t.elapsed() < 20000 && (ms < 0 || !released)) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (ms < 0 && arrived()) ms = t.nsecsElapsed() / 1e6;
+        if (ms < 0) ms = video ? (ShowsPicture(pane) ? t.now() : -1) : t.at();
         if (!released && t.elapsed() >= 100) {
             QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
             released = true;
@@ -378,8 +404,7 @@ int main(int argc, char** argv) {
     Ffmpeg(QString::fromLatin1("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 30 -c:a aac -b:a 64k -f adts")
                .split(QLatin1Char(' ')) +
            QStringList{d + QStringLiteral("/zap.aac")});
-    // A live HLS channel: five minutes cut into 2 s segments, of which the playlist shows the
-    // newest three, one more every 2 s (a sliding window, no end).
+    // A live HLS channel: five minutes cut into 2 s segments.
     QDir().mkpath(d + QStringLiteral("/live"));
     Ffmpeg(QString::fromLatin1("-f lavfi -i testsrc=size=1280x720:rate=25 -f lavfi -i "
                                "sine=frequency=440:sample_rate=48000 -t 300")
@@ -388,43 +413,64 @@ int main(int argc, char** argv) {
            QStringList{QStringLiteral("-f"), QStringLiteral("hls"), QStringLiteral("-hls_time"), QStringLiteral("2"),
                        QStringLiteral("-hls_list_size"), QStringLiteral("0"), QStringLiteral("-hls_segment_filename"),
                        d + QStringLiteral("/live/s%03d.ts"), d + QStringLiteral("/live/full.m3u8")});
-    std::vector<std::pair<std::string, std::string>> segments;  // (EXTINF line, file name)
-    {
+    // The same channel cut into 6 s segments (three keyframes each), as many live channels send.
+    QDir().mkpath(d + QStringLiteral("/live6"));
+    Ffmpeg({QStringLiteral("-i"), d + QStringLiteral("/live/full.m3u8"), QStringLiteral("-c"), QStringLiteral("copy"),
+            QStringLiteral("-f"), QStringLiteral("hls"), QStringLiteral("-hls_time"), QStringLiteral("6"),
+            QStringLiteral("-hls_list_size"), QStringLiteral("0"), QStringLiteral("-hls_segment_filename"),
+            d + QStringLiteral("/live6/s%03d.ts"), d + QStringLiteral("/live6/full.m3u8")});
+    // A live channel's segments, (EXTINF line, file name), and their length.
+    struct Live {
+        std::string folder;
+        int seconds;
+        std::vector<std::pair<std::string, std::string>> segments;
+    };
+    std::vector<Live> lives = {{"live", 2, {}}, {"live6", 6, {}}};
+    for (Live& live : lives) {
+        const QString folder = d + QLatin1Char('/') + QString::fromStdString(live.folder);
         std::string extinf;
         for (const QString& line :
-             QString::fromStdString(Read(d + QStringLiteral("/live/full.m3u8"))).split(QLatin1Char('\n'))) {
+             QString::fromStdString(Read(folder + QStringLiteral("/full.m3u8"))).split(QLatin1Char('\n'))) {
             if (line.startsWith(QLatin1String("#EXTINF"))) extinf = line.toStdString();
             if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
-                segments.emplace_back(extinf, line.toStdString());
+                live.segments.emplace_back(extinf, line.toStdString());
         }
     }
 
     TinyHttp server;
     server.route("/zap.ts", 200, Read(d + QStringLiteral("/zap.ts")), "video/mp2t");
     server.route("/zap264.ts", 200, Read(d + QStringLiteral("/zap264.ts")), "video/mp2t");
-    server.route("/zap.mp3", 200, Read(d + QStringLiteral("/zap.mp3")), "audio/mpeg");
-    server.route("/zap.aac", 200, Read(d + QStringLiteral("/zap.aac")), "audio/aac");
+    // Radio as stations send it: no length, a burst on connect, now-playing titles (ICY).
+    server.radio("/zap.mp3", Read(d + QStringLiteral("/zap.mp3")), "audio/mpeg", "Bench Artist - Bench Song");
+    server.radio("/zap.aac", Read(d + QStringLiteral("/zap.aac")), "audio/aac", "Bench Artist - Bench Song");
     for (const QString& f : QDir(d + QStringLiteral("/hls")).entryList(QDir::Files))
         server.route("/hls/" + f.toStdString(), 200, Read(d + QStringLiteral("/hls/") + f),
                      f.endsWith(QLatin1String(".m3u8")) ? "application/vnd.apple.mpegurl" : "video/mp2t");
-    for (const auto& segment : segments)
-        server.route("/live/" + segment.second, 200,
-                     Read(d + QStringLiteral("/live/") + QString::fromStdString(segment.second)), "video/mp2t");
+    for (const Live& live : lives)
+        for (const auto& segment : live.segments)
+            server.route("/" + live.folder + "/" + segment.second, 200,
+                         Read(d + QLatin1Char('/') + QString::fromStdString(live.folder + "/" + segment.second)),
+                         "video/mp2t");
+    // Each live playlist shows the newest three segments, one more every segment's length (a
+    // sliding window, no end).
     std::atomic<bool> liveEnds{false};
     std::thread liveWindow([&] {
         const auto start = std::chrono::steady_clock::now();
-        while (!liveEnds && !segments.empty()) {
+        while (!liveEnds) {
             const auto seconds =
                 std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-            const std::size_t newest =
-                std::min(segments.size() - 1, std::size_t{2} + static_cast<std::size_t>(seconds / 2));
-            const std::size_t first = newest - 2;
-            std::string playlist =
-                "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) +
-                "\n";
-            for (std::size_t i = first; i <= newest; ++i)
-                playlist += segments[i].first + "\n" + segments[i].second + "\n";
-            server.route("/live/index.m3u8", 200, playlist, "application/vnd.apple.mpegurl");
+            for (const Live& live : lives) {
+                if (live.segments.size() < 3) continue;
+                const std::size_t newest = std::min(live.segments.size() - 1,
+                                                    std::size_t{2} + static_cast<std::size_t>(seconds / live.seconds));
+                const std::size_t first = newest - 2;
+                std::string playlist =
+                    "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:" + std::to_string(live.seconds) +
+                    "\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) + "\n";
+                for (std::size_t i = first; i <= newest; ++i)
+                    playlist += live.segments[i].first + "\n" + live.segments[i].second + "\n";
+                server.route("/" + live.folder + "/index.m3u8", 200, playlist, "application/vnd.apple.mpegurl");
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     });
@@ -445,14 +491,16 @@ int main(int argc, char** argv) {
         {"MPEG-TS, H.264 + AAC", direct("/zap264.ts"), true},
         {"HLS VOD, MPEG-2", direct("/hls/index.m3u8"), true},
         {"HLS live, H.264 + AAC, 2 s segments", direct("/live/index.m3u8"), true},
-        {"MP3 radio", direct("/zap.mp3"), false},
-        {"AAC radio", direct("/zap.aac"), false},
+        {"HLS live, H.264 + AAC, 6 s segments", direct("/live6/index.m3u8"), true},
+        {"MP3 radio, ICY titles", direct("/zap.mp3"), false},
+        {"AAC radio, ICY titles", direct("/zap.aac"), false},
         {"MPEG-TS, MPEG-2, over 40 ms RTT", via(QStringLiteral("/zap.ts")), true},
         {"MPEG-TS, H.264 + AAC, over 40 ms RTT", via(QStringLiteral("/zap264.ts")), true},
         {"HLS VOD, MPEG-2, over 40 ms RTT", via(QStringLiteral("/hls/index.m3u8")), true},
-        {"HLS live, H.264 + AAC, over 40 ms RTT", via(QStringLiteral("/live/index.m3u8")), true},
-        {"MP3 radio over 40 ms RTT", via(QStringLiteral("/zap.mp3")), false},
-        {"AAC radio over 40 ms RTT", via(QStringLiteral("/zap.aac")), false}};
+        {"HLS live, H.264 + AAC, 2 s segments, over 40 ms RTT", via(QStringLiteral("/live/index.m3u8")), true},
+        {"HLS live, H.264 + AAC, 6 s segments, over 40 ms RTT", via(QStringLiteral("/live6/index.m3u8")), true},
+        {"MP3 radio, ICY titles, over 40 ms RTT", via(QStringLiteral("/zap.mp3")), false},
+        {"AAC radio, ICY titles, over 40 ms RTT", via(QStringLiteral("/zap.aac")), false}};
 
     // The main window, its list a row per stream, as a user sees it (nothing kept for going back:
     // every zap here is a first one).

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <memory>
 
+#include "support/tiny_http.h"
+
 HttpServer::HttpServer() {
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, &HttpServer::onConnection);
@@ -73,17 +75,8 @@ void HttpServer::onReadable(QTcpSocket* socket) {
     QByteArray body = route->body;
     if (!route->icyTitle.isEmpty() && wantsMeta) {
         head += "icy-name: Test Radio\r\nicy-metaint: " + QByteArray::number(route->metaInterval) + "\r\n";
-        QByteArray meta = "StreamTitle='" + route->icyTitle.toUtf8() + "';";
-        meta.append(QByteArray((16 - meta.size() % 16) % 16, '\0'));
-        QByteArray withMeta;
-        for (qsizetype at = 0; at < body.size(); at += route->metaInterval) {
-            withMeta += body.mid(at, route->metaInterval);
-            if (at + route->metaInterval <= body.size()) {
-                withMeta += char(meta.size() / 16);
-                withMeta += meta;
-            }
-        }
-        body = withMeta;
+        body = QByteArray::fromStdString(TinyHttp::WithIcyTitle(body.toStdString(), route->icyTitle.toStdString(),
+                                                                static_cast<std::size_t>(route->metaInterval)));
     } else if (!route->live) {
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     }

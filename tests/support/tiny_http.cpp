@@ -28,6 +28,7 @@ int CloseSocket(int fd) { return ::close(fd); }
 }  // namespace
 #endif
 
+#include <cctype>
 #include <chrono>
 #include <vector>
 
@@ -73,6 +74,32 @@ void TinyHttp::route(const std::string& path, int status, std::string body, std:
     Route route{status, std::move(body), false, 0, 0};
     route.contentType = std::move(contentType);
     m_routes[path] = std::move(route);
+}
+
+void TinyHttp::radio(const std::string& path, std::string audio, std::string contentType, std::string title,
+                     std::size_t metaInterval) {
+    std::lock_guard lock(m_mutex);
+    Route r{200, std::move(audio), false, 0, 0};
+    r.contentType = std::move(contentType);
+    r.icyTitle = std::move(title);
+    r.metaInterval = metaInterval;
+    m_routes[path] = std::move(r);
+}
+
+std::string TinyHttp::WithIcyTitle(const std::string& audio, const std::string& title, std::size_t interval) {
+    // A block is its length in 16-byte units, then the text padded with zeros to that length.
+    std::string meta = "StreamTitle='" + title + "';";
+    meta.append((16 - meta.size() % 16) % 16, '\0');
+    std::string out;
+    out.reserve(audio.size() + (audio.size() / interval + 1) * (meta.size() + 1));
+    for (std::size_t at = 0; at < audio.size(); at += interval) {
+        out.append(audio, at, interval);
+        if (at + interval <= audio.size()) {
+            out += static_cast<char>(meta.size() / 16);
+            out += meta;
+        }
+    }
+    return out;
 }
 
 void TinyHttp::endlessHead(const std::string& path, std::string headerLine) {
@@ -207,6 +234,19 @@ void TinyHttp::answer(int fd) {
             if (open && !route.openHead) m_bodyBytes += route.body.size();
             if (route.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(route.pauseMs));
         }
+        CloseSocket(fd);
+        return;
+    }
+    if (!route.icyTitle.empty()) {
+        std::string lower = request;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool wantsMeta = lower.find("\r\nicy-metadata: 1") != std::string::npos;
+        std::string head = "HTTP/1.0 200 OK\r\nContent-Type: " + route.contentType + "\r\nicy-name: Test Radio\r\n";
+        if (wantsMeta) head += "icy-metaint: " + std::to_string(route.metaInterval) + "\r\n";
+        head += "\r\n";
+        const std::string body = wantsMeta ? WithIcyTitle(route.body, route.icyTitle, route.metaInterval) : route.body;
+        if (SendAll(fd, head.data(), head.size()) && SendAll(fd, body.data(), body.size())) m_bodyBytes += body.size();
+        ::shutdown(fd, SHUT_WR);
         CloseSocket(fd);
         return;
     }

@@ -29,6 +29,15 @@ public:
     // server that dropped an idle connection just as the request came); then it answers.
     void dropNext(const std::string& path, int times);
 
+    // An ICY radio station: no length in the head, `audio` sent at once as a station's burst on
+    // connect, with `title` as now-playing metadata every `metaInterval` bytes for clients that
+    // ask for it ("Icy-MetaData: 1"); then the connection ends.
+    void radio(const std::string& path, std::string audio, std::string contentType, std::string title,
+               std::size_t metaInterval = 16000);
+    // `audio` with a metadata block naming `title` after every `interval` bytes of it, as an
+    // ICY station sends it to a client that asked for metadata.
+    static std::string WithIcyTitle(const std::string& audio, const std::string& title, std::size_t interval);
+
     // Starts an answer and then sends `headerLine` for ever, never ending the head.
     void endlessHead(const std::string& path, std::string headerLine);
 
@@ -54,6 +63,8 @@ private:
         bool openHead = false;  // the head never ends
         int drops = 0;          // requests still to be closed unanswered
         std::string contentType = "text/html";
+        std::string icyTitle{};  // an ICY station's now-playing title
+        std::size_t metaInterval = 0;
     };
     void serve();
     void answer(int fd);
