@@ -114,6 +114,12 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     m_holdTimer.setSingleShot(true);
     m_holdTimer.setInterval(kHoldPictureMs);
     connect(&m_holdTimer, &QTimer::timeout, this, [this] { m_video->dropHeldPicture(); });
+    m_connectingTimer.setSingleShot(true);
+    m_connectingTimer.setInterval(kConnectingShownAfterMs);
+    connect(&m_connectingTimer, &QTimer::timeout, this, [this] {
+        if (m_state == PlayState::Opening)
+            m_video->setBackdrop(VideoView::Backdrop::Black, m_status->text(), QString());
+    });
     m_reconnectTimer.setSingleShot(true);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &PlayerPane::load);
     m_volumeSave.setSingleShot(true);
@@ -378,7 +384,10 @@ void PlayerPane::refreshStatus() {
 
 void PlayerPane::refreshBackdrop() {
     switch (m_state) {
-        case PlayState::Opening: m_video->setBackdrop(VideoView::Backdrop::Black, m_status->text(), QString()); break;
+        case PlayState::Opening:
+            // What shows stays a moment (the timer above says where the pane connects).
+            if (!m_connectingTimer.isActive()) m_connectingTimer.start();
+            break;
         case PlayState::Reconnecting:
             m_video->setBackdrop(m_player->hasVideo() ? VideoView::Backdrop::Black : VideoView::Backdrop::Audio, m_name,
                                  m_status->text());

@@ -126,6 +126,9 @@ public:
     static constexpr int kReconnectTries = 5;
     // On a zap the old picture stays at most this long before "Connecting to …" replaces it.
     static constexpr int kHoldPictureMs = 1000;
+    // "Connecting to …" comes on the picture only once a stream has taken this long to open:
+    // a quick zap shows no flash of it, and draws nothing while the stream starts.
+    static constexpr int kConnectingShownAfterMs = 200;
     // In full screen the control bar and the cursor hide after this long without a move.
     static constexpr int kIdleHideMs = 2000;
     // The channel played before is kept paused this long after the zap away from it.
@@ -214,8 +217,9 @@ private:
     QLabel *m_status = nullptr, *m_time = nullptr;
     QList<QAction*> m_keys;
     QTimer m_positionTimer;
-    QTimer m_openWatch;  // runs while an address opens: deadline and memory growth
-    QTimer m_holdTimer;  // the old picture's time on a zap
+    QTimer m_openWatch;        // runs while an address opens: deadline and memory growth
+    QTimer m_holdTimer;        // the old picture's time on a zap
+    QTimer m_connectingTimer;  // until "Connecting to …" comes on the picture
     QTimer m_reconnectTimer;
     QTimer m_volumeSave;
     QTimer m_idleTimer;  // full screen: hides the bar and the cursor

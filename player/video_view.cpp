@@ -4,13 +4,20 @@
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
 
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMetaObject>
+#include <QMouseEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
+#include <QOpenGLTexture>
+#include <QOpenGLTextureBlitter>
 #include <QPainter>
+#include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -56,7 +63,7 @@ void VideoView::detach(mpv_handle* mpv) {
         m_sources[i] = Source{};
         if (m_held == i) m_held = -1;
         if (m_current == i) m_current = -1;
-        widget()->update();
+        redraw();
     }
 }
 
@@ -68,7 +75,7 @@ void VideoView::setCurrent(mpv_handle* mpv) {
         // What showed before stays only as a held picture.
         m_pictureShown = false;
         m_frameSeen = false;
-        widget()->update();
+        redraw();
     }
 }
 
@@ -115,14 +122,14 @@ void VideoView::holdPicture() {
 void VideoView::dropHeldPicture() {
     if (m_held < 0) return;
     m_held = -1;
-    widget()->update();
+    redraw();
 }
 
 void VideoView::hidePicture() {
     m_pictureShown = false;
     m_frameSeen = false;
     m_held = -1;
-    widget()->update();
+    redraw();
 }
 
 void VideoView::frameArrived() {
@@ -137,7 +144,8 @@ void VideoView::setBackdrop(Backdrop kind, const QString& heading, const QString
     m_kind = kind;
     m_heading = heading;
     m_detail = detail;
-    if (!m_pictureShown) widget()->update();
+    ++m_backdropVersion;
+    if (!paintsPicture()) redraw();  // unseen behind a picture, held or shown
 }
 
 void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
@@ -169,39 +177,128 @@ void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
 
 // ---- OpenGL ------------------------------------------------------------------------------
 
-GlVideoView::GlVideoView(QWidget* parent) : QOpenGLWidget(parent) {}
+// The native window the picture is drawn in. It takes no keyboard focus (the pane keeps the
+// keys), and hands what the mouse does on it to the view, as if it had happened there, so the
+// pane's double-click, context menu and pointer handling stay as they are.
+class GlVideoView::Surface : public QWindow {
+public:
+    explicit Surface(GlVideoView* view) : m_view(view) {
+        setSurfaceType(QSurface::OpenGLSurface);
+        setFlag(Qt::WindowDoesNotAcceptFocus);
+    }
+
+protected:
+    void exposeEvent(QExposeEvent*) override {
+        if (m_view) m_view->surfaceExposed();
+    }
+    void resizeEvent(QResizeEvent*) override {
+        if (m_view) m_view->surfaceExposed();
+    }
+    bool event(QEvent* event) override {
+        if (!m_view) return QWindow::event(event);
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel: {
+                // The event itself, not a copy: a copy would count as another press of the
+                // pointer and spoil the next double-click. Its positions hold in the view too,
+                // which the window fills.
+                QCoreApplication::sendEvent(m_view, event);
+#ifdef Q_OS_WIN
+                const QEvent::Type menuOn = QEvent::MouseButtonRelease;
+#else
+                const QEvent::Type menuOn = QEvent::MouseButtonPress;
+#endif
+                const auto* mouse = static_cast<QMouseEvent*>(event);
+                if (event->type() == menuOn && mouse->button() == Qt::RightButton) {
+                    QContextMenuEvent menu(QContextMenuEvent::Mouse, mouse->position().toPoint(),
+                                           mouse->globalPosition().toPoint(), mouse->modifiers());
+                    QCoreApplication::sendEvent(m_view, &menu);
+                }
+                return true;
+            }
+            default: return QWindow::event(event);
+        }
+    }
+
+private:
+    friend class GlVideoView;
+    GlVideoView* m_view;
+};
+
+GlVideoView::GlVideoView(QWidget* parent) : QWidget(parent), m_surface(new Surface(this)) {
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
+    m_container = QWidget::createWindowContainer(m_surface, this);
+    m_container->setFocusPolicy(Qt::NoFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_container);
+}
 
 GlVideoView::~GlVideoView() {
-    // The base class destroys the context after this: this object must not hear of it then.
-    if (context()) disconnect(context(), nullptr, this, nullptr);
-    releaseRenderers();
-}
-
-void GlVideoView::releaseRenderers() {
-    if (!context()) return;
-    for (int i = 0; i < kMaxSources; ++i) freeRenderer(sources()[i]);
-    makeCurrent();
-    delete m_scratch;
-    m_scratch = nullptr;
-    doneCurrent();
-}
-
-void GlVideoView::initializeGL() {
-    // Should the context go (the view moved to another window), the renderers go with it
-    // and are made again here. (Full screen keeps the view in its window for this reason:
-    // mpv ends its video output with the renderer.)
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GlVideoView::releaseRenderers, Qt::UniqueConnection);
-    for (int i = 0; i < kMaxSources; ++i) {
-        Source& source = sources()[i];
-        if (source.mpv && !source.render) createRenderer(source);
+    if (m_context && makeCurrent()) {
+        for (int i = 0; i < kMaxSources; ++i) freeRenderer(sources()[i]);
+        delete m_scratch;
+        m_scratch = nullptr;
+        m_backdrop.reset();
+        m_blitter.reset();
+        m_context->doneCurrent();
     }
+    // The window goes now, while this view is whole: it may still hear of its own hiding.
+    m_surface->m_view = nullptr;
+    delete m_container;
+}
+
+QWindow* GlVideoView::surface() const { return m_surface; }
+
+bool GlVideoView::makeCurrent() {
+    if (!m_context) return false;
+    if (m_surface->handle()) return m_context->makeCurrent(m_surface);
+    // The native window is gone (its window was closed before this view goes): the renderers
+    // are freed in the context all the same, on a surface of its own.
+    if (!m_fallback) {
+        m_fallback = std::make_unique<QOffscreenSurface>();
+        m_fallback->setFormat(m_context->format());
+        m_fallback->create();
+    }
+    return m_context->makeCurrent(m_fallback.get());
+}
+
+void GlVideoView::surfaceExposed() {
+    if (!m_surface->isExposed()) return;
+    if (!m_context) {
+        // Made at the first showing: a native window exists only from then.
+        auto context = std::make_unique<QOpenGLContext>();
+        context->setFormat(m_surface->requestedFormat());
+        if (!context->create()) return;
+        m_context = std::move(context);
+        for (int i = 0; i < kMaxSources; ++i) {
+            Source& source = sources()[i];
+            if (source.mpv && !source.render) createRenderer(source);
+        }
+    }
+    drawNow();
+}
+
+bool GlVideoView::event(QEvent* event) {
+    // The pointer's shape is the native window's to show (hidden in full screen).
+    if (event->type() == QEvent::CursorChange) {
+        if (testAttribute(Qt::WA_SetCursor))
+            m_surface->setCursor(cursor());
+        else
+            m_surface->unsetCursor();
+    }
+    return QWidget::event(event);
 }
 
 bool GlVideoView::createRenderer(Source& source) {
     // Made in the view's context, so only once the view has one (its first showing).
-    if (source.render || !context()) return source.render != nullptr;
-    const bool wasCurrent = QOpenGLContext::currentContext() == context();
-    if (!wasCurrent) makeCurrent();
+    if (source.render || !makeCurrent()) return source.render != nullptr;
     mpv_opengl_init_params gl{GetProcAddress, nullptr};
     int advanced = 1;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
@@ -212,7 +309,6 @@ bool GlVideoView::createRenderer(Source& source) {
         source.render = nullptr;
     else
         mpv_render_context_set_update_callback(source.render, QueueUpdate, &source);
-    if (!wasCurrent) doneCurrent();
     return source.render != nullptr;
 }
 
@@ -221,13 +317,11 @@ void GlVideoView::freeRenderer(Source& source) {
     makeCurrent();
     mpv_render_context_free(source.render);
     source.render = nullptr;
-    doneCurrent();
 }
 
 void GlVideoView::renderOffScreen(Source& source) {
     // Only to let mpv go on: a small target, never shown.
-    if (!source.render || !context()) return;
-    makeCurrent();
+    if (!source.render || !makeCurrent()) return;
     if (!m_scratch) m_scratch = new QOpenGLFramebufferObject(64, 36);
     mpv_opengl_fbo fbo{static_cast<int>(m_scratch->handle()), m_scratch->width(), m_scratch->height(), 0};
     int block = 0;
@@ -235,30 +329,98 @@ void GlVideoView::renderOffScreen(Source& source) {
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context_render(source.render, params);
-    doneCurrent();
 }
 
-void GlVideoView::paintGL() {
+void GlVideoView::refreshPicture(bool newFrame) {
+    if (!newFrame) {
+        redraw();
+        return;
+    }
+    // A new frame goes on screen at once; with the window not on screen (hidden, minimised) it
+    // is drawn off screen, so that mpv goes on.
+    if (m_surface->isExposed())
+        drawNow();
+    else if (Source* source = paintedSource())
+        renderOffScreen(*source);
+}
+
+void GlVideoView::redraw() {
+    // Once for everything that changed in one turn of the event loop.
+    if (m_drawQueued) return;
+    m_drawQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_drawQueued = false;
+            drawNow();
+        },
+        Qt::QueuedConnection);
+}
+
+void GlVideoView::drawNow() {
+    if (!m_surface->isExposed() || !makeCurrent()) return;
+    const qreal ratio = m_surface->devicePixelRatio();
+    draw(m_context->defaultFramebufferObject(), m_surface->size() * ratio);
+    // (No report of the swap to mpv: it would pace its frames by it, and a display without
+    // vertical sync, as Xvfb is, made it hold the first frame of a stream for 200 ms.)
+    m_context->swapBuffers(m_surface);
+}
+
+void GlVideoView::draw(unsigned fbo, const QSize& pixels) {
+    QOpenGLFunctions* gl = m_context->functions();
     Source* source = paintedSource();
     if (!paintsPicture() || !source || !source->render) {
         // The backdrop, never what the framebuffer held before (the last channel's picture).
-        QOpenGLFunctions* gl = context()->functions();
-        gl->glClearColor(0, 0, 0, 1);
-        gl->glClear(GL_COLOR_BUFFER_BIT);
-        QPainter painter(this);
-        paintBackdrop(painter, rect());
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        gl->glViewport(0, 0, pixels.width(), pixels.height());
+        drawBackdrop(pixels);
         return;
     }
-    const qreal ratio = devicePixelRatioF();
-    mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()), static_cast<int>(width() * ratio),
-                       static_cast<int>(height() * ratio), 0};
+    mpv_opengl_fbo target{static_cast<int>(fbo), pixels.width(), pixels.height(), 0};
     int flip = 1;
     int block = 0;
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
                                  {MPV_RENDER_PARAM_FLIP_Y, &flip},
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context_render(source->render, params);
+}
+
+void GlVideoView::drawBackdrop(const QSize& pixels) {
+    if (!m_backdrop || m_backdrop->width() != pixels.width() || m_backdrop->height() != pixels.height() ||
+        m_backdropDrawn != backdropVersion()) {
+        QImage image(pixels, QImage::Format_RGBA8888_Premultiplied);
+        image.setDevicePixelRatio(m_surface->devicePixelRatio());
+        {
+            QPainter painter(&image);
+            paintBackdrop(painter, QRect(QPoint(), m_surface->size()));
+        }
+        m_backdrop = std::make_unique<QOpenGLTexture>(image, QOpenGLTexture::DontGenerateMipMaps);
+        m_backdrop->setMinMagFilters(QOpenGLTexture::Nearest, QOpenGLTexture::Nearest);
+        m_backdropDrawn = backdropVersion();
+    }
+    if (!m_blitter) {
+        m_blitter = std::make_unique<QOpenGLTextureBlitter>();
+        m_blitter->create();
+    }
+    m_context->functions()->glDisable(GL_BLEND);
+    const QRect area(QPoint(), pixels);
+    m_blitter->bind();
+    m_blitter->blit(m_backdrop->textureId(), QOpenGLTextureBlitter::targetTransform(area, area),
+                    QOpenGLTextureBlitter::OriginTopLeft);
+    m_blitter->release();
+}
+
+QImage GlVideoView::grabFrame() {
+    // What the window shows, drawn once more into an image.
+    if (!m_surface->isExposed() || !makeCurrent()) return {};
+    const qreal ratio = m_surface->devicePixelRatio();
+    QOpenGLFramebufferObject target(m_surface->size() * ratio);
+    target.bind();
+    draw(target.handle(), target.size());
+    QImage image = target.toImage();
+    target.release();
+    return image;
 }
 
 // ---- Software ----------------------------------------------------------------------------

@@ -1,7 +1,11 @@
 #pragma once
-// Where the player's picture is drawn: through mpv's OpenGL render API into a QOpenGLWidget on
-// real displays, or through its software render API into an image on the offscreen and
-// minimal platforms (where QOpenGLWidget cannot run), so that tests see real frames too.
+// Where the player's picture is drawn: through mpv's OpenGL render API into a native window of
+// its own inside the pane on real displays, or through its software render API into an image on
+// the offscreen and minimal platforms (where there is no OpenGL window), so that tests see real
+// frames too. The native window keeps the picture out of the rest of the window's drawing: the
+// list, the buttons and the status are drawn as before, and a change to them never makes the
+// picture be composed again (with a QOpenGLWidget, every repaint of the window was composed
+// through OpenGL, which costs 10 ms a repaint on a software renderer).
 //
 // The view shows mpv's picture only while the pane says so. Otherwise it shows a backdrop:
 // black, with a heading and a line under it when the pane has something to say ("Connecting
@@ -12,10 +16,11 @@
 // other; a handle whose picture is not on screen still has its frames drawn (off screen), since
 // mpv waits for each frame to be drawn before it goes on.
 #include <QImage>
-#include <QOpenGLWidget>
 #include <QString>
 #include <QWidget>
+#include <memory>
 
+class QWindow;
 struct mpv_handle;
 struct mpv_render_context;
 class QPainter;
@@ -72,6 +77,7 @@ protected:
         quint64 updatesSinceFileStart = 0;
     };
     void paintBackdrop(QPainter& painter, const QRect& area) const;
+    quint64 backdropVersion() const { return m_backdropVersion; }  // a new one with every change
     // Whether mpv's picture is what the view paints now (a new frame, or one held).
     bool paintsPicture() const { return m_held >= 0 || (m_pictureShown && m_frameSeen); }
     // The handle whose picture is painted: the held one while a picture is held.
@@ -88,6 +94,8 @@ protected:
     virtual void freeRenderer(Source& source) = 0;
     virtual void renderOffScreen(Source& source) = 0;
     virtual void refreshPicture(bool newFrame) = 0;
+    // Draws the view again as it stands (the backdrop or the picture).
+    virtual void redraw() { widget()->update(); }
     // Tells mpv that a handle has something to draw: its update callback.
     static void QueueUpdate(void* context);
 
@@ -102,30 +110,51 @@ private:
     quint64 m_frames = 0;
     Backdrop m_kind = Backdrop::Black;
     QString m_heading, m_detail;
+    quint64 m_backdropVersion = 0;
 };
 
+class QOffscreenSurface;
+class QOpenGLContext;
 class QOpenGLFramebufferObject;
+class QOpenGLTexture;
+class QOpenGLTextureBlitter;
 
-class GlVideoView : public QOpenGLWidget, public VideoView {
+class GlVideoView : public QWidget, public VideoView {
     Q_OBJECT
 public:
     explicit GlVideoView(QWidget* parent);
     ~GlVideoView() override;
     QWidget* widget() override { return this; }
-    QImage grabFrame() override { return grabFramebuffer(); }
+    QImage grabFrame() override;
+    QWindow* surface() const;  // the native window the picture is drawn in
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
+    bool event(QEvent* event) override;
     bool createRenderer(Source& source) override;
     void freeRenderer(Source& source) override;
     void renderOffScreen(Source& source) override;
-    void refreshPicture(bool) override { update(); }
+    void refreshPicture(bool newFrame) override;
+    void redraw() override;
 
 private:
-    void releaseRenderers();
+    class Surface;
+    bool makeCurrent();
+    void surfaceExposed();
+    void drawNow();
+    // Draws what the view shows into the framebuffer `fbo` of `pixels`.
+    void draw(unsigned fbo, const QSize& pixels);
+    // The backdrop, painted (by the CPU, where text is cheap) only when it changed, then copied.
+    void drawBackdrop(const QSize& pixels);
 
+    Surface* m_surface = nullptr;  // owned by its container
+    QWidget* m_container = nullptr;
+    std::unique_ptr<QOpenGLContext> m_context;
+    std::unique_ptr<QOffscreenSurface> m_fallback;  // current while the native window is gone
     QOpenGLFramebufferObject* m_scratch = nullptr;  // where frames not on screen are drawn
+    std::unique_ptr<QOpenGLTexture> m_backdrop;
+    std::unique_ptr<QOpenGLTextureBlitter> m_blitter;
+    quint64 m_backdropDrawn = 0;  // the version of the backdrop in m_backdrop
+    bool m_drawQueued = false;
 };
 
 class SwVideoView : public QWidget, public VideoView {

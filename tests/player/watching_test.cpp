@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QOpenGLWidget>
 #include <QSlider>
 #include <QStyle>
 #include <QTest>
@@ -24,6 +23,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "player/mpv_player.h"
 #include "player/player_pane.h"
+#include "player/video_view.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "support/http_server.h"
@@ -121,7 +121,10 @@ protected:
 
 TEST_F(Watching, ThePictureIsTheOneOfTheStateNeverALeftover) {
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        ASSERT_NE(pane->findChild<QOpenGLWidget*>(QStringLiteral("video")), nullptr);  // the real OpenGL path
+        // The real OpenGL path: a native window of its own.
+        auto* gl = dynamic_cast<GlVideoView*>(pane->findChild<QWidget*>(QStringLiteral("video")));
+        ASSERT_NE(gl, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return gl->surface()->isExposed(); }, 5000));
     }
     const QString video = server.url(QStringLiteral("/video.ts"));
     pane->setUrl(video, QStringLiteral("Test Video"));
@@ -132,6 +135,12 @@ TEST_F(Watching, ThePictureIsTheOneOfTheStateNeverALeftover) {
 
     pane->stop();
     EXPECT_LE(Brightest(pane->grabFrame()), 16) << "stop leaves a black picture";
+    // A stream that is slow to start says so on the picture, but not at once: a quick zap
+    // shows no flash of it.
+    pane->setUrl(server.url(QStringLiteral("/silent.ts")), QStringLiteral("Silent Channel"));
+    EXPECT_LE(Brightest(pane->grabFrame()), 16) << "no flash of text at the start of a zap";
+    EXPECT_TRUE(
+        WaitFor([&] { return Brightest(pane->grabFrame()) > 100; }, PlayerPane::kConnectingShownAfterMs + 2000));
 
     pane->setUrl(video, QStringLiteral("Test Video"));
     ASSERT_TRUE(PlayingWithPicture());
@@ -339,6 +348,38 @@ TEST_F(Watching, TheContextMenuOffersTracksAspectFullScreenAndTheAddress) {
     EXPECT_FALSE(pane->windowState() & Qt::WindowFullScreen);
     menu->findChild<QAction*>(QStringLiteral("menuStop"))->trigger();
     EXPECT_EQ(pane->playState(), QStringLiteral("stopped"));
+}
+
+TEST_F(Watching, WhatTheMouseDoesOnTheNativePictureReachesThePane) {
+    auto* gl = dynamic_cast<GlVideoView*>(pane->findChild<QWidget*>(QStringLiteral("video")));
+    if (!gl) GTEST_SKIP() << "the picture has a native window of its own only on a real display";
+    pane->setUrl(server.url(QStringLiteral("/video.ts")), QStringLiteral("Test Video"));
+    ASSERT_TRUE(PlayingWithPicture());
+    QWindow* surface = gl->surface();
+    // A double-click on the picture: full screen, and back.
+    QTest::mouseDClick(surface, Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_TRUE(WaitFor([&] { return pane->isFullScreen(); }, 2000));
+    QTest::mouseDClick(surface, Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_TRUE(WaitFor([&] { return !pane->isFullScreen(); }, 2000));
+    // The right button: the player's menu, where the pointer is.
+    QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(40, 40));
+    QMenu* menu = nullptr;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QLatin1String("playerMenu") && w->isVisible()) menu = qobject_cast<QMenu*>(w);
+            return menu != nullptr;
+        },
+        2000));
+    if (menu) {
+        EXPECT_LE((menu->pos() - surface->mapToGlobal(QPoint(40, 40))).manhattanLength(), 2);
+        menu->close();
+    }
+    // A hidden pointer is hidden on the picture too.
+    gl->setCursor(Qt::BlankCursor);
+    EXPECT_EQ(surface->cursor().shape(), Qt::BlankCursor);
+    gl->unsetCursor();
+    EXPECT_EQ(surface->cursor().shape(), Qt::ArrowCursor);
 }
 
 namespace {
