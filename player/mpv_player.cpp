@@ -25,7 +25,8 @@ enum Observed : std::uint64_t {
     kMediaTitle,
     kIcyTitle,
     kIdleActive,
-    kVid
+    kVid,
+    kCurrentAo
 };
 
 // How many log lines of one open are kept for telling why it failed.
@@ -41,6 +42,10 @@ std::atomic<int> g_instances{0};
 // Every player of the process, on the GUI thread. FFmpeg has one log for the process, and mpv
 // hands FFmpeg's lines to the handle made first, whichever handle's stream they are about.
 std::vector<MpvPlayer*> g_players;
+// The sound driver that opened last in the process (for every player: the system is the same),
+// and since when: the clock starts again whenever all drivers were tried.
+std::string g_soundFound;
+QElapsedTimer g_soundFoundClock;
 
 void Wakeup(void* context) {
     // Called on one of mpv's threads: only queue the drain on the GUI thread.
@@ -50,6 +55,19 @@ void Wakeup(void* context) {
 }  // namespace
 
 int MpvPlayer::Instances() { return g_instances.load(); }
+
+std::string MpvPlayer::SoundOutputs(const std::string& found, qint64 msSinceFound) {
+    if (found.empty()) return kSoundOutputs;
+    if (found == "null") return msSinceFound < kNoSoundRetryMs ? "null" : kSoundOutputs;
+    std::string list = found;
+    for (std::string_view rest = kSoundOutputs; !rest.empty();) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view driver = rest.substr(0, comma);
+        if (driver != found) list += "," + std::string(driver);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
+    return list;
+}
 
 MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecoding)
     : QObject(parent), m_muted(muted), m_hwdec(hardwareDecoding) {
@@ -74,7 +92,7 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
         {"directory-mode", "ignore"},
         {"vo", "libmpv"},
         // Sound through the system's output; with none at all the picture still plays.
-        {"ao", "pipewire,pulse,alsa,null"},
+        {"ao", kSoundOutputs},
         {"idle", "yes"},
         {"keep-open", "no"},
         {"mute", muted ? "yes" : "no"},
@@ -108,6 +126,7 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
     mpv_observe_property(m_mpv, kIcyTitle, "metadata/by-key/icy-title", MPV_FORMAT_STRING);
     mpv_observe_property(m_mpv, kIdleActive, "idle-active", MPV_FORMAT_FLAG);
     mpv_observe_property(m_mpv, kVid, "vid", MPV_FORMAT_INT64);
+    mpv_observe_property(m_mpv, kCurrentAo, "current-ao", MPV_FORMAT_STRING);
     mpv_set_wakeup_callback(m_mpv, Wakeup, this);
 }
 
@@ -147,6 +166,16 @@ void MpvPlayer::load(const QString& address, const QString& proxy) {
     m_log.clear();
     m_loadClock.start();
     m_icyTitle.clear();
+    if (m_mpv) {
+        // Before the load, in the same queue: the stream opens its sound with this list.
+        const std::string outputs =
+            SoundOutputs(g_soundFound, g_soundFoundClock.isValid() ? g_soundFoundClock.elapsed() : 0);
+        if (outputs != m_soundOutputs) {
+            m_soundOutputs = outputs;
+            const char* value = m_soundOutputs.c_str();
+            mpv_set_property_async(m_mpv, 0, "ao", MPV_FORMAT_STRING, &value);
+        }
+    }
     const QByteArray utf8 = address.toUtf8();
     if (proxy.isEmpty()) {
         command({"loadfile", utf8.constData(), "replace"});
@@ -402,6 +431,13 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                         m_hasVideo = video;
                         emit hasVideoChanged(video);
                     }
+                    break;
+                }
+                case kCurrentAo: {
+                    const char* driver = has ? *static_cast<char**>(prop->data) : nullptr;
+                    if (!driver || !*driver) break;
+                    if (g_soundFound != driver || m_soundOutputs == kSoundOutputs) g_soundFoundClock.start();
+                    g_soundFound = driver;
                     break;
                 }
                 case kIdleActive:

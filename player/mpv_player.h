@@ -23,6 +23,14 @@ public:
     ~MpvPlayer() override;
     // How many handles the process holds now.
     static int Instances();
+    // The sound drivers mpv tries for the next stream, in order. mpv opens the sound output
+    // anew for every stream, and each driver missing on the system costs milliseconds of every
+    // zap, so the one that opened last (`found`; "" when none has yet) comes first. When there
+    // was no sound device at all ("null"), only that is tried until `msSinceFound` reaches
+    // kNoSoundRetryMs; then all again, as a sound server may have started meanwhile.
+    static std::string SoundOutputs(const std::string& found, qint64 msSinceFound);
+    static constexpr const char* kSoundOutputs = "pipewire,pulse,alsa,null";
+    static constexpr qint64 kNoSoundRetryMs = 60000;
 
     mpv_handle* handle() const { return m_mpv; }
     bool isValid() const { return m_mpv != nullptr; }
@@ -116,4 +124,5 @@ private:
     // after its other events, and the lines say why an open failed.
     std::optional<End> m_endToTell;
     QString m_mediaTitle, m_icyTitle;
+    std::string m_soundOutputs = kSoundOutputs;  // the sound drivers set in the player
 };

@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <memory>
 
+#include <mpv/client.h>
+
 #include "base/app.h"
 #include "base/private_label.h"
 #include "base/process_memory.h"
 #include "catalogue/catalogue_writer.h"
+#include "player/mpv_player.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
 #include "support/temp_dir.h"
@@ -113,6 +116,26 @@ TEST_F(Playback, RadioStreamPlaysAndShowsItsNowPlayingTitle) {
         << pane->lastError().toStdString();
     EXPECT_TRUE(WaitFor([&] { return pane->title().contains(QLatin1String("Test Song")); }, 10000))
         << "title: " << pane->title().toStdString();
+}
+
+TEST_F(Playback, TheNextStreamOpensItsSoundWithTheDriverThatOpenedBefore) {
+    MpvPlayer player;
+    int starts = 0;
+    QObject::connect(&player, &MpvPlayer::started, [&] { ++starts; });
+    player.load(server.url(QStringLiteral("/radio.mp3")));
+    ASSERT_TRUE(WaitFor([&] { return starts == 1; }, 15000));
+    const auto property = [&](const char* name) {
+        char* text = mpv_get_property_string(player.handle(), name);
+        std::string out = text ? text : "";
+        mpv_free(text);
+        return out;
+    };
+    const std::string opened = property("current-ao");
+    ASSERT_FALSE(opened.empty());
+    player.load(server.url(QStringLiteral("/radio.mp3")));
+    ASSERT_TRUE(WaitFor([&] { return starts == 2; }, 15000));
+    EXPECT_EQ(property("ao").substr(0, opened.size() + 1), opened == "null" ? opened : opened + ",");
+    EXPECT_EQ(property("current-ao"), opened);
 }
 
 TEST_F(Playback, UnplayableAddressesEndInThePanesErrorDialogWithinSeconds) {

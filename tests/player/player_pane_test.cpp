@@ -1,9 +1,11 @@
-// The pane's state as an enum and as the text that tests and scripts read.
+// The pane's state as an enum and as the text that tests and scripts read; the player's choice
+// of sound drivers.
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
 #include <QMetaEnum>
 
+#include "player/mpv_player.h"
 #include "player/player_pane.h"
 
 TEST(PlayerPaneState, TheEnumAndItsTextAgreeThroughARefusedAddressAndClose) {
@@ -36,4 +38,18 @@ TEST(PlayerPaneState, EveryStateHasItsOwnNameAndTheEnumIsKnownToQt) {
     }
     names.removeDuplicates();
     EXPECT_EQ(names.size(), 7);
+}
+
+TEST(SoundOutputs, TheDriverThatOpenedLastIsTriedFirstAndNoSoundIsTriedAgainAfterAWhile) {
+    const std::string all = MpvPlayer::kSoundOutputs;
+    EXPECT_EQ(MpvPlayer::SoundOutputs("", 0), all) << "none found yet: every driver, in the usual order";
+    EXPECT_EQ(MpvPlayer::SoundOutputs("alsa", 0), "alsa,pipewire,pulse,null");
+    EXPECT_EQ(MpvPlayer::SoundOutputs("pipewire", 0), all);
+    EXPECT_EQ(MpvPlayer::SoundOutputs("pulse", MpvPlayer::kNoSoundRetryMs * 10), "pulse,pipewire,alsa,null");
+    // No sound device: none is tried for a while, then all again.
+    EXPECT_EQ(MpvPlayer::SoundOutputs("null", 0), "null");
+    EXPECT_EQ(MpvPlayer::SoundOutputs("null", MpvPlayer::kNoSoundRetryMs - 1), "null");
+    EXPECT_EQ(MpvPlayer::SoundOutputs("null", MpvPlayer::kNoSoundRetryMs), all);
+    // A driver this list does not know still comes first, and the others stay after it.
+    EXPECT_EQ(MpvPlayer::SoundOutputs("jack", 0), "jack," + all);
 }
