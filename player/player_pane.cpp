@@ -32,6 +32,7 @@
 
 namespace {
 int g_openDeadlineMs = PlayerPane::kOpenDeadlineMs;
+bool g_prepareNearServers = false;
 std::uint64_t g_openGrowthLimit = PlayerPane::kOpenGrowthLimitBytes;
 int g_reconnectBaseMs = 1000;
 
@@ -74,6 +75,8 @@ QString PlayerAddress(const QString& url) {
 }
 
 }  // namespace
+
+void PlayerPane::SetPrepareNearServersForTests(bool on) { g_prepareNearServers = on; }
 
 void PlayerPane::SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes) {
     g_openDeadlineMs = deadlineMs > 0 ? deadlineMs : kOpenDeadlineMs;
@@ -556,6 +559,7 @@ void PlayerPane::prepare(const QString& url) {
         // Asked once: a property read waits for the player's core, which may be busy opening.
         m_userAgent = m_player->userAgent().toStdString();
     }
+    m_relay->setNearPolicy(g_prepareNearServers ? stream_relay::Relay::Near::Prepare : stream_relay::Relay::Near::Skip);
     m_relay->prepare(PlayerAddress(url).toStdString(), m_userAgent);
 }
 

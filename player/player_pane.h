@@ -136,6 +136,9 @@ public:
     // Tests only: other limits (0 restores the defaults).
     static void SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes);
     static void SetReconnectBaseForTests(int firstPauseMs);
+    // Tests and benchmarks only: servers on this machine are prepared too, as if they were far
+    // away (from the next preparation on).
+    static void SetPrepareNearServersForTests(bool on);
 
     // The picture as shown now, and whether a frame has been drawn since the address was set.
     QImage grabFrame() const;

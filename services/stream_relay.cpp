@@ -54,6 +54,7 @@ bool ConnectPending() { return errno == EINPROGRESS; }
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <random>
@@ -154,6 +155,18 @@ bool StillOpen(Socket fd) {
     p.fd = fd;
     p.events = POLLIN;
     return ::poll(&p, 1, 0) == 0;
+}
+
+// The numeric address of a connected socket's far end ("" when unknown).
+std::string PeerAddress(Socket fd) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* raw = peer.ss_family == AF_INET6
+                          ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_addr)
+                          : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(&peer)->sin_addr);
+    return ::inet_ntop(peer.ss_family, raw, text, sizeof text) ? std::string(text) : std::string();
 }
 
 Socket Connect(const std::string& host, int port, const std::atomic<bool>& stop) {
@@ -455,6 +468,28 @@ std::vector<std::string> VariantPlaylists(std::string_view playlist) {
     return out;
 }
 
+bool IsNearAddress(std::string_view address) {
+    std::string text(address);
+    in6_addr six{};
+    in_addr four{};
+    if (::inet_pton(AF_INET6, text.c_str(), &six) == 1) {
+        const unsigned char* b = six.s6_addr;
+        static const unsigned char loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+        if (std::memcmp(b, loopback, 16) == 0) return true;
+        if (b[0] == 0xfe && (b[1] & 0xc0) == 0x80) return true;  // link-local fe80::/10
+        if ((b[0] & 0xfe) == 0xfc) return true;                  // unique local fc00::/7
+        static const unsigned char mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+        if (std::memcmp(b, mapped, 12) != 0) return false;
+        // An IPv4 address written as IPv6 (::ffff:a.b.c.d): as that IPv4 address.
+        std::memcpy(&four, b + 12, 4);
+    } else if (::inet_pton(AF_INET, text.c_str(), &four) != 1) {
+        return false;
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(&four);
+    return b[0] == 127 || b[0] == 10 || (b[0] == 172 && (b[1] & 0xf0) == 16) || (b[0] == 192 && b[1] == 168) ||
+           (b[0] == 169 && b[1] == 254);
+}
+
 int PlaylistLifetimeMs(std::string_view playlist) {
     constexpr int kStatic = 30000;
     if (playlist.find("#EXT-X-STREAM-INF") != std::string_view::npos ||
@@ -474,6 +509,7 @@ int PlaylistLifetimeMs(std::string_view playlist) {
 }
 
 struct Relay::Impl {
+    std::atomic<Relay::Near> nearPolicy{Relay::Near::Skip};
     Socket listener = kNoSocket;
     std::string secret = NewSecret();
     std::string credentials = "Basic " + Base64("player:" + secret);  // as the player sends them
@@ -597,11 +633,18 @@ void Relay::Impl::prepareLoop() {
         preparing = true;
         preparedAddress = Canonical(*parsed);
         lock.unlock();
-        // The playlists first (each over a connection of its own), then the connection that
-        // waits for the player's first request to the server.
+        // The connection that waits for the player's first request to the server, then the
+        // playlists (each over a connection of its own) unless the server proved near.
         std::map<std::string, Playlist> fetched;
         std::size_t connections = 0;
-        if (LooksLikePlaylist(*parsed)) {
+        Socket fd = Connect(parsed->host, parsed->port, stopping);
+        if (fd != kNoSocket) ++connections;
+        const bool nearServer = fd != kNoSocket && nearPolicy == Relay::Near::Skip && IsNearAddress(PeerAddress(fd));
+        if (nearServer) {
+            // Preparing it would save less than the relay's hop costs: the player asks it itself.
+            CloseSocket(fd);
+            fd = kNoSocket;
+        } else if (LooksLikePlaylist(*parsed)) {
             ++connections;
             if (auto top = FetchPlaylist(*parsed, userAgent, stopping)) {
                 std::size_t variants = 0;
@@ -618,12 +661,11 @@ void Relay::Impl::prepareLoop() {
                 fetched[preparedAddress] = std::move(*top);
             }
         }
-        const Socket fd = Connect(parsed->host, parsed->port, stopping);
-        if (fd != kNoSocket) ++connections;
         lock.lock();
         preparing = false;
         stats.serverConnections += connections;
         stats.playlistsFetched += fetched.size();
+        if (nearServer) ++stats.nearServers;
         if (wanted || stopping) {
             // Overtaken by another preparation while it ran.
             if (fd != kNoSocket) CloseSocket(fd);
@@ -808,8 +850,9 @@ void Relay::Impl::serveClient(Socket client) {
     untrack(client);
 }
 
-Relay::Relay() : m(std::make_shared<Impl>()) {
+Relay::Relay(Near nearPolicy) : m(std::make_shared<Impl>()) {
     m->self = m;
+    m->nearPolicy = nearPolicy;
     m->listener = ::socket(AF_INET, SOCK_STREAM, 0);
     if (m->listener == kNoSocket) return;
     sockaddr_in addr{};
@@ -872,6 +915,8 @@ void Relay::prepare(const std::string& address, const std::string& userAgent) {
     m->wanted = std::make_pair(parsed ? address : std::string(), userAgent);
     m->changed.notify_all();
 }
+
+void Relay::setNearPolicy(Near nearPolicy) { m->nearPolicy = nearPolicy; }
 
 bool Relay::isPrepared(const std::string& address) const {
     const auto parsed = ParseHttp(address);

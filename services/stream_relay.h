@@ -39,23 +39,33 @@ std::vector<std::string> VariantPlaylists(std::string_view playlist);
 // (at least a second), after which the server has moved on.
 int PlaylistLifetimeMs(std::string_view playlist);
 
+// Whether a server at this address is on this machine or its local network (loopback, the
+// private and link-local ranges of IPv4 and IPv6): its connection costs a fraction of a
+// millisecond, less than the relay's own hop, so nothing is prepared for it. `address` is a
+// numeric IPv4 or IPv6 address.
+bool IsNearAddress(std::string_view address);
+
 struct Stats {
     std::size_t serverConnections = 0;   // connections the relay opened to servers, in advance or not
     std::size_t playlistsFetched = 0;    // in advance
     std::size_t answeredFromMemory = 0;  // requests answered with a playlist fetched in advance
     std::size_t preparedUsed = 0;        // requests sent over a connection made in advance
     std::size_t requestsPassed = 0;      // requests passed on to a server
+    std::size_t nearServers = 0;         // preparations dropped: the server is near
 };
 
 class Relay {
 public:
+    // Whether a server on this machine or its local network is prepared too (see IsNearAddress).
+    enum class Near { Skip, Prepare };
     // Listens at once on a port of the loopback interface that the system chooses.
-    Relay();
+    explicit Relay(Near nearPolicy = Near::Skip);
     ~Relay();
     Relay(const Relay&) = delete;
     Relay& operator=(const Relay&) = delete;
 
     bool isRunning() const;
+    void setNearPolicy(Near nearPolicy);  // for the preparations from now on
     // "http://player:<secret>@127.0.0.1:<port>", for the player's proxy option. Requests without
     // this run's secret are refused ("407"), so no other program can use the relay.
     std::string proxyAddress() const;

@@ -561,8 +561,17 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
 }
 
 // The main window's channel list under the mouse.
+// Clicks on the list; the loopback server stands for a far one, so that rows are prepared.
 class Clicks : public Keys {
 protected:
+    void SetUp() override {
+        Keys::SetUp();
+        PlayerPane::SetPrepareNearServersForTests(true);
+    }
+    void TearDown() override {
+        PlayerPane::SetPrepareNearServersForTests(false);
+        Keys::TearDown();
+    }
     QPoint at(int row) const {
         return form->ListView1->visualRect(form->ListView1->channels()->index(row, 0)).center();
     }

@@ -145,10 +145,36 @@ TEST(StreamRelay, AddressesArePartedResolvedAndPlaylistsRead) {
     EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n"), 1000);
 }
 
+TEST(StreamRelay, ServersOnThisMachineAndItsLocalNetworkAreNear) {
+    for (const char* near : {"127.0.0.1", "127.8.9.10", "10.0.0.7", "172.16.0.1", "172.31.255.254", "192.168.1.20",
+                             "169.254.3.4", "::1", "fe80::1", "fd12:3456::9", "::ffff:192.168.0.2"})
+        EXPECT_TRUE(stream_relay::IsNearAddress(near)) << near;
+    for (const char* far : {"8.8.8.8", "172.15.0.1", "172.32.0.1", "192.169.0.1", "11.0.0.1", "2001:db8::1",
+                            "::ffff:8.8.4.4", "", "example.com", "192.168.1"})
+        EXPECT_FALSE(stream_relay::IsNearAddress(far)) << far;
+}
+
+TEST(StreamRelay, ANearServerIsNotPreparedAndItsPlaylistsAreNotKept) {
+    // By default a server on this machine costs less to reach than the relay's hop: the player
+    // asks it itself.
+    TinyHttp server;
+    server.route("/index.m3u8", 200, "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\na.ts\n",
+                 "application/vnd.apple.mpegurl");
+    Relay relay;
+    relay.prepare(server.url("/index.m3u8"));
+    relay.waitUntilPrepared();
+    EXPECT_FALSE(relay.isPrepared(server.url("/index.m3u8")));
+    EXPECT_EQ(relay.stats().nearServers, 1u);
+    EXPECT_EQ(relay.stats().playlistsFetched, 0u);
+    EXPECT_TRUE(Eventually([&] { return server.connections() == 1; })) << "the one that found it near";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.requests(), 0) << "not even its playlist";
+}
+
 TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUsesThatConnection) {
     TinyHttp server;
     server.endless("/live.ts", std::string(188, 'G'), 5);
-    Relay relay;
+    Relay relay(Relay::Near::Prepare);
     ASSERT_TRUE(relay.isRunning());
     relay.prepare(server.url("/live.ts"));
     relay.waitUntilPrepared();
@@ -185,7 +211,7 @@ TEST(StreamRelay, ARequestTheServerClosesUnansweredOnTheConnectionMadeInAdvanceI
     TinyHttp server;
     server.route("/a.ts", 200, std::string(1000, 'A'), "video/mp2t");
     server.dropNext("/a.ts", 1);
-    Relay relay;
+    Relay relay(Relay::Near::Prepare);
     relay.prepare(server.url("/a.ts"));
     relay.waitUntilPrepared();
     ASSERT_TRUE(relay.isPrepared(server.url("/a.ts")));
@@ -216,7 +242,7 @@ TEST(StreamRelay, APreparedPlaylistIsAnsweredFromMemoryAndOnlyPlaylistsAreFetche
     server.route("/tv/low/index.m3u8", 200, media, "application/vnd.apple.mpegurl");
     server.route("/tv/high.m3u8", 200, media, "application/vnd.apple.mpegurl");
     server.route("/tv/low/seg0.ts", 200, segment, "video/mp2t");
-    Relay relay;
+    Relay relay(Relay::Near::Prepare);
     relay.prepare(server.url("/tv/master.m3u8"), "libmpv");
     relay.waitUntilPrepared();
     ASSERT_TRUE(relay.isPrepared(server.url("/tv/master.m3u8")));
@@ -253,7 +279,7 @@ TEST(StreamRelay, TheServersAnswersPassUnchangedAndWhatIsNotPreparedIsNotClaimed
     TinyHttp server;
     server.route("/a.ts", 200, std::string(1000, 'A'), "video/mp2t");
     server.route("/b.ts", 200, std::string(1000, 'B'), "video/mp2t");
-    Relay relay;
+    Relay relay(Relay::Near::Prepare);
 
     // A server that refuses, an address that is not plain http, or nothing prepared at all:
     // none of these is claimed as prepared, so the player opens them itself.
