@@ -697,6 +697,7 @@ quint64 PlayerPane::framesShown() const { return m_video->framesShown(); }
 void PlayerPane::setState(PlayState state) {
     const bool changed = state != m_state;
     m_state = state;
+    if (state != PlayState::Opening) m_connectingTimer.stop();  // the next open waits its own time
     refreshStatus();
     refreshControls();
     refreshBackdrop();

@@ -192,7 +192,7 @@ protected:
         if (m_view) m_view->surfaceExposed();
     }
     void resizeEvent(QResizeEvent*) override {
-        if (m_view) m_view->surfaceExposed();
+        if (m_view) m_view->redraw();  // once with the expose that usually comes with it
     }
     bool event(QEvent* event) override {
         if (!m_view) return QWindow::event(event);
