@@ -460,6 +460,7 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     m_video->holdPicture();
     m_holdTimer.start();
     if (keepCurrent && ensureSecondPlayer()) keepCurrentAndSwitch(current);
+    m_video->awaitPicture();
     load();
 }
 

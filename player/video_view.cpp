@@ -72,6 +72,7 @@ void VideoView::setCurrent(mpv_handle* mpv) {
         if (!mpv || m_sources[i].mpv != mpv || i == m_current) continue;
         m_current = i;
         m_sources[i].updatesSinceFileStart = 0;
+        m_sources[i].fileStarted = false;
         // What showed before stays only as a held picture.
         m_pictureShown = false;
         m_frameSeen = false;
@@ -89,6 +90,10 @@ void VideoView::sourceUpdated(int index) {
     if (!source.render || !(mpv_render_context_update(source.render) & MPV_RENDER_UPDATE_FRAME)) return;
     if (index == m_current) {
         ++source.updatesSinceFileStart;
+        if (m_awaiting && source.fileStarted) {
+            m_awaiting = false;
+            m_pictureShown = true;
+        }
         frameArrived();
     }
     if (&source == paintedSource() && paintsPicture())
@@ -98,18 +103,26 @@ void VideoView::sourceUpdated(int index) {
 }
 
 void VideoView::showPicture(bool drawnSinceFileStart) {
+    m_awaiting = false;
     m_pictureShown = true;
     m_frameSeen = false;
     const Source* current = currentSource();
     if (drawnSinceFileStart && current && current->updatesSinceFileStart > 0) frameArrived();
-    refreshPicture(false);
+    // A frame mpv has already drawn goes on screen now, not on the next turn of the event loop.
+    refreshPicture(m_frameSeen);
 }
 
 void VideoView::showPictureNow() {
+    m_awaiting = false;
     m_pictureShown = true;
     m_frameSeen = false;
     frameArrived();
-    refreshPicture(false);
+    refreshPicture(true);
+}
+
+void VideoView::awaitPicture() {
+    m_awaiting = true;
+    if (Source* current = currentSource()) current->fileStarted = false;
 }
 
 void VideoView::holdPicture() {
@@ -126,6 +139,7 @@ void VideoView::dropHeldPicture() {
 }
 
 void VideoView::hidePicture() {
+    m_awaiting = false;
     m_pictureShown = false;
     m_frameSeen = false;
     m_held = -1;

@@ -54,8 +54,16 @@ public:
     // (mpv may draw a new file's first frame just before it says that playback started).
     void showPicture(bool drawnSinceFileStart = false);
     void markFileStart() {
-        if (Source* source = currentSource()) source->updatesSinceFileStart = 0;
+        if (Source* source = currentSource()) {
+            source->updatesSinceFileStart = 0;
+            source->fileStarted = true;
+        }
     }
+    // A new stream opens in the current handle: its first frame goes on screen as it comes (it
+    // is the picture the user waits for), without waiting for the pane to hear that playback
+    // started. Until then the backdrop or a held picture stays. Showing or hiding the picture
+    // ends the wait.
+    void awaitPicture();
     // Keeps the picture on screen, as it is, until a new frame replaces it, it is dropped or
     // hidden. Frames count as new only once the picture is shown again.
     void holdPicture();
@@ -75,6 +83,7 @@ protected:
         mpv_handle* mpv = nullptr;
         mpv_render_context* render = nullptr;
         quint64 updatesSinceFileStart = 0;
+        bool fileStarted = false;  // mpv began a new file since the picture was awaited
     };
     void paintBackdrop(QPainter& painter, const QRect& area) const;
     quint64 backdropVersion() const { return m_backdropVersion; }  // a new one with every change
@@ -107,6 +116,7 @@ private:
     int m_held = -1;  // the handle whose picture is held, while one is
     bool m_pictureShown = false;
     bool m_frameSeen = false;
+    bool m_awaiting = false;  // the next file's first frame shows the picture
     quint64 m_frames = 0;
     Backdrop m_kind = Backdrop::Black;
     QString m_heading, m_detail;
