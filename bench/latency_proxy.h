@@ -5,6 +5,7 @@
 // netem, and a relay needs no privileges.) Pieces keep their order; throughput is not limited.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -74,22 +75,36 @@ private:
             if (::poll(&p, 1, 100) <= 0) continue;
             const int client = ::accept(m_listen, nullptr, nullptr);
             if (client < 0) continue;
-            const int server = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in addr{};
-            addr.sin_family = AF_INET;
-            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            addr.sin_port = htons(static_cast<uint16_t>(m_upstream));
-            // The connection itself takes a round trip on such a link.
-            std::this_thread::sleep_for(2 * m_delay);
-            if (::connect(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-                ::close(client);
-                ::close(server);
-                continue;
-            }
-            auto connection = std::make_shared<Connection>(client, server);
-            relay(connection, client, server);
-            relay(connection, server, client);
+            // Each connection on its own: connections made at once all wait one round trip.
+            ++m_live;
+            std::thread([this, client] {
+                connectFor(client);
+                --m_live;
+            }).detach();
         }
+    }
+
+    void connectFor(int client) {
+        const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<uint16_t>(m_upstream));
+        // The connection itself takes a round trip on such a link.
+        std::this_thread::sleep_for(2 * m_delay);
+        if (m_stop || ::connect(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(client);
+            ::close(server);
+            return;
+        }
+        // A piece goes on when it is due, never held back for the acknowledgement of the one
+        // before (Nagle's algorithm): the link adds its delay and nothing else.
+        const int yes = 1;
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        ::setsockopt(server, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        auto connection = std::make_shared<Connection>(client, server);
+        relay(connection, client, server);
+        relay(connection, server, client);
     }
 
     void relay(const std::shared_ptr<Connection>& connection, int from, int to) {
