@@ -692,6 +692,7 @@ void Form1::mnuFileItem_Click(int index) {
 void Form1::ResizeControls() {
     layout::MainWindowLayout in;
     const QSize outer = frameGeometry().size();
+    m_laidOutFor = outer;
     in.windowWidth = twips::FromPixels(outer.width());
     in.windowHeight = twips::FromPixels(outer.height());
     in.player = twips::Geometry(WindowsMediaPlayer1);
@@ -719,6 +720,14 @@ void Form1::ResizeControls() {
 void Form1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (!isMinimized()) ResizeControls();  // a minimised window keeps its sizes
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // The window manager's frame comes after the window is shown (and again after full
+    // screen), with a move and no resize: the layout counts the frame, so it is laid out again
+    // when the frame's size changed.
+    if (!isMinimized() && frameGeometry().size() != m_laidOutFor) ResizeControls();
 }
 
 void Form1::changeEvent(QEvent* event) {

@@ -153,6 +153,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -207,6 +208,8 @@ private:
     void Form_QueryUnload();
     void Form_Unload();
 
+    // The outer size (frame included) the controls were last laid out for.
+    QSize m_laidOutFor;
     bool m_endedAtStart = false;
     bool m_loaded = false;
     bool m_favoritesUnreadable = false;
