@@ -26,7 +26,8 @@ enum Observed : std::uint64_t {
     kIcyTitle,
     kIdleActive,
     kVid,
-    kCurrentAo
+    kCurrentAo,
+    kMuteSet  // the reply to our own change of "mute"
 };
 
 // How many log lines of one open are kept for telling why it failed.
@@ -234,7 +235,12 @@ void MpvPlayer::setVolume(int volume) {
 
 void MpvPlayer::setMuted(bool muted) {
     m_muted = muted;
-    setFlag("mute", muted);
+    if (!m_mpv) return;
+    // Until mpv has taken this change, what it reports of "mute" is older than it (its first
+    // report, made when the handle was new, can come after a mute set at start).
+    ++m_muteSetsPending;
+    int flag = muted ? 1 : 0;
+    mpv_set_property_async(m_mpv, kMuteSet, "mute", MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvPlayer::setHardwareDecoding(bool on) {
@@ -398,6 +404,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             }
             break;
         }
+        case MPV_EVENT_SET_PROPERTY_REPLY:
+            if (event.reply_userdata == kMuteSet && m_muteSetsPending > 0) --m_muteSetsPending;
+            break;
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto* prop = static_cast<const mpv_event_property*>(event.data);
             const bool has = prop->format != MPV_FORMAT_NONE && prop->data;
@@ -419,7 +428,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     if (has) emit volumeChanged(static_cast<int>(std::lround(*static_cast<double*>(prop->data))));
                     break;
                 case kMute:
-                    if (has) {
+                    if (has && m_muteSetsPending == 0) {
                         m_muted = *static_cast<int*>(prop->data) != 0;
                         emit mutedChanged(m_muted);
                     }

@@ -109,6 +109,7 @@ private:
     double m_duration = 0;
     bool m_loading = false;
     bool m_muted = false;
+    int m_muteSetsPending = 0;  // changes of "mute" sent and not yet answered
     bool m_hwdec = true;
     bool m_hasVideo = false;
     QString m_aspect;
