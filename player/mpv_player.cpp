@@ -27,7 +27,8 @@ enum Observed : std::uint64_t {
     kIdleActive,
     kVid,
     kCurrentAo,
-    kMuteSet  // the reply to our own change of "mute"
+    kMuteSet,   // the reply to our own change of "mute"
+    kVolumeSet  // and of "volume"
 };
 
 // How many log lines of one open are kept for telling why it failed.
@@ -230,7 +231,8 @@ void MpvPlayer::jumpToNewest() {
 void MpvPlayer::setVolume(int volume) {
     if (!m_mpv) return;
     double v = volume;
-    mpv_set_property_async(m_mpv, 0, "volume", MPV_FORMAT_DOUBLE, &v);
+    ++m_volumeSetsPending;  // as for "mute", below
+    mpv_set_property_async(m_mpv, kVolumeSet, "volume", MPV_FORMAT_DOUBLE, &v);
 }
 
 void MpvPlayer::setMuted(bool muted) {
@@ -406,6 +408,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         }
         case MPV_EVENT_SET_PROPERTY_REPLY:
             if (event.reply_userdata == kMuteSet && m_muteSetsPending > 0) --m_muteSetsPending;
+            if (event.reply_userdata == kVolumeSet && m_volumeSetsPending > 0) --m_volumeSetsPending;
             break;
         case MPV_EVENT_PROPERTY_CHANGE: {
             const auto* prop = static_cast<const mpv_event_property*>(event.data);
@@ -425,7 +428,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     emit seekableChanged(m_seekable);
                     break;
                 case kVolume:
-                    if (has) emit volumeChanged(static_cast<int>(std::lround(*static_cast<double*>(prop->data))));
+                    if (has && m_volumeSetsPending == 0)
+                        emit volumeChanged(static_cast<int>(std::lround(*static_cast<double*>(prop->data))));
                     break;
                 case kMute:
                     if (has && m_muteSetsPending == 0) {

@@ -110,6 +110,7 @@ private:
     bool m_loading = false;
     bool m_muted = false;
     int m_muteSetsPending = 0;  // changes of "mute" sent and not yet answered
+    int m_volumeSetsPending = 0;
     bool m_hwdec = true;
     bool m_hasVideo = false;
     QString m_aspect;
