@@ -401,6 +401,9 @@ protected:
         form->show();
         form->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        // The keys go to the focus widget, which exists only once the window is active; on X11
+        // the activation comes from the server, some time after the window is shown.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
         return *form;
     }
     static void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
