@@ -28,6 +28,7 @@
 #include "player/video_view.h"
 #include "services/stream_relay.h"
 #include "widgets/design.h"
+#include "widgets/elided_label.h"
 #include "widgets/qt_text.h"
 
 namespace {
@@ -211,10 +212,9 @@ void PlayerPane::buildControlBar() {
     m_time = new QLabel(m_bar);
     m_time->setObjectName(QStringLiteral("time"));
     row->addWidget(m_time);
-    m_status = new QLabel(m_bar);
+    m_status = new ElidedLabel(m_bar);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setMinimumWidth(60);
-    m_status->setTextFormat(Qt::PlainText);
     row->addWidget(m_status, 4);
     m_mute = button(QStyle::SP_MediaVolume, "mute", "Mute (M)");
     m_mute->setCheckable(true);

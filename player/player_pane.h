@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+class ElidedLabel;
 class MpvPlayer;
 namespace stream_relay {
 class Relay;
@@ -217,7 +218,8 @@ private:
     QWidget* m_bar = nullptr;
     QToolButton *m_playPause = nullptr, *m_stop = nullptr, *m_mute = nullptr;
     QSlider *m_position = nullptr, *m_volumeSlider = nullptr;
-    QLabel *m_status = nullptr, *m_time = nullptr;
+    ElidedLabel* m_status = nullptr;
+    QLabel* m_time = nullptr;
     QList<QAction*> m_keys;
     QTimer m_positionTimer;
     QTimer m_openWatch;        // runs while an address opens: deadline and memory growth
