@@ -94,8 +94,6 @@ using bench::Stats;
 using bench::Summarise;
 
 // True when the pane shows a picture with detail in it (the test pattern), not a black frame.
-// The pane has drawn its frame on screen once it has one; reading it back draws it again, so a
-// zap is timed from before this check.
 bool ShowsPicture(const PlayerPane& pane) {
     if (!pane.hasFrame()) return false;
     const QImage image = pane.grabFrame();
@@ -130,6 +128,14 @@ private:
     double m_at = -1;
 };
 
+// Milliseconds on the clock to the first picture on screen (video) or to the player reporting
+// playback (sound), or -1 while neither came. A picture is timed before it is read back to
+// check it: the pane had it on screen then, and the read-back costs a draw of its own.
+double Arrived(const PlayingClock& t, const PlayerPane& pane, bool video) {
+    const double now = t.now();
+    return video ? (ShowsPicture(pane) ? now : -1) : t.at();
+}
+
 // One zap of the pane: milliseconds to the first decoded frame on screen (or to the start of
 // playback for audio), or -1.
 double PaneZap(PlayerPane& pane, const QString& url, bool video) {
@@ -141,8 +147,7 @@ double PaneZap(PlayerPane& pane, const QString& url, bool video) {
     double ms = -1;
     WaitFor(
         [&] {
-            const double now = t.now();  // the picture was on screen then; reading it back costs a draw
-            ms = video ? (ShowsPicture(pane) ? now : -1) : t.at();
+            ms = Arrived(t, pane, video);
             return ms >= 0;
         },
         20000);
@@ -373,10 +378,7 @@ double PressZap(Form1& form, int row, bool video, int restMs) {
     bool released = false;
     while (t.elapsed() < 20000 && (ms < 0 || !released)) {
         ProcessEventsFor1Ms();
-        if (ms < 0) {
-            const double now = t.now();
-            ms = video ? (ShowsPicture(pane) ? now : -1) : t.at();
-        }
+        if (ms < 0) ms = Arrived(t, pane, video);
         if (!released && t.elapsed() >= 100) {
             QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, at);
             released = true;

@@ -40,6 +40,14 @@ constexpr int kNetworkTimeout = 8;
 // decoders), so no GPU interop library is loaded into the render context.
 constexpr const char* kHardwareDecoders = "auto-copy-safe";
 
+// Sends our own change of a property whose reports we also take. Until mpv has answered it, what
+// mpv reports of that property is older than the change (its first report, made when the handle
+// was new, can come after a volume or mute set at start): `pending` counts the changes sent and
+// not yet answered. A change mpv refused to queue gets no answer, so it is not counted.
+void SendAnswered(mpv_handle* mpv, Observed reply, const char* name, mpv_format format, void* data, int& pending) {
+    if (mpv_set_property_async(mpv, reply, name, format, data) >= 0) ++pending;
+}
+
 std::atomic<int> g_instances{0};
 // Every player of the process, on the GUI thread. FFmpeg has one log for the process, and mpv
 // hands FFmpeg's lines to the handle made first, whichever handle's stream they are about.
@@ -231,18 +239,14 @@ void MpvPlayer::jumpToNewest() {
 void MpvPlayer::setVolume(int volume) {
     if (!m_mpv) return;
     double v = volume;
-    ++m_volumeSetsPending;  // as for "mute", below
-    mpv_set_property_async(m_mpv, kVolumeSet, "volume", MPV_FORMAT_DOUBLE, &v);
+    SendAnswered(m_mpv, kVolumeSet, "volume", MPV_FORMAT_DOUBLE, &v, m_volumeSetsPending);
 }
 
 void MpvPlayer::setMuted(bool muted) {
     m_muted = muted;
     if (!m_mpv) return;
-    // Until mpv has taken this change, what it reports of "mute" is older than it (its first
-    // report, made when the handle was new, can come after a mute set at start).
-    ++m_muteSetsPending;
     int flag = muted ? 1 : 0;
-    mpv_set_property_async(m_mpv, kMuteSet, "mute", MPV_FORMAT_FLAG, &flag);
+    SendAnswered(m_mpv, kMuteSet, "mute", MPV_FORMAT_FLAG, &flag, m_muteSetsPending);
 }
 
 void MpvPlayer::setHardwareDecoding(bool on) {
