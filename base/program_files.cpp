@@ -39,12 +39,13 @@ bool ProgramFolderWritable() {
 #endif
 }
 
-std::filesystem::path ReadPath(const std::string& name) {
+std::filesystem::path ReadPath(const std::string& name, Kind kind) {
     std::filesystem::path shipped = App::ProgramFile(name);
     if (ProgramFolderWritable()) return shipped;
     std::filesystem::path own = xfileExists::ResolveCase(UserDataFolder() / name);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(own, ec)) return shipped;
+    if (kind == Kind::UsersOwn) return own;
     const auto ownTime = std::filesystem::last_write_time(own, ec);
     if (ec) return own;
     const auto shippedTime = std::filesystem::last_write_time(shipped, ec);

@@ -4,7 +4,9 @@
 // user may write, keeps them there. An installed program, whose folder belongs to the system,
 // keeps the user's own versions in the user's data folder: every write goes there, and a read
 // takes the user's copy when there is one, unless the program folder's file is newer (a
-// package upgrade shipped a newer catalogue). The one place that says where such a file lives.
+// package upgrade shipped a newer catalogue). The user's own data (the favourites) is never
+// replaced that way: once the user has a copy, it is the one read, whatever the program folder
+// holds. The one place that says where such a file lives.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -17,8 +19,12 @@ std::filesystem::path UserDataFolder();
 // True when the user may write the program folder.
 bool ProgramFolderWritable();
 
+// What a file is: one the program ships and the user never edits (the catalogue, the
+// localisation files), or the user's own data, which a shipped copy never replaces.
+enum class Kind { Shipped, UsersOwn };
+
 // The file to read for `name`.
-std::filesystem::path ReadPath(const std::string& name);
+std::filesystem::path ReadPath(const std::string& name, Kind kind = Kind::Shipped);
 
 // The file to write for `name`; its folder is made when it is missing.
 std::filesystem::path WritePath(const std::string& name);

@@ -43,7 +43,7 @@ endforeach()
 # cpack -G DEB: the package's dependencies come from dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME "${VIEWER_PACKAGE_NAME}")
 set(CPACK_PACKAGE_VENDOR "${VIEWER_COMPANY_NAME}")
-set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VERSION "${VIEWER_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Internet TV, radio and video stream viewer")
 set(CPACK_PACKAGE_CONTACT "${VIEWER_COMPANY_NAME} <support@${VIEWER_COMMENTS}>")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")

@@ -103,6 +103,7 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     column->addWidget(m_video->widget(), 1);
     buildControlBar();
     buildKeyActions();
+    buildMenuCaptions();
     bind(m_player);
 
     // Position updates reach the slider ten times a second, not at mpv's frame rate.
@@ -338,6 +339,13 @@ void PlayerPane::refreshPosition() {
 bool PlayerPane::isActive() const {
     return m_state == PlayState::Opening || m_state == PlayState::Playing || m_state == PlayState::Paused ||
            m_state == PlayState::Reconnecting;
+}
+
+bool PlayerPane::isPlayingOrStarting(const QString& url) const {
+    constexpr qint64 kFreshOpenMs = 1000;
+    if (url.isEmpty() || url != m_url) return false;
+    return m_state == PlayState::Playing ||
+           (m_state == PlayState::Opening && m_openClock.isValid() && m_openClock.elapsed() < kFreshOpenMs);
 }
 
 void PlayerPane::refreshControls() {
@@ -804,6 +812,36 @@ void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
     menu->popup(event->globalPos());
 }
 
+void PlayerPane::buildMenuCaptions() {
+    const std::array<std::pair<const char*, const char*>, 13> captions{{
+        {"menuPlay", "&Play"},
+        {"menuPause", "&Pause"},
+        {"menuStop", "&Stop"},
+        {"menuAudio", "&Audio Track"},
+        {"menuSubtitles", "S&ubtitles"},
+        {"menuSubtitlesOff", "Off"},
+        {"menuAspect", "Aspect &Ratio"},
+        {"menuAspectFromStream", "As the Stream Says"},
+        {"menuFullScreen", "&Full Screen"},
+        {"menuMute", "&Mute"},
+        {"menuHardwareDecoding", "&Hardware Decoding"},
+        {"menuKeepLastChannel", "&Keep Last Channel Ready"},
+        {"menuCopyAddress", "&Copy Stream Address"},
+    }};
+    for (const auto& [name, text] : captions) {
+        auto* caption = new QAction(QString::fromUtf8(text), this);
+        caption->setObjectName(QString::fromLatin1(name));
+        caption->setProperty(design::kMenuEntry, true);
+        caption->setVisible(false);
+        m_menuCaptions.insert(caption->objectName(), caption);
+    }
+}
+
+QString PlayerPane::menuCaption(const char* name) const {
+    const QAction* caption = m_menuCaptions.value(QString::fromLatin1(name));
+    return caption ? caption->text() : QString();
+}
+
 QMenu* PlayerPane::createContextMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("playerMenu"));
@@ -814,22 +852,22 @@ QMenu* PlayerPane::createContextMenu(QWidget* parent) {
         QObject::connect(action, &QAction::triggered, menu, handler);
         return action;
     };
-    QAction* playOrPause = add(menu, m_state == PlayState::Playing ? QStringLiteral("&Pause") : QStringLiteral("&Play"),
+    QAction* playOrPause = add(menu, menuCaption(m_state == PlayState::Playing ? "menuPause" : "menuPlay"),
                                "menuPlayPause", [this] { playPause(); });
     playOrPause->setShortcut(Qt::Key_Space);
     playOrPause->setEnabled(!m_url.isEmpty());
-    add(menu, QStringLiteral("&Stop"), "menuStop", [this] { stop(); })->setEnabled(m_stop->isEnabled());
+    add(menu, menuCaption("menuStop"), "menuStop", [this] { stop(); })->setEnabled(m_stop->isEnabled());
     menu->addSeparator();
 
     const QList<MpvPlayer::Track> tracks = m_player->tracks();
-    QMenu* audio = menu->addMenu(QStringLiteral("&Audio Track"));
+    QMenu* audio = menu->addMenu(menuCaption("menuAudio"));
     audio->setObjectName(QStringLiteral("menuAudio"));
-    QMenu* subtitles = menu->addMenu(QStringLiteral("S&ubtitles"));
+    QMenu* subtitles = menu->addMenu(menuCaption("menuSubtitles"));
     subtitles->setObjectName(QStringLiteral("menuSubtitles"));
     auto* audioGroup = new QActionGroup(audio);
     auto* subtitleGroup = new QActionGroup(subtitles);
     bool anySubtitle = false;
-    QAction* off = add(subtitles, QStringLiteral("Off"), "menuSubtitlesOff",
+    QAction* off = add(subtitles, menuCaption("menuSubtitlesOff"), "menuSubtitlesOff",
                        [this] { m_player->selectTrack(QStringLiteral("sub"), 0); });
     off->setCheckable(true);
     off->setChecked(true);
@@ -850,10 +888,10 @@ QMenu* PlayerPane::createContextMenu(QWidget* parent) {
     audio->setEnabled(!audio->actions().isEmpty());
     subtitles->setEnabled(anySubtitle);
 
-    QMenu* aspect = menu->addMenu(QStringLiteral("Aspect &Ratio"));
+    QMenu* aspect = menu->addMenu(menuCaption("menuAspect"));
     aspect->setObjectName(QStringLiteral("menuAspect"));
     auto* aspectGroup = new QActionGroup(aspect);
-    const std::array<std::pair<QString, QString>, 4> ratios{{{QStringLiteral("As the Stream Says"), QString()},
+    const std::array<std::pair<QString, QString>, 4> ratios{{{menuCaption("menuAspectFromStream"), QString()},
                                                              {QStringLiteral("16:9"), QStringLiteral("16:9")},
                                                              {QStringLiteral("4:3"), QStringLiteral("4:3")},
                                                              {QStringLiteral("2.35:1"), QStringLiteral("2.35:1")}}};
@@ -864,28 +902,28 @@ QMenu* PlayerPane::createContextMenu(QWidget* parent) {
         aspectGroup->addAction(a);
     }
     menu->addSeparator();
-    QAction* full = add(menu, QStringLiteral("&Full Screen"), "menuFullScreen", [this] { toggleFullScreen(); });
+    QAction* full = add(menu, menuCaption("menuFullScreen"), "menuFullScreen", [this] { toggleFullScreen(); });
     full->setCheckable(true);
     full->setChecked(m_fullScreen);
     full->setShortcut(Qt::Key_F);
-    QAction* mute = add(menu, QStringLiteral("&Mute"), "menuMute", [this] { m_mute->toggle(); });
+    QAction* mute = add(menu, menuCaption("menuMute"), "menuMute", [this] { m_mute->toggle(); });
     mute->setCheckable(true);
     mute->setChecked(isMuted());
     mute->setShortcut(Qt::Key_M);
-    QAction* hw = add(menu, QStringLiteral("&Hardware Decoding"), "menuHardwareDecoding", [this] {
+    QAction* hw = add(menu, menuCaption("menuHardwareDecoding"), "menuHardwareDecoding", [this] {
         setHardwareDecoding(!hardwareDecoding());
         emit hardwareDecodingToggled(hardwareDecoding());
     });
     hw->setCheckable(true);
     hw->setChecked(hardwareDecoding());
-    QAction* keep = add(menu, QStringLiteral("&Keep Last Channel Ready"), "menuKeepLastChannel", [this] {
+    QAction* keep = add(menu, menuCaption("menuKeepLastChannel"), "menuKeepLastChannel", [this] {
         setKeepLastChannel(!keepsLastChannel());
         emit keepLastChannelToggled(keepsLastChannel());
     });
     keep->setCheckable(true);
     keep->setChecked(keepsLastChannel());
     menu->addSeparator();
-    add(menu, QStringLiteral("&Copy Stream Address"), "menuCopyAddress", [this] {
+    add(menu, menuCaption("menuCopyAddress"), "menuCopyAddress", [this] {
         QApplication::clipboard()->setText(m_url);
     })->setEnabled(!m_url.isEmpty());
     return menu;

@@ -10,6 +10,7 @@
 // menu with the tracks, the aspect ratio and the stream's address.
 #include <QElapsedTimer>
 #include <QFrame>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QRect>
@@ -60,6 +61,10 @@ public:
     QString playState() const { return StateName(m_state); }
     // Opening, playing, paused or reconnecting: something to stop.
     bool isActive() const;
+    // Whether `url` plays now, or began opening less than a second ago (the second press of a
+    // double-click): a press on its row leaves it so. Paused, stuck opening, reconnecting,
+    // failed or stopped, a press opens it again.
+    bool isPlayingOrStarting(const QString& url) const;
     static QString StateName(PlayState state);
     QString channelName() const { return m_name; }
     QString title() const;       // the stream's now-playing title (ICY) or media title
@@ -164,6 +169,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The context menu's fixed texts, kept as entries of the pane (hidden, named as the menu's
+    // entries) so that the language engine translates them with the window's other captions.
+    void buildMenuCaptions();
+    QString menuCaption(const char* name) const;
     void open(const QString& url, bool fromUser, const QString& name);
     // What a player plays, while it is kept paused for going back to it.
     struct Kept {
@@ -221,6 +230,7 @@ private:
     ElidedLabel* m_status = nullptr;
     QLabel* m_time = nullptr;
     QList<QAction*> m_keys;
+    QHash<QString, QAction*> m_menuCaptions;
     QTimer m_positionTimer;
     QTimer m_openWatch;        // runs while an address opens: deadline and memory growth
     QTimer m_holdTimer;        // the old picture's time on a zap

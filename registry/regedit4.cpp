@@ -1,6 +1,7 @@
 // REGEDIT4 export and import of clsRegistryAccess. Names and texts are escaped as the
 // system's registry editor escapes them (\\ and \"), so that its files and ours read each other.
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "base/file_io.h"
@@ -35,6 +36,38 @@ std::string Escape(std::string_view text) {
 }
 
 std::string Quoted(std::string_view text) { return "\"" + Escape(text) + "\""; }
+
+// A text value as the file holds it: quoted, or, when it holds a line break (which would end the
+// line and cut the value there), as the registry editor's hex(1) form: its bytes and a closing 0.
+std::string TextValue(std::string_view text) {
+    if (text.find_first_of("\r\n") == std::string_view::npos) return Quoted(text);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out = "hex(1):";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        out.append({kDigits[byte >> 4], kDigits[byte & 15], ','});
+    }
+    return out + "00";
+}
+
+// The bytes of hexadecimal digits separated by commas or blanks ("6c,69,00"); nothing when a
+// pair is not hexadecimal.
+std::optional<std::string> HexBytes(std::string_view digits) {
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < digits.size()) {
+        if (digits[pos] == ',' || digits[pos] == ' ' || digits[pos] == '\t') {
+            ++pos;
+            continue;
+        }
+        if (pos + 1 >= digits.size()) return std::nullopt;
+        const int high = text::HexDigit(digits[pos]), low = text::HexDigit(digits[pos + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        pos += 2;
+    }
+    return out;
+}
 
 // Reads a quoted, escaped text starting at text[pos] == '"'. On success pos is past the closing
 // quote. Without a closing quote, the rest of the line is the text. Only "\\" and "\"" are
@@ -87,12 +120,12 @@ bool clsRegistryAccess::ExportKey(const std::string& keyPath, std::string& out, 
     out += "[" + path + "]\r\n";
 
     const std::string defaultValue = ReadString(path, "", "");
-    if (!defaultValue.empty()) out += "@=" + Quoted(defaultValue) + "\r\n";
+    if (!defaultValue.empty()) out += "@=" + TextValue(defaultValue) + "\r\n";
 
     std::vector<std::string> names, values;
     EnumValues(path, names, values, reg::kSz);
     for (std::size_t i = 0; i < names.size(); ++i)
-        if (!names[i].empty()) out.append(Quoted(names[i])).append("=").append(Quoted(values[i])).append("\r\n");
+        if (!names[i].empty()) out.append(Quoted(names[i])).append("=").append(TextValue(values[i])).append("\r\n");
 
     EnumValues(path, names, values, reg::kBinary);
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -189,15 +222,25 @@ long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
             quotedText = true;
         }
 
-        if (!quotedText && restTrimmed == "-") {
-            KillValue(currentKey, name);
-        } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "HEX:")) {
-            // Long binary values continue on the next lines after a trailing backslash.
-            std::string digits = restTrimmed.substr(4);
+        // Long hexadecimal values continue on the next lines after a trailing backslash.
+        const auto hexDigits = [&](std::size_t prefix) {
+            std::string digits = restTrimmed.substr(prefix);
             while (!digits.empty() && digits.back() == '\\' && i + 1 < lines.size()) {
                 digits.pop_back();
                 digits += Trim(lines[++i]);
             }
+            return digits;
+        };
+        if (!quotedText && restTrimmed == "-") {
+            KillValue(currentKey, name);
+        } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "HEX(1):")) {
+            // A text in the hex(1) form: its bytes up to the closing 0.
+            if (auto bytes = HexBytes(hexDigits(7))) {
+                if (const std::size_t end = bytes->find('\0'); end != std::string::npos) bytes->resize(end);
+                WriteString(currentKey, name, *bytes);
+            }
+        } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "HEX:")) {
+            std::string digits = hexDigits(4);
             for (char& c : digits)
                 if (c == ',') c = ' ';
             if (Trim(digits).empty())

@@ -13,9 +13,18 @@ namespace design {
 inline constexpr const char* kTabIndex = "tabIndex";  // int: the design's tab index
 inline constexpr const char* kIndex = "index";        // int: the element's index in a control array
 inline constexpr const char* kCaption = "caption";    // QString: a caption the widget does not draw
+// bool: a menu entry of its own, not part of a control array (an entry added to a designed menu,
+// the player's context menu); the language engine translates it as such.
+inline constexpr const char* kMenuEntry = "menuEntry";
 // bool: a control with a look of its own (the player, the web panes); the skin leaves it and
 // everything inside it alone.
 inline constexpr const char* kOwnLook = "ownLook";
+
+// A fixed window with a title and a close box only, no minimise or maximise box. Without the
+// customise hint Qt gives a window every box, whatever else is asked for.
+inline constexpr Qt::WindowFlags kCloseBoxOnly = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                                 Qt::MSWindowsFixedSizeDialogHint;
 
 // A font of the design; 8.25 points is the designed default size.
 QFont Font(const char* family, double points = 8.25, bool bold = false);

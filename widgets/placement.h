@@ -7,7 +7,9 @@ class QWidget;
 
 namespace placement {
 
-// Moves the window so that its frame is centred on the primary screen's free area.
+// Moves the window so that its frame is centred on its screen's free area. A window bigger than
+// that area shrinks to fit where it can be resized; one that cannot keeps its title bar on the
+// screen.
 void CentreOnScreen(QWidget* window);
 // Shows the window, raises it above the others and gives it the focus.
 void BringForward(QWidget* window);

@@ -23,7 +23,7 @@ bool IsDesignControl(const QObject* object) {
     // A top-level menu's own action carries the menu's name; the menu stands for it.
     if (const auto* action = qobject_cast<const QAction*>(object)) {
         if (action->menu()) return false;
-        return action->property(design::kIndex).isValid();
+        return action->property(design::kIndex).isValid() || action->property(design::kMenuEntry).toBool();
     }
     return object->property(design::kTabIndex).isValid() || object->property(design::kIndex).isValid();
 }
@@ -88,8 +88,12 @@ void QtWindow::setCaption(std::size_t control, const std::string& utf8) {
     QObject* c = m_controls.at(control);
     if (!c) return;
     const QString text = FromEngineText(utf8);
-    // A separator keeps its designed caption as a property; it is drawn as a line whatever it says.
-    if (c->property(design::kCaption).isValid()) c->setProperty(design::kCaption, text);
+    // A caption the control does not draw (a separator's "-") is kept as a property only: given
+    // to the separator as text, it would be drawn beside the line, on a taller row.
+    if (c->property(design::kCaption).isValid()) {
+        c->setProperty(design::kCaption, text);
+        return;
+    }
     if (auto* b = qobject_cast<QAbstractButton*>(c))
         b->setText(text);
     else if (auto* l = qobject_cast<QLabel*>(c))

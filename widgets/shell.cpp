@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
+#include <memory>
 
 namespace shell {
 namespace {
@@ -37,6 +39,41 @@ bool CanOpen(const QString& file) {
     if (!query.waitForFinished(3000) || query.exitCode() != 0) return false;
     return !query.readAllStandardOutput().trimmed().isEmpty();
 #endif
+}
+
+void CanOpenLater(const QString& file, QObject* context, std::function<void(bool)> done) {
+#ifdef _WIN32
+    const bool known = true;
+#else
+    const bool known = g_canOpen || g_opener;
+#endif
+    if (known) {
+        // The answer needs no other program; it still comes from the event loop, as the
+        // desktop's does.
+        QTimer::singleShot(0, context, [file, done = std::move(done)] { done(CanOpen(file)); });
+        return;
+    }
+    // The desktop's own answer, from xdg-mime, heard when it comes; 3 s at most.
+    auto* query = new QProcess(context);
+    auto answered = std::make_shared<bool>(false);
+    const auto answer = [query, answered, done = std::move(done)](bool canOpen) {
+        if (*answered) return;
+        *answered = true;
+        query->deleteLater();
+        done(canOpen);
+    };
+    QObject::connect(query, &QProcess::finished, context, [query, answer](int code, QProcess::ExitStatus status) {
+        answer(status == QProcess::NormalExit && code == 0 && !query->readAllStandardOutput().trimmed().isEmpty());
+    });
+    QObject::connect(query, &QProcess::errorOccurred, context, [answer](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) answer(false);
+    });
+    QTimer::singleShot(3000, query, [query, answer] {
+        query->kill();
+        answer(false);
+    });
+    query->start(QStringLiteral("xdg-mime"),
+                 {QStringLiteral("query"), QStringLiteral("default"), QMimeDatabase().mimeTypeForFile(file).name()});
 }
 
 void SetCanOpenForTests(std::function<bool(const QString&)> canOpen) { g_canOpen = std::move(canOpen); }

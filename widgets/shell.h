@@ -1,6 +1,7 @@
 #pragma once
 // Hands a document or an address to the system: the help document to its viewer, a web
 // address to the browser. Tests replace the hand-over with a recorder.
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -13,6 +14,10 @@ void SetOpenerForTests(std::function<void(const QString&)> opener);  // empty: t
 // True when the system has a program for a file of this kind (on Windows always: the shell
 // says so only by trying). Elsewhere the desktop's default application for the file's type.
 bool CanOpen(const QString& file);
+// The same question without waiting for the answer: `done` hears it from the event loop, as
+// long as `context` lives. The desktop's answer comes from another program, which may take
+// seconds (3 s at most).
+void CanOpenLater(const QString& file, QObject* context, std::function<void(bool)> done);
 void SetCanOpenForTests(std::function<bool(const QString&)> canOpen);  // empty: the system again
 
 }  // namespace shell

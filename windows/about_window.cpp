@@ -35,7 +35,7 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent) {
     InitGuiResources();
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("frmAbout"));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
+    setWindowFlags(design::kCloseBoxOnly);
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(Verdana(8.25, false));
     setFixedSize(twips::ToPixels(7455), twips::ToPixels(2925));

@@ -54,6 +54,7 @@ void Form1::connectEditor() {
     connect(doLoad, &QPushButton::clicked, this, &Form1::doLoad_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &Form1::cmdAdd_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &Form1::cmdEdit_Click);
+    m_editFilled = editFields();  // the designed texts count as untouched
     connect(DELChannel, &QPushButton::clicked, this, &Form1::DELChannel_Click);
     connect(save, &QPushButton::clicked, this, &Form1::save_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -106,14 +107,46 @@ void Form1::cmdAdd_Click() {
 void Form1::cmdEdit_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;  // no row chosen: nothing to change
-    // Only into the row the fields were filled from: never into one highlighted otherwise.
-    if (!m_editedRow.isValid() || m_editedRow.row() != index) return;
+    if (m_editedRow.isValid() && m_editedRow.row() == index) {
+        writeEditFields(index);
+        return;
+    }
+    // The highlight moved on while the fields held typed text, which was kept: the edit goes
+    // into the row the user sees selected only when the user says so; nothing is dropped.
+    const QString from = m_editedRow.isValid() ? ToQt(ListView1->row(m_editedRow.row()).name) : QString();
+    const QString to = ToQt(ListView1->row(index).name);
+    const QString question = from.isEmpty()
+                                 ? QStringLiteral("Write the edit fields into the selected entry \"%1\"?").arg(to)
+                                 : QStringLiteral(
+                                       "The edit fields hold your changes to \"%1\". Write them into the selected "
+                                       "entry \"%2\" instead?")
+                                       .arg(from, to);
+    if (AskYesNo(this, question)) writeEditFields(index);
+}
+
+void Form1::writeEditFields(int index) {
     ListRow row = ListView1->row(index);
     row.name = FromQt(txtEditName->text());
     row.category = FromQt(cmbEditCateogy->currentText());
     row.language = FromQt(txtEditType->text());
     row.url = FromQt(txtEditURL->text());  // what plays (the row's address) stays as loaded
     ListView1->channels()->setRow(index, std::move(row));
+    m_editedRow = QPersistentModelIndex(ListView1->channels()->index(index, 0));
+    m_editFilled = editFields();
+}
+
+void Form1::fillEditFields(int index) {
+    const ListRow& row = ListView1->row(index);
+    m_editedRow = QPersistentModelIndex(ListView1->channels()->index(index, 0));
+    txtEditName->setText(ToQt(row.name));
+    cmbEditCateogy->setEditText(ToQt(row.category));
+    txtEditType->setText(ToQt(row.language));
+    txtEditURL->setText(ToQt(row.url));
+    m_editFilled = editFields();
+}
+
+QStringList Form1::editFields() const {
+    return {txtEditName->text(), cmbEditCateogy->currentText(), txtEditType->text(), txtEditURL->text()};
 }
 
 void Form1::DELChannel_Click() {
@@ -125,8 +158,9 @@ void Form1::DELChannel_Click() {
 }
 
 void Form1::save_Click() {
-    // Written whole or not at all; a success stays silent. The editor saves each row's "URL".
-    writeListFile(
+    // Written whole or not at all; a success beside the program stays silent, as the panel's
+    // instructions say where the document is. The editor saves each row's "URL".
+    const bool saved = writeListFile(
         "Data.htm",
         [this] {
             return catalogue::EncodeUpdateDocument(ListView1->rows(),
@@ -134,6 +168,11 @@ void Form1::save_Click() {
         },
         QStringLiteral("An entry is too long to be saved; Data.htm was not written."),
         QStringLiteral("Data.htm could not be saved:\n%1\n\nThe previous Data.htm is unchanged."));
+    // A program directory the user may not write sends the document to the user's data folder:
+    // the operator is told where to pick it up for the upload.
+    if (saved && !program_files::ProgramFolderWritable())
+        ShowMessage(this, QStringLiteral("The program directory cannot be written, so Data.htm was saved in %1.")
+                              .arg(ToQt(program_files::WritePath("Data.htm").string())));
 }
 
 void Form1::Command2_Click() {

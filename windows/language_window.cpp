@@ -50,7 +50,7 @@ const char* const frmLanguage::kPrompt = "Choose Language Here";
 frmLanguage::frmLanguage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmLanguage"));
     setWindowTitle(QStringLiteral("Language Selection"));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
+    setWindowFlags(design::kCloseBoxOnly);
     setAttribute(Qt::WA_DeleteOnClose);
     QFont font(QStringLiteral("Verdana"));
     font.setPointSizeF(8.25);

@@ -3,6 +3,8 @@
 // frmWebsite opens the seller's web site; both do all their work while they load.
 #include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "widgets/coarse_timer.h"
@@ -17,6 +19,9 @@ public:
     // the help opened.
     static bool Run();
     bool opened() const { return m_opened; }
+    // The same without waiting on the desktop: whether the compiled help has a viewer is asked
+    // in the background, then the launcher runs; `done` hears whether the help opened.
+    static void RunLater(QObject* context, std::function<void(bool)> done);
 
     // The help beside the program: the compiled document, and the same pages as HTML for
     // systems with no viewer for it.
@@ -26,7 +31,10 @@ public:
     static bool HelpExists();
 
 private:
+    static bool Run(std::optional<bool> compiledHelpViewer);
+
     bool m_opened = false;
+    std::optional<bool> m_compiledHelpViewer;  // known before the load, or asked during it
 };
 
 class frmWebsite : public QWidget {

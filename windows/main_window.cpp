@@ -62,7 +62,13 @@ const char* const Form1::kCatalogueMissingMessage =
 
 namespace {
 Form1* g_form1 = nullptr;
+
+// The favourites are the user's own: a Favorites.txt in the program folder never replaces the
+// user's copy, however new it is.
+std::filesystem::path FavoritesFile() {
+    return program_files::ReadPath("Favorites.txt", program_files::Kind::UsersOwn);
 }
+}  // namespace
 
 Form1* Form1::Loaded() { return g_form1; }
 
@@ -122,7 +128,11 @@ void Form1::connectPlayer() {
     connect(ListView1, &ListView::pressAbandoned, this, &Form1::undoPress);
     connect(ListView2, &ListView::pressAbandoned, this, &Form1::undoPress);
     connect(ListView1, &ListView::movedByKey, this, [this] {
-        prepareRow(ListView1, ListView1->selectedIndex());
+        // The editor follows the highlight at once, unless its fields hold typed text: that is
+        // kept, and "OK" asks before it goes into another row.
+        const int index = ListView1->selectedIndex();
+        if (EditMode && index >= 0 && !editFieldsChanged()) fillEditFields(index);
+        prepareRow(ListView1, index);
         zapSoon(ListView1);
     });
     connect(ListView2, &ListView::movedByKey, this, [this] {
@@ -160,7 +170,17 @@ void Form1::connectPlayer() {
     connect(pane, &PlayerPane::keepLastChannelToggled, this,
             [this](bool on) { saveSetting(settings_keys::kKeepLastChannel, on ? "1" : "0"); });
     connect(pane, &PlayerPane::fullScreenChanged, this, [this](bool on) {
-        if (!on) ResizeControls();  // back in its place, at the window's present size
+        // The panel's native window would lie over the full-screen picture: it is hidden until
+        // full screen ends, then laid over the player again.
+        if (on) {
+            m_editorHiddenForFullScreen = Frame2->isVisible();
+            if (m_editorHiddenForFullScreen) Frame2->hide();
+            return;
+        }
+        ResizeControls();  // back in its place, at the window's present size
+        if (m_editorHiddenForFullScreen) Frame2->show();
+        m_editorHiddenForFullScreen = false;
+        keepEditorOverPlayer();
     });
 }
 
@@ -200,6 +220,13 @@ void Form1::Form_Load() {
     // 3-4. Editing mode when admin.txt lies in the program folder.
     if (xfileExists::FileExists(App::ProgramFile("admin.txt").string())) {
         EditMode = true;
+        // The panel lies over the player, whose picture is a native window of its own: drawn
+        // into the main window like the other controls, the panel would be covered by it. A
+        // native window of its own, stacked above the picture's, keeps it on top (its siblings
+        // and the window's other controls stay as they are drawn now).
+        QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+        Frame2->setAttribute(Qt::WA_DontCreateNativeAncestors);
+        Frame2->setAttribute(Qt::WA_NativeWindow);
         Frame2->setVisible(true);
     }
     if (EditMode) {
@@ -244,10 +271,13 @@ void Form1::Form_Load() {
     }
 
     // 11. The help on the first start; it is offered again at the next start until it opened.
+    // Whether the desktop has a viewer for it is asked without waiting: the window comes first.
     if (GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp,
                    settings_keys::kShowHelpDefault) == "1" &&
-        Form8::HelpExists() && Form8::Run())
-        saveSetting(settings_keys::kShowHelp, "0");
+        Form8::HelpExists())
+        Form8::RunLater(this, [this](bool opened) {
+            if (opened) saveSetting(settings_keys::kShowHelp, "0");
+        });
 
     // The language the user picked last time, when one was picked; a first start keeps the
     // designed captions. The "Languages" menu, hidden in the design, when the build shows it.
@@ -424,13 +454,7 @@ void Form1::ListView1_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;
     const ListRow& row = ListView1->row(index);
-    if (EditMode) {
-        m_editedRow = QPersistentModelIndex(ListView1->channels()->index(index, 0));
-        txtEditName->setText(ToQt(row.name));
-        cmbEditCateogy->setEditText(ToQt(row.category));
-        txtEditType->setText(ToQt(row.language));
-        txtEditURL->setText(ToQt(row.url));
-    }
+    if (EditMode) fillEditFields(index);
     if (!chkLoad->isChecked() && !pressPlayed(ToQt(row.address))) play(ToQt(row.address), ToQt(row.name), false);
 }
 
@@ -451,8 +475,9 @@ void Form1::playOnPress(ListView* list) {
     const ListRow& row = list->row(index);
     const QString address = ToQt(row.address);
     m_press = Press{address, m_playing, m_previous, WindowsMediaPlayer1->isActive()};
-    // A press on the channel that plays leaves it playing (the click does not start it again).
-    if (WindowsMediaPlayer1->isActive() && WindowsMediaPlayer1->url() == address) return;
+    // A press on the channel that plays leaves it playing (the click does not start it again);
+    // one that is paused, stuck opening or reconnecting is opened again.
+    if (WindowsMediaPlayer1->isPlayingOrStarting(address)) return;
     play(address, ToQt(row.name), false);
 }
 
@@ -500,7 +525,7 @@ void Form1::activateRow(ListView* list) {
     m_zapTimer.stop();
     const int index = list->selectedIndex();
     if (index < 0) return;
-    if (WindowsMediaPlayer1->isActive() && WindowsMediaPlayer1->url() == ToQt(list->row(index).address)) return;
+    if (WindowsMediaPlayer1->isPlayingOrStarting(ToQt(list->row(index).address))) return;
     if (list == ListView1)
         ListView1_Click();
     else
@@ -513,7 +538,14 @@ void Form1::zapSoon(QWidget* list) {
 }
 
 void Form1::zapNow() {
-    if (m_zapList == ListView1)
+    if (m_zapList == ListView1 && EditMode) {
+        // The editor's fields were seen to when the keys moved; only the playing is left.
+        const int index = ListView1->selectedIndex();
+        if (index >= 0 && !chkLoad->isChecked()) {
+            const ListRow& row = ListView1->row(index);
+            play(ToQt(row.address), ToQt(row.name), false);
+        }
+    } else if (m_zapList == ListView1)
         ListView1_Click();
     else if (m_zapList == ListView2)
         ListView2_Click();
@@ -559,12 +591,12 @@ void Form1::playLastChannel() {
 void Form1::LoadFavorites() {
     m_favoritesUnreadable = !readFavorites();
     if (m_favoritesUnreadable)
-        ShowMessage(this, QStringLiteral("Your favorites could not be read from %1.")
-                              .arg(ToQt(program_files::ReadPath("Favorites.txt").string())));
+        ShowMessage(this,
+                    QStringLiteral("Your favorites could not be read from %1.").arg(ToQt(FavoritesFile().string())));
 }
 
 bool Form1::readFavorites() {
-    const std::filesystem::path file = program_files::ReadPath("Favorites.txt");
+    const std::filesystem::path file = FavoritesFile();
     if (!xfileExists::FileExists(file.string())) return true;  // none yet: an empty list
     const auto text = base::ReadFileCapped(file, catalogue::kMaxFavoritesBytes);
     if (!text) return false;
@@ -581,7 +613,7 @@ bool Form1::favoritesChangeable() {
     if (m_favoritesUnreadable)
         ShowMessage(this, QStringLiteral("Your favorites file %1 cannot be read, so your favorites cannot be changed "
                                          "now; nothing was changed.")
-                              .arg(ToQt(program_files::ReadPath("Favorites.txt").string())));
+                              .arg(ToQt(FavoritesFile().string())));
     return !m_favoritesUnreadable;
 }
 
@@ -733,6 +765,17 @@ void Form1::moveEvent(QMoveEvent* event) {
 void Form1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && !isMinimized()) ResizeControls();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The picture's native window is made as the window is shown, on top of the windows made
+    // before it: the panel goes back above it once the showing is done.
+    QMetaObject::invokeMethod(this, &Form1::keepEditorOverPlayer, Qt::QueuedConnection);
+}
+
+void Form1::keepEditorOverPlayer() {
+    if (Frame2->isVisible()) Frame2->raise();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

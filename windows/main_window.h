@@ -156,8 +156,12 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // The editing panel lies over the player: above the picture's native window, and above the
+    // pane again once full screen (which raises the pane) is left.
+    void keepEditorOverPlayer();
     void buildComposition();
     void buildMenus();
     void connectHandlers();
@@ -213,9 +217,16 @@ private:
     bool m_endedAtStart = false;
     bool m_loaded = false;
     bool m_favoritesUnreadable = false;
-    bool m_settingsFailureReported = false;  // a failed settings save is reported once a run
-    QHash<QString, QString> m_driveFolders;  // each drive's last folder used in this run
-    QPersistentModelIndex m_editedRow;       // the row the editor's fields were filled from
+    bool m_settingsFailureReported = false;    // a failed settings save is reported once a run
+    QHash<QString, QString> m_driveFolders;    // each drive's last folder used in this run
+    bool m_editorHiddenForFullScreen = false;  // the panel was on show when full screen began
+    QPersistentModelIndex m_editedRow;         // the row the editor's fields were filled from
+    QStringList m_editFilled;                  // what the fields held when last filled
+    // The editor's fields: filled from a row, as they stand, and whether they hold typed text.
+    void fillEditFields(int index);
+    QStringList editFields() const;
+    bool editFieldsChanged() const { return editFields() != m_editFilled; }
+    void writeEditFields(int index);
     struct Played {
         QString address, name;
         bool fromUser = false;

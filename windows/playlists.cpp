@@ -23,6 +23,7 @@
 #include "services/fetch.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
+#include "widgets/design.h"
 #include "widgets/list_view.h"
 #include "widgets/message_box.h"
 #include "widgets/qt_text.h"
@@ -171,6 +172,7 @@ void Form1::buildPlaylistMenu() {
     const auto add = [&](const char* name, const char* caption, bool operatorOnly) {
         auto* a = new QAction(QString::fromUtf8(caption), mnuFile);
         a->setObjectName(QString::fromLatin1(name));
+        a->setProperty(design::kMenuEntry, true);  // translated with the designed entries
         mnuFile->insertAction(line, a);
         if (operatorOnly) {
             a->setVisible(false);

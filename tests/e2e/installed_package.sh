@@ -59,3 +59,12 @@ echo "the favourite lives in the user's data folder and survived a restart"
 [ "$before" = "$(snapshot "$work/root")" ] || { echo "the program folder changed"; exit 1; }
 [ -z "$(ls -A "$work/hives")" ] || { echo "the machine hives were written"; ls -la "$work/hives"; exit 1; }
 echo "the program folder and the machine hives are unchanged"
+
+# One version everywhere: the program, the package, its AppStream release and its manual.
+version=$("$work/root/usr/bin/marlu-viewer" --version | awk '{print $NF}')
+package=$(dpkg-deb --field "$deb" Version)
+release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$work"/root/usr/share/metainfo/*.metainfo.xml)
+manual=$(zcat -f "$work"/root/usr/share/man/man1/marlu-viewer.1* | sed -n '1s/.*"Marlu Viewer \([^"]*\)".*/\1/p')
+echo "versions: program $version, package $package, metadata $release, manual $manual"
+[ "$version" = "$package" ] && [ "$version" = "$release" ] && [ "$version" = "$manual" ] ||
+  { echo "the versions differ"; exit 1; }

@@ -626,6 +626,36 @@ TEST_F(Clicks, AChannelStartsOnThePressAndADragAwayUndoesIt) {
     EXPECT_EQ(pane->url(), Channel(0));
 }
 
+TEST_F(Clicks, AClickOnTheOpenRowLeavesAPlayingChannelAndPlaysAPausedOrStuckOneAgain) {
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    QWidget* rows = f.ListView1->viewport();
+    QTest::mouseClick(rows, Qt::LeftButton, {}, at(0));
+    ASSERT_TRUE(playing(0));
+    QTest::mouseClick(rows, Qt::LeftButton, {}, at(0));  // playing: it plays on, not opened again
+    QTest::qWait(300);
+    EXPECT_EQ(pane->playState(), QStringLiteral("playing"));
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(0)), 1);
+
+    pane->playPause();
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("paused"); }, 5000));
+    QTest::mouseClick(rows, Qt::LeftButton, {}, at(0));
+    EXPECT_TRUE(playing(0)) << "a click on the paused channel plays it";
+
+    // A server that never answers: the channel is stuck opening; a second later, Enter on its
+    // row opens it again (a double-click's second press, within the second, does not).
+    server.serveSilence(test_support::ChannelPath(1));
+    QTest::mouseClick(rows, Qt::LeftButton, {}, at(1));
+    ASSERT_TRUE(WaitFor([&] { return server.requestCount(test_support::ChannelPath(1)) == 1; }, 5000));
+    QTest::mouseClick(rows, Qt::LeftButton, {}, at(1));
+    QTest::qWait(1100);
+    EXPECT_EQ(server.requestCount(test_support::ChannelPath(1)), 1);
+    EXPECT_EQ(pane->playState(), QStringLiteral("opening"));
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([&] { return server.requestCount(test_support::ChannelPath(1)) == 2; }, 5000));
+    pane->stop();
+}
+
 TEST_F(Clicks, TheRowUnderThePointerOrTheKeysIsPreparedWithoutItsMediaAndOpensThroughThatConnection) {
     Form1& f = Start();
     PlayerPane* pane = f.WindowsMediaPlayer1;

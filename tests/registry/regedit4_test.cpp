@@ -62,9 +62,11 @@ TEST_F(RegistryTest, ExportThenImportGivesTheSameKeysTypesAndBytes) {
     reg.WriteString("HKCU\\Src", "@", "the default");
     reg.WriteString("HKCU\\Src", "tricky", tricky);
     reg.WriteString("HKCU\\Src", "name \"with\" = and \\", "v");
+    reg.WriteString("HKCU\\Src", "lines", "line1\r\nline2\n\"end\"\r");  // a line break would end the line
     reg.WriteDWORD("HKCU\\Src", "negative", -5);
     reg.WriteBinary("HKCU\\Src\\Child", "bytes", "00 01 7F 80 FF");
     reg.WriteBinary("HKCU\\Src\\Child", "empty", "");
+    reg.WriteString("HKCU\\Src\\Child", "@", "default\r\nover two lines");
     reg.CreateKey("HKCU\\Src\\Child\\Empty key");
     std::vector<std::string> seen;
     ASSERT_EQ(
@@ -78,9 +80,12 @@ TEST_F(RegistryTest, ExportThenImportGivesTheSameKeysTypesAndBytes) {
     dir.write("dst.reg", text);
     ASSERT_EQ(reg.ImportFromReg(Path(dir, "dst.reg")), 1);
 
-    for (const char* name : {"", "tricky", "name \"with\" = and \\", "negative"})
+    for (const char* name : {"", "tricky", "name \"with\" = and \\", "negative", "lines"})
         EXPECT_EQ(Raw("Dst", name), Raw("Src", name)) << name;
     EXPECT_EQ(Raw("Dst", "tricky").second, tricky);
+    EXPECT_EQ(Raw("Dst", "lines"), (std::pair<std::uint32_t, std::string>{reg::kSz, "line1\r\nline2\n\"end\"\r"}));
+    EXPECT_EQ(Raw("Dst\\Child", ""), Raw("Src\\Child", ""));
+    EXPECT_EQ(Raw("Dst\\Child", "").second, "default\r\nover two lines");
     EXPECT_EQ(Raw("Dst", "negative").first, reg::kDword);
     EXPECT_EQ(Raw("Dst\\Child", "bytes"), Raw("Src\\Child", "bytes"));
     EXPECT_EQ(Raw("Dst\\Child", "bytes").first, reg::kBinary);
@@ -191,6 +196,7 @@ TEST_F(RegistryTest, TheSystemsRegistryEditorImportsOurExport) {
     const std::string tricky = "a=b \"quoted\" C:\\path\\ \xC9t\xE9";
     reg.WriteString("HKCU\\Src", "tricky", tricky);
     reg.WriteString("HKCU\\Src", "@", "default text");
+    reg.WriteString("HKCU\\Src", "lines", "line1\r\nline2");
     reg.WriteDWORD("HKCU\\Src", "count", 26);
     reg.WriteDWORD("HKCU\\Src", "negative", -5);
     reg.WriteBinary("HKCU\\Src\\Child", "bytes", "00 01 7F 80 FF");
@@ -201,7 +207,8 @@ TEST_F(RegistryTest, TheSystemsRegistryEditorImportsOurExport) {
     dir.write("dst.reg", text);
     const std::string command = "regedit /S \"" + Path(dir, "dst.reg") + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    for (const char* name : {"", "tricky", "count", "negative"}) EXPECT_EQ(Raw("Dst", name), Raw("Src", name)) << name;
+    for (const char* name : {"", "tricky", "count", "negative", "lines"})
+        EXPECT_EQ(Raw("Dst", name), Raw("Src", name)) << name;
     EXPECT_EQ(Raw("Dst", "tricky").second, tricky);
     EXPECT_EQ(Raw("Dst", "count").first, reg::kDword);
     EXPECT_EQ(Raw("Dst\\Child", "bytes"), Raw("Src\\Child", "bytes"));

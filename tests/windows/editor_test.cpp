@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeView>
 
@@ -323,9 +324,51 @@ TEST_F(Editor, OkAfterADeleteChangesNoOtherRow) {
     QTest::mouseClick(f.DELChannel, Qt::LeftButton);
     EXPECT_EQ(f.ListView1->selectedIndex(), -1);
     f.ListView1->selectRow(2);  // highlighted without a click
-    QTest::mouseClick(f.cmdEdit, Qt::LeftButton);
+    {
+        // The fields came from another row: asked before they go into this one; "No" keeps it.
+        ModalWatcher no(QMessageBox::No);
+        QTest::mouseClick(f.cmdEdit, Qt::LeftButton);
+        EXPECT_EQ(no.texts().size(), 1);
+    }
     EXPECT_EQ(f.ListView1->row(2).name, before[3].name);
     EXPECT_EQ(f.ListView1->row(2).url, before[3].url);
+}
+
+TEST_F(Editor, TheKeysMoveTheEditorWithoutDroppingTypedTextAndOkWritesIntoTheRowOnShow) {
+    Form1& f = Start();
+    f.Clear_Click();
+    f.doLoad_Click();
+    const std::vector<ListRow> before = f.ListView1->rows();
+    QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {},
+                      f.ListView1->visualRect(f.ListView1->channels()->index(0, 0)).center());
+    // Untouched fields follow the highlight at once: "OK" right after Down edits row 1.
+    QTest::keyClick(f.ListView1, Qt::Key_Down);
+    ASSERT_EQ(f.ListView1->selectedIndex(), 1);
+    EXPECT_EQ(f.txtEditName->text(), QString::fromStdString(before[1].name));
+    f.txtEditName->setText(QStringLiteral("Renamed"));
+    {
+        ModalWatcher watcher;
+        QTest::mouseClick(f.cmdEdit, Qt::LeftButton);
+        EXPECT_TRUE(watcher.texts().isEmpty());
+    }
+    EXPECT_EQ(f.ListView1->row(1).name, "Renamed");
+
+    // Typed text stays when the highlight moves on, also once the keys have rested; "OK" then
+    // asks, and "Yes" writes it into the row on show.
+    f.txtEditType->setText(QStringLiteral("Typed"));
+    QTest::keyClick(f.ListView1, Qt::Key_Down);
+    QTest::qWait(400);
+    EXPECT_EQ(f.txtEditName->text(), QStringLiteral("Renamed"));
+    EXPECT_EQ(f.txtEditType->text(), QStringLiteral("Typed"));
+    {
+        ModalWatcher yes(QMessageBox::Yes);
+        QTest::mouseClick(f.cmdEdit, Qt::LeftButton);
+        ASSERT_EQ(yes.texts().size(), 1);
+        EXPECT_TRUE(yes.texts()[0].contains(QStringLiteral("Renamed"))) << yes.texts()[0].toStdString();
+    }
+    EXPECT_EQ(f.ListView1->row(2).name, "Renamed");
+    EXPECT_EQ(f.ListView1->row(2).language, "Typed");
+    EXPECT_EQ(f.ListView1->row(1).language, before[1].language);
 }
 
 // Damaged lines are skipped and the operator is told how many and where, after the list is in.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <QComboBox>
 #include <QGroupBox>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -52,9 +53,28 @@ struct Writer {
 class FileSafety : public MainWindow {
 protected:
     void TearDown() override {
+        if (m_readOnly) {
+            program_files::SetProgramFolderWritableForTests(std::nullopt);
+            std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
+        }
         base::InjectWriteFailure(std::nullopt);
         MainWindow::TearDown();
     }
+    // The program folder as an installed program has it: the user may not write it. (Root
+    // writes anywhere: there the fault hook refuses the writes, and the folder counts so.)
+    void MakeProgramFolderReadOnly() {
+        m_readOnly = true;
+        std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+        if (RunningAsRoot()) {
+            base::InjectWriteFailure(WriteStep::Open, program.path());
+            program_files::SetProgramFolderWritableForTests(false);
+        }
+    }
+
+private:
+    bool m_readOnly = false;
 };
 
 }  // namespace
@@ -125,14 +145,7 @@ TEST_F(FileSafety, EveryRewrittenFileSurvivesAFailureAtEveryStep) {
 // folder for an ordinary user (root writes anyway, so root runs it through the fault hook).
 TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
     program.write("Favorites.txt", OneFavourite());
-    const bool root = RunningAsRoot();
-    std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    if (root) {
-        // Root writes anywhere: the folder is made unwritable by the fault hook, and counts so.
-        base::InjectWriteFailure(WriteStep::Open, program.path());
-        program_files::SetProgramFolderWritableForTests(false);
-    }
+    MakeProgramFolderReadOnly();
 
     Form1& f = Start();
     EXPECT_EQ(f.ListView1->rowCount(), 3);  // the catalogue loads
@@ -156,9 +169,45 @@ TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
     ASSERT_TRUE(own.has_value());
     EXPECT_EQ(catalogue::ParseFavorites(*own).size(), 2u);
     std::filesystem::remove(program_files::UserDataFolder() / "Favorites.txt");
+}
 
-    program_files::SetProgramFolderWritableForTests(std::nullopt);
-    base::InjectWriteFailure(std::nullopt);
-    std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
+TEST_F(FileSafety, AReadOnlyProgramFolderNeverReplacesTheUsersFavoritesWithItsNewerCopy) {
+    // The user's own list, then a newer Favorites.txt beside the program (a package, another
+    // installation): the user's list is the one shown, and a save keeps every entry of it.
+    std::string mine;
+    catalogue::AppendEncodedLine(mine, "My First", "http://127.0.0.1/first", "TV", "English");
+    catalogue::AppendEncodedLine(mine, "My Second", "http://127.0.0.1/second", "Radio", "English");
+    const std::filesystem::path own = program_files::UserDataFolder() / "Favorites.txt";
+    std::filesystem::create_directories(own.parent_path());
+    TempDir::write_to(own, mine);
+    std::filesystem::last_write_time(own, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+    program.write("Favorites.txt", OneFavourite());
+    MakeProgramFolderReadOnly();
+
+    Form1& f = Start();
+    ASSERT_EQ(Column(f.ListView2, 0), (std::vector<std::string>{"My First", "My Second"}));
+    f.ListView1->selectRow(0);
+    f.cmdFav_Click();
+    const auto saved = base::ReadFileCapped(own, 1 << 20);
+    ASSERT_TRUE(saved.has_value());
+    std::vector<std::string> names;
+    for (const auto& entry : catalogue::ParseFavorites(*saved)) names.push_back(entry.name);
+    EXPECT_EQ(names.size(), 3u);
+    EXPECT_EQ(names.at(0), "My First");
+    EXPECT_EQ(names.at(1), "My Second");
+    EXPECT_EQ(program.read("Favorites.txt"), OneFavourite());  // the program folder's copy stays as it was
+}
+
+TEST_F(FileSafety, AReadOnlyProgramFolderSendsDataHtmToTheUsersFolderAndSaysWhere) {
+    program.write("admin.txt", "");
+    MakeProgramFolderReadOnly();
+    Form1& f = Start();
+    f.doLoad_Click();
+    ModalWatcher watcher;
+    f.save_Click();
+    const std::filesystem::path own = program_files::UserDataFolder() / "Data.htm";
+    EXPECT_TRUE(std::filesystem::exists(own));
+    EXPECT_FALSE(std::filesystem::exists(program / "Data.htm"));
+    ASSERT_EQ(watcher.texts().size(), 1);
+    EXPECT_TRUE(watcher.texts()[0].contains(QString::fromStdString(own.string()))) << watcher.texts()[0].toStdString();
 }

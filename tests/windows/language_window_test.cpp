@@ -14,6 +14,7 @@
 #include "base/windows1252.h"
 #include "localisation/format.h"
 #include "localisation/languages.h"
+#include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "support/modal_watcher.h"
@@ -120,6 +121,37 @@ TEST_F(Localisation, FrenchFromTheShippedFileChangesButtonsFramesColumnsAndMenus
     Apply(&f, "english");
     EXPECT_EQ(f.cmdTV->text(), T("TV"));
     EXPECT_EQ(f.mnuFile->title(), T("File"));
+}
+
+TEST_F(Localisation, AGermanWindowHasNoEnglishEntryInItsFileAndPlayerMenusAndNoCaptionedLine) {
+    program.write("admin.txt", "");  // the operator's entries are in the File menu too
+    Form1& f = Start();
+    const auto entries = [&] {
+        std::vector<std::pair<QString, bool>> out;  // text, separator
+        for (QAction* a : f.mnuFile->actions()) out.emplace_back(a->text(), a->isSeparator());
+        std::unique_ptr<QMenu> context(f.WindowsMediaPlayer1->createContextMenu(nullptr));
+        for (QAction* a : context->actions()) {
+            out.emplace_back(a->text(), a->isSeparator());
+            if (a->menu())
+                for (QAction* in : a->menu()->actions()) out.emplace_back(in->text(), in->isSeparator());
+        }
+        return out;
+    };
+    const auto english = entries();
+    Apply(&f, "Deutsch");
+    const auto german = entries();
+    ASSERT_EQ(german.size(), english.size());
+    for (std::size_t i = 0; i < german.size(); ++i) {
+        if (english[i].second) {
+            EXPECT_TRUE(german[i].first.isEmpty()) << "a line drawn with text: " << german[i].first.toStdString();
+            continue;
+        }
+        if (english[i].first.contains(QLatin1Char(':'))) continue;  // an aspect ratio reads the same in German
+        EXPECT_NE(german[i].first, english[i].first) << "still English: " << english[i].first.toStdString();
+    }
+    EXPECT_EQ(f.mnuFileItem[1]->text(), QString());  // the designed line stays a plain line
+    Apply(&f, "English");
+    EXPECT_EQ(entries(), english);
 }
 
 TEST_F(Localisation, EveryTranslationCoversEveryEnglishItem) {

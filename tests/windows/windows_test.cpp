@@ -74,9 +74,31 @@ TEST_F(Windows, AboutWindowShowsTheVersionRecordAndIsLoadedOnce) {
     EXPECT_EQ(frmAbout::Show()->lblVersion->text(), QStringLiteral("2.10"));
 }
 
+TEST_F(Windows, TheAboutAndLanguageWindowsHaveATitleAndACloseBoxOnly) {
+    frmAbout* about = frmAbout::Show();
+    frmLanguage* language = frmLanguage::Show();
+    for (QWidget* w : {static_cast<QWidget*>(about), static_cast<QWidget*>(language)}) {
+        const Qt::WindowFlags flags = w->windowFlags();  // as Qt hands them to the window manager
+        EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint)) << w->objectName().toStdString();
+        EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint)) << w->objectName().toStdString();
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint)) << w->objectName().toStdString();
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint)) << w->objectName().toStdString();
+    }
+    language->close();
+}
+
 TEST_F(Windows, HelpOpensOnTheFirstStartOnlyAndTurnsShowHelpOff) {
     program.write("Help.chm", "help");
+    // The desktop is asked for a viewer once the window is up, not while it loads.
+    std::vector<bool> windowUpWhenAsked;
+    shell::SetCanOpenForTests([&](const QString&) {
+        windowUpWhenAsked.push_back(form && form->isVisible());
+        return true;
+    });
     Start();
+    EXPECT_TRUE(WaitFor([&] { return !opened.isEmpty(); }, 5000));
+    shell::SetCanOpenForTests({});
+    EXPECT_EQ(windowUpWhenAsked, std::vector<bool>{true});
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(opened[0].endsWith(QStringLiteral("/Help.chm")));
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "showHelp", ""), "0");
@@ -106,6 +128,7 @@ TEST_F(Windows, WhereNoViewerTakesTheCompiledHelpTheHtmlHelpOpensInTheBrowser) {
     program.write("help/index.html", "<html></html>");
     shell::SetCanOpenForTests([](const QString& file) { return !file.endsWith(QStringLiteral(".chm")); });
     Start();
+    EXPECT_TRUE(WaitFor([&] { return !opened.isEmpty(); }, 5000));
     shell::SetCanOpenForTests({});
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(opened[0].endsWith(QStringLiteral("/help/index.html")));
