@@ -54,6 +54,9 @@ class FileSafety : public MainWindow {
 protected:
     void TearDown() override {
         if (m_readOnly) {
+            // What the user's data folder (shared by the tests of one run) was given goes.
+            for (const char* name : {"Favorites.txt", "Data.htm"})
+                std::filesystem::remove(program_files::UserDataFolder() / name);
             program_files::SetProgramFolderWritableForTests(std::nullopt);
             std::filesystem::permissions(program.path(), std::filesystem::perms::owner_write,
                                          std::filesystem::perm_options::add);
@@ -168,7 +171,6 @@ TEST_F(FileSafety, AReadOnlyProgramFolderStillStartsPlaysAndBrowses) {
     const auto own = base::ReadFileCapped(program_files::UserDataFolder() / "Favorites.txt", 1 << 20);
     ASSERT_TRUE(own.has_value());
     EXPECT_EQ(catalogue::ParseFavorites(*own).size(), 2u);
-    std::filesystem::remove(program_files::UserDataFolder() / "Favorites.txt");
 }
 
 TEST_F(FileSafety, AReadOnlyProgramFolderNeverReplacesTheUsersFavoritesWithItsNewerCopy) {
