@@ -424,9 +424,12 @@ void Form1::requestWebPage(const char* target) {
 }
 
 void Form1::mnuHelpItem_Click(int) {
-    if (!Form8::Run())
-        ShowMessage(this, QStringLiteral("The help could not be opened. It is kept in %1 and %2.")
-                              .arg(ToQt(Form8::CompiledHelp()), ToQt(Form8::HtmlHelp())));
+    // The desktop is asked for a viewer without holding up the window.
+    Form8::RunLater(this, [this](bool opened) {
+        if (!opened)
+            ShowMessage(this, QStringLiteral("The help could not be opened. It is kept in %1 and %2.")
+                                  .arg(ToQt(Form8::CompiledHelp()), ToQt(Form8::HtmlHelp())));
+    });
 }
 void Form1::mnuAboutItem_Click(int) { frmAbout::Show(); }
 void Form1::mnuLanguageItem_Click(int) { frmLanguage::Show(); }

@@ -106,7 +106,7 @@ TEST_F(Windows, HelpOpensOnTheFirstStartOnlyAndTurnsShowHelpOff) {
     Start();
     EXPECT_EQ(opened.size(), 1);
     form->mnuHelpItem[0]->trigger();  // the menu opens it whenever asked
-    EXPECT_EQ(opened.size(), 2);
+    EXPECT_TRUE(WaitFor([&] { return opened.size() == 2; }, 5000));
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<Form8*>(w), nullptr);
 }
 
