@@ -11,12 +11,10 @@ namespace shell {
 bool Open(const QString& target);
 void SetOpenerForTests(std::function<void(const QString&)> opener);  // empty: the system again
 
-// True when the system has a program for a file of this kind (on Windows always: the shell
-// says so only by trying). Elsewhere the desktop's default application for the file's type.
-bool CanOpen(const QString& file);
-// The same question without waiting for the answer: `done` hears it from the event loop, as
-// long as `context` lives. The desktop's answer comes from another program, which may take
-// seconds (3 s at most).
+// Whether the system has a program for a file of this kind (on Windows always: the shell says
+// so only by trying; elsewhere the desktop's default application for the file's type), without
+// waiting for the answer: `done` hears it from the event loop, as long as `context` lives. The
+// desktop's answer comes from another program (xdg-mime), 3 s at most.
 void CanOpenLater(const QString& file, QObject* context, std::function<void(bool)> done);
 void SetCanOpenForTests(std::function<bool(const QString&)> canOpen);  // empty: the system again
 

@@ -38,15 +38,12 @@ void Form8::Form_Load() {
     // The compiled help where the system has a viewer for it, else the same pages in the browser;
     // with neither, nothing happens here and the caller says so.
     const std::string chm = CompiledHelp(), html = HtmlHelp();
-    if (xfileExists::FileExists(chm) && (m_compiledHelpViewer ? *m_compiledHelpViewer : shell::CanOpen(ToQt(chm))))
-        m_opened = shell::Open(ToQt(chm));
+    if (xfileExists::FileExists(chm) && m_compiledHelpViewer) m_opened = shell::Open(ToQt(chm));
     if (!m_opened && xfileExists::FileExists(html)) m_opened = shell::Open(ToQt(html));
     if (m_opened) SaveMachineSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kShowHelp, "0");
 }
 
-bool Form8::Run() { return Run(std::nullopt); }
-
-bool Form8::Run(std::optional<bool> compiledHelpViewer) {
+bool Form8::Run(bool compiledHelpViewer) {
     Form8 launcher;
     launcher.m_compiledHelpViewer = compiledHelpViewer;
     launcher.Form_Load();

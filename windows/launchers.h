@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "widgets/coarse_timer.h"
@@ -15,12 +14,10 @@ public:
     explicit Form8(QWidget* parent = nullptr);
     void Form_Load();
 
-    // Load, show, let pending events run once, unload: how callers use the launcher. True when
-    // the help opened.
-    static bool Run();
     bool opened() const { return m_opened; }
-    // The same without waiting on the desktop: whether the compiled help has a viewer is asked
-    // in the background, then the launcher runs; `done` hears whether the help opened.
+    // How callers use the launcher: whether the desktop has a viewer for the compiled help is
+    // asked in the background, then the launcher is loaded, shown, lets pending events run once
+    // and is unloaded; `done` hears whether the help opened.
     static void RunLater(QObject* context, std::function<void(bool)> done);
 
     // The help beside the program: the compiled document, and the same pages as HTML for
@@ -31,10 +28,10 @@ public:
     static bool HelpExists();
 
 private:
-    static bool Run(std::optional<bool> compiledHelpViewer);
+    static bool Run(bool compiledHelpViewer);
 
     bool m_opened = false;
-    std::optional<bool> m_compiledHelpViewer;  // known before the load, or asked during it
+    bool m_compiledHelpViewer = false;  // the desktop's answer, known before the load
 };
 
 class frmWebsite : public QWidget {
