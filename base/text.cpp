@@ -94,6 +94,23 @@ std::string TrimBlanks(std::string_view text, std::string_view blanks) {
     return std::string(text.substr(a, text.find_last_not_of(blanks) - a + 1));
 }
 
+void AppendWithoutControlBytes(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F)
+            out.push_back(c);
+        else if (b == '\t' || b == '\r' || b == '\n')
+            out.push_back(' ');
+    }
+}
+
+std::string WithoutControlBytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendWithoutControlBytes(out, text);
+    return out;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;

@@ -37,6 +37,11 @@ bool StartsWithAsciiNoCase(std::string_view text, std::string_view prefix);
 // The text without leading and trailing `blanks` (by default spaces only).
 std::string TrimBlanks(std::string_view text, std::string_view blanks = " ");
 
+// --- Control bytes. Names and addresses are one line of printable text: a tab, carriage return
+// or line feed becomes a space, any other control byte (0x00..0x1F, 0x7F) is dropped.
+void AppendWithoutControlBytes(std::string& out, std::string_view text);
+std::string WithoutControlBytes(std::string_view text);
+
 // The value of one hexadecimal digit (either letter case), or -1.
 int HexDigit(char c);
 

@@ -14,6 +14,8 @@ inline constexpr int kKey = 7;
 // 16-bit position counter of the original routine overflowed there.
 inline constexpr std::size_t kMaxLineLength = 32766;
 
+// The encoders refuse (std::invalid_argument, nothing written) a line holding a byte that would
+// come out as a carriage return or a line feed (0x06, 0x03): the stored line would break in two.
 std::string EncodeLine(std::string_view line);  // throws std::overflow_error at 32,767 or more
 std::string DecodeLine(std::string_view line);  // throws std::overflow_error at 32,767 or more
 

@@ -56,6 +56,22 @@ bool ForEachLine(std::string_view text, Playlist& out, F&& onLine) {
 
 std::string Trim(std::string_view s) { return text::TrimBlanks(s, " \t"); }
 
+void Clean(std::string& field) {
+    if (std::any_of(field.begin(), field.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        field = text::TrimBlanks(text::WithoutControlBytes(field));
+}
+
+void Keep(Playlist& out, Entry&& entry) {
+    if (out.entries.size() >= kMaxEntries) {
+        ++out.leftOut;
+        return;
+    }
+    for (std::string* field : {&entry.name, &entry.address, &entry.tvgId, &entry.language, &entry.group, &entry.logo})
+        Clean(*field);
+    out.entries.push_back(std::move(entry));
+}
+
 bool HasScheme(std::string_view address) {
     // "x:" with x letters, digits, "+", "-", "." — but not a drive letter ("C:\", "C:/").
     const auto colon = address.find(':');
@@ -172,6 +188,12 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out) {
     Entry pending;
     bool havePending = false;
     ForEachLine(text, out, [&](std::string_view raw) {
+        if (out.entries.size() >= kMaxEntries) {
+            // Past the cap entries are only counted, without a copy of anything.
+            const std::size_t first = raw.find_first_not_of(" \t");
+            if (first != std::string_view::npos && raw[first] != '#') ++out.leftOut;
+            return;
+        }
         const std::string line = Trim(raw);
         if (line.empty()) return;
         if (line[0] == '#') {
@@ -199,9 +221,9 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out) {
             }
             return;
         }
-        Entry entry = havePending ? pending : Entry{};
+        Entry entry = havePending ? std::move(pending) : Entry{};
         entry.address = Resolve(line, base);
-        out.entries.push_back(std::move(entry));
+        Keep(out, std::move(entry));
         havePending = false;
     });
 }
@@ -210,6 +232,13 @@ void ReadPls(std::string_view text, std::string_view base, Playlist& out) {
     // FileN=, TitleN=, LengthN=, in any order; entries by N.
     std::map<long, Entry> byNumber;
     ForEachLine(text, out, [&](std::string_view raw) {
+        if (byNumber.size() >= kMaxEntries) {
+            // Past the cap entries are only counted, by their addresses.
+            const std::size_t first = raw.find_first_not_of(" \t");
+            if (first != std::string_view::npos && text::StartsWithAsciiNoCase(raw.substr(first), "file"))
+                ++out.leftOut;
+            return;
+        }
         const std::string line = Trim(raw);
         const auto equals = line.find('=');
         if (equals == std::string::npos) return;
@@ -227,7 +256,7 @@ void ReadPls(std::string_view text, std::string_view base, Playlist& out) {
         }
     });
     for (auto& [number, entry] : byNumber)
-        if (!entry.address.empty()) out.entries.push_back(std::move(entry));
+        if (!entry.address.empty()) Keep(out, std::move(entry));
 }
 
 // Attribute values cannot hold a double quote; a name keeps its quotes after the comma.

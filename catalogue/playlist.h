@@ -13,6 +13,9 @@ namespace playlist {
 
 inline constexpr std::size_t kMaxBytes = std::size_t{64} << 20;  // a larger file is refused
 inline constexpr std::size_t kMaxLineBytes = std::size_t{64} << 10;
+// The most entries kept of one playlist; those after it are counted, not stored, so that a file
+// of millions of tiny lines costs no more than one of ordinary entries.
+inline constexpr std::size_t kMaxEntries = 200000;
 
 struct Entry {
     std::string name;     // tvg-name, else the text after the comma of #EXTINF, else Title of PLS
@@ -32,11 +35,13 @@ struct Playlist {
     std::string guideAddress;  // url-tvg or x-tvg-url of the header (the first of a list)
     Problem problem = Problem::None;
     std::size_t problemLine = 0;  // 1-based, for LineTooLong
+    std::size_t leftOut = 0;      // entries past kMaxEntries
 };
 
 // Reads M3U or PLS (told apart by content: "[playlist]" first for PLS). `baseAddress` is where
 // the playlist came from (a web address or a local path), for relative entries; empty leaves
-// them as they are.
+// them as they are. Names, addresses and attributes come without control bytes (a tab or a line
+// break becomes a space), as the catalogue stores them.
 Playlist Read(std::string_view text, std::string_view baseAddress);
 
 // An entry address resolved against the playlist's address.

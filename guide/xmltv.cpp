@@ -164,6 +164,7 @@ struct XmltvReader::State {
     }
 
     static constexpr std::size_t kMaxRemembered = 100000;
+    int depth = 0;                 // elements open now
     std::uint64_t events = 0;      // elements and text seen, for the quiet-bytes guard
     std::uint64_t quietBytes = 0;  // bytes fed since the last of them
 
@@ -193,6 +194,14 @@ void TrimUtf8(std::string& s) {
 void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
     auto* s = static_cast<XmltvReader::State*>(user);
     ++s->events;
+    // A guide is four levels deep (tv, programme, title, and a rare one below); the parser keeps
+    // every open element, so a document nested without end would take memory without end.
+    if (++s->depth > kMaxDepth) {
+        s->error = "the guide nests its elements over " + std::to_string(kMaxDepth) + " levels deep";
+        s->failed = true;
+        XML_StopParser(s->parser, XML_FALSE);
+        return;
+    }
     using In = XmltvReader::State::In;
     if (std::strcmp(name, "channel") == 0 && s->in == In::Other) {
         const char* id = Attribute(attributes, "id");
@@ -226,6 +235,7 @@ void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
 void OnEnd(void* user, const XML_Char* name) {
     auto* s = static_cast<XmltvReader::State*>(user);
     ++s->events;
+    --s->depth;
     using In = XmltvReader::State::In;
     if (s->in == In::DisplayName && std::strcmp(name, "display-name") == 0) {
         if (s->displayNames.size() < 16) s->displayNames.push_back(s->text);
@@ -278,7 +288,12 @@ XmltvReader::XmltvReader(Wanted wanted) : m_state(std::make_unique<State>()) {
     XML_SetEntityDeclHandler(m_state->parser, OnEntityDeclaration);
 }
 
-XmltvReader::~XmltvReader() { XML_ParserFree(m_state->parser); }
+XmltvReader::~XmltvReader() { release(); }
+
+void XmltvReader::release() {
+    if (m_state->parser) XML_ParserFree(m_state->parser);
+    m_state->parser = nullptr;
+}
 
 bool XmltvReader::feed(std::string_view piece) {
     State& s = *m_state;
@@ -304,6 +319,7 @@ bool XmltvReader::feed(std::string_view piece) {
         }
         piece.remove_prefix(n);
     }
+    if (s.failed) release();  // what the parser held goes now, not with the reader
     return !s.failed;
 }
 
@@ -315,6 +331,7 @@ bool XmltvReader::finish() {
                   std::to_string(XML_GetCurrentLineNumber(s.parser));
         s.failed = true;
     }
+    release();
     return !s.failed;
 }
 

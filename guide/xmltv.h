@@ -76,6 +76,7 @@ public:
     struct State;
 
 private:
+    void release();  // frees the parser and all it holds
     std::unique_ptr<State> m_state;
 };
 
@@ -83,5 +84,7 @@ private:
 // cut) and the most programmes kept for one channel.
 inline constexpr std::size_t kMaxTitleBytes = 512;
 inline constexpr std::size_t kMaxProgrammesPerChannel = 4096;
+// The deepest nesting of elements read; a deeper document is refused.
+inline constexpr int kMaxDepth = 32;
 
 }  // namespace guide

@@ -169,7 +169,18 @@ std::string PeerAddress(Socket fd) {
     return ::inet_ntop(peer.ss_family, raw, text, sizeof text) ? std::string(text) : std::string();
 }
 
-Socket Connect(const std::string& host, int port, const std::atomic<bool>& stop) {
+// The numeric form of a resolved address.
+std::string NumericAddress(const addrinfo& ai) {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* raw = ai.ai_family == AF_INET6
+                          ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(ai.ai_addr)->sin6_addr)
+                          : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(ai.ai_addr)->sin_addr);
+    return ::inet_ntop(ai.ai_family, raw, text, sizeof text) ? std::string(text) : std::string();
+}
+
+// A connection to the server; with `skipNear`, to none of its addresses on this machine or its
+// network (not even a connection is made to those).
+Socket Connect(const std::string& host, int port, const std::atomic<bool>& stop, Relay::NearRule skipNear = nullptr) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -177,6 +188,7 @@ Socket Connect(const std::string& host, int port, const std::atomic<bool>& stop)
     if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) return kNoSocket;
     Socket connected = kNoSocket;
     for (addrinfo* ai = found; ai && connected == kNoSocket; ai = ai->ai_next) {
+        if (skipNear && skipNear(NumericAddress(*ai))) continue;
         const Socket fd = ::socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
         if (fd == kNoSocket) continue;
         bool ok = SetBlocking(fd, false);
@@ -257,9 +269,11 @@ struct Playlist {
 
 // Fetches a playlist over a connection of its own. Nothing is kept of an answer that is not a
 // playlist: its first bytes are read and the connection closed.
+// With a `skipNear` rule, a server on this machine or its network is not asked at all: a far playlist
+// must not make the relay send requests to the user's own router or services.
 std::optional<Playlist> FetchPlaylist(const HttpAddress& address, const std::string& userAgent,
-                                      const std::atomic<bool>& stop) {
-    const Socket fd = Connect(address.host, address.port, stop);
+                                      Relay::NearRule skipNear, const std::atomic<bool>& stop) {
+    const Socket fd = Connect(address.host, address.port, stop, skipNear);
     if (fd == kNoSocket) return std::nullopt;
     struct Closer {
         Socket fd;
@@ -387,6 +401,10 @@ std::string HttpAddress::key() const { return Lower(host) + ":" + std::to_string
 
 std::optional<HttpAddress> ParseHttp(std::string_view address) {
     if (!StartsWithNoCase(address, "http://")) return std::nullopt;
+    // A space or a control byte would end the request line or start a header of its own.
+    if (std::any_of(address.begin(), address.end(),
+                    [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; }))
+        return std::nullopt;
     std::string_view rest = address.substr(7);
     const std::size_t slash = rest.find_first_of("/?#");
     std::string_view authority = rest.substr(0, slash);
@@ -510,6 +528,7 @@ int PlaylistLifetimeMs(std::string_view playlist) {
 
 struct Relay::Impl {
     std::atomic<Relay::Near> nearPolicy{Relay::Near::Skip};
+    Relay::NearRule isNear = IsNearAddress;
     Socket listener = kNoSocket;
     std::string secret = NewSecret();
     std::string credentials = "Basic " + Base64("player:" + secret);  // as the player sends them
@@ -639,14 +658,15 @@ void Relay::Impl::prepareLoop() {
         std::size_t connections = 0;
         Socket fd = Connect(parsed->host, parsed->port, stopping);
         if (fd != kNoSocket) ++connections;
-        const bool nearServer = fd != kNoSocket && nearPolicy == Relay::Near::Skip && IsNearAddress(PeerAddress(fd));
+        const bool nearServer = fd != kNoSocket && nearPolicy == Relay::Near::Skip && isNear(PeerAddress(fd));
         if (nearServer) {
             // Preparing it would save less than the relay's hop costs: the player asks it itself.
             CloseSocket(fd);
             fd = kNoSocket;
         } else if (LooksLikePlaylist(*parsed)) {
             ++connections;
-            if (auto top = FetchPlaylist(*parsed, userAgent, stopping)) {
+            const Relay::NearRule skipNear = nearPolicy == Relay::Near::Skip ? isNear : nullptr;
+            if (auto top = FetchPlaylist(*parsed, userAgent, skipNear, stopping)) {
                 std::size_t variants = 0;
                 for (const std::string& reference : VariantPlaylists(top->body)) {
                     if (variants == kMaxVariants || stopping) break;
@@ -655,7 +675,7 @@ void Relay::Impl::prepareLoop() {
                     if (!variantAddress || fetched.count(variant)) continue;
                     ++variants;
                     ++connections;
-                    if (auto media = FetchPlaylist(*variantAddress, userAgent, stopping))
+                    if (auto media = FetchPlaylist(*variantAddress, userAgent, skipNear, stopping))
                         fetched[variant] = std::move(*media);
                 }
                 fetched[preparedAddress] = std::move(*top);
@@ -850,9 +870,10 @@ void Relay::Impl::serveClient(Socket client) {
     untrack(client);
 }
 
-Relay::Relay(Near nearPolicy) : m(std::make_shared<Impl>()) {
+Relay::Relay(Near nearPolicy, NearRule isNear) : m(std::make_shared<Impl>()) {
     m->self = m;
     m->nearPolicy = nearPolicy;
+    m->isNear = isNear ? isNear : IsNearAddress;
     m->listener = ::socket(AF_INET, SOCK_STREAM, 0);
     if (m->listener == kNoSocket) return;
     sockaddr_in addr{};

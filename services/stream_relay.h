@@ -58,8 +58,11 @@ class Relay {
 public:
     // Whether a server on this machine or its local network is prepared too (see IsNearAddress).
     enum class Near { Skip, Prepare };
+    // Which numeric server addresses count as near (IsNearAddress; a test may draw the line
+    // elsewhere on its loopback interface).
+    using NearRule = bool (*)(std::string_view address);
     // Listens at once on a port of the loopback interface that the system chooses.
-    explicit Relay(Near nearPolicy = Near::Skip);
+    explicit Relay(Near nearPolicy = Near::Skip, NearRule isNear = IsNearAddress);
     ~Relay();
     Relay(const Relay&) = delete;
     Relay& operator=(const Relay&) = delete;

@@ -24,6 +24,9 @@ const char* const Form1::kUpdatedMessage = "The most recent channel list has bee
 
 namespace {
 
+// What the operator typed or pasted into an edit field, as a catalogue field: one line of text.
+std::string Field(const QString& typed) { return text::WithoutControlBytes(FromQt(typed)); }
+
 // Runs `action` when Enter is pressed in a text box; every other key is typed as usual.
 class EnterKey : public QObject {
 public:
@@ -99,9 +102,9 @@ void Form1::doLoad_Click() {
 
 void Form1::cmdAdd_Click() {
     // The new row's address is the editor's "URL"; it plays nothing until saved and loaded.
-    ListView1->channels()->appendRow(ListRow{FromQt(txtAddName->text()), std::string(),
-                                             FromQt(cmbAddCategory->currentText()), FromQt(txtAddType->text()),
-                                             FromQt(txtAddURL->text())});
+    ListView1->channels()->appendRow(ListRow{Field(txtAddName->text()), std::string(),
+                                             Field(cmbAddCategory->currentText()), Field(txtAddType->text()),
+                                             Field(txtAddURL->text())});
 }
 
 void Form1::cmdEdit_Click() {
@@ -126,10 +129,10 @@ void Form1::cmdEdit_Click() {
 
 void Form1::writeEditFields(int index) {
     ListRow row = ListView1->row(index);
-    row.name = FromQt(txtEditName->text());
-    row.category = FromQt(cmbEditCateogy->currentText());
-    row.language = FromQt(txtEditType->text());
-    row.url = FromQt(txtEditURL->text());  // what plays (the row's address) stays as loaded
+    row.name = Field(txtEditName->text());
+    row.category = Field(cmbEditCateogy->currentText());
+    row.language = Field(txtEditType->text());
+    row.url = Field(txtEditURL->text());  // what plays (the row's address) stays as loaded
     ListView1->channels()->setRow(index, std::move(row));
     m_editedRow = QPersistentModelIndex(ListView1->channels()->index(index, 0));
     m_editFilled = editFields();
@@ -182,7 +185,7 @@ void Form1::Command2_Click() {
 
 void Form1::cmdReplace_Click() {
     const std::string find = FromQt(Text2->text());
-    const std::string replacement = FromQt(Text3->text());
+    const std::string replacement = Field(Text3->text());
     const QString column = Combo2->currentText();
     ChannelModel* rows = ListView1->channels();
     const int count = rows->rowCount();

@@ -91,8 +91,12 @@ playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId
     return e;
 }
 
-QString SkippedText(int refused, int duplicates) {
+QString SkippedText(int refused, int duplicates, std::size_t leftOut) {
     QString text;
+    if (leftOut > 0)
+        text += QStringLiteral(" The playlist holds more than %L1 entries; the %L2 after them were left out.")
+                    .arg(static_cast<qulonglong>(playlist::kMaxEntries))
+                    .arg(static_cast<qulonglong>(leftOut));
     if (refused == 1) text += QStringLiteral(" 1 entry was skipped: the player does not open its address.");
     if (refused > 1)
         text += QStringLiteral(" %1 entries were skipped: the player does not open their addresses.").arg(refused);
@@ -320,18 +324,21 @@ bool Form1::ImportPlaylist(const QString& source) {
     cmdFavorites_Click();
     QString message = added == 1 ? QStringLiteral("1 channel was added to your favorites.")
                                  : QStringLiteral("%1 channels were added to your favorites.").arg(added);
-    message += SkippedText(taken.refused, taken.duplicates);
-    // The playlist's own guide, when the user has none yet. A playlist is untrusted: its guide
-    // must be on the web, never a local file it names.
+    message += SkippedText(taken.refused, taken.duplicates, list->leftOut);
+    // The playlist's own guide, when the user has none yet, is used only when the user agrees:
+    // a playlist is untrusted, and its guide is fetched at every start. It must be on the web,
+    // never a local file the playlist names.
     const QString offered = ToQt(list->guideAddress);
     const bool webGuide = offered.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
                           offered.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
-    if (webGuide && guideAddress().isEmpty()) {
-        message += QStringLiteral(" Its programme guide is being downloaded.");
-        saveSetting(settings_keys::kGuideAddress, list->guideAddress);
+    if (webGuide && guideAddress().isEmpty() && added > 0) {
+        message +=
+            QStringLiteral("\n\nThe playlist names a programme guide at %1. Use it for now and next?").arg(offered);
+        if (AskYesNo(this, message)) saveSetting(settings_keys::kGuideAddress, list->guideAddress);
+    } else {
+        ShowMessage(this, message);
     }
     if (!guideAddress().isEmpty() && added > 0) UpdateGuide(false, true);
-    ShowMessage(this, message);
     return added > 0;
 }
 
@@ -344,10 +351,10 @@ bool Form1::ImportIntoEditor(const QString& source) {
     for (ListRow& row : taken.rows) row.url = row.address;  // what "Encrypt and Save" writes
     const int added = static_cast<int>(taken.rows.size());
     ListView1->channels()->appendRows(std::move(taken.rows));  // a sorted list keeps its order
-    if (taken.refused > 0 || taken.duplicates > 0 || added == 0)
+    if (taken.refused > 0 || taken.duplicates > 0 || list->leftOut > 0 || added == 0)
         ShowMessage(this, (added == 1 ? QStringLiteral("1 channel was added to the list.")
                                       : QStringLiteral("%1 channels were added to the list.").arg(added)) +
-                              SkippedText(taken.refused, taken.duplicates));
+                              SkippedText(taken.refused, taken.duplicates, list->leftOut));
     return added > 0;
 }
 

@@ -1,5 +1,6 @@
 // Playlists of other players: extended M3U, plain M3U, M3U8 and PLS in, extended M3U out.
 #include "catalogue/playlist.h"
+#include "base/process_memory.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,38 @@ TEST(PlaylistRead, PlsInAnyOrderAndLimits) {
     EXPECT_EQ(Read(huge, "").problem, playlist::Problem::TooLarge);
     EXPECT_TRUE(Read("", "").entries.empty());
     EXPECT_TRUE(Read("#EXTM3U\n#EXTINF:-1,Dangling\n", "").entries.empty());
+}
+
+TEST(PlaylistRead, ControlBytesAreCleanedAndEntriesPastTheCapAreCountedNotStored) {
+    const auto cleaned =
+        Read("#EXTM3U\n#EXTINF:-1 group-title=\"Ne\x03ws\",Cr\x06Name\tHD\x7f\nhttp://a/\x01one\n", "");
+    ASSERT_EQ(cleaned.entries.size(), 1u);
+    EXPECT_EQ(cleaned.entries[0].name, "CrName HD");
+    EXPECT_EQ(cleaned.entries[0].group, "News");
+    EXPECT_EQ(cleaned.entries[0].address, "http://a/one");
+
+    // 64 MiB of the shortest lines (33 million entries): 200,000 kept, the rest counted, memory
+    // a small multiple of the file.
+    // (The PLS form needs numbers: past the cap by a million is enough to show the count.)
+    for (const std::string line : {"a\n", "File1=x\n"}) {
+        const bool pls = line.front() == 'F';
+        std::string text = pls ? "[playlist]\n" : "";
+        const std::size_t size = pls ? std::size_t{16} << 20 : playlist::kMaxBytes;
+        text.reserve(size);
+        for (std::size_t i = 0; text.size() + 24 < size; ++i) {
+            if (pls)
+                text.append("File").append(std::to_string(i)).append("=x\n");
+            else
+                text += line;
+        }
+        const std::uint64_t before = base::ResidentBytes();
+        const auto list = Read(text, "http://host/list.m3u");
+        EXPECT_LT(base::ResidentBytes(), before + 3 * playlist::kMaxBytes) << line;
+        EXPECT_EQ(list.problem, playlist::Problem::None);
+        ASSERT_EQ(list.entries.size(), playlist::kMaxEntries) << line;
+        EXPECT_GT(list.leftOut, std::size_t{1'000'000}) << line;
+        EXPECT_EQ(list.entries.back().address.substr(0, 7), "http://");
+    }
 }
 
 TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {

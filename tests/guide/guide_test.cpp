@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "base/process_memory.h"
 #include "guide/guide_store.h"
 #include "guide/guide_update.h"
 #include "guide/gunzip.h"
@@ -305,6 +306,26 @@ TEST(GuideUpdate, GzipFromTheServerThenNotModifiedThenFailuresKeepNothing) {
     server.endless("/endless", std::string(64 * 1024, ' '), 0);
     request.maxBytes = 4 << 20;
     failsWith("/endless", "larger than 4 MiB");
+}
+
+TEST(GuideUpdate, ANestingBombIsRefusedAtOnceAndLeavesNoMemoryBehind) {
+    // 30 KB packed, 30 MB of elements opened and never closed: the parser would keep each one.
+    std::string bomb = "<tv>";
+    for (int i = 0; i < 10'000'000; ++i) bomb += "<a>";
+    const std::string packed = Gzip(bomb);
+    bomb = {};
+    ASSERT_LT(packed.size(), 256u << 10);
+    TinyHttp server;
+    server.route("/bomb.xml.gz", 200, packed);
+    guide::UpdateRequest request;
+    request.address = server.url("/bomb.xml.gz");
+    request.wanted = OurChannels();
+    const std::uint64_t before = base::ResidentBytes();
+    const guide::UpdateResult result = guide::Update(request);
+    EXPECT_EQ(result.outcome, guide::UpdateResult::Outcome::Failed);
+    EXPECT_NE(result.message.find("nests its elements"), std::string::npos) << result.message;
+    EXPECT_LT(result.bytesUnpacked, std::uint64_t{4} << 20) << "stopped in the first pieces";
+    EXPECT_LT(base::ResidentBytes(), before + (std::uint64_t{64} << 20));
 }
 
 TEST(GuideUpdate, ASlowGuideIsCancelledAtOnce) {

@@ -171,6 +171,35 @@ TEST(StreamRelay, ANearServerIsNotPreparedAndItsPlaylistsAreNotKept) {
     EXPECT_EQ(server.requests(), 0) << "not even its playlist";
 }
 
+TEST(StreamRelay, AFarPlaylistCannotMakeTheRelayAskNearServersOrSendRawBytes) {
+    // Here 127.0.0.1 stands for a far server and 127.0.0.2 for the user's router.
+    const auto near = [](std::string_view address) { return address == "127.0.0.2"; };
+    TinyHttp far;
+    TinyHttp router("127.0.0.2");
+    router.route("/router/admin", 200, "#EXTM3U\n#EXT-X-ENDLIST\n", "application/vnd.apple.mpegurl");
+    const std::string master = "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\n" +
+                               router.url("/router/admin?factory_reset=1") +
+                               "\n#EXT-X-STREAM-INF:BANDWIDTH=2\nlow.m3u8\n";
+    far.route("/master.m3u8", 200, master, "application/vnd.apple.mpegurl");
+    far.route("/low.m3u8", 200, "#EXTM3U\n#EXTINF:2,\na.ts\n#EXT-X-ENDLIST\n", "application/vnd.apple.mpegurl");
+    Relay relay(Relay::Near::Skip, near);
+    relay.prepare(far.url("/master.m3u8"));
+    relay.waitUntilPrepared();
+    EXPECT_TRUE(relay.isPrepared(far.url("/master.m3u8")));
+    EXPECT_EQ(relay.stats().playlistsFetched, 2u) << "the master and its far variant";
+    EXPECT_EQ(router.connections(), 0) << "not even a connection to the near one";
+
+    // CR, LF or a space in an address would forge the request line or a header: never sent.
+    for (const std::string& bad :
+         {std::string("/x.m3u8\r\nX-Injected: 1"), std::string("/a b.m3u8"), std::string("/x\0.m3u8", 8)}) {
+        EXPECT_FALSE(stream_relay::ParseHttp(far.url(bad)).has_value());
+        relay.prepare(far.url(bad));
+        relay.waitUntilPrepared();
+        EXPECT_FALSE(relay.isPrepared(far.url(bad)));
+    }
+    EXPECT_EQ(far.requests(), 2);
+}
+
 TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUsesThatConnection) {
     TinyHttp server;
     server.endless("/live.ts", std::string(188, 'G'), 5);

@@ -44,13 +44,13 @@ bool SendAll(int fd, const char* data, std::size_t size) {
 }
 }  // namespace
 
-TinyHttp::TinyHttp() {
+TinyHttp::TinyHttp(const char* host) : m_host(host) {
     m_listen = static_cast<int>(::socket(AF_INET, SOCK_STREAM, 0));
     int one = 1;
     ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, host, &addr.sin_addr);
     addr.sin_port = 0;
     ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     ::listen(m_listen, 16);
@@ -67,7 +67,9 @@ TinyHttp::~TinyHttp() {
     m_thread.join();
 }
 
-std::string TinyHttp::url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+std::string TinyHttp::url(const std::string& path) const {
+    return "http://" + m_host + ":" + std::to_string(m_port) + path;
+}
 
 void TinyHttp::route(const std::string& path, int status, std::string body, std::string contentType) {
     std::lock_guard lock(m_mutex);

@@ -12,9 +12,11 @@
 
 class TinyHttp {
 public:
-    TinyHttp();
+    // Listens on `host`, a numeric IPv4 address of the loopback interface (127.0.0.1 by default).
+    explicit TinyHttp(const char* host = "127.0.0.1");
     ~TinyHttp();
     int port() const { return m_port; }
+    const std::string& host() const { return m_host; }
     std::string url(const std::string& path) const;
 
     void route(const std::string& path, int status, std::string body, std::string contentType = "text/html");
@@ -52,6 +54,7 @@ public:
     static int ClosedPort();  // a port on which nothing listens
 
 private:
+    std::string m_host;
     struct Route {
         int status = 200;
         std::string body;

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimeZone>
@@ -96,7 +97,7 @@ TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKee
         "#EXTM3U\r\n"
         "#EXTINF:-1 tvg-name=\"Caf\xC3\xA9 \xE2\x98\x95 TV\" group-title=\"video\" tvg-language=\"French;English\","
         "ignored\r\nhttp://s.example/cafe\r\n"
-        "#EXTINF:-1 radio=\"true\",Jazz\r\nhttp://s.example/jazz\r\n"
+        "#EXTINF:-1 radio=\"true\",Ja\x06zz\x03\r\nhttp://s.example/jazz\r\n"  // bytes that encode to CR, LF
         "#EXTINF:-1,Talk\r\nhttp://s.example/talk.mp3?x=1\r\n"
         "#EXTINF:-1 group-title=\"News\",News | One\r\nhttp://s.example/news\r\n"
         "#EXTINF:-1,Old copy\r\nhttp://s.example/kept\r\n"
@@ -127,6 +128,7 @@ TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKee
     expect(3, "Talk", "http://s.example/talk.mp3?x=1", "Radio", "");  // an audio file's address
     expect(4, "News / One", "http://s.example/news", "TV", "");       // a "|" would split the line
     EXPECT_EQ(f.ListView2->rowCount(), 5);
+    EXPECT_EQ(f.ListView2->row(2).name, "Jazz") << "as shown, so stored and read back";
 }
 
 TEST_F(Playlists, RefusedAndUnreadablePlaylistsChangeNothing) {
@@ -239,10 +241,20 @@ TEST_F(Playlists, APlaylistFileOnTheCommandLineIsImportedAnAddressIsPlayed) {
     ASSERT_EQ(f.ListView2->rowCount(), 1);
     EXPECT_EQ(f.ListView2->row(0).name, "From The Command Line");
     EXPECT_TRUE(f.guideAddress().isEmpty());
+    // A guide on the web is used only when the user agrees: it is fetched at every start.
+    server.serve(QStringLiteral("/offers.m3u"),
+                 "#EXTM3U url-tvg=\"" + server.url(QStringLiteral("/epg.xml")).toUtf8() +
+                     "\"\n#EXTINF:-1,Offered\nhttp://s.example/o\n",
+                 "audio/x-mpegurl");
+    f.ImportPlaylist(server.url(QStringLiteral("/offers.m3u")));  // the watcher answers "No"
+    EXPECT_TRUE(watcher.texts().last().endsWith(QStringLiteral("Use it for now and next?")));
+    EXPECT_EQ(f.ListView2->rowCount(), 2);
+    EXPECT_TRUE(f.guideAddress().isEmpty());
+    EXPECT_EQ(server.requestCount(QStringLiteral("/epg.xml")), 0);
     const QString address = server.url(QStringLiteral("/remote.m3u"));
     f.OpenMedia(address);
     EXPECT_EQ(f.WindowsMediaPlayer1->url(), address);
-    EXPECT_EQ(f.ListView2->rowCount(), 1);
+    EXPECT_EQ(f.ListView2->rowCount(), 2);
 }
 
 TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
@@ -256,9 +268,11 @@ TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
                      "#EXTINF:-1,Other Channel\n/other\n",
                  "audio/x-mpegurl");
     Form1& f = Start();
-    ModalWatcher watcher;
+    ModalWatcher watcher(QMessageBox::Yes);
     ASSERT_TRUE(f.ImportPlaylist(server.url(QStringLiteral("/list.m3u"))));
-    EXPECT_TRUE(watcher.texts().value(0).endsWith(QStringLiteral("Its programme guide is being downloaded.")));
+    EXPECT_TRUE(
+        watcher.texts().value(0).endsWith(QStringLiteral("names a programme guide at %1. Use it for now and next?")
+                                              .arg(server.url(QStringLiteral("/epg.xml.gz")))));
     EXPECT_EQ(f.guideAddress(), server.url(QStringLiteral("/epg.xml.gz")));
     ASSERT_TRUE(WaitFor([&] { return !f.guideUpdates()->running(); }, 10000));
     EXPECT_EQ(server.requestCount(QStringLiteral("/epg.xml.gz")), 1);
