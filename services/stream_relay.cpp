@@ -55,10 +55,12 @@ bool ConnectPending() { return errno == EINPROGRESS; }
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <random>
 #include <set>
+#include <system_error>
 #include <thread>
 
 namespace stream_relay {
@@ -74,6 +76,10 @@ constexpr auto kPreparedLifetime = std::chrono::seconds(20);
 constexpr std::size_t kMaxHead = std::size_t{64} << 10;
 constexpr std::size_t kMaxPlaylist = std::size_t{2} << 20;
 constexpr std::size_t kMaxVariants = 4;
+// The most connections served at once (the player opens two or three), and how long a new one
+// has to send its first request head.
+constexpr std::size_t kMaxClients = 16;
+constexpr auto kHeadDeadline = std::chrono::seconds(5);
 
 bool StartsWithNoCase(std::string_view text, std::string_view start) {
     return text.size() >= start.size() && std::equal(start.begin(), start.end(), text.begin(), [](char a, char b) {
@@ -526,6 +532,107 @@ int PlaylistLifetimeMs(std::string_view playlist) {
     return std::max(1000, static_cast<int>(seconds * 500));
 }
 
+namespace {
+
+// A resolved server address, ready for a connect.
+struct Endpoint {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    int family = AF_INET;
+};
+
+std::vector<Endpoint> Endpoints(const addrinfo* found) {
+    std::vector<Endpoint> out;
+    for (const addrinfo* ai = found; ai; ai = ai->ai_next) {
+        if (ai->ai_addrlen > sizeof(sockaddr_storage)) continue;
+        Endpoint e;
+        std::memcpy(&e.address, ai->ai_addr, ai->ai_addrlen);
+        e.length = static_cast<socklen_t>(ai->ai_addrlen);
+        e.family = ai->ai_family;
+        out.push_back(e);
+    }
+    return out;
+}
+
+// The addresses of a host; with `numericOnly`, only when the host is written as an address
+// (then nothing is looked up and the answer is immediate).
+std::optional<std::vector<Endpoint>> Lookup(const std::string& host, int port, bool numericOnly) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    if (numericOnly) hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+        if (numericOnly) return std::nullopt;
+        return std::vector<Endpoint>{};
+    }
+    auto out = Endpoints(found);
+    ::freeaddrinfo(found);
+    return out;
+}
+
+// Wakes the serving loop from another thread: a UDP socket on the loopback interface that is
+// connected to itself, so one byte sent makes it readable (the same on every platform).
+class Waker {
+public:
+    Waker() {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        if (m_fd == kNoSocket) return;
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0 ||
+            ::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 || !SetBlocking(m_fd, false)) {
+            CloseSocket(m_fd);
+            m_fd = kNoSocket;
+        }
+    }
+    ~Waker() {
+        if (m_fd != kNoSocket) CloseSocket(m_fd);
+    }
+    Waker(const Waker&) = delete;
+    Waker& operator=(const Waker&) = delete;
+    bool valid() const { return m_fd != kNoSocket; }
+    Socket fd() const { return m_fd; }
+    void wake() const { ::send(m_fd, "w", 1, 0); }
+    void drain() const {
+        char buffer[64];
+        while (::recv(m_fd, buffer, sizeof buffer, 0) > 0) {
+        }
+    }
+
+private:
+    Socket m_fd = kNoSocket;
+};
+
+bool WouldBlock() {
+#ifdef _WIN32
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+#else
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+#endif
+}
+
+int PollAll(std::vector<pollfd>& polled, int timeoutMs) {
+#ifdef _WIN32
+    return ::WSAPoll(polled.data(), static_cast<ULONG>(polled.size()), timeoutMs);
+#else
+    return ::poll(polled.data(), static_cast<nfds_t>(polled.size()), timeoutMs);
+#endif
+}
+
+bool OutOfDescriptors() {
+#ifdef _WIN32
+    return WSAGetLastError() == WSAEMFILE || WSAGetLastError() == WSAENOBUFS;
+#else
+    return errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+#endif
+}
+
+}  // namespace
+
 struct Relay::Impl {
     std::atomic<Relay::Near> nearPolicy{Relay::Near::Skip};
     Relay::NearRule isNear = IsNearAddress;
@@ -534,7 +641,7 @@ struct Relay::Impl {
     std::string credentials = "Basic " + Base64("player:" + secret);  // as the player sends them
     int port = 0;
     std::atomic<bool> stopping{false};
-    std::thread acceptor;
+    std::thread server;  // the serving loop
     std::thread preparer;
 
     mutable std::mutex mutex;
@@ -552,76 +659,49 @@ struct Relay::Impl {
     std::optional<Held> held;
     std::map<std::string, Playlist> playlists;  // by canonical address
     Stats stats;
-    // Every socket a client's relay thread uses, so that stopping can end them all.
-    std::set<Socket> open;
-    struct Client {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-    std::vector<Client> clients;
-    std::atomic<bool> preparerDone{false};
+    std::atomic<bool> preparerDone{false}, resolverDone{false};
     std::weak_ptr<Impl> self;
 
-    void acceptLoop();
+    // The serving loop's own, and what it shares with the resolver thread (under `mutex`).
+    Waker waker;
+    std::thread resolver;
+    struct LookupJob {
+        std::uint64_t id;
+        std::string host;
+        int port;
+    };
+    struct Resolved {
+        std::uint64_t id;
+        std::vector<Endpoint> endpoints;
+    };
+    std::deque<LookupJob> lookups;
+    std::deque<Resolved> resolved;
+    std::uint64_t lastConnId = 0;
+    struct Conn;
+
     void prepareLoop();
     void dropPreparation();  // with `mutex` held
-    void serveClient(Socket client);
     Socket takeHeld(const std::string& key);
-    // A connection to this server for a client: the one made in advance, or a new one.
-    Socket serverFor(const std::string& host, int port, bool* madeInAdvance = nullptr);
     std::optional<Playlist> playlist(const std::string& canonical);
-    void track(Socket fd);
-    void untrack(Socket fd);
+
+    void serveLoop();
+    void resolveLoop();
+    void accept(std::vector<std::unique_ptr<Conn>>& conns, Clock::time_point& acceptPausedUntil);
+    void fromClient(Conn& c);
+    void fromServer(Conn& c);
+    void openServer(Conn& c);
+    void connectNext(Conn& c);
+    void serverReached(Conn& c);
+    void failServer(Conn& c);
+    static bool flush(Socket fd, std::string& pending);
+    static void close(Conn& c);
 };
-
-void Relay::Impl::track(Socket fd) {
-    std::lock_guard lock(mutex);
-    open.insert(fd);
-}
-
-void Relay::Impl::untrack(Socket fd) {
-    {
-        std::lock_guard lock(mutex);
-        open.erase(fd);
-    }
-    CloseSocket(fd);
-}
 
 void Relay::Impl::dropPreparation() {
     if (held) CloseSocket(held->fd);
     held.reset();
     playlists.clear();
     preparedAddress.clear();
-}
-
-void Relay::Impl::acceptLoop() {
-    while (!stopping) {
-        if (!WaitFor(listener, POLLIN, 100, stopping)) continue;
-        const Socket fd = ::accept(listener, nullptr, nullptr);
-        if (fd == kNoSocket) continue;
-        SetNoDelay(fd);
-        std::lock_guard lock(mutex);
-        if (stopping) {
-            CloseSocket(fd);
-            break;
-        }
-        // Threads of clients that have gone are joined here, so that they do not pile up.
-        for (auto it = clients.begin(); it != clients.end();) {
-            if (*it->done) {
-                it->thread.join();
-                it = clients.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        open.insert(fd);
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        clients.push_back(Client{std::thread([keep = self.lock(), fd, done] {
-                                     keep->serveClient(fd);
-                                     *done = true;
-                                 }),
-                                 done});
-    }
 }
 
 void Relay::Impl::prepareLoop() {
@@ -725,149 +805,427 @@ std::optional<Playlist> Relay::Impl::playlist(const std::string& canonical) {
     return it->second;
 }
 
-Socket Relay::Impl::serverFor(const std::string& host, int port, bool* madeInAdvance) {
-    const std::string key = HttpAddress{host, port, "/"}.key();
-    Socket fd = takeHeld(key);
-    const bool made = fd == kNoSocket;
-    if (madeInAdvance) *madeInAdvance = !made;
-    if (made) fd = Connect(host, port, stopping);
-    if (fd == kNoSocket) return fd;
-    std::lock_guard lock(mutex);
-    if (made) ++stats.serverConnections;
-    open.insert(fd);
-    return fd;
-}
+// ---- Serving: one thread, one loop over every connection ---------------------------------
+//
+// The player's connections and the servers' are non-blocking sockets, all watched by one poll.
+// A name lookup, which the system does only blocking, goes to the resolver thread; a host
+// written as an address needs none. Whatever arrives, the loop holds a bounded number of
+// connections, each with a bounded buffer in each direction.
 
-void Relay::Impl::serveClient(Socket client) {
-    std::string fromClient;  // bytes of the client not yet passed on
+struct Relay::Impl::Conn {
+    std::uint64_t id = 0;
+    Socket client = kNoSocket;
+    Clock::time_point accepted;
+    bool requested = false;  // a whole request head with this run's secret came
+    std::string in;          // from the client, not yet handled
+    std::string toClient;    // waiting to be written to the client
+    std::string toServer;    // waiting to be written to the server (kept while connecting)
+    // The server of this connection: one a connection.
+    enum class Link { None, Resolving, Connecting, Open } link = Link::None;
     Socket server = kNoSocket;
-    std::string serverKey;
+    std::vector<Endpoint> candidates;
+    std::size_t nextCandidate = 0;
+    Clock::time_point connectDeadline;
+    std::string serverKey, serverHost;
     int serverPort = 80;
-    std::string serverHost;
     // A connection made in advance may have been closed by the server just as the request went
     // out (servers drop idle connections). Until the server's first byte, what was sent is kept
     // to be sent once more, on a new connection, as browsers do.
     bool inAdvance = false;
     std::string unanswered;
-    bool tunnel = false;       // a CONNECT tunnel (a secure address): bytes pass as they are
-    std::size_t bodyLeft = 0;  // of the request being passed on
-    char buffer[65536];
-    // Passes on what the client has sent: every complete request head, rewritten for the server,
-    // and the bodies after them. False when the connection is to end.
-    const auto passOn = [&]() -> bool {
-        for (;;) {
-            const std::size_t raw = tunnel ? fromClient.size() : std::min(bodyLeft, fromClient.size());
-            if (raw > 0 && !SendAll(server, std::string_view(fromClient).substr(0, raw))) return false;
-            fromClient.erase(0, raw);
-            if (!tunnel) bodyLeft -= raw;
-            if (tunnel || bodyLeft > 0) return true;
-            const std::size_t end = fromClient.find("\r\n\r\n");
-            if (end == std::string::npos) return fromClient.size() <= kMaxHead;
-            const std::string_view head = std::string_view(fromClient).substr(0, end + 4);
-            if (HeaderValue(head, "Proxy-Authorization") != credentials) {
-                // The player learns it must send its credentials, and sends the request again.
-                SendAll(client,
-                        "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
-                        "realm=\"relay\"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-                return false;
+    bool tunnel = false;              // a CONNECT tunnel (a secure address): bytes pass as they are
+    bool tunnelReplyPending = false;  // "200 Connection established" once the server is reached
+    std::size_t bodyLeft = 0;         // of the request being passed on
+    bool closeAfterWrite = false;     // ends once toClient is written
+    // The server's answer ended with its connection: the client is told so once it has every
+    // byte, and read to its own end before the close, so that no reset cuts what it still reads.
+    bool serverEnded = false;
+    bool draining = false;
+    Clock::time_point drainDeadline;
+    bool done = false;
+};
+
+void Relay::Impl::resolveLoop() {
+    std::unique_lock lock(mutex);
+    while (!stopping) {
+        if (lookups.empty()) {
+            changed.wait(lock, [this] { return stopping || !lookups.empty(); });
+            continue;
+        }
+        const LookupJob job = lookups.front();
+        lookups.pop_front();
+        lock.unlock();
+        auto found = Lookup(job.host, job.port, false);
+        lock.lock();
+        resolved.push_back({job.id, found ? std::move(*found) : std::vector<Endpoint>{}});
+        waker.wake();
+    }
+}
+
+void Relay::Impl::failServer(Conn& c) {
+    c.toClient += "HTTP/1.1 502 Server Not Reached\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    c.closeAfterWrite = true;
+    c.link = Conn::Link::None;
+    c.in.clear();
+}
+
+void Relay::Impl::connectNext(Conn& c) {
+    while (c.nextCandidate < c.candidates.size()) {
+        if (c.server != kNoSocket) CloseSocket(c.server);
+        c.server = kNoSocket;
+        const Endpoint& e = c.candidates[c.nextCandidate++];
+        const Socket fd = ::socket(e.family, SOCK_STREAM, 0);
+        if (fd == kNoSocket) continue;
+        if (!SetBlocking(fd, false)) {
+            CloseSocket(fd);
+            continue;
+        }
+        SetNoDelay(fd);
+        c.server = fd;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&e.address), static_cast<int>(e.length)) == 0) {
+            serverReached(c);
+            return;
+        }
+        if (ConnectPending()) {
+            c.link = Conn::Link::Connecting;
+            c.connectDeadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+            return;
+        }
+    }
+    if (c.server != kNoSocket) CloseSocket(c.server);
+    c.server = kNoSocket;
+    failServer(c);
+}
+
+void Relay::Impl::serverReached(Conn& c) {
+    c.link = Conn::Link::Open;
+    {
+        std::lock_guard lock(mutex);
+        ++stats.serverConnections;
+    }
+    if (c.tunnelReplyPending) {
+        c.tunnelReplyPending = false;
+        c.toClient += "HTTP/1.1 200 Connection established\r\n\r\n";
+    }
+}
+
+// A connection to the request's server: the one made in advance, or a new one.
+void Relay::Impl::openServer(Conn& c) {
+    c.server = takeHeld(HttpAddress{c.serverHost, c.serverPort, "/"}.key());
+    if (c.server != kNoSocket && SetBlocking(c.server, false)) {
+        c.inAdvance = !c.tunnel;
+        c.link = Conn::Link::Open;
+        if (c.tunnelReplyPending) {
+            c.tunnelReplyPending = false;
+            c.toClient += "HTTP/1.1 200 Connection established\r\n\r\n";
+        }
+        return;
+    }
+    if (c.server != kNoSocket) CloseSocket(c.server);
+    c.server = kNoSocket;
+    c.candidates.clear();
+    c.nextCandidate = 0;
+    if (auto numeric = Lookup(c.serverHost, c.serverPort, true)) {
+        c.candidates = std::move(*numeric);
+        connectNext(c);
+        return;
+    }
+    c.link = Conn::Link::Resolving;
+    std::lock_guard lock(mutex);
+    lookups.push_back({c.id, c.serverHost, c.serverPort});
+    changed.notify_all();
+}
+
+// Handles what the client has sent: every complete request head, rewritten for the server,
+// and the bodies after them.
+void Relay::Impl::fromClient(Conn& c) {
+    while (!c.closeAfterWrite && !c.done) {
+        if (c.tunnel) {
+            c.toServer += c.in;
+            c.in.clear();
+            return;
+        }
+        if (c.bodyLeft > 0) {
+            const std::size_t n = std::min(c.bodyLeft, c.in.size());
+            c.toServer.append(c.in, 0, n);
+            c.in.erase(0, n);
+            c.bodyLeft -= n;
+            if (c.bodyLeft > 0) return;
+        }
+        const std::size_t end = c.in.find("\r\n\r\n");
+        if (end == std::string::npos) {
+            if (c.in.size() > kMaxHead) c.done = true;
+            return;
+        }
+        const std::string_view head = std::string_view(c.in).substr(0, end + 4);
+        if (HeaderValue(head, "Proxy-Authorization") != credentials) {
+            // The player learns it must send its credentials, and sends the request again.
+            c.toClient +=
+                "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
+                "realm=\"relay\"\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+            c.closeAfterWrite = true;
+            return;
+        }
+        c.requested = true;
+        if (c.link == Conn::Link::None && StartsWithNoCase(head, "CONNECT ")) {
+            // "CONNECT host:port HTTP/1.1": the player speaks TLS with the server through it.
+            const std::string_view line = head.substr(0, head.find("\r\n"));
+            const std::size_t sp = line.find(' ', 8);
+            const auto address = ParseHttp("http://" + std::string(line.substr(8, sp - 8)));
+            if (!address || address->target != "/") {
+                c.done = true;
+                return;
             }
-            if (server == kNoSocket && StartsWithNoCase(head, "CONNECT ")) {
-                // "CONNECT host:port HTTP/1.1": the player speaks TLS with the server through it.
-                const std::string_view line = head.substr(0, head.find("\r\n"));
-                const std::size_t sp = line.find(' ', 8);
-                const auto address = ParseHttp("http://" + std::string(line.substr(8, sp - 8)));
-                if (!address || address->target != "/") return false;
-                fromClient.erase(0, end + 4);
-                server = serverFor(address->host, address->port);
-                if (server == kNoSocket) {
-                    SendAll(client, "HTTP/1.1 502 Server Not Reached\r\nContent-Length: 0\r\n\r\n");
-                    return false;
-                }
-                tunnel = true;
-                if (!SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n")) return false;
+            c.in.erase(0, end + 4);
+            c.tunnel = true;
+            c.tunnelReplyPending = true;
+            c.serverHost = address->host;
+            c.serverPort = address->port;
+            c.serverKey = address->key();
+            openServer(c);
+            continue;
+        }
+        auto request = ParseRequest(head);
+        c.in.erase(0, end + 4);
+        if (!request) {
+            c.toClient += "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+            c.closeAfterWrite = true;
+            return;
+        }
+        if (c.link == Conn::Link::None && request->method == "GET" && request->bodyBytes == 0) {
+            if (auto answer = playlist(request->canonical)) {
+                std::string answerHead = "HTTP/1.1 200 OK\r\n";
+                if (!answer->contentType.empty()) answerHead += "Content-Type: " + answer->contentType + "\r\n";
+                answerHead += "Content-Length: " + std::to_string(answer->body.size()) + "\r\n";
+                if (request->close) answerHead += "Connection: close\r\n";
+                c.toClient += answerHead + "\r\n" + answer->body;
+                if (request->close) c.closeAfterWrite = true;
                 continue;
             }
-            auto request = ParseRequest(head);
-            fromClient.erase(0, end + 4);
-            if (!request) {
-                SendAll(client, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-                return false;
+        }
+        // One connection of the client goes to one server: for another, the player opens
+        // another connection.
+        if (c.link != Conn::Link::None && request->address.key() != c.serverKey) {
+            c.done = true;
+            return;
+        }
+        if (c.link == Conn::Link::None) {
+            c.serverKey = request->address.key();
+            c.serverHost = request->address.host;
+            c.serverPort = request->address.port;
+            openServer(c);
+            if (c.closeAfterWrite) return;  // not reached
+        }
+        {
+            std::lock_guard lock(mutex);
+            ++stats.requestsPassed;
+        }
+        if (c.inAdvance && request->bodyBytes == 0) c.unanswered += request->forServer;
+        c.toServer += request->forServer;
+        c.bodyLeft = request->bodyBytes;
+    }
+}
+
+// Writes what waits for a socket, as much as it takes now. False when the socket is gone.
+bool Relay::Impl::flush(Socket fd, std::string& pending) {
+    while (!pending.empty()) {
+        const ssize_t n =
+            ::send(fd, pending.data(), static_cast<int>(std::min<std::size_t>(pending.size(), 1 << 20)), MSG_NOSIGNAL);
+        if (n < 0 && WouldBlock()) return true;
+        if (n <= 0) return false;
+        pending.erase(0, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void Relay::Impl::fromServer(Conn& c) {
+    char buffer[65536];
+    const ssize_t n = ::recv(c.server, buffer, static_cast<int>(sizeof buffer), 0);
+    if (n < 0 && WouldBlock()) return;
+    if (n <= 0 && c.inAdvance && !c.unanswered.empty() && c.bodyLeft == 0) {
+        // Closed unanswered: once more on a connection of its own.
+        CloseSocket(c.server);
+        c.server = kNoSocket;
+        c.inAdvance = false;
+        c.toServer = std::move(c.unanswered);
+        c.unanswered.clear();
+        c.link = Conn::Link::None;
+        openServer(c);
+        return;
+    }
+    c.inAdvance = false;
+    c.unanswered.clear();
+    if (n <= 0) {
+        CloseSocket(c.server);
+        c.server = kNoSocket;
+        c.link = Conn::Link::None;
+        c.serverEnded = true;
+        return;
+    }
+    c.toClient.append(buffer, static_cast<std::size_t>(n));
+}
+
+void Relay::Impl::close(Conn& c) {
+    if (c.server != kNoSocket) CloseSocket(c.server);
+    if (c.client != kNoSocket) CloseSocket(c.client);
+    c.server = c.client = kNoSocket;
+}
+
+void Relay::Impl::accept(std::vector<std::unique_ptr<Conn>>& conns, Clock::time_point& acceptPausedUntil) {
+    for (int i = 0; i < 16; ++i) {
+        const Socket fd = ::accept(listener, nullptr, nullptr);
+        if (fd == kNoSocket) {
+            // Out of descriptors the waiting connection stays queued: taking a pause keeps the
+            // loop from spinning on it until some are free.
+            if (OutOfDescriptors()) acceptPausedUntil = Clock::now() + std::chrono::milliseconds(250);
+            return;
+        }
+        if (conns.size() >= kMaxClients) {
+            // Full: the oldest connection that has not made a request yet gives way; when every
+            // one has (the player's own), the newcomer is turned away.
+            auto idle = std::find_if(conns.begin(), conns.end(), [](const auto& c) { return !c->requested; });
+            if (idle == conns.end()) {
+                CloseSocket(fd);
+                continue;
             }
-            if (server == kNoSocket && request->method == "GET" && request->bodyBytes == 0) {
-                if (auto answer = playlist(request->canonical)) {
-                    std::string answerHead = "HTTP/1.1 200 OK\r\n";
-                    if (!answer->contentType.empty()) answerHead += "Content-Type: " + answer->contentType + "\r\n";
-                    answerHead += "Content-Length: " + std::to_string(answer->body.size()) + "\r\n";
-                    if (request->close) answerHead += "Connection: close\r\n";
-                    if (!SendAll(client, answerHead + "\r\n" + answer->body) || request->close) return false;
-                    continue;
+            close(**idle);
+            conns.erase(idle);
+        }
+        if (!SetBlocking(fd, false)) {
+            CloseSocket(fd);
+            continue;
+        }
+        SetNoDelay(fd);
+        auto c = std::make_unique<Conn>();
+        c->id = ++lastConnId;
+        c->client = fd;
+        c->accepted = Clock::now();
+        conns.push_back(std::move(c));
+    }
+}
+
+void Relay::Impl::serveLoop() {
+    std::vector<std::unique_ptr<Conn>> conns;
+    std::vector<pollfd> polled;
+    std::vector<std::pair<Conn*, int>> slots;  // the connection and which socket (0 client, 1 server)
+    Clock::time_point acceptPausedUntil{};
+    // Each direction holds at most this much unwritten: reading stops until the other side takes it.
+    constexpr std::size_t kMaxPending = std::size_t{1} << 20;
+    while (!stopping) {
+        const auto now = Clock::now();
+        // Deadlines: a client without a request head, a server that does not take the
+        // connection, a client that does not end after the server did.
+        for (auto& c : conns) {
+            if (!c->requested && now - c->accepted > kHeadDeadline) c->done = true;
+            if (c->link == Conn::Link::Connecting && now > c->connectDeadline) connectNext(*c);
+            if (c->draining && now > c->drainDeadline) c->done = true;
+        }
+        // Write what waits, then close what ended.
+        for (auto& c : conns) {
+            if (c->done) continue;
+            if (!flush(c->client, c->toClient)) c->done = true;
+            if (c->link == Conn::Link::Open && !flush(c->server, c->toServer)) {
+                if (!c->inAdvance) c->done = true;
+            }
+            if (c->toClient.empty() && c->closeAfterWrite) c->done = true;
+            if (c->toClient.empty() && c->serverEnded && !c->draining) {
+                ::shutdown(c->client, SHUT_WR);
+                c->draining = true;
+                c->drainDeadline = now + std::chrono::seconds(1);
+            }
+        }
+        for (auto it = conns.begin(); it != conns.end();) {
+            if ((*it)->done) {
+                close(**it);
+                it = conns.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        polled.clear();
+        slots.clear();
+        pollfd p{};
+        p.fd = waker.fd();
+        p.events = POLLIN;
+        polled.push_back(p);
+        const bool accepting = now >= acceptPausedUntil;
+        if (accepting) {
+            p.fd = listener;
+            polled.push_back(p);
+        }
+        for (auto& c : conns) {
+            p.fd = c->client;
+            p.events = 0;
+            if (c->toServer.size() < kMaxPending) p.events |= POLLIN;
+            if (!c->toClient.empty()) p.events |= POLLOUT;
+            polled.push_back(p);
+            slots.emplace_back(c.get(), 0);
+            if (c->link == Conn::Link::Open || c->link == Conn::Link::Connecting) {
+                p.fd = c->server;
+                p.events = 0;
+                if (c->link == Conn::Link::Connecting) p.events = POLLOUT;
+                if (c->link == Conn::Link::Open) {
+                    if (c->toClient.size() < kMaxPending) p.events |= POLLIN;
+                    if (!c->toServer.empty()) p.events |= POLLOUT;
                 }
+                polled.push_back(p);
+                slots.emplace_back(c.get(), 1);
             }
-            // One connection of the client goes to one server: for another, the player opens
-            // another connection.
-            if (server != kNoSocket && request->address.key() != serverKey) return false;
-            if (server == kNoSocket) {
-                serverKey = request->address.key();
-                serverHost = request->address.host;
-                serverPort = request->address.port;
-                server = serverFor(serverHost, serverPort, &inAdvance);
-                if (server == kNoSocket) {
-                    SendAll(client,
-                            "HTTP/1.1 502 Server Not Reached\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-                    return false;
-                }
-            }
+        }
+        const int timeoutMs = accepting ? 100 : 25;
+        const int ready = PollAll(polled, timeoutMs);
+        if (ready <= 0) continue;
+        if (polled[0].revents & POLLIN) {
+            waker.drain();
+            std::deque<Resolved> results;
             {
                 std::lock_guard lock(mutex);
-                ++stats.requestsPassed;
+                results.swap(resolved);
             }
-            if (inAdvance && request->bodyBytes == 0) unanswered += request->forServer;
-            if (!SendAll(server, request->forServer) && !inAdvance) return false;
-            bodyLeft = request->bodyBytes;
+            for (Resolved& r : results)
+                for (auto& c : conns)
+                    if (c->id == r.id && c->link == Conn::Link::Resolving) {
+                        c->candidates = std::move(r.endpoints);
+                        c->nextCandidate = 0;
+                        connectNext(*c);
+                    }
         }
-    };
-    bool open = true;
-    bool serverEnded = false;
-    while (open && !stopping) {
-        pollfd p[2]{};
-        p[0].fd = client;
-        p[0].events = POLLIN;
-        p[1].fd = server;
-        p[1].events = POLLIN;
-        if ((server == kNoSocket ? ::poll(p, 1, 200) : ::poll(p, 2, 200)) <= 0) continue;
-        if (server != kNoSocket && (p[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = ::recv(server, buffer, static_cast<int>(sizeof buffer), 0);
-            if (n <= 0 && inAdvance && !unanswered.empty() && bodyLeft == 0) {
-                // Closed unanswered: once more on a connection of its own.
-                inAdvance = false;
-                untrack(server);
-                server = serverFor(serverHost, serverPort);
-                if (server == kNoSocket || !SendAll(server, unanswered)) break;
-                unanswered.clear();
+        const std::size_t first = accepting ? 2 : 1;
+        if (accepting && (polled[1].revents & POLLIN)) accept(conns, acceptPausedUntil);
+        for (std::size_t i = first; i < polled.size(); ++i) {
+            const short events = polled[i].revents;
+            if (!events) continue;
+            auto [c, which] = slots[i - first];
+            if (c->done) continue;
+            if (which == 1) {
+                if (c->server != polled[i].fd) continue;  // replaced meanwhile
+                if (c->link == Conn::Link::Connecting) {
+                    int error = 0;
+                    socklen_t length = sizeof error;
+                    if (::getsockopt(c->server, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 &&
+                        error == 0)
+                        serverReached(*c);
+                    else
+                        connectNext(*c);
+                } else if (events & (POLLIN | POLLHUP | POLLERR)) {
+                    fromServer(*c);
+                }
                 continue;
             }
-            inAdvance = false;
-            unanswered.clear();
-            serverEnded = n <= 0;
-            if (n <= 0 || !SendAll(client, std::string_view(buffer, static_cast<std::size_t>(n)))) break;
-        }
-        if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t n = ::recv(client, buffer, static_cast<int>(sizeof buffer), 0);
-            if (n <= 0) break;
-            fromClient.append(buffer, static_cast<std::size_t>(n));
-            open = passOn();
-        }
-    }
-    if (server != kNoSocket) untrack(server);
-    if (serverEnded) {
-        // The server's answer ends with its connection. The client is told so and read to its
-        // own end before the close, so that no reset cuts the last bytes it has still to read.
-        ::shutdown(client, SHUT_WR);
-        while (WaitFor(client, POLLIN, 1000, stopping) &&
-               ::recv(client, buffer, static_cast<int>(sizeof buffer), 0) > 0) {
+            if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[65536];
+            const ssize_t n = ::recv(c->client, buffer, static_cast<int>(sizeof buffer), 0);
+            if (n < 0 && WouldBlock()) continue;
+            if (n <= 0) {
+                c->done = true;
+                continue;
+            }
+            if (c->draining || c->closeAfterWrite || c->serverEnded) continue;  // read to its end only
+            c->in.append(buffer, static_cast<std::size_t>(n));
+            fromClient(*c);
         }
     }
-    untrack(client);
+    for (auto& c : conns) close(*c);
 }
 
 Relay::Relay(Near nearPolicy, NearRule isNear) : m(std::make_shared<Impl>()) {
@@ -880,33 +1238,51 @@ Relay::Relay(Near nearPolicy, NearRule isNear) : m(std::make_shared<Impl>()) {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof addr;
-    if (::bind(m->listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m->listener, 16) != 0 ||
+    if (::bind(m->listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(m->listener, SOMAXCONN) != 0 ||
         ::getsockname(m->listener, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
         CloseSocket(m->listener);
         m->listener = kNoSocket;
         return;
     }
     m->port = ntohs(addr.sin_port);
-    m->acceptor = std::thread([this] { m->acceptLoop(); });
-    m->preparer = std::thread([self = m] {
-        self->prepareLoop();
-        self->preparerDone = true;
-    });
+    if (!m->waker.valid() || !SetBlocking(m->listener, false)) {
+        CloseSocket(m->listener);
+        m->listener = kNoSocket;
+        return;
+    }
+    // Three threads whatever comes: serving, name lookups, preparing. One the system will not
+    // give leaves the relay off (the player then asks the servers itself).
+    try {
+        m->server = std::thread([self = m] { self->serveLoop(); });
+        m->resolver = std::thread([self = m] {
+            self->resolveLoop();
+            self->resolverDone = true;
+        });
+        m->preparer = std::thread([self = m] {
+            self->prepareLoop();
+            self->preparerDone = true;
+        });
+    } catch (const std::system_error&) {
+        stop();
+        CloseSocket(m->listener);
+        m->listener = kNoSocket;
+    }
 }
 
-Relay::~Relay() {
-    if (m->listener == kNoSocket) return;
+void Relay::stop() {
     {
         std::lock_guard lock(m->mutex);
         m->stopping = true;
-        for (const Socket fd : m->open) ::shutdown(fd, SHUT_RDWR);
     }
     m->changed.notify_all();
-    m->acceptor.join();  // no client thread starts any more
-    // Every thread ends within a step of its polls once stopped, unless a name lookup of the
-    // system holds it; that one is let go to end by itself (it holds its share of the relay).
+    m->waker.wake();
+    if (m->server.joinable()) m->server.join();  // never blocks: its sockets are non-blocking
+    // The others end within a step once stopped, unless a name lookup of the system holds one;
+    // that one is let go to end by itself (it holds its share of the relay).
     const auto deadline = Clock::now() + std::chrono::seconds(1);
     const auto finish = [&](std::thread& thread, const std::atomic<bool>& done) {
+        if (!thread.joinable()) return;
         while (!done && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (done)
             thread.join();
@@ -914,7 +1290,12 @@ Relay::~Relay() {
             thread.detach();
     };
     finish(m->preparer, m->preparerDone);
-    for (Impl::Client& client : m->clients) finish(client.thread, *client.done);
+    finish(m->resolver, m->resolverDone);
+}
+
+Relay::~Relay() {
+    if (m->listener == kNoSocket) return;
+    stop();
     CloseSocket(m->listener);
 }
 

@@ -88,6 +88,7 @@ public:
     Stats stats() const;
 
 private:
+    void stop();
     struct Impl;
     // Shared with the relay's threads: one held up by the system's name lookup may outlive the
     // relay for a moment rather than hold up its end.

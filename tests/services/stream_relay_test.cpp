@@ -1,5 +1,10 @@
 #include "services/stream_relay.h"
 
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -96,6 +101,20 @@ bool Eventually(Condition condition) {
     while (!condition() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return condition();
+}
+
+std::size_t Entries(const char* folder) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+    return n;
+}
+
+// CPU time of the whole process, in seconds.
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::string BodyOf(const std::string& answer) {
@@ -198,6 +217,49 @@ TEST(StreamRelay, AFarPlaylistCannotMakeTheRelayAskNearServersOrSendRawBytes) {
         EXPECT_FALSE(relay.isPrepared(far.url(bad)));
     }
     EXPECT_EQ(far.requests(), 2);
+}
+
+TEST(StreamRelay, AFloodOfIdleConnectionsNeitherGrowsTheProgramNorKeepsThePlayerOut) {
+    // Any local user may connect to the relay's port; one opens 3,000 connections and says nothing.
+    TinyHttp server;
+    server.route("/a.ts", 200, "AAAA", "video/mp2t");
+    Relay relay(Relay::Near::Prepare);
+    const std::size_t threads = Entries("/proc/self/task"), descriptors = Entries("/proc/self/fd");
+    std::vector<std::unique_ptr<Client>> flood;
+    for (int i = 0; i < 3000; ++i) flood.push_back(std::make_unique<Client>(relay));
+    EXPECT_EQ(Entries("/proc/self/task"), threads) << "no thread a connection";
+    EXPECT_LE(Entries("/proc/self/fd"), descriptors + flood.size() + 16) << "at most 16 held by the relay";
+    Client player(relay);
+    player.get(server.url("/a.ts"));
+    EXPECT_EQ(BodyOf(player.answer()), "AAAA") << "an idle connection gives way to the player's";
+    // Five seconds without a request head close every idle one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5300));
+    std::size_t open = 0;
+    for (auto& idle : flood) open += idle->closedByRelay() ? 0 : 1;
+    EXPECT_EQ(open, 0u);
+    flood.clear();
+
+    // Out of descriptors: the relay waits for some rather than spin on the connection it cannot
+    // take, and serves again once there are.
+    rlimit limit{};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit saved = limit;
+    limit.rlim_cur = Entries("/proc/self/fd") + 40;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    std::vector<int> spare;  // the descriptors the flood leaves
+    for (int fd = 0; (fd = ::socket(AF_INET, SOCK_STREAM, 0)) >= 0;) spare.push_back(fd);
+    ::close(spare.back());
+    spare.pop_back();
+    for (int i = 0; i < 8; ++i) flood.push_back(std::make_unique<Client>(relay));  // one descriptor is ours
+    const double cpu = CpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(CpuSeconds() - cpu, 0.5) << "the relay spins on a connection it cannot accept";
+    for (const int fd : spare) ::close(fd);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    flood.clear();
+    Client again(relay);
+    again.get(server.url("/a.ts"));
+    EXPECT_EQ(BodyOf(again.answer()), "AAAA");
 }
 
 TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUsesThatConnection) {
