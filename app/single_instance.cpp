@@ -7,6 +7,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QTimer>
 #include <memory>
 
 namespace single_instance {
@@ -24,6 +25,9 @@ QString Place(const QString& programFolder, const QString& productName, const ch
 }
 
 constexpr int kMaxMessageBytes = 64 * 1024;
+// A second start connects, writes one line and goes: a few at once at most, each for moments.
+constexpr int kMaxClients = 8;
+constexpr int kClientDeadlineMs = 5000;
 
 }  // namespace
 
@@ -50,6 +54,19 @@ HandOverServer::HandOverServer(const QString& programFolder, const QString& prod
     m_server->listen(name);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            // Connections that say nothing cannot pile up: a few at a time, each closed after
+            // a few seconds whatever it sent.
+            if (m_clients >= kMaxClients) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            ++m_clients;
+            connect(socket, &QObject::destroyed, this, [this] { --m_clients; });
+            QTimer::singleShot(kClientDeadlineMs, socket, [socket] {
+                socket->abort();
+                socket->deleteLater();
+            });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
                 // One line: the media named, UTF-8; anything longer than a message is no message.
@@ -67,6 +84,8 @@ HandOverServer::HandOverServer(const QString& programFolder, const QString& prod
 }
 
 bool HandOverServer::listening() const { return m_server->isListening(); }
+
+QString HandOverServer::socketPath() const { return m_server->fullServerName(); }
 
 bool HandOver(const QString& programFolder, const QString& productName, const QString& media) {
     QString named = media;

@@ -20,6 +20,7 @@ class HandOverServer : public QObject {
 public:
     HandOverServer(const QString& programFolder, const QString& productName, QObject* parent = nullptr);
     bool listening() const;
+    QString socketPath() const;
 
 signals:
     // A second start's command line: the address or file it named ("" when none).
@@ -27,6 +28,7 @@ signals:
 
 private:
     QLocalServer* m_server;
+    int m_clients = 0;  // connected now
 };
 
 // The second start's end: gives `media` (made absolute when it is a local path) to the running

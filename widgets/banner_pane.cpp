@@ -1,5 +1,7 @@
 #include "widgets/banner_pane.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QScrollBar>
 
 #include "widgets/background.h"
@@ -14,7 +16,27 @@ QFuture<FetchResult> FetchInBackground(const std::string& address, FetchLimits l
     return RunInBackground<FetchResult>([address, limits] { return FetchPageReport(address, limits); });
 }
 
+struct FetchedImage {
+    bool fetched = false;
+    QImage image;
+};
+
 }  // namespace
+
+QImage BannerPane::Decode(const std::string& bytes) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    // The header's size is checked before a pixel is unpacked; the reader's own limit holds
+    // for a format whose header does not say.
+    reader.setAllocationLimit(static_cast<int>(kMaxImagePixels * 4 >> 20));
+    const QSize size = reader.size();
+    if (size.isValid() && qint64{size.width()} * size.height() > kMaxImagePixels) return {};
+    QImage image = reader.read();
+    if (qint64{image.width()} * image.height() > kMaxImagePixels) return {};
+    return image;
+}
 
 BannerPane::BannerPane(QWidget* parent) : QTextBrowser(parent) {
     setOpenLinks(false);
@@ -38,6 +60,7 @@ void BannerPane::Navigate(const QString& address) {
     m_address = address;
     m_images.clear();
     m_requested.clear();
+    m_decodedBytes = 0;
     m_loading = true;
     m_page.setFuture(FetchInBackground(FromQt(address), FetchLimits{}));
 }
@@ -54,14 +77,15 @@ QVariant BannerPane::loadResource(int type, const QUrl& name) {
 void BannerPane::fetchImage(const QUrl& url) {
     if (m_requested.contains(url) || m_requested.size() >= kMaxImages) return;
     m_requested.insert(url);
-    auto* watcher = new QFutureWatcher<FetchResult>(this);
-    connect(watcher, &QFutureWatcher<FetchResult>::finished, this, [this, watcher, url] {
+    auto* watcher = new QFutureWatcher<FetchedImage>(this);
+    connect(watcher, &QFutureWatcher<FetchedImage>::finished, this, [this, watcher, url] {
         watcher->deleteLater();
-        const QFuture<FetchResult> done = watcher->future();
-        if (done.resultCount() == 0 || !done.result().succeeded()) return;
-        const std::string& bytes = done.result().body;
-        QImage image;
-        if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) return;
+        const QFuture<FetchedImage> done = watcher->future();
+        if (done.resultCount() == 0) return;
+        const QImage image = done.result().image;
+        if (image.isNull()) return;
+        if (m_decodedBytes + image.sizeInBytes() > kMaxDecodedBytes) return;
+        m_decodedBytes += image.sizeInBytes();
         m_images.insert(url, image);
         document()->addResource(QTextDocument::ImageResource, url, image);
         // Lay the page out again so the picture takes its place.
@@ -71,5 +95,11 @@ void BannerPane::fetchImage(const QUrl& url) {
     });
     FetchLimits limits;
     limits.maxBytes = kMaxImageBytes;
-    watcher->setFuture(FetchInBackground(FromQt(url.toString()), limits));
+    limits.pumpEvents = false;
+    const std::string address = FromQt(url.toString());
+    watcher->setFuture(RunInBackground<FetchedImage>([address, limits] {
+        const FetchResult fetched = FetchPageReport(address, limits);
+        if (!fetched.succeeded()) return FetchedImage{};
+        return FetchedImage{true, Decode(fetched.body)};
+    }));
 }

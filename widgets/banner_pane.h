@@ -16,6 +16,13 @@ class BannerPane : public QTextBrowser {
 public:
     static constexpr int kMaxImages = 32;
     static constexpr std::size_t kMaxImageBytes = std::size_t{2} * 1024 * 1024;
+    // A picture is decoded on the pool, and only up to this many pixels (a small file may
+    // unpack to gigabytes); all the page's pictures together hold at most kMaxDecodedBytes.
+    static constexpr qint64 kMaxImagePixels = qint64{4096} * 4096;
+    static constexpr qint64 kMaxDecodedBytes = qint64{128} << 20;
+
+    // A picture from the bytes of its file, within the pixel limit; a null image otherwise.
+    static QImage Decode(const std::string& bytes);
 
     explicit BannerPane(QWidget* parent = nullptr);
     ~BannerPane() override;
@@ -38,5 +45,6 @@ private:
     bool m_loading = false;
     QFutureWatcher<FetchResult> m_page;
     QHash<QUrl, QImage> m_images;
+    qint64 m_decodedBytes = 0;
     QSet<QUrl> m_requested;
 };

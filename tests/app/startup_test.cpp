@@ -1,8 +1,13 @@
 // Start-up as the program composes it: the splash window, then the main window at its 75th
 // tick, and the main window's close-down taking the splash and the other windows with it.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <filesystem>
 
 #include <QMessageBox>
 #include "app/single_instance.h"
@@ -191,6 +196,56 @@ TEST_F(StartUpTest, ASecondStartHandsItsAddressToTheRunningWindow) {
     EXPECT_TRUE(WaitFor(
         [&] { return startUp.mainWindow()->WindowsMediaPlayer1->url().endsWith(QStringLiteral("clip.mp3")); }, 2000));
     EXPECT_FALSE(single_instance::HandOver(QStringLiteral("/no/such/program"), QStringLiteral("Marlu Viewer"), {}));
+    if (savedRuntime.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+}
+
+// Idle connections to the hand-over socket (only the user's own programs can make them) are few
+// at a time and closed after a few seconds; a real second start is still heard.
+TEST_F(StartUpTest, IdleHandOverConnectionsAreCappedAndClosed) {
+    TempDir runtime;
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path().string()));
+    const QString folder = QString::fromStdString(program.path().string());
+    single_instance::HandOverServer server(folder, QStringLiteral("Marlu Viewer"));
+    ASSERT_TRUE(server.listening());
+    QStringList heard;
+    QObject::connect(&server, &single_instance::HandOverServer::handedOver, [&](const QString& m) { heard << m; });
+    const auto descriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = descriptors();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = server.socketPath().toStdString();
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    std::vector<int> idle;
+    for (int i = 0; i < 3000; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            idle.push_back(fd);
+        else
+            ::close(fd);
+        if (i % 20 == 0) QCoreApplication::processEvents();
+    }
+    QTest::qWait(100);
+    EXPECT_GT(idle.size(), 100u);
+    EXPECT_LE(descriptors(), before + static_cast<long>(idle.size()) + 8 + 4) << "the server holds at most 8";
+    QTest::qWait(5300);
+    std::size_t open = 0;
+    for (const int fd : idle) {
+        char c;
+        if (::recv(fd, &c, 1, MSG_DONTWAIT) != 0) ++open;  // 0: closed by the server
+        ::close(fd);
+    }
+    EXPECT_EQ(open, 0u);
+    QTest::qWait(50);
+    ASSERT_TRUE(single_instance::HandOver(folder, QStringLiteral("Marlu Viewer"), QStringLiteral("http://a/after")));
+    EXPECT_TRUE(WaitFor([&] { return heard.contains(QStringLiteral("http://a/after")); }, 2000));
     if (savedRuntime.isEmpty())
         qunsetenv("XDG_RUNTIME_DIR");
     else
