@@ -350,28 +350,33 @@ std::optional<Playlist> FetchPlaylist(const HttpAddress& address, const std::str
     return playlist;
 }
 
-// One request head from a client: its parts, and the head as the server is to get it.
-struct Request {
-    std::string method;
-    HttpAddress address;
-    std::string canonical;
-    bool close = false;         // the client asked to close after the answer
-    std::size_t bodyBytes = 0;  // what follows the head
-    std::string forServer;      // the head with the target in origin form, without proxy headers
-};
+}  // namespace
 
-std::optional<Request> ParseRequest(std::string_view head) {
+std::optional<RequestHead> ParseRequestHead(std::string_view head) {
+    // Lines end in CR LF and hold no other control byte than a tab: a lone CR or LF would end a
+    // line for one server and not for another.
+    for (std::size_t i = 0; i < head.size(); ++i) {
+        const auto c = static_cast<unsigned char>(head[i]);
+        if (c == '\r' && i + 1 < head.size() && head[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        if ((c < 0x20 && c != '\t') || c == 0x7F) return std::nullopt;
+    }
     const std::size_t lineEnd = head.find("\r\n");
     const std::string_view line = head.substr(0, lineEnd);
     const std::size_t sp1 = line.find(' ');
     const std::size_t sp2 = line.rfind(' ');
     if (sp1 == std::string_view::npos || sp2 <= sp1) return std::nullopt;
-    Request request;
+    RequestHead request;
     request.method = std::string(line.substr(0, sp1));
+    if (request.method.empty() ||
+        !std::all_of(request.method.begin(), request.method.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+        return std::nullopt;
     const std::string_view target = line.substr(sp1 + 1, sp2 - sp1 - 1);
     const std::string_view version = line.substr(sp2 + 1);
     auto address = ParseHttp(target);
-    if (!address || !StartsWithNoCase(version, "HTTP/1.")) return std::nullopt;
+    if (!address || (version != "HTTP/1.1" && version != "HTTP/1.0")) return std::nullopt;
     request.address = *address;
     request.canonical = Canonical(*address);
     request.forServer = request.method + " " + address->target + " " + std::string(version) + "\r\n";
@@ -401,7 +406,7 @@ std::optional<Request> ParseRequest(std::string_view head) {
     return request;
 }
 
-}  // namespace
+namespace {}  // namespace
 
 std::string HttpAddress::key() const { return Lower(host) + ":" + std::to_string(port); }
 
@@ -449,6 +454,9 @@ std::optional<HttpAddress> ParseHttp(std::string_view address) {
 
 std::string Resolve(std::string_view base, std::string_view reference) {
     if (reference.empty()) return {};
+    if (std::any_of(reference.begin(), reference.end(),
+                    [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F; }))
+        return {};                                                  // never sent as it stands
     if (reference.find("./") != std::string_view::npos) return {};  // dot segments: left to the player
     if (StartsWithNoCase(reference, "http://")) {
         const auto address = ParseHttp(reference);
@@ -529,6 +537,9 @@ int PlaylistLifetimeMs(std::string_view playlist) {
             seconds = 0;
         }
     }
+    // A target duration of an hour is already absurd; "nan", "inf" and 1e300 are no durations.
+    if (!(seconds > 0)) seconds = 0;
+    seconds = std::min(seconds, 3600.0);
     return std::max(1000, static_cast<int>(seconds * 500));
 }
 
@@ -985,7 +996,7 @@ void Relay::Impl::fromClient(Conn& c) {
             openServer(c);
             continue;
         }
-        auto request = ParseRequest(head);
+        auto request = ParseRequestHead(head);
         c.in.erase(0, end + 4);
         if (!request) {
             c.toClient += "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";

@@ -31,6 +31,20 @@ std::optional<HttpAddress> ParseHttp(std::string_view address);
 // when it cannot be made so safely (another scheme, dot segments).
 std::string Resolve(std::string_view base, std::string_view reference);
 
+// One request head of the player (the lines up to the empty one, the empty one included): its
+// parts, and the head as the server is to get it (the target in origin form, no proxy headers).
+// Nothing for a head the relay refuses: no absolute http address, a space or control byte in
+// it, a chunked body.
+struct RequestHead {
+    std::string method;
+    HttpAddress address;
+    std::string canonical;
+    bool close = false;         // the client asked to close after the answer
+    std::size_t bodyBytes = 0;  // what follows the head
+    std::string forServer;
+};
+std::optional<RequestHead> ParseRequestHead(std::string_view head);
+
 // The addresses of the variant playlists a master playlist lists; none for a media playlist.
 std::vector<std::string> VariantPlaylists(std::string_view playlist);
 

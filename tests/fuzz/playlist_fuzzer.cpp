@@ -9,7 +9,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const playlist::Playlist list = playlist::Read(text, "http://lists.example/a/b/list.m3u");
-    for (const playlist::Entry& e : list.entries) FUZZ_CHECK(!e.address.empty());
+    FUZZ_CHECK(list.entries.size() <= playlist::kMaxEntries);
+    for (const playlist::Entry& e : list.entries) {
+        FUZZ_CHECK(!e.address.empty());
+        // No control byte reaches a stored line (some would come out of the codec as a line break).
+        for (const std::string* field : {&e.name, &e.address, &e.group, &e.language})
+            for (const char c : *field) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    }
     const playlist::Playlist again = playlist::Read(playlist::WriteM3u(list.entries), "");
     FUZZ_CHECK(again.problem == playlist::Problem::None || list.entries.empty());
     FUZZ_CHECK(again.entries.size() == list.entries.size());

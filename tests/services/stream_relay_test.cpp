@@ -162,6 +162,9 @@ TEST(StreamRelay, AddressesArePartedResolvedAndPlaylistsRead) {
     EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n#EXT-X-TARGETDURATION:6\n#EXTINF:6,\na.ts\n"), 3000);
     EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n#EXT-X-TARGETDURATION:1\n"), 1000);
     EXPECT_EQ(stream_relay::PlaylistLifetimeMs("#EXTM3U\n"), 1000);
+    for (const char* absurd : {"1e300", "nan", "-inf", "99999999999"})
+        EXPECT_LE(stream_relay::PlaylistLifetimeMs(std::string("#EXTM3U\n#EXT-X-TARGETDURATION:") + absurd), 1800000)
+            << absurd;
 }
 
 TEST(StreamRelay, ServersOnThisMachineAndItsLocalNetworkAreNear) {
