@@ -32,7 +32,11 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
             m_locked = true;
             return;
         }
-        if (std::chrono::steady_clock::now() >= deadline) return;
+        if (GetLastError() != ERROR_LOCK_VIOLATION) return;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            m_busy = true;
+            return;
+        }
         std::this_thread::sleep_for(kRetry);
     }
 }
@@ -58,7 +62,10 @@ FileLock::FileLock(const std::filesystem::path& lockFile, std::chrono::milliseco
             return;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) return;
-        if (std::chrono::steady_clock::now() >= deadline) return;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            m_busy = true;
+            return;
+        }
         std::this_thread::sleep_for(kRetry);
     }
 }

@@ -18,6 +18,8 @@ public:
 
     // Whether the lock is held (false when the file could not be made or the wait ran out).
     bool locked() const { return m_locked; }
+    // Whether it is not held because another holder kept it for the whole wait.
+    bool heldByAnother() const { return m_busy; }
 
 private:
 #ifdef _WIN32
@@ -26,6 +28,7 @@ private:
     int m_fd = -1;
 #endif
     bool m_locked = false;
+    bool m_busy = false;
 };
 
 }  // namespace base

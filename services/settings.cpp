@@ -1,6 +1,8 @@
 #include "services/settings.h"
 
+#include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -119,8 +121,99 @@ std::filesystem::path StoreFile(const std::string& app) {
 
 }  // namespace settings
 
+namespace {
+
+struct Change {
+    std::string app, section, key, value;
+};
+std::mutex g_pendingMutex;
+std::vector<Change> g_pending;  // kept for later, oldest first
+
+// Writes the changes of one application's store under its lock.
+settings::Saved Write(const std::string& app, const std::vector<const Change*>& changes,
+                      std::chrono::milliseconds lockWait) {
+    const std::filesystem::path file = settings::StoreFile(app);
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    // Read, change and write back under the lock, so that two programs saving at once both
+    // keep their changes.
+    const base::FileLock lock(std::filesystem::path(file).concat(".lock"), lockWait);
+    if (!lock.locked()) return lock.heldByAnother() ? settings::Saved::KeptForLater : settings::Saved::NotWritable;
+    const auto text = base::ReadFileCapped(file, kMaxStoreBytes);
+    // A store that is there but cannot be read (no permission, over the size cap, a folder)
+    // is never replaced by one holding this key alone.
+    if (!text && std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
+        return settings::Saved::Unreadable;
+    Store store = text ? Parse(*text) : Store{};
+    for (const Change* change : changes) {
+        Section* target = nullptr;
+        for (Section& s : store)
+            if (text::EqualsAsciiNoCase(s.name, change->section)) target = &s;
+        if (!target) {
+            store.push_back(Section{change->section, {}});
+            target = &store.back();
+        }
+        bool found = false;
+        for (Entry& e : target->entries) {
+            if (text::EqualsAsciiNoCase(e.key, change->key)) {
+                e.value = change->value;
+                found = true;
+            }
+        }
+        if (!found) target->entries.push_back(Entry{change->key, change->value});
+    }
+    return base::ReplaceFileAtomically(file, Serialize(store)) ? settings::Saved::Yes : settings::Saved::NotWritable;
+}
+
+bool SameKey(const Change& a, const Change& b) {
+    return a.app == b.app && text::EqualsAsciiNoCase(a.section, b.section) && text::EqualsAsciiNoCase(a.key, b.key);
+}
+
+}  // namespace
+
+namespace settings {
+
+Saved Save(const std::string& app, const std::string& section, const std::string& key, const std::string& value,
+           std::chrono::milliseconds lockWait) {
+    std::lock_guard guard(g_pendingMutex);
+    Change change{app, section, key, value};
+    // A value kept for later is overtaken by a newer one of its key.
+    std::erase_if(g_pending, [&](const Change& kept) { return SameKey(kept, change); });
+    const Saved saved = Write(app, {&change}, lockWait);
+    if (saved == Saved::KeptForLater) g_pending.push_back(std::move(change));
+    return saved;
+}
+
+Saved RetryPending(std::chrono::milliseconds lockWait) {
+    std::lock_guard guard(g_pendingMutex);
+    while (!g_pending.empty()) {
+        const std::string app = g_pending.front().app;
+        std::vector<const Change*> ofApp;
+        for (const Change& c : g_pending)
+            if (c.app == app) ofApp.push_back(&c);
+        const Saved saved = Write(app, ofApp, lockWait);
+        if (saved == Saved::KeptForLater) return saved;
+        // Written, or never to be (the store became unreadable): either way no longer kept.
+        std::erase_if(g_pending, [&](const Change& c) { return c.app == app; });
+    }
+    return Saved::Yes;
+}
+
+bool HasPending() {
+    std::lock_guard guard(g_pendingMutex);
+    return !g_pending.empty();
+}
+
+}  // namespace settings
+
 std::string GetSetting(const std::string& app, const std::string& section, const std::string& key,
                        const std::string& defaultValue) {
+    {
+        std::lock_guard guard(g_pendingMutex);
+        const Change wanted{app, section, key, {}};
+        for (auto it = g_pending.rbegin(); it != g_pending.rend(); ++it)
+            if (SameKey(*it, wanted)) return it->value;
+    }
     const auto text = base::ReadFileCapped(settings::StoreFile(app), kMaxStoreBytes);
     if (!text) return defaultValue;
     for (const Section& s : Parse(*text)) {
@@ -132,36 +225,21 @@ std::string GetSetting(const std::string& app, const std::string& section, const
 }
 
 void SaveSetting(const std::string& app, const std::string& section, const std::string& key, const std::string& value) {
-    const std::filesystem::path file = settings::StoreFile(app);
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    // Read, change and write back under the lock, so that two programs saving at once both
-    // keep their changes.
-    const base::FileLock lock(std::filesystem::path(file).concat(".lock"), std::chrono::seconds(10));
-    if (!lock.locked()) throw VbError(vb_errors::kPathFileAccess, "SaveSetting", "Path/File access error");
-    const auto text = base::ReadFileCapped(file, kMaxStoreBytes);
-    // A store that is there but cannot be read (no permission, over the size cap, a folder)
-    // is never replaced by one holding this key alone.
-    if (!text && std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
-        throw VbError(vb_errors::kPathFileAccess, "SaveSetting", settings::kUnreadableStore);
-    Store store = text ? Parse(*text) : Store{};
-
-    Section* target = nullptr;
-    for (Section& s : store)
-        if (text::EqualsAsciiNoCase(s.name, section)) target = &s;
-    if (!target) {
-        store.push_back(Section{section, {}});
-        target = &store.back();
+    // Written now or not at all: the caller hears why.
+    const Change change{app, section, key, value};
+    settings::Saved saved;
+    {
+        std::lock_guard guard(g_pendingMutex);
+        std::erase_if(g_pending, [&](const Change& kept) { return SameKey(kept, change); });
+        saved = Write(app, {&change}, std::chrono::seconds(10));
     }
-    bool found = false;
-    for (Entry& e : target->entries) {
-        if (text::EqualsAsciiNoCase(e.key, key)) {
-            e.value = value;
-            found = true;
-        }
+    switch (saved) {
+        case settings::Saved::Yes: return;
+        case settings::Saved::KeptForLater:
+            throw VbError(vb_errors::kPathFileAccess, "SaveSetting", settings::kLockedStore);
+        case settings::Saved::Unreadable:
+            throw VbError(vb_errors::kPathFileAccess, "SaveSetting", settings::kUnreadableStore);
+        case settings::Saved::NotWritable: break;
     }
-    if (!found) target->entries.push_back(Entry{key, value});
-
-    const base::WriteResult written = base::ReplaceFileAtomically(file, Serialize(store));
-    if (!written) throw VbError(vb_errors::kPathFileAccess, "SaveSetting", "Path/File access error");
+    throw VbError(vb_errors::kPathFileAccess, "SaveSetting", "Path/File access error");
 }

@@ -117,14 +117,17 @@ void frmLanguage::FillLanguageList() {
 void frmLanguage::Combo1_Click() {
     const QString text = Combo1->currentText();
     if (text == QLatin1String(kPrompt)) return;
-    try {
-        SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage, FromQt(text));
-    } catch (const std::exception&) {
-        // The language is still applied; only remembering it failed, and the user should know.
-        ShowMessage(this, QStringLiteral("Your choice of language could not be saved: the settings file is not "
-                                         "writable. The language holds until the program ends."));
+    // The language is applied whatever happens to remembering it; the main window saves it, and
+    // says so when that fails.
+    Form1* main = Form1::Loaded();
+    if (main) {
+        main->saveSetting(settings_keys::kLanguage, FromQt(text));
+    } else if (settings::Save(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage, FromQt(text),
+                              Form1::kSettingsLockWait) != settings::Saved::Yes) {
+        ShowMessage(this, QStringLiteral("Your choice of language could not be saved. The language holds until the "
+                                         "program ends."));
     }
-    if (Form1* main = Form1::Loaded()) {
+    if (main) {
         localisation::QtWindow window(main);
         modLanguages::LangEngine.ChangeLanguage(window, localisation::ToEngineText(text));
     }

@@ -148,6 +148,8 @@ void Form1::connectPlayer() {
     m_zapTimer.setSingleShot(true);
     m_zapTimer.setInterval(kZapPauseMs);
     connect(&m_zapTimer, &QTimer::timeout, this, &Form1::zapNow);
+    m_settingsRetry.setInterval(1000);
+    connect(&m_settingsRetry, &QTimer::timeout, this, [this] { retryKeptSettings(kSettingsLockWait); });
     m_prepareTimer.setSingleShot(true);
     m_prepareTimer.setInterval(kPrepareRestMs);
     connect(&m_prepareTimer, &QTimer::timeout, this, [this] {
@@ -438,17 +440,32 @@ void Form1::cmdSports_Click() { requestWebPage("Sports"); }
 void Form1::cmdExtras_Click() { requestWebPage("Extras"); }
 
 void Form1::saveSetting(const char* key, const std::string& value) {
-    try {
-        SaveSetting(settings_keys::AppName(), settings_keys::kSection, key, value);
-    } catch (const std::exception& e) {
-        if (m_settingsFailureReported) return;
-        m_settingsFailureReported = true;
-        ShowMessage(this, std::string_view(e.what()) == settings::kUnreadableStore
-                              ? QStringLiteral("Your settings could not be saved: the settings file cannot be read, "
-                                               "so it is left as it is. The change holds until the program ends.")
-                              : QStringLiteral("Your settings could not be saved: the settings file is not writable. "
-                                               "The change holds until the program ends."));
+    // The window's thread waits a moment at most for another program's lock: a change that
+    // cannot be written now is kept (and read back) and written once the lock is free.
+    using settings::Saved;
+    const Saved saved =
+        settings::Save(settings_keys::AppName(), settings_keys::kSection, key, value, kSettingsLockWait);
+    if (saved == Saved::KeptForLater && !m_settingsRetry.isActive()) m_settingsRetry.start();
+    if (saved == Saved::Yes || m_settingsFailureReported) return;
+    m_settingsFailureReported = true;
+    switch (saved) {
+        case Saved::KeptForLater:
+            ShowMessage(this, QStringLiteral("Your settings cannot be saved just now: the settings file is locked by "
+                                             "another program. The change is kept and saved as soon as the file is "
+                                             "free."));
+            break;
+        case Saved::Unreadable:
+            ShowMessage(this, QStringLiteral("Your settings could not be saved: the settings file cannot be read, "
+                                             "so it is left as it is. The change holds until the program ends."));
+            break;
+        default:
+            ShowMessage(this, QStringLiteral("Your settings could not be saved: the settings file is not writable. "
+                                             "The change holds until the program ends."));
     }
+}
+
+void Form1::retryKeptSettings(std::chrono::milliseconds lockWait) {
+    if (settings::RetryPending(lockWait) != settings::Saved::KeptForLater) m_settingsRetry.stop();
 }
 
 // ---- Playback ----------------------------------------------------------------------------
@@ -794,9 +811,11 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Unload() {
-    // The other windows go with the main window; nothing is saved here, as every file and
-    // setting was written when it changed. A download under way ends now, so the program
-    // does not linger for it.
+    // The other windows go with the main window; nothing else is saved here, as every file and
+    // setting was written when it changed, but for settings kept while another program held
+    // their file: they get a last, longer chance. A download under way ends now, so the
+    // program does not linger for it.
+    if (settings::HasPending()) retryKeptSettings(std::chrono::seconds(2));
     fetch::CancelAll();
     if (frmAbout* about = frmAbout::Loaded()) about->close();
     if (frmLanguage* language = frmLanguage::Loaded()) language->close();

@@ -7,6 +7,7 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
@@ -147,6 +148,11 @@ public:
     // What "Decrypt and Load" says of the damaged lines it skipped (their numbers, from 1).
     static QString DamagedLinesMessage(const std::vector<std::size_t>& lines);
 
+    // Saves one of the program's settings, waiting kSettingsLockWait at most for another
+    // program's lock (the change is then kept and written later); a failure is told once a run.
+    void saveSetting(const char* key, const std::string& value);
+    static constexpr std::chrono::milliseconds kSettingsLockWait{100};
+
 signals:
     // The window is going away: the windows that live as long as it does close now.
     void unloaded();
@@ -167,7 +173,7 @@ private:
     void connectHandlers();
     void showCategory(const char* category, const char* languageKey);
     void requestWebPage(const char* target);
-    void saveSetting(const char* key, const std::string& value);
+    void retryKeptSettings(std::chrono::milliseconds lockWait);
     void restoreLocalFiles();
     // Writes a file of the program folder from the encoded rows of a list, whole or not at all,
     // and tells the user when it could not: `tooLong` when `encode` throws (a row too long for
@@ -218,6 +224,7 @@ private:
     bool m_loaded = false;
     bool m_favoritesUnreadable = false;
     bool m_settingsFailureReported = false;    // a failed settings save is reported once a run
+    QTimer m_settingsRetry;                    // writes settings kept while their file was locked
     QHash<QString, QString> m_driveFolders;    // each drive's last folder used in this run
     bool m_editorHiddenForFullScreen = false;  // the panel was on show when full screen began
     QPersistentModelIndex m_editedRow;         // the row the editor's fields were filled from

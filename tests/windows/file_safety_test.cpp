@@ -4,20 +4,25 @@
 // not save.
 #include <unistd.h>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 
 #include "base/file_io.h"
+#include "base/file_lock.h"
 #include "base/program_files.h"
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/favorites.h"
 #include "localisation/languages.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
+#include "services/settings_keys.h"
 #include "support/modal_watcher.h"
 #include "support/tiny_http.h"
+#include "support/wait_for.h"
 #include "widgets/file_browser.h"
 #include "widgets/qt_text.h"
 #include "widgets/qt_window.h"
@@ -212,4 +217,37 @@ TEST_F(FileSafety, AReadOnlyProgramFolderSendsDataHtmToTheUsersFolderAndSaysWher
     EXPECT_FALSE(std::filesystem::exists(program / "Data.htm"));
     ASSERT_EQ(watcher.texts().size(), 1);
     EXPECT_TRUE(watcher.texts()[0].contains(QString::fromStdString(own.string()))) << watcher.texts()[0].toStdString();
+}
+
+// Another program holds the settings' lock (here a descriptor of our own, which the lock tells
+// from ours as it would another process's): the window waits a moment at most, keeps the change,
+// says why it is not saved yet, and writes it once the lock is free.
+TEST_F(FileSafety, ASettingsFileLockedByAnotherProgramNeitherFreezesTheWindowNorLosesTheChange) {
+    Form1& f = Start();
+    ModalWatcher watcher;
+    const std::filesystem::path store = settings::StoreFile(settings_keys::AppName());
+    std::filesystem::create_directories(store.parent_path());
+    auto held = std::make_unique<base::FileLock>(std::filesystem::path(store).concat(".lock"), std::chrono::seconds(1));
+    ASSERT_TRUE(held->locked());
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start(10);
+    for (int i = 0; i < 5; ++i) {
+        f.saveSetting(settings_keys::kGuideAddress, "http://guide.example/" + std::to_string(i) + ".xml");
+        QTest::qWait(20);
+    }
+    tick.stop();
+    EXPECT_LT(longestGap, 200) << "the window's thread waited on the lock";
+    ASSERT_EQ(watcher.texts().size(), 1) << "told once";
+    EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("locked by another program")));
+    EXPECT_EQ(f.guideAddress(), QStringLiteral("http://guide.example/4.xml")) << "the change holds meanwhile";
+    const auto onDisk = [&] { return base::ReadFileCapped(store, 1 << 20).value_or(""); };
+    EXPECT_EQ(onDisk().find("guide.example"), std::string::npos);
+    held.reset();
+    EXPECT_TRUE(
+        test_support::WaitFor([&] { return onDisk().find("http://guide.example/4.xml") != std::string::npos; }, 3000));
+    EXPECT_FALSE(settings::HasPending());
 }
