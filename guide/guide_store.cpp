@@ -1,6 +1,7 @@
 #include "guide/guide_store.h"
 
 #include <charconv>
+#include <set>
 
 #include "base/file_io.h"
 #include "base/program_files.h"
@@ -60,21 +61,47 @@ std::string WriteCache(const Cache& cache) {
     return out;
 }
 
-std::optional<Cache> ReadCache(std::string_view text) {
+std::optional<Cache> ReadCache(std::string_view text, const Wanted* wanted, const std::atomic<bool>* cancel) {
     if (text.substr(0, kMagic.size()) != kMagic) return std::nullopt;
     Cache cache;
+    std::set<std::string, std::less<>> kept;  // the guide channels our keys name
+    std::size_t keys = 0, lines = 0;
+    bool refused = false;
     ForEachLine(text.substr(kMagic.size()), [&](std::string_view line) {
+        if (refused || (++lines % 4096 == 0 && cancel && *cancel)) {
+            refused = true;
+            return;
+        }
         const auto f = SplitTabs(line);
         if (f[0] == "source" && f.size() == 2) cache.source = f[1];
         if (f[0] == "modified" && f.size() == 2) cache.lastModified = f[1];
-        if (f[0] == "id" && f.size() == 3) cache.data.byId.emplace(f[1], f[2]);
-        if (f[0] == "name" && f.size() == 3) cache.data.byName.emplace(f[1], f[2]);
+        if ((f[0] == "id" || f[0] == "name") && f.size() == 3) {
+            if (++keys > kMaxCachedKeys) {
+                refused = true;
+                return;
+            }
+            const bool id = f[0] == "id";
+            if (wanted && !(id ? wanted->ids : wanted->names).count(std::string(f[1]))) return;
+            (id ? cache.data.byId : cache.data.byName).emplace(f[1], f[2]);
+            kept.emplace(f[2]);
+        }
         Programme p;
         if (f[0] == "p" && f.size() == 5 && Number(f[2], p.start) && Number(f[3], p.stop)) {
+            if (f[4].size() > kMaxTitleBytes) {
+                refused = true;
+                return;
+            }
+            if (!kept.count(f[1])) return;
+            Schedule& schedule = cache.data.schedules[std::string(f[1])];
+            if (schedule.size() == kMaxProgrammesPerChannel) {
+                refused = true;
+                return;
+            }
             p.title = f[4];
-            cache.data.schedules[std::string(f[1])].push_back(std::move(p));
+            schedule.push_back(std::move(p));
         }
     });
+    if (refused) return std::nullopt;
     Settle(cache.data);
     return cache;
 }
@@ -82,10 +109,19 @@ std::optional<Cache> ReadCache(std::string_view text) {
 std::filesystem::path CachePath() { return program_files::UserDataFolder() / "Guide.cache"; }
 std::filesystem::path IdsPath() { return program_files::UserDataFolder() / "GuideIds.txt"; }
 
-std::optional<Cache> LoadCache() {
+std::optional<Cache> LoadCache(const Wanted* wanted, const std::atomic<bool>* cancel) {
+    std::error_code ec;
+    if (std::filesystem::file_size(CachePath(), ec) > kMaxCacheBytes && !ec) {
+        std::filesystem::remove(CachePath(), ec);
+        return std::nullopt;
+    }
     const auto text = base::ReadFileCapped(CachePath(), kMaxCacheBytes);
     if (!text) return std::nullopt;
-    return ReadCache(*text);
+    auto cache = ReadCache(*text, wanted, cancel);
+    // A cache that is no cache, or out of its bounds, was not written by us whole: it goes,
+    // and the guide is fetched anew.
+    if (!cache && !(cancel && *cancel)) std::filesystem::remove(CachePath(), ec);
+    return cache;
 }
 
 bool SaveCache(const Cache& cache) {

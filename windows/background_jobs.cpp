@@ -2,8 +2,6 @@
 
 #include <QDateTime>
 
-#include "guide/guide_update.h"
-
 unsigned Worker::start(std::function<void(const std::atomic<bool>&, unsigned)> work) {
     stop();
     m_cancel = std::make_shared<std::atomic<bool>>(false);
@@ -17,8 +15,9 @@ GuideUpdates::GuideUpdates(QObject* parent) : QObject(parent) {}
 // The worker is stopped before the object goes: its thread reports to `this`.
 GuideUpdates::~GuideUpdates() { m_worker.stop(); }
 
-void GuideUpdates::loadCache() {
-    if (auto cache = guide::LoadCache()) m_cache = std::move(*cache);
+void GuideUpdates::loadCache(guide::Wanted wanted) {
+    if (m_cacheRead || m_running) return;
+    run({}, std::move(wanted), true, false);
 }
 
 void GuideUpdates::cancel() {
@@ -31,8 +30,32 @@ void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool 
     guide::UpdateRequest request;
     request.address = address;
     if (!fresh && m_cache.source == address) request.ifModifiedSince = m_cache.lastModified;
-    request.wanted = std::move(wanted);
-    m_worker.start([this, request = std::move(request)](const std::atomic<bool>& cancel, unsigned run) mutable {
+    run(std::move(request), std::move(wanted), !m_cacheRead, fresh);
+}
+
+void GuideUpdates::run(guide::UpdateRequest request, guide::Wanted wanted, bool loadFirst, bool fresh) {
+    m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst, fresh](
+                       const std::atomic<bool>& cancel, unsigned run) mutable {
+        // The destructor joins this thread before the object goes, so `this` is alive here;
+        // a queued call is dropped if the object is deleted before it runs.
+        if (loadFirst) {
+            // Read here, off the window's thread: a cache runs to hundreds of megabytes.
+            auto loaded = std::make_shared<std::optional<guide::Cache>>(guide::LoadCache(&wanted, &cancel));
+            if (cancel) return;
+            if (!fresh && *loaded && (*loaded)->source == request.address)
+                request.ifModifiedSince = (*loaded)->lastModified;
+            QMetaObject::invokeMethod(
+                this,
+                [this, run, loaded] {
+                    if (run != m_worker.run()) return;
+                    m_cacheRead = true;
+                    if (*loaded) m_cache = std::move(**loaded);
+                    emit cacheLoaded();
+                },
+                Qt::QueuedConnection);
+        }
+        if (request.address.empty()) return;
+        request.wanted = std::move(wanted);
         request.cancel = &cancel;
         guide::UpdateResult result = guide::Update(request);
         auto cache = std::make_shared<guide::Cache>();
@@ -43,8 +66,6 @@ void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool 
             // Written here, off the window's thread: a guide's cache runs to megabytes.
             guide::SaveCache(*cache);
         }
-        // The destructor joins this thread before the object goes, so `this` is alive here;
-        // the queued call is dropped if the object is deleted before it runs.
         QMetaObject::invokeMethod(
             this,
             [this, run, outcome = result.outcome, message = result.message, cache] {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "guide/guide_store.h"
+#include "guide/guide_update.h"
 #include "services/stream_check.h"
 
 // One worker thread at a time, with the flag that ends it and a number that tells the reports
@@ -43,10 +44,12 @@ public:
     explicit GuideUpdates(QObject* parent = nullptr);
     ~GuideUpdates() override;  // cancels a running update and waits for it
 
-    // The guide kept from an earlier run, if any.
-    void loadCache();
-    // Starts an update from `address` (cancelling one under way). `fresh` asks for the whole
-    // guide even when it did not change since the cached copy (our channel list did).
+    // Reads the guide kept from an earlier run, if any, on the worker (only `wanted`'s
+    // channels are kept); cacheLoaded() tells when it is there.
+    void loadCache(guide::Wanted wanted);
+    // Starts an update from `address` (cancelling one under way); the cache is read first when
+    // it has not been yet. `fresh` asks for the whole guide even when it did not change since
+    // the cached copy (our channel list did).
     void start(const std::string& address, guide::Wanted wanted, bool fresh);
     void cancel();
     bool running() const { return m_running; }
@@ -58,12 +61,18 @@ public:
     static QString NowNextText(const guide::NowNext& found);
 
 signals:
+    void cacheLoaded();
     // An update ended: `failure` says why it failed (the cached guide stays), empty otherwise.
     void finished(bool changed, const QString& failure);
 
 private:
+    // Runs on the worker: the cache first when `loadFirst`, then the update when `request` has
+    // an address.
+    void run(guide::UpdateRequest request, guide::Wanted wanted, bool loadFirst, bool fresh);
+
     Worker m_worker;
     bool m_running = false;
+    bool m_cacheRead = false;  // the cache was read (or found missing or refused)
     guide::Cache m_cache;
 };
 

@@ -292,10 +292,13 @@ void Form1::Form_Load() {
     // 13. The favourites.
     LoadFavorites();
 
-    // The programme guide kept from the last run, then brought up to date in the background.
-    m_guide->loadCache();
+    // The programme guide kept from the last run, then brought up to date, both in the
+    // background: the window does not wait for either.
     m_tvgIds = guide::LoadIds();
-    if (!guideAddress().isEmpty()) UpdateGuide(false);
+    if (guideAddress().isEmpty())
+        m_guide->loadCache(wantedChannels());
+    else
+        UpdateGuide(false);
 
     // 14. The local-files browser where the user left it.
     restoreLocalFiles();

@@ -263,6 +263,7 @@ void Form1::connectPlaylists() {
         if (!failure.isEmpty() && !m_guideUpdateTold)
             qWarning("The programme guide could not be updated: %s", qPrintable(failure));
     });
+    connect(m_guide, &GuideUpdates::cacheLoaded, this, &Form1::refreshGuideText);
     // The guide's "now" moves on by itself.
     m_guideTimer.setInterval(30 * 1000);
     connect(&m_guideTimer, &QTimer::timeout, this, &Form1::refreshGuideText);

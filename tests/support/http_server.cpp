@@ -56,6 +56,7 @@ void HttpServer::onReadable(QTcpSocket* socket) {
     if (!request.contains("\r\n\r\n") || socket->property("answered").toBool()) return;
     socket->setProperty("answered", true);
     ++m_requests;
+    m_lastRequest = request.left(request.indexOf("\r\n\r\n"));
 
     const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
     const QString path = words.size() > 1 ? QString::fromLatin1(words[1]) : QString();

@@ -33,8 +33,9 @@ public:
 
     int requestCount() const { return m_requests; }
     int requestCount(const QString& path) const { return m_pathRequests.value(path); }
-    int connections() const { return m_connections; }  // accepted, whether a request came or not
-    qint64 bytesSent() const { return m_bytesSent; }   // answers' heads and bodies
+    int connections() const { return m_connections; }         // accepted, whether a request came or not
+    QByteArray lastRequest() const { return m_lastRequest; }  // the head of the last request
+    qint64 bytesSent() const { return m_bytesSent; }          // answers' heads and bodies
 
 private:
     void onConnection();
@@ -56,4 +57,5 @@ private:
     int m_connections = 0;
     qint64 m_bytesSent = 0;
     QHash<QString, int> m_pathRequests;
+    QByteArray m_lastRequest;
 };

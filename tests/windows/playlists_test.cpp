@@ -17,6 +17,8 @@
 #include "catalogue/favorites.h"
 #include "guide/guide_store.h"
 #include "player/player_pane.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
 #include "support/http_server.h"
 #include "support/modal_watcher.h"
 #include "support/test_media.h"
@@ -295,10 +297,42 @@ TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
     form.reset();
     server.remove(QStringLiteral("/epg.xml.gz"));
     Form1& again = Start();
-    EXPECT_EQ(again.ListView2->channels()->index(0, 0).data(Qt::ToolTipRole).toString(), expected);
+    const auto tooltip = [&] { return again.ListView2->channels()->index(0, 0).data(Qt::ToolTipRole).toString(); };
+    EXPECT_TRUE(WaitFor([&] { return tooltip() == expected; }, 5000)) << "read in the background";
     ASSERT_TRUE(WaitFor([&] { return !again.guideUpdates()->running(); }, 10000));
     EXPECT_EQ(again.ListView2->channels()->index(0, 0).data(Qt::ToolTipRole).toString(), expected)
         << "a failed update keeps the cached guide";
+}
+
+TEST_F(Playlists, ADamagedGuideCacheIsReadInTheBackgroundRefusedAndFetchedAnew) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    program.write("Favorites.txt", catalogue::EncodeFavorites({{"News One", "http://s.example/n", "TV", ""}}));
+    server.serve(QStringLiteral("/epg.xml"), GuideAround(now, QStringLiteral("Fresh"), QStringLiteral("Later")),
+                 "text/xml");
+    const std::string address = server.url(QStringLiteral("/epg.xml")).toStdString();
+    SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress, address);
+    // 1.2 million channel keys (30 MB), more than any list of ours: not a cache this program wrote.
+    std::string damaged = "guide-cache 1\nsource\t" + address + "\nmodified\tMon, 07 Dec 2026 20:00:00 GMT\n";
+    for (int i = 0; i < 1'200'000; ++i) damaged += "id\tchannel." + std::to_string(i) + "\tc\n";
+    std::filesystem::create_directories(guide::CachePath().parent_path());
+    ASSERT_TRUE(base::ReplaceFileAtomically(guide::CachePath(), damaged));
+    damaged = {};
+
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    Form1& f = Start();
+    sinceTick.start();
+    tick.start(10);
+    ASSERT_TRUE(WaitFor([&] { return f.guideUpdates()->running() == false; }, 20000));
+    EXPECT_LT(longestGap, 200) << "the window's thread read the cache";
+    EXPECT_EQ(server.requestCount(QStringLiteral("/epg.xml")), 1);
+    EXPECT_FALSE(server.lastRequest().toLower().contains("if-modified-since"))
+        << "the refused cache's date is not sent";
+    EXPECT_TRUE(
+        f.ListView2->channels()->index(0, 0).data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("Now: Fresh")));
+    EXPECT_LT(std::filesystem::file_size(guide::CachePath()), 4096u) << "written anew";
 }
 
 TEST_F(Playlists, ASlowOrBrokenGuideNeitherFreezesTheWindowNorLosesTheOldOne) {
