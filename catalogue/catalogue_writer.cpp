@@ -12,6 +12,13 @@ namespace {
 // becomes a space and any other control byte goes, as some would come out of the codec as a
 // line break and split the entry on the next read.
 void AppendLineText(std::string& out, std::string_view field) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(field.data());
+    std::size_t clean = 0;
+    while (clean < field.size() && (bytes[clean] >= 0x20 || bytes[clean] == '\t')) ++clean;
+    if (clean == field.size()) {
+        out.append(field);  // the usual case, in one piece
+        return;
+    }
     for (const char c : field) {
         const auto b = static_cast<unsigned char>(c);
         if (b >= 0x20 || b == '\t')

@@ -36,9 +36,16 @@ bool IsValidUtf8(std::string_view s) {
 
 // Lines end at LF, CR LF or a lone CR.
 template <typename F>
-bool ForEachLine(std::string_view text, Playlist& out, F&& onLine) {
+bool ForEachLine(std::string_view text, Playlist& out, Progress* progress, F&& onLine) {
     std::size_t pos = 0, number = 0;
     while (pos < text.size()) {
+        if (progress && number % 8192 == 0) {
+            progress->bytesRead = pos;
+            if (progress->cancel) {
+                out.problem = Problem::Cancelled;
+                return false;
+            }
+        }
         std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string_view::npos) end = text.size();
         ++number;
@@ -184,10 +191,10 @@ void ParseExtinf(std::string_view rest, Entry& entry) {
     if (!tvgName.empty()) entry.name = tvgName;
 }
 
-void ReadM3u(std::string_view text, std::string_view base, Playlist& out) {
+void ReadM3u(std::string_view text, std::string_view base, Playlist& out, Progress* progress) {
     Entry pending;
     bool havePending = false;
-    ForEachLine(text, out, [&](std::string_view raw) {
+    ForEachLine(text, out, progress, [&](std::string_view raw) {
         if (out.entries.size() >= kMaxEntries) {
             // Past the cap entries are only counted, without a copy of anything.
             const std::size_t first = raw.find_first_not_of(" \t");
@@ -228,10 +235,10 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out) {
     });
 }
 
-void ReadPls(std::string_view text, std::string_view base, Playlist& out) {
+void ReadPls(std::string_view text, std::string_view base, Playlist& out, Progress* progress) {
     // FileN=, TitleN=, LengthN=, in any order; entries by N.
     std::map<long, Entry> byNumber;
-    ForEachLine(text, out, [&](std::string_view raw) {
+    ForEachLine(text, out, progress, [&](std::string_view raw) {
         if (byNumber.size() >= kMaxEntries) {
             // Past the cap entries are only counted, by their addresses.
             const std::size_t first = raw.find_first_not_of(" \t");
@@ -303,7 +310,7 @@ std::string Resolve(std::string_view address, std::string_view base) {
     return std::string(base.substr(0, slash + 1)) + std::string(address);
 }
 
-Playlist Read(std::string_view text, std::string_view base) {
+Playlist Read(std::string_view text, std::string_view base, Progress* progress) {
     Playlist out;
     if (text.size() > kMaxBytes) {
         out.problem = Problem::TooLarge;
@@ -316,9 +323,9 @@ Playlist Read(std::string_view text, std::string_view base) {
     std::string_view body = converted;
     const auto first = body.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && text::StartsWithAsciiNoCase(body.substr(first), "[playlist]"))
-        ReadPls(body, base, out);
+        ReadPls(body, base, out, progress);
     else
-        ReadM3u(body, base, out);
+        ReadM3u(body, base, out, progress);
     if (out.problem != Problem::None) out.entries.clear();
     return out;
 }

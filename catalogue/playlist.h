@@ -4,6 +4,7 @@
 // plain M3U and M3U8, and PLS. Reading gives the entries in the catalogue's code page
 // (Windows-1252; a character it cannot hold becomes "?"), addresses resolved against the
 // playlist's own address; writing gives extended M3U in UTF-8.
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ struct Entry {
     long duration = -1;    // #EXTINF's or Length's seconds; -1 for a live stream
 };
 
-enum class Problem { None, TooLarge, LineTooLong };
+enum class Problem { None, TooLarge, LineTooLong, Cancelled };
 
 struct Playlist {
     std::vector<Entry> entries;
@@ -42,7 +43,13 @@ struct Playlist {
 // the playlist came from (a web address or a local path), for relative entries; empty leaves
 // them as they are. Names, addresses and attributes come without control bytes (a tab or a line
 // break becomes a space), as the catalogue stores them.
-Playlist Read(std::string_view text, std::string_view baseAddress);
+// `progress`, when given, follows the reading from another thread (the bytes read so far) and
+// may end it (Problem::Cancelled).
+struct Progress {
+    std::atomic<std::size_t> bytesRead{0};
+    std::atomic<bool> cancel{false};
+};
+Playlist Read(std::string_view text, std::string_view baseAddress, Progress* progress = nullptr);
 
 // An entry address resolved against the playlist's address.
 std::string Resolve(std::string_view address, std::string_view baseAddress);

@@ -2,6 +2,7 @@
 // Downloads the body of a web page: a plain GET with the user agent "Mozilla" that bypasses
 // every cache. Blocking, but the event pump installed by the GUI runs between chunks (and at
 // least every 50 ms while waiting), so the window keeps repainting.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -52,5 +53,6 @@ unsigned Generation();
 struct FetchLimits {
     std::size_t maxBytes = fetch::kMaxBodyBytes;
     bool pumpEvents = true;
+    const std::atomic<bool>* cancel = nullptr;  // set: the fetch ends as CancelAll ends it
 };
 FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits);

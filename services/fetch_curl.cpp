@@ -86,7 +86,7 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
         if (curl_multi_perform(multi, &running) != CURLM_OK) break;
         if (running) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
         if (limits.pumpEvents) fetch::RunEventPump();
-        if (fetch::Generation() != generation) {
+        if (fetch::Generation() != generation || (limits.cancel && *limits.cancel)) {
             out.cancelled = true;
             break;
         }

@@ -48,7 +48,7 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
             }
             result.append(buffer, got);
             if (limits.pumpEvents) fetch::RunEventPump();
-            if (fetch::Generation() != generation) {
+            if (fetch::Generation() != generation || (limits.cancel && *limits.cancel)) {
                 result.clear();
                 out.cancelled = true;
                 out.failure = "the download was cancelled";

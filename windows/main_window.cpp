@@ -25,6 +25,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/favorites.h"
+#include "catalogue/playlist.h"
 #include "guide/guide_store.h"
 #include "localisation/languages.h"
 #include "player/media_session.h"
@@ -640,14 +641,19 @@ bool Form1::favoritesChangeable() {
     return !m_favoritesUnreadable;
 }
 
-void Form1::SaveFavorites() {
+void Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) {
     // The whole list is written to a new file that then takes the old one's place, so a failed
     // write keeps the previous list whole and never doubles it. When it fails, the list goes back
     // to what the file holds: the window never shows favourites that are not saved.
     const bool saved = writeListFile(
         "Favorites.txt",
-        [this] {
-            return catalogue::EncodeFavorites(ListView2->rows(), [](const ListRow& r) { return r.playedFields(); });
+        [&] {
+            const auto& rows = ListView2->rows();
+            const auto first = rows.end() - static_cast<std::ptrdiff_t>(std::min(lastRows, rows.size()));
+            std::string text;
+            for (auto row = rows.begin(); row != first; ++row)
+                catalogue::AppendEncodedLine(text, row->name, row->address, row->category, row->language);
+            return text + encodedLast;
         },
         QStringLiteral("A favorite is too long to be saved; your favorites were not changed."),
         QStringLiteral("Your favorites could not be saved:\n%1\n\nThe list shows your favorites as they were saved "
@@ -819,6 +825,7 @@ void Form1::Form_Unload() {
     // their file: they get a last, longer chance. A download under way ends now, so the
     // program does not linger for it.
     if (settings::HasPending()) retryKeptSettings(std::chrono::seconds(2));
+    if (m_importing) m_importing->cancel = true;
     fetch::CancelAll();
     if (frmAbout* about = frmAbout::Loaded()) about->close();
     if (frmLanguage* language = frmLanguage::Loaded()) language->close();

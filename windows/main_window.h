@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@
 
 namespace playlist {
 struct Entry;
-}
+struct Progress;
+}  // namespace playlist
 
 class QAction;
 class QCheckBox;
@@ -89,7 +91,9 @@ public:
 
     // Favourites.
     void LoadFavorites();
-    void SaveFavorites();
+    // Writes the favourites. `encodedLast`, when given, is the last `lastRows` rows already
+    // encoded (a large import encodes them beside the window).
+    void SaveFavorites(const std::string& encodedLast = {}, std::size_t lastRows = 0);
     void cmdFav_Click();
     void Command1_Click();
     void cmdFavorites_Click();
@@ -223,12 +227,13 @@ private:
     bool m_endedAtStart = false;
     bool m_loaded = false;
     bool m_favoritesUnreadable = false;
-    bool m_settingsFailureReported = false;    // a failed settings save is reported once a run
-    QTimer m_settingsRetry;                    // writes settings kept while their file was locked
-    QHash<QString, QString> m_driveFolders;    // each drive's last folder used in this run
-    bool m_editorHiddenForFullScreen = false;  // the panel was on show when full screen began
-    QPersistentModelIndex m_editedRow;         // the row the editor's fields were filled from
-    QStringList m_editFilled;                  // what the fields held when last filled
+    bool m_settingsFailureReported = false;           // a failed settings save is reported once a run
+    std::shared_ptr<playlist::Progress> m_importing;  // the playlist being read, if any
+    QTimer m_settingsRetry;                           // writes settings kept while their file was locked
+    QHash<QString, QString> m_driveFolders;           // each drive's last folder used in this run
+    bool m_editorHiddenForFullScreen = false;         // the panel was on show when full screen began
+    QPersistentModelIndex m_editedRow;                // the row the editor's fields were filled from
+    QStringList m_editFilled;                         // what the fields held when last filled
     // The editor's fields: filled from a row, as they stand, and whether they hold typed text.
     void fillEditFields(int index);
     QStringList editFields() const;

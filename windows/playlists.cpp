@@ -3,8 +3,10 @@
 // programme guide's now and next, and the operator's stream check.
 #include <QAction>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QInputDialog>
 #include <QMenu>
 #include <QProgressDialog>
@@ -15,6 +17,7 @@
 #include "base/file_io.h"
 #include "base/program_files.h"
 #include "base/windows1252.h"
+#include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/codec.h"
 #include "catalogue/playlist.h"
@@ -23,6 +26,7 @@
 #include "services/fetch.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
+#include "widgets/background.h"
 #include "widgets/design.h"
 #include "widgets/list_view.h"
 #include "widgets/message_box.h"
@@ -33,10 +37,13 @@
 namespace {
 
 // A playlist's text from a file or a web address; on failure, nothing and `why` for the user.
-std::optional<std::string> ReadPlaylistSource(const QString& source, QString& why) {
+// Runs on a worker: no event pump; `cancel` ends a download.
+std::optional<std::string> ReadPlaylistSource(const QString& source, QString& why, const std::atomic<bool>& cancel) {
     if (source.contains(QStringLiteral("://"))) {
         FetchLimits limits;
         limits.maxBytes = playlist::kMaxBytes;
+        limits.pumpEvents = false;
+        limits.cancel = &cancel;
         const FetchResult fetched = FetchPageReport(source.toStdString(), limits);
         if (fetched.cancelled) return std::nullopt;
         if (!fetched.arrived()) {
@@ -107,7 +114,8 @@ QString SkippedText(int refused, int duplicates, std::size_t leftOut) {
 
 QString ProblemText(const playlist::Playlist& list, const QString& source) {
     switch (list.problem) {
-        case playlist::Problem::None: break;
+        case playlist::Problem::None:
+        case playlist::Problem::Cancelled: break;
         case playlist::Problem::TooLarge:
             return QStringLiteral("The playlist %1 is larger than 64 MiB, which no playlist needs; it was not read.")
                 .arg(source);
@@ -119,22 +127,6 @@ QString ProblemText(const playlist::Playlist& list, const QString& source) {
                 .arg(source);
     }
     return {};
-}
-
-// A playlist from a file or a web address, read; nothing when it cannot be (the user told why).
-std::optional<playlist::Playlist> LoadPlaylist(QWidget* parent, const QString& source) {
-    QString why;
-    const auto text = ReadPlaylistSource(source, why);
-    if (!text) {
-        if (!why.isEmpty()) ShowMessage(parent, why);
-        return std::nullopt;
-    }
-    playlist::Playlist list = playlist::Read(*text, FromQt(source));
-    if (list.problem != playlist::Problem::None) {
-        ShowMessage(parent, ProblemText(list, source));
-        return std::nullopt;
-    }
-    return list;
 }
 
 // The entries a list can take as rows. Those the pane would refuse or a list file cannot hold,
@@ -160,6 +152,65 @@ Taken TakeEntries(const std::vector<playlist::Entry>& entries, std::unordered_se
         out.entries.push_back(&e);
     }
     return out;
+}
+
+// A playlist from a file or a web address, read and taken apart into rows on a worker while the
+// window goes on; a progress window with "Cancel" shows when it takes a while. Nothing when it
+// cannot be read (the user told why) or was cancelled.
+struct Loaded {
+    std::shared_ptr<const playlist::Playlist> list;
+    Taken taken;              // its entries point into `list`
+    std::string encodedRows;  // its rows as favourites lines
+};
+std::optional<Loaded> LoadPlaylist(QWidget* parent, const QString& source, std::unordered_set<std::string> known,
+                                   const std::shared_ptr<playlist::Progress>& progress) {
+    struct Outcome {
+        std::optional<Loaded> loaded;
+        QString why;
+    };
+    QFutureWatcher<Outcome> watcher;
+    watcher.setFuture(RunInBackground<Outcome>([source, known = std::move(known), progress]() mutable {
+        Outcome out;
+        const auto text = ReadPlaylistSource(source, out.why, progress->cancel);
+        if (!text || progress->cancel) return out;
+        auto list = std::make_shared<playlist::Playlist>(playlist::Read(*text, FromQt(source), progress.get()));
+        if (list->problem == playlist::Problem::Cancelled) return out;
+        if (list->problem != playlist::Problem::None) {
+            out.why = ProblemText(*list, source);
+            return out;
+        }
+        Taken taken = TakeEntries(list->entries, std::move(known));
+        std::string encoded;
+        try {
+            for (const ListRow& row : taken.rows)
+                catalogue::AppendEncodedLine(encoded, row.name, row.address, row.category, row.language);
+        } catch (const std::exception&) {
+            encoded.clear();  // the window's own save says what went wrong
+        }
+        out.loaded = Loaded{std::move(list), std::move(taken), std::move(encoded)};
+        return out;
+    }));
+    QProgressDialog dialog(QStringLiteral("Reading the playlist %1…").arg(source), QStringLiteral("Cancel"), 0, 1000,
+                           parent);
+    dialog.setObjectName(QStringLiteral("playlistProgress"));
+    dialog.setWindowTitle(parent->window()->windowTitle());
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(400);
+    dialog.setAutoReset(false);
+    dialog.setValue(0);
+    QEventLoop wait;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &wait, &QEventLoop::quit);
+    QObject::connect(&dialog, &QProgressDialog::canceled, &wait, [&] { progress->cancel = true; });
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &dialog, [&] {
+        dialog.setValue(static_cast<int>(std::min<std::size_t>(progress->bytesRead * 1000 / playlist::kMaxBytes, 999)));
+    });
+    tick.start(100);
+    if (!watcher.isFinished()) wait.exec();
+    Outcome out = watcher.future().takeResult();
+    if (!out.why.isEmpty() && !progress->cancel) ShowMessage(parent, out.why);
+    if (progress->cancel) return std::nullopt;
+    return std::move(out.loaded);
 }
 
 bool LooksLikePlaylistFile(const QString& path) {
@@ -304,12 +355,16 @@ void Form1::OpenMedia(const QString& media) {
 // ---- Import and export -------------------------------------------------------------------
 
 bool Form1::ImportPlaylist(const QString& source) {
-    if (!favoritesChangeable()) return false;
-    const auto list = LoadPlaylist(this, source);
-    if (!list) return false;
+    if (!favoritesChangeable() || m_importing) return false;
     std::unordered_set<std::string> known;
     for (const ListRow& row : ListView2->rows()) known.insert(row.address);
-    Taken taken = TakeEntries(list->entries, std::move(known));
+    // One import at a time; closing the window ends one under way.
+    m_importing = std::make_shared<playlist::Progress>();
+    auto loaded = LoadPlaylist(this, source, std::move(known), m_importing);
+    m_importing.reset();
+    if (!loaded) return false;
+    const playlist::Playlist* list = loaded->list.get();
+    Taken& taken = loaded->taken;
     bool idsChanged = false;
     for (const playlist::Entry* e : taken.entries) {
         if (e->tvgId.empty()) continue;
@@ -319,7 +374,10 @@ bool Form1::ImportPlaylist(const QString& source) {
     const int added = static_cast<int>(taken.rows.size());
     if (added > 0) {
         ListView2->channels()->appendRows(std::move(taken.rows));
-        SaveFavorites();
+        if (loaded->encodedRows.empty())
+            SaveFavorites();
+        else
+            SaveFavorites(loaded->encodedRows, static_cast<std::size_t>(added));
         if (idsChanged) guide::SaveIds(m_tvgIds);
     }
     cmdFavorites_Click();
@@ -344,11 +402,16 @@ bool Form1::ImportPlaylist(const QString& source) {
 }
 
 bool Form1::ImportIntoEditor(const QString& source) {
-    const auto list = LoadPlaylist(this, source);
-    if (!list) return false;
+    if (m_importing) return false;
     std::unordered_set<std::string> known;
     for (const ListRow& row : ListView1->rows()) known.insert(row.checkedAddress());
-    Taken taken = TakeEntries(list->entries, std::move(known));
+    // One import at a time; closing the window ends one under way.
+    m_importing = std::make_shared<playlist::Progress>();
+    auto loaded = LoadPlaylist(this, source, std::move(known), m_importing);
+    m_importing.reset();
+    if (!loaded) return false;
+    const playlist::Playlist* list = loaded->list.get();
+    Taken& taken = loaded->taken;
     for (ListRow& row : taken.rows) row.url = row.address;  // what "Encrypt and Save" writes
     const int added = static_cast<int>(taken.rows.size());
     ListView1->channels()->appendRows(std::move(taken.rows));  // a sorted list keeps its order

@@ -13,8 +13,10 @@
 #include <filesystem>
 
 #include "base/file_io.h"
+#include "base/process_memory.h"
 #include "base/text.h"
 #include "catalogue/favorites.h"
+#include "catalogue/playlist.h"
 #include "guide/guide_store.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
@@ -131,6 +133,52 @@ TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKee
     expect(4, "News / One", "http://s.example/news", "TV", "");       // a "|" would split the line
     EXPECT_EQ(f.ListView2->rowCount(), 5);
     EXPECT_EQ(f.ListView2->row(2).name, "Jazz") << "as shown, so stored and read back";
+}
+
+TEST_F(Playlists, AHugePlaylistIsReadBesideTheWindowAndCanBeCancelled) {
+    // 64 MiB of short lines: four million entries, of which 200,000 are taken.
+    std::string text;
+    text.reserve(playlist::kMaxBytes);
+    for (int i = 0; text.size() + 24 < playlist::kMaxBytes; ++i)
+        text.append("http://a/").append(std::to_string(i)) += '\n';
+    program.write("huge.m3u", text);
+    text = {};
+    Form1& f = Start();
+    ModalWatcher watcher;
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start(10);
+    const std::uint64_t before = base::ResidentBytes();
+    ASSERT_TRUE(f.ImportPlaylist(QString::fromStdString((program / "huge.m3u").string())));
+    EXPECT_LT(base::ResidentBytes(), before + 3 * playlist::kMaxBytes);
+    tick.stop();
+    EXPECT_LT(longestGap, 200) << "the window's thread read the playlist";
+    EXPECT_EQ(f.ListView2->rowCount(), static_cast<int>(playlist::kMaxEntries));
+    ASSERT_FALSE(watcher.texts().isEmpty());
+    EXPECT_TRUE(watcher.texts().last().contains(QStringLiteral("more than 200,000 entries; the ")))
+        << watcher.texts().last().toStdString();
+    const std::string saved = program.read("Favorites.txt");
+
+    // A playlist that comes slowly shows its progress, and "Cancel" ends it with nothing changed.
+    server.serveTrickle(QStringLiteral("/slow.m3u"), "#EXTM3U\n#EXTINF:-1,Slow\nhttp://s.example/slow\n",
+                        "audio/x-mpegurl", 1, 1000);
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        auto* progress = f.findChild<QProgressDialog*>(QStringLiteral("playlistProgress"));
+        if (progress && progress->isVisible()) QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    cancel.start(50);
+    const int told = static_cast<int>(watcher.texts().size());
+    QElapsedTimer took;
+    took.start();
+    EXPECT_FALSE(f.ImportPlaylist(server.url(QStringLiteral("/slow.m3u"))));
+    EXPECT_LT(took.elapsed(), 5000) << "ended by the cancel, not the download";
+    EXPECT_EQ(watcher.texts().size(), told) << "a cancel needs no message";
+    EXPECT_EQ(f.ListView2->rowCount(), static_cast<int>(playlist::kMaxEntries));
+    EXPECT_EQ(program.read("Favorites.txt"), saved);
 }
 
 TEST_F(Playlists, RefusedAndUnreadablePlaylistsChangeNothing) {
