@@ -1091,16 +1091,20 @@ void Relay::Impl::accept(std::vector<std::unique_ptr<Conn>>& conns, Clock::time_
             if (OutOfDescriptors()) acceptPausedUntil = Clock::now() + std::chrono::milliseconds(250);
             return;
         }
-        if (conns.size() >= kMaxClients) {
-            // Full: the oldest connection that has not made a request yet gives way; when every
-            // one has (the player's own), the newcomer is turned away.
-            auto idle = std::find_if(conns.begin(), conns.end(), [](const auto& c) { return !c->requested; });
+        const auto live =
+            static_cast<std::size_t>(std::count_if(conns.begin(), conns.end(), [](const auto& c) { return !c->done; }));
+        if (live >= kMaxClients) {
+            // Full: the oldest connection that has not made a request yet gives way (closed now,
+            // dropped from the list with the others that ended); when every one has (the
+            // player's own), the newcomer is turned away.
+            auto idle =
+                std::find_if(conns.begin(), conns.end(), [](const auto& c) { return !c->requested && !c->done; });
             if (idle == conns.end()) {
                 CloseSocket(fd);
                 continue;
             }
             close(**idle);
-            conns.erase(idle);
+            (*idle)->done = true;
         }
         if (!SetBlocking(fd, false)) {
             CloseSocket(fd);
