@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "app/command_line.h"
 #include "app/single_instance.h"
@@ -78,8 +79,12 @@ int main(int argc, char** argv) {
         try {
             SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage,
                         FromQt(commandLine.language));
-        } catch (const VbError&) {
-            std::fputs("The language could not be saved: the settings file is not writable.\n", stderr);
+        } catch (const VbError& e) {
+            const std::string_view why = e.what();
+            std::fprintf(stderr, "The language could not be saved: %s.\n",
+                         why == settings::kLockedStore       ? "the settings file is locked by another program"
+                         : why == settings::kUnreadableStore ? "the settings file cannot be read"
+                                                             : "the settings file is not writable");
         }
     }
 
