@@ -1,12 +1,17 @@
 #include "windows/background_jobs.h"
 
 #include <QDateTime>
+#include <system_error>
 
 unsigned Worker::start(std::function<void(const std::atomic<bool>&, unsigned)> work) {
     stop();
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     const unsigned run = ++m_run;
-    m_thread = std::thread([work = std::move(work), cancel = m_cancel, run] { work(*cancel, run); });
+    try {
+        m_thread = std::thread([work = std::move(work), cancel = m_cancel, run] { work(*cancel, run); });
+    } catch (const std::system_error&) {
+        return 0;  // the system gives no thread now (its limit reached): nothing runs
+    }
     return run;
 }
 
@@ -34,8 +39,9 @@ void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool 
 }
 
 void GuideUpdates::run(guide::UpdateRequest request, guide::Wanted wanted, bool loadFirst, bool fresh) {
-    m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst, fresh](
-                       const std::atomic<bool>& cancel, unsigned run) mutable {
+    const bool update = !request.address.empty();
+    const unsigned started = m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst,
+                                             fresh](const std::atomic<bool>& cancel, unsigned run) mutable {
         // The destructor joins this thread before the object goes, so `this` is alive here;
         // a queued call is dropped if the object is deleted before it runs.
         if (loadFirst) {
@@ -77,6 +83,12 @@ void GuideUpdates::run(guide::UpdateRequest request, guide::Wanted wanted, bool 
             },
             Qt::QueuedConnection);
     });
+    if (started == 0 && update) {
+        m_running = false;
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(false, QStringLiteral("the system could not start a thread for it")); },
+            Qt::QueuedConnection);
+    }
 }
 
 QString GuideUpdates::NowNextText(const guide::NowNext& found) {
@@ -123,7 +135,7 @@ void StreamChecker::start(std::vector<std::string> addresses) {
     m_done = 0;
     m_total = static_cast<int>(addresses.size());
     emit progress(0, m_total);
-    m_worker.start(
+    const unsigned started = m_worker.start(
         [this, addresses = std::move(addresses), options = options](const std::atomic<bool>& cancel, unsigned run) {
             stream_check::Check(
                 addresses, options,
@@ -149,4 +161,9 @@ void StreamChecker::start(std::vector<std::string> addresses) {
                 },
                 Qt::QueuedConnection);
         });
+    if (started == 0) {
+        m_running = false;
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(true); }, Qt::QueuedConnection);
+    }
 }

@@ -21,7 +21,8 @@
 class Worker {
 public:
     ~Worker() { stop(); }
-    // Ends the run under way, then runs `work` with a fresh flag; gives the new run's number.
+    // Ends the run under way, then runs `work` with a fresh flag; gives the new run's number,
+    // or 0 when the system would give no thread (then nothing runs).
     unsigned start(std::function<void(const std::atomic<bool>& cancel, unsigned run)> work);
     void requestStop() {
         if (m_cancel) m_cancel->store(true);
