@@ -153,7 +153,10 @@ TEST_F(Playlists, AHugePlaylistIsReadBesideTheWindowAndCanBeCancelled) {
     tick.start(10);
     const std::uint64_t before = base::ResidentBytes();
     ASSERT_TRUE(f.ImportPlaylist(QString::fromStdString((program / "huge.m3u").string())));
+#ifndef __SANITIZE_ADDRESS__
+    // (The address sanitizer keeps freed memory resident on purpose: there this says nothing.)
     EXPECT_LT(base::ResidentBytes(), before + 3 * playlist::kMaxBytes);
+#endif
     tick.stop();
     EXPECT_LT(longestGap, 200) << "the window's thread read the playlist";
     EXPECT_EQ(f.ListView2->rowCount(), static_cast<int>(playlist::kMaxEntries));
