@@ -321,6 +321,7 @@ Playlist Read(std::string_view text, std::string_view base, Progress* progress) 
     // not UTF-8 is taken as already in it.
     const std::string converted = IsValidUtf8(text) ? cp1252::FromUtf8(text) : std::string(text);
     std::string_view body = converted;
+    if (progress) progress->bytesTotal = body.size();
     const auto first = body.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && text::StartsWithAsciiNoCase(body.substr(first), "[playlist]"))
         ReadPls(body, base, out, progress);

@@ -46,7 +46,7 @@ struct Playlist {
 // `progress`, when given, follows the reading from another thread (the bytes read so far) and
 // may end it (Problem::Cancelled).
 struct Progress {
-    std::atomic<std::size_t> bytesRead{0};
+    std::atomic<std::size_t> bytesRead{0}, bytesTotal{0};
     std::atomic<bool> cancel{false};
 };
 Playlist Read(std::string_view text, std::string_view baseAddress, Progress* progress = nullptr);

@@ -106,9 +106,9 @@ QString SkippedText(int refused, int duplicates, std::size_t leftOut) {
                     .arg(static_cast<qulonglong>(leftOut));
     if (refused == 1) text += QStringLiteral(" 1 entry was skipped: the player does not open its address.");
     if (refused > 1)
-        text += QStringLiteral(" %1 entries were skipped: the player does not open their addresses.").arg(refused);
+        text += QStringLiteral(" %L1 entries were skipped: the player does not open their addresses.").arg(refused);
     if (duplicates == 1) text += QStringLiteral(" 1 entry was already in the list.");
-    if (duplicates > 1) text += QStringLiteral(" %1 entries were already in the list.").arg(duplicates);
+    if (duplicates > 1) text += QStringLiteral(" %L1 entries were already in the list.").arg(duplicates);
     return text;
 }
 
@@ -193,7 +193,8 @@ std::optional<Loaded> LoadPlaylist(QWidget* parent, const QString& source, std::
     QProgressDialog dialog(QStringLiteral("Reading the playlist %1…").arg(source), QStringLiteral("Cancel"), 0, 1000,
                            parent);
     dialog.setObjectName(QStringLiteral("playlistProgress"));
-    dialog.setWindowTitle(parent->window()->windowTitle());
+    dialog.setWindowTitle(QStringLiteral("Import Playlist"));
+    dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setMinimumDuration(400);
     dialog.setAutoReset(false);
@@ -203,7 +204,9 @@ std::optional<Loaded> LoadPlaylist(QWidget* parent, const QString& source, std::
     QObject::connect(&dialog, &QProgressDialog::canceled, &wait, [&] { progress->cancel = true; });
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &dialog, [&] {
-        dialog.setValue(static_cast<int>(std::min<std::size_t>(progress->bytesRead * 1000 / playlist::kMaxBytes, 999)));
+        const std::size_t total = progress->bytesTotal;
+        if (total > 0)
+            dialog.setValue(static_cast<int>(std::min<std::size_t>(progress->bytesRead * 1000 / total, 999)));
     });
     tick.start(100);
     if (!watcher.isFinished()) wait.exec();
@@ -382,7 +385,7 @@ bool Form1::ImportPlaylist(const QString& source) {
     }
     cmdFavorites_Click();
     QString message = added == 1 ? QStringLiteral("1 channel was added to your favorites.")
-                                 : QStringLiteral("%1 channels were added to your favorites.").arg(added);
+                                 : QStringLiteral("%L1 channels were added to your favorites.").arg(added);
     message += SkippedText(taken.refused, taken.duplicates, list->leftOut);
     // The playlist's own guide, when the user has none yet, is used only when the user agrees:
     // a playlist is untrusted, and its guide is fetched at every start. It must be on the web,
@@ -417,7 +420,7 @@ bool Form1::ImportIntoEditor(const QString& source) {
     ListView1->channels()->appendRows(std::move(taken.rows));  // a sorted list keeps its order
     if (taken.refused > 0 || taken.duplicates > 0 || list->leftOut > 0 || added == 0)
         ShowMessage(this, (added == 1 ? QStringLiteral("1 channel was added to the list.")
-                                      : QStringLiteral("%1 channels were added to the list.").arg(added)) +
+                                      : QStringLiteral("%L1 channels were added to the list.").arg(added)) +
                               SkippedText(taken.refused, taken.duplicates, list->leftOut));
     return added > 0;
 }
