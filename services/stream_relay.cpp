@@ -440,6 +440,14 @@ std::optional<HttpAddress> ParseHttp(std::string_view address) {
         if (colon != std::string_view::npos) portText = authority.substr(colon + 1);
     }
     if (out.host.empty()) return std::nullopt;
+    // A name or an IPv4 address; in brackets, an IPv6 address (with a zone, perhaps). Anything
+    // else would not read back the same from the address the relay writes.
+    const bool bracketed = !authority.empty() && authority.front() == '[';
+    for (const char c : out.host) {
+        const bool plain = std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_' || c == '~';
+        if (!plain && !(bracketed && (c == ':' || c == '%'))) return std::nullopt;
+    }
+    if (bracketed && out.host.find(':') == std::string::npos) return std::nullopt;
     if (!portText.empty()) {
         int port = 0;
         for (char c : portText) {

@@ -141,6 +141,8 @@ TEST(StreamRelay, AddressesArePartedResolvedAndPlaylistsRead) {
     EXPECT_FALSE(stream_relay::ParseHttp("http://user:pw@example.org/"));
     EXPECT_FALSE(stream_relay::ParseHttp("http://example.org:99999/"));
     EXPECT_FALSE(stream_relay::ParseHttp("http:///path"));
+    EXPECT_FALSE(stream_relay::ParseHttp("http://[[dn.]:/x"));  // would be written back as another address
+    EXPECT_FALSE(stream_relay::ParseHttp("http://[example.org]/x"));
 
     const std::string base = "http://Example.org/tv/master.m3u8?token=1";
     EXPECT_EQ(stream_relay::Resolve(base, "low/index.m3u8"), "http://example.org/tv/low/index.m3u8");
