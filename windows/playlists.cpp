@@ -162,8 +162,16 @@ struct Loaded {
     Taken taken;              // its entries point into `list`
     std::string encodedRows;  // its rows as favourites lines
 };
+// `importing` holds the reading's progress while it runs (one import at a time: closing the
+// window ends the one under way through it).
 std::optional<Loaded> LoadPlaylist(QWidget* parent, const QString& source, std::unordered_set<std::string> known,
-                                   const std::shared_ptr<playlist::Progress>& progress) {
+                                   std::shared_ptr<playlist::Progress>& importing) {
+    importing = std::make_shared<playlist::Progress>();
+    const std::shared_ptr<playlist::Progress> progress = importing;
+    struct Done {
+        std::shared_ptr<playlist::Progress>& slot;
+        ~Done() { slot.reset(); }
+    } done{importing};
     struct Outcome {
         std::optional<Loaded> loaded;
         QString why;
@@ -361,10 +369,7 @@ bool Form1::ImportPlaylist(const QString& source) {
     if (!favoritesChangeable() || m_importing) return false;
     std::unordered_set<std::string> known;
     for (const ListRow& row : ListView2->rows()) known.insert(row.address);
-    // One import at a time; closing the window ends one under way.
-    m_importing = std::make_shared<playlist::Progress>();
     auto loaded = LoadPlaylist(this, source, std::move(known), m_importing);
-    m_importing.reset();
     if (!loaded) return false;
     const playlist::Playlist* list = loaded->list.get();
     Taken& taken = loaded->taken;
@@ -408,10 +413,7 @@ bool Form1::ImportIntoEditor(const QString& source) {
     if (m_importing) return false;
     std::unordered_set<std::string> known;
     for (const ListRow& row : ListView1->rows()) known.insert(row.checkedAddress());
-    // One import at a time; closing the window ends one under way.
-    m_importing = std::make_shared<playlist::Progress>();
     auto loaded = LoadPlaylist(this, source, std::move(known), m_importing);
-    m_importing.reset();
     if (!loaded) return false;
     const playlist::Playlist* list = loaded->list.get();
     Taken& taken = loaded->taken;

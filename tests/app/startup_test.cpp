@@ -167,12 +167,30 @@ TEST_F(StartUpTest, LeftoverTemporariesAreRemovedAtStart) {
     EXPECT_TRUE(std::filesystem::exists(program.path() / "Data.txt"));
 }
 
+namespace {
+// The hand-over's lock and socket in a runtime folder of the test's own, for its length.
+class ScopedRuntimeFolder {
+public:
+    ScopedRuntimeFolder() : m_saved(qgetenv("XDG_RUNTIME_DIR")) {
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(m_folder.path().string()));
+    }
+    ~ScopedRuntimeFolder() {
+        if (m_saved.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", m_saved);
+    }
+
+private:
+    TempDir m_folder;
+    QByteArray m_saved;
+};
+}  // namespace
+
 // A second start hands over what it names; the running main window comes to the front and
 // plays it. One that arrives before the main window is up waits for it.
 TEST_F(StartUpTest, ASecondStartHandsItsAddressToTheRunningWindow) {
-    TempDir runtime;
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path().string()));
+    const ScopedRuntimeFolder runtime;
     const QString folder = QString::fromStdString(program.path().string());
     single_instance::HandOverServer server(folder, QStringLiteral("Marlu Viewer"));
     ASSERT_TRUE(server.listening());
@@ -196,18 +214,12 @@ TEST_F(StartUpTest, ASecondStartHandsItsAddressToTheRunningWindow) {
     EXPECT_TRUE(WaitFor(
         [&] { return startUp.mainWindow()->WindowsMediaPlayer1->url().endsWith(QStringLiteral("clip.mp3")); }, 2000));
     EXPECT_FALSE(single_instance::HandOver(QStringLiteral("/no/such/program"), QStringLiteral("Marlu Viewer"), {}));
-    if (savedRuntime.isEmpty())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
 // Idle connections to the hand-over socket (only the user's own programs can make them) are few
 // at a time and closed after a few seconds; a real second start is still heard.
 TEST_F(StartUpTest, IdleHandOverConnectionsAreCappedAndClosed) {
-    TempDir runtime;
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path().string()));
+    const ScopedRuntimeFolder runtime;
     const QString folder = QString::fromStdString(program.path().string());
     single_instance::HandOverServer server(folder, QStringLiteral("Marlu Viewer"));
     ASSERT_TRUE(server.listening());
@@ -246,8 +258,4 @@ TEST_F(StartUpTest, IdleHandOverConnectionsAreCappedAndClosed) {
     QTest::qWait(50);
     ASSERT_TRUE(single_instance::HandOver(folder, QStringLiteral("Marlu Viewer"), QStringLiteral("http://a/after")));
     EXPECT_TRUE(WaitFor([&] { return heard.contains(QStringLiteral("http://a/after")); }, 2000));
-    if (savedRuntime.isEmpty())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
