@@ -106,6 +106,12 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     buildMenuCaptions();
     bind(m_player);
 
+    m_noteTimer.setSingleShot(true);
+    connect(&m_noteTimer, &QTimer::timeout, this, [this] {
+        m_note.clear();
+        refreshStatus();
+    });
+
     // Position updates reach the slider ten times a second, not at mpv's frame rate.
     m_positionTimer.setInterval(100);
     connect(&m_positionTimer, &QTimer::timeout, this, &PlayerPane::refreshPosition);
@@ -389,6 +395,7 @@ void PlayerPane::refreshStatus() {
         case PlayState::Stopped: text = QStringLiteral("Stopped"); break;
         case PlayState::Error: text = m_error; break;
     }
+    if (!m_note.isEmpty()) text = m_note;
     m_status->setText(text);
     m_status->setToolTip(text);
 }
@@ -439,6 +446,10 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     m_fromUser = fromUser;
     m_error.clear();
     m_title.clear();
+    // Another channel starts: the last one's failure, and any note, are old news.
+    if (m_errorBox) m_errorBox->close();
+    m_note.clear();
+    m_noteTimer.stop();
     cancelOpening();
     m_reconnectTry = 0;
     m_startedOnce = false;
@@ -713,25 +724,39 @@ void PlayerPane::setState(PlayState state) {
     if (changed) emit playStateChanged(StateName(state));
 }
 
+void PlayerPane::showNote(const QString& text, int ms) {
+    m_note = text;
+    m_noteTimer.start(ms);
+    refreshStatus();
+}
+
 void PlayerPane::showError(const QString& reason) {
     m_error = reason;
     cancelOpening();
     m_video->hidePicture();
     setState(PlayState::Error);
     const QString text = QStringLiteral("The media player cannot play this address:\n%1\n\n%2").arg(m_url, reason);
-    // Never modal to the application: the window stays usable while the message is up, and a
-    // later failure replaces the text of the open message instead of stacking another.
+    // Never modal and never taking the focus: the keys stay with the list, so zapping goes on
+    // over a dead channel; a later failure replaces the text of the open message instead of
+    // stacking another, and the next channel closes it.
+    if (QWidget* focus = QApplication::focusWidget(); focus && focus->window() == window()) m_keysBeforeError = focus;
     if (!m_errorBox) {
         const std::string& name = modPrivateLabel::ProgramName;
         m_errorBox = new QMessageBox(QMessageBox::Warning, ToQt(name.empty() ? "Media Player" : name), text,
                                      QMessageBox::Ok, this);
         m_errorBox->setObjectName(QStringLiteral("playerError"));
         m_errorBox->setAttribute(Qt::WA_DeleteOnClose);
+        m_errorBox->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_errorBox->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
         m_errorBox->setWindowModality(Qt::NonModal);
+        for (QWidget* child : m_errorBox->findChildren<QWidget*>()) child->setFocusPolicy(Qt::NoFocus);
+        // Where the platform activates a new window all the same, the activation goes back.
+        m_errorBox->installEventFilter(this);
         m_errorBox->show();
     } else {
         m_errorBox->setText(text);
     }
+    emit failed(m_url, reason);
 }
 
 // ---- Full screen -------------------------------------------------------------------------
@@ -791,6 +816,13 @@ void PlayerPane::setControlsHidden(bool hidden) {
 }
 
 bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_errorBox && event->type() == QEvent::WindowActivate && m_keysBeforeError) {
+        QTimer::singleShot(0, this, [this] {
+            if (!m_keysBeforeError || QApplication::activeWindow() != m_errorBox) return;
+            m_keysBeforeError->window()->activateWindow();
+            m_keysBeforeError->setFocus(Qt::ActiveWindowFocusReason);
+        });
+    }
     if (m_fullScreen && watched == parentWidget() && event->type() == QEvent::Resize)
         setGeometry(parentWidget()->rect());
     if (m_video && watched == m_video->widget()) {

@@ -70,6 +70,10 @@ public:
     QString title() const;       // the stream's now-playing title (ICY) or media title
     QString nowPlaying() const;  // the ICY title only; empty when the stream sends none
     QString statusText() const;  // what the status line says
+    // A word of what happened beside the playing (the guide's update, say): the status line
+    // shows it for `ms`, then what it showed before. It asks nothing and blocks nothing.
+    void showNote(const QString& text, int ms = kNoteMs);
+    static constexpr int kNoteMs = 8000;
     QString lastError() const { return m_error; }
     bool hasVideo() const;
 
@@ -160,6 +164,9 @@ signals:
     void hardwareDecodingToggled(bool on);
     void keepLastChannelToggled(bool on);
     void fullScreenChanged(bool on);
+    // An address could not be played (or could not be reached again): the reason, as the
+    // status line and the error message give it.
+    void failed(const QString& url, const QString& reason);
     void nextRequested();
     void previousRequested();
     void lastChannelRequested();
@@ -238,6 +245,8 @@ private:
     QTimer m_reconnectTimer;
     QTimer m_volumeSave;
     QTimer m_idleTimer;  // full screen: hides the bar and the cursor
+    QString m_note;      // shown in the status line while m_noteTimer runs
+    QTimer m_noteTimer;
     QElapsedTimer m_openClock;
     std::uint64_t m_openBaseline = 0;
     bool m_dragging = false;
@@ -250,4 +259,5 @@ private:
     bool m_menuWasShown = false;
     QPointer<QWidget> m_focusBefore;
     QPointer<QMessageBox> m_errorBox;
+    QPointer<QWidget> m_keysBeforeError;  // where the keys were when the message came
 };

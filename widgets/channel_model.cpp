@@ -106,6 +106,13 @@ void ChannelModel::setMark(const std::string& address, StreamMark mark) {
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
+void ChannelModel::clearMark(const std::string& address, StreamMark::Kind kind) {
+    const auto found = m_marks.find(address);
+    if (found == m_marks.end() || found->second.kind != kind) return;
+    m_marks.erase(found);
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
 void ChannelModel::clearMarks() {
     m_marks.clear();
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
@@ -150,7 +157,7 @@ void ChannelModel::setRows(std::vector<ListRow> rows) {
     endResetModel();
 }
 
-void ChannelModel::appendRow(ListRow row) {
+int ChannelModel::appendRow(ListRow row) {
     auto place = m_rows.end();
     if (isSorted())  // after its equals, so equal rows keep the order they came in
         place = std::upper_bound(m_rows.begin(), m_rows.end(), row,
@@ -159,6 +166,7 @@ void ChannelModel::appendRow(ListRow row) {
     beginInsertRows({}, at, at);
     m_rows.insert(place, std::move(row));
     endInsertRows();
+    return at;
 }
 
 void ChannelModel::appendRows(std::vector<ListRow> rows) {
@@ -189,6 +197,29 @@ void ChannelModel::removeRow(int index) {
     beginRemoveRows({}, index, index);
     m_rows.erase(m_rows.begin() + index);
     endRemoveRows();
+}
+
+void ChannelModel::removeRows(const std::vector<int>& ascending) {
+    // From the last run of neighbouring rows to the first, so the numbers before stay true.
+    auto end = ascending.end();
+    while (end != ascending.begin()) {
+        auto first = end - 1;
+        while (first != ascending.begin() && *(first - 1) == *first - 1) --first;
+        const int from = *first, to = *(end - 1);
+        end = first;
+        if (from < 0 || to >= rowCount()) continue;
+        beginRemoveRows({}, from, to);
+        m_rows.erase(m_rows.begin() + from, m_rows.begin() + to + 1);
+        endRemoveRows();
+    }
+}
+
+int ChannelModel::insertRow(int index, ListRow row) {
+    if (isSorted() || index < 0 || index > rowCount()) return appendRow(std::move(row));
+    beginInsertRows({}, index, index);
+    m_rows.insert(m_rows.begin() + index, std::move(row));
+    endInsertRows();
+    return index;
 }
 
 bool ChannelModel::before(const ListRow& a, const ListRow& b) const {

@@ -60,7 +60,7 @@ public:
 
     void clear();
     void setRows(std::vector<ListRow> rows);
-    void appendRow(ListRow row);
+    int appendRow(ListRow row);  // where it went
     const ListRow& row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
     const std::vector<ListRow>& rows() const { return m_rows; }
 
@@ -68,6 +68,9 @@ public:
     const std::string& cell(int row, int column) const;
 
     void removeRow(int index);
+    void removeRows(const std::vector<int>& ascending);  // many at once, one change per run of rows
+    // Puts a row back at `index` (in its sorted place when the list is sorted); where it went.
+    int insertRow(int index, ListRow row);
     void appendRows(std::vector<ListRow> rows);  // many at once; sorted lists stay sorted
     void setRow(int index, ListRow row);         // the row keeps its place
 
@@ -79,6 +82,7 @@ public:
     // Stream-check marks, by address: every row with that address shows it.
     void setMark(const std::string& address, StreamMark mark);
     void clearMarks();
+    void clearMark(const std::string& address, StreamMark::Kind kind);  // when it is of that kind
     const StreamMark* mark(int row) const;  // nullptr when the row's address was not checked
 
     // A row's tooltip (the programme guide's now and next); the cell's text when it gives "".

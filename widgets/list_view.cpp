@@ -3,12 +3,16 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <algorithm>
 
+#include "widgets/channel_filter.h"
 #include "widgets/twips.h"
 
-ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ChannelModel(this)) {
-    setModel(m_model);
+ListView::ListView(QWidget* parent)
+    : QTreeView(parent), m_model(new ChannelModel(this)), m_filter(new ChannelFilter(m_model, this)) {
+    setModel(m_filter);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);  // constant row height: 100,000 rows lay out at once
@@ -24,18 +28,29 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ChannelMode
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {
+    if (event->text() == QLatin1String("/") && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        openFilter();
+        return;
+    }
+    // Text that is not a key of its own (letters, digits) is the list's type-ahead.
+    const bool typed = !event->text().isEmpty() && event->text().at(0).isPrint() &&
+                       !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     const QModelIndex before = currentIndex();
     QTreeView::keyPressEvent(event);
-    if (currentIndex().isValid() && currentIndex().row() != before.row()) emit movedByKey();
+    if (!currentIndex().isValid() || currentIndex().row() == before.row()) return;
+    if (typed)
+        emit typedTo();
+    else
+        emit movedByKey();
 }
 
 void ListView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
-    const QModelIndex at = indexAt(event->position().toPoint());
+    const int at = rowAt(indexAt(event->position().toPoint()));
     m_pressedRow = -1;
-    if (event->button() != Qt::LeftButton || event->modifiers() != Qt::NoModifier || !at.isValid()) return;
-    if (selectedIndex() != at.row()) return;  // the press did not select it (a disabled row)
-    m_pressedRow = at.row();
+    if (event->button() != Qt::LeftButton || event->modifiers() != Qt::NoModifier || at < 0) return;
+    if (selectedIndex() != at) return;  // the press did not select it (a disabled row)
+    m_pressedRow = at;
     emit rowPressed(m_pressedRow);
 }
 
@@ -44,7 +59,7 @@ void ListView::mouseReleaseEvent(QMouseEvent* event) {
     m_pressedRow = -1;
     QTreeView::mouseReleaseEvent(event);
     if (pressed < 0 || event->button() != Qt::LeftButton) return;
-    if (indexAt(event->position().toPoint()).row() != pressed) emit pressAbandoned(pressed);
+    if (rowAt(indexAt(event->position().toPoint())) != pressed) emit pressAbandoned(pressed);
 }
 
 void ListView::setSorted(bool sorted) {
@@ -82,17 +97,120 @@ void ListView::addColumn(const QString& header, int widthTwips) {
     setColumnWidth(m_model->columnCount() - 1, twips::ToPixels(widthTwips));
 }
 
+int ListView::rowAt(const QModelIndex& shown) const { return shown.isValid() ? m_filter->sourceRow(shown.row()) : -1; }
+
 int ListView::selectedIndex() const {
     const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    if (rows.isEmpty()) return -1;
+    const QModelIndex current = currentIndex();
+    if (rows.size() > 1 && current.isValid() && selectionModel()->isRowSelected(current.row())) return rowAt(current);
+    return rowAt(rows.first());
+}
+
+std::vector<int> ListView::selectedRowIndexes() const {
+    std::vector<int> rows;
+    for (const QModelIndex& at : selectionModel()->selectedRows()) rows.push_back(rowAt(at));
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void ListView::selectRow(int index) {
-    if (index < 0 || index >= m_model->rowCount()) {
+    const int shown = m_filter->shownRow(index);
+    if (shown < 0) {
         selectionModel()->clearSelection();
         return;
     }
-    const QModelIndex at = m_model->index(index, 0);
-    selectionModel()->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    setCurrentIndex(at);
+    const QModelIndex at = m_filter->index(shown, 0);
+    selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(at);
+}
+
+void ListView::selectRows(const std::vector<int>& indexes) {
+    QItemSelection selection;
+    for (const int index : indexes)
+        if (const int shown = m_filter->shownRow(index); shown >= 0)
+            selection.select(m_filter->index(shown, 0), m_filter->index(shown, m_filter->columnCount() - 1));
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+int ListView::rowBeside(int index, int step) const {
+    const int count = m_filter->rowCount();
+    if (count == 0) return -1;
+    const int shown = m_filter->shownRow(index);
+    if (shown < 0) return m_filter->sourceRow(step < 0 ? count - 1 : 0);
+    return m_filter->sourceRow(std::clamp(shown + step, 0, count - 1));
+}
+
+// ---- The filter line ---------------------------------------------------------------------
+
+bool ListView::filterOpen() const { return m_filterLine && m_filterLine->isVisible(); }
+
+void ListView::openFilter() {
+    if (!m_filterLine) {
+        // A sibling laid over the list's foot rather than a child: the keys the list shares
+        // with the player (Space, M, F, Esc…) are typing while the line has the focus.
+        m_filterLine = new QLineEdit(parentWidget() ? parentWidget() : this);
+        m_filterLine->setObjectName(objectName() + QStringLiteral("Filter"));
+        m_filterLine->setPlaceholderText(QStringLiteral("Find a channel"));
+        m_filterLine->setClearButtonEnabled(true);
+        m_filterLine->installEventFilter(this);
+        connect(m_filterLine, &QLineEdit::textChanged, this, [this](const QString& text) {
+            const int selected = selectedIndex();
+            m_filter->setPattern(text.trimmed());
+            // The selection stays on its row while that row still matches; else the first match.
+            if (m_filter->shownRow(selected) < 0 && m_filter->rowCount() > 0)
+                selectRow(m_filter->sourceRow(0));
+            else if (currentIndex().isValid())
+                scrollTo(currentIndex());
+        });
+    }
+    placeFilterLine();
+    m_filterLine->show();
+    m_filterLine->raise();
+    m_filterLine->setFocus(Qt::ShortcutFocusReason);
+    m_filterLine->selectAll();
+}
+
+void ListView::closeFilter() {
+    if (!m_filterLine) return;
+    const int selected = selectedIndex();
+    const bool hadFocus = m_filterLine->hasFocus();
+    m_filterLine->hide();
+    m_filterLine->clear();  // every row again
+    setViewportMargins(0, 0, 0, 0);
+    if (selected >= 0) selectRow(selected);
+    if (hadFocus) setFocus(Qt::OtherFocusReason);
+}
+
+void ListView::placeFilterLine() {
+    if (!m_filterLine) return;
+    const int height = m_filterLine->sizeHint().height();
+    const QRect list = geometry();
+    if (m_filterLine->parentWidget() == this)
+        m_filterLine->setGeometry(0, list.height() - height, list.width(), height);
+    else
+        m_filterLine->setGeometry(list.left(), list.bottom() + 1 - height, list.width(), height);
+    setViewportMargins(0, 0, 0, height);  // the last rows scroll above the line
+}
+
+void ListView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    if (filterOpen()) placeFilterLine();
+}
+
+bool ListView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_filterLine && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+            case Qt::Key_Escape: closeFilter(); return true;
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+            case Qt::Key_PageUp:
+            case Qt::Key_PageDown:
+            case Qt::Key_Return:
+            case Qt::Key_Enter: keyPressEvent(key); return true;
+            default: break;
+        }
+    }
+    return QTreeView::eventFilter(watched, event);
 }

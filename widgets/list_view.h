@@ -1,9 +1,13 @@
 #pragma once
 // The report-view list of channels: column headers, rows with a tag and sub-items, and the
 // selected row. Virtualised: only the rows on screen are ever turned into display text.
+#include <QPointer>
 #include <QTreeView>
 
 #include "widgets/channel_model.h"
+
+class ChannelFilter;
+#include <QLineEdit>
 
 class ListView : public QTreeView {
     Q_OBJECT
@@ -30,14 +34,35 @@ public:
     void setSortOrder(int order);
     void setSortSettings(bool sorted, int column, int order);  // all three, one re-sort
 
-    // Index of the selected row, or -1 when none is selected.
+    // Index of the selected row, or -1 when none is selected. With several rows selected, the
+    // current one among them.
     int selectedIndex() const;
+    // Selects one row (scrolled into view); -1, or a row the filter hides, selects none.
     void selectRow(int index);
+    // Every selected row, ascending; several where the list allows it.
+    std::vector<int> selectedRowIndexes() const;
+    void selectRows(const std::vector<int>& indexes);
+    // The list row (as row() counts them) at a place of the view; -1 for none.
+    int rowAt(const QModelIndex& shown) const;
+    // The row `step` places after (before, when negative) `index` as the list shows its rows,
+    // kept within the list; the first shown row for -1. -1 when no row is shown.
+    int rowBeside(int index, int step) const;
+
+    // The filter line over the foot of the list: typing narrows the list to the rows whose name
+    // holds the text (letter case and accents ignored); Up, Down and Enter work on the list
+    // from the line; Esc closes it and shows every row again, the selection kept.
+    void openFilter();
+    void closeFilter();
+    bool filterOpen() const;
+    QLineEdit* filterLine() const { return m_filterLine; }
+    ChannelFilter* filter() const { return m_filter; }
 
 signals:
     void columnClicked(int columnIndex);  // 1-based, as the header click handlers expect it
-    // The keyboard moved the selection to another row (arrows, Home, End, typing a name).
+    // The keyboard moved the selection to another row (arrows, Home, End, Page keys), and
+    // typing a name's first letters jumped to a row (which plays only when asked to).
     void movedByKey();
+    void typedTo();
     // The left button went down on a row (a click begins: the row can start to play now), and
     // the press that began on a row ended away from it (the mouse was dragged off: what the
     // press started is undone). A press that ends on its row is a click, as ever.
@@ -46,13 +71,18 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void applySort();
+    void placeFilterLine();
 
     ChannelModel* m_model;
+    ChannelFilter* m_filter;
+    QPointer<QLineEdit> m_filterLine;
     bool m_sorted = false;
     int m_sortKey = 0;
     int m_sortOrder = 1;    // so that the first header click of a run sorts ascending

@@ -103,8 +103,16 @@ void Form1::connectHandlers() {
     connect(cmdWebsite, &QToolButton::clicked, this, &Form1::cmdWebsite_Click);
     connect(cmdSports, &QToolButton::clicked, this, &Form1::cmdSports_Click);
     connect(cmdExtras, &QToolButton::clicked, this, &Form1::cmdExtras_Click);
-    connect(ListView1, &QAbstractItemView::clicked, this, [this](const QModelIndex&) { ListView1_Click(); });
-    connect(ListView2, &QAbstractItemView::clicked, this, [this](const QModelIndex&) { ListView2_Click(); });
+    // A click with Ctrl or Shift chooses rows; it plays nothing.
+    const auto choosing = [] {
+        return (QGuiApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) != 0;
+    };
+    connect(ListView1, &QAbstractItemView::clicked, this, [this, choosing] {
+        if (!choosing()) ListView1_Click();
+    });
+    connect(ListView2, &QAbstractItemView::clicked, this, [this, choosing] {
+        if (!choosing()) ListView2_Click();
+    });
     connect(ListView1, &ListView::columnClicked, this, &Form1::ListView1_ColumnClick);
     connect(ListView2, &ListView::columnClicked, this, &Form1::ListView2_ColumnClick);
     connect(cmdFav, &QToolButton::clicked, this, &Form1::cmdFav_Click);
@@ -117,6 +125,7 @@ void Form1::connectHandlers() {
     connectEditor();
     connectPlayer();
     connectPlaylists();
+    connectLists();
 }
 
 void Form1::connectPlayer() {
@@ -142,9 +151,9 @@ void Form1::connectPlayer() {
     });
     // The row under the pointer is made ready to open, should it be pressed.
     connect(ListView1, &QAbstractItemView::entered, this,
-            [this](const QModelIndex& at) { prepareRow(ListView1, at.row()); });
+            [this](const QModelIndex& at) { prepareRow(ListView1, ListView1->rowAt(at)); });
     connect(ListView2, &QAbstractItemView::entered, this,
-            [this](const QModelIndex& at) { prepareRow(ListView2, at.row()); });
+            [this](const QModelIndex& at) { prepareRow(ListView2, ListView2->rowAt(at)); });
     connect(File1, &QListWidget::itemActivated, this, [this] { File1_Click(); });
     m_zapTimer.setSingleShot(true);
     m_zapTimer.setInterval(kZapPauseMs);
@@ -479,17 +488,21 @@ void Form1::ListView1_Click() {
     if (index < 0) return;
     const ListRow& row = ListView1->row(index);
     if (EditMode) fillEditFields(index);
-    if (!chkLoad->isChecked() && !pressPlayed(ToQt(row.address))) play(ToQt(row.address), ToQt(row.name), false);
+    if (!chkLoad->isChecked() && !pressPlayed(ToQt(row.address)))
+        play(ToQt(row.address), ToQt(row.name), false, ListView1);
 }
 
-void Form1::PlayAddress(const QString& address) { play(address, QString(), true); }
+void Form1::PlayAddress(const QString& address) {
+    play(address, QString(), true);
+    followPlaying();  // a handed-over address: its row, where a list shows one
+}
 
 void Form1::ListView2_Click() {
     if (chkLoad->isChecked()) return;
     const int index = ListView2->selectedIndex();
     if (index < 0) return;
     const ListRow& row = ListView2->row(index);
-    if (!pressPlayed(ToQt(row.address))) play(ToQt(row.address), ToQt(row.name), false);
+    if (!pressPlayed(ToQt(row.address))) play(ToQt(row.address), ToQt(row.name), false, ListView2);
 }
 
 void Form1::playOnPress(ListView* list) {
@@ -502,7 +515,7 @@ void Form1::playOnPress(ListView* list) {
     // A press on the channel that plays leaves it playing (the click does not start it again);
     // one that is paused, stuck opening or reconnecting is opened again.
     if (WindowsMediaPlayer1->isPlayingOrStarting(address)) return;
-    play(address, ToQt(row.name), false);
+    play(address, ToQt(row.name), false, list);
 }
 
 void Form1::prepareRow(ListView* list, int index) {
@@ -524,7 +537,7 @@ void Form1::undoPress() {
     if (press.address.isEmpty() || WindowsMediaPlayer1->url() != press.address) return;
     if (press.playing.address == press.address) return;  // it played before the press
     if (press.wasActive && !press.playing.address.isEmpty())
-        play(press.playing.address, press.playing.name, press.playing.fromUser);  // the kept player: at once
+        play(press.playing.address, press.playing.name, press.playing.fromUser, press.playing.list);  // at once
     else
         WindowsMediaPlayer1->close();
     m_playing = press.playing;
@@ -532,11 +545,13 @@ void Form1::undoPress() {
     refreshGuideText();
 }
 
-void Form1::play(const QString& address, const QString& name, bool fromUser) {
+void Form1::play(const QString& address, const QString& name, bool fromUser, QWidget* from) {
     m_zapTimer.stop();
     if (address != m_playing.address) {
         if (!m_playing.address.isEmpty()) m_previous = m_playing;
-        m_playing = Played{address, name, fromUser};
+        m_playing = Played{address, name, fromUser, from};
+    } else if (from) {
+        m_playing.list = from;
     }
     if (fromUser)
         WindowsMediaPlayer1->setUrlFromUser(address);
@@ -567,7 +582,7 @@ void Form1::zapNow() {
         const int index = ListView1->selectedIndex();
         if (index >= 0 && !chkLoad->isChecked()) {
             const ListRow& row = ListView1->row(index);
-            play(ToQt(row.address), ToQt(row.name), false);
+            play(ToQt(row.address), ToQt(row.name), false, ListView1);
         }
     } else if (m_zapList == ListView1)
         ListView1_Click();
@@ -575,39 +590,6 @@ void Form1::zapNow() {
         ListView2_Click();
     else if (m_zapList == File1)
         File1_Click();
-}
-
-void Form1::zapBy(int step) {
-    // The list on show: the channels, the favourites or the files.
-    QWidget* shown = Frame3->isVisible()   ? static_cast<QWidget*>(ListView2)
-                     : Frame4->isVisible() ? static_cast<QWidget*>(File1)
-                                           : static_cast<QWidget*>(ListView1);
-    if (shown == File1) {
-        if (File1->count() == 0) return;
-        const int row = std::clamp(File1->currentRow() + step, 0, File1->count() - 1);
-        File1->setCurrentRow(row);
-    } else {
-        auto* list = static_cast<ListView*>(shown);
-        if (list->rowCount() == 0) return;
-        const int row = std::clamp(list->selectedIndex() + step, 0, list->rowCount() - 1);
-        list->selectRow(row);
-    }
-    zapSoon(shown);
-}
-
-void Form1::playLastChannel() {
-    if (m_previous.address.isEmpty()) return;
-    const Played last = m_previous;
-    play(last.address, last.name, last.fromUser);
-    // Its row, where the list shows it, comes under the selection: Page Up and Down go on from
-    // there. (Not in the editor, whose fields follow the row clicked.)
-    const std::string address = FromQt(last.address);
-    for (ListView* list : {ListView1, ListView2}) {
-        if (!list->isVisible() || (list == ListView1 && EditMode)) continue;
-        const std::vector<ListRow>& rows = list->rows();
-        const auto row = std::find_if(rows.begin(), rows.end(), [&](const ListRow& r) { return r.address == address; });
-        if (row != rows.end()) list->selectRow(static_cast<int>(row - rows.begin()));
-    }
 }
 
 // ---- Favourites --------------------------------------------------------------------------
@@ -641,7 +623,7 @@ bool Form1::favoritesChangeable() {
     return !m_favoritesUnreadable;
 }
 
-void Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) {
+bool Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) {
     // The whole list is written to a new file that then takes the old one's place, so a failed
     // write keeps the previous list whole and never doubles it. When it fails, the list goes back
     // to what the file holds: the window never shows favourites that are not saved.
@@ -662,6 +644,7 @@ void Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) 
         ListView2->channels()->clear();
         m_favoritesUnreadable = !readFavorites();
     }
+    return saved;
 }
 
 bool Form1::writeListFile(const char* fileName, const std::function<std::string()>& encode, const QString& tooLong,
@@ -684,12 +667,6 @@ void Form1::cmdFav_Click() {
     if (!favoritesChangeable()) return;
     const ListRow& row = ListView1->row(index);
     ListView2->channels()->appendRow(ListRow{row.name, row.address, row.category, row.language, {}});
-    SaveFavorites();
-}
-
-void Form1::Command1_Click() {
-    if (!favoritesChangeable()) return;
-    ListView2->channels()->removeRow(ListView2->selectedIndex());
     SaveFavorites();
 }
 
@@ -727,7 +704,7 @@ void Form1::File1_Click() {
     // The folder, "\" (the platform's separator) and the name, exactly as composed.
     const QString name = File1->fileName();
     if (name.isEmpty()) return;
-    play(File1->path() + QDir::separator() + name, name, true);
+    play(File1->path() + QDir::separator() + name, name, true, File1);
 }
 
 void Form1::restoreLocalFiles() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "guide/xmltv.h"
+#include "widgets/channel_model.h"
 
 namespace playlist {
 struct Entry;
@@ -92,10 +93,12 @@ public:
     // Favourites.
     void LoadFavorites();
     // Writes the favourites. `encodedLast`, when given, is the last `lastRows` rows already
-    // encoded (a large import encodes them beside the window).
-    void SaveFavorites(const std::string& encodedLast = {}, std::size_t lastRows = 0);
+    // encoded (a large import encodes them beside the window). False (the user told, the list
+    // back as the file holds it) when the file could not be written.
+    bool SaveFavorites(const std::string& encodedLast = {}, std::size_t lastRows = 0);
     void cmdFav_Click();
-    void Command1_Click();
+    void Command1_Click();       // removes every selected favourite
+    void UndoRemoveFavorites();  // the last removal back in its places
     void cmdFavorites_Click();
 
     // Local media files.
@@ -201,9 +204,13 @@ private:
     std::string tvgIdOf(const std::string& address) const;  // "" for a channel not imported with one
     void refreshGuideText();
     void connectPlayer();
+    void connectLists();
+    // The playing channel's row comes under the selection in the lists on show.
+    void followPlaying();
     void restorePlayerSettings();
     // Plays an address and remembers the one before it for "last channel" (Backspace).
-    void play(const QString& address, const QString& name, bool fromUser);
+    // `from` is the list it was chosen in, whose rows next and previous then follow.
+    void play(const QString& address, const QString& name, bool fromUser, QWidget* from = nullptr);
     // A click plays its row from the moment the button goes down; should the press end away
     // from the row, what it started is undone and the channel before plays on.
     void playOnPress(ListView* list);
@@ -216,7 +223,7 @@ private:
     // The row under the keyboard selection is played once the keys rest for a moment.
     void zapSoon(QWidget* list);
     void zapNow();
-    // The next (+1) or previous (-1) entry of the list on show.
+    // The next (+1) or previous (-1) entry of the playing channel's list (else the one on show).
     void zapBy(int step);
     void playLastChannel();
     void Form_QueryUnload();
@@ -242,7 +249,12 @@ private:
     struct Played {
         QString address, name;
         bool fromUser = false;
+        QPointer<QWidget> list;  // the list it was chosen in; none for an address handed over
     };
+    struct Removed {
+        std::vector<std::pair<int, ListRow>> rows;  // each with its place in the list
+    };
+    Removed m_removedFavorites;    // the last removal, for Ctrl+Z
     Played m_playing, m_previous;  // what plays and what played before it
     struct Press {
         QString address;  // what the press plays (or found playing); empty for no press
@@ -310,7 +322,8 @@ public:
     QMenu *mnuFile = nullptr, *mnuCat = nullptr, *mnuLanguages = nullptr, *mnuHelp = nullptr, *mnuAbout = nullptr;
     std::vector<QAction*> mnuFileItem, mnuCatItem, mnuLanguageItem, mnuHelpItem, mnuAboutItem;
     // The File menu's playlist and guide entries, above its line.
-    QAction *mnuPlaylistSeparator = nullptr, *mnuImportPlaylist = nullptr, *mnuExportFavorites = nullptr,
-            *mnuGuideAddress = nullptr, *mnuUpdateGuide = nullptr, *mnuImportIntoEditor = nullptr,
-            *mnuExportCatalogue = nullptr, *mnuCheckStreams = nullptr, *mnuDeleteDead = nullptr;
+    QAction *mnuFindChannel = nullptr, *mnuPlaylistSeparator = nullptr, *mnuImportPlaylist = nullptr,
+            *mnuExportFavorites = nullptr, *mnuGuideAddress = nullptr, *mnuUpdateGuide = nullptr,
+            *mnuGuideResult = nullptr, *mnuImportIntoEditor = nullptr, *mnuExportCatalogue = nullptr,
+            *mnuCheckStreams = nullptr, *mnuDeleteDead = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QTimer>
@@ -107,8 +108,9 @@ QString SkippedText(int refused, int duplicates, std::size_t leftOut) {
     if (refused == 1) text += QStringLiteral(" 1 entry was skipped: the player does not open its address.");
     if (refused > 1)
         text += QStringLiteral(" %L1 entries were skipped: the player does not open their addresses.").arg(refused);
-    if (duplicates == 1) text += QStringLiteral(" 1 entry was already in the list.");
-    if (duplicates > 1) text += QStringLiteral(" %L1 entries were already in the list.").arg(duplicates);
+    if (duplicates == 1) text += QStringLiteral(" 1 entry was already in the list under the same name.");
+    if (duplicates > 1)
+        text += QStringLiteral(" %L1 entries were already in the list under the same name.").arg(duplicates);
     return text;
 }
 
@@ -129,6 +131,10 @@ QString ProblemText(const playlist::Playlist& list, const QString& source) {
     return {};
 }
 
+// A row is a duplicate only with the same name and address: a provider lists one stream under
+// several names, and each is a channel of its own to the user.
+std::string DuplicateKey(const std::string& name, const std::string& address) { return name + '\x1f' + address; }
+
 // The entries a list can take as rows. Those the pane would refuse or a list file cannot hold,
 // and those whose address is already `known`, are counted instead.
 struct Taken {
@@ -144,7 +150,7 @@ Taken TakeEntries(const std::vector<playlist::Entry>& entries, std::unordered_se
             ++out.refused;
             continue;
         }
-        if (!known.insert(e.address).second) {
+        if (!known.insert(DuplicateKey(row->name, e.address)).second) {
             ++out.duplicates;
             continue;
         }
@@ -251,6 +257,12 @@ void Form1::buildPlaylistMenu() {
     mnuExportFavorites = add("mnuExportFavorites", "Export Favorites as M3U…", false);
     mnuGuideAddress = add("mnuGuideAddress", "Programme Guide Address…", false);
     mnuUpdateGuide = add("mnuUpdateGuide", "Update Programme Guide", false);
+    // The last update's result and time: shown, never chosen.
+    mnuGuideResult = new QAction(mnuFile);
+    mnuGuideResult->setObjectName(QStringLiteral("mnuGuideResult"));
+    mnuGuideResult->setEnabled(false);
+    mnuGuideResult->setVisible(false);
+    mnuFile->insertAction(line, mnuGuideResult);
     mnuImportIntoEditor = add("mnuImportIntoEditor", "Import Playlist into Channel List…", true);
     mnuExportCatalogue = add("mnuExportCatalogue", "Export Channel List as M3U…", true);
     mnuCheckStreams = add("mnuCheckStreams", "Check Streams", true);
@@ -316,6 +328,17 @@ void Form1::connectPlaylists() {
     connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {
         mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));
         refreshGuideText();
+        // What became of it stands in the status line for a moment, and in the File menu under
+        // the update's entry until the next one.
+        const QString at = QLocale().toString(QTime::currentTime(), QLocale::ShortFormat);
+        const QString result = failure.isEmpty() ? QStringLiteral("The programme guide was updated at %1.").arg(at)
+                                                 : QStringLiteral(
+                                                       "The programme guide could not be updated at %1: %2. The guide "
+                                                       "from before is kept.")
+                                                       .arg(at, failure);
+        WindowsMediaPlayer1->showNote(result);
+        mnuGuideResult->setText(result);
+        mnuGuideResult->setVisible(true);
         if (!failure.isEmpty() && m_guideUpdateTold)
             ShowMessage(this, QStringLiteral("The programme guide could not be updated: %1. The guide from before is "
                                              "kept.")
@@ -368,7 +391,7 @@ void Form1::OpenMedia(const QString& media) {
 bool Form1::ImportPlaylist(const QString& source) {
     if (!favoritesChangeable() || m_importing) return false;
     std::unordered_set<std::string> known;
-    for (const ListRow& row : ListView2->rows()) known.insert(row.address);
+    for (const ListRow& row : ListView2->rows()) known.insert(DuplicateKey(row.name, row.address));
     auto loaded = LoadPlaylist(this, source, std::move(known), m_importing);
     if (!loaded) return false;
     const playlist::Playlist* list = loaded->list.get();
@@ -412,7 +435,7 @@ bool Form1::ImportPlaylist(const QString& source) {
 bool Form1::ImportIntoEditor(const QString& source) {
     if (m_importing) return false;
     std::unordered_set<std::string> known;
-    for (const ListRow& row : ListView1->rows()) known.insert(row.checkedAddress());
+    for (const ListRow& row : ListView1->rows()) known.insert(DuplicateKey(row.name, row.checkedAddress()));
     auto loaded = LoadPlaylist(this, source, std::move(known), m_importing);
     if (!loaded) return false;
     const playlist::Playlist* list = loaded->list.get();

@@ -79,7 +79,7 @@ protected:
 
     // Clicks the row as a user does: on its first cell.
     static void ClickRow(ListView* list, int row) {
-        const QRect cell = list->visualRect(list->channels()->index(row, 0));
+        const QRect cell = list->visualRect(list->model()->index(row, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     }
 

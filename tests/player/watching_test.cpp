@@ -575,9 +575,7 @@ protected:
         PlayerPane::SetPrepareNearServersForTests(false);
         Keys::TearDown();
     }
-    QPoint at(int row) const {
-        return form->ListView1->visualRect(form->ListView1->channels()->index(row, 0)).center();
-    }
+    QPoint at(int row) const { return form->ListView1->visualRect(form->ListView1->model()->index(row, 0)).center(); }
     // Channel `row` plays, with its picture.
     bool playing(int row) const {
         PlayerPane* pane = form->WindowsMediaPlayer1;

@@ -292,7 +292,7 @@ TEST_F(Editor, TheSelectionFollowsItsRowThroughSortsAndLoads) {
     f.Clear_Click();
     f.doLoad_Click();
     QTreeView* list = f.ListView1;
-    const QRect radioOne = list->visualRect(f.ListView1->channels()->index(1, 0));
+    const QRect radioOne = list->visualRect(f.ListView1->model()->index(1, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, radioOne.center());
     ASSERT_EQ(f.txtEditName->text(), QStringLiteral("Radio One"));
     for (int section : {0, 0, 1, 2}) {
@@ -319,7 +319,7 @@ TEST_F(Editor, OkAfterADeleteChangesNoOtherRow) {
     f.doLoad_Click();
     const std::vector<ListRow> before = f.ListView1->rows();
     QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {},
-                      f.ListView1->visualRect(f.ListView1->channels()->index(2, 0)).center());
+                      f.ListView1->visualRect(f.ListView1->model()->index(2, 0)).center());
     ASSERT_EQ(f.txtEditName->text(), QString::fromStdString(before[2].name));  // the fields hold row 2
     QTest::mouseClick(f.DELChannel, Qt::LeftButton);
     EXPECT_EQ(f.ListView1->selectedIndex(), -1);
@@ -340,7 +340,7 @@ TEST_F(Editor, TheKeysMoveTheEditorWithoutDroppingTypedTextAndOkWritesIntoTheRow
     f.doLoad_Click();
     const std::vector<ListRow> before = f.ListView1->rows();
     QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {},
-                      f.ListView1->visualRect(f.ListView1->channels()->index(0, 0)).center());
+                      f.ListView1->visualRect(f.ListView1->model()->index(0, 0)).center());
     // Untouched fields follow the highlight at once: "OK" right after Down edits row 1.
     QTest::keyClick(f.ListView1, Qt::Key_Down);
     ASSERT_EQ(f.ListView1->selectedIndex(), 1);

@@ -104,8 +104,9 @@ TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKee
         "#EXTINF:-1 radio=\"true\",Ja\x06zz\x03\r\nhttp://s.example/jazz\r\n"  // bytes that encode to CR, LF
         "#EXTINF:-1,Talk\r\nhttp://s.example/talk.mp3?x=1\r\n"
         "#EXTINF:-1 group-title=\"News\",News | One\r\nhttp://s.example/news\r\n"
-        "#EXTINF:-1,Old copy\r\nhttp://s.example/kept\r\n"
-        "#EXTINF:-1,Twice\r\nhttp://s.example/news\r\n"
+        "#EXTINF:-1,Kept\r\nhttp://s.example/kept\r\n"      // the same name and address: skipped
+        "#EXTINF:-1,News Two\r\nhttp://s.example/news\r\n"  // another name of one stream: kept
+        "#EXTINF:-1,News Two\r\nhttp://s.example/news\r\n"
         "#EXTINF:-1,Local\r\nfile:///etc/passwd\r\n"
         "#EXTINF:-1,Ftp\r\nftp://s.example/x\r\n"
         "#EXTINF:-1,Split\r\nhttp://s.example/a|b\r\n");
@@ -114,11 +115,11 @@ TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKee
     EXPECT_TRUE(f.ImportPlaylist(QString::fromStdString((program / "mine.m3u").string())));
     ASSERT_EQ(watcher.texts().size(), 1);
     EXPECT_EQ(watcher.texts()[0],
-              QStringLiteral("4 channels were added to your favorites. 3 entries were skipped: the player does not "
-                             "open their addresses. 2 entries were already in the list."));
+              QStringLiteral("5 channels were added to your favorites. 3 entries were skipped: the player does not "
+                             "open their addresses. 2 entries were already in the list under the same name."));
     EXPECT_TRUE(f.Frame3->isVisible()) << "the favourites are shown";
     const auto saved = SavedFavorites();
-    ASSERT_EQ(saved.size(), 5u);
+    ASSERT_EQ(saved.size(), 6u);
     const auto expect = [&](std::size_t i, const char* name, const char* address, const char* category,
                             const char* language) {
         EXPECT_EQ(saved[i].name, name);
@@ -131,7 +132,8 @@ TEST_F(Playlists, ImportIntoFavoritesSortsCategoriesTypesAndSkipsWhatItCannotKee
     expect(2, "Jazz", "http://s.example/jazz", "Radio", "");
     expect(3, "Talk", "http://s.example/talk.mp3?x=1", "Radio", "");  // an audio file's address
     expect(4, "News / One", "http://s.example/news", "TV", "");       // a "|" would split the line
-    EXPECT_EQ(f.ListView2->rowCount(), 5);
+    expect(5, "News Two", "http://s.example/news", "TV", "");
+    EXPECT_EQ(f.ListView2->rowCount(), 6);
     EXPECT_EQ(f.ListView2->row(2).name, "Jazz") << "as shown, so stored and read back";
 }
 
@@ -255,7 +257,7 @@ TEST_F(OperatorPlaylists, ImportIntoTheEditorLandsInSortedPlaceAndIsSaved) {
     program.write("more.pls",
                   "[playlist]\nNumberOfEntries=4\nFile1=http://s.example/m\nTitle1=Middle Channel\n"
                   "File2=http://s.example/aardvark\nTitle2=Aardvark TV\nFile3=http://127.0.0.1/Zeta News\n"
-                  "Title3=Zeta again\nFile4=rel/a.m3u8\nTitle4=Relative\n");
+                  "Title3=Zeta News\nFile4=rel/a.m3u8\nTitle4=Relative\n");
     ASSERT_TRUE(f.ImportIntoEditor(QString::fromStdString((program / "more.pls").string())));
     std::vector<std::string> names;
     for (const ListRow& r : f.ListView1->rows()) names.push_back(r.name);
@@ -268,7 +270,7 @@ TEST_F(OperatorPlaylists, ImportIntoTheEditorLandsInSortedPlaceAndIsSaved) {
     // A relative address of a local playlist is a local path, which a list may not hold.
     EXPECT_EQ(watcher.texts()[0],
               QStringLiteral("2 channels were added to the list. 1 entry was skipped: the player does not open its "
-                             "address. 1 entry was already in the list."));
+                             "address. 1 entry was already in the list under the same name."));
     f.save_Click();
     EXPECT_NE(program.read("Data.htm").size(), 0u);
     f.ListView1->selectRow(-1);
@@ -324,6 +326,11 @@ TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
     EXPECT_EQ(f.guideAddress(), server.url(QStringLiteral("/epg.xml.gz")));
     ASSERT_TRUE(WaitFor([&] { return !f.guideUpdates()->running(); }, 10000));
     EXPECT_EQ(server.requestCount(QStringLiteral("/epg.xml.gz")), 1);
+    // The import's update says how it went, without a message to click away.
+    EXPECT_TRUE(f.WindowsMediaPlayer1->statusText().startsWith(QStringLiteral("The programme guide was updated at")))
+        << f.WindowsMediaPlayer1->statusText().toStdString();
+    EXPECT_TRUE(f.mnuGuideResult->isVisible());
+    EXPECT_EQ(f.mnuGuideResult->text(), f.WindowsMediaPlayer1->statusText());
 
     const QString expected = QStringLiteral("Now: Morning Show (until %1) · Next: Midday").arg(Clock(now + 1800));
     ASSERT_EQ(f.ListView2->rowCount(), 2);
@@ -417,6 +424,8 @@ TEST_F(Playlists, ASlowOrBrokenGuideNeitherFreezesTheWindowNorLosesTheOldOne) {
                                                          "is not valid XMLTV")))
         << watcher.texts().last().toStdString();
     EXPECT_TRUE(tip().startsWith(QStringLiteral("Now: Old Show")));
+    EXPECT_TRUE(f.mnuGuideResult->text().contains(QStringLiteral("could not be updated at")));
+    EXPECT_TRUE(f.mnuGuideResult->text().contains(QStringLiteral("not valid XMLTV")));
     EXPECT_TRUE(guide::LoadCache().has_value());
     EXPECT_EQ(guide::LoadCache()->source, server.url(QStringLiteral("/good.xml")).toStdString());
 }

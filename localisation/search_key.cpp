@@ -1,0 +1,96 @@
+#include "localisation/search_key.h"
+
+#include <array>
+#include <cstdlib>
+
+#include "base/text.h"
+#include "base/windows1252.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <utf8proc.h>
+#endif
+
+namespace localisation {
+
+#ifdef _WIN32
+
+std::string SearchKey(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (n <= 0) return text::FoldCase(utf8);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    // Composite characters split into base and marks, compatibility forms into their plain ones.
+    const int m = FoldStringW(MAP_COMPOSITE | MAP_FOLDCZONE | MAP_EXPAND_LIGATURES, wide.data(), n, nullptr, 0);
+    std::wstring folded(static_cast<std::size_t>(m > 0 ? m : 0), L'\0');
+    if (m > 0) FoldStringW(MAP_COMPOSITE | MAP_FOLDCZONE | MAP_EXPAND_LIGATURES, wide.data(), n, folded.data(), m);
+    std::wstring kept;
+    kept.reserve(folded.size());
+    for (wchar_t c : folded)
+        if (!(c >= 0x0300 && c <= 0x036F)) kept.push_back(c);  // combining marks
+    if (!kept.empty()) CharLowerBuffW(kept.data(), static_cast<DWORD>(kept.size()));
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        if (kept[i] == L'\x00DF') kept.replace(i, 1, L"ss");  // folded as Unicode folds it
+    std::string out;
+    const int k =
+        WideCharToMultiByte(CP_UTF8, 0, kept.data(), static_cast<int>(kept.size()), nullptr, 0, nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(k > 0 ? k : 0));
+    if (k > 0)
+        WideCharToMultiByte(CP_UTF8, 0, kept.data(), static_cast<int>(kept.size()), out.data(), k, nullptr, nullptr);
+    return out;
+}
+
+#else
+
+std::string SearchKey(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    utf8proc_uint8_t* mapped = nullptr;
+    const auto options = static_cast<utf8proc_option_t>(UTF8PROC_CASEFOLD | UTF8PROC_COMPAT | UTF8PROC_DECOMPOSE |
+                                                        UTF8PROC_STRIPMARK | UTF8PROC_IGNORE);
+    const utf8proc_ssize_t n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(utf8.data()),
+                                            static_cast<utf8proc_ssize_t>(utf8.size()), &mapped, options);
+    if (n < 0) return text::FoldCase(utf8);
+    std::string out(reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(n));
+    std::free(mapped);
+    return out;
+}
+
+#endif
+
+namespace {
+// Each Windows-1252 byte's search key, made once.
+const std::array<std::string, 256>& Cp1252Keys() {
+    static const std::array<std::string, 256> keys = [] {
+        std::array<std::string, 256> made;
+        for (int b = 0; b < 256; ++b) {
+            const char byte = static_cast<char>(b);
+            made[static_cast<std::size_t>(b)] = SearchKey(cp1252::ToUtf8(std::string_view(&byte, 1)));
+        }
+        return made;
+    }();
+    return keys;
+}
+}  // namespace
+
+void AppendSearchKeyCp1252(std::string& out, std::string_view bytes) {
+    const auto& keys = Cp1252Keys();
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80)
+            out.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b));
+        else
+            out += keys[b];
+    }
+}
+
+std::string SearchKeyCp1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    AppendSearchKeyCp1252(out, bytes);
+    return out;
+}
+
+}  // namespace localisation

@@ -1,0 +1,219 @@
+// The lists as people use them with real-world playlists, through the real window: dead rows
+// among live ones, finding one channel among thousands, next and previous along the list a
+// channel came from, and removing many favourites at once.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <memory>
+
+#include "base/private_label.h"
+#include "catalogue/catalogue_writer.h"
+#include "catalogue/favorites.h"
+#include "player/player_pane.h"
+#include "support/http_server.h"
+#include "support/program_folder.h"
+#include "support/temp_dir.h"
+#include "support/test_media.h"
+#include "support/wait_for.h"
+#include "widgets/list_view.h"
+#include "widgets/qt_text.h"
+#include "windows/main_window.h"
+
+using test_support::WaitFor;
+
+namespace {
+
+class Lists : public ::testing::Test {
+protected:
+    void SetUp() override {
+        modPrivateLabel::LoadPrivateLabel();
+        server.serve(QStringLiteral("/live.ts"), test_media::MpegTsVideo(), "video/mp2t");
+        server.serve(QStringLiteral("/other.ts"), test_media::MpegTsVideo(), "video/mp2t");
+    }
+    void TearDown() override {
+        if (form)
+            if (auto* box = form->WindowsMediaPlayer1->findChild<QMessageBox*>(QStringLiteral("playerError")))
+                box->close();
+        form.reset();
+    }
+    // Rows of name and address, as a catalogue of TV channels or as the favourites.
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    void Catalogue(const Rows& rows) const { program.folder().write("Data.txt", Encoded(rows)); }
+    void Favorites(const Rows& rows) const { program.folder().write("Favorites.txt", Encoded(rows)); }
+    static std::string Encoded(const Rows& rows) {
+        std::string text;
+        for (const auto& [name, address] : rows) catalogue::AppendEncodedLine(text, name, address, "TV", "English");
+        return text;
+    }
+    std::string Live() const { return FromQt(server.url(QStringLiteral("/live.ts"))); }
+    std::string Other() const { return FromQt(server.url(QStringLiteral("/other.ts"))); }
+    static std::string Dead(int i) { return "http://127.0.0.1:9/dead" + std::to_string(i) + ".ts"; }  // refused
+
+    Form1& Start() {
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        form->show();
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        return *form;
+    }
+    static void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* to = QApplication::focusWidget();
+        ASSERT_NE(to, nullptr);
+        QTest::keyClick(to, static_cast<Qt::Key>(key), modifiers);
+    }
+    QMessageBox* ErrorBox() const {
+        return form->WindowsMediaPlayer1->findChild<QMessageBox*>(QStringLiteral("playerError"));
+    }
+
+    HttpServer server;
+    ScopedProgramFolder program;
+    ScopedConfigHome home;
+    std::unique_ptr<Form1> form;
+};
+
+}  // namespace
+
+// Down over two dead rows reaches the live one without a click: the failure's message never
+// takes the keys, one message at a time, closed when the next channel starts; the reason stands
+// in the status line and the dead rows are marked with it.
+TEST_F(Lists, ZappingOverDeadRowsReachesTheLiveOneWithoutAClick) {
+    Catalogue({{"Live One", Live()}, {"Dead One", Dead(1)}, {"Dead Two", Dead(2)}, {"Live Two", Other()}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    f.ListView1->setFocus();
+    f.ListView1->selectRow(0);
+    Key(Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+
+    for (int dead : {1, 2}) {
+        Key(Qt::Key_Down);
+        ASSERT_TRUE(WaitFor(
+            [&] { return pane->url() == ToQt(Dead(dead)) && pane->playState() == QLatin1String("error"); }, 10000))
+            << dead;
+        ASSERT_NE(ErrorBox(), nullptr);
+        EXPECT_TRUE(ErrorBox()->isVisible());
+        EXPECT_EQ(f.findChildren<QMessageBox*>(QStringLiteral("playerError")).size(), 1);
+        QTest::qWait(100);  // the window manager's answer to the new window
+        EXPECT_EQ(QApplication::focusWidget(), f.ListView1) << "the keys stay with the list";
+        EXPECT_NE(QApplication::activeWindow(), ErrorBox());
+        EXPECT_TRUE(pane->statusText().contains(pane->lastError())) << pane->statusText().toStdString();
+        const StreamMark* mark = f.ListView1->channels()->mark(dead);
+        ASSERT_NE(mark, nullptr);
+        EXPECT_EQ(mark->kind, StreamMark::Kind::Dead);
+        EXPECT_EQ(ToQt(mark->reason), pane->lastError());
+    }
+    Key(Qt::Key_Down);
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    EXPECT_EQ(pane->url(), ToQt(Other()));
+    EXPECT_TRUE(WaitFor([&] { return ErrorBox() == nullptr || !ErrorBox()->isVisible(); }, 2000));
+    EXPECT_EQ(f.ListView1->channels()->mark(0), nullptr) << "live rows carry no mark";
+    EXPECT_NE(f.ListView1->channels()->mark(2), nullptr) << "the mark stays for the run";
+}
+
+// Ctrl+F opens a line that narrows the list as one types, accents and letter case aside; Enter
+// plays the match; Esc shows every row again with the match still selected. Typing over the
+// list itself only finds a row: it plays nothing by itself.
+TEST_F(Lists, TheFilterFindsOneChannelAmongThousandsAndTypeAheadPlaysNothing) {
+    Rows rows;
+    for (int i = 0; i < 2000; ++i)
+        rows.emplace_back("Channel " + std::to_string(i), FromQt(server.url(QStringLiteral("/none%1.ts").arg(i))));
+    rows.insert(rows.begin() + 1234, {"Z\xFCrich Info", Live()});
+    Catalogue(rows);
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    ListView* list = f.ListView1;
+    list->setFocus();
+    list->setCurrentIndex({});
+    QTest::keyClicks(list, QStringLiteral("Zu"));
+    EXPECT_EQ(list->row(list->selectedIndex()).name, "Z\xFCrich Info");
+    QTest::qWait(Form1::kZapPauseMs + 200);
+    EXPECT_TRUE(pane->url().isEmpty()) << "type-ahead found the row and played nothing";
+    list->selectRow(0);
+
+    Key(Qt::Key_F, Qt::ControlModifier);
+    QLineEdit* line = list->filterLine();
+    ASSERT_NE(line, nullptr);
+    ASSERT_TRUE(line->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), line);
+    QTest::keyClicks(line, QStringLiteral("zur"));
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    EXPECT_EQ(list->row(list->selectedIndex()).name, "Z\xFCrich Info");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(pane->url(), ToQt(Live()));
+
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(line->isVisible());
+    EXPECT_EQ(list->model()->rowCount(), 2001);
+    EXPECT_EQ(list->selectedIndex(), 1234) << "the match stays selected";
+    EXPECT_EQ(QApplication::focusWidget(), list);
+    EXPECT_EQ(pane->url(), ToQt(Live())) << "closing the filter plays nothing";
+
+    // "/" in the list opens the line too; letters the player takes as keys are typing there.
+    Key(Qt::Key_Slash);
+    ASSERT_TRUE(line->isVisible());
+    QTest::keyClicks(line, QStringLiteral("mf 19"));
+    EXPECT_FALSE(pane->isFullScreen());
+    EXPECT_EQ(line->text(), QStringLiteral("mf 19"));
+    EXPECT_EQ(list->model()->rowCount(), 0);
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(list->model()->rowCount(), 2001);
+}
+
+// Next and previous (keys, the desktop's media controls) go along the list the playing channel
+// came from, whichever list shows; an address handed over by a second start selects its row.
+TEST_F(Lists, NextFollowsThePlayingChannelsListAndTheSelectionFollowsWhatPlays) {
+    Catalogue({{"Catalogue A", Dead(1)}, {"Catalogue B", Live()}});
+    Favorites({{"Fav A", Other()}, {"Fav B", Live()}, {"Fav C", Dead(3)}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    f.cmdFavorites_Click();
+    f.ListView2->selectRow(0);
+    f.ListView2_Click();
+    EXPECT_EQ(pane->url(), ToQt(Other()));
+    f.cmdTV_Click();  // the channels show; the favourite plays on
+    pane->requestNext();
+    ASSERT_TRUE(WaitFor([&] { return pane->url() == ToQt(Live()); }, 2000));
+    EXPECT_EQ(pane->channelName(), QStringLiteral("Fav B"));
+    pane->requestNext();
+    ASSERT_TRUE(WaitFor([&] { return pane->url() == ToQt(Dead(3)); }, 2000));
+    pane->requestPrevious();
+    ASSERT_TRUE(WaitFor([&] { return pane->channelName() == QLatin1String("Fav B"); }, 2000));
+
+    f.ListView1->selectRow(0);
+    f.PlayAddress(ToQt(Live()));  // as a second start hands it over
+    EXPECT_EQ(f.ListView1->selectedIndex(), 1) << "the catalogue's row of that address";
+    f.PlayAddress(QStringLiteral("http://127.0.0.1:9/elsewhere.ts"));
+    EXPECT_EQ(f.ListView1->selectedIndex(), -1) << "no row plays: none stays highlighted";
+}
+
+// Every selected favourite goes with one Delete and one save; Ctrl+Z puts them back in their
+// places, in the list and the file. Entries sharing an address under other names are kept.
+TEST_F(Lists, ManyFavouritesGoAtOnceAndComeBackWithUndo) {
+    Catalogue({{"Catalogue A", Live()}});
+    Favorites({{"A", Live()}, {"B", Other()}, {"C", Dead(1)}, {"D", Dead(2)}, {"E", Live()}});
+    Form1& f = Start();
+    f.cmdFavorites_Click();
+    ListView* list = f.ListView2;
+    ASSERT_EQ(list->rowCount(), 5) << "two names of one address are two favourites";
+    const std::string before = program.folder().read("Favorites.txt");
+    list->setFocus();
+    list->selectRows({1, 2, 4});
+    Key(Qt::Key_Delete);
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->row(0).name, "A");
+    EXPECT_EQ(list->row(1).name, "D");
+    EXPECT_EQ(catalogue::ParseFavorites(program.folder().read("Favorites.txt")).size(), 2u);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(list->rowCount(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(list->row(i).name, std::string(1, static_cast<char>('A' + i)));
+    EXPECT_EQ(program.folder().read("Favorites.txt"), before) << "the file as it was";
+    EXPECT_EQ(list->selectedRowIndexes(), (std::vector<int>{1, 2, 4})) << "what came back is selected";
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(list->rowCount(), 5) << "one undo per removal";
+}

@@ -1,0 +1,143 @@
+// The main window's lists as lists of many channels: a failed channel's mark, the filter line,
+// next and previous along the playing channel's own list, the selection following what plays,
+// and removing many favourites at once with an undo.
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <algorithm>
+
+#include "player/player_pane.h"
+#include "widgets/channel_filter.h"
+#include "widgets/design.h"
+#include "widgets/file_browser.h"
+#include "widgets/list_view.h"
+#include "widgets/qt_text.h"
+#include "windows/main_window.h"
+
+namespace {
+
+// The first row playing `address`: the selected one when it does, else the first in the list.
+int RowPlaying(const ListView* list, const std::string& address) {
+    const int selected = list->selectedIndex();
+    if (selected >= 0 && list->row(selected).address == address) return selected;
+    const std::vector<ListRow>& rows = list->rows();
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const ListRow& r) { return r.address == address; });
+    return row == rows.end() ? -1 : static_cast<int>(row - rows.begin());
+}
+
+}  // namespace
+
+void Form1::connectLists() {
+    // A channel that failed this run is marked in every list that holds it (the stream check's
+    // dead mark, with the reason as its tooltip); one that plays again loses the mark.
+    connect(WindowsMediaPlayer1, &PlayerPane::failed, this, [this](const QString& url, const QString& reason) {
+        for (ListView* list : {ListView1, ListView2})
+            list->channels()->setMark(FromQt(url), StreamMark{StreamMark::Kind::Dead, FromQt(reason)});
+    });
+    connect(WindowsMediaPlayer1, &PlayerPane::playStateChanged, this, [this](const QString& state) {
+        if (state != QLatin1String("playing")) return;
+        for (ListView* list : {ListView1, ListView2})
+            list->channels()->clearMark(FromQt(WindowsMediaPlayer1->url()), StreamMark::Kind::Dead);
+    });
+
+    // Typing a name's first letters finds its row and gets it ready; Enter or a click plays it.
+    connect(ListView1, &ListView::typedTo, this, [this] {
+        const int index = ListView1->selectedIndex();
+        if (EditMode && index >= 0 && !editFieldsChanged()) fillEditFields(index);
+        prepareRow(ListView1, index);
+    });
+    connect(ListView2, &ListView::typedTo, this, [this] { prepareRow(ListView2, ListView2->selectedIndex()); });
+
+    mnuFindChannel = new QAction(QStringLiteral("Find Channel…"), mnuFile);
+    mnuFindChannel->setObjectName(QStringLiteral("mnuFindChannel"));
+    mnuFindChannel->setProperty(design::kMenuEntry, true);
+    mnuFindChannel->setShortcut(QKeySequence::Find);
+    mnuFile->insertAction(mnuPlaylistSeparator, mnuFindChannel);
+    connect(mnuFindChannel, &QAction::triggered, this, [this] {
+        if (Frame3->isVisible())
+            ListView2->openFilter();
+        else if (Frame1->isVisible())
+            ListView1->openFilter();
+    });
+
+    // Many favourites go at once: every selected row, one save, and Ctrl+Z brings them back.
+    ListView2->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto* removeKey = new QAction(QStringLiteral("Remove from Favorites"), ListView2);
+    removeKey->setObjectName(QStringLiteral("removeFavoritesKey"));
+    removeKey->setShortcut(QKeySequence::Delete);
+    removeKey->setShortcutContext(Qt::WidgetShortcut);
+    ListView2->addAction(removeKey);
+    connect(removeKey, &QAction::triggered, this, &Form1::Command1_Click);
+    auto* undoKey = new QAction(QStringLiteral("Undo Remove"), Frame3);
+    undoKey->setObjectName(QStringLiteral("undoRemoveKey"));
+    undoKey->setShortcut(QKeySequence::Undo);
+    undoKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    Frame3->addAction(undoKey);
+    connect(undoKey, &QAction::triggered, this, &Form1::UndoRemoveFavorites);
+}
+
+void Form1::Command1_Click() {
+    if (!favoritesChangeable()) return;
+    const std::vector<int> selected = ListView2->selectedRowIndexes();
+    if (selected.empty()) return;
+    Removed removed;
+    for (const int index : selected) removed.rows.emplace_back(index, ListView2->row(index));
+    ListView2->channels()->removeRows(selected);
+    // Kept for Ctrl+Z once the file holds the list without them (a failed save shows them again).
+    if (SaveFavorites()) m_removedFavorites = std::move(removed);
+}
+
+void Form1::UndoRemoveFavorites() {
+    if (m_removedFavorites.rows.empty() || !favoritesChangeable()) return;
+    Removed removed = std::move(m_removedFavorites);
+    m_removedFavorites = {};
+    std::vector<int> back;
+    for (auto& [index, row] : removed.rows) back.push_back(ListView2->channels()->insertRow(index, std::move(row)));
+    SaveFavorites();
+    ListView2->selectRows(back);
+}
+
+void Form1::zapBy(int step) {
+    // Next and previous go along the list the playing channel came from, whichever list shows;
+    // keys pressed again before the zap go on from the row they reached.
+    QWidget* shown = Frame3->isVisible()   ? static_cast<QWidget*>(ListView2)
+                     : Frame4->isVisible() ? static_cast<QWidget*>(File1)
+                                           : static_cast<QWidget*>(ListView1);
+    QWidget* origin = m_playing.list ? m_playing.list.data() : shown;
+    if (origin == File1) {
+        if (File1->count() == 0) return;
+        const int row = std::clamp(File1->currentRow() + step, 0, File1->count() - 1);
+        File1->setCurrentRow(row);
+    } else {
+        auto* list = static_cast<ListView*>(origin);
+        int from = -1;
+        if (m_zapTimer.isActive() && m_zapList == list)
+            from = list->selectedIndex();
+        else if (!m_playing.address.isEmpty())
+            from = RowPlaying(list, FromQt(m_playing.address));
+        if (from < 0) from = list->selectedIndex();
+        const int row = list->rowBeside(from, step);
+        if (row < 0) return;
+        list->selectRow(row);
+    }
+    zapSoon(origin);
+}
+
+void Form1::playLastChannel() {
+    if (m_previous.address.isEmpty()) return;
+    const Played last = m_previous;
+    play(last.address, last.name, last.fromUser, last.list);
+    followPlaying();
+}
+
+void Form1::followPlaying() {
+    // Its row, where a list shows it, comes under the selection, so Page Up and Down go on from
+    // there; a list showing no row of it no longer highlights the channel before. (Not in the
+    // editor, whose fields follow the row clicked.)
+    const std::string address = FromQt(m_playing.address);
+    for (ListView* list : {ListView1, ListView2}) {
+        if (!list->isVisible() || (list == ListView1 && EditMode)) continue;
+        list->selectRow(RowPlaying(list, address));
+    }
+}
