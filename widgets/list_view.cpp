@@ -164,8 +164,8 @@ void ListView::openFilter() {
                 scrollTo(currentIndex());
         });
     }
-    placeFilterLine();
     m_filterLine->show();
+    placeFilterLine();
     m_filterLine->raise();
     m_filterLine->setFocus(Qt::ShortcutFocusReason);
     m_filterLine->selectAll();
@@ -177,7 +177,7 @@ void ListView::closeFilter() {
     const bool hadFocus = m_filterLine->hasFocus();
     m_filterLine->hide();
     m_filterLine->clear();  // every row again
-    setViewportMargins(0, 0, 0, 0);
+    updateGeometries();
     if (selected >= 0) selectRow(selected);
     if (hadFocus) setFocus(Qt::OtherFocusReason);
 }
@@ -190,7 +190,14 @@ void ListView::placeFilterLine() {
         m_filterLine->setGeometry(0, list.height() - height, list.width(), height);
     else
         m_filterLine->setGeometry(list.left(), list.bottom() + 1 - height, list.width(), height);
-    setViewportMargins(0, 0, 0, height);  // the last rows scroll above the line
+    updateGeometries();
+}
+
+void ListView::updateGeometries() {
+    QTreeView::updateGeometries();  // sets the margins for the header above the rows
+    // The last rows scroll above the filter line while it lies over the list's foot.
+    if (m_filterLine && !m_filterLine->isHidden())
+        setViewportMargins(0, viewportMargins().top(), 0, m_filterLine->sizeHint().height());
 }
 
 void ListView::resizeEvent(QResizeEvent* event) {
