@@ -118,4 +118,14 @@ int HexDigit(char c) {
     return -1;
 }
 
+std::vector<std::string_view> Split(std::string_view line, char separator) {
+    std::vector<std::string_view> out;
+    for (;;) {
+        const auto at = line.find(separator);
+        out.push_back(line.substr(0, at));
+        if (at == std::string_view::npos) return out;
+        line.remove_prefix(at + 1);
+    }
+}
+
 }  // namespace text

@@ -4,6 +4,7 @@
 // hives, localisation keys, settings keys) are compared.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace text {
 
@@ -41,6 +42,9 @@ std::string TrimBlanks(std::string_view text, std::string_view blanks = " ");
 // or line feed becomes a space, any other control byte (0x00..0x1F, 0x7F) is dropped.
 void AppendWithoutControlBytes(std::string& out, std::string_view text);
 std::string WithoutControlBytes(std::string_view text);
+
+// The pieces of `line` between each `separator` (one piece for a line without it).
+std::vector<std::string_view> Split(std::string_view line, char separator);
 
 // The value of one hexadecimal digit (either letter case), or -1.
 int HexDigit(char c);

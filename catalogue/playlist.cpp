@@ -74,7 +74,8 @@ void Keep(Playlist& out, Entry&& entry) {
         ++out.leftOut;
         return;
     }
-    for (std::string* field : {&entry.name, &entry.address, &entry.tvgId, &entry.language, &entry.group, &entry.logo})
+    for (std::string* field :
+         {&entry.name, &entry.address, &entry.tvgId, &entry.language, &entry.group, &entry.logo, &entry.number})
         Clean(*field);
     out.entries.push_back(std::move(entry));
 }
@@ -172,6 +173,7 @@ void ParseExtinf(std::string_view rest, Entry& entry) {
         if (key == "tvg-name") tvgName = Trim(value);
         if (key == "tvg-id") entry.tvgId = Trim(value);
         if (key == "tvg-logo") entry.logo = Trim(value);
+        if (key == "tvg-chno") entry.number = Trim(value);
         if (key == "group-title") entry.group = Trim(value);
         if (key == "radio") entry.radio = text::EqualsAsciiNoCase(Trim(value), "true");
         if (key == "tvg-language") {
@@ -331,8 +333,10 @@ Playlist Read(std::string_view text, std::string_view base, Progress* progress) 
     return out;
 }
 
-std::string WriteM3u(const std::vector<Entry>& entries) {
-    std::string out = "#EXTM3U\n";
+std::string WriteM3u(const std::vector<Entry>& entries, std::string_view guideAddress) {
+    std::string out = "#EXTM3U";
+    if (!guideAddress.empty()) out += " url-tvg=\"" + AttributeValue(guideAddress) + "\"";
+    out += "\n";
     for (const Entry& e : entries) {
         out += "#EXTINF:" + std::to_string(e.duration < 0 ? -1 : e.duration);
         // The name goes in tvg-name too, unless it holds a quote (then the text after the
@@ -342,6 +346,7 @@ std::string WriteM3u(const std::vector<Entry>& entries) {
         if (!e.tvgId.empty()) out += " tvg-id=\"" + AttributeValue(e.tvgId) + "\"";
         if (!e.language.empty()) out += " tvg-language=\"" + AttributeValue(e.language) + "\"";
         if (!e.logo.empty()) out += " tvg-logo=\"" + AttributeValue(e.logo) + "\"";
+        if (!e.number.empty()) out += " tvg-chno=\"" + AttributeValue(e.number) + "\"";
         if (!e.group.empty()) out += " group-title=\"" + AttributeValue(e.group) + "\"";
         if (e.radio) out += " radio=\"true\"";
         out += "," + cp1252::ToUtf8(e.name) + "\n";

@@ -27,6 +27,7 @@ struct Entry {
     std::string logo;      // tvg-logo
     bool radio = false;    // radio="true"
     long duration = -1;    // #EXTINF's or Length's seconds; -1 for a live stream
+    std::string number;    // tvg-chno: the channel's number in its provider's list
 };
 
 enum class Problem { None, TooLarge, LineTooLong, Cancelled };
@@ -59,8 +60,8 @@ std::string Resolve(std::string_view address, std::string_view baseAddress);
 // whose address names an audio file type (.mp3, .aac, .ogg, ...), else "TV".
 std::string CategoryFor(const Entry& entry);
 
-// Extended M3U, UTF-8, from entries in the catalogue's code page. Reading it back gives the
-// same names, addresses, languages and groups.
-std::string WriteM3u(const std::vector<Entry>& entries);
+// Extended M3U, UTF-8, from entries in the catalogue's code page, with the guide's address
+// in the header when given. Reading it back gives the same entries and guide address.
+std::string WriteM3u(const std::vector<Entry>& entries, std::string_view guideAddress = {});
 
 }  // namespace playlist

@@ -5,6 +5,7 @@
 
 #include "base/file_io.h"
 #include "base/program_files.h"
+#include "base/text.h"
 
 namespace guide {
 namespace {
@@ -20,15 +21,7 @@ std::string Field(std::string_view s) {
     return out;
 }
 
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-    std::vector<std::string_view> out;
-    for (;;) {
-        const auto tab = line.find('\t');
-        out.push_back(line.substr(0, tab));
-        if (tab == std::string_view::npos) return out;
-        line.remove_prefix(tab + 1);
-    }
-}
+std::vector<std::string_view> SplitTabs(std::string_view line) { return text::Split(line, '\t'); }
 
 bool Number(std::string_view s, std::int64_t& out) {
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);

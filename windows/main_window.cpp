@@ -305,6 +305,7 @@ void Form1::Form_Load() {
     // The programme guide kept from the last run, then brought up to date, both in the
     // background: the window does not wait for either.
     m_tvgIds = guide::LoadIds();
+    m_extras = catalogue::LoadExtras();
     if (guideAddress().isEmpty())
         m_guide->loadCache(wantedChannels());
     else

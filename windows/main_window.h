@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/channel_extras.h"
 #include "guide/xmltv.h"
 #include "widgets/channel_model.h"
 
@@ -199,7 +200,7 @@ private:
     void buildPlaylistMenu();
     void connectPlaylists();
     void showOperatorActions();
-    bool writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries);
+    bool writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries, const std::string& guide = {});
     guide::Wanted wantedChannels() const;
     std::string tvgIdOf(const std::string& address) const;  // "" for a channel not imported with one
     void refreshGuideText();
@@ -276,6 +277,8 @@ private:
     QTimer m_guideTimer;  // now and next move on
     // Stream address -> tvg-id of imported channels: GuideIds.txt, read once at start.
     std::map<std::string, std::string> m_tvgIds;
+    // Stream address -> logo, number and group of imported channels: ChannelExtras.txt.
+    catalogue::ExtrasMap m_extras;
     bool m_guideUpdateTold = false;           // the user asked: a failure is shown in a message
     std::vector<QAction*> m_operatorActions;  // shown in editing mode only
 

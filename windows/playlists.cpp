@@ -88,7 +88,8 @@ std::optional<ListRow> RowOf(const playlist::Entry& e) {
     return row;
 }
 
-playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId) {
+playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId,
+                        const catalogue::ChannelExtras* extras = nullptr) {
     playlist::Entry e;
     e.name = std::string(f.name);
     e.address = std::string(f.address);
@@ -96,6 +97,11 @@ playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId
     e.language = std::string(f.language);
     e.tvgId = tvgId;
     e.radio = f.category == "Radio";
+    if (extras) {  // what the playlist it came from said
+        e.logo = extras->logo;
+        e.number = extras->number;
+        if (!extras->group.empty()) e.group = extras->group;
+    }
     return e;
 }
 
@@ -396,8 +402,12 @@ bool Form1::ImportPlaylist(const QString& source) {
     if (!loaded) return false;
     const playlist::Playlist* list = loaded->list.get();
     Taken& taken = loaded->taken;
-    bool idsChanged = false;
+    bool idsChanged = false, extrasChanged = false;
     for (const playlist::Entry* e : taken.entries) {
+        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group}; !extras.empty()) {
+            m_extras[e->address] = std::move(extras);
+            extrasChanged = true;
+        }
         if (e->tvgId.empty()) continue;
         m_tvgIds[e->address] = e->tvgId;
         idsChanged = true;
@@ -410,6 +420,7 @@ bool Form1::ImportPlaylist(const QString& source) {
         else
             SaveFavorites(loaded->encodedRows, static_cast<std::size_t>(added));
         if (idsChanged) guide::SaveIds(m_tvgIds);
+        if (extrasChanged) catalogue::SaveExtras(m_extras);
     }
     cmdFavorites_Click();
     QString message = added == 1 ? QStringLiteral("1 channel was added to your favorites.")
@@ -450,8 +461,8 @@ bool Form1::ImportIntoEditor(const QString& source) {
     return added > 0;
 }
 
-bool Form1::writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries) {
-    const auto written = base::ReplaceFileAtomically(path.toStdString(), playlist::WriteM3u(entries));
+bool Form1::writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries, const std::string& guide) {
+    const auto written = base::ReplaceFileAtomically(path.toStdString(), playlist::WriteM3u(entries, guide));
     if (!written)
         ShowMessage(this, QStringLiteral("The playlist could not be saved as %1:\n%2").arg(path, ToQt(written.error)));
     return bool(written);
@@ -459,8 +470,13 @@ bool Form1::writePlaylist(const QString& path, const std::vector<playlist::Entry
 
 bool Form1::ExportFavorites(const QString& path) {
     std::vector<playlist::Entry> entries;
-    for (const ListRow& row : ListView2->rows()) entries.push_back(EntryOf(row.playedFields(), tvgIdOf(row.address)));
-    return writePlaylist(path, entries);
+    for (const ListRow& row : ListView2->rows()) {
+        const auto extras = m_extras.find(row.address);
+        entries.push_back(
+            EntryOf(row.playedFields(), tvgIdOf(row.address), extras == m_extras.end() ? nullptr : &extras->second));
+    }
+    // The guide the favourites are shown with goes along, so the export read back has it too.
+    return writePlaylist(path, entries, FromQt(guideAddress()));
 }
 
 bool Form1::ExportCatalogue(const QString& path) {

@@ -124,17 +124,24 @@ TEST(PlaylistRead, ControlBytesAreCleanedAndEntriesPastTheCapAreCountedNotStored
 
 TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {
     std::vector<Entry> entries(4);
-    entries[0] = {"Caf\xE9 TV", "http://a.example/1.ts", "", "English/French", "TV", "", false, -1};
-    entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1};
-    entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1};
-    entries[3] = {"Comma, in name", "rtsp://a.example/4?x=1&y=2", "id.4", "Hindi", "Video", "", false, 95};
-    const std::string text = playlist::WriteM3u(entries);
-    EXPECT_EQ(text.rfind("#EXTM3U\n", 0), 0u);
+    entries[0] = {"Caf\xE9 TV", "http://a.example/1.ts",  "",    "English/French",
+                  "News",       "http://l.example/1.png", false, -1,
+                  "101"};
+    entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1, ""};
+    entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1, ""};
+    entries[3] = {"Comma, in name", "rtsp://a.example/4?x=1&y=2", "id.4", "Hindi", "Video", "", false, 95, "7"};
+    EXPECT_EQ(playlist::WriteM3u(entries).rfind("#EXTM3U\n", 0), 0u) << "no guide: a bare header";
+    const std::string text = playlist::WriteM3u(entries, "http://g.example/epg.xml.gz");
+    EXPECT_EQ(text.rfind("#EXTM3U url-tvg=\"http://g.example/epg.xml.gz\"\n", 0), 0u);
     EXPECT_NE(text.find("Caf\xC3\xA9 TV"), std::string::npos) << "written as UTF-8";
     const auto back = Read(text, "");
     ASSERT_EQ(back.entries.size(), entries.size());
+    EXPECT_EQ(back.guideAddress, "http://g.example/epg.xml.gz");
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(back.entries[i].name, entries[i].name) << i;
+        EXPECT_EQ(back.entries[i].tvgId, entries[i].tvgId) << i;
+        EXPECT_EQ(back.entries[i].logo, entries[i].logo) << i;
+        EXPECT_EQ(back.entries[i].number, entries[i].number) << i;
         EXPECT_EQ(back.entries[i].address, entries[i].address) << i;
         EXPECT_EQ(back.entries[i].language, entries[i].language) << i;
         EXPECT_EQ(back.entries[i].group, entries[i].group) << i;

@@ -15,6 +15,7 @@
 #include "base/file_io.h"
 #include "base/process_memory.h"
 #include "base/text.h"
+#include "catalogue/channel_extras.h"
 #include "catalogue/favorites.h"
 #include "catalogue/playlist.h"
 #include "guide/guide_store.h"
@@ -70,13 +71,13 @@ protected:
     void SetUp() override {
         MainWindow::SetUp();
         // The guide's files live in the user's data folder, which the test program shares.
-        std::filesystem::remove(guide::CachePath());
-        std::filesystem::remove(guide::IdsPath());
+        for (const auto& file : {guide::CachePath(), guide::IdsPath(), catalogue::ExtrasPath()})
+            std::filesystem::remove(file);
     }
     void TearDown() override {
         MainWindow::TearDown();
-        std::filesystem::remove(guide::CachePath());
-        std::filesystem::remove(guide::IdsPath());
+        for (const auto& file : {guide::CachePath(), guide::IdsPath(), catalogue::ExtrasPath()})
+            std::filesystem::remove(file);
     }
     std::vector<catalogue::Channel> SavedFavorites() const {
         return catalogue::ParseFavorites(program.read("Favorites.txt"));
@@ -199,6 +200,41 @@ TEST_F(Playlists, RefusedAndUnreadablePlaylistsChangeNothing) {
     EXPECT_TRUE(watcher.texts()[3].contains(QStringLiteral("HTTP status 404")));
     EXPECT_FALSE(std::filesystem::exists(program / "Favorites.txt"));
     EXPECT_EQ(f.ListView2->rowCount(), 0);
+}
+
+// A provider's playlist exported from the favourites, also after a restart, reads back as the
+// same playlist: numbers, logos, groups, tvg-ids and the guide's address included.
+TEST_F(Playlists, AnExportedProviderPlaylistReadsBackWithItsNumbersLogosGroupsAndGuide) {
+    const std::string provider =
+        "#EXTM3U url-tvg=\"http://127.0.0.1:9/epg.xml\"\n"
+        "#EXTINF:-1 tvg-id=\"one.de\" tvg-chno=\"101\" tvg-logo=\"http://l.example/1.png\" group-title=\"News\","
+        "Eins\nhttp://s.example/1.ts\n"
+        "#EXTINF:-1 tvg-chno=\"7\" group-title=\"Kids\",Zwei\nhttp://s.example/2.ts\n"
+        "#EXTINF:-1,Drei\nhttp://s.example/3.ts\n";
+    program.write("provider.m3u", provider);
+    const QString out = QString::fromStdString((program / "out.m3u").string());
+    {
+        Form1& f = Start();
+        ModalWatcher yes(QMessageBox::Yes);  // the playlist's guide: used
+        ASSERT_TRUE(f.ImportPlaylist(QString::fromStdString((program / "provider.m3u").string())));
+        ASSERT_TRUE(WaitFor([&] { return !f.guideUpdates()->running(); }, 10000));
+        form.reset();
+    }
+    Form1& again = Start();
+    ASSERT_TRUE(again.ExportFavorites(out));
+    const playlist::Playlist original = playlist::Read(provider, "");
+    const playlist::Playlist back = playlist::Read(program.read("out.m3u"), "");
+    EXPECT_EQ(back.guideAddress, original.guideAddress);
+    ASSERT_EQ(back.entries.size(), original.entries.size());
+    for (std::size_t i = 0; i < back.entries.size(); ++i) {
+        const playlist::Entry &b = back.entries[i], &o = original.entries[i];
+        EXPECT_EQ(b.name, o.name);
+        EXPECT_EQ(b.address, o.address);
+        EXPECT_EQ(b.tvgId, o.tvgId) << o.name;
+        EXPECT_EQ(b.number, o.number) << o.name;
+        EXPECT_EQ(b.logo, o.logo) << o.name;
+        EXPECT_EQ(b.group, o.group.empty() ? "TV" : o.group) << o.name;  // no group: its category
+    }
 }
 
 TEST_F(OperatorPlaylists, ExportThenImportGivesTheSameRows) {

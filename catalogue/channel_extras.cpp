@@ -1,0 +1,48 @@
+#include "catalogue/channel_extras.h"
+
+#include "base/file_io.h"
+#include "base/program_files.h"
+#include "base/text.h"
+
+namespace catalogue {
+
+namespace {
+constexpr std::uintmax_t kMaxExtrasBytes = std::uintmax_t{64} << 20;
+}  // namespace
+
+std::string WriteExtras(const ExtrasMap& extras) {
+    std::string out;
+    for (const auto& [address, e] : extras) {
+        if (address.empty() || e.empty()) continue;
+        // Each field on one line without tabs: control bytes go, a tab becomes a space.
+        out += text::WithoutControlBytes(address) + '\t' + text::WithoutControlBytes(e.logo) + '\t' +
+               text::WithoutControlBytes(e.number) + '\t' + text::WithoutControlBytes(e.group) + '\n';
+    }
+    return out;
+}
+
+ExtrasMap ReadExtras(std::string_view text) {
+    ExtrasMap extras;
+    for (const std::string_view line : text::Split(text, '\n')) {
+        const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
+        if (f.size() != 4 || f[0].empty()) continue;
+        ChannelExtras e{std::string(f[1]), std::string(f[2]), std::string(f[3])};
+        if (!e.empty()) extras[std::string(f[0])] = std::move(e);
+    }
+    return extras;
+}
+
+std::filesystem::path ExtrasPath() { return program_files::UserDataFolder() / "ChannelExtras.txt"; }
+
+ExtrasMap LoadExtras() {
+    const auto text = base::ReadFileCapped(ExtrasPath(), kMaxExtrasBytes);
+    return text ? ReadExtras(*text) : ExtrasMap{};
+}
+
+bool SaveExtras(const ExtrasMap& extras) {
+    std::error_code ec;
+    std::filesystem::create_directories(ExtrasPath().parent_path(), ec);
+    return bool(base::ReplaceFileAtomically(ExtrasPath(), WriteExtras(extras)));
+}
+
+}  // namespace catalogue

@@ -1,0 +1,27 @@
+#pragma once
+// What a provider's playlist says of a channel beyond the favourites line's four fields: its
+// logo, its number in the provider's list and its group. Kept per user by stream address
+// ("ChannelExtras.txt", one "address<TAB>logo<TAB>number<TAB>group" line each, in the
+// catalogue's code page), so an export gives back the playlist that was imported.
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace catalogue {
+
+struct ChannelExtras {
+    std::string logo, number, group;
+    bool empty() const { return logo.empty() && number.empty() && group.empty(); }
+};
+using ExtrasMap = std::map<std::string, ChannelExtras>;  // by stream address
+
+std::string WriteExtras(const ExtrasMap& extras);
+// Lines that are not four fields with an address are skipped.
+ExtrasMap ReadExtras(std::string_view text);
+
+std::filesystem::path ExtrasPath();
+ExtrasMap LoadExtras();  // none when the file is missing, unreadable or over 64 MiB
+bool SaveExtras(const ExtrasMap& extras);
+
+}  // namespace catalogue
