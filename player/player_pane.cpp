@@ -274,6 +274,11 @@ void PlayerPane::buildKeyActions() {
     key("nextKey", QStringLiteral("Next Channel"), {Qt::Key_PageDown}, [this] { emit nextRequested(); });
     key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
     key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
+    for (int digit = 0; digit <= 9; ++digit)
+        key(qPrintable(QStringLiteral("digitKey%1").arg(digit)), QStringLiteral("Channel Number %1").arg(digit),
+            {QKeySequence(QKeyCombination(Qt::Key(Qt::Key_0 + digit))),
+             QKeySequence(QKeyCombination(Qt::KeypadModifier, Qt::Key(Qt::Key_0 + digit)))},
+            [this, digit] { emit digitTyped(digit); });
 }
 
 QString PlayerPane::title() const { return m_title; }

@@ -170,6 +170,8 @@ signals:
     void nextRequested();
     void previousRequested();
     void lastChannelRequested();
+    // A digit of a channel's number (0-9, typed over the picture or a list with the pane's keys).
+    void digitTyped(int digit);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

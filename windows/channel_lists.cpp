@@ -61,6 +61,11 @@ void Form1::connectLists() {
             ListView1->openFilter();
     });
 
+    // Digits typed over a list or the picture zap to that channel number once typing pauses.
+    connect(WindowsMediaPlayer1, &PlayerPane::digitTyped, this, &Form1::typeDigit);
+    m_numberTimer.setSingleShot(true);
+    connect(&m_numberTimer, &QTimer::timeout, this, &Form1::zapToNumber);
+
     // Many favourites go at once: every selected row, one save, and Ctrl+Z brings them back.
     ListView2->setSelectionMode(QAbstractItemView::ExtendedSelection);
     auto* removeKey = new QAction(QStringLiteral("Remove from Favorites"), ListView2);
@@ -75,6 +80,43 @@ void Form1::connectLists() {
     undoKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     Frame3->addAction(undoKey);
     connect(undoKey, &QAction::triggered, this, &Form1::UndoRemoveFavorites);
+}
+
+void Form1::typeDigit(int digit) {
+    if (m_typedNumber.size() >= 5) m_typedNumber.clear();  // no list holds a longer number
+    m_typedNumber += QChar(u'0' + digit);
+    WindowsMediaPlayer1->showNote(QStringLiteral("Channel %1…").arg(m_typedNumber), kNumberPauseMs + 500);
+    m_numberTimer.start(kNumberPauseMs);
+}
+
+void Form1::zapToNumber() {
+    const QString typed = m_typedNumber;
+    m_typedNumber.clear();
+    if (!Frame1->isVisible() && !Frame3->isVisible()) return;  // the files have no numbers
+    ListView* list = Frame3->isVisible() ? ListView2 : ListView1;
+    // The playlist's own number (tvg-chno) where the row has one, else its place in the list.
+    const std::string number = FromQt(typed);
+    const std::vector<ListRow>& rows = list->rows();
+    int found = -1;
+    for (std::size_t i = 0; i < rows.size() && found < 0; ++i)
+        if (const auto extras = m_extras.find(rows[i].address);
+            extras != m_extras.end() && extras->second.number == number)
+            found = static_cast<int>(i);
+    if (found < 0) {
+        const int place = typed.toInt();
+        const bool numbered = std::any_of(rows.begin(), rows.end(), [&](const ListRow& r) {
+            const auto extras = m_extras.find(r.address);
+            return extras != m_extras.end() && !extras->second.number.empty();
+        });
+        if (!numbered && place >= 1 && place <= list->rowCount()) found = place - 1;
+    }
+    if (found < 0) {
+        WindowsMediaPlayer1->showNote(QStringLiteral("No channel has the number %1.").arg(typed), 3000);
+        return;
+    }
+    list->selectRow(found);
+    m_zapList = list;
+    zapNow();
 }
 
 void Form1::Command1_Click() {

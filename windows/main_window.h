@@ -255,7 +255,12 @@ private:
     struct Removed {
         std::vector<std::pair<int, ListRow>> rows;  // each with its place in the list
     };
-    Removed m_removedFavorites;    // the last removal, for Ctrl+Z
+    Removed m_removedFavorites;  // the last removal, for Ctrl+Z
+    // A channel number typed digit by digit; the zap comes once the digits pause.
+    void typeDigit(int digit);
+    void zapToNumber();
+    QString m_typedNumber;
+    QTimer m_numberTimer;
     Played m_playing, m_previous;  // what plays and what played before it
     struct Press {
         QString address;  // what the press plays (or found playing); empty for no press
@@ -286,6 +291,7 @@ public:
     // How long the selection must rest before a keyboard zap opens its row.
     static constexpr int kZapPauseMs = 300;
     static constexpr int kPrepareRestMs = 80;
+    static constexpr int kNumberPauseMs = 1000;  // after the last digit of a channel number
     MediaSession* mediaSession() const { return m_session; }
 
 public:

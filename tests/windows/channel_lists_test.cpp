@@ -15,6 +15,7 @@
 #include "catalogue/favorites.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
+#include "support/modal_watcher.h"
 #include "support/program_folder.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
@@ -216,4 +217,37 @@ TEST_F(Lists, ManyFavouritesGoAtOnceAndComeBackWithUndo) {
     EXPECT_EQ(list->selectedRowIndexes(), (std::vector<int>{1, 2, 4})) << "what came back is selected";
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(list->rowCount(), 5) << "one undo per removal";
+}
+
+// Digits typed over a list or the picture zap to that number once typing pauses: a provider's
+// own number (tvg-chno) where the list has them, else the row's place in the list.
+TEST_F(Lists, DigitsZapToAChannelsNumber) {
+    Catalogue({{"First", Dead(1)}, {"Second", Dead(2)}, {"Third", Live()}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    f.ListView1->setFocus();
+    Key(Qt::Key_3);
+    EXPECT_TRUE(pane->url().isEmpty()) << "the zap waits for more digits";
+    EXPECT_EQ(pane->statusText(), QStringLiteral("Channel 3…"));
+    ASSERT_TRUE(WaitFor([&] { return pane->url() == ToQt(Live()); }, Form1::kNumberPauseMs + 1000));
+    EXPECT_EQ(f.ListView1->selectedIndex(), 2);
+
+    program.folder().write("provider.m3u", "#EXTM3U\n#EXTINF:-1 tvg-chno=\"42\",Forty-two\n" + Other() +
+                                               "\n#EXTINF:-1 tvg-chno=\"1\",One\n" + Live() + "\n");
+    {
+        ModalWatcher ok;
+        ASSERT_TRUE(f.ImportPlaylist(QString::fromStdString((program.folder() / "provider.m3u").string())));
+    }
+    ASSERT_TRUE(f.Frame3->isVisible());
+    f.activateWindow();  // back from the import's message
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    pane->setFocus();  // over the picture
+    ASSERT_EQ(QApplication::focusWidget(), pane);
+    Key(Qt::Key_4);
+    Key(Qt::Key_2);
+    ASSERT_TRUE(WaitFor([&] { return pane->url() == ToQt(Other()); }, Form1::kNumberPauseMs + 1000));
+    Key(Qt::Key_2);  // a numbered list: places are not numbers
+    QTest::qWait(Form1::kNumberPauseMs + 200);
+    EXPECT_EQ(pane->url(), ToQt(Other()));
+    EXPECT_EQ(pane->statusText(), QStringLiteral("No channel has the number 2."));
 }
