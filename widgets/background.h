@@ -4,9 +4,23 @@
 // the result, so a widget gone first (or one that started newer work) hears nothing.
 #include <QFuture>
 #include <QPromise>
+#include <QThread>
 #include <QThreadPool>
+#include <algorithm>
 #include <memory>
 #include <utility>
+
+// The pool that work runs on: one of our own, not Qt's global pool, which the raster paint
+// engine waits on while it draws — a fetch holding a global pool's thread could hold up the
+// window's painting for as long as the network takes.
+inline QThreadPool* BackgroundPool() {
+    static QThreadPool* const pool = [] {
+        auto* made = new QThreadPool;  // for the program's life: its threads end with it
+        made->setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
+        return made;
+    }();
+    return pool;
+}
 
 template <typename T, typename F>
 QFuture<T> RunInBackground(F work) {
@@ -14,7 +28,7 @@ QFuture<T> RunInBackground(F work) {
     auto promise = std::make_shared<QPromise<T>>();
     QFuture<T> future = promise->future();
     promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
+    BackgroundPool()->start([promise, work = std::move(work)]() mutable {
         promise->addResult(work());
         promise->finish();
     });

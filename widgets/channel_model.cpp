@@ -83,8 +83,10 @@ QVariant ChannelModel::data(const QModelIndex& index, int role) const {
     if (index.column() > 3) return {};
     const ListRow& row = m_rows[static_cast<std::size_t>(index.row())];
     if (role == Qt::DecorationRole && index.column() == 0) {
-        const StreamMark* found = mark(index.row());
-        return found ? MarkIcon(found->kind) : QVariant();
+        if (const StreamMark* found = mark(index.row())) return MarkIcon(found->kind);
+        if (m_icon)
+            if (QIcon logo = m_icon(row); !logo.isNull()) return logo;
+        return {};
     }
     if (role == Qt::ToolTipRole) {
         if (const StreamMark* found = mark(index.row()); found && index.column() == 0) {
@@ -111,6 +113,10 @@ void ChannelModel::clearMark(const std::string& address, StreamMark::Kind kind) 
     if (found == m_marks.end() || found->second.kind != kind) return;
     m_marks.erase(found);
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+void ChannelModel::refreshIcons() {
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
 }
 
 void ChannelModel::clearMarks() {

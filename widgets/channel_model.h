@@ -2,6 +2,7 @@
 // The rows of a channel list, kept as the catalogue's Windows-1252 bytes and turned into
 // display text only for the rows that are drawn.
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QStringList>
 #include <functional>
 #include <string>
@@ -87,6 +88,10 @@ public:
 
     // A row's tooltip (the programme guide's now and next); the cell's text when it gives "".
     void setToolTipSource(std::function<QString(const ListRow&)> source) { m_toolTip = std::move(source); }
+    // A row's icon (its channel's logo) where no stream-check mark stands; asked only for rows
+    // being drawn. refreshIcons() has every row drawn with its icon as it now is.
+    void setIconSource(std::function<QIcon(const ListRow&)> source) { m_icon = std::move(source); }
+    void refreshIcons();
 
 private:
     bool before(const ListRow& a, const ListRow& b) const;
@@ -101,4 +106,5 @@ private:
     std::vector<ListRow> m_rows;
     std::unordered_map<std::string, StreamMark> m_marks;
     std::function<QString(const ListRow&)> m_toolTip;
+    std::function<QIcon(const ListRow&)> m_icon;
 };

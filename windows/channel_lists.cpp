@@ -12,6 +12,7 @@
 #include "widgets/design.h"
 #include "widgets/file_browser.h"
 #include "widgets/list_view.h"
+#include "widgets/logo_icons.h"
 #include "widgets/qt_text.h"
 #include "windows/main_window.h"
 
@@ -59,6 +60,18 @@ void Form1::connectLists() {
             ListView2->openFilter();
         else if (Frame1->isVisible())
             ListView1->openFilter();
+    });
+
+    // A channel's logo (tvg-logo of the playlist it came from) is its row's icon, fetched for
+    // the rows drawn only.
+    m_logos = new LogoIcons(this);
+    for (ListView* list : {ListView1, ListView2})
+        list->channels()->setIconSource([this](const ListRow& row) {
+            const auto extras = m_extras.find(row.address);
+            return extras == m_extras.end() ? QIcon() : m_logos->icon(extras->second.logo);
+        });
+    connect(m_logos, &LogoIcons::ready, this, [this] {
+        for (ListView* list : {ListView1, ListView2}) list->channels()->refreshIcons();
     });
 
     // Digits typed over a list or the picture zap to that channel number once typing pauses.

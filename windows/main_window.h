@@ -42,6 +42,7 @@ class DirListBox;
 class DriveListBox;
 class FileListBox;
 class ListView;
+class LogoIcons;
 class PickComboBox;
 class PictureBox;
 class MediaSession;
@@ -259,6 +260,7 @@ private:
     // A channel number typed digit by digit; the zap comes once the digits pause.
     void typeDigit(int digit);
     void zapToNumber();
+    LogoIcons* m_logos = nullptr;
     QString m_typedNumber;
     QTimer m_numberTimer;
     Played m_playing, m_previous;  // what plays and what played before it

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QGroupBox>
+#include <QIcon>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
@@ -12,8 +15,11 @@
 
 #include "base/private_label.h"
 #include "catalogue/catalogue_writer.h"
+#include "catalogue/channel_extras.h"
 #include "catalogue/favorites.h"
+#include "guide/guide_store.h"
 #include "player/player_pane.h"
+#include "services/logo_cache.h"
 #include "support/http_server.h"
 #include "support/modal_watcher.h"
 #include "support/program_folder.h"
@@ -40,6 +46,10 @@ protected:
             if (auto* box = form->WindowsMediaPlayer1->findChild<QMessageBox*>(QStringLiteral("playerError")))
                 box->close();
         form.reset();
+        // The user's data folder is the test program's: what an import kept there goes.
+        std::error_code ec;
+        for (const auto& file : {catalogue::ExtrasPath(), guide::IdsPath(), logo_cache::Folder()})
+            std::filesystem::remove_all(file, ec);
     }
     // Rows of name and address, as a catalogue of TV channels or as the favourites.
     using Rows = std::vector<std::pair<std::string, std::string>>;
@@ -250,4 +260,55 @@ TEST_F(Lists, DigitsZapToAChannelsNumber) {
     QTest::qWait(Form1::kNumberPauseMs + 200);
     EXPECT_EQ(pane->url(), ToQt(Other()));
     EXPECT_EQ(pane->statusText(), QStringLiteral("No channel has the number 2."));
+}
+
+// A playlist's logos are fetched for the rows on screen only, become their rows' icons, and are
+// read from the disk at the next start instead of fetched again.
+TEST_F(Lists, LogosAreFetchedForTheRowsOnScreenOnlyAndKeptOnDisk) {
+    Catalogue({{"Catalogue A", Live()}});
+    QByteArray png;
+    {
+        QImage picture(48, 48, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+    }
+    const auto logo = [](int i) { return QStringLiteral("/logo%1.png").arg(i); };
+    std::string m3u = "#EXTM3U\n";
+    for (int i = 0; i < 300; ++i) {
+        server.serve(logo(i), png, "image/png");
+        m3u += "#EXTINF:-1 tvg-logo=\"" + FromQt(server.url(logo(i))) + "\",Channel " + std::to_string(i) +
+               "\nhttp://127.0.0.1:9/c" + std::to_string(i) + ".ts\n";
+    }
+    program.folder().write("logos.m3u", m3u);
+    Form1& f = Start();
+    {
+        ModalWatcher ok;
+        ASSERT_TRUE(f.ImportPlaylist(QString::fromStdString((program.folder() / "logos.m3u").string())));
+    }
+    ListView* list = f.ListView2;
+    const auto hasLogo = [&](int row) {  // asks for the row's icon: only for rows on screen
+        return !list->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>().isNull();
+    };
+    const int onScreen = list->viewport()->height() / list->sizeHintForRow(0);
+    ASSERT_GT(onScreen, 5);
+    ASSERT_LT(onScreen, 150);
+    ASSERT_TRUE(WaitFor([&] { return hasLogo(0) && hasLogo(onScreen - 1); }, 10000));
+    QTest::qWait(300);
+    int fetched = 0;
+    for (int i = 0; i < 300; ++i) fetched += server.requestCount(logo(i));
+    EXPECT_LE(fetched, onScreen + 2) << "rows off screen fetch nothing";
+    EXPECT_EQ(server.requestCount(logo(299)), 0);
+    list->scrollToBottom();
+    ASSERT_TRUE(WaitFor([&] { return hasLogo(299); }, 10000));
+    EXPECT_EQ(server.requestCount(logo(299)), 1);
+
+    form.reset();
+    Form1& again = Start();
+    again.cmdFavorites_Click();
+    ASSERT_TRUE(
+        WaitFor([&] { return !again.ListView2->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull(); },
+                10000));
+    EXPECT_EQ(server.requestCount(logo(0)), 1) << "read from the disk cache";
 }

@@ -1,0 +1,84 @@
+#include "widgets/logo_icons.h"
+
+#include <QBuffer>
+#include <QFutureWatcher>
+#include <QImage>
+#include <QImageReader>
+#include <QPixmap>
+
+#include "services/logo_cache.h"
+#include "widgets/background.h"
+
+namespace {
+
+struct Decoded {
+    std::string address;
+    QImage image;  // null when the logo cannot be had
+};
+
+// The logo's picture, scaled down to an icon; the picture's size is read before any pixel, so a
+// huge picture costs nothing.
+QImage Decode(const std::string& bytes) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > LogoIcons::kMaxPixels || size.height() > LogoIcons::kMaxPixels) return {};
+    reader.setScaledSize(size.scaled(LogoIcons::kIconPixels, LogoIcons::kIconPixels, Qt::KeepAspectRatio));
+    return reader.read();
+}
+
+}  // namespace
+
+LogoIcons::LogoIcons(QObject* parent)
+    : QObject(parent), m_icons(qsizetype{8} * 1024 * 1024), m_cancel(std::make_shared<std::atomic<bool>>(false)) {}
+
+LogoIcons::~LogoIcons() { *m_cancel = true; }  // fetches under way end; their results go nowhere
+
+QIcon LogoIcons::icon(const std::string& address) {
+    if (!logo_cache::Fetchable(address)) return {};
+    const QString key = QString::fromStdString(address);
+    if (const QIcon* kept = m_icons.object(key)) return *kept;
+    if (m_failed.contains(key)) return {};
+    if (!m_pending.contains(key)) {
+        m_pending.insert(key);
+        m_queue.push_back(address);
+        while (m_queue.size() > kMaxQueued) {
+            m_pending.remove(QString::fromStdString(m_queue.front()));
+            m_queue.pop_front();
+        }
+        startNext();
+    }
+    return {};
+}
+
+void LogoIcons::startNext() {
+    while (m_running < kParallel && !m_queue.empty()) {
+        std::string address = std::move(m_queue.back());  // the newest: rows on screen now
+        m_queue.pop_back();
+        ++m_running;
+        auto* watcher = new QFutureWatcher<Decoded>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+            watcher->deleteLater();
+            --m_running;
+            const Decoded done = watcher->result();
+            const QString key = QString::fromStdString(done.address);
+            m_pending.remove(key);
+            if (done.image.isNull()) {
+                m_failed.insert(key);
+            } else {
+                const qsizetype bytes = done.image.sizeInBytes();
+                m_icons.insert(key, new QIcon(QPixmap::fromImage(done.image)),
+                               static_cast<qsizetype>(std::max<qsizetype>(bytes, 1)));
+                emit ready();
+            }
+            startNext();
+        });
+        watcher->setFuture(RunInBackground<Decoded>([address = std::move(address), cancel = m_cancel]() {
+            Decoded out{address, {}};
+            if (const auto bytes = logo_cache::Get(address, cancel.get())) out.image = Decode(*bytes);
+            return out;
+        }));
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Channel logos as row icons. A logo is asked for only when a row that shows it is drawn (the
+// list's model asks for the icons of the rows on screen), fetched or read from the disk cache
+// and decoded on the thread pool (1024 x 1024 pixels at most), and kept in memory small, as
+// the row draws it, within a bound. Newer requests go first: rows scrolled past while logos
+// load are not fetched for.
+#include <QCache>
+#include <QIcon>
+#include <QObject>
+#include <QSet>
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <string>
+
+class LogoIcons : public QObject {
+    Q_OBJECT
+public:
+    explicit LogoIcons(QObject* parent = nullptr);
+    ~LogoIcons() override;
+
+    // The logo at `address` as an icon, when it is ready; a null icon while it loads (ready()
+    // follows) or when it cannot be had.
+    QIcon icon(const std::string& address);
+
+    static constexpr int kMaxPixels = 1024;        // a larger picture is no logo
+    static constexpr int kIconPixels = 32;         // kept at most this high and wide
+    static constexpr int kParallel = 4;            // fetches at once
+    static constexpr std::size_t kMaxQueued = 64;  // waiting requests; the oldest go
+
+signals:
+    void ready();  // one or more logos became icons
+
+private:
+    void startNext();
+
+    QCache<QString, QIcon> m_icons;  // cost: bytes
+    QSet<QString> m_failed, m_pending;
+    std::deque<std::string> m_queue;
+    int m_running = 0;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+};
