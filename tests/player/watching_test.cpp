@@ -26,6 +26,7 @@
 #include "player/video_view.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
+#include "support/active_window.h"
 #include "support/http_server.h"
 #include "support/program_folder.h"
 #include "support/temp_dir.h"
@@ -396,21 +397,10 @@ protected:
         form.reset();
     }
     Form1& Start() {
-        form = std::make_unique<Form1>();
-        form->Form_Load();
-        form->show();
-        form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        // The keys go to the focus widget, which exists only once the window is active; on X11
-        // the activation comes from the server, some time after the window is shown.
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        form = test_support::StartActive();
         return *form;
     }
-    static void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
-        QWidget* to = QApplication::focusWidget();
-        ASSERT_NE(to, nullptr);
-        QTest::keyClick(to, static_cast<Qt::Key>(key), modifiers);
-    }
+    static void Key(int key, Qt::KeyboardModifiers modifiers = {}) { test_support::KeyToFocus(key, modifiers); }
     QString Channel(int i) const { return server.url(test_support::ChannelPath(i)); }
 
     HttpServer server;

@@ -20,6 +20,7 @@
 #include "guide/guide_store.h"
 #include "player/player_pane.h"
 #include "services/logo_cache.h"
+#include "support/active_window.h"
 #include "support/http_server.h"
 #include "support/modal_watcher.h"
 #include "support/program_folder.h"
@@ -65,19 +66,10 @@ protected:
     static std::string Dead(int i) { return "http://127.0.0.1:9/dead" + std::to_string(i) + ".ts"; }  // refused
 
     Form1& Start() {
-        form = std::make_unique<Form1>();
-        form->Form_Load();
-        form->show();
-        form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        form = test_support::StartActive();
         return *form;
     }
-    static void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
-        QWidget* to = QApplication::focusWidget();
-        ASSERT_NE(to, nullptr);
-        QTest::keyClick(to, static_cast<Qt::Key>(key), modifiers);
-    }
+    static void Key(int key, Qt::KeyboardModifiers modifiers = {}) { test_support::KeyToFocus(key, modifiers); }
     QMessageBox* ErrorBox() const {
         return form->WindowsMediaPlayer1->findChild<QMessageBox*>(QStringLiteral("playerError"));
     }
