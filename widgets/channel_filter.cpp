@@ -138,3 +138,14 @@ int ChannelFilter::columnCount(const QModelIndex& parent) const { return parent.
 QVariant ChannelFilter::headerData(int section, Qt::Orientation orientation, int role) const {
     return m_rows->headerData(section, orientation, role);
 }
+
+bool ChannelFilter::hasChildren(const QModelIndex& parent) const { return !parent.isValid() && rowCount() > 0; }
+
+QVariant ChannelFilter::data(const QModelIndex& index, int role) const {
+    const int row = index.isValid() ? sourceRow(index.row()) : -1;
+    return row < 0 ? QVariant() : m_rows->data(m_rows->index(row, index.column()), role);
+}
+
+Qt::ItemFlags ChannelFilter::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+}

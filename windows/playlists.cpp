@@ -263,12 +263,6 @@ void Form1::buildPlaylistMenu() {
     mnuExportFavorites = add("mnuExportFavorites", "Export Favorites as M3U…", false);
     mnuGuideAddress = add("mnuGuideAddress", "Programme Guide Address…", false);
     mnuUpdateGuide = add("mnuUpdateGuide", "Update Programme Guide", false);
-    // The last update's result and time: shown, never chosen.
-    mnuGuideResult = new QAction(mnuFile);
-    mnuGuideResult->setObjectName(QStringLiteral("mnuGuideResult"));
-    mnuGuideResult->setEnabled(false);
-    mnuGuideResult->setVisible(false);
-    mnuFile->insertAction(line, mnuGuideResult);
     mnuImportIntoEditor = add("mnuImportIntoEditor", "Import Playlist into Channel List…", true);
     mnuExportCatalogue = add("mnuExportCatalogue", "Export Channel List as M3U…", true);
     mnuCheckStreams = add("mnuCheckStreams", "Check Streams", true);
@@ -343,8 +337,16 @@ void Form1::connectPlaylists() {
                                                        "from before is kept.")
                                                        .arg(at, failure);
         WindowsMediaPlayer1->showNote(result);
+        if (!mnuGuideResult) {
+            // The last update's result and time, under its entry: shown, never chosen.
+            const QList<QAction*> entries = mnuFile->actions();
+            const qsizetype at = entries.indexOf(mnuUpdateGuide);
+            mnuGuideResult = new QAction(mnuFile);
+            mnuGuideResult->setObjectName(QStringLiteral("mnuGuideResult"));
+            mnuGuideResult->setEnabled(false);
+            mnuFile->insertAction(at + 1 < entries.size() ? entries[at + 1] : nullptr, mnuGuideResult);
+        }
         mnuGuideResult->setText(result);
-        mnuGuideResult->setVisible(true);
         if (!failure.isEmpty() && m_guideUpdateTold)
             ShowMessage(this, QStringLiteral("The programme guide could not be updated: %1. The guide from before is "
                                              "kept.")

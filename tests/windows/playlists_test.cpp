@@ -365,7 +365,7 @@ TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
     // The import's update says how it went, without a message to click away.
     EXPECT_TRUE(f.WindowsMediaPlayer1->statusText().startsWith(QStringLiteral("The programme guide was updated at")))
         << f.WindowsMediaPlayer1->statusText().toStdString();
-    EXPECT_TRUE(f.mnuGuideResult->isVisible());
+    ASSERT_NE(f.mnuGuideResult, nullptr);
     EXPECT_EQ(f.mnuGuideResult->text(), f.WindowsMediaPlayer1->statusText());
 
     const QString expected = QStringLiteral("Now: Morning Show (until %1) · Next: Midday").arg(Clock(now + 1800));
@@ -460,6 +460,7 @@ TEST_F(Playlists, ASlowOrBrokenGuideNeitherFreezesTheWindowNorLosesTheOldOne) {
                                                          "is not valid XMLTV")))
         << watcher.texts().last().toStdString();
     EXPECT_TRUE(tip().startsWith(QStringLiteral("Now: Old Show")));
+    ASSERT_NE(f.mnuGuideResult, nullptr);
     EXPECT_TRUE(f.mnuGuideResult->text().contains(QStringLiteral("could not be updated at")));
     EXPECT_TRUE(f.mnuGuideResult->text().contains(QStringLiteral("not valid XMLTV")));
     EXPECT_TRUE(guide::LoadCache().has_value());
