@@ -205,7 +205,7 @@ void ChannelModel::removeRow(int index) {
     endRemoveRows();
 }
 
-void ChannelModel::removeRows(const std::vector<int>& ascending) {
+void ChannelModel::removeRowsAt(const std::vector<int>& ascending) {
     // From the last run of neighbouring rows to the first, so the numbers before stay true.
     auto end = ascending.end();
     while (end != ascending.begin()) {

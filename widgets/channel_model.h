@@ -69,7 +69,7 @@ public:
     const std::string& cell(int row, int column) const;
 
     void removeRow(int index);
-    void removeRows(const std::vector<int>& ascending);  // many at once, one change per run of rows
+    void removeRowsAt(const std::vector<int>& ascending);  // many at once, one change per run of rows
     // Puts a row back at `index` (in its sorted place when the list is sorted); where it went.
     int insertRow(int index, ListRow row);
     void appendRows(std::vector<ListRow> rows);  // many at once; sorted lists stay sorted

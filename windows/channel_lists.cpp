@@ -138,7 +138,7 @@ void Form1::Command1_Click() {
     if (selected.empty()) return;
     Removed removed;
     for (const int index : selected) removed.rows.emplace_back(index, ListView2->row(index));
-    ListView2->channels()->removeRows(selected);
+    ListView2->channels()->removeRowsAt(selected);
     // Kept for Ctrl+Z once the file holds the list without them (a failed save shows them again).
     if (SaveFavorites()) m_removedFavorites = std::move(removed);
 }
