@@ -114,7 +114,12 @@ TEST(PlaylistRead, ControlBytesAreCleanedAndEntriesPastTheCapAreCountedNotStored
         }
         const std::uint64_t before = base::ResidentBytes();
         const auto list = Read(text, "http://host/list.m3u");
+#ifndef __SANITIZE_ADDRESS__
+        // (The address sanitizer keeps freed memory resident on purpose: there this says nothing.)
         EXPECT_LT(base::ResidentBytes(), before + 3 * playlist::kMaxBytes) << line;
+#else
+        (void)before;
+#endif
         EXPECT_EQ(list.problem, playlist::Problem::None);
         ASSERT_EQ(list.entries.size(), playlist::kMaxEntries) << line;
         EXPECT_GT(list.leftOut, std::size_t{1'000'000}) << line;
