@@ -188,6 +188,9 @@ void PlayerPane::bind(MpvPlayer* player) {
 }
 
 PlayerPane::~PlayerPane() {
+    // The failure's message (a child) goes after this part of the pane: its last events must not
+    // reach this filter.
+    if (m_errorBox) m_errorBox->removeEventFilter(this);
     // The picture's render contexts must go before the players' handles.
     m_video->widget()->removeEventFilter(this);
     delete m_video->widget();
