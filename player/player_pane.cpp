@@ -824,7 +824,8 @@ void PlayerPane::setControlsHidden(bool hidden) {
 }
 
 bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_errorBox && event->type() == QEvent::WindowActivate && m_keysBeforeError) {
+    // The type first: the message sends events while it is destroyed, when it is no message any more.
+    if (event->type() == QEvent::WindowActivate && m_keysBeforeError && watched == m_errorBox) {
         QTimer::singleShot(0, this, [this] {
             if (!m_keysBeforeError || QApplication::activeWindow() != m_errorBox) return;
             m_keysBeforeError->window()->activateWindow();
