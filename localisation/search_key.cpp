@@ -16,6 +16,17 @@ namespace localisation {
 
 #ifdef _WIN32
 
+namespace {
+// One FoldStringW pass; the text unchanged when Windows refuses it.
+std::wstring Fold(DWORD flags, const std::wstring& in) {
+    const int m = FoldStringW(flags, in.data(), static_cast<int>(in.size()), nullptr, 0);
+    if (m <= 0) return in;
+    std::wstring out(static_cast<std::size_t>(m), L'\0');
+    if (FoldStringW(flags, in.data(), static_cast<int>(in.size()), out.data(), m) <= 0) return in;
+    return out;
+}
+}  // namespace
+
 std::string SearchKey(std::string_view utf8) {
     if (utf8.empty()) return {};
     const int n =
@@ -23,10 +34,9 @@ std::string SearchKey(std::string_view utf8) {
     if (n <= 0) return text::FoldCase(utf8);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    // Composite characters split into base and marks, compatibility forms into their plain ones.
-    const int m = FoldStringW(MAP_COMPOSITE | MAP_FOLDCZONE | MAP_EXPAND_LIGATURES, wide.data(), n, nullptr, 0);
-    std::wstring folded(static_cast<std::size_t>(m > 0 ? m : 0), L'\0');
-    if (m > 0) FoldStringW(MAP_COMPOSITE | MAP_FOLDCZONE | MAP_EXPAND_LIGATURES, wide.data(), n, folded.data(), m);
+    // Ligatures and compatibility forms into their plain letters, then composite characters into
+    // base and marks: two passes, as Windows refuses ligature expansion together with MAP_COMPOSITE.
+    const std::wstring folded = Fold(MAP_COMPOSITE, Fold(MAP_FOLDCZONE | MAP_EXPAND_LIGATURES, wide));
     std::wstring kept;
     kept.reserve(folded.size());
     for (wchar_t c : folded)
