@@ -22,6 +22,9 @@ struct FetchResult {
     long status = 0;
     std::string failure;     // empty when a page (of any status) arrived
     bool cancelled = false;  // fetch::CancelAll ended it; nothing to tell the user
+    // The answer's validators, for a conditional fetch of the same page later ("" when none).
+    std::string etag, lastModified;
+    bool notModified() const { return arrived() && status == 304; }
     bool arrived() const { return failure.empty(); }
     bool succeeded() const { return arrived() && status >= 200 && status < 300; }
 };
@@ -54,5 +57,8 @@ struct FetchLimits {
     std::size_t maxBytes = fetch::kMaxBodyBytes;
     bool pumpEvents = true;
     const std::atomic<bool>* cancel = nullptr;  // set: the fetch ends as CancelAll ends it
+    // A conditional fetch: the validators of the copy at hand. The server answers 304 and no
+    // body when that copy is still the page.
+    std::string ifNoneMatch, ifModifiedSince;
 };
 FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits);

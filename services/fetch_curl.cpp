@@ -60,6 +60,12 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Cache-Control: no-cache");
     headers = curl_slist_append(headers, "Pragma: no-cache");
+    // A validator comes from a server's header: one with a line break would add a header.
+    const auto plain = [](const std::string& v) { return v.find_first_of("\r\n") == std::string::npos; };
+    if (!limits.ifNoneMatch.empty() && plain(limits.ifNoneMatch))
+        headers = curl_slist_append(headers, ("If-None-Match: " + limits.ifNoneMatch).c_str());
+    if (!limits.ifModifiedSince.empty() && plain(limits.ifModifiedSince))
+        headers = curl_slist_append(headers, ("If-Modified-Since: " + limits.ifModifiedSince).c_str());
     curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla");
@@ -97,6 +103,10 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
         if (msg->msg == CURLMSG_DONE) result = msg->data.result;
     long responseCode = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &responseCode);
+    // The validators of the last answer (after any redirect).
+    for (auto [name, value] : {std::pair{"ETag", &out.etag}, std::pair{"Last-Modified", &out.lastModified}})
+        if (curl_header* h = nullptr; curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &h) == CURLHE_OK && h)
+            *value = h->value;
     curl_multi_remove_handle(multi, easy);
     curl_multi_cleanup(multi);
     curl_easy_cleanup(easy);

@@ -27,15 +27,26 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
     // Reload from the server (0x80000000) and ask proxies for no cached copy (0x100); the
     // header says the same to every cache on the way.
-    static const char kNoCache[] = "Cache-Control: no-cache\r\n";
+    std::string headers = "Cache-Control: no-cache\r\n";
+    const auto plain = [](const std::string& v) { return v.find_first_of("\r\n") == std::string::npos; };
+    if (!limits.ifNoneMatch.empty() && plain(limits.ifNoneMatch))
+        headers += "If-None-Match: " + limits.ifNoneMatch + "\r\n";
+    if (!limits.ifModifiedSince.empty() && plain(limits.ifModifiedSince))
+        headers += "If-Modified-Since: " + limits.ifModifiedSince + "\r\n";
     HINTERNET url =
-        InternetOpenUrlA(session, address.c_str(), kNoCache, static_cast<DWORD>(sizeof kNoCache - 1), 0x80000100, 0);
+        InternetOpenUrlA(session, address.c_str(), headers.c_str(), static_cast<DWORD>(headers.size()), 0x80000100, 0);
     if (!url) {
         out.failure = "no connection to the server (error " + std::to_string(GetLastError()) + ")";
     } else {
         DWORD status = 0, length = sizeof status;
         if (HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr))
             out.status = static_cast<long>(status);
+        for (auto [query, value] : {std::pair{DWORD{HTTP_QUERY_ETAG}, &out.etag},
+                                    std::pair{DWORD{HTTP_QUERY_LAST_MODIFIED}, &out.lastModified}}) {
+            char text[512];
+            DWORD size = sizeof text - 1;
+            if (HttpQueryInfoA(url, query, text, &size, nullptr)) value->assign(text, size);
+        }
         char buffer[256];
         DWORD got = 0;
         const unsigned generation = fetch::Generation();

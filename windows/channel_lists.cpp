@@ -66,9 +66,9 @@ void Form1::connectLists() {
     // the rows drawn only.
     m_logos = new LogoIcons(this);
     for (ListView* list : {ListView1, ListView2})
-        list->channels()->setIconSource([this](const ListRow& row) {
-            const auto extras = m_extras.find(row.address);
-            return extras == m_extras.end() ? QIcon() : m_logos->icon(extras->second.logo);
+        list->channels()->setIconSource([this, list](const ListRow& row) {
+            const catalogue::ChannelExtras* extras = extrasOf(list, row.address);
+            return extras ? m_logos->icon(extras->logo) : QIcon();
         });
     connect(m_logos, &LogoIcons::ready, this, [this] {
         for (ListView* list : {ListView1, ListView2}) list->channels()->refreshIcons();
@@ -112,14 +112,14 @@ void Form1::zapToNumber() {
     const std::vector<ListRow>& rows = list->rows();
     int found = -1;
     for (std::size_t i = 0; i < rows.size() && found < 0; ++i)
-        if (const auto extras = m_extras.find(rows[i].address);
-            extras != m_extras.end() && extras->second.number == number)
+        if (const catalogue::ChannelExtras* extras = extrasOf(list, rows[i].address);
+            extras && extras->number == number)
             found = static_cast<int>(i);
     if (found < 0) {
         const int place = typed.toInt();
         const bool numbered = std::any_of(rows.begin(), rows.end(), [&](const ListRow& r) {
-            const auto extras = m_extras.find(r.address);
-            return extras != m_extras.end() && !extras->second.number.empty();
+            const catalogue::ChannelExtras* extras = extrasOf(list, r.address);
+            return extras && !extras->number.empty();
         });
         if (!numbered && place >= 1 && place <= list->rowCount()) found = place - 1;
     }

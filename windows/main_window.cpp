@@ -107,12 +107,10 @@ void Form1::connectHandlers() {
     const auto choosing = [] {
         return (QGuiApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) != 0;
     };
-    connect(ListView1, &QAbstractItemView::clicked, this, [this, choosing] {
-        if (!choosing()) ListView1_Click();
-    });
-    connect(ListView2, &QAbstractItemView::clicked, this, [this, choosing] {
-        if (!choosing()) ListView2_Click();
-    });
+    for (ListView* list : {ListView1, ListView2})
+        connect(list, &QAbstractItemView::clicked, this, [this, list, choosing] {
+            if (!choosing()) list == ListView1 ? ListView1_Click() : ListView2_Click();
+        });
     connect(ListView1, &ListView::columnClicked, this, &Form1::ListView1_ColumnClick);
     connect(ListView2, &ListView::columnClicked, this, &Form1::ListView2_ColumnClick);
     connect(cmdFav, &QToolButton::clicked, this, &Form1::cmdFav_Click);
@@ -360,6 +358,7 @@ void Form1::LoadChannelList() {
     if (CurrentCategory.empty()) CurrentCategory = "TV";
     if (LanguageFilter.empty()) LanguageFilter = "All";
     ListView1->channels()->clear();
+    m_shown = {};  // a playlist no longer
 
     catalogue::ChannelQuery query;
     query.category = CurrentCategory;
@@ -413,6 +412,7 @@ void Form1::cmdVideo_Click() { showCategory("Video", settings_keys::kVideoLang);
 void Form1::cmdXXX_Click() { showCategory("XXX", settings_keys::kVideoLang); }
 
 void Form1::Combo1_Click() {
+    if (!m_shown.id.empty()) return showSourceGroup();  // a playlist's groups are not saved
     LanguageFilter = FromQt(Combo1->currentText());
     const char* key = CurrentCategory == "TV"      ? settings_keys::kTVLang
                       : CurrentCategory == "Radio" ? settings_keys::kRadioLang

@@ -17,6 +17,7 @@
 #include "catalogue/channel_extras.h"
 #include "guide/xmltv.h"
 #include "widgets/channel_model.h"
+#include "windows/source_shelf.h"
 
 namespace playlist {
 struct Entry;
@@ -128,6 +129,15 @@ public:
     bool ExportFavorites(const QString& path);     // extended M3U, replaced atomically
     bool ExportCatalogue(const QString& path);     // the editor's list, as "Encrypt and Save" has it
 
+    // Playlists kept as sources of channels, listed under the Categories menu. Adding reads the
+    // playlist in the background and shows it once it is kept.
+    void AddPlaylist(const QString& origin);  // a file's path or a web address
+    void ShowPlaylist(const QString& id);     // in the channel list, its groups in the language box
+    bool RenamePlaylist(const QString& id, const QString& name);
+    bool RemovePlaylist(const QString& id);
+    QString shownPlaylist() const;  // the id of the one in the channel list; "" for a category
+    SourceShelf* sourceShelf() const { return m_shelf; }
+
     // The programme guide: its address (a per-user setting), its update in the background.
     QString guideAddress() const;
     void SetGuideAddress(const QString& address);     // saved, then the guide is fetched anew
@@ -207,6 +217,11 @@ private:
     void refreshGuideText();
     void connectPlayer();
     void connectLists();
+    void connectSources();
+    void rebuildSourceMenu();
+    void showSourceGroup();  // the shown playlist's rows of the group in the language box
+    // A row's logo and number: those of the playlist shown in `list`, else of the favourites.
+    const catalogue::ChannelExtras* extrasOf(const ListView* list, const std::string& address) const;
     // The playing channel's row comes under the selection in the lists on show.
     void followPlaying();
     void restorePlayerSettings();
@@ -286,6 +301,12 @@ private:
     std::map<std::string, std::string> m_tvgIds;
     // Stream address -> logo, number and group of imported channels: ChannelExtras.txt.
     catalogue::ExtrasMap m_extras;
+    SourceShelf* m_shelf = nullptr;
+    struct ShownPlaylist {
+        std::string id;  // of the playlist in the channel list; "" while a category shows
+        std::shared_ptr<SourceShelf::Channels> channels;  // all its rows, whatever the group
+    };
+    ShownPlaylist m_shown;
     bool m_guideUpdateTold = false;           // the user asked: a failure is shown in a message
     std::vector<QAction*> m_operatorActions;  // shown in editing mode only
 
@@ -337,4 +358,8 @@ public:
             *mnuExportFavorites = nullptr, *mnuGuideAddress = nullptr, *mnuUpdateGuide = nullptr,
             *mnuGuideResult = nullptr, *mnuImportIntoEditor = nullptr, *mnuExportCatalogue = nullptr,
             *mnuCheckStreams = nullptr, *mnuDeleteDead = nullptr;
+    // Playlists kept as sources: added from the File menu, listed and managed in Categories.
+    QAction *mnuAddPlaylist = nullptr, *mnuAddPlaylistAddress = nullptr, *mnuSourcesSeparator = nullptr,
+            *mnuRefreshPlaylist = nullptr, *mnuRenamePlaylist = nullptr, *mnuRemovePlaylist = nullptr;
+    std::vector<QAction*> mnuSourceItem;
 };

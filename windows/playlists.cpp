@@ -324,6 +324,7 @@ void Form1::connectPlaylists() {
             CheckStreams();
     });
     connect(mnuDeleteDead, &QAction::triggered, this, [this] { DeleteDeadStreams(true); });
+    connectSources();
 
     connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {
         mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));

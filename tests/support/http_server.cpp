@@ -1,5 +1,6 @@
 #include "support/http_server.h"
 
+#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QTimer>
 #include <memory>
@@ -74,6 +75,17 @@ void HttpServer::onReadable(QTcpSocket* socket) {
     }
     QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: " + route->contentType + "\r\n";
     QByteArray body = route->body;
+    if (!route->live && route->icyTitle.isEmpty()) {
+        // A page has a validator of its content; asked with it, the server says it is unchanged.
+        const QByteArray etag = '"' + QCryptographicHash::hash(body, QCryptographicHash::Sha1).toHex().left(16) + '"';
+        if (request.contains("\r\nIf-None-Match: " + etag + "\r\n")) {
+            ++m_notModified;
+            send(socket, "HTTP/1.0 304 Not Modified\r\nETag: " + etag + "\r\n\r\n");
+            socket->disconnectFromHost();
+            return;
+        }
+        head += "ETag: " + etag + "\r\n";
+    }
     if (!route->icyTitle.isEmpty() && wantsMeta) {
         head += "icy-name: Test Radio\r\nicy-metaint: " + QByteArray::number(route->metaInterval) + "\r\n";
         body = QByteArray::fromStdString(TinyHttp::WithIcyTitle(body.toStdString(), route->icyTitle.toStdString(),

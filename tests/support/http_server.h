@@ -31,6 +31,9 @@ public:
     // Answers the path with "404 Not Found" from now on.
     void remove(const QString& path) { m_routes.remove(path); }
 
+    // Every page but a live or radio stream carries an ETag of its content, and a request that
+    // names it is answered "304 Not Modified"; how many were.
+    int notModifiedCount() const { return m_notModified; }
     int requestCount() const { return m_requests; }
     int requestCount(const QString& path) const { return m_pathRequests.value(path); }
     int connections() const { return m_connections; }         // accepted, whether a request came or not
@@ -54,6 +57,7 @@ private:
     QHash<QString, Route> m_routes;
     QList<QPointer<QTcpSocket>> m_held;
     int m_requests = 0;
+    int m_notModified = 0;
     int m_connections = 0;
     qint64 m_bytesSent = 0;
     QHash<QString, int> m_pathRequests;

@@ -8,7 +8,9 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QImage>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <memory>
@@ -17,6 +19,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "catalogue/channel_extras.h"
 #include "catalogue/favorites.h"
+#include "catalogue/playlist_sources.h"
 #include "guide/guide_store.h"
 #include "player/player_pane.h"
 #include "services/logo_cache.h"
@@ -28,6 +31,7 @@
 #include "support/test_media.h"
 #include "support/wait_for.h"
 #include "widgets/list_view.h"
+#include "widgets/pick_combo.h"
 #include "widgets/qt_text.h"
 #include "windows/main_window.h"
 
@@ -49,7 +53,8 @@ protected:
         form.reset();
         // The user's data folder is the test program's: what an import kept there goes.
         std::error_code ec;
-        for (const auto& file : {catalogue::ExtrasPath(), guide::IdsPath(), logo_cache::Folder()})
+        for (const auto& file : {catalogue::ExtrasPath(), guide::IdsPath(), logo_cache::Folder(),
+                                 sources::SourcesPath(), sources::CopyPath({}).parent_path()})
             std::filesystem::remove_all(file, ec);
     }
     // Rows of name and address, as a catalogue of TV channels or as the favourites.
@@ -303,4 +308,75 @@ TEST_F(Lists, LogosAreFetchedForTheRowsOnScreenOnlyAndKeptOnDisk) {
         WaitFor([&] { return !again.ListView2->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull(); },
                 10000));
     EXPECT_EQ(server.requestCount(logo(0)), 1) << "read from the disk cache";
+}
+
+// A playlist added by its address (Ctrl+L) is a source of its own under the Categories menu:
+// its groups narrow it in the language box, its numbers zap; a refresh asks conditionally (a
+// 304 leaves it, a changed list replaces it); a file is a source too; both come back at the
+// next start without the network, and each goes as a whole.
+TEST_F(Lists, APlaylistIsASourceOfItsOwnRefreshedAndRemovedWhole) {
+    Catalogue({{"Catalogue A", Dead(9)}});
+    const std::string listed = "#EXTM3U\n#EXTINF:-1 group-title=\"News\" tvg-chno=\"7\",News One\n" + Live() +
+                               "\n#EXTINF:-1 group-title=\"Sport\",Sport One\n" + Other() + "\n";
+    server.serve(QStringLiteral("/provider.m3u"), QByteArray::fromStdString(listed), "audio/x-mpegurl");
+    Form1& f = Start();
+    const auto sourcesInMenu = [&] {
+        QStringList names;
+        for (QAction* a : form->mnuCat->actions())  // of the window of the moment
+            if (a->objectName() == QLatin1String("mnuSourceItem")) names << a->text();
+        return names;
+    };
+    QTimer::singleShot(0, [&] {
+        auto* ask = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(ask, nullptr);
+        ask->setTextValue(server.url(QStringLiteral("/provider.m3u")));
+        ask->accept();
+    });
+    Key(Qt::Key_L, Qt::ControlModifier);
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 2; }, 10000));
+    EXPECT_EQ(sourcesInMenu(), QStringList{QStringLiteral("provider")});
+    EXPECT_EQ(f.Combo1->count(), 3) << "All, News, Sport";
+    f.Combo1->setCurrentIndex(f.Combo1->findText(QStringLiteral("Sport")));
+    f.Combo1_Click();
+    ASSERT_EQ(f.ListView1->rowCount(), 1);
+    EXPECT_EQ(f.ListView1->row(0).name, "Sport One");
+    f.Combo1->setCurrentIndex(0);
+    f.Combo1_Click();
+    ASSERT_EQ(f.ListView1->rowCount(), 2);
+    f.ListView1->setFocus();
+    Key(Qt::Key_7);
+    ASSERT_TRUE(WaitFor([&] { return f.WindowsMediaPlayer1->url() == ToQt(Live()); }, Form1::kNumberPauseMs + 1000));
+
+    f.mnuRefreshPlaylist->trigger();
+    ASSERT_TRUE(
+        WaitFor([&] { return f.WindowsMediaPlayer1->statusText().contains(QLatin1String("up to date")); }, 10000));
+    EXPECT_EQ(server.notModifiedCount(), 1);
+    server.serve(QStringLiteral("/provider.m3u"),
+                 QByteArray::fromStdString(listed + "#EXTINF:-1 group-title=\"News\",News Two\n" + Dead(1) + "\n"),
+                 "audio/x-mpegurl");
+    f.mnuRefreshPlaylist->trigger();
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 3; }, 10000));
+    EXPECT_TRUE(f.WindowsMediaPlayer1->statusText().contains(QLatin1String("refreshed")));
+
+    program.folder().write("local.m3u", "#EXTINF:-1,Local One\n" + Live() + "\n");
+    f.AddPlaylist(QString::fromStdString((program.folder() / "local.m3u").string()));
+    ASSERT_TRUE(WaitFor([&] { return sourcesInMenu().size() == 2 && f.ListView1->rowCount() == 1; }, 10000));
+    EXPECT_TRUE(f.RenamePlaylist(f.shownPlaylist(), QStringLiteral("Mine")));
+
+    form.reset();
+    server.remove(QStringLiteral("/provider.m3u"));
+    Form1& again = Start();
+    EXPECT_EQ(sourcesInMenu(), (QStringList{QStringLiteral("provider"), QStringLiteral("Mine")}));
+    for (QAction* a : again.mnuCat->actions())
+        if (a->text() == QLatin1String("provider")) a->trigger();
+    ASSERT_TRUE(WaitFor([&] { return again.ListView1->rowCount() == 3; }, 10000)) << "its copy, not the network";
+    {
+        ModalWatcher yes(QMessageBox::Yes);
+        again.mnuRemovePlaylist->trigger();
+    }
+    EXPECT_EQ(sourcesInMenu(), QStringList{QStringLiteral("Mine")});
+    EXPECT_TRUE(again.shownPlaylist().isEmpty());
+    EXPECT_EQ(again.ListView1->row(0).name, "Catalogue A") << "back to the designed list";
+    EXPECT_FALSE(std::filesystem::exists(sources::CopyPath({"1", {}, {}, {}, {}, 0})));
+    EXPECT_TRUE(std::filesystem::exists(sources::CopyPath({"2", {}, {}, {}, {}, 0})));
 }

@@ -1,0 +1,163 @@
+#include "catalogue/playlist_sources.h"
+
+#include <algorithm>
+#include <charconv>
+#include <set>
+
+#include "base/file_io.h"
+#include "base/program_files.h"
+#include "base/text.h"
+#include "catalogue/playlist.h"
+
+namespace sources {
+
+namespace {
+constexpr std::uintmax_t kMaxListBytes = std::uintmax_t{1} << 20;
+constexpr std::int64_t kDaySeconds = std::int64_t{24} * 60 * 60;
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && s.size() <= 9 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Nothing when `list` read as a playlist with at least one entry; else why not, for the user.
+std::string PlaylistProblem(const playlist::Playlist& list) {
+    switch (list.problem) {
+        case playlist::Problem::None: break;
+        case playlist::Problem::TooLarge: return "it is larger than 64 MiB, which no playlist needs";
+        case playlist::Problem::LineTooLong:
+            return "its line " + std::to_string(list.problemLine) + " is longer than 64 KiB";
+        case playlist::Problem::Cancelled: return "its reading was cancelled";
+    }
+    if (list.entries.empty()) return "it holds no channels";
+    return {};
+}
+
+Refreshed Failed(std::string why) { return {Refreshed::Outcome::Failed, std::move(why)}; }
+}  // namespace
+
+std::string WriteSources(const std::vector<Source>& list) {
+    std::string out;
+    for (const Source& s : list) {
+        for (const std::string* field : {&s.id, &s.name, &s.origin, &s.etag, &s.lastModified}) {
+            text::AppendWithoutControlBytes(out, *field);  // a tab or a line break becomes a space
+            out += '\t';
+        }
+        out += std::to_string(s.refreshedAt);
+        out += '\n';
+    }
+    return out;
+}
+
+std::vector<Source> ReadSources(std::string_view text) {
+    std::vector<Source> list;
+    std::set<std::string, std::less<>> ids;
+    for (const std::string_view line : text::Split(text, '\n')) {
+        const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
+        if (f.size() != 6 || !AllDigits(f[0]) || f[2].empty() || !ids.insert(std::string(f[0])).second) continue;
+        Source s{std::string(f[0]), std::string(f[1]), std::string(f[2]), std::string(f[3]), std::string(f[4]), 0};
+        std::from_chars(f[5].data(), f[5].data() + f[5].size(), s.refreshedAt);
+        if (s.name.empty()) s.name = NameFor(s.origin);
+        list.push_back(std::move(s));
+    }
+    return list;
+}
+
+std::filesystem::path SourcesPath() { return program_files::UserDataFolder() / "PlaylistSources.txt"; }
+
+std::filesystem::path CopyPath(const Source& source) {
+    return program_files::UserDataFolder() / "Playlists" / (source.id + ".m3u");
+}
+
+std::vector<Source> LoadSources() {
+    const auto text = base::ReadFileCapped(SourcesPath(), kMaxListBytes);
+    return text ? ReadSources(*text) : std::vector<Source>{};
+}
+
+bool SaveSources(const std::vector<Source>& list) {
+    std::error_code ec;
+    std::filesystem::create_directories(SourcesPath().parent_path(), ec);
+    return bool(base::ReplaceFileAtomically(SourcesPath(), WriteSources(list)));
+}
+
+std::string NewId(const std::vector<Source>& list) {
+    long highest = 0;
+    for (const Source& s : list) highest = std::max(highest, std::stol(s.id));
+    return std::to_string(highest + 1);
+}
+
+bool IsWebAddress(std::string_view origin) {
+    return text::StartsWithAsciiNoCase(origin, "http://") || text::StartsWithAsciiNoCase(origin, "https://");
+}
+
+std::string NameFor(std::string_view origin) {
+    std::string_view name = origin;
+    if (IsWebAddress(origin)) {
+        name = name.substr(name.find("//") + 2);
+        name = name.substr(0, name.find_first_of("?#"));
+        while (!name.empty() && name.back() == '/') name.remove_suffix(1);
+        // The last part of the path, else the host.
+        if (const auto slash = name.rfind('/'); slash != std::string_view::npos) name = name.substr(slash + 1);
+    } else if (const auto slash = name.find_last_of("/\\"); slash != std::string_view::npos) {
+        name = name.substr(slash + 1);
+    }
+    if (const auto dot = name.rfind('.'); dot != std::string_view::npos && dot > 0) {
+        const std::string type = text::AsciiLower(name.substr(dot + 1));
+        if (type == "m3u" || type == "m3u8" || type == "pls") name = name.substr(0, dot);
+    }
+    return name.empty() ? std::string("Playlist") : text::WithoutControlBytes(name);
+}
+
+bool IsStale(const Source& source, std::int64_t now) {
+    return now - source.refreshedAt >= kDaySeconds || now < source.refreshedAt;
+}
+
+Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playlist::Playlist* read) {
+    const std::filesystem::path copy = CopyPath(source);
+    std::error_code ec;
+    const bool haveCopy = std::filesystem::is_regular_file(copy, ec);
+    std::string text, etag, lastModified;
+    if (IsWebAddress(source.origin)) {
+        Fetched got = fetch(source.origin, haveCopy ? source.etag : std::string(),
+                            haveCopy ? source.lastModified : std::string());
+        if (got.cancelled) return {Refreshed::Outcome::Cancelled, {}};
+        if (!got.failure.empty()) return Failed("it could not be downloaded: " + got.failure);
+        if (got.status == 304 && haveCopy) {
+            source.refreshedAt = now;
+            return {Refreshed::Outcome::Unchanged, {}};
+        }
+        if (got.status < 200 || got.status >= 300)
+            return Failed("the address answered with an error (HTTP status " + std::to_string(got.status) + ")");
+        text = std::move(got.body);
+        etag = std::move(got.etag);
+        lastModified = std::move(got.lastModified);
+    } else {
+        auto read = base::ReadFileCapped(source.origin, playlist::kMaxBytes);
+        if (!read) {
+            const bool tooLarge = std::filesystem::file_size(source.origin, ec) > playlist::kMaxBytes && !ec;
+            return Failed(tooLarge ? "it is larger than 64 MiB, which no playlist needs" : "the file cannot be read");
+        }
+        text = std::move(*read);
+        if (haveCopy) {
+            if (auto before = base::ReadFileCapped(copy, playlist::kMaxBytes); before && *before == text) {
+                source.refreshedAt = now;
+                return {Refreshed::Outcome::Unchanged, {}};
+            }
+        }
+    }
+    // A plain M3U takes any line for an address: a web page in place of the playlist (a
+    // provider's error or log-in page) would read as a list of nonsense entries.
+    const std::size_t first = text.find_first_not_of(" \t\r\n", text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
+    if (first != std::string::npos && text[first] == '<') return Failed("it is a web page, not a playlist");
+    playlist::Playlist list = playlist::Read(text, source.origin);
+    if (std::string why = PlaylistProblem(list); !why.empty()) return Failed(std::move(why));
+    std::filesystem::create_directories(copy.parent_path(), ec);
+    if (const auto written = base::ReplaceFileAtomically(copy, text); !written)
+        return Failed("its copy could not be saved: " + written.error);
+    source.etag = std::move(etag);
+    source.lastModified = std::move(lastModified);
+    source.refreshedAt = now;
+    if (read) *read = std::move(list);
+    return {Refreshed::Outcome::Replaced, {}};
+}
+
+}  // namespace sources

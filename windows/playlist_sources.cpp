@@ -1,0 +1,198 @@
+// The main window's playlists kept as sources: added from a file or an address (File menu),
+// listed under the Categories menu, shown in the channel list with their groups in the language
+// box, refreshed, renamed and removed there.
+#include <QAction>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QInputDialog>
+#include <QMenu>
+#include <QTimer>
+
+#include "player/player_pane.h"
+#include "widgets/design.h"
+#include "widgets/list_view.h"
+#include "widgets/message_box.h"
+#include "widgets/pick_combo.h"
+#include "widgets/qt_text.h"
+#include "windows/main_window.h"
+#include "windows/source_shelf.h"
+
+void Form1::connectSources() {
+    m_shelf = new SourceShelf(this);
+    QAction* line = mnuPlaylistSeparator;  // the File menu's playlist entries follow it
+    const QList<QAction*> fileEntries = mnuFile->actions();
+    const qsizetype at = fileEntries.indexOf(line);
+    QAction* before = at >= 0 && at + 1 < fileEntries.size() ? fileEntries[at + 1] : nullptr;
+    const auto add = [&](QMenu* menu, QAction* before, const char* name, const char* caption) {
+        auto* a = new QAction(QString::fromUtf8(caption), menu);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setProperty(design::kMenuEntry, true);  // translated with the designed entries
+        menu->insertAction(before, a);
+        return a;
+    };
+    mnuAddPlaylist = add(mnuFile, before, "mnuAddPlaylist", "Add Playlist…");
+    mnuAddPlaylist->setShortcut(QKeySequence::Open);
+    mnuAddPlaylistAddress = add(mnuFile, before, "mnuAddPlaylistAddress", "Add Playlist from Address…");
+    mnuAddPlaylistAddress->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuSourcesSeparator = mnuCat->addSeparator();
+    mnuRefreshPlaylist = add(mnuCat, nullptr, "mnuRefreshPlaylist", "Refresh Playlist");
+    mnuRenamePlaylist = add(mnuCat, nullptr, "mnuRenamePlaylist", "Rename Playlist…");
+    mnuRemovePlaylist = add(mnuCat, nullptr, "mnuRemovePlaylist", "Remove Playlist");
+
+    connect(mnuAddPlaylist, &QAction::triggered, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Add Playlist"), QString(),
+                                         QStringLiteral("Playlists (*.m3u *.m3u8 *.pls);;All files (*)"));
+        if (!path.isEmpty()) AddPlaylist(path);
+    });
+    connect(mnuAddPlaylistAddress, &QAction::triggered, this, [this] {
+        bool ok = false;
+        const QString address = QInputDialog::getText(this, QStringLiteral("Add Playlist"),
+                                                      QStringLiteral("The playlist's web address (M3U, M3U8 or PLS):"),
+                                                      QLineEdit::Normal, QStringLiteral("http://"), &ok)
+                                    .trimmed();
+        if (ok && !address.isEmpty() && address != QLatin1String("http://")) AddPlaylist(address);
+    });
+    connect(mnuRefreshPlaylist, &QAction::triggered, this, [this] { m_shelf->refresh(m_shown.id, true); });
+    connect(mnuRenamePlaylist, &QAction::triggered, this, [this] {
+        const sources::Source* source = m_shelf->find(m_shown.id);
+        if (!source) return;
+        bool ok = false;
+        const QString name = QInputDialog::getText(this, QStringLiteral("Rename Playlist"), QStringLiteral("Name:"),
+                                                   QLineEdit::Normal, QString::fromStdString(source->name), &ok);
+        if (ok && !name.trimmed().isEmpty()) RenamePlaylist(QString::fromStdString(m_shown.id), name);
+    });
+    connect(mnuRemovePlaylist, &QAction::triggered, this, [this] {
+        const sources::Source* source = m_shelf->find(m_shown.id);
+        if (source && AskYesNo(this, QStringLiteral("Remove the playlist \"%1\" and its channels from the Categories "
+                                                    "menu? Your favorites stay as they are.")
+                                         .arg(QString::fromStdString(source->name))))
+            RemovePlaylist(QString::fromStdString(m_shown.id));
+    });
+
+    connect(m_shelf, &SourceShelf::changed, this, &Form1::rebuildSourceMenu);
+    connect(m_shelf, &SourceShelf::added, this, &Form1::ShowPlaylist);
+    connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
+        ShowMessage(this, QStringLiteral("The playlist %1 was not added: %2.").arg(origin, why));
+    });
+    connect(
+        m_shelf, &SourceShelf::refreshed, this, [this](const QString& id, int outcome, const QString& why, bool told) {
+            const sources::Source* source = m_shelf->find(FromQt(id));
+            if (!source) return;
+            const QString name = QString::fromStdString(source->name);
+            using Outcome = sources::Refreshed::Outcome;
+            switch (static_cast<Outcome>(outcome)) {
+                case Outcome::Unchanged:
+                    if (told) WindowsMediaPlayer1->showNote(QStringLiteral("The playlist %1 is up to date.").arg(name));
+                    break;
+                case Outcome::Replaced:
+                    WindowsMediaPlayer1->showNote(QStringLiteral("The playlist %1 was refreshed.").arg(name));
+                    break;
+                case Outcome::Failed: {
+                    const QString text =
+                        QStringLiteral("The playlist %1 could not be refreshed: %2. Its channels from before are kept.")
+                            .arg(name, why);
+                    if (told)
+                        ShowMessage(this, text);
+                    else
+                        WindowsMediaPlayer1->showNote(text);
+                    break;
+                }
+                case Outcome::Cancelled: break;
+            }
+        });
+    connect(m_shelf, &SourceShelf::loaded, this,
+            [this](const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
+                if (FromQt(id) != m_shown.id || !Frame1->isVisible()) return;
+                if (!channels) {
+                    // The copy is gone (cleaned away by hand): fetched again from where it came.
+                    m_shelf->refresh(m_shown.id, true);
+                    return;
+                }
+                // A refreshed playlist keeps the group on show while it still has it.
+                const QString group = m_shown.channels ? Combo1->currentText() : QString();
+                m_shown.channels = channels;
+                QStringList items{QStringLiteral("All")};
+                items += channels->groups;
+                Combo1->setItems(items);
+                Combo1->setEditText(channels->groups.contains(group) ? group : QStringLiteral("All"));
+                showSourceGroup();
+            });
+    // The entries for the playlist on show are there while one shows.
+    connect(mnuCat, &QMenu::aboutToShow, this, [this] {
+        const bool shown = m_shelf->find(m_shown.id) && Frame1->isVisible();
+        for (QAction* a : {mnuRefreshPlaylist, mnuRenamePlaylist, mnuRemovePlaylist}) a->setEnabled(shown);
+    });
+    rebuildSourceMenu();
+    // Sources a day old or more are brought up to date once the window has come up.
+    QTimer::singleShot(0, m_shelf, [this] { m_shelf->refreshStale(); });
+}
+
+void Form1::rebuildSourceMenu() {
+    for (QAction* a : mnuSourceItem) delete a;
+    mnuSourceItem.clear();
+    QAction* before = mnuSourcesSeparator;
+    for (const sources::Source& s : m_shelf->list()) {
+        auto* a = new QAction(QString::fromStdString(s.name), mnuCat);
+        a->setObjectName(QStringLiteral("mnuSourceItem"));
+        a->setData(QString::fromStdString(s.id));
+        mnuCat->insertAction(before, a);
+        connect(a, &QAction::triggered, this, [this, a] { ShowPlaylist(a->data().toString()); });
+        mnuSourceItem.push_back(a);
+    }
+    // A line between the designed categories and the playlists.
+    if (!mnuSourceItem.empty()) {
+        QAction* line = new QAction(mnuCat);
+        line->setSeparator(true);
+        mnuCat->insertAction(mnuSourceItem.front(), line);
+        mnuSourceItem.insert(mnuSourceItem.begin(), line);
+    }
+}
+
+void Form1::AddPlaylist(const QString& origin) { m_shelf->add(origin); }
+
+void Form1::ShowPlaylist(const QString& id) {
+    if (!m_shelf->find(FromQt(id))) return;
+    Frame1->setVisible(true);
+    Frame3->setVisible(false);
+    Frame4->setVisible(false);
+    m_shown.id = FromQt(id);
+    m_shown.channels.reset();
+    ListView1->channels()->clear();
+    Combo1->setItems({QStringLiteral("All")});
+    Combo1->setEditText(QStringLiteral("All"));
+    m_shelf->load(m_shown.id);
+}
+
+bool Form1::RenamePlaylist(const QString& id, const QString& name) { return m_shelf->rename(FromQt(id), name); }
+
+bool Form1::RemovePlaylist(const QString& id) {
+    const bool shown = FromQt(id) == m_shown.id;
+    if (!m_shelf->remove(FromQt(id))) return false;
+    if (shown) cmdTV_Click();  // back to the designed list
+    return true;
+}
+
+QString Form1::shownPlaylist() const { return QString::fromStdString(m_shown.id); }
+
+void Form1::showSourceGroup() {
+    if (!m_shown.channels) return;
+    const std::string group = FromQt(Combo1->currentText());
+    if (group.empty() || group == "All") {
+        ListView1->channels()->setRows(m_shown.channels->rows);
+        return;
+    }
+    std::vector<ListRow> rows;
+    for (const ListRow& row : m_shown.channels->rows)
+        if (row.language == group) rows.push_back(row);  // the "Type" column holds the group
+    ListView1->channels()->setRows(std::move(rows));
+}
+
+const catalogue::ChannelExtras* Form1::extrasOf(const ListView* list, const std::string& address) const {
+    if (list == ListView1 && m_shown.channels && !m_shown.id.empty()) {
+        const auto found = m_shown.channels->extras.find(address);
+        return found == m_shown.channels->extras.end() ? nullptr : &found->second;
+    }
+    const auto found = m_extras.find(address);
+    return found == m_extras.end() ? nullptr : &found->second;
+}

@@ -1,0 +1,191 @@
+#include "windows/source_shelf.h"
+
+#include <QDateTime>
+#include <QFutureWatcher>
+#include <filesystem>
+#include <unordered_set>
+
+#include "base/file_io.h"
+#include "base/text.h"
+#include "catalogue/playlist.h"
+#include "player/stream_address.h"
+#include "services/fetch.h"
+#include "widgets/background.h"
+#include "widgets/qt_text.h"
+
+namespace {
+
+sources::Fetched FetchSource(const std::string& address, const std::string& etag, const std::string& lastModified,
+                             const std::atomic<bool>& cancel) {
+    FetchLimits limits;
+    limits.maxBytes = playlist::kMaxBytes;
+    limits.pumpEvents = false;
+    limits.cancel = &cancel;
+    limits.ifNoneMatch = etag;
+    limits.ifModifiedSince = lastModified;
+    FetchResult got = FetchPageReport(address, limits);
+    return {got.status,   got.failure, std::move(got.body), std::move(got.etag), std::move(got.lastModified),
+            got.cancelled};
+}
+
+std::int64_t Now() { return QDateTime::currentSecsSinceEpoch(); }
+
+}  // namespace
+
+std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlist&& list) {
+    auto out = std::make_shared<Channels>();
+    out->rows.reserve(list.entries.size());
+    std::unordered_set<std::string> groups;
+    for (playlist::Entry& e : list.entries) {
+        // A "|" would split the row should it go into the favourites.
+        if (e.address.find('|') != std::string::npos ||
+            !stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
+            ++out->leftOut;
+            continue;
+        }
+        std::string category = playlist::CategoryFor(e);
+        if (!e.group.empty() && groups.insert(e.group).second) out->groups.append(ToQt(e.group));
+        if (!e.logo.empty() || !e.number.empty())
+            out->extras[e.address] = catalogue::ChannelExtras{std::move(e.logo), std::move(e.number), e.group};
+        ListRow row{e.name.empty() ? e.address : std::move(e.name),
+                    std::move(e.address),
+                    std::move(category),
+                    e.group.empty() ? std::move(e.language) : std::move(e.group),
+                    {}};
+        for (std::string* field : {&row.name, &row.language})
+            for (char& c : *field)
+                if (c == '|') c = '/';
+        out->rows.push_back(std::move(row));
+    }
+    return out;
+}
+
+SourceShelf::SourceShelf(QObject* parent) : QObject(parent), m_list(sources::LoadSources()) {}
+
+SourceShelf::~SourceShelf() { *m_cancel = true; }
+
+const sources::Source* SourceShelf::find(const std::string& id) const {
+    for (const sources::Source& s : m_list)
+        if (s.id == id) return &s;
+    return nullptr;
+}
+
+bool SourceShelf::save() { return sources::SaveSources(m_list); }
+
+void SourceShelf::add(const QString& origin) {
+    std::vector<sources::Source> taken = m_list;  // ids in use, with those being added
+    for (const std::string& id : m_pendingIds) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0});
+    sources::Source source;
+    source.id = sources::NewId(taken);
+    source.origin = FromQt(origin);
+    source.name = sources::NameFor(source.origin);
+    m_pendingIds.insert(source.id);
+    start(std::move(source), true, true);
+}
+
+void SourceShelf::refresh(const std::string& id, bool told) {
+    const sources::Source* source = find(id);
+    if (!source || busy(id)) return;
+    start(*source, false, told);
+}
+
+void SourceShelf::refreshStale() {
+    const std::int64_t now = Now();
+    for (const sources::Source& s : std::vector<sources::Source>(m_list))
+        if (sources::IsStale(s, now)) refresh(s.id, false);
+}
+
+void SourceShelf::start(sources::Source source, bool isNew, bool told) {
+    struct Result {
+        sources::Source source;
+        sources::Refreshed refreshed;
+        std::shared_ptr<Channels> channels;  // the new copy as read, when replaced
+    };
+    m_busy.insert(source.id);
+    auto* watcher = new QFutureWatcher<Result>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, isNew, told] {
+        watcher->deleteLater();
+        Result r = watcher->future().takeResult();
+        const std::string id = r.source.id;
+        m_busy.erase(id);
+        m_pendingIds.erase(id);
+        const QString qid = QString::fromStdString(id);
+        using Outcome = sources::Refreshed::Outcome;
+        const auto place = std::find_if(m_list.begin(), m_list.end(), [&](const auto& s) { return s.id == id; });
+        if (isNew) {
+            if (r.refreshed.outcome != Outcome::Replaced) {
+                if (r.refreshed.outcome == Outcome::Failed)
+                    emit addFailed(QString::fromStdString(r.source.origin), QString::fromStdString(r.refreshed.why));
+                return;
+            }
+            m_list.push_back(r.source);
+            save();
+            emit changed();
+            emit added(qid);
+        } else if (place == m_list.end()) {
+            // Removed while it was refreshed: its new copy goes too.
+            std::error_code ec;
+            std::filesystem::remove(sources::CopyPath(r.source), ec);
+            return;
+        } else if (r.refreshed.outcome != Outcome::Cancelled && r.refreshed.outcome != Outcome::Failed) {
+            // The name may have changed meanwhile; the rest is the refresh's.
+            r.source.name = place->name;
+            *place = r.source;
+            save();
+        }
+        emit refreshed(qid, static_cast<int>(r.refreshed.outcome), QString::fromStdString(r.refreshed.why), told);
+        if (r.channels) emit loaded(qid, r.channels);
+    });
+    watcher->setFuture(RunInBackground<Result>([source = std::move(source), cancel = m_cancel]() mutable {
+        Result r;
+        playlist::Playlist read;
+        r.refreshed = sources::Refresh(
+            source,
+            [&](const std::string& address, const std::string& etag, const std::string& lastModified) {
+                return FetchSource(address, etag, lastModified, *cancel);
+            },
+            Now(), &read);
+        if (r.refreshed.outcome == sources::Refreshed::Outcome::Replaced) r.channels = ChannelsOf(std::move(read));
+        r.source = std::move(source);
+        return r;
+    }));
+}
+
+bool SourceShelf::rename(const std::string& id, const QString& name) {
+    const std::string kept = text::WithoutControlBytes(name.trimmed().toStdString());
+    const auto place = std::find_if(m_list.begin(), m_list.end(), [&](const auto& s) { return s.id == id; });
+    if (place == m_list.end() || kept.empty()) return false;
+    place->name = kept;
+    const bool saved = save();
+    emit changed();
+    return saved;
+}
+
+bool SourceShelf::remove(const std::string& id) {
+    const auto place = std::find_if(m_list.begin(), m_list.end(), [&](const auto& s) { return s.id == id; });
+    if (place == m_list.end()) return false;
+    const std::filesystem::path copy = sources::CopyPath(*place);
+    m_list.erase(place);
+    const bool saved = save();
+    std::error_code ec;
+    if (saved) std::filesystem::remove(copy, ec);
+    emit changed();
+    return saved;
+}
+
+void SourceShelf::load(const std::string& id) {
+    const sources::Source* source = find(id);
+    if (!source) return;
+    auto* watcher = new QFutureWatcher<std::shared_ptr<Channels>>(this);
+    const QString qid = QString::fromStdString(id);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, qid] {
+        watcher->deleteLater();
+        emit loaded(qid, watcher->future().takeResult());
+    });
+    watcher->setFuture(RunInBackground<std::shared_ptr<Channels>>(
+        [copy = sources::CopyPath(*source), origin = source->origin]() -> std::shared_ptr<Channels> {
+            const auto text = base::ReadFileCapped(copy, playlist::kMaxBytes);
+            if (!text) return nullptr;  // the copy is gone: a refresh brings it back
+            return ChannelsOf(playlist::Read(*text, origin));
+        }));
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The user's playlists kept as sources of channels: the list of them, their refresh from where
+// they came (in the background, conditionally for web addresses) and the reading of one for
+// the channel list, off the GUI thread. The window shows what it hears.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "catalogue/channel_extras.h"
+#include "catalogue/playlist_sources.h"
+#include "widgets/channel_model.h"
+
+namespace playlist {
+struct Playlist;
+}
+
+class SourceShelf : public QObject {
+    Q_OBJECT
+public:
+    // A source's channels as the channel list shows them.
+    struct Channels {
+        std::vector<ListRow> rows;  // the group in the "Type" column, where the entry has one
+        std::unordered_map<std::string, catalogue::ChannelExtras> extras;  // logo and number, by address
+        QStringList groups;                                                // in the playlist's order
+        std::size_t leftOut = 0;                                           // entries the player would not open
+    };
+    static std::shared_ptr<Channels> ChannelsOf(playlist::Playlist&& list);
+
+    explicit SourceShelf(QObject* parent = nullptr);
+    ~SourceShelf() override;
+
+    const std::vector<sources::Source>& list() const { return m_list; }
+    const sources::Source* find(const std::string& id) const;
+    bool busy(const std::string& id) const { return m_busy.count(id) > 0; }
+
+    // A new source from a file or a web address: read first, kept only when it is a playlist.
+    void add(const QString& origin);
+    void refresh(const std::string& id, bool told);
+    void refreshStale();  // those a day old or more, untold
+    bool rename(const std::string& id, const QString& name);
+    bool remove(const std::string& id);
+    void load(const std::string& id);  // its copy, read for showing: loaded()
+
+signals:
+    void changed();  // sources came, went or were renamed
+    void added(const QString& id);
+    void addFailed(const QString& origin, const QString& why);
+    // After a refresh: outcome as sources::Refreshed::Outcome; `why` for a failure.
+    void refreshed(const QString& id, int outcome, const QString& why, bool told);
+    void loaded(const QString& id, std::shared_ptr<SourceShelf::Channels> channels);
+
+private:
+    void start(sources::Source source, bool isNew, bool told);
+    bool save();
+
+    std::vector<sources::Source> m_list;
+    std::set<std::string> m_busy;        // ids being refreshed
+    std::set<std::string> m_pendingIds;  // ids of sources being added
+    std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
+};
