@@ -193,7 +193,23 @@ void ParseExtinf(std::string_view rest, Entry& entry) {
     if (!tvgName.empty()) entry.name = tvgName;
 }
 
+// The entries an M3U can hold at most: its lines that are neither blank nor "#" lines. Room for
+// them is made at once, so a large list is never copied while it grows.
+std::size_t M3uEntryLines(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t first = text.find_first_not_of(" \t\r\n", at);
+        if (first == std::string_view::npos) break;
+        if (text[first] != '#') ++count;
+        const std::size_t end = text.find('\n', first);
+        if (end == std::string_view::npos) break;
+        at = end + 1;
+    }
+    return count;
+}
+
 void ReadM3u(std::string_view text, std::string_view base, Playlist& out, Progress* progress) {
+    out.entries.reserve(std::min(M3uEntryLines(text), kMaxEntries));
     Entry pending;
     bool havePending = false;
     ForEachLine(text, out, progress, [&](std::string_view raw) {
@@ -321,8 +337,12 @@ Playlist Read(std::string_view text, std::string_view base, Progress* progress) 
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     // UTF-8 (M3U8, and most M3U today) is turned into the catalogue's code page; text that is
     // not UTF-8 is taken as already in it.
-    const std::string converted = IsValidUtf8(text) ? cp1252::FromUtf8(text) : std::string(text);
-    std::string_view body = converted;
+    // Plain ASCII is the same in both: it is read where it lies, as is text already in the code page.
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    std::string converted;
+    std::string_view body = text;
+    if (!ascii && IsValidUtf8(text)) body = converted = cp1252::FromUtf8(text);
     if (progress) progress->bytesTotal = body.size();
     const auto first = body.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && text::StartsWithAsciiNoCase(body.substr(first), "[playlist]"))

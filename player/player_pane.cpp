@@ -293,6 +293,9 @@ void PlayerPane::setGuideText(const QString& text) {
     refreshBackdrop();
 }
 
+void PlayerPane::setLogo(const QImage& logo) { m_video->setBackdropPicture(logo); }
+QImage PlayerPane::logo() const { return m_video->backdropPicture(); }
+
 QString PlayerPane::statusText() const { return m_status->text(); }
 bool PlayerPane::hasVideo() const { return m_player->hasVideo(); }
 bool PlayerPane::isMuted() const { return m_player->isMuted(); }
@@ -448,6 +451,7 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     const bool keepCurrent =
         m_keepLast && m_startedOnce && (m_state == PlayState::Playing || m_state == PlayState::Paused) && url != m_url;
     const Kept current{m_player, m_url, m_name, m_title, m_fromUser, m_live};
+    if (url != m_url) m_video->setBackdropPicture({});  // the channel before's logo
     m_url = url;
     m_name = name;
     m_guide.clear();

@@ -55,6 +55,9 @@ public:
     // What the programme guide says of the channel playing ("Now: … · Next: …"), shown after
     // its name while it plays; empty for none. A new address clears it.
     void setGuideText(const QString& text);
+    // The channel's logo on the sound backdrop, until another channel opens; null for none.
+    void setLogo(const QImage& logo);
+    QImage logo() const;
     PlayState state() const { return m_state; }
     // The state as text, for tests and scripts: "idle", "opening", "playing", "paused",
     // "stopped", "error" or "reconnecting".

@@ -3,6 +3,7 @@
 #include <mpv/client.h>
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
+#include <algorithm>
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -18,6 +19,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 namespace {
 
@@ -162,6 +164,13 @@ void VideoView::setBackdrop(Backdrop kind, const QString& heading, const QString
     if (!paintsPicture()) redraw();  // unseen behind a picture, held or shown
 }
 
+void VideoView::setBackdropPicture(const QImage& picture) {
+    if (picture.isNull() && m_picture.isNull()) return;
+    m_picture = picture;
+    ++m_backdropVersion;
+    if (!paintsPicture()) redraw();
+}
+
 void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
     if (m_kind == Backdrop::Audio) {
         // A quiet field for sound without a picture: a dark gradient, nothing that moves.
@@ -181,6 +190,20 @@ void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
     painter.setFont(heading);
     painter.setPen(QColor(225, 225, 225));
     painter.drawText(upper, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, m_heading);
+    if (m_kind == Backdrop::Audio && !m_picture.isNull()) {
+        // The logo above the name, as large as the room there allows and never enlarged.
+        const int textHeight =
+            painter.fontMetrics().boundingRect(upper, Qt::AlignHCenter | Qt::TextWordWrap, m_heading).height();
+        const int room = std::min(upper.height() - textHeight - 12, upper.width());
+        if (room >= 16) {
+            QSize size = m_picture.size();
+            if (size.width() > room || size.height() > room) size.scale(room, room, Qt::KeepAspectRatio);
+            const QRect place(upper.center().x() - size.width() / 2, upper.bottom() - textHeight - 8 - size.height(),
+                              size.width(), size.height());
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(place, m_picture);
+        }
+    }
     QFont detail = painter.font();
     detail.setBold(false);
     detail.setPointSizeF(heading.pointSizeF() / (m_kind == Backdrop::Audio ? 1.5 : 1.2));

@@ -72,6 +72,9 @@ public:
     void hidePicture();
     // What the backdrop says; empty texts leave it plain black.
     void setBackdrop(Backdrop kind, const QString& heading, const QString& detail);
+    // A picture above the heading of the sound backdrop (the channel's logo); null for none.
+    void setBackdropPicture(const QImage& picture);
+    const QImage& backdropPicture() const { return m_picture; }
 
     // The software renderer on platforms without a real display, OpenGL elsewhere.
     static VideoView* Create(QWidget* parent);
@@ -120,6 +123,7 @@ private:
     quint64 m_frames = 0;
     Backdrop m_kind = Backdrop::Black;
     QString m_heading, m_detail;
+    QImage m_picture;
     quint64 m_backdropVersion = 0;
 };
 

@@ -18,14 +18,15 @@ struct Decoded {
 
 // The logo's picture, scaled down to an icon; the picture's size is read before any pixel, so a
 // huge picture costs nothing.
-QImage Decode(const std::string& bytes) {
+QImage Decode(const std::string& bytes, int pixels = LogoIcons::kIconPixels) {
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
     if (!size.isValid() || size.width() > LogoIcons::kMaxPixels || size.height() > LogoIcons::kMaxPixels) return {};
-    reader.setScaledSize(size.scaled(LogoIcons::kIconPixels, LogoIcons::kIconPixels, Qt::KeepAspectRatio));
+    if (size.width() > pixels || size.height() > pixels)
+        reader.setScaledSize(size.scaled(pixels, pixels, Qt::KeepAspectRatio));
     return reader.read();
 }
 
@@ -81,4 +82,22 @@ void LogoIcons::startNext() {
             return out;
         }));
     }
+}
+
+void LogoIcons::picture(const std::string& address, int pixels) {
+    if (!logo_cache::Fetchable(address)) {
+        emit pictureReady(QString::fromStdString(address), {});
+        return;
+    }
+    auto* watcher = new QFutureWatcher<Decoded>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        const Decoded done = watcher->result();
+        emit pictureReady(QString::fromStdString(done.address), done.image);
+    });
+    watcher->setFuture(RunInBackground<Decoded>([address, pixels, cancel = m_cancel]() {
+        Decoded out{address, {}};
+        if (const auto bytes = logo_cache::Get(address, cancel.get())) out.image = Decode(*bytes, pixels);
+        return out;
+    }));
 }

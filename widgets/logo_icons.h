@@ -6,6 +6,7 @@
 // load are not fetched for.
 #include <QCache>
 #include <QIcon>
+#include <QImage>
 #include <QObject>
 #include <QSet>
 #include <atomic>
@@ -23,6 +24,10 @@ public:
     // follows) or when it cannot be had.
     QIcon icon(const std::string& address);
 
+    // The logo at `address` as a picture at most `pixels` high and wide, for the radio's backdrop:
+    // pictureReady() follows (with a null image when it cannot be had).
+    void picture(const std::string& address, int pixels);
+
     static constexpr int kMaxPixels = 1024;        // a larger picture is no logo
     static constexpr int kIconPixels = 32;         // kept at most this high and wide
     static constexpr int kParallel = 4;            // fetches at once
@@ -30,6 +35,7 @@ public:
 
 signals:
     void ready();  // one or more logos became icons
+    void pictureReady(const QString& address, const QImage& image);
 
 private:
     void startNext();

@@ -73,6 +73,19 @@ void Form1::connectLists() {
     connect(m_logos, &LogoIcons::ready, this, [this] {
         for (ListView* list : {ListView1, ListView2}) list->channels()->refreshIcons();
     });
+    // The playing channel's logo stands on the sound backdrop, above its name.
+    connect(WindowsMediaPlayer1, &PlayerPane::mediaChanged, this, [this] {
+        const QString url = m_playing.address;
+        if (url == m_logoFor) return;
+        m_logoFor = url;
+        const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
+        const catalogue::ChannelExtras* extras = extrasOf(list ? list : ListView1, FromQt(url));
+        if (extras && !extras->logo.empty()) m_logos->picture(extras->logo, kBackdropLogoPixels);
+        m_logoWanted = extras ? QString::fromStdString(extras->logo) : QString();
+    });
+    connect(m_logos, &LogoIcons::pictureReady, this, [this](const QString& address, const QImage& image) {
+        if (address == m_logoWanted) WindowsMediaPlayer1->setLogo(image);
+    });
 
     // Digits typed over a list or the picture zap to that channel number once typing pauses.
     connect(WindowsMediaPlayer1, &PlayerPane::digitTyped, this, &Form1::typeDigit);

@@ -219,7 +219,12 @@ private:
     void connectLists();
     void connectSources();
     void rebuildSourceMenu();
-    void showSourceGroup();  // the shown playlist's rows of the group in the language box
+    void showSourceGroup();
+    // Shows a playlist: its rows as read when given, else read from its copy.
+    void showPlaylist(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels);
+    void showPlaylistRows(const QString& id,
+                          const std::shared_ptr<SourceShelf::Channels>&
+                              channels);  // the shown playlist's rows of the group in the language box
     // A row's logo and number: those of the playlist shown in `list`, else of the favourites.
     const catalogue::ChannelExtras* extrasOf(const ListView* list, const std::string& address) const;
     // The playing channel's row comes under the selection in the lists on show.
@@ -276,6 +281,8 @@ private:
     void typeDigit(int digit);
     void zapToNumber();
     LogoIcons* m_logos = nullptr;
+    QString m_logoFor, m_logoWanted;  // the channel whose logo the backdrop shows, and the logo
+    static constexpr int kBackdropLogoPixels = 160;
     QString m_typedNumber;
     QTimer m_numberTimer;
     Played m_playing, m_previous;  // what plays and what played before it

@@ -71,7 +71,10 @@ void Form1::connectSources() {
     });
 
     connect(m_shelf, &SourceShelf::changed, this, &Form1::rebuildSourceMenu);
-    connect(m_shelf, &SourceShelf::added, this, &Form1::ShowPlaylist);
+    connect(m_shelf, &SourceShelf::added, this,
+            [this](const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
+                showPlaylist(id, channels);
+            });
     connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
         ShowMessage(this, QStringLiteral("The playlist %1 was not added: %2.").arg(origin, why));
     });
@@ -101,23 +104,7 @@ void Form1::connectSources() {
                 case Outcome::Cancelled: break;
             }
         });
-    connect(m_shelf, &SourceShelf::loaded, this,
-            [this](const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
-                if (FromQt(id) != m_shown.id || !Frame1->isVisible()) return;
-                if (!channels) {
-                    // The copy is gone (cleaned away by hand): fetched again from where it came.
-                    m_shelf->refresh(m_shown.id, true);
-                    return;
-                }
-                // A refreshed playlist keeps the group on show while it still has it.
-                const QString group = m_shown.channels ? Combo1->currentText() : QString();
-                m_shown.channels = channels;
-                QStringList items{QStringLiteral("All")};
-                items += channels->groups;
-                Combo1->setItems(items);
-                Combo1->setEditText(channels->groups.contains(group) ? group : QStringLiteral("All"));
-                showSourceGroup();
-            });
+    connect(m_shelf, &SourceShelf::loaded, this, &Form1::showPlaylistRows);
     // The entries for the playlist on show are there while one shows.
     connect(mnuCat, &QMenu::aboutToShow, this, [this] {
         const bool shown = m_shelf->find(m_shown.id) && Frame1->isVisible();
@@ -149,9 +136,28 @@ void Form1::rebuildSourceMenu() {
     }
 }
 
+void Form1::showPlaylistRows(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
+    if (FromQt(id) != m_shown.id || !Frame1->isVisible()) return;  // another list shows by now
+    if (!channels) {
+        // The copy is gone (cleaned away by hand): fetched again from where it came.
+        m_shelf->refresh(m_shown.id, true);
+        return;
+    }
+    // A refreshed playlist keeps the group on show while it still has it.
+    const QString group = m_shown.channels ? Combo1->currentText() : QString();
+    m_shown.channels = channels;
+    QStringList items{QStringLiteral("All")};
+    items += channels->groups;
+    Combo1->setItems(items);
+    Combo1->setEditText(channels->groups.contains(group) ? group : QStringLiteral("All"));
+    showSourceGroup();
+}
+
 void Form1::AddPlaylist(const QString& origin) { m_shelf->add(origin); }
 
-void Form1::ShowPlaylist(const QString& id) {
+void Form1::ShowPlaylist(const QString& id) { showPlaylist(id, nullptr); }
+
+void Form1::showPlaylist(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
     if (!m_shelf->find(FromQt(id))) return;
     Frame1->setVisible(true);
     Frame3->setVisible(false);
@@ -161,7 +167,10 @@ void Form1::ShowPlaylist(const QString& id) {
     ListView1->channels()->clear();
     Combo1->setItems({QStringLiteral("All")});
     Combo1->setEditText(QStringLiteral("All"));
-    m_shelf->load(m_shown.id);
+    if (channels)
+        showPlaylistRows(id, channels);  // as it was just read
+    else
+        m_shelf->load(m_shown.id);
 }
 
 bool Form1::RenamePlaylist(const QString& id, const QString& name) { return m_shelf->rename(FromQt(id), name); }
@@ -177,13 +186,17 @@ QString Form1::shownPlaylist() const { return QString::fromStdString(m_shown.id)
 
 void Form1::showSourceGroup() {
     if (!m_shown.channels) return;
+    // The rows are kept once: in the list while every group shows, here while one group does.
+    std::vector<ListRow>& all = m_shown.channels->rows;
+    if (all.empty()) all = ListView1->rows();
     const std::string group = FromQt(Combo1->currentText());
     if (group.empty() || group == "All") {
-        ListView1->channels()->setRows(m_shown.channels->rows);
+        ListView1->channels()->setRows(std::move(all));
+        all = {};
         return;
     }
     std::vector<ListRow> rows;
-    for (const ListRow& row : m_shown.channels->rows)
+    for (const ListRow& row : all)
         if (row.language == group) rows.push_back(row);  // the "Type" column holds the group
     ListView1->channels()->setRows(std::move(rows));
 }

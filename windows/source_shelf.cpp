@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFutureWatcher>
+#include <algorithm>
 #include <filesystem>
 #include <unordered_set>
 
@@ -34,29 +35,38 @@ std::int64_t Now() { return QDateTime::currentSecsSinceEpoch(); }
 
 std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlist&& list) {
     auto out = std::make_shared<Channels>();
-    out->rows.reserve(list.entries.size());
-    std::unordered_set<std::string> groups;
-    for (playlist::Entry& e : list.entries) {
-        // A "|" would split the row should it go into the favourites.
-        if (e.address.find('|') != std::string::npos ||
-            !stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
-            ++out->leftOut;
-            continue;
-        }
-        std::string category = playlist::CategoryFor(e);
+    std::unordered_set<std::string_view> groups;
+    for (const playlist::Entry& e : list.entries)  // in the playlist's order
         if (!e.group.empty() && groups.insert(e.group).second) out->groups.append(ToQt(e.group));
-        if (!e.logo.empty() || !e.number.empty())
-            out->extras[e.address] = catalogue::ChannelExtras{std::move(e.logo), std::move(e.number), e.group};
-        ListRow row{e.name.empty() ? e.address : std::move(e.name),
-                    std::move(e.address),
-                    std::move(category),
-                    e.group.empty() ? std::move(e.language) : std::move(e.group),
-                    {}};
-        for (std::string* field : {&row.name, &row.language})
-            for (char& c : *field)
-                if (c == '|') c = '/';
-        out->rows.push_back(std::move(row));
+    groups = {};
+    // The entries are taken from the back, and their room given back as they go, so that a
+    // large playlist is not held twice (as entries and as rows) at any moment.
+    std::vector<playlist::Entry>& entries = list.entries;
+    out->rows.reserve(entries.size());
+    while (!entries.empty()) {
+        playlist::Entry& e = entries.back();
+        // A "|" would split the row should it go into the favourites.
+        if (e.address.find('|') == std::string::npos &&
+            stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
+            std::string category = playlist::CategoryFor(e);
+            if (!e.logo.empty() || !e.number.empty())
+                out->extras[e.address] = catalogue::ChannelExtras{std::move(e.logo), std::move(e.number), e.group};
+            ListRow row{e.name.empty() ? e.address : std::move(e.name),
+                        std::move(e.address),
+                        std::move(category),
+                        e.group.empty() ? std::move(e.language) : std::move(e.group),
+                        {}};
+            for (std::string* field : {&row.name, &row.language})
+                for (char& c : *field)
+                    if (c == '|') c = '/';
+            out->rows.push_back(std::move(row));
+        } else {
+            ++out->leftOut;
+        }
+        entries.pop_back();
+        if (entries.size() * 2 < entries.capacity() && entries.capacity() > 4096) entries.shrink_to_fit();
     }
+    std::reverse(out->rows.begin(), out->rows.end());
     return out;
 }
 
@@ -121,7 +131,8 @@ void SourceShelf::start(sources::Source source, bool isNew, bool told) {
             m_list.push_back(r.source);
             save();
             emit changed();
-            emit added(qid);
+            emit added(qid, r.channels);
+            return;
         } else if (place == m_list.end()) {
             // Removed while it was refreshed: its new copy goes too.
             std::error_code ec;

@@ -49,7 +49,7 @@ public:
 
 signals:
     void changed();  // sources came, went or were renamed
-    void added(const QString& id);
+    void added(const QString& id, std::shared_ptr<SourceShelf::Channels> channels);  // kept, and as read
     void addFailed(const QString& origin, const QString& why);
     // After a refresh: outcome as sources::Refreshed::Outcome; `why` for a failure.
     void refreshed(const QString& id, int outcome, const QString& why, bool told);

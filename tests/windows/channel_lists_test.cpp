@@ -300,6 +300,11 @@ TEST_F(Lists, LogosAreFetchedForTheRowsOnScreenOnlyAndKeptOnDisk) {
     list->scrollToBottom();
     ASSERT_TRUE(WaitFor([&] { return hasLogo(299); }, 10000));
     EXPECT_EQ(server.requestCount(logo(299)), 1);
+    // The playing channel's logo stands on its backdrop, as large as it is.
+    list->selectRow(299);
+    f.ListView2_Click();
+    ASSERT_TRUE(WaitFor([&] { return !f.WindowsMediaPlayer1->logo().isNull(); }, 10000));
+    EXPECT_EQ(f.WindowsMediaPlayer1->logo().size(), QSize(48, 48));
 
     form.reset();
     Form1& again = Start();
