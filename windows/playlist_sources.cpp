@@ -73,7 +73,15 @@ void Form1::connectSources() {
     connect(m_shelf, &SourceShelf::changed, this, &Form1::rebuildSourceMenu);
     connect(m_shelf, &SourceShelf::added, this,
             [this](const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
-                showPlaylist(id, channels);
+                const sources::Source* source = m_shelf->find(FromQt(id));
+                QString note = QStringLiteral("The playlist %1 was added under Categories: %L2 channels.")
+                                   .arg(QString::fromStdString(source ? source->name : std::string()))
+                                   .arg(static_cast<qulonglong>(channels ? channels->rows.size() : 0));
+                showPlaylist(id, channels);  // the list takes the rows
+                if (channels && channels->leftOut > 0)
+                    note += QStringLiteral(" %L1 entries the player does not open were left out.")
+                                .arg(static_cast<qulonglong>(channels->leftOut));
+                WindowsMediaPlayer1->showNote(note);
             });
     connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
         ShowMessage(this, QStringLiteral("The playlist %1 was not added: %2.").arg(origin, why));
@@ -109,6 +117,7 @@ void Form1::connectSources() {
     connect(mnuCat, &QMenu::aboutToShow, this, [this] {
         const bool shown = m_shelf->find(m_shown.id) && Frame1->isVisible();
         for (QAction* a : {mnuRefreshPlaylist, mnuRenamePlaylist, mnuRemovePlaylist}) a->setEnabled(shown);
+        for (QAction* a : mnuSourceItem) a->setChecked(shown && FromQt(a->data().toString()) == m_shown.id);
     });
     rebuildSourceMenu();
     // Sources a day old or more are brought up to date once the window has come up.
@@ -123,6 +132,7 @@ void Form1::rebuildSourceMenu() {
         auto* a = new QAction(QString::fromStdString(s.name), mnuCat);
         a->setObjectName(QStringLiteral("mnuSourceItem"));
         a->setData(QString::fromStdString(s.id));
+        a->setCheckable(true);  // checked while it shows
         mnuCat->insertAction(before, a);
         connect(a, &QAction::triggered, this, [this, a] { ShowPlaylist(a->data().toString()); });
         mnuSourceItem.push_back(a);
