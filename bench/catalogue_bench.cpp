@@ -6,9 +6,12 @@
 #include <malloc.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -37,7 +40,11 @@
 #include "catalogue/playlist_sources.h"
 #include "gui_bench.h"
 #include "localisation/languages.h"
+#ifdef BENCH_HAS_HTTP_SERVER
+#include "support/http_server.h"
+#endif
 #include "widgets/list_view.h"
+#include "widgets/logo_icons.h"
 #include "widgets/qt_window.h"
 #include "windows/main_window.h"
 
@@ -298,6 +305,75 @@ int main(int argc, char** argv) {
         for (const sources::Source& old : std::vector<sources::Source>(form.sourceShelf()->list()))
             form.RemovePlaylist(QString::fromStdString(old.id));
     }
+
+#ifdef BENCH_HAS_HTTP_SERVER
+    // 2,000 rows with logos (distinct pictures of 96 x 96 served on 127.0.0.1) scrolled from top
+    // to bottom a page at a time, 50 ms a page: the icons kept in memory stay within their
+    // bound, and the window never stalls while the logos come.
+    {
+        const auto folder = root / "logos";
+        std::filesystem::create_directories(folder / "data");
+        ::setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+        base::ReplaceFileAtomically(folder / "Data.txt", MakeCatalogue(100, true));
+        HttpServer server;
+        std::string m3u = "#EXTM3U\n";
+        for (int i = 0; i < 2000; ++i) {
+            QImage picture(96, 96, QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv(i % 360, 200, 50 + i % 200));
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            picture.save(&buffer, "PNG");
+            const QString path = QStringLiteral("/logo%1.png").arg(i);
+            server.serve(path, png, "image/png");
+            m3u += "#EXTINF:-1 tvg-logo=\"" + server.url(path).toStdString() + "\",Channel " + std::to_string(i) +
+                   "\nhttp://streams.example.test/" + std::to_string(i) + ".ts\n";
+        }
+        base::ReplaceFileAtomically(folder / "logos.m3u", m3u);
+        UseFolder(folder);
+        Form1 form;
+        form.resize(1024, 768);
+        form.show();
+        form.AddPlaylist(QString::fromStdString((folder / "logos.m3u").string()));
+        while (form.ListView1->rowCount() < 2000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QScrollBar* bar = form.ListView1->verticalScrollBar();
+        const int page = std::max(1, bar->pageStep());
+        malloc_trim(0);
+        const std::uint64_t before = base::ResidentBytes();
+        double worst = 0;
+        qsizetype kept = 0;
+        QElapsedTimer gap, took;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            worst = std::max(worst, static_cast<double>(gap.nsecsElapsed()) / 1e6);
+            gap.restart();
+            kept = std::max(kept, form.logoIcons()->keptBytes());
+        });
+        probe.start(10);
+        gap.start();
+        took.start();
+        for (int at = 0; at <= bar->maximum(); at += page) {
+            bar->setValue(at);
+            QElapsedTimer pause;
+            pause.start();
+            while (pause.elapsed() < 50) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        const double scrolledMs = static_cast<double>(took.nsecsElapsed()) / 1e6;
+        const double grownMb = static_cast<double>(base::ResidentBytes() - before) / (1024 * 1024);
+        const double keptMb = static_cast<double>(kept) / (1024 * 1024);
+        const double boundMb = static_cast<double>(LogoIcons::kMaxKeptBytes) / (1024 * 1024);
+        char what[160];
+        std::snprintf(what, sizeof what, "2,000 logo rows scrolled (%d logos fetched, %.0f ms): icons kept",
+                      server.requestCount(), scrolledMs);
+        char budget[64];
+        std::snprintf(budget, sizeof budget, "<= %.0f MB (the bound)", boundMb);
+        bench::Row(what, {keptMb, keptMb, keptMb}, "", {}, budget, keptMb <= boundMb, "MB");
+        bench::Row("  the window's longest stall meanwhile", {worst, worst, worst}, "", {}, "<= 100 ms", worst <= 100);
+        bench::Row("  memory grown while scrolling", {grownMb, grownMb, grownMb}, "", {}, "", true, "MB");
+        for (const sources::Source& old : std::vector<sources::Source>(form.sourceShelf()->list()))
+            form.RemovePlaylist(QString::fromStdString(old.id));
+    }
+#endif
 
     // ChangeLanguage on the main window with a 600-item file.
     {

@@ -33,7 +33,7 @@ QImage Decode(const std::string& bytes, int pixels = LogoIcons::kIconPixels) {
 }  // namespace
 
 LogoIcons::LogoIcons(QObject* parent)
-    : QObject(parent), m_icons(qsizetype{8} * 1024 * 1024), m_cancel(std::make_shared<std::atomic<bool>>(false)) {}
+    : QObject(parent), m_icons(kMaxKeptBytes), m_cancel(std::make_shared<std::atomic<bool>>(false)) {}
 
 LogoIcons::~LogoIcons() { *m_cancel = true; }  // fetches under way end; their results go nowhere
 

@@ -28,6 +28,9 @@ public:
     // pictureReady() follows (with a null image when it cannot be had).
     void picture(const std::string& address, int pixels);
 
+    qsizetype keptBytes() const { return m_icons.totalCost(); }  // the icons in memory
+    static constexpr qsizetype kMaxKeptBytes = qsizetype{8} * 1024 * 1024;
+
     static constexpr int kMaxPixels = 1024;        // a larger picture is no logo
     static constexpr int kIconPixels = 32;         // kept at most this high and wide
     static constexpr int kParallel = 4;            // fetches at once

@@ -137,6 +137,7 @@ public:
     bool RemovePlaylist(const QString& id);
     QString shownPlaylist() const;  // the id of the one in the channel list; "" for a category
     SourceShelf* sourceShelf() const { return m_shelf; }
+    LogoIcons* logoIcons() const { return m_logos; }
 
     // The programme guide: its address (a per-user setting), its update in the background.
     QString guideAddress() const;
