@@ -114,7 +114,8 @@ bool IsStale(const Source& source, std::int64_t now) {
 Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playlist::Playlist* read) {
     const std::filesystem::path copy = CopyPath(source);
     std::error_code ec;
-    const bool haveCopy = std::filesystem::is_regular_file(copy, ec);
+    // A source never refreshed has no copy of its own: a file there is left from another.
+    const bool haveCopy = source.refreshedAt != 0 && std::filesystem::is_regular_file(copy, ec);
     std::string text, etag, lastModified;
     if (IsWebAddress(source.origin)) {
         Fetched got = fetch(source.origin, haveCopy ? source.etag : std::string(),
