@@ -348,6 +348,8 @@ TEST_F(Lists, APlaylistIsASourceOfItsOwnRefreshedAndRemovedWhole) {
     f.Combo1->setCurrentIndex(0);
     f.Combo1_Click();
     ASSERT_EQ(f.ListView1->rowCount(), 2);
+    f.activateWindow();  // back from the address's dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
     f.ListView1->setFocus();
     Key(Qt::Key_7);
     ASSERT_TRUE(WaitFor([&] { return f.WindowsMediaPlayer1->url() == ToQt(Live()); }, Form1::kNumberPauseMs + 1000));
