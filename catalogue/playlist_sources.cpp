@@ -7,6 +7,7 @@
 #include "base/file_io.h"
 #include "base/program_files.h"
 #include "base/text.h"
+#include "base/windows1252.h"
 #include "catalogue/playlist.h"
 
 namespace sources {
@@ -33,6 +34,11 @@ std::string PlaylistProblem(const playlist::Playlist& list) {
 }
 
 Refreshed Failed(std::string why) { return {Refreshed::Outcome::Failed, std::move(why)}; }
+
+// A file origin (UTF-8, as the list stores it) as a path, whatever the system's code page.
+std::filesystem::path PathOf(const std::string& origin) {
+    return std::filesystem::path(std::u8string(origin.begin(), origin.end()));
+}
 }  // namespace
 
 std::string WriteSources(const std::vector<Source>& list) {
@@ -132,9 +138,11 @@ Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playli
         etag = std::move(got.etag);
         lastModified = std::move(got.lastModified);
     } else {
-        auto read = base::ReadFileCapped(source.origin, playlist::kMaxBytes);
+        if (source.origin.find("://") != std::string::npos)
+            return Failed("only web addresses (http, https) and files are read");
+        auto read = base::ReadFileCapped(PathOf(source.origin), playlist::kMaxBytes);
         if (!read) {
-            const bool tooLarge = std::filesystem::file_size(source.origin, ec) > playlist::kMaxBytes && !ec;
+            const bool tooLarge = std::filesystem::file_size(PathOf(source.origin), ec) > playlist::kMaxBytes && !ec;
             return Failed(tooLarge ? "it is larger than 64 MiB, which no playlist needs" : "the file cannot be read");
         }
         text = std::move(*read);
@@ -149,7 +157,8 @@ Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playli
     // provider's error or log-in page) would read as a list of nonsense entries.
     const std::size_t first = text.find_first_not_of(" \t\r\n", text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
     if (first != std::string::npos && text[first] == '<') return Failed("it is a web page, not a playlist");
-    playlist::Playlist list = playlist::Read(text, source.origin);
+    // Relative entries resolve against the origin in the code page the entries are read into.
+    playlist::Playlist list = playlist::Read(text, cp1252::FromUtf8(source.origin));
     if (std::string why = PlaylistProblem(list); !why.empty()) return Failed(std::move(why));
     std::filesystem::create_directories(copy.parent_path(), ec);
     if (const auto written = base::ReplaceFileAtomically(copy, text); !written)

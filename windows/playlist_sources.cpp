@@ -51,7 +51,9 @@ void Form1::connectSources() {
                                                       QStringLiteral("The playlist's web address (M3U, M3U8 or PLS):"),
                                                       QLineEdit::Normal, QStringLiteral("http://"), &ok)
                                     .trimmed();
-        if (ok && !address.isEmpty() && address != QLatin1String("http://")) AddPlaylist(address);
+        if (!ok || address.isEmpty() || address == QLatin1String("http://")) return;
+        // "example.com/tv.m3u" is meant as a web address.
+        AddPlaylist(address.contains(QLatin1String("://")) ? address : QStringLiteral("http://") + address);
     });
     connect(mnuRefreshPlaylist, &QAction::triggered, this, [this] { m_shelf->refresh(m_shown.id, true); });
     connect(mnuRenamePlaylist, &QAction::triggered, this, [this] {

@@ -8,6 +8,7 @@
 
 #include "base/file_io.h"
 #include "base/text.h"
+#include "base/windows1252.h"
 #include "catalogue/playlist.h"
 #include "player/stream_address.h"
 #include "services/fetch.h"
@@ -87,7 +88,7 @@ void SourceShelf::add(const QString& origin) {
     for (const std::string& id : m_pendingIds) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0});
     sources::Source source;
     source.id = sources::NewId(taken);
-    source.origin = FromQt(origin);
+    source.origin = origin.toStdString();  // UTF-8: a path may hold any character
     source.name = sources::NameFor(source.origin);
     m_pendingIds.insert(source.id);
     start(std::move(source), true, true);
@@ -197,6 +198,6 @@ void SourceShelf::load(const std::string& id) {
         [copy = sources::CopyPath(*source), origin = source->origin]() -> std::shared_ptr<Channels> {
             const auto text = base::ReadFileCapped(copy, playlist::kMaxBytes);
             if (!text) return nullptr;  // the copy is gone: a refresh brings it back
-            return ChannelsOf(playlist::Read(*text, origin));
+            return ChannelsOf(playlist::Read(*text, cp1252::FromUtf8(origin)));
         }));
 }

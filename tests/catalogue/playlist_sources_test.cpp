@@ -96,6 +96,8 @@ TEST_F(Sources, AFileIsReadAgainAndTheListReadsBack) {
     std::filesystem::remove(dir / "My List.m3u");
     EXPECT_EQ(sources::Refresh(s, never, 40).outcome, Refreshed::Outcome::Failed);
     EXPECT_EQ(CopyOf(s), kChanged);
+    Source ftp{"8", "x", "ftp://example.com/list.m3u", {}, {}, 0};
+    EXPECT_EQ(sources::Refresh(ftp, never, 50).outcome, Refreshed::Outcome::Failed) << "neither the web nor a file";
 
     Source web{"12", "Tab\there\nand line", "https://example.com/tv/", "\"e\"", "", 1234};
     ASSERT_TRUE(sources::SaveSources({s, web}));
