@@ -14,7 +14,6 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -23,7 +22,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/app.h"
@@ -122,6 +120,12 @@ std::unique_ptr<Form1> TvWindow(const std::filesystem::path& folder) {
     form->LanguageFilter = "All";
     form->LoadChannelList();
     return form;
+}
+
+// Every playlist source the window keeps goes, with its copy.
+void RemovePlaylists(Form1& form) {
+    for (const sources::Source& old : std::vector<sources::Source>(form.sourceShelf()->list()))
+        form.RemovePlaylist(QString::fromStdString(old.id));
 }
 
 }  // namespace
@@ -256,41 +260,22 @@ int main(int argc, char** argv) {
         std::vector<double> onScreenMs;
         for (int round = 0; round <= repeats; ++round) {  // the first warms up
             form.cmdTV_Click();
-            for (const sources::Source& old : std::vector<sources::Source>(form.sourceShelf()->list()))
-                form.RemovePlaylist(QString::fromStdString(old.id));
+            RemovePlaylists(form);
             QApplication::processEvents();
             malloc_trim(0);
-            const std::uint64_t before = base::ResidentBytes();
-            std::atomic<std::uint64_t> peak{before};
-            std::atomic<bool> sampling{true};
-            std::thread sampler([&] {
-                while (sampling) {
-                    peak = std::max(peak.load(), base::ResidentBytes());
-                    std::this_thread::sleep_for(std::chrono::microseconds(500));
-                }
-            });
-            QElapsedTimer gap;
-            double worst = 0;
-            QTimer probe;
-            QObject::connect(&probe, &QTimer::timeout, [&] {
-                worst = std::max(worst, static_cast<double>(gap.nsecsElapsed()) / 1e6);
-                gap.restart();
-            });
-            probe.start(10);
-            gap.start();
+            bench::PeakResident memory(std::chrono::microseconds(500));
+            bench::StallProbe stalls;
             QElapsedTimer took;
             took.start();
             form.AddPlaylist(QString::fromStdString(file.string()));
             while (form.ListView1->rowCount() < 100000) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
             QApplication::processEvents();  // the rows drawn
             const double ms = static_cast<double>(took.nsecsElapsed()) / 1e6;
-            worst = std::max(worst, static_cast<double>(gap.nsecsElapsed()) / 1e6);
-            sampling = false;
-            sampler.join();
+            const double worst = stalls.worstMs(), grown = memory.peakGrownMb();
             if (round == 0) continue;
             onScreenMs.push_back(ms);
             worstGapMs = std::max(worstGapMs, worst);
-            grownMb = std::max(grownMb, static_cast<double>(peak - before) / (1024 * 1024));
+            grownMb = std::max(grownMb, grown);
         }
         const bench::Stats s = bench::Summarise(onScreenMs);
         bench::Row("A 100,000-entry M3U added as a source, until on screen", s, "reading it as a playlist", floor,
@@ -302,8 +287,7 @@ int main(int argc, char** argv) {
         std::snprintf(budget, sizeof budget, "<= 3x file + 50 MB (%.0f MB)", budgetMb);
         bench::Row("  memory grown (file " + std::to_string(static_cast<int>(sizeMb)) + " MiB)",
                    {grownMb, grownMb, grownMb}, "", {}, budget, grownMb <= budgetMb, "MB");
-        for (const sources::Source& old : std::vector<sources::Source>(form.sourceShelf()->list()))
-            form.RemovePlaylist(QString::fromStdString(old.id));
+        RemovePlaylists(form);
     }
 
 #ifdef BENCH_HAS_HTTP_SERVER
@@ -340,24 +324,20 @@ int main(int argc, char** argv) {
         const int page = std::max(1, bar->pageStep());
         malloc_trim(0);
         const std::uint64_t before = base::ResidentBytes();
-        double worst = 0;
         qsizetype kept = 0;
-        QElapsedTimer gap, took;
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            worst = std::max(worst, static_cast<double>(gap.nsecsElapsed()) / 1e6);
-            gap.restart();
-            kept = std::max(kept, form.logoIcons()->keptBytes());
-        });
-        probe.start(10);
-        gap.start();
+        bench::StallProbe stalls;
+        QElapsedTimer took;
         took.start();
         for (int at = 0; at <= bar->maximum(); at += page) {
             bar->setValue(at);
             QElapsedTimer pause;
             pause.start();
-            while (pause.elapsed() < 50) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            while (pause.elapsed() < 50) {
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+                kept = std::max(kept, form.logoIcons()->keptBytes());
+            }
         }
+        const double worst = stalls.worstMs();
         const double scrolledMs = static_cast<double>(took.nsecsElapsed()) / 1e6;
         const double grownMb = static_cast<double>(base::ResidentBytes() - before) / (1024 * 1024);
         const double keptMb = static_cast<double>(kept) / (1024 * 1024);
@@ -370,8 +350,7 @@ int main(int argc, char** argv) {
         bench::Row(what, {keptMb, keptMb, keptMb}, "", {}, budget, keptMb <= boundMb, "MB");
         bench::Row("  the window's longest stall meanwhile", {worst, worst, worst}, "", {}, "<= 100 ms", worst <= 100);
         bench::Row("  memory grown while scrolling", {grownMb, grownMb, grownMb}, "", {}, "", true, "MB");
-        for (const sources::Source& old : std::vector<sources::Source>(form.sourceShelf()->list()))
-            form.RemovePlaylist(QString::fromStdString(old.id));
+        RemovePlaylists(form);
     }
 #endif
 
@@ -433,19 +412,9 @@ int main(int argc, char** argv) {
             // The peak, sampled beside the load: a list's intermediate vectors are freed
             // (and their pages returned) before it ends.
             malloc_trim(0);  // memory freed earlier goes back, so that growth is growth
-            const std::uint64_t before = base::ResidentBytes();
-            std::atomic<std::uint64_t> peak{before};
-            std::atomic<bool> loading{true};
-            std::thread sampler([&] {
-                while (loading) {
-                    peak = std::max(peak.load(), base::ResidentBytes());
-                    std::this_thread::sleep_for(std::chrono::microseconds(200));
-                }
-            });
+            bench::PeakResident memory(std::chrono::microseconds(200));
             form.doLoad_Click();
-            loading = false;
-            sampler.join();
-            const double grownMb = static_cast<double>(peak - before) / (1024 * 1024);
+            const double grownMb = memory.peakGrownMb();
             const double budgetMb = 4 * sizeMb + 100;
             char budget[64];
             std::snprintf(budget, sizeof budget, "<= 4x file + 100 MB (%.0f MB)", budgetMb);

@@ -3,7 +3,6 @@
 #include <mpv/client.h>
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
-#include <algorithm>
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // The whole body as bytes; "" when no connection or no page could be opened. An error page's
 // body is returned like any other. A server that sends nothing for 30 seconds, or a page still
@@ -24,7 +25,6 @@ struct FetchResult {
     bool cancelled = false;  // fetch::CancelAll ended it; nothing to tell the user
     // The answer's validators, for a conditional fetch of the same page later ("" when none).
     std::string etag, lastModified;
-    bool notModified() const { return arrived() && status == 304; }
     bool arrived() const { return failure.empty(); }
     bool succeeded() const { return arrived() && status >= 200 && status < 300; }
 };
@@ -62,3 +62,10 @@ struct FetchLimits {
     std::string ifNoneMatch, ifModifiedSince;
 };
 FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits);
+
+namespace fetch {
+// For the two client backends: the request's header lines of a conditional fetch
+// ("If-None-Match: …"); a validator holding a line break (it came from a server) is left out,
+// as it would add a header of its own.
+std::vector<std::string> ValidatorHeaders(const FetchLimits& limits);
+}  // namespace fetch

@@ -60,12 +60,7 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Cache-Control: no-cache");
     headers = curl_slist_append(headers, "Pragma: no-cache");
-    // A validator comes from a server's header: one with a line break would add a header.
-    const auto plain = [](const std::string& v) { return v.find_first_of("\r\n") == std::string::npos; };
-    if (!limits.ifNoneMatch.empty() && plain(limits.ifNoneMatch))
-        headers = curl_slist_append(headers, ("If-None-Match: " + limits.ifNoneMatch).c_str());
-    if (!limits.ifModifiedSince.empty() && plain(limits.ifModifiedSince))
-        headers = curl_slist_append(headers, ("If-Modified-Since: " + limits.ifModifiedSince).c_str());
+    for (const std::string& line : fetch::ValidatorHeaders(limits)) headers = curl_slist_append(headers, line.c_str());
     curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla");

@@ -1,4 +1,4 @@
-// What both page-fetch backends share: the event pump and the timeouts.
+// What both page-fetch backends share: the event pump, the timeouts and the conditional headers.
 #include <atomic>
 #include <utility>
 
@@ -22,6 +22,14 @@ long TotalTimeoutSeconds() { return g_totalSeconds; }
 
 void CancelAll() { ++g_generation; }
 unsigned Generation() { return g_generation.load(); }
+
+std::vector<std::string> ValidatorHeaders(const FetchLimits& limits) {
+    std::vector<std::string> lines;
+    for (const auto& [name, value] :
+         {std::pair{"If-None-Match: ", &limits.ifNoneMatch}, std::pair{"If-Modified-Since: ", &limits.ifModifiedSince}})
+        if (!value->empty() && value->find_first_of("\r\n") == std::string::npos) lines.push_back(name + *value);
+    return lines;
+}
 
 void RunEventPump() {
     if (g_pump) g_pump();

@@ -28,11 +28,7 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     // Reload from the server (0x80000000) and ask proxies for no cached copy (0x100); the
     // header says the same to every cache on the way.
     std::string headers = "Cache-Control: no-cache\r\n";
-    const auto plain = [](const std::string& v) { return v.find_first_of("\r\n") == std::string::npos; };
-    if (!limits.ifNoneMatch.empty() && plain(limits.ifNoneMatch))
-        headers += "If-None-Match: " + limits.ifNoneMatch + "\r\n";
-    if (!limits.ifModifiedSince.empty() && plain(limits.ifModifiedSince))
-        headers += "If-Modified-Since: " + limits.ifModifiedSince + "\r\n";
+    for (const std::string& line : fetch::ValidatorHeaders(limits)) headers += line + "\r\n";
     HINTERNET url =
         InternetOpenUrlA(session, address.c_str(), headers.c_str(), static_cast<DWORD>(headers.size()), 0x80000100, 0);
     if (!url) {

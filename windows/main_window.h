@@ -220,12 +220,11 @@ private:
     void connectLists();
     void connectSources();
     void rebuildSourceMenu();
-    void showSourceGroup();
+    void showSourceGroup();  // the shown playlist's rows of the group in the language box
     // Shows a playlist: its rows as read when given, else read from its copy.
     void showPlaylist(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels);
-    void showPlaylistRows(const QString& id,
-                          const std::shared_ptr<SourceShelf::Channels>&
-                              channels);  // the shown playlist's rows of the group in the language box
+    // The rows of the playlist on show, once read (nothing when another list shows by now).
+    void showPlaylistRows(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels);
     // A row's logo and number: those of the playlist shown in `list`, else of the favourites.
     const catalogue::ChannelExtras* extrasOf(const ListView* list, const std::string& address) const;
     // The playing channel's row comes under the selection in the lists on show.

@@ -22,7 +22,7 @@ void Form1::connectSources() {
     QAction* line = mnuPlaylistSeparator;  // the File menu's playlist entries follow it
     const QList<QAction*> fileEntries = mnuFile->actions();
     const qsizetype at = fileEntries.indexOf(line);
-    QAction* before = at >= 0 && at + 1 < fileEntries.size() ? fileEntries[at + 1] : nullptr;
+    QAction* fileNext = at >= 0 && at + 1 < fileEntries.size() ? fileEntries[at + 1] : nullptr;
     const auto add = [&](QMenu* menu, QAction* before, const char* name, const char* caption) {
         auto* a = new QAction(QString::fromUtf8(caption), menu);
         a->setObjectName(QString::fromLatin1(name));
@@ -30,9 +30,9 @@ void Form1::connectSources() {
         menu->insertAction(before, a);
         return a;
     };
-    mnuAddPlaylist = add(mnuFile, before, "mnuAddPlaylist", "Add Playlist…");
+    mnuAddPlaylist = add(mnuFile, fileNext, "mnuAddPlaylist", "Add Playlist…");
     mnuAddPlaylist->setShortcut(QKeySequence::Open);
-    mnuAddPlaylistAddress = add(mnuFile, before, "mnuAddPlaylistAddress", "Add Playlist from Address…");
+    mnuAddPlaylistAddress = add(mnuFile, fileNext, "mnuAddPlaylistAddress", "Add Playlist from Address…");
     mnuAddPlaylistAddress->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     mnuSourcesSeparator = mnuCat->addSeparator();
     mnuRefreshPlaylist = add(mnuCat, nullptr, "mnuRefreshPlaylist", "Refresh Playlist");
@@ -214,7 +214,7 @@ void Form1::showSourceGroup() {
 }
 
 const catalogue::ChannelExtras* Form1::extrasOf(const ListView* list, const std::string& address) const {
-    if (list == ListView1 && m_shown.channels && !m_shown.id.empty()) {
+    if (list == ListView1 && m_shown.channels) {
         const auto found = m_shown.channels->extras.find(address);
         return found == m_shown.channels->extras.end() ? nullptr : &found->second;
     }

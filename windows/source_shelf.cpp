@@ -75,10 +75,13 @@ SourceShelf::SourceShelf(QObject* parent) : QObject(parent), m_list(sources::Loa
 
 SourceShelf::~SourceShelf() { *m_cancel = true; }
 
+std::vector<sources::Source>::iterator SourceShelf::placeOf(const std::string& id) {
+    return std::find_if(m_list.begin(), m_list.end(), [&](const sources::Source& s) { return s.id == id; });
+}
+
 const sources::Source* SourceShelf::find(const std::string& id) const {
-    for (const sources::Source& s : m_list)
-        if (s.id == id) return &s;
-    return nullptr;
+    const auto place = std::find_if(m_list.begin(), m_list.end(), [&](const sources::Source& s) { return s.id == id; });
+    return place == m_list.end() ? nullptr : &*place;
 }
 
 bool SourceShelf::save() { return sources::SaveSources(m_list); }
@@ -122,7 +125,7 @@ void SourceShelf::start(sources::Source source, bool isNew, bool told) {
         m_pendingIds.erase(id);
         const QString qid = QString::fromStdString(id);
         using Outcome = sources::Refreshed::Outcome;
-        const auto place = std::find_if(m_list.begin(), m_list.end(), [&](const auto& s) { return s.id == id; });
+        const auto place = placeOf(id);
         if (isNew) {
             if (r.refreshed.outcome != Outcome::Replaced) {
                 if (r.refreshed.outcome == Outcome::Failed)
@@ -165,7 +168,7 @@ void SourceShelf::start(sources::Source source, bool isNew, bool told) {
 
 bool SourceShelf::rename(const std::string& id, const QString& name) {
     const std::string kept = text::WithoutControlBytes(name.trimmed().toStdString());
-    const auto place = std::find_if(m_list.begin(), m_list.end(), [&](const auto& s) { return s.id == id; });
+    const auto place = placeOf(id);
     if (place == m_list.end() || kept.empty()) return false;
     place->name = kept;
     const bool saved = save();
@@ -174,7 +177,7 @@ bool SourceShelf::rename(const std::string& id, const QString& name) {
 }
 
 bool SourceShelf::remove(const std::string& id) {
-    const auto place = std::find_if(m_list.begin(), m_list.end(), [&](const auto& s) { return s.id == id; });
+    const auto place = placeOf(id);
     if (place == m_list.end()) return false;
     const std::filesystem::path copy = sources::CopyPath(*place);
     m_list.erase(place);

@@ -58,6 +58,7 @@ signals:
 private:
     void start(sources::Source source, bool isNew, bool told);
     bool save();
+    std::vector<sources::Source>::iterator placeOf(const std::string& id);
 
     std::vector<sources::Source> m_list;
     std::set<std::string> m_busy;        // ids being refreshed
