@@ -47,10 +47,15 @@ std::string WriteCache(const Cache& cache) {
     out += "\nsource\t" + Field(cache.source) + "\nmodified\t" + Field(cache.lastModified) + "\n";
     for (const auto& [ours, channel] : cache.data.byId) out += "id\t" + Field(ours) + "\t" + Field(channel) + "\n";
     for (const auto& [ours, channel] : cache.data.byName) out += "name\t" + Field(ours) + "\t" + Field(channel) + "\n";
+    // A description has a line of its own after its programme's ("d", the channel, the start),
+    // so a reader that does not know it passes it by.
     for (const auto& [channel, schedule] : cache.data.schedules)
-        for (const Programme& p : schedule)
+        for (const Programme& p : schedule) {
             out += "p\t" + Field(channel) + "\t" + std::to_string(p.start) + "\t" + std::to_string(p.stop) + "\t" +
                    Field(p.title) + "\n";
+            if (!p.desc.empty())
+                out += "d\t" + Field(channel) + "\t" + std::to_string(p.start) + "\t" + Field(p.desc) + "\n";
+        }
     return out;
 }
 
@@ -92,6 +97,17 @@ std::optional<Cache> ReadCache(std::string_view text, const Wanted* wanted, cons
             }
             p.title = f[4];
             schedule.push_back(std::move(p));
+        }
+        if (f[0] == "d" && f.size() == 4 && Number(f[2], p.start)) {
+            if (f[3].size() > kMaxDescBytes) {
+                refused = true;
+                return;
+            }
+            // Its programme is the one just read.
+            const auto schedule = cache.data.schedules.find(std::string(f[1]));
+            if (schedule != cache.data.schedules.end() && !schedule->second.empty() &&
+                schedule->second.back().start == p.start)
+                schedule->second.back().desc = f[3];
         }
     });
     if (refused) return std::nullopt;

@@ -24,7 +24,7 @@ inline constexpr std::size_t kMaxCachedKeys = 1000000;
 // The cache file's text, and back. With `wanted`, only the schedules of those channels are
 // kept, so memory follows our list and not the file. Text that is not a cache, or a cache out
 // of its bounds (over kMaxCachedKeys keys, a schedule over kMaxProgrammesPerChannel, a title
-// over kMaxTitleBytes), gives nothing; so does a `cancel` set while reading.
+// over kMaxTitleBytes, a description over kMaxDescBytes), gives nothing; so does a `cancel` set while reading.
 std::string WriteCache(const Cache& cache);
 std::optional<Cache> ReadCache(std::string_view text, const Wanted* wanted = nullptr,
                                const std::atomic<bool>* cancel = nullptr);

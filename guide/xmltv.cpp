@@ -132,13 +132,13 @@ struct XmltvReader::State {
     std::map<std::string, bool> matched;  // guide channel id -> one of ours
 
     // Where the parser is.
-    enum class In { Other, Channel, DisplayName, Programme, Title };
+    enum class In { Other, Channel, DisplayName, Programme, Title, Desc };
     In in = In::Other;
     std::string channelId;
     std::vector<std::string> displayNames;
     std::string text;
     Programme programme;
-    bool programmeKept = false, titleTaken = false;
+    bool programmeKept = false, titleTaken = false, descTaken = false;
 
     // Whether a guide channel is one of ours. Each of our keys (a tvg-id, a name) takes the
     // first guide channel that claims it, so the channels kept are never more than our keys,
@@ -169,7 +169,8 @@ struct XmltvReader::State {
     std::uint64_t quietBytes = 0;  // bytes fed since the last of them
 
     void appendText(const char* s, int len) {
-        const std::size_t room = kMaxTitleBytes - std::min(kMaxTitleBytes, text.size());
+        const std::size_t limit = in == In::Desc ? kMaxDescBytes : kMaxTitleBytes;
+        const std::size_t room = limit - std::min(limit, text.size());
         text.append(s, std::min(room, static_cast<std::size_t>(len)));
     }
 };
@@ -183,8 +184,8 @@ const char* Attribute(const XML_Char** attributes, const char* name) {
 }
 
 // The text cut at a whole UTF-8 character when the limit cut it.
-void TrimUtf8(std::string& s) {
-    if (s.size() < kMaxTitleBytes) return;
+void TrimUtf8(std::string& s, std::size_t limit = kMaxTitleBytes) {
+    if (s.size() < limit) return;
     std::size_t end = s.size();
     while (end > 0 && (static_cast<unsigned char>(s[end - 1]) & 0xC0) == 0x80) --end;
     if (end > 0 && static_cast<unsigned char>(s[end - 1]) >= 0xC0) --end;
@@ -215,6 +216,7 @@ void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
         ++s->data.programmesSeen;
         s->in = In::Programme;
         s->titleTaken = false;
+        s->descTaken = false;
         const char* channel = Attribute(attributes, "channel");
         const char* start = Attribute(attributes, "start");
         const char* stop = Attribute(attributes, "stop");
@@ -229,6 +231,9 @@ void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
     } else if (std::strcmp(name, "title") == 0 && s->in == In::Programme && s->programmeKept && !s->titleTaken) {
         s->text.clear();
         s->in = In::Title;
+    } else if (std::strcmp(name, "desc") == 0 && s->in == In::Programme && s->programmeKept && !s->descTaken) {
+        s->text.clear();
+        s->in = In::Desc;
     }
 }
 
@@ -250,6 +255,11 @@ void OnEnd(void* user, const XML_Char* name) {
         s->programme.title = s->text;
         s->titleTaken = true;
         s->in = In::Programme;
+    } else if (s->in == In::Desc && std::strcmp(name, "desc") == 0) {
+        TrimUtf8(s->text, kMaxDescBytes);
+        s->programme.desc = s->text;
+        s->descTaken = true;
+        s->in = In::Programme;
     } else if (s->in == In::Programme && std::strcmp(name, "programme") == 0) {
         if (s->programmeKept) {
             auto& schedule = s->data.schedules[s->channelId];
@@ -264,7 +274,7 @@ void OnText(void* user, const XML_Char* text, int length) {
     auto* s = static_cast<XmltvReader::State*>(user);
     ++s->events;
     using In = XmltvReader::State::In;
-    if (s->in == In::DisplayName || s->in == In::Title) s->appendText(text, length);
+    if (s->in == In::DisplayName || s->in == In::Title || s->in == In::Desc) s->appendText(text, length);
 }
 
 // A guide has no business declaring entities: refusing them closes the door on entity

@@ -17,6 +17,7 @@ namespace guide {
 struct Programme {
     std::int64_t start = 0, stop = 0;  // seconds since 1970 UTC; stop 0 until known
     std::string title;                 // UTF-8
+    std::string desc;                  // what it is about (UTF-8); empty when the guide says nothing
 };
 
 // The programmes of one channel, by start.
@@ -80,9 +81,10 @@ private:
     std::unique_ptr<State> m_state;
 };
 
-// Limits that keep a hostile guide from taking memory: the longest title kept (longer ones are
-// cut) and the most programmes kept for one channel.
+// Limits that keep a hostile guide from taking memory: the longest title and description kept
+// (longer ones are cut) and the most programmes kept for one channel.
 inline constexpr std::size_t kMaxTitleBytes = 512;
+inline constexpr std::size_t kMaxDescBytes = 2048;
 inline constexpr std::size_t kMaxProgrammesPerChannel = 4096;
 // The deepest nesting of elements read; a deeper document is refused.
 inline constexpr int kMaxDepth = 32;

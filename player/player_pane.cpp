@@ -106,6 +106,8 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     buildMenuCaptions();
     bind(m_player);
 
+    m_onScreenTimer.setSingleShot(true);
+    connect(&m_onScreenTimer, &QTimer::timeout, this, &PlayerPane::clearOnScreen);
     m_noteTimer.setSingleShot(true);
     connect(&m_noteTimer, &QTimer::timeout, this, [this] {
         m_note.clear();
@@ -176,6 +178,12 @@ void PlayerPane::bind(MpvPlayer* player) {
         m_title = title;
         refreshStatus();
         refreshBackdrop();
+        // A radio's new title stands on the picture for a moment (not over the channel's banner).
+        const QString icy = m_player->nowPlaying();
+        if (m_startedOnce && !icy.isEmpty() && m_onScreen.kind() != OnScreen::Kind::Banner) {
+            m_onScreen.showLine(QStringLiteral("♪ ") + icy);
+            showOnScreen(kLineMs);
+        }
         emit mediaChanged();
     });
     connect(player, &MpvPlayer::hasVideoChanged, this, [this](bool video) {
@@ -242,11 +250,15 @@ void PlayerPane::buildControlBar() {
     connect(m_mute, &QToolButton::toggled, this, [this](bool on) {
         m_player->setMuted(on);
         m_volumeSave.start();
+        m_onScreen.showLevel(m_volume, on);
+        showOnScreen(kLevelMs);
     });
     connect(m_volumeSlider, &QSlider::valueChanged, this, [this](int v) {
         m_volume = v;
         m_player->setVolume(v);
         m_volumeSave.start();
+        m_onScreen.showLevel(v, m_mute->isChecked());
+        showOnScreen(kLevelMs);
     });
     connect(m_position, &QSlider::sliderPressed, this, [this] { m_dragging = true; });
     connect(m_position, &QSlider::sliderReleased, this, [this] {
@@ -277,6 +289,7 @@ void PlayerPane::buildKeyActions() {
     key("nextKey", QStringLiteral("Next Channel"), {Qt::Key_PageDown}, [this] { emit nextRequested(); });
     key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
     key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
+    key("bannerKey", QStringLiteral("Show Channel Banner"), {Qt::Key_I}, [this] { showBanner(); });
     for (int digit = 0; digit <= 9; ++digit)
         key(qPrintable(QStringLiteral("digitKey%1").arg(digit)), QStringLiteral("Channel Number %1").arg(digit),
             {QKeySequence(QKeyCombination(Qt::Key(Qt::Key_0 + digit))),
@@ -286,14 +299,21 @@ void PlayerPane::buildKeyActions() {
 
 QString PlayerPane::title() const { return m_title; }
 QString PlayerPane::nowPlaying() const { return m_player->nowPlaying(); }
-void PlayerPane::setGuideText(const QString& text) {
-    if (text == m_guide) return;
+void PlayerPane::setGuideText(const QString& text, const OnScreen::Programme& now, const OnScreen::Programme& next) {
+    if (text == m_guide && now.title == m_onNow.title && now.start == m_onNow.start && next.title == m_onNext.title)
+        return;
     m_guide = text;
+    m_onNow = now;
+    m_onNext = next;
     refreshStatus();
     refreshBackdrop();
+    refreshBanner();
 }
 
-void PlayerPane::setLogo(const QImage& logo) { m_video->setBackdropPicture(logo); }
+void PlayerPane::setLogo(const QImage& logo) {
+    m_video->setBackdropPicture(logo);
+    refreshBanner();
+}
 QImage PlayerPane::logo() const { return m_video->backdropPicture(); }
 
 QString PlayerPane::statusText() const { return m_status->text(); }
@@ -372,7 +392,10 @@ void PlayerPane::refreshControls() {
     m_stop->setEnabled(isActive());
     const bool seekable = (m_state == PlayState::Playing || m_state == PlayState::Paused) && m_player->seekable() &&
                           m_player->duration() > 0;
+    // A live stream has no length to seek in or time to count: its bar and time go, and the
+    // status line has their room for the channel and what is on.
     m_position->setEnabled(seekable);
+    m_position->setVisible(seekable);
     m_time->setVisible(seekable);
     if (!seekable) {
         const QSignalBlocker block(m_position);
@@ -455,6 +478,8 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     m_url = url;
     m_name = name;
     m_guide.clear();
+    m_onNow = m_onNext = {};
+    m_number.clear();
     m_fromUser = fromUser;
     m_error.clear();
     m_title.clear();
@@ -465,9 +490,10 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     cancelOpening();
     m_reconnectTry = 0;
     m_startedOnce = false;
-    emit mediaChanged();
+    emit mediaChanged();  // the window gives the channel's number, logo and guide meanwhile
     if (url.isEmpty()) {
         // An empty address plays nothing.
+        clearOnScreen();
         m_player->stop();
         m_video->hidePicture();
         setState(PlayState::Idle);
@@ -487,6 +513,7 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
         returnToKept(name, keepCurrent, current);
         return;
     }
+    showBanner();
     // The old picture stays until the new channel's first frame, for a second at most.
     m_video->holdPicture();
     m_holdTimer.start();
@@ -559,6 +586,7 @@ void PlayerPane::returnToKept(const QString& name, bool keepCurrent, const Kept&
         m_video->hidePicture();
     setState(PlayState::Playing);
     emit mediaChanged();
+    showBanner();
 }
 
 void PlayerPane::releaseKept() {
@@ -639,6 +667,8 @@ void PlayerPane::onStarted() {
     m_openWatch.stop();
     m_holdTimer.stop();
     m_reconnectTry = 0;
+    // The banner of a zap stays its full time once the channel is on screen.
+    if (!m_startedOnce && m_onScreen.kind() == OnScreen::Kind::Banner) m_onScreenTimer.start(kBannerMs);
     m_startedOnce = true;
     // Whether a duration is known when playback starts tells a file or a recording from a live
     // stream. (A live stream's end can reveal a length later: that does not make it a file.)
@@ -661,6 +691,7 @@ void PlayerPane::onEnded(bool error, const QString& reason) {
         return;
     }
     m_video->hidePicture();
+    clearOnScreen();
     if (error)
         showError(reason);
     else
@@ -705,6 +736,7 @@ void PlayerPane::playPause() {
 }
 
 void PlayerPane::stop() {
+    clearOnScreen();
     m_player->stop();
     cancelOpening();
     m_video->hidePicture();
@@ -712,6 +744,7 @@ void PlayerPane::stop() {
 }
 
 void PlayerPane::close() {
+    clearOnScreen();
     m_player->stop();
     releaseKept();
     cancelOpening();
@@ -744,6 +777,7 @@ void PlayerPane::showNote(const QString& text, int ms) {
 
 void PlayerPane::showError(const QString& reason) {
     m_error = reason;
+    clearOnScreen();  // the reason stands in its place
     cancelOpening();
     m_video->hidePicture();
     setState(PlayState::Error);

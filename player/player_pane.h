@@ -20,6 +20,8 @@
 #include <memory>
 #include <string>
 
+#include "player/on_screen.h"
+
 class ElidedLabel;
 class MpvPlayer;
 namespace stream_relay {
@@ -53,8 +55,19 @@ public:
     // A local file is named by its file name.
     void setUrlFromUser(const QString& url);
     // What the programme guide says of the channel playing ("Now: … · Next: …"), shown after
-    // its name while it plays; empty for none. A new address clears it.
-    void setGuideText(const QString& text);
+    // its name while it plays, and the two programmes for its banner; empty for none. A new
+    // address clears them.
+    void setGuideText(const QString& text, const OnScreen::Programme& now = {}, const OnScreen::Programme& next = {});
+    // The channel's number on its banner (the playlist's own, or its place); empty for none.
+    // A new address clears it.
+    void setChannelNumber(const QString& number);
+    // What stands on the picture now: the banner after a zap or `I`, the volume, a radio's title.
+    const OnScreen& onScreen() const { return m_onScreen; }
+    // Shows the playing channel's banner again (the `I` key).
+    void showBanner();
+    static constexpr int kBannerMs = 3000;  // the banner after a zap, counted from the picture
+    static constexpr int kLevelMs = 1500;   // the volume bar
+    static constexpr int kLineMs = 4000;    // a radio's new title
     // The channel's logo on the sound backdrop, until another channel opens; null for none.
     void setLogo(const QImage& logo);
     QImage logo() const;
@@ -219,6 +232,12 @@ private:
     void setControlsHidden(bool hidden);  // full screen: the bar and the pointer
     void showMuted(bool muted);           // the mute button, without telling the player
     void cancelOpening();                 // stops the open's watch, the held picture and reconnects
+    // The display on the picture: shown for `ms`, the banner made again with what is known now
+    // (a logo or the guide that came after it), and taken off.
+    void showOnScreen(int ms);
+    void refreshBanner();
+    OnScreen::Banner bannerNow() const;
+    void clearOnScreen();
 
     MpvPlayer* m_player = nullptr;  // the current player
     Kept m_kept;
@@ -234,6 +253,10 @@ private:
     QString m_error;
     QString m_title;
     QString m_guide;
+    OnScreen::Programme m_onNow, m_onNext;
+    QString m_number;
+    OnScreen m_onScreen;
+    QTimer m_onScreenTimer;
     int m_volume = 50;
 
     QWidget* m_bar = nullptr;

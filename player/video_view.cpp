@@ -170,6 +170,12 @@ void VideoView::setBackdropPicture(const QImage& picture) {
     if (!paintsPicture()) redraw();
 }
 
+void VideoView::setOnScreen(const OnScreen& onScreen) {
+    if (onScreen.version() == m_onScreen.version() && onScreen.kind() == m_onScreen.kind()) return;
+    m_onScreen = onScreen;
+    redraw();
+}
+
 void VideoView::paintBackdrop(QPainter& painter, const QRect& area) const {
     if (m_kind == Backdrop::Audio) {
         // A quiet field for sound without a picture: a dark gradient, nothing that moves.
@@ -282,6 +288,7 @@ GlVideoView::~GlVideoView() {
         delete m_scratch;
         m_scratch = nullptr;
         m_backdrop.reset();
+        m_onScreenTexture.reset();
         m_blitter.reset();
         m_context->doneCurrent();
     }
@@ -410,6 +417,7 @@ void GlVideoView::draw(unsigned fbo, const QSize& pixels) {
         gl->glBindFramebuffer(GL_FRAMEBUFFER, fbo);
         gl->glViewport(0, 0, pixels.width(), pixels.height());
         drawBackdrop(pixels);
+        drawOnScreen(pixels);
         return;
     }
     mpv_opengl_fbo target{static_cast<int>(fbo), pixels.width(), pixels.height(), 0};
@@ -420,6 +428,47 @@ void GlVideoView::draw(unsigned fbo, const QSize& pixels) {
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
     mpv_render_context_render(source->render, params);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    gl->glViewport(0, 0, pixels.width(), pixels.height());
+    drawOnScreen(pixels);
+}
+
+void GlVideoView::drawOnScreen(const QSize& pixels) {
+    if (onScreen().isEmpty()) return;
+    const qreal ratio = m_surface->devicePixelRatio();
+    const QRect area(QPoint(), m_surface->size());
+    const QRect place = onScreen().place(area);
+    if (place.isEmpty()) return;
+    const QRect placePixels(QPoint(qRound(place.left() * ratio), qRound(place.top() * ratio)),
+                            (QSizeF(place.size()) * ratio).toSize());
+    if (!m_onScreenTexture || m_onScreenDrawn != onScreen().version() || m_onScreenPlace != placePixels) {
+        // Only the display's own rectangle is painted and uploaded, not the whole view.
+        QImage image(placePixels.size(), QImage::Format_RGBA8888_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.translate(-place.topLeft());
+            onScreen().paint(painter, area);
+        }
+        m_onScreenTexture = std::make_unique<QOpenGLTexture>(image, QOpenGLTexture::DontGenerateMipMaps);
+        m_onScreenTexture->setMinMagFilters(QOpenGLTexture::Nearest, QOpenGLTexture::Nearest);
+        m_onScreenDrawn = onScreen().version();
+        m_onScreenPlace = placePixels;
+    }
+    if (!m_blitter) {
+        m_blitter = std::make_unique<QOpenGLTextureBlitter>();
+        m_blitter->create();
+    }
+    QOpenGLFunctions* gl = m_context->functions();
+    gl->glEnable(GL_BLEND);
+    gl->glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);  // the image is premultiplied
+    m_blitter->bind();
+    m_blitter->blit(m_onScreenTexture->textureId(),
+                    QOpenGLTextureBlitter::targetTransform(placePixels, QRect(QPoint(), pixels)),
+                    QOpenGLTextureBlitter::OriginTopLeft);
+    m_blitter->release();
+    gl->glDisable(GL_BLEND);
 }
 
 void GlVideoView::drawBackdrop(const QSize& pixels) {
@@ -534,4 +583,5 @@ void SwVideoView::paintEvent(QPaintEvent*) {
         painter.drawImage(rect(), m_image);
     else
         paintBackdrop(painter, rect());
+    onScreen().paint(painter, rect());
 }

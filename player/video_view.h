@@ -20,6 +20,8 @@
 #include <QWidget>
 #include <memory>
 
+#include "player/on_screen.h"
+
 class QWindow;
 struct mpv_handle;
 struct mpv_render_context;
@@ -75,6 +77,9 @@ public:
     // A picture above the heading of the sound backdrop (the channel's logo); null for none.
     void setBackdropPicture(const QImage& picture);
     const QImage& backdropPicture() const { return m_picture; }
+    // What stands on the picture (or the backdrop) for a moment: drawn over either.
+    void setOnScreen(const OnScreen& onScreen);
+    const OnScreen& onScreen() const { return m_onScreen; }
 
     // The software renderer on platforms without a real display, OpenGL elsewhere.
     static VideoView* Create(QWidget* parent);
@@ -125,6 +130,7 @@ private:
     QString m_heading, m_detail;
     QImage m_picture;
     quint64 m_backdropVersion = 0;
+    OnScreen m_onScreen;
 };
 
 class QOffscreenSurface;
@@ -159,6 +165,8 @@ private:
     void draw(unsigned fbo, const QSize& pixels);
     // The backdrop, painted (by the CPU, where text is cheap) only when it changed, then copied.
     void drawBackdrop(const QSize& pixels);
+    // What stands on the picture, blended over what draw() drew; painted only when it changed.
+    void drawOnScreen(const QSize& pixels);
 
     Surface* m_surface = nullptr;  // owned by its container
     QWidget* m_container = nullptr;
@@ -168,6 +176,9 @@ private:
     std::unique_ptr<QOpenGLTexture> m_backdrop;
     std::unique_ptr<QOpenGLTextureBlitter> m_blitter;
     quint64 m_backdropDrawn = 0;  // the version of the backdrop in m_backdrop
+    std::unique_ptr<QOpenGLTexture> m_onScreenTexture;
+    QRect m_onScreenPlace;            // where m_onScreenTexture goes, in pixels
+    quint64 m_onScreenDrawn = ~0ULL;  // the version of the display in it
     bool m_drawQueued = false;
 };
 

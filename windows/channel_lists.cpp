@@ -80,6 +80,7 @@ void Form1::connectLists() {
         m_logoFor = url;
         const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
         const catalogue::ChannelExtras* extras = extrasOf(list ? list : ListView1, FromQt(url));
+        WindowsMediaPlayer1->setChannelNumber(channelNumberOf(list, FromQt(url), extras));
         if (extras && !extras->logo.empty()) m_logos->picture(extras->logo, kBackdropLogoPixels);
         m_logoWanted = extras ? QString::fromStdString(extras->logo) : QString();
     });
@@ -106,6 +107,17 @@ void Form1::connectLists() {
     undoKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     Frame3->addAction(undoKey);
     connect(undoKey, &QAction::triggered, this, &Form1::UndoRemoveFavorites);
+}
+
+QString Form1::channelNumberOf(const ListView* list, const std::string& address,
+                               const catalogue::ChannelExtras* extras) const {
+    // The playlist's own number (tvg-chno), else its place in the list it was chosen in.
+    if (extras && !extras->number.empty()) return QString::fromStdString(extras->number);
+    if (!list) return {};
+    const std::vector<ListRow>& rows = list->rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].address == address) return QString::number(i + 1);
+    return {};
 }
 
 void Form1::typeDigit(int digit) {

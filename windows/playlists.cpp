@@ -550,9 +550,17 @@ QString Form1::guideTextFor(const ListRow& row) const {
 
 void Form1::refreshGuideText() {
     if (!m_guide) return;
-    WindowsMediaPlayer1->setGuideText(m_guide->nowNext(tvgIdOf(FromQt(m_playing.address)),
-                                                       cp1252::ToUtf8(FromQt(m_playing.name)),
-                                                       QDateTime::currentSecsSinceEpoch()));
+    const guide::Schedule* schedule =
+        m_guide->data().find(tvgIdOf(FromQt(m_playing.address)), cp1252::ToUtf8(FromQt(m_playing.name)));
+    if (!schedule) {
+        WindowsMediaPlayer1->setGuideText({});
+        return;
+    }
+    const guide::NowNext found = guide::Find(*schedule, QDateTime::currentSecsSinceEpoch());
+    const auto programme = [](const guide::Programme* p) {
+        return p ? OnScreen::Programme{QString::fromStdString(p->title), p->start, p->stop} : OnScreen::Programme{};
+    };
+    WindowsMediaPlayer1->setGuideText(GuideUpdates::NowNextText(found), programme(found.now), programme(found.next));
 }
 
 // ---- The stream check --------------------------------------------------------------------

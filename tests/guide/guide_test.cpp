@@ -266,6 +266,31 @@ TEST(GuideCache, RoundTripsAndRefusesOtherFiles) {
     EXPECT_EQ(back->data.schedules.at("one.uk")[0].title, "Tab here and a line");
     EXPECT_EQ(back->data.schedules.at("c2")[1].stop, cache.data.schedules.at("c2")[1].stop);
     EXPECT_FALSE(guide::ReadCache("Name|http://x|TV|English").has_value());
+
+    // Descriptions: read from the guide, kept on a line of their own that an older cache
+    // (or reader) does without, and cut at a whole character past their bound.
+    EXPECT_EQ(back->data.schedules.at("one.uk")[0].desc, "long text");
+    EXPECT_EQ(back->data.schedules.at("one.uk")[1].desc, "");
+    std::string old = guide::WriteCache(cache);
+    for (auto at = old.find("\nd\t"); at != std::string::npos; at = old.find("\nd\t"))
+        old.erase(at + 1, old.find('\n', at + 1) - at);
+    const auto older = guide::ReadCache(old);
+    ASSERT_TRUE(older.has_value());
+    EXPECT_EQ(older->data.schedules.at("one.uk")[0].title, "Tab here and a line");
+    EXPECT_EQ(older->data.schedules.at("one.uk")[0].desc, "");
+    std::string longDesc;
+    while (longDesc.size() < guide::kMaxDescBytes + 100) longDesc += "caf\xC3\xA9 ";
+    const GuideData cut = ReadWhole(R"(<tv><channel id="one.uk"/><programme start="20261207200000" channel="one.uk">)"
+                                    "<title>T</title><desc>" +
+                                        longDesc + "</desc></programme></tv>",
+                                    4096);
+    const std::string& desc = cut.schedules.at("one.uk")[0].desc;
+    EXPECT_LE(desc.size(), guide::kMaxDescBytes);
+    EXPECT_GT(desc.size(), guide::kMaxDescBytes - 8);
+    EXPECT_EQ(longDesc.compare(0, desc.size(), desc), 0) << "cut, not garbled";
+    EXPECT_NE(static_cast<unsigned char>(desc.back()), 0xC3u) << "never half a character";
+    std::string tooLong = guide::WriteCache(cache) + "d\tone.uk\t0\t" + std::string(guide::kMaxDescBytes + 1, 'x');
+    EXPECT_FALSE(guide::ReadCache(tooLong).has_value());
 }
 
 TEST(GuideUpdate, GzipFromTheServerThenNotModifiedThenFailuresKeepNothing) {

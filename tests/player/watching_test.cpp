@@ -4,8 +4,10 @@
 // on xcb with Mesa's OpenGL (the picture read back from the OpenGL widget).
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
@@ -139,7 +141,10 @@ TEST_F(Watching, ThePictureIsTheOneOfTheStateNeverALeftover) {
     // A stream that is slow to start says so on the picture, but not at once: a quick zap
     // shows no flash of it.
     pane->setUrl(server.url(QStringLiteral("/silent.ts")), QStringLiteral("Silent Channel"));
-    EXPECT_LE(Brightest(pane->grabFrame()), 16) << "no flash of text at the start of a zap";
+    // (The channel's banner stands at the foot from the start; above it, nothing.)
+    const QRect banner = pane->onScreen().place(pane->findChild<QWidget*>(QStringLiteral("video"))->rect());
+    EXPECT_LE(Brightest(pane->grabFrame().copy(0, 0, pane->width(), banner.top())), 16)
+        << "no flash of text at the start of a zap";
     EXPECT_TRUE(
         WaitFor([&] { return Brightest(pane->grabFrame()) > 100; }, PlayerPane::kConnectingShownAfterMs + 2000));
 
@@ -210,6 +215,58 @@ TEST_F(Watching, ARadioShowsItsNameAndTitleOnAQuietBackdrop) {
     const QImage backdrop = pane->grabFrame();
     EXPECT_GT(Brightest(backdrop), 150) << "the name is written on the backdrop";
     EXPECT_LT(Colourful(backdrop), 0.01);
+}
+
+TEST_F(Watching, AZapPutsTheBannerInThePictureAndVolumeAndIShowOnItToo) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    pane->setUrl(server.url(QStringLiteral("/video.ts")), QStringLiteral("News 24"));
+    pane->setChannelNumber(QStringLiteral("7"));
+    pane->setGuideText(QStringLiteral("Now: World News"), {QStringLiteral("World News"), now - 600, now + 1200},
+                       {QStringLiteral("Sport"), now + 1200, now + 3000});
+    ASSERT_EQ(pane->onScreen().kind(), OnScreen::Kind::Banner);
+    const QStringList lines = pane->onScreen().text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << pane->onScreen().text().toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("7  News 24"));
+    EXPECT_TRUE(lines[1].endsWith(QLatin1String("  World News"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].startsWith(QLatin1String("Next ")) && lines[2].endsWith(QLatin1String("  Sport")));
+    EXPECT_NEAR(pane->onScreen().progress(), 333, 2);
+
+    // Drawn into the picture itself: where the banner stands, the colourful picture is dimmed.
+    const auto trigger = [&](const char* name) {
+        for (QAction* action : pane->keyActions())
+            if (action->objectName() == QLatin1String(name)) action->trigger();
+    };
+    ASSERT_TRUE(PlayingWithPicture());
+    trigger("bannerKey");  // again, should the first have gone meanwhile
+    auto* video = pane->findChild<QWidget*>(QStringLiteral("video"));
+    const QRect banner = pane->onScreen().place(video->rect());
+    ASSERT_FALSE(banner.isEmpty());
+    EXPECT_TRUE(WaitFor([&] { return Colourful(pane->grabFrame().copy(banner)) < 0.05; }, 2000));
+    EXPECT_GT(Colourful(pane->grabFrame().copy(0, 0, video->width(), banner.top())), 0.2);
+    EXPECT_TRUE(pane->onScreen().text().startsWith(QLatin1String("7  News 24")));
+    // It goes by itself, and the picture there is whole again.
+    ASSERT_TRUE(WaitFor([&] { return pane->onScreen().isEmpty(); }, PlayerPane::kBannerMs + 2000));
+    EXPECT_TRUE(WaitFor([&] { return Colourful(pane->grabFrame().copy(banner)) > 0.2; }, 2000));
+
+    const int volume = pane->volume();
+    trigger("volumeUpKey");
+    EXPECT_EQ(pane->onScreen().kind(), OnScreen::Kind::Level);
+    EXPECT_EQ(pane->onScreen().text(), QStringLiteral("Volume %1%").arg(std::min(100, volume + 5)));
+    const QRect level = pane->onScreen().place(video->rect());
+    EXPECT_TRUE(WaitFor([&] { return Colourful(pane->grabFrame().copy(level)) < 0.12; }, 1000))  // the bar's own
+        << Colourful(pane->grabFrame().copy(level));
+    trigger("muteKey");
+    EXPECT_EQ(pane->onScreen().text(), QStringLiteral("Muted"));
+
+    // A live stream has no seek bar or time: the status line takes their room.
+    server.serveLive(QStringLiteral("/live.ts"), test_media::MpegTsVideo(), "video/mp2t");
+    pane->setUrl(server.url(QStringLiteral("/live.ts")), QStringLiteral("Live One"));
+    EXPECT_EQ(pane->onScreen().text(), QStringLiteral("Live One")) << "the last channel's number and guide went";
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    EXPECT_FALSE(pane->findChild<QSlider*>(QStringLiteral("position"))->isVisible());
+    EXPECT_FALSE(pane->findChild<QLabel*>(QStringLiteral("time"))->isVisible());
+    pane->stop();
+    EXPECT_TRUE(pane->onScreen().isEmpty());
 }
 
 TEST_F(Watching, ALiveStreamThatDropsReconnectsAndGivesUpWithTheReason) {
