@@ -17,6 +17,7 @@
 #include "catalogue/channel_extras.h"
 #include "guide/xmltv.h"
 #include "widgets/channel_model.h"
+#include "windows/guide_window.h"
 #include "windows/source_shelf.h"
 
 namespace playlist {
@@ -219,6 +220,10 @@ private:
     void connectPlayer();
     void connectLists();
     void connectSources();
+    void connectGuideWindow();
+    // The programme guide's grid: the channels of the list shown that the guide knows.
+    void ShowGuideWindow();
+    std::vector<GuideWindow::Channel> guideChannels() const;
     void rebuildSourceMenu();
     void showSourceGroup();  // the shown playlist's rows of the group in the language box
     // Shows a playlist: its rows as read when given, else read from its copy.
@@ -303,6 +308,7 @@ private:
     QPointer<QWidget> m_zapList;
     MediaSession* m_session = nullptr;
     GuideUpdates* m_guide = nullptr;
+    QPointer<GuideWindow> m_guideWindow;
     StreamChecker* m_checker = nullptr;
     QProgressDialog* m_checkProgress = nullptr;
     QTimer m_guideTimer;  // now and next move on
@@ -366,7 +372,7 @@ public:
     QAction *mnuFindChannel = nullptr, *mnuPlaylistSeparator = nullptr, *mnuImportPlaylist = nullptr,
             *mnuExportFavorites = nullptr, *mnuGuideAddress = nullptr, *mnuUpdateGuide = nullptr,
             *mnuGuideResult = nullptr, *mnuImportIntoEditor = nullptr, *mnuExportCatalogue = nullptr,
-            *mnuCheckStreams = nullptr, *mnuDeleteDead = nullptr;
+            *mnuCheckStreams = nullptr, *mnuDeleteDead = nullptr, *mnuGuideGrid = nullptr;
     // Playlists kept as sources: added from the File menu, listed and managed in Categories.
     QAction *mnuAddPlaylist = nullptr, *mnuAddPlaylistAddress = nullptr, *mnuSourcesSeparator = nullptr,
             *mnuRefreshPlaylist = nullptr, *mnuRenamePlaylist = nullptr, *mnuRemovePlaylist = nullptr;

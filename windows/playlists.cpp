@@ -261,6 +261,7 @@ void Form1::buildPlaylistMenu() {
     mnuPlaylistSeparator = mnuFile->insertSeparator(line);
     mnuImportPlaylist = add("mnuImportPlaylist", "Import Playlist into Favorites…", false);
     mnuExportFavorites = add("mnuExportFavorites", "Export Favorites as M3U…", false);
+    mnuGuideGrid = add("mnuGuideGrid", "Programme Guide…", false);
     mnuGuideAddress = add("mnuGuideAddress", "Programme Guide Address…", false);
     mnuUpdateGuide = add("mnuUpdateGuide", "Update Programme Guide", false);
     mnuImportIntoEditor = add("mnuImportIntoEditor", "Import Playlist into Channel List…", true);
@@ -325,6 +326,7 @@ void Form1::connectPlaylists() {
     });
     connect(mnuDeleteDead, &QAction::triggered, this, [this] { DeleteDeadStreams(true); });
     connectSources();
+    connectGuideWindow();
 
     connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {
         mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));

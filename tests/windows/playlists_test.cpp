@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTest>
 #include <QTimeZone>
 #include <QTimer>
 #include <filesystem>
@@ -27,6 +28,7 @@
 #include "support/test_media.h"
 #include "support/wait_for.h"
 #include "windows/background_jobs.h"
+#include "windows/guide_window.h"
 #include "windows/main_window_fixture.h"
 
 using test_support::WaitFor;
@@ -398,6 +400,76 @@ TEST_F(Playlists, APlaylistsGuideShowsNowAndNextInTheStatusAndTheRowTooltip) {
     ASSERT_TRUE(WaitFor([&] { return !again.guideUpdates()->running(); }, 10000));
     EXPECT_EQ(again.ListView2->channels()->index(0, 0).data(Qt::ToolTipRole).toString(), expected)
         << "a failed update keeps the cached guide";
+}
+
+TEST_F(Playlists, TheGuideGridShowsTheListsChannelsWithTheirProgrammesAndPlaysFromThem) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const auto programme = [](const char* channel, qint64 start, qint64 stop, const char* title, const char* desc) {
+        return QStringLiteral("<programme start=\"%1\" stop=\"%2\" channel=\"%3\"><title>%4</title>%5</programme>")
+            .arg(XmltvTime(start), XmltvTime(stop), QLatin1String(channel), QLatin1String(title),
+                 desc ? QStringLiteral("<desc>%1</desc>").arg(QLatin1String(desc)) : QString());
+    };
+    const QString guide =
+        QStringLiteral(
+            "<?xml version=\"1.0\"?><tv><channel id=\"news.one\"><display-name>News One</display-name>"
+            "</channel><channel id=\"s2\"><display-name>Sports Two</display-name></channel>") +
+        programme("news.one", now - 86400, now - 82800, "Yesterday's News", nullptr) +
+        programme("news.one", now - 1800, now + 1800, "Morning Show", "Talk &amp; music, with the weather.") +
+        programme("news.one", now + 1800, now + 5400, "Midday", nullptr) +
+        programme("s2", now - 3600, now + 3600, "Match of the Week", "The second half.") +
+        programme("s2", now + 3600 * 24 * 6, now + 3600 * 24 * 6 + 7200, "Next Week's Match", nullptr) +
+        QStringLiteral("</tv>");
+    server.serve(QStringLiteral("/epg.xml"), guide.toUtf8(), "text/xml");
+    server.serveLive(QStringLiteral("/news"), test_media::Mp3Audio(), "audio/mpeg");
+    server.serveLive(QStringLiteral("/sport"), test_media::Mp3Audio(), "audio/mpeg");
+    program.write("Favorites.txt", catalogue::EncodeFavorites(
+                                       {{"News One", server.url(QStringLiteral("/news")).toStdString(), "TV", ""},
+                                        {"No Guide", "http://s.example/none", "TV", ""},
+                                        {"Sports Two", server.url(QStringLiteral("/sport")).toStdString(), "TV", ""}}));
+    SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress,
+                server.url(QStringLiteral("/epg.xml")).toStdString());
+    Form1& f = Start();
+    ASSERT_TRUE(WaitFor([&] { return !f.guideUpdates()->running() && server.requestCount(QStringLiteral("/epg.xml")); },
+                        10000));
+    f.cmdFavorites_Click();
+    f.mnuGuideGrid->trigger();
+    auto* window = f.findChild<GuideWindow*>(QStringLiteral("GuideWindow"));
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    GuideGrid* grid = window->grid();
+    // The channels the guide knows, in the list's order; a day back to the guide's last day.
+    ASSERT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->row(0).name, QStringLiteral("News One"));
+    EXPECT_EQ(grid->row(1).name, QStringLiteral("Sports Two"));
+    EXPECT_EQ(grid->row(0).schedule->size(), 3u);
+    EXPECT_LE(grid->firstTime(), now - GuideGrid::kBackSeconds);
+    EXPECT_GE(grid->lastTime(), now + 3600 * 24 * 6 + 7200);
+    EXPECT_LE(grid->leftTime(), now);
+    EXPECT_GT(grid->leftTime(), now - 3600) << "it opens at now";
+
+    // A click on a programme tells what it is.
+    const int onNow = grid->programmeAt(0, now);
+    ASSERT_EQ(onNow, 1);
+    const QRect box = grid->boxOf(0, onNow);
+    ASSERT_TRUE(grid->viewport()->rect().contains(box.center())) << "on screen from the start";
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_EQ(grid->currentRow(), 0);
+    EXPECT_EQ(grid->currentProgramme(), onNow);
+    EXPECT_TRUE(window->details().contains(QStringLiteral("Morning Show"))) << window->details().toStdString();
+    EXPECT_TRUE(window->details().contains(QStringLiteral("Talk & music, with the weather.")));
+    EXPECT_TRUE(window->details().contains(Clock(now - 1800) + QStringLiteral("–") + Clock(now + 1800)));
+
+    // Down keeps to the time; Enter plays that channel, and its row in the list follows.
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(grid->currentRow(), 1);
+    EXPECT_TRUE(window->details().contains(QStringLiteral("The second half.")));
+    QTest::keyClick(grid, Qt::Key_Enter);
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    EXPECT_EQ(pane->url(), server.url(QStringLiteral("/sport")));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    EXPECT_EQ(f.ListView2->selectedIndex(), 2);
+    EXPECT_TRUE(pane->onScreen().text().contains(QStringLiteral("Match of the Week")))
+        << "the banner has the guide's programme";
 }
 
 TEST_F(Playlists, ADamagedGuideCacheIsReadInTheBackgroundRefusedAndFetchedAnew) {

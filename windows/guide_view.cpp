@@ -1,0 +1,53 @@
+// The main window's programme guide grid: which channels it shows, and playing from it.
+#include <QAction>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QMenu>
+
+#include "base/windows1252.h"
+#include "player/player_pane.h"
+#include "widgets/list_view.h"
+#include "widgets/qt_text.h"
+#include "windows/background_jobs.h"
+#include "windows/main_window.h"
+
+void Form1::connectGuideWindow() {
+    mnuGuideGrid->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    mnuGuideGrid->setShortcutContext(Qt::WindowShortcut);
+    connect(mnuGuideGrid, &QAction::triggered, this, &Form1::ShowGuideWindow);
+    // The grid points into the guide's data: a new guide (read from the cache or updated) is
+    // given to it at once.
+    const auto refresh = [this] {
+        if (m_guideWindow && m_guideWindow->isVisible())
+            m_guideWindow->setChannels(guideChannels(), QDateTime::currentSecsSinceEpoch());
+    };
+    connect(m_guide, &GuideUpdates::cacheLoaded, this, refresh);
+    connect(m_guide, &GuideUpdates::finished, this, refresh);
+}
+
+std::vector<GuideWindow::Channel> Form1::guideChannels() const {
+    std::vector<GuideWindow::Channel> channels;
+    const ListView* list = Frame3->isVisible() ? ListView2 : ListView1;
+    for (const ListRow& row : list->rows()) {
+        if (const guide::Schedule* schedule = m_guide->data().find(tvgIdOf(row.address), cp1252::ToUtf8(row.name));
+            schedule && !schedule->empty())
+            channels.push_back({ToQt(row.name), ToQt(row.address), schedule});
+    }
+    return channels;
+}
+
+void Form1::ShowGuideWindow() {
+    if (!m_guideWindow) {
+        m_guideWindow = new GuideWindow(this);
+        connect(m_guideWindow, &GuideWindow::playRequested, this, [this](const QString& address, const QString& name) {
+            QWidget* list = Frame3->isVisible() ? static_cast<QWidget*>(ListView2) : ListView1;
+            play(address, name, false, list);
+            followPlaying();
+        });
+    }
+    m_guideWindow->setChannels(guideChannels(), QDateTime::currentSecsSinceEpoch());
+    m_guideWindow->show();
+    m_guideWindow->raise();
+    m_guideWindow->activateWindow();
+    m_guideWindow->grid()->setFocus();
+}
