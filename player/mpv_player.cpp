@@ -273,6 +273,19 @@ QString MpvPlayer::currentDecoder() const {
     return result.isEmpty() ? QStringLiteral("no") : result;
 }
 
+QString MpvPlayer::fileFormat() const {
+    if (!m_mpv) return {};
+    char* text = mpv_get_property_string(m_mpv, "file-format");
+    const QString result = text ? QString::fromUtf8(text) : QString();
+    mpv_free(text);
+    return result;
+}
+
+bool MpvPlayer::setStreamRecord(const QString& path) {
+    // Synchronous: once it returns "", the player has closed what it wrote to.
+    return m_mpv && mpv_set_property_string(m_mpv, "stream-record", path.toUtf8().constData()) >= 0;
+}
+
 QList<MpvPlayer::Track> MpvPlayer::tracks() const {
     QList<Track> result;
     mpv_node list{};

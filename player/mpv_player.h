@@ -55,6 +55,12 @@ public:
     void setHardwareDecoding(bool on);
     bool hardwareDecoding() const { return m_hwdec; }
     QString currentDecoder() const;  // "no" while decoding in software
+    // The demuxer's name for what plays ("mpegts", "hls", "mp3" …); empty before it opened.
+    QString fileFormat() const;
+    // Writes the stream as it is read, its packets as they are (never encoded again), to `path`
+    // in the container its extension names; "" stops and closes it. The player opens the path
+    // anew whenever it opens the stream anew (a reconnect).
+    bool setStreamRecord(const QString& path);
 
     // The audio, video and subtitle tracks of what plays.
     struct Track {

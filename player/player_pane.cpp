@@ -26,6 +26,7 @@
 #include "player/mpv_player.h"
 #include "player/stream_address.h"
 #include "player/video_view.h"
+#include "services/recording.h"
 #include "services/stream_relay.h"
 #include "widgets/design.h"
 #include "widgets/elided_label.h"
@@ -196,6 +197,7 @@ void PlayerPane::bind(MpvPlayer* player) {
 }
 
 PlayerPane::~PlayerPane() {
+    stopRecording();  // the file ends whole, while the player is there to let go of it
     // The failure's message (a child) goes after this part of the pane: its last events must not
     // reach this filter.
     if (m_errorBox) m_errorBox->removeEventFilter(this);
@@ -290,6 +292,12 @@ void PlayerPane::buildKeyActions() {
     key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
     key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
     key("bannerKey", QStringLiteral("Show Channel Banner"), {Qt::Key_I}, [this] { showBanner(); });
+    key("recordKey", QStringLiteral("Record"), {Qt::Key_R}, [this] {
+        if (isRecording())
+            stopRecording();
+        else
+            startRecording();
+    });
     for (int digit = 0; digit <= 9; ++digit)
         key(qPrintable(QStringLiteral("digitKey%1").arg(digit)), QStringLiteral("Channel Number %1").arg(digit),
             {QKeySequence(QKeyCombination(Qt::Key(Qt::Key_0 + digit))),
@@ -430,6 +438,7 @@ void PlayerPane::refreshStatus() {
         case PlayState::Error: text = m_error; break;
     }
     if (!m_note.isEmpty()) text = m_note;
+    if (m_recording) text = recordingText() + QStringLiteral(" · ") + text;
     m_status->setText(text);
     m_status->setToolTip(text);
 }
@@ -473,6 +482,7 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     // What plays now, should it be kept paused for going back to it.
     const bool keepCurrent =
         m_keepLast && m_startedOnce && (m_state == PlayState::Playing || m_state == PlayState::Paused) && url != m_url;
+    stopRecording();  // a recording is of one channel
     const Kept current{m_player, m_url, m_name, m_title, m_fromUser, m_live};
     if (url != m_url) m_video->setBackdropPicture({});  // the channel before's logo
     m_url = url;
@@ -736,6 +746,7 @@ void PlayerPane::playPause() {
 }
 
 void PlayerPane::stop() {
+    stopRecording();
     clearOnScreen();
     m_player->stop();
     cancelOpening();
@@ -744,6 +755,7 @@ void PlayerPane::stop() {
 }
 
 void PlayerPane::close() {
+    stopRecording();
     clearOnScreen();
     m_player->stop();
     releaseKept();
@@ -892,7 +904,7 @@ void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void PlayerPane::buildMenuCaptions() {
-    const std::array<std::pair<const char*, const char*>, 13> captions{{
+    const std::array<std::pair<const char*, const char*>, 15> captions{{
         {"menuPlay", "&Play"},
         {"menuPause", "&Pause"},
         {"menuStop", "&Stop"},
@@ -906,6 +918,8 @@ void PlayerPane::buildMenuCaptions() {
         {"menuHardwareDecoding", "&Hardware Decoding"},
         {"menuKeepLastChannel", "&Keep Last Channel Ready"},
         {"menuCopyAddress", "&Copy Stream Address"},
+        {"menuRecord", "&Record"},
+        {"menuStopRecording", "Stop &Recording"},
     }};
     for (const auto& [name, text] : captions) {
         auto* caption = new QAction(QString::fromUtf8(text), this);
@@ -936,6 +950,14 @@ QMenu* PlayerPane::createContextMenu(QWidget* parent) {
     playOrPause->setShortcut(Qt::Key_Space);
     playOrPause->setEnabled(!m_url.isEmpty());
     add(menu, menuCaption("menuStop"), "menuStop", [this] { stop(); })->setEnabled(m_stop->isEnabled());
+    QAction* record = add(menu, menuCaption(isRecording() ? "menuStopRecording" : "menuRecord"), "menuRecord", [this] {
+        if (isRecording())
+            stopRecording();
+        else
+            startRecording();
+    });
+    record->setShortcut(Qt::Key_R);
+    record->setEnabled(isRecording() || m_state == PlayState::Playing || m_state == PlayState::Paused);
     menu->addSeparator();
 
     const QList<MpvPlayer::Track> tracks = m_player->tracks();

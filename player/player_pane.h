@@ -22,6 +22,9 @@
 
 #include "player/on_screen.h"
 
+namespace recording {
+class Sink;
+}
 class ElidedLabel;
 class MpvPlayer;
 namespace stream_relay {
@@ -68,6 +71,19 @@ public:
     static constexpr int kBannerMs = 3000;  // the banner after a zap, counted from the picture
     static constexpr int kLevelMs = 1500;   // the volume bar
     static constexpr int kLineMs = 4000;    // a radio's new title
+
+    // Recording what plays: written as it comes, never encoded again, to the user's video
+    // folder as "<channel> <date time>.<container>", never over a file that is there. A zap,
+    // Stop or closing ends the file; a reconnect goes on in the same file; a full disk or a
+    // folder that went ends it with the reason, keeping what was written. Starting needs a
+    // channel that plays; false (and the reason in the status line) when it cannot start.
+    bool startRecording();
+    void stopRecording();
+    bool isRecording() const { return m_recording != nullptr; }
+    QString recordingPath() const;
+    std::uint64_t recordedBytes() const;
+    // XDG_VIDEOS_DIR, else the desktop's video folder (~/Videos).
+    static QString RecordingFolder();
     // The channel's logo on the sound backdrop, until another channel opens; null for none.
     void setLogo(const QImage& logo);
     QImage logo() const;
@@ -188,6 +204,8 @@ signals:
     void lastChannelRequested();
     // A digit of a channel's number (0-9, typed over the picture or a list with the pane's keys).
     void digitTyped(int digit);
+    // A recording began or ended; `failure` says why one ended by itself (empty otherwise).
+    void recordingChanged(bool on, const QString& path, const QString& failure);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -257,6 +275,13 @@ private:
     QString m_number;
     OnScreen m_onScreen;
     QTimer m_onScreenTimer;
+    std::unique_ptr<recording::Sink> m_recording;
+    QElapsedTimer m_recordClock;
+    QTimer m_recordTimer;  // the status line's time and size, and the watch for a failure
+    QPointer<QMessageBox> m_recordBox;
+    void watchRecording();
+    void endRecording(const QString& failure);
+    QString recordingText() const;  // "REC 0:05 · 1.2 MB"
     int m_volume = 50;
 
     QWidget* m_bar = nullptr;

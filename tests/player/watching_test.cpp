@@ -9,11 +9,14 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
 #include <QTest>
@@ -26,6 +29,7 @@
 #include "player/mpv_player.h"
 #include "player/player_pane.h"
 #include "player/video_view.h"
+#include "services/recording.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "support/active_window.h"
@@ -267,6 +271,109 @@ TEST_F(Watching, AZapPutsTheBannerInThePictureAndVolumeAndIShowOnItToo) {
     EXPECT_FALSE(pane->findChild<QLabel*>(QStringLiteral("time"))->isVisible());
     pane->stop();
     EXPECT_TRUE(pane->onScreen().isEmpty());
+}
+
+// Recording, on the software picture only (the picture plays no part in it).
+class Recordings : public Watching {
+protected:
+    void SetUp() override {
+        Watching::SetUp();
+        qputenv("XDG_VIDEOS_DIR", QByteArray::fromStdString((videos / "Videos").string()));
+    }
+    void TearDown() override {
+        recording::Sink::SetSpaceForTests(0);
+        if (auto* box = pane ? pane->findChild<QMessageBox*>(QStringLiteral("recordingError")) : nullptr) box->close();
+        Watching::TearDown();
+        qunsetenv("XDG_VIDEOS_DIR");
+    }
+    // A live MPEG-TS channel sent at the pace it plays (a 20 s picture in 20 s), or `seconds` of it.
+    QString PacedChannel(int seconds = 20) {
+        const QByteArray video = test_media::MpegTsVideo();
+        server.serveTrickle(QStringLiteral("/paced.ts"), video.left(video.size() * seconds / 20), "video/mp2t",
+                            static_cast<int>(video.size() / 200), 100);
+        return server.url(QStringLiteral("/paced.ts"));
+    }
+    void TriggerKey(const char* name) {
+        for (QAction* action : pane->keyActions())
+            if (action->objectName() == QLatin1String(name)) action->trigger();
+    }
+    TempDir videos;
+};
+
+// What a file holds, as ffprobe reads it: its duration in seconds (-1 when it cannot read it).
+static double ProbedSeconds(const QString& path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("format=duration"), QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0) return -1;
+    bool ok = false;
+    const double seconds = QString::fromUtf8(probe.readAllStandardOutput()).trimmed().toDouble(&ok);
+    return ok ? seconds : -1;
+}
+
+TEST_F(Recordings, RIsWrittenAsItComesToTheVideoFolderAndStopEndsAFileThatPlays) {
+    pane->setUrl(PacedChannel(), QStringLiteral("News: 24/7"));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    TriggerKey("recordKey");
+    ASSERT_TRUE(pane->isRecording()) << pane->statusText().toStdString();
+    const QString path = pane->recordingPath();
+    const QFileInfo file(path);
+    EXPECT_EQ(file.absolutePath(), QString::fromStdString((videos / "Videos").string()));
+    EXPECT_TRUE(file.fileName().startsWith(QLatin1String("News_ 24_7 20"))) << path.toStdString();
+    EXPECT_EQ(file.suffix(), QStringLiteral("ts"));
+    EXPECT_TRUE(WaitFor([&] { return pane->statusText().startsWith(QLatin1String("REC 0:0")); }, 2000))
+        << pane->statusText().toStdString();
+    std::unique_ptr<QMenu> menu(pane->createContextMenu(nullptr));
+    EXPECT_EQ(menu->findChild<QAction*>(QStringLiteral("menuRecord"))->text(), QStringLiteral("Stop &Recording"));
+
+    QTest::qWait(5000);
+    QSignalSpy ended(pane.get(), &PlayerPane::recordingChanged);
+    pane->stop();  // Stop ends the file too
+    EXPECT_FALSE(pane->isRecording());
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_EQ(ended[0][2].toString(), QString()) << "no failure";
+    const double seconds = ProbedSeconds(path);
+    EXPECT_GT(seconds, 3.5) << "the recording plays for about the 5 s recorded";
+    EXPECT_LT(seconds, 8.0);
+}
+
+TEST_F(Recordings, AReconnectGoesOnInTheSameFileAndAFullDiskEndsItKeepingWhatWasWritten) {
+    PlayerPane::SetReconnectBaseForTests(100);
+    pane->setUrl(PacedChannel(3), QStringLiteral("Short Live"));  // 3 s, then the server drops it
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    ASSERT_TRUE(pane->startRecording());
+    const QString path = pane->recordingPath();
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("reconnecting"); }, 15000));
+    const std::uint64_t beforeDrop = pane->recordedBytes();
+    EXPECT_GT(beforeDrop, 0u);
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    ASSERT_TRUE(pane->isRecording()) << "a reconnect does not end the recording";
+    ASSERT_TRUE(WaitFor([&] { return pane->recordedBytes() > beforeDrop + 50000; }, 10000))
+        << "the stream after the reconnect is appended";
+
+    // The disk fills: the recording ends with the reason, what was written stays, playing goes on.
+    QSignalSpy ended(pane.get(), &PlayerPane::recordingChanged);
+    const std::uint64_t room = pane->recordedBytes() + 20000;
+    recording::Sink::SetSpaceForTests(room);
+    ASSERT_TRUE(WaitFor([&] { return !ended.isEmpty(); }, 10000));
+    EXPECT_FALSE(pane->isRecording());
+    EXPECT_EQ(ended[0][2].toString(), QStringLiteral("the disk is full"));
+    EXPECT_EQ(QFileInfo(path).size(), static_cast<qint64>(room));
+    auto* box = pane->findChild<QMessageBox*>(QStringLiteral("recordingError"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().contains(QStringLiteral("the disk is full")));
+    EXPECT_TRUE(box->text().contains(path));
+    EXPECT_GT(ProbedSeconds(path), 1.0) << "the partial file plays";
+    EXPECT_NE(pane->playState(), QStringLiteral("error"));
+
+    // The next recording never takes the name of one that is there.
+    recording::Sink::SetSpaceForTests(0);
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    ASSERT_TRUE(pane->startRecording());
+    EXPECT_NE(pane->recordingPath(), path);
+    pane->close();
+    EXPECT_FALSE(pane->isRecording());
 }
 
 TEST_F(Watching, ALiveStreamThatDropsReconnectsAndGivesUpWithTheReason) {

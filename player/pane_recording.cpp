@@ -1,0 +1,128 @@
+// The player pane's recording: what plays, written as it comes to the user's video folder.
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <filesystem>
+
+#include "player/mpv_player.h"
+#include "player/player_pane.h"
+#include "services/recording.h"
+
+namespace {
+
+QString Size(std::uint64_t bytes) {
+    if (bytes < 1024 * 1024) return QStringLiteral("%1 KB").arg(bytes / 1024);
+    return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+}
+
+QString Duration(qint64 ms) {
+    const qint64 s = ms / 1000;
+    return s >= 3600 ? QStringLiteral("%1:%2:%3")
+                           .arg(s / 3600)
+                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(s % 60, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+// A recording that has written nothing after this long will not (the player could not write
+// the stream's container): it ends with that said.
+constexpr qint64 kNothingWrittenMs = 10000;
+
+}  // namespace
+
+QString PlayerPane::RecordingFolder() {
+    const QByteArray own = qgetenv("XDG_VIDEOS_DIR");
+    if (!own.isEmpty()) return QString::fromLocal8Bit(own);
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return videos.isEmpty() ? QDir::homePath() + QStringLiteral("/Videos") : videos;
+}
+
+QString PlayerPane::recordingPath() const {
+    return m_recording ? QString::fromStdString(m_recording->target().string()) : QString();
+}
+
+std::uint64_t PlayerPane::recordedBytes() const { return m_recording ? m_recording->bytes() : 0; }
+
+QString PlayerPane::recordingText() const {
+    return QStringLiteral("REC %1 · %2").arg(Duration(m_recordClock.elapsed()), Size(recordedBytes()));
+}
+
+bool PlayerPane::startRecording() {
+    if (m_recording) return true;
+    if (m_state != PlayState::Playing && m_state != PlayState::Paused) {
+        showNote(QStringLiteral("Recording starts once a channel plays."), 4000);
+        return false;
+    }
+    const QString folder = RecordingFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(folder.toStdString()), ec);
+    const QString name = m_name.isEmpty() ? m_title : m_name;
+    const std::string stem = recording::SafeFileName(name.toStdString()) + " " +
+                             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")).toStdString();
+    const std::filesystem::path target = recording::FreePath(
+        folder.toStdString(), stem, recording::ExtensionFor(m_player->fileFormat().toStdString(), hasVideo()));
+    std::string error;
+    m_recording = recording::Sink::Open(target, error);
+    if (!m_recording || !m_player->setStreamRecord(QString::fromStdString(m_recording->pipePath()))) {
+        m_recording.reset();
+        showNote(
+            QStringLiteral("The recording could not start in %1: %2.")
+                .arg(folder, error.empty() ? QStringLiteral("the player refused it") : QString::fromStdString(error)),
+            10000);
+        return false;
+    }
+    m_recordClock.start();
+    if (!m_recordTimer.isActive()) {
+        m_recordTimer.setInterval(1000);
+        connect(&m_recordTimer, &QTimer::timeout, this, &PlayerPane::watchRecording, Qt::UniqueConnection);
+    }
+    m_recordTimer.start();
+    refreshStatus();
+    emit recordingChanged(true, recordingPath(), QString());
+    return true;
+}
+
+void PlayerPane::stopRecording() { endRecording(QString()); }
+
+void PlayerPane::watchRecording() {
+    if (!m_recording) return;
+    if (m_recording->failed())
+        endRecording(QString::fromStdString(m_recording->failure()));
+    else if (m_recording->bytes() == 0 && m_recordClock.elapsed() > kNothingWrittenMs)
+        endRecording(QStringLiteral("the player wrote nothing of this stream"));
+    else
+        refreshStatus();
+}
+
+void PlayerPane::endRecording(const QString& failure) {
+    if (!m_recording) return;
+    m_recordTimer.stop();
+    m_player->setStreamRecord(QString());  // the player lets go of the pipe first
+    m_recording->finish();
+    const QString path = recordingPath();
+    const std::uint64_t bytes = m_recording->bytes();
+    const QString took = Duration(m_recordClock.elapsed());
+    m_recording.reset();
+    if (failure.isEmpty()) {
+        showNote(QStringLiteral("Recorded %1 (%2) to %3").arg(took, Size(bytes), path));
+    } else {
+        const QString text = QStringLiteral("The recording stopped: %1. What was recorded (%2, %3) is kept in %4.")
+                                 .arg(failure, took, Size(bytes), path);
+        showNote(text, 15000);
+        // Said in a message too (not modal: playing goes on), one at a time.
+        if (!m_recordBox) {
+            m_recordBox =
+                new QMessageBox(QMessageBox::Warning, QStringLiteral("Recording"), text, QMessageBox::Ok, this);
+            m_recordBox->setObjectName(QStringLiteral("recordingError"));
+            m_recordBox->setAttribute(Qt::WA_DeleteOnClose);
+            m_recordBox->setWindowModality(Qt::NonModal);
+            m_recordBox->setAttribute(Qt::WA_ShowWithoutActivating);
+        }
+        m_recordBox->setText(text);
+        m_recordBox->show();
+    }
+    refreshStatus();
+    emit recordingChanged(false, path, failure);
+}

@@ -1,0 +1,103 @@
+// Recording's files: their names, never over another file, and the copy from the player's pipe:
+// appended across the player's reopenings, ended with the reason by a full disk or a folder
+// that went, keeping what was written.
+#include "services/recording.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
+    for (int waited = 0; waited < ms; waited += 10) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+}  // namespace
+
+TEST(Recording, NamesAreSafeFreeAndInTheStreamsContainer) {
+    EXPECT_EQ(recording::SafeFileName("News: 24/7 <HD>?"), "News_ 24_7 _HD__");
+    EXPECT_EQ(recording::SafeFileName("..hidden. "), "hidden");
+    EXPECT_EQ(recording::SafeFileName(""), "Recording");
+    const std::string longName = std::string(99, 'a') + "\xC3\xA9" + "tail";
+    EXPECT_EQ(recording::SafeFileName(longName), std::string(99, 'a')) << "cut at a whole character";
+
+    TempDir folder;
+    EXPECT_EQ(recording::FreePath(folder.path(), "News 2026", "ts"), folder / "News 2026.ts");
+    folder.write("News 2026.ts", "old");
+    folder.write("News 2026 (2).ts", "old");
+    EXPECT_EQ(recording::FreePath(folder.path(), "News 2026", "ts"), folder / "News 2026 (3).ts");
+
+    EXPECT_EQ(recording::ExtensionFor("mpegts", true), "ts");
+    EXPECT_EQ(recording::ExtensionFor("hls", true), "ts");
+    EXPECT_EQ(recording::ExtensionFor("mp3", false), "mp3");
+    EXPECT_EQ(recording::ExtensionFor("aac", false), "aac");
+    EXPECT_EQ(recording::ExtensionFor("mov,mp4,m4a,3gp,3g2,mj2", true), "mkv");
+    EXPECT_EQ(recording::ExtensionFor("mov,mp4,m4a,3gp,3g2,mj2", false), "mka");
+}
+
+#ifndef _WIN32
+TEST(Recording, ThePipeIsCopiedAcrossReopeningsAndAFullDiskOrAGoneFolderEndsIt) {
+    TempDir folder;
+    std::string error;
+    // Never over a file that is there.
+    folder.write("taken.ts", "keep me");
+    EXPECT_EQ(recording::Sink::Open(folder / "taken.ts", error), nullptr);
+    EXPECT_EQ(folder.read("taken.ts"), "keep me");
+
+    // The player writes, lets go (a dropped stream), and writes again: one file, in order.
+    auto sink = recording::Sink::Open(folder / "one.ts", error);
+    ASSERT_NE(sink, nullptr) << error;
+    EXPECT_TRUE(sink->pipePath().ends_with(".ts")) << "the player picks its container by the name";
+    const auto playerWrites = [&](const std::string& bytes) {
+        const int fd = ::open(sink->pipePath().c_str(), O_WRONLY | O_TRUNC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(fd);
+    };
+    const std::string first(300000, 'a'), second(200000, 'b');
+    playerWrites(first);
+    playerWrites(second);
+    EXPECT_TRUE(WaitUntil([&] { return sink->bytes() == first.size() + second.size(); }));
+    const std::string pipe = sink->pipePath();
+    sink->finish();
+    EXPECT_EQ(folder.read("one.ts"), first + second);
+    EXPECT_FALSE(std::filesystem::exists(pipe)) << "the pipe and its folder go";
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(pipe).parent_path()));
+
+    // A full disk: what fitted stays, the rest is passed by so the player is never held up.
+    recording::Sink::SetSpaceForTests(250000);
+    sink = recording::Sink::Open(folder / "full.ts", error);
+    ASSERT_NE(sink, nullptr) << error;
+    playerWrites(first);
+    playerWrites(second);  // would block for ever if the pipe were no longer read
+    EXPECT_TRUE(WaitUntil([&] { return sink->failed(); }));
+    EXPECT_EQ(sink->failure(), "the disk is full");
+    sink->finish();
+    recording::Sink::SetSpaceForTests(0);
+    EXPECT_EQ(folder.read("full.ts"), first.substr(0, 250000));
+
+    // The folder goes while recording.
+    const auto gone = folder / "gone";
+    std::filesystem::create_directories(gone);
+    sink = recording::Sink::Open(gone / "rec.ts", error);
+    ASSERT_NE(sink, nullptr) << error;
+    playerWrites(first);
+    std::filesystem::remove_all(gone);
+    EXPECT_TRUE(WaitUntil([&] { return sink->failed(); }));
+    EXPECT_EQ(sink->failure(), "the folder " + gone.string() + " is gone");
+}
+#endif
