@@ -26,7 +26,7 @@ QString NextLine(const OnScreen::Programme& next) {
 }
 
 // The text's size follows the view: small in the window, large in full screen.
-int TextPixels(const QRect& area) { return std::clamp(area.height() / 26, 11, 30); }
+int TextPixels(const QRect& area) { return std::clamp(area.height() / 34, 11, 26); }
 
 }  // namespace
 
@@ -84,8 +84,8 @@ QRect OnScreen::place(const QRect& area) const {
             const int lines = 1 + !m_banner.now.title.isEmpty() + !m_banner.next.title.isEmpty();
             const int height = px * 2 + (lines - 1) * px * 3 / 2 + px + (m_progress >= 0 ? px / 2 + 4 : 0);
             const int top = std::max(area.top(), area.bottom() - margin - height);
-            return QRect(area.left() + margin, top, std::max(0, area.width() - 2 * margin),
-                         std::min(height, area.height()));
+            const int width = std::min(area.width() - 2 * margin, px * 48);
+            return QRect(area.left() + (area.width() - width) / 2, top, std::max(0, width), std::min(height, area.height()));
         }
         case Kind::Level:
         case Kind::Line: {

@@ -3,6 +3,29 @@
 #include <QDateTime>
 #include <system_error>
 
+#include "base/file_io.h"
+#include "base/windows1252.h"
+#include "catalogue/playlist.h"
+
+namespace {
+
+// The channels of these playlists join the wanted ones: by name, and by tvg-id where given.
+void AddPlaylistChannels(guide::Wanted& wanted, const std::vector<std::filesystem::path>& playlists,
+                         const std::atomic<bool>& cancel) {
+    for (const auto& path : playlists) {
+        if (cancel) return;
+        const auto text = base::ReadFileCapped(path, playlist::kMaxBytes);
+        if (!text) continue;
+        for (const playlist::Entry& entry : playlist::Read(*text, {}).entries) {
+            if (!entry.tvgId.empty()) wanted.ids.insert(entry.tvgId);
+            if (std::string name = guide::NormaliseName(cp1252::ToUtf8(entry.name)); !name.empty())
+                wanted.names.insert(std::move(name));
+        }
+    }
+}
+
+}  // namespace
+
 unsigned Worker::start(std::function<void(const std::atomic<bool>&, unsigned)> work) {
     stop();
     m_cancel = std::make_shared<std::atomic<bool>>(false);
@@ -41,7 +64,9 @@ void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool 
 void GuideUpdates::run(guide::UpdateRequest request, guide::Wanted wanted, bool loadFirst, bool fresh) {
     const bool update = !request.address.empty();
     const unsigned started = m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst,
-                                             fresh](const std::atomic<bool>& cancel, unsigned run) mutable {
+                                             fresh, playlists = m_playlists](const std::atomic<bool>& cancel,
+                                                                             unsigned run) mutable {
+        AddPlaylistChannels(wanted, playlists, cancel);
         // The destructor joins this thread before the object goes, so `this` is alive here;
         // a queued call is dropped if the object is deleted before it runs.
         if (loadFirst) {

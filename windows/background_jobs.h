@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -54,6 +55,10 @@ public:
     void start(const std::string& address, guide::Wanted wanted, bool fresh);
     void cancel();
     bool running() const { return m_running; }
+    // Playlists whose channels the guide keeps too (the copies of the playlist sources), read
+    // on the worker with each reading of the cache or the guide, so the window's thread never
+    // reads them.
+    void setPlaylists(std::vector<std::filesystem::path> playlists) { m_playlists = std::move(playlists); }
 
     const guide::GuideData& data() const { return m_cache.data; }
     // "Now: <title> (until 21:00) · Next: <title>" for a channel at `now` (seconds since
@@ -74,6 +79,7 @@ private:
     Worker m_worker;
     bool m_running = false;
     bool m_cacheRead = false;  // the cache was read (or found missing or refused)
+    std::vector<std::filesystem::path> m_playlists;
     guide::Cache m_cache;
 };
 

@@ -14,6 +14,7 @@
 #include "widgets/message_box.h"
 #include "widgets/pick_combo.h"
 #include "widgets/qt_text.h"
+#include "windows/background_jobs.h"
 #include "windows/main_window.h"
 #include "windows/source_shelf.h"
 
@@ -84,6 +85,8 @@ void Form1::connectSources() {
                     note += QStringLiteral(" %L1 entries the player does not open were left out.")
                                 .arg(static_cast<qulonglong>(channels->leftOut));
                 WindowsMediaPlayer1->showNote(note);
+                // The guide keeps only the channels it was asked for: it is read again for these.
+                if (!guideAddress().isEmpty() && !m_guide->running()) UpdateGuide(false, true);
             });
     connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
         ShowMessage(this, QStringLiteral("The playlist %1 was not added: %2.").arg(origin, why));

@@ -22,6 +22,7 @@
 #include "catalogue/channel_list.h"
 #include "catalogue/codec.h"
 #include "catalogue/playlist.h"
+#include "catalogue/playlist_sources.h"
 #include "player/player_pane.h"
 #include "player/stream_address.h"
 #include "services/fetch.h"
@@ -520,6 +521,11 @@ guide::Wanted Form1::wantedChannels() const {
         addRows(ListRow::FromCatalogue(*text));
     for (const auto& [address, id] : m_tvgIds) wanted.ids.insert(id);
     wanted.names.erase(std::string());
+    // The playlist sources' channels too, read with the guide (they may run to 100,000).
+    std::vector<std::filesystem::path> copies;
+    if (m_shelf)
+        for (const sources::Source& source : m_shelf->list()) copies.push_back(sources::CopyPath(source));
+    m_guide->setPlaylists(std::move(copies));
     return wanted;
 }
 
