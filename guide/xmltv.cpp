@@ -224,7 +224,7 @@ void OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
         s->programmeKept = channel && begins && s->match(channel);
         if (s->programmeKept) {
             s->channelId = channel;
-            s->programme = Programme{*begins, 0, {}};
+            s->programme = Programme{*begins, 0, {}, {}};
             if (const auto ends = stop ? ParseTime(stop) : std::nullopt; ends && *ends > *begins)
                 s->programme.stop = *ends;
         }

@@ -85,7 +85,8 @@ QRect OnScreen::place(const QRect& area) const {
             const int height = px * 2 + (lines - 1) * px * 3 / 2 + px + (m_progress >= 0 ? px / 2 + 4 : 0);
             const int top = std::max(area.top(), area.bottom() - margin - height);
             const int width = std::min(area.width() - 2 * margin, px * 48);
-            return QRect(area.left() + (area.width() - width) / 2, top, std::max(0, width), std::min(height, area.height()));
+            return QRect(area.left() + (area.width() - width) / 2, top, std::max(0, width),
+                         std::min(height, area.height()));
         }
         case Kind::Level:
         case Kind::Line: {

@@ -63,51 +63,51 @@ void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool 
 
 void GuideUpdates::run(guide::UpdateRequest request, guide::Wanted wanted, bool loadFirst, bool fresh) {
     const bool update = !request.address.empty();
-    const unsigned started = m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst,
-                                             fresh, playlists = m_playlists](const std::atomic<bool>& cancel,
-                                                                             unsigned run) mutable {
-        AddPlaylistChannels(wanted, playlists, cancel);
-        // The destructor joins this thread before the object goes, so `this` is alive here;
-        // a queued call is dropped if the object is deleted before it runs.
-        if (loadFirst) {
-            // Read here, off the window's thread: a cache runs to hundreds of megabytes.
-            auto loaded = std::make_shared<std::optional<guide::Cache>>(guide::LoadCache(&wanted, &cancel));
-            if (cancel) return;
-            if (!fresh && *loaded && (*loaded)->source == request.address)
-                request.ifModifiedSince = (*loaded)->lastModified;
+    const unsigned started =
+        m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst, fresh,
+                        playlists = m_playlists](const std::atomic<bool>& cancel, unsigned run) mutable {
+            AddPlaylistChannels(wanted, playlists, cancel);
+            // The destructor joins this thread before the object goes, so `this` is alive here;
+            // a queued call is dropped if the object is deleted before it runs.
+            if (loadFirst) {
+                // Read here, off the window's thread: a cache runs to hundreds of megabytes.
+                auto loaded = std::make_shared<std::optional<guide::Cache>>(guide::LoadCache(&wanted, &cancel));
+                if (cancel) return;
+                if (!fresh && *loaded && (*loaded)->source == request.address)
+                    request.ifModifiedSince = (*loaded)->lastModified;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, run, loaded] {
+                        if (run != m_worker.run()) return;
+                        m_cacheRead = true;
+                        if (*loaded) m_cache = std::move(**loaded);
+                        emit cacheLoaded();
+                    },
+                    Qt::QueuedConnection);
+            }
+            if (request.address.empty()) return;
+            request.wanted = std::move(wanted);
+            request.cancel = &cancel;
+            guide::UpdateResult result = guide::Update(request);
+            auto cache = std::make_shared<guide::Cache>();
+            if (result.outcome == guide::UpdateResult::Outcome::Updated) {
+                cache->source = request.address;
+                cache->lastModified = result.lastModified;
+                cache->data = std::move(result.data);
+                // Written here, off the window's thread: a guide's cache runs to megabytes.
+                guide::SaveCache(*cache);
+            }
             QMetaObject::invokeMethod(
                 this,
-                [this, run, loaded] {
-                    if (run != m_worker.run()) return;
-                    m_cacheRead = true;
-                    if (*loaded) m_cache = std::move(**loaded);
-                    emit cacheLoaded();
+                [this, run, outcome = result.outcome, message = result.message, cache] {
+                    if (run != m_worker.run()) return;  // a newer update took over
+                    m_running = false;
+                    if (outcome == guide::UpdateResult::Outcome::Updated) m_cache = std::move(*cache);
+                    if (outcome == guide::UpdateResult::Outcome::Cancelled) return;
+                    emit finished(outcome == guide::UpdateResult::Outcome::Updated, QString::fromStdString(message));
                 },
                 Qt::QueuedConnection);
-        }
-        if (request.address.empty()) return;
-        request.wanted = std::move(wanted);
-        request.cancel = &cancel;
-        guide::UpdateResult result = guide::Update(request);
-        auto cache = std::make_shared<guide::Cache>();
-        if (result.outcome == guide::UpdateResult::Outcome::Updated) {
-            cache->source = request.address;
-            cache->lastModified = result.lastModified;
-            cache->data = std::move(result.data);
-            // Written here, off the window's thread: a guide's cache runs to megabytes.
-            guide::SaveCache(*cache);
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, run, outcome = result.outcome, message = result.message, cache] {
-                if (run != m_worker.run()) return;  // a newer update took over
-                m_running = false;
-                if (outcome == guide::UpdateResult::Outcome::Updated) m_cache = std::move(*cache);
-                if (outcome == guide::UpdateResult::Outcome::Cancelled) return;
-                emit finished(outcome == guide::UpdateResult::Outcome::Updated, QString::fromStdString(message));
-            },
-            Qt::QueuedConnection);
-    });
+        });
     if (started == 0 && update) {
         m_running = false;
         QMetaObject::invokeMethod(

@@ -86,7 +86,7 @@ void Form1::connectSources() {
                                 .arg(static_cast<qulonglong>(channels->leftOut));
                 WindowsMediaPlayer1->showNote(note);
                 // The guide keeps only the channels it was asked for: it is read again for these.
-                if (!guideAddress().isEmpty() && !m_guide->running()) UpdateGuide(false, true);
+                if (!guideAddress().isEmpty()) UpdateGuide(false, true);  // one under way is replaced
             });
     connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
         ShowMessage(this, QStringLiteral("The playlist %1 was not added: %2.").arg(origin, why));

@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as an XMLTV guide, plain or gzip, fed whole and in small pieces.
 // Reading never crashes, gives the same result however the bytes are cut, keeps only the
-// channels asked for, and every kept schedule is in order with its titles within the limit.
+// channels asked for, and every kept schedule is in order with its titles and descriptions within their limits.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 0; i < schedule.size(); ++i) {
             FUZZ_CHECK(schedule[i].title.size() <= guide::kMaxTitleBytes);
             FUZZ_CHECK(schedule[i].title == pieces.data.schedules.at(id)[i].title);
+            FUZZ_CHECK(schedule[i].desc.size() <= guide::kMaxDescBytes);
+            FUZZ_CHECK(schedule[i].desc == pieces.data.schedules.at(id)[i].desc);
             if (i > 0) FUZZ_CHECK(schedule[i - 1].start < schedule[i].start);
         }
         (void)guide::Find(schedule, 1796601600);

@@ -138,8 +138,10 @@ TEST(XmltvRead, NowAndNextAcrossMidnightAndOverlaps) {
 
     // Overlapping entries: the one that started last is on; a repeated start keeps the later entry.
     GuideData overlap;
-    overlap.schedules["x"] = {
-        {100, 400, "Long"}, {200, 300, "Inserted"}, {300, 500, "After"}, {300, 450, "After, corrected"}};
+    overlap.schedules["x"] = {{100, 400, "Long", {}},
+                              {200, 300, "Inserted", {}},
+                              {300, 500, "After", {}},
+                              {300, 450, "After, corrected", {}}};
     guide::Settle(overlap);
     const guide::Schedule& x = overlap.schedules["x"];
     ASSERT_EQ(x.size(), 3u);
@@ -152,7 +154,7 @@ TEST(XmltvRead, NowAndNextAcrossMidnightAndOverlaps) {
     EXPECT_EQ(at.now->title, "Long");
     EXPECT_EQ(at.next->title, "Inserted");  // it interrupts "Long"
     GuideData gap;
-    gap.schedules["y"] = {{100, 400, "Long"}, {200, 300, "Inserted"}};
+    gap.schedules["y"] = {{100, 400, "Long", {}}, {200, 300, "Inserted", {}}};
     guide::Settle(gap);
     at = Find(gap.schedules["y"], 350);
     ASSERT_NE(at.now, nullptr);

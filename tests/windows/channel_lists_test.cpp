@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QIcon>
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTest>
+#include <QTimeZone>
 #include <memory>
 
 #include "base/private_label.h"
@@ -23,6 +25,8 @@
 #include "guide/guide_store.h"
 #include "player/player_pane.h"
 #include "services/logo_cache.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
 #include "support/active_window.h"
 #include "support/http_server.h"
 #include "support/modal_watcher.h"
@@ -53,7 +57,7 @@ protected:
         form.reset();
         // The user's data folder is the test program's: what an import kept there goes.
         std::error_code ec;
-        for (const auto& file : {catalogue::ExtrasPath(), guide::IdsPath(), logo_cache::Folder(),
+        for (const auto& file : {catalogue::ExtrasPath(), guide::IdsPath(), guide::CachePath(), logo_cache::Folder(),
                                  sources::SourcesPath(), sources::CopyPath({}).parent_path()})
             std::filesystem::remove_all(file, ec);
     }
@@ -324,7 +328,26 @@ TEST_F(Lists, APlaylistIsASourceOfItsOwnRefreshedAndRemovedWhole) {
     const std::string listed = "#EXTM3U\n#EXTINF:-1 group-title=\"News\" tvg-chno=\"7\",News One\n" + Live() +
                                "\n#EXTINF:-1 group-title=\"Sport\",Sport One\n" + Other() + "\n";
     server.serve(QStringLiteral("/provider.m3u"), QByteArray::fromStdString(listed), "audio/x-mpegurl");
+    // A guide that knows a channel of the playlist only.
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const auto at = [](qint64 t) {
+        return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyyMMddhhmmss +0000"));
+    };
+    server.serve(QStringLiteral("/epg.xml"),
+                 QStringLiteral("<tv><channel id=\"s1\"><display-name>Sport One</display-name></channel><programme "
+                                "start=\"%1\" stop=\"%2\" channel=\"s1\"><title>Cup Final</title></programme></tv>")
+                     .arg(at(now - 600), at(now + 600))
+                     .toUtf8(),
+                 "text/xml");
+    SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress,
+                FromQt(server.url(QStringLiteral("/epg.xml"))));
     Form1& f = Start();
+    const auto guideOf = [&](const char* name) {
+        for (int i = 0; i < form->ListView1->rowCount(); ++i)
+            if (form->ListView1->row(i).name == name)
+                return form->ListView1->channels()->index(i, 0).data(Qt::ToolTipRole).toString();
+        return QString();
+    };
     const auto sourcesInMenu = [&] {
         QStringList names;
         for (QAction* a : form->mnuCat->actions())  // of the window of the moment
@@ -348,6 +371,9 @@ TEST_F(Lists, APlaylistIsASourceOfItsOwnRefreshedAndRemovedWhole) {
     f.Combo1->setCurrentIndex(0);
     f.Combo1_Click();
     ASSERT_EQ(f.ListView1->rowCount(), 2);
+    // The guide is read again for the new source's channels.
+    EXPECT_TRUE(WaitFor([&] { return guideOf("Sport One").startsWith(QLatin1String("Now: Cup Final")); }, 10000))
+        << guideOf("Sport One").toStdString();
     f.activateWindow();  // back from the address's dialog
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
     f.ListView1->setFocus();
@@ -377,6 +403,9 @@ TEST_F(Lists, APlaylistIsASourceOfItsOwnRefreshedAndRemovedWhole) {
     for (QAction* a : again.mnuCat->actions())
         if (a->text() == QLatin1String("provider")) a->trigger();
     ASSERT_TRUE(WaitFor([&] { return again.ListView1->rowCount() == 3; }, 10000)) << "its copy, not the network";
+    server.remove(QStringLiteral("/epg.xml"));
+    EXPECT_TRUE(WaitFor([&] { return guideOf("Sport One").startsWith(QLatin1String("Now: Cup Final")); }, 10000))
+        << "the kept guide holds the source's channels";
     {
         ModalWatcher yes(QMessageBox::Yes);
         again.mnuRemovePlaylist->trigger();
