@@ -98,7 +98,8 @@ std::optional<Cache> ReadCache(std::string_view text, const Wanted* wanted, cons
             p.title = f[4];
             schedule.push_back(std::move(p));
         }
-        if (f[0] == "d" && f.size() == 4 && Number(f[2], p.start)) {
+        std::int64_t start = 0;
+        if (f[0] == "d" && f.size() == 4 && Number(f[2], start)) {
             if (f[3].size() > kMaxDescBytes) {
                 refused = true;
                 return;
@@ -106,7 +107,7 @@ std::optional<Cache> ReadCache(std::string_view text, const Wanted* wanted, cons
             // Its programme is the one just read.
             const auto schedule = cache.data.schedules.find(std::string(f[1]));
             if (schedule != cache.data.schedules.end() && !schedule->second.empty() &&
-                schedule->second.back().start == p.start)
+                schedule->second.back().start == start)
                 schedule->second.back().desc = f[3];
         }
     });

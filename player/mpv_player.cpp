@@ -276,7 +276,7 @@ QString MpvPlayer::currentDecoder() const {
 QString MpvPlayer::fileFormat() const {
     if (!m_mpv) return {};
     char* text = mpv_get_property_string(m_mpv, "file-format");
-    const QString result = text ? QString::fromUtf8(text) : QString();
+    QString result = text ? QString::fromUtf8(text) : QString();
     mpv_free(text);
     return result;
 }

@@ -13,7 +13,7 @@
 namespace {
 
 QString Size(std::uint64_t bytes) {
-    if (bytes < 1024 * 1024) return QStringLiteral("%1 KB").arg(bytes / 1024);
+    if (bytes < std::uint64_t{1} << 20) return QStringLiteral("%1 KB").arg(bytes / 1024);
     return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
 }
 

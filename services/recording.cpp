@@ -42,7 +42,7 @@ std::filesystem::path FreePath(const std::filesystem::path& folder, const std::s
     std::error_code ec;
     std::filesystem::path path = folder / (stem + "." + extension);
     for (int n = 2; std::filesystem::exists(path, ec) && n < 10000; ++n)
-        path = folder / (stem + " (" + std::to_string(n) + ")." + extension);
+        path = folder / (stem + " (").append(std::to_string(n)).append(").").append(extension);
     return path;
 }
 
@@ -113,7 +113,7 @@ std::unique_ptr<Sink> Sink::Open(const std::filesystem::path& target, std::strin
 void Sink::run() {
     struct stat opened {};
     ::fstat(m_file, &opened);
-    std::string buffer(64 * 1024, '\0');
+    std::string buffer(std::size_t{64} << 10, '\0');
     int sinceCheck = 0;
     for (;;) {
         pollfd fds[2] = {{m_read, POLLIN, 0}, {m_wake[0], POLLIN, 0}};

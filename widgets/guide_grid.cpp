@@ -10,6 +10,7 @@
 namespace {
 
 constexpr std::int64_t kHalfHour = 1800;
+constexpr std::int64_t kDay = 86400;
 
 // The first programme whose box reaches past `time`: a programme is drawn until its stop, or
 // (without one) until the next start.
@@ -43,15 +44,15 @@ void GuideGrid::setRows(std::vector<Row> rows, std::int64_t now) {
     // A day back from now to the last programme any row has (at least a day ahead), on
     // half-hour marks.
     m_from = (now - kBackSeconds) / kHalfHour * kHalfHour;
-    std::int64_t last = now + 24 * 3600;
+    std::int64_t last = now + kDay;
     for (const Row& row : m_rows)
         if (row.schedule && !row.schedule->empty())
             last = std::max(last, StopOf(*row.schedule, row.schedule->size() - 1));
-    m_to = std::min(last, now + 31 * 24 * 3600);  // a guide that claims years is cut at a month
+    m_to = std::min(last, now + 31 * kDay);  // a guide that claims years is cut at a month
     m_to = (m_to + kHalfHour - 1) / kHalfHour * kHalfHour;
     m_row = m_programme = -1;
     updateScrollBars();
-    scrollToTime(now - kHalfHour);
+    scrollToNow();
     viewport()->update();
 }
 
@@ -261,7 +262,7 @@ void GuideGrid::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Down:
             if (m_row + 1 < rowCount()) choose(m_row + 1, programmeAt(m_row + 1, time));
             return;
-        case Qt::Key_Home: scrollToTime(m_now - kHalfHour); return;
+        case Qt::Key_Home: scrollToNow(); return;
         default: QAbstractScrollArea::keyPressEvent(event);
     }
 }

@@ -35,8 +35,9 @@ public:
     void choose(int row, int programme);
     // The programme on at `time` in `row` (the last one to start by then); -1 for none.
     int programmeAt(int row, std::int64_t time) const;
-    // Scrolls so that `time` is near the left edge.
+    // Scrolls so that `time` is at the left edge; now: half an hour before the time given to setRows.
     void scrollToTime(std::int64_t time);
+    void scrollToNow() { scrollToTime(m_now - 1800); }
     // The first and last rows and the time span in view now.
     int firstVisibleRow() const;
     int lastVisibleRow() const;
@@ -48,7 +49,7 @@ public:
     static constexpr int kNameWidth = 170;
     static constexpr int kHeaderHeight = 24;
     static constexpr int kPixelsPerHour = 240;
-    static constexpr std::int64_t kBackSeconds = 24 * 3600;  // the guide looks a day back
+    static constexpr std::int64_t kBackSeconds = std::int64_t{24} * 3600;  // the guide looks a day back
 
 signals:
     void chosen(int row, int programme);

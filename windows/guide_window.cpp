@@ -65,8 +65,7 @@ GuideWindow::GuideWindow(QWidget* parent) : QDialog(parent) {
     };
     connect(m_grid, &GuideGrid::playRequested, this, play);
     connect(m_play, &QPushButton::clicked, this, [this, play] { play(m_grid->currentRow()); });
-    connect(now, &QPushButton::clicked, this,
-            [this] { m_grid->scrollToTime(QDateTime::currentSecsSinceEpoch() - GuideGrid::kPixelsPerHour / 8 * 15); });
+    connect(now, &QPushButton::clicked, this, [this] { m_grid->scrollToNow(); });
 }
 
 void GuideWindow::setChannels(std::vector<Channel> channels, std::int64_t now) {

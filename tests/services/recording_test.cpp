@@ -17,18 +17,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
-    for (int waited = 0; waited < ms; waited += 10) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
-
-}  // namespace
-
 TEST(Recording, NamesAreSafeFreeAndInTheStreamsContainer) {
     EXPECT_EQ(recording::SafeFileName("News: 24/7 <HD>?"), "News_ 24_7 _HD__");
     EXPECT_EQ(recording::SafeFileName("..hidden. "), "hidden");
@@ -51,6 +39,18 @@ TEST(Recording, NamesAreSafeFreeAndInTheStreamsContainer) {
 }
 
 #ifndef _WIN32
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000) {
+    for (int waited = 0; waited < ms; waited += 10) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+}  // namespace
+
 TEST(Recording, ThePipeIsCopiedAcrossReopeningsAndAFullDiskOrAGoneFolderEndsIt) {
     TempDir folder;
     std::string error;
