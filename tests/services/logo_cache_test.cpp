@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <set>
 
 #include "support/tiny_http.h"
 
@@ -34,10 +36,23 @@ TEST_F(LogoCache, FetchesOnceKeepsWithinItsBoundAndRefusesWhatIsNoLogo) {
     logo_cache::SetMaxCacheBytesForTests(100 * 1024);
     const std::string picture(30 * 1024, 'p');
     for (int i = 0; i < 6; ++i) server.route("/l" + std::to_string(i) + ".png", 200, picture, "image/png");
+    // Each logo kept is given its own minute, oldest first: file times written in one moment may
+    // be equal (a coarse clock, Windows), and the order is what is checked.
+    std::set<std::filesystem::path> seen;
+    const auto age = [&](int i) {
+        for (const auto& f : std::filesystem::directory_iterator(logo_cache::Folder(), ec))
+            if (seen.insert(f.path()).second)
+                std::filesystem::last_write_time(
+                    f.path(), std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10 - i), ec);
+    };
     ASSERT_TRUE(logo_cache::Get(server.url("/l0.png")).has_value());
+    age(0);
     server.route("/l0.png", 404, "gone");
     EXPECT_EQ(logo_cache::Get(server.url("/l0.png")), picture) << "the second time from the disk";
-    for (int i = 1; i < 6; ++i) ASSERT_TRUE(logo_cache::Get(server.url("/l" + std::to_string(i) + ".png")));
+    for (int i = 1; i < 6; ++i) {
+        ASSERT_TRUE(logo_cache::Get(server.url("/l" + std::to_string(i) + ".png")));
+        age(i);
+    }
     EXPECT_LE(FolderBytes(), std::uintmax_t{100} * 1024);
     EXPECT_FALSE(logo_cache::Get(server.url("/l0.png")).has_value()) << "the oldest went";
     EXPECT_TRUE(logo_cache::Get(server.url("/l5.png")).has_value()) << "the newest stayed";
