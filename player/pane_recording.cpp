@@ -17,15 +17,6 @@ QString Size(std::uint64_t bytes) {
     return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
 }
 
-QString Duration(qint64 ms) {
-    const qint64 s = ms / 1000;
-    return s >= 3600 ? QStringLiteral("%1:%2:%3")
-                           .arg(s / 3600)
-                           .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                           .arg(s % 60, 2, 10, QLatin1Char('0'))
-                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
 // A recording that has written nothing after this long will not (the player could not write
 // the stream's container): it ends with that said.
 constexpr qint64 kNothingWrittenMs = 10000;
@@ -46,7 +37,7 @@ QString PlayerPane::recordingPath() const {
 std::uint64_t PlayerPane::recordedBytes() const { return m_recording ? m_recording->bytes() : 0; }
 
 QString PlayerPane::recordingText() const {
-    return QStringLiteral("REC %1 · %2").arg(Duration(m_recordClock.elapsed()), Size(recordedBytes()));
+    return QStringLiteral("REC %1 · %2").arg(ClockText(m_recordClock.elapsed() / 1000.0), Size(recordedBytes()));
 }
 
 bool PlayerPane::startRecording() {
@@ -74,10 +65,6 @@ bool PlayerPane::startRecording() {
         return false;
     }
     m_recordClock.start();
-    if (!m_recordTimer.isActive()) {
-        m_recordTimer.setInterval(1000);
-        connect(&m_recordTimer, &QTimer::timeout, this, &PlayerPane::watchRecording, Qt::UniqueConnection);
-    }
     m_recordTimer.start();
     refreshStatus();
     emit recordingChanged(true, recordingPath(), QString());
@@ -103,7 +90,7 @@ void PlayerPane::endRecording(const QString& failure) {
     m_recording->finish();
     const QString path = recordingPath();
     const std::uint64_t bytes = m_recording->bytes();
-    const QString took = Duration(m_recordClock.elapsed());
+    const QString took = ClockText(m_recordClock.elapsed() / 1000.0);
     m_recording.reset();
     if (failure.isEmpty()) {
         showNote(QStringLiteral("Recorded %1 (%2) to %3").arg(took, Size(bytes), path));

@@ -60,13 +60,6 @@ protected:
     }
 };
 
-QString ClockText(double seconds) {
-    const auto total = static_cast<long long>(seconds < 0 ? 0 : seconds);
-    const long long h = total / 3600, m = total / 60 % 60, s = total % 60;
-    return h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'))
-                 : QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
-}
-
 // The address as the player takes it: it knows its protocols by lower-case names only
 // ("HTTP://" would not open).
 QString PlayerAddress(const QString& url) {
@@ -83,6 +76,13 @@ void PlayerPane::SetPrepareNearServersForTests(bool on) { g_prepareNearServers =
 void PlayerPane::SetOpenLimitsForTests(int deadlineMs, std::uint64_t growthBytes) {
     g_openDeadlineMs = deadlineMs > 0 ? deadlineMs : kOpenDeadlineMs;
     g_openGrowthLimit = growthBytes > 0 ? growthBytes : kOpenGrowthLimitBytes;
+}
+
+QString PlayerPane::ClockText(double seconds) {
+    const auto total = static_cast<long long>(seconds < 0 ? 0 : seconds);
+    const long long h = total / 3600, m = total / 60 % 60, s = total % 60;
+    return h > 0 ? QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QLatin1Char('0')).arg(s, 2, 10, QLatin1Char('0'))
+                 : QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
 }
 
 void PlayerPane::SetReconnectBaseForTests(int firstPauseMs) {
@@ -109,6 +109,8 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
 
     m_onScreenTimer.setSingleShot(true);
     connect(&m_onScreenTimer, &QTimer::timeout, this, &PlayerPane::clearOnScreen);
+    m_recordTimer.setInterval(1000);
+    connect(&m_recordTimer, &QTimer::timeout, this, &PlayerPane::watchRecording);
     m_noteTimer.setSingleShot(true);
     connect(&m_noteTimer, &QTimer::timeout, this, [this] {
         m_note.clear();

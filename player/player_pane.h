@@ -281,7 +281,8 @@ private:
     QPointer<QMessageBox> m_recordBox;
     void watchRecording();
     void endRecording(const QString& failure);
-    QString recordingText() const;  // "REC 0:05 · 1.2 MB"
+    QString recordingText() const;             // "REC 0:05 · 1.2 MB"
+    static QString ClockText(double seconds);  // "1:02:03", "2:03"
     int m_volume = 50;
 
     QWidget* m_bar = nullptr;
