@@ -60,6 +60,10 @@ struct FetchLimits {
     // A conditional fetch: the validators of the copy at hand. The server answers 304 and no
     // body when that copy is still the page.
     std::string ifNoneMatch, ifModifiedSince;
+    // The client's name for a server that asks clients to name themselves ("" says "Mozilla"),
+    // and shorter limits for a service with mirrors to fall back to (0 keeps the defaults).
+    std::string userAgent;
+    long connectSeconds = 0, totalSeconds = 0;
 };
 FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits);
 

@@ -63,17 +63,19 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     for (const std::string& line : fetch::ValidatorHeaders(limits)) headers = curl_slist_append(headers, line.c_str());
     curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla");
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, limits.userAgent.empty() ? "Mozilla" : limits.userAgent.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_PROXY, "");  // direct: no proxy configuration is consulted
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, fetch::kConnectTimeoutSeconds);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT,
+                     limits.connectSeconds > 0 ? limits.connectSeconds : fetch::kConnectTimeoutSeconds);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, fetch::StallTimeoutSeconds());
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT, fetch::TotalTimeoutSeconds());
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT,
+                     limits.totalSeconds > 0 ? limits.totalSeconds : fetch::TotalTimeoutSeconds());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);

@@ -14,7 +14,8 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     const std::size_t maxBytes = limits.maxBytes < fetch::kMaxBodyBytes ? limits.maxBytes : fetch::kMaxBodyBytes;
     FetchResult out;
     std::string result;
-    HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET session = InternetOpenA(limits.userAgent.empty() ? "Mozilla" : limits.userAgent.c_str(),
+                                      INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!session) {
         out.failure = "the internet client could not be started";
         return out;
@@ -23,7 +24,8 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     for (DWORD option : {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                          INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT})
         InternetSetOptionA(session, option, &timeout, sizeof timeout);
-    DWORD connect = static_cast<DWORD>(fetch::kConnectTimeoutSeconds * 1000);
+    DWORD connect =
+        static_cast<DWORD>((limits.connectSeconds > 0 ? limits.connectSeconds : fetch::kConnectTimeoutSeconds) * 1000);
     InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
     // Reload from the server (0x80000000) and ask proxies for no cached copy (0x100); the
     // header says the same to every cache on the way.
@@ -46,7 +48,9 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
         char buffer[256];
         DWORD got = 0;
         const unsigned generation = fetch::Generation();
-        const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(fetch::TotalTimeoutSeconds()) * 1000;
+        const ULONGLONG deadline =
+            GetTickCount64() +
+            static_cast<ULONGLONG>(limits.totalSeconds > 0 ? limits.totalSeconds : fetch::TotalTimeoutSeconds()) * 1000;
         while (InternetReadFile(url, buffer, sizeof buffer, &got) && got > 0) {
             if (result.size() + got > maxBytes) {
                 result.clear();  // over the cap: no page of ours

@@ -59,4 +59,8 @@ inline constexpr const char* kChkSplashDefault = "0";
 // header or set by the user; empty for no guide.
 inline constexpr const char* kGuideAddress = "GuideAddress";
 
+// Per-user: the radio directory's servers, base addresses separated by blanks or commas
+// ("https://de1.api.radio-browser.info"); empty (the default) finds them through DNS.
+inline constexpr const char* kRadioDirectoryServers = "RadioDirectoryServers";
+
 }  // namespace settings_keys

@@ -155,6 +155,8 @@ void ListView::openFilter() {
         m_filterLine->setClearButtonEnabled(true);
         m_filterLine->installEventFilter(this);
         connect(m_filterLine, &QLineEdit::textChanged, this, [this](const QString& text) {
+            emit filterEdited(text);
+            if (!m_localFiltering) return;
             const int selected = selectedIndex();
             m_filter->setPattern(text.trimmed());
             // The selection stays on its row while that row still matches; else the first match.
@@ -169,6 +171,23 @@ void ListView::openFilter() {
     m_filterLine->raise();
     m_filterLine->setFocus(Qt::ShortcutFocusReason);
     m_filterLine->selectAll();
+    emit filterOpened();
+}
+
+void ListView::setLocalFiltering(bool on) {
+    if (on == m_localFiltering) return;
+    m_localFiltering = on;
+    m_filter->setPattern(on && m_filterLine ? m_filterLine->text().trimmed() : QString());
+}
+
+void ListView::setFootWidget(QWidget* foot) {
+    m_foot = foot;
+    if (m_foot) m_foot->installEventFilter(this);  // shown or hidden: the rows make room
+    placeFilterLine();
+}
+
+int ListView::footHeight() const {
+    return m_foot && !m_foot->isHidden() && filterOpen() ? m_foot->sizeHint().height() : 0;
 }
 
 void ListView::closeFilter() {
@@ -177,7 +196,9 @@ void ListView::closeFilter() {
     const bool hadFocus = m_filterLine->hasFocus();
     m_filterLine->hide();
     m_filterLine->clear();  // every row again
+    if (m_foot) m_foot->hide();
     updateGeometries();
+    emit filterClosed();
     if (selected >= 0) selectRow(selected);
     if (hadFocus) setFocus(Qt::OtherFocusReason);
 }
@@ -190,6 +211,11 @@ void ListView::placeFilterLine() {
         m_filterLine->setGeometry(0, list.height() - height, list.width(), height);
     else
         m_filterLine->setGeometry(list.left(), list.bottom() + 1 - height, list.width(), height);
+    if (const int foot = footHeight(); foot > 0) {
+        const QRect line = m_filterLine->geometry();
+        m_foot->setGeometry(line.left(), line.top() - foot, line.width(), foot);
+        m_foot->raise();
+    }
     updateGeometries();
 }
 
@@ -197,7 +223,7 @@ void ListView::updateGeometries() {
     QTreeView::updateGeometries();  // sets the margins for the header above the rows
     // The last rows scroll above the filter line while it lies over the list's foot.
     if (m_filterLine && !m_filterLine->isHidden())
-        setViewportMargins(0, viewportMargins().top(), 0, m_filterLine->sizeHint().height());
+        setViewportMargins(0, viewportMargins().top(), 0, m_filterLine->sizeHint().height() + footHeight());
 }
 
 void ListView::resizeEvent(QResizeEvent* event) {
@@ -206,6 +232,10 @@ void ListView::resizeEvent(QResizeEvent* event) {
 }
 
 bool ListView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_foot && m_foot &&
+        (event->type() == QEvent::Show || event->type() == QEvent::Hide || event->type() == QEvent::LayoutRequest))
+        QMetaObject::invokeMethod(
+            this, [this] { placeFilterLine(); }, Qt::QueuedConnection);
     if (watched == m_filterLine && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         switch (key->key()) {

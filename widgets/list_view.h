@@ -56,6 +56,13 @@ public:
     bool filterOpen() const;
     QLineEdit* filterLine() const { return m_filterLine; }
     ChannelFilter* filter() const { return m_filter; }
+    // Off: the line's text no longer narrows the rows (someone else answers it through
+    // filterEdited); on again: it does.
+    void setLocalFiltering(bool on);
+    // A widget laid over the list just above the filter line while the line is open and the
+    // widget is not hidden; the last rows scroll above both. The list does not own it.
+    void setFootWidget(QWidget* foot);
+    void placeFoot() { placeFilterLine(); }
 
 signals:
     void columnClicked(int columnIndex);  // 1-based, as the header click handlers expect it
@@ -68,6 +75,10 @@ signals:
     // press started is undone). A press that ends on its row is a click, as ever.
     void rowPressed(int index);
     void pressAbandoned(int index);
+    // The filter line's text changed, was opened or closed (Esc).
+    void filterEdited(const QString& text);
+    void filterOpened();
+    void filterClosed();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -84,6 +95,9 @@ private:
     ChannelModel* m_model;
     ChannelFilter* m_filter;
     QPointer<QLineEdit> m_filterLine;
+    QPointer<QWidget> m_foot;
+    bool m_localFiltering = true;
+    int footHeight() const;
     bool m_sorted = false;
     int m_sortKey = 0;
     int m_sortOrder = 1;    // so that the first header click of a run sorts ascending

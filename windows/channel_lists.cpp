@@ -8,6 +8,8 @@
 #include <algorithm>
 
 #include "player/player_pane.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
 #include "widgets/channel_filter.h"
 #include "widgets/design.h"
 #include "widgets/file_browser.h"
@@ -15,6 +17,7 @@
 #include "widgets/logo_icons.h"
 #include "widgets/qt_text.h"
 #include "windows/main_window.h"
+#include "windows/radio_directory.h"
 
 namespace {
 
@@ -107,6 +110,31 @@ void Form1::connectLists() {
     undoKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     Frame3->addAction(undoKey);
     connect(undoKey, &QAction::triggered, this, &Form1::UndoRemoveFavorites);
+    connectRadioDirectory();
+}
+
+void Form1::connectRadioDirectory() {
+    // Searched from the Radio category's own list (not a playlist's, not the editor's).
+    m_directory = new RadioDirectory(
+        ListView1, [this] { return CurrentCategory == "Radio" && m_shown.id.empty() && !EditMode; },
+        GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kRadioDirectoryServers, ""), this);
+    connect(m_directory, &RadioDirectory::left, this, &Form1::LoadChannelList);
+    // Logos arrive for the stations' rows as for a playlist's.
+    connect(m_directory, &RadioDirectory::answered, this, [this] { ListView1->channels()->refreshIcons(); });
+}
+
+ListRow Form1::favouriteOf(const ListRow& row) {
+    // The logo (and a playlist's number and group) go along, kept by address beside the file.
+    if (const catalogue::ChannelExtras* extras = extrasOf(ListView1, row.address); extras && !extras->empty()) {
+        const catalogue::ChannelExtras kept = m_extras[row.address];
+        if (kept.logo != extras->logo || kept.number != extras->number || kept.group != extras->group) {
+            m_extras[row.address] = *extras;
+            catalogue::SaveExtras(m_extras);
+        }
+    }
+    if (const radio_directory::Station* station = m_directory ? m_directory->station(row.address) : nullptr)
+        return RadioDirectory::FavouriteRow(*station);
+    return ListRow{row.name, row.address, row.category, row.language, {}};
 }
 
 QString Form1::channelNumberOf(const ListView* list, const std::string& address,

@@ -54,6 +54,7 @@
 #include "windows/language_window.h"
 #include "windows/launchers.h"
 #include "windows/layout_rule.h"
+#include "windows/radio_directory.h"
 
 const char* const Form1::kCatalogueTooLargeMessage =
     "The channel list holds more lines than the program can keep in memory, so it was not loaded. "
@@ -554,6 +555,7 @@ void Form1::play(const QString& address, const QString& name, bool fromUser, QWi
     } else if (from) {
         m_playing.list = from;
     }
+    if (from == ListView1 && m_directory) m_directory->played(FromQt(address));  // the directory counts plays
     if (fromUser)
         WindowsMediaPlayer1->setUrlFromUser(address);
     else
@@ -666,8 +668,7 @@ void Form1::cmdFav_Click() {
     const int index = ListView1->selectedIndex();
     if (index < 0) return;  // nothing selected: nothing to add
     if (!favoritesChangeable()) return;
-    const ListRow& row = ListView1->row(index);
-    ListView2->channels()->appendRow(ListRow{row.name, row.address, row.category, row.language, {}});
+    ListView2->channels()->appendRow(favouriteOf(ListView1->row(index)));
     SaveFavorites();
 }
 

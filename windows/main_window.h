@@ -49,6 +49,7 @@ class PickComboBox;
 class PictureBox;
 class MediaSession;
 class PlayerPane;
+class RadioDirectory;
 class SkinLabel;
 
 class Form1 : public QMainWindow {
@@ -138,6 +139,8 @@ public:
     bool RemovePlaylist(const QString& id);
     QString shownPlaylist() const;  // the id of the one in the channel list; "" for a category
     SourceShelf* sourceShelf() const { return m_shelf; }
+    // The radio directory searched from the Radio category's filter line.
+    RadioDirectory* radioDirectory() const { return m_directory; }
     LogoIcons* logoIcons() const { return m_logos; }
 
     // The programme guide: its address (a per-user setting), its update in the background.
@@ -220,6 +223,10 @@ private:
     void connectPlayer();
     void connectLists();
     void connectSources();
+    void connectRadioDirectory();
+    // The favourites row of a list row: a directory station's as the favourites keep it (its
+    // logo kept beside), else the row's four fields.
+    ListRow favouriteOf(const ListRow& row);
     void connectGuideWindow();
     // The programme guide's grid: the channels of the list shown that the guide knows.
     void ShowGuideWindow();
@@ -317,6 +324,7 @@ private:
     // Stream address -> logo, number and group of imported channels: ChannelExtras.txt.
     catalogue::ExtrasMap m_extras;
     SourceShelf* m_shelf = nullptr;
+    RadioDirectory* m_directory = nullptr;
     struct ShownPlaylist {
         std::string id;  // of the playlist in the channel list; "" while a category shows
         std::shared_ptr<SourceShelf::Channels> channels;  // all its rows, whatever the group

@@ -16,6 +16,7 @@
 #include "widgets/qt_text.h"
 #include "windows/background_jobs.h"
 #include "windows/main_window.h"
+#include "windows/radio_directory.h"
 #include "windows/source_shelf.h"
 
 void Form1::connectSources() {
@@ -217,6 +218,8 @@ void Form1::showSourceGroup() {
 }
 
 const catalogue::ChannelExtras* Form1::extrasOf(const ListView* list, const std::string& address) const {
+    if (list == ListView1 && m_directory)
+        if (const catalogue::ChannelExtras* station = m_directory->extrasOf(address)) return station;
     if (list == ListView1 && m_shown.channels) {
         const auto found = m_shown.channels->extras.find(address);
         return found == m_shown.channels->extras.end() ? nullptr : &found->second;

@@ -117,6 +117,11 @@ void TinyHttp::dropNext(const std::string& path, int times) {
     m_routes[path].drops = times;
 }
 
+void TinyHttp::handle(std::function<std::optional<Reply>(const std::string& path)> answer) {
+    std::lock_guard lock(m_mutex);
+    m_handler = std::move(answer);
+}
+
 void TinyHttp::silent(const std::string& path) {
     std::lock_guard lock(m_mutex);
     m_routes[path] = Route{200, {}, true, 0, 0};
@@ -208,6 +213,15 @@ void TinyHttp::answer(int fd) {
         if (auto it = m_routes.find(path); it != m_routes.end()) {
             route = it->second;
             if (it->second.drops > 0) --it->second.drops;
+        } else if (m_handler) {
+            if (const std::optional<Reply> reply = m_handler(path)) {
+                route.status = reply->status;
+                route.body = reply->body;
+                route.contentType = reply->contentType;
+                route.piece = reply->piece;
+                route.pauseMs = reply->pauseMs;
+                route.silent = reply->silent;
+            }
         }
     }
     if (route.drops > 0) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,18 @@ public:
     // `audio` with a metadata block naming `title` after every `interval` bytes of it, as an
     // ICY station sends it to a client that asked for metadata.
     static std::string WithIcyTitle(const std::string& audio, const std::string& title, std::size_t interval);
+
+    // Answers computed from the request's path (query included) for paths without a route of
+    // their own; nothing from `answer` is a 404.
+    struct Reply {
+        int status = 200;
+        std::string body;
+        std::string contentType = "application/json";
+        std::size_t piece = 0;  // with `pauseMs`: sent slowly, as slow() sends
+        int pauseMs = 0;
+        bool silent = false;
+    };
+    void handle(std::function<std::optional<Reply>(const std::string& path)> answer);
 
     // Starts an answer and then sends `headerLine` for ever, never ending the head.
     void endlessHead(const std::string& path, std::string headerLine);
@@ -80,6 +93,7 @@ private:
     std::vector<std::string> m_paths;
     mutable std::mutex m_mutex;
     std::map<std::string, Route> m_routes;
+    std::function<std::optional<Reply>(const std::string&)> m_handler;
     std::string m_lastRequest;
     std::thread m_thread;
 };
