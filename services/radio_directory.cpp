@@ -209,7 +209,7 @@ std::string UrlEncode(std::string_view text) {
     return out;
 }
 
-std::string SearchPath(const Query& query) {
+std::string StationsPath(const Query& query) {
     std::string path = "/json/stations/search?";
     if (!query.name.empty()) path += "name=" + UrlEncode(query.name) + "&";
     if (!query.country.empty()) path += "country=" + UrlEncode(query.country) + "&countryExact=true&";

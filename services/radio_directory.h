@@ -17,7 +17,7 @@ namespace radio_directory {
 
 inline constexpr int kPageSize = 100;
 inline constexpr std::size_t kMaxAnswerBytes = std::size_t{8} << 20;
-inline constexpr std::int64_t kListsMaxAgeSeconds = 24 * 60 * 60;
+inline constexpr std::int64_t kListsMaxAgeSeconds = std::int64_t{24} * 60 * 60;
 inline constexpr int kListLength = 300;  // countries, languages and tags asked for, by station count
 
 struct Station {
@@ -52,7 +52,7 @@ struct Query {
     int limit = kPageSize;
     bool operator==(const Query&) const = default;
 };
-std::string SearchPath(const Query& query);
+std::string StationsPath(const Query& query);
 std::string CountriesPath();
 std::string LanguagesPath();
 std::string TagsPath();

@@ -77,7 +77,7 @@ struct RadioDirectory::Shared {
     void work() {
         std::optional<rd::Client> client;
         auto directory = [&]() -> rd::Client& {
-            if (!client) {
+            if (!client || client->servers().empty()) {  // DNS that gave nothing is asked again
                 std::vector<std::string> found = rd::ParseServers(servers);
                 if (found.empty()) {
                     found = rd::ServersFromDns();
@@ -99,7 +99,7 @@ struct RadioDirectory::Shared {
                 lock.unlock();
                 std::vector<rd::Station> stations;
                 const rd::Client::Answer answer =
-                    directory().get(rd::SearchPath(job.query), cancel.get(), [&](std::string_view body) {
+                    directory().get(rd::StationsPath(job.query), cancel.get(), [&](std::string_view body) {
                         std::string problem;
                         stations = rd::ReadStations(body, &problem);
                         return problem.empty() ? problem : "its answer could not be read (" + problem + ")";

@@ -115,7 +115,7 @@ TEST(RadioDirectoryClient, SearchesNarrowsAndPagesThroughTheMirrorThatAnswers) {
 
     auto search = [&](rd::Query query) {
         std::vector<rd::Station> found;
-        const rd::Client::Answer answer = client.get(rd::SearchPath(query), nullptr, [&](std::string_view body) {
+        const rd::Client::Answer answer = client.get(rd::StationsPath(query), nullptr, [&](std::string_view body) {
             std::string problem;
             found = rd::ReadStations(body, &problem);
             return problem;
@@ -140,7 +140,7 @@ TEST(RadioDirectoryClient, SearchesNarrowsAndPagesThroughTheMirrorThatAnswers) {
 
     // No mirror answering: the last one's reason.
     rd::Client none({{closed, garbage.url("")}, "MarluViewer/1.1.0", 5});
-    const rd::Client::Answer failed = none.get(rd::SearchPath(By("x")), nullptr, [](std::string_view body) {
+    const rd::Client::Answer failed = none.get(rd::StationsPath(By("x")), nullptr, [](std::string_view body) {
         std::string problem;
         rd::ReadStations(body, &problem);
         return problem;
@@ -151,7 +151,9 @@ TEST(RadioDirectoryClient, SearchesNarrowsAndPagesThroughTheMirrorThatAnswers) {
               "no server of the directory was found");
 }
 
+#ifndef _WIN32
 // A mirror that takes too long is passed over for the next; a cancel ends a search that hangs.
+// (The Windows client reads synchronously: a silent server holds it until its receive timeout.)
 TEST(RadioDirectoryClient, ASlowMirrorIsPassedOverAndACancelEndsAHangingSearch) {
     FakeDirectory directory(Stations());
     TinyHttp silent;
@@ -162,7 +164,7 @@ TEST(RadioDirectoryClient, ASlowMirrorIsPassedOverAndACancelEndsAHangingSearch) 
         rd::ReadStations(body, &problem);
         return problem;
     };
-    EXPECT_TRUE(client.get(rd::SearchPath(By("rock")), nullptr, ok).ok());
+    EXPECT_TRUE(client.get(rd::StationsPath(By("rock")), nullptr, ok).ok());
     EXPECT_EQ(silent.requests(), 1);
 
     rd::Client hanging({{silent.url("")}, "Test/1", 600});
@@ -172,12 +174,13 @@ TEST(RadioDirectoryClient, ASlowMirrorIsPassedOverAndACancelEndsAHangingSearch) 
         cancel = true;
     });
     const auto start = std::chrono::steady_clock::now();
-    const rd::Client::Answer answer = hanging.get(rd::SearchPath(By("jaz")), &cancel, ok);
+    const rd::Client::Answer answer = hanging.get(rd::StationsPath(By("jaz")), &cancel, ok);
     typist.join();
     EXPECT_TRUE(answer.cancelled);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30))
         << "ended by the cancel, not a timeout";
 }
+#endif
 
 TEST(RadioDirectoryLists, AreKeptForADayAndADamagedCopyIsNotUsed) {
     ScopedConfigHome home;
