@@ -196,13 +196,12 @@ RadioDirectory::RadioDirectory(ListView* list, std::function<bool()> available, 
     m_rest.setSingleShot(true);
     m_rest.setInterval(kRestMs);
     connect(&m_rest, &QTimer::timeout, this, [this] {
-        if (m_active) submit(queryNow(), false);
+        if (m_chosen) submit(queryNow(), false);
     });
     connect(list, &ListView::filterEdited, this, [this] {
-        if (m_active) {
+        if (m_chosen) {
             // Typing on drops the search under way at once; the next waits for the keys to rest.
-            ++m_run;
-            if (std::lock_guard lock(m_shared->mutex); m_shared->searchCancel) *m_shared->searchCancel = true;
+            dropSearch();
             m_rest.start();
         } else {
             showStatus({});
@@ -221,16 +220,8 @@ RadioDirectory::RadioDirectory(ListView* list, std::function<bool()> available, 
     // Any other change of the whole list (a category, a language, a playlist) ends the search.
     connect(list->channels(), &QAbstractItemModel::modelReset, this, [this] {
         if (m_settingRows) return;
-        if (m_active) {
-            m_active = false;
-            m_list->setLocalFiltering(true);
-            m_stations.clear();
-            m_byAddress.clear();
-            m_extras.clear();
-            ++m_run;
-        }
+        forget();
         showStatus({});
-        updateFoot();
     });
     connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, &RadioDirectory::scrolled);
     connect(list->verticalScrollBar(), &QScrollBar::rangeChanged, this, &RadioDirectory::scrolled);
@@ -273,6 +264,7 @@ rd::Query RadioDirectory::queryNow() const {
 }
 
 void RadioDirectory::search() {
+    m_chosen = true;
     if (!m_listsAsked) {
         m_listsAsked = true;  // the worker reads them from the day's copy when it can
         {
@@ -370,22 +362,32 @@ void RadioDirectory::scrolled() {
 }
 
 void RadioDirectory::leave() {
+    const bool wasActive = m_active;
+    forget();
+    showStatus({});
+    if (wasActive) emit left();
+}
+
+void RadioDirectory::forget() {
     m_rest.stop();
+    dropSearch();
+    m_chosen = false;
     if (!m_active) return;
     m_active = false;
-    ++m_run;
+    m_list->setLocalFiltering(true);
+    m_stations.clear();
+    m_byAddress.clear();
+    m_extras.clear();
+}
+
+void RadioDirectory::dropSearch() {
+    ++m_run;  // an answer on its way is for a search no longer wanted
     m_searching = false;
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->search.reset();
         if (m_shared->searchCancel) *m_shared->searchCancel = true;
     }
-    m_list->setLocalFiltering(true);
-    m_stations.clear();
-    m_byAddress.clear();
-    m_extras.clear();
-    showStatus({});
-    emit left();
 }
 
 void RadioDirectory::showStatus(const QString& text) {

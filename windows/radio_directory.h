@@ -76,6 +76,8 @@ private:
                     const QString& failure);
     void onLists(const radio_directory::Lists& lists);
     void updateFoot();
+    void forget();      // the directory's stations and any search of them, gone
+    void dropSearch();  // the search under way or waiting, dropped
     void showStatus(const QString& text);
     void scrolled();
     radio_directory::Query queryNow() const;
@@ -91,6 +93,7 @@ private:
     QLabel* m_status = nullptr;
     QTimer m_rest;
     bool m_active = false;
+    bool m_chosen = false;  // the user asked the directory (its stations show, or are coming)
     bool m_settingRows = false;
     bool m_searching = false;
     bool m_more = false;

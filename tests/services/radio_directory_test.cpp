@@ -6,6 +6,10 @@
 #include <chrono>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "base/json_reader.h"
 #include "services/radio_directory.h"
 #include "support/fake_directory.h"
@@ -151,10 +155,14 @@ TEST(RadioDirectoryClient, SearchesNarrowsAndPagesThroughTheMirrorThatAnswers) {
               "no server of the directory was found");
 }
 
-#ifndef _WIN32
 // A mirror that takes too long is passed over for the next; a cancel ends a search that hangs.
-// (The Windows client reads synchronously: a silent server holds it until its receive timeout.)
 TEST(RadioDirectoryClient, ASlowMirrorIsPassedOverAndACancelEndsAHangingSearch) {
+#ifdef _WIN32
+    // Windows' client ends a blocked call when another thread closes its session; Wine's waits
+    // for the server.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "Wine's WinInet does not end a blocked call when its session is closed";
+#endif
     FakeDirectory directory(Stations());
     TinyHttp silent;
     silent.handle([](const std::string&) { return TinyHttp::Reply{200, "", "application/json", 0, 0, true}; });
@@ -180,7 +188,6 @@ TEST(RadioDirectoryClient, ASlowMirrorIsPassedOverAndACancelEndsAHangingSearch) 
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30))
         << "ended by the cancel, not a timeout";
 }
-#endif
 
 TEST(RadioDirectoryLists, AreKeptForADayAndADamagedCopyIsNotUsed) {
     ScopedConfigHome home;
