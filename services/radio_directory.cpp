@@ -37,24 +37,29 @@ std::string Tidy(std::string_view text) {
     return out;
 }
 
+// `text` with every byte that `keep` refuses written as %XX.
+template <typename Keep>
+std::string PercentEncoded(std::string_view text, Keep keep) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (keep(b)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+    }
+    return out;
+}
+
 // An address with its bytes beyond ASCII written as %XX (as a browser sends them), so that it
 // passes through the catalogue's code page unchanged.
 std::string AsciiAddress(std::string_view address) {
-    std::string out = Tidy(address);
-    if (std::none_of(out.begin(), out.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) return out;
-    std::string ascii;
-    for (const char c : out) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            ascii += c;
-        } else {
-            static const char* const kHex = "0123456789ABCDEF";
-            ascii += '%';
-            ascii += kHex[b >> 4];
-            ascii += kHex[b & 15];
-        }
-    }
-    return ascii;
+    return PercentEncoded(Tidy(address), [](unsigned char b) { return b < 0x80; });
 }
 
 bool Playable(std::string_view address) {
@@ -95,7 +100,15 @@ private:
     std::string m_key;
 };
 
-std::string NotAnArray() { return "the answer is not a list"; }
+// Reads `json` through `handler`: true when it is a JSON array; else `problem` says why.
+bool ReadArray(std::string_view json, ArrayOfObjects& handler, std::string* problem) {
+    const json::Result read = json::Read(json, handler);
+    const std::string why = !read.ok              ? read.problem + " at byte " + std::to_string(read.offset)
+                            : !handler.topIsArray ? std::string("the answer is not a list")
+                                                  : std::string();
+    if (problem) *problem = why;
+    return why.empty();
+}
 
 std::string ListPath(const char* list) {
     return std::string("/json/") + list +
@@ -159,12 +172,7 @@ std::vector<Station> ReadStations(std::string_view json, std::string* problem) {
             station = Station{};
             url.clear();
         });
-    const json::Result read = json::Read(json, handler);
-    std::string why = !read.ok              ? read.problem + " at byte " + std::to_string(read.offset)
-                      : !handler.topIsArray ? NotAnArray()
-                                            : std::string();
-    if (problem) *problem = why;
-    if (!why.empty()) out.clear();
+    if (!ReadArray(json, handler, problem)) out.clear();
     return out;
 }
 
@@ -182,31 +190,15 @@ std::vector<Named> ReadNames(std::string_view json, std::string* problem) {
             if (!named.name.empty() && out.size() < kMaxStations) out.push_back(std::move(named));
             named = Named{};
         });
-    const json::Result read = json::Read(json, handler);
-    std::string why = !read.ok              ? read.problem + " at byte " + std::to_string(read.offset)
-                      : !handler.topIsArray ? NotAnArray()
-                                            : std::string();
-    if (problem) *problem = why;
-    if (!why.empty()) out.clear();
+    if (!ReadArray(json, handler, problem)) out.clear();
     return out;
 }
 
 std::string UrlEncode(std::string_view text) {
-    static const char* const kHex = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
-            b == '_' || b == '~') {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        }
-    }
-    return out;
+    return PercentEncoded(text, [](unsigned char b) {
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
+               b == '_' || b == '~';
+    });
 }
 
 std::string StationsPath(const Query& query) {
