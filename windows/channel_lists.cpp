@@ -117,7 +117,11 @@ void Form1::connectRadioDirectory() {
     // Searched from the Radio category's own list (not a playlist's, not the editor's).
     m_directory = new RadioDirectory(
         ListView1, [this] { return CurrentCategory == "Radio" && m_shown.id.empty() && !EditMode; },
-        GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kRadioDirectoryServers, ""), this);
+        [] {
+            return GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kRadioDirectoryServers,
+                              "");
+        },
+        this);
     connect(m_directory, &RadioDirectory::left, this, &Form1::LoadChannelList);
     // Logos arrive for the stations' rows as for a playlist's.
     connect(m_directory, &RadioDirectory::answered, this, [this] { ListView1->channels()->refreshIcons(); });

@@ -145,12 +145,11 @@ struct RadioDirectory::Shared {
 
 void RadioDirectory::SetTimeoutForTests(long seconds) { g_timeoutSeconds = seconds > 0 ? seconds : 10; }
 
-RadioDirectory::RadioDirectory(ListView* list, std::function<bool()> available, const std::string& servers,
+RadioDirectory::RadioDirectory(ListView* list, std::function<bool()> available, std::function<std::string()> servers,
                                QObject* parent)
     : QObject(parent), m_list(list), m_available(std::move(available)), m_shared(std::make_shared<Shared>()) {
     m_shared->receiver = this;
-    m_shared->servers = servers;
-    m_shared->thread = std::thread([shared = m_shared] { shared->work(); });
+    m_servers = std::move(servers);
 
     // Over the list's foot, above the filter line: the offer to search, or the narrowing boxes,
     // and the line that says what the directory answered.
@@ -240,6 +239,16 @@ RadioDirectory::~RadioDirectory() {
     delete m_foot;
 }
 
+void RadioDirectory::wakeWorker() {
+    // The worker, and the setting naming the servers, wait for the directory's first use: a
+    // start of the program that never searches it costs nothing.
+    if (!m_shared->thread.joinable()) {
+        m_shared->servers = m_servers();
+        m_shared->thread = std::thread([shared = m_shared] { shared->work(); });
+    }
+    m_shared->wake.notify_all();
+}
+
 QString RadioDirectory::statusText() const { return m_status->text(); }
 
 bool RadioDirectory::eventFilter(QObject* watched, QEvent* event) {
@@ -271,7 +280,7 @@ void RadioDirectory::search() {
             std::lock_guard lock(m_shared->mutex);
             m_shared->lists = true;
         }
-        m_shared->wake.notify_all();
+        wakeWorker();
     }
     m_rest.stop();
     submit(queryNow(), false);
@@ -286,7 +295,7 @@ void RadioDirectory::submit(const rd::Query& query, bool more) {
         m_shared->search = Job{query, m_run};
         if (m_shared->searchCancel) *m_shared->searchCancel = true;
     }
-    m_shared->wake.notify_all();
+    wakeWorker();
 }
 
 void RadioDirectory::onStations(unsigned run, const rd::Query& query, std::vector<rd::Station> found,
@@ -437,5 +446,5 @@ void RadioDirectory::played(const std::string& address) {
         std::lock_guard lock(m_shared->mutex);
         m_shared->clicks.push_back(found->uuid);
     }
-    m_shared->wake.notify_all();
+    wakeWorker();
 }

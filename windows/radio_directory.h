@@ -30,8 +30,9 @@ class RadioDirectory : public QObject {
     Q_OBJECT
 public:
     // Works on `list` while `available` says the Radio category's own list shows there.
-    // `servers`: the directory's base addresses ("" finds them through DNS).
-    RadioDirectory(ListView* list, std::function<bool()> available, const std::string& servers,
+    // `servers` gives the directory's base addresses ("" finds them through DNS), asked once,
+    // at the first search.
+    RadioDirectory(ListView* list, std::function<bool()> available, std::function<std::string()> servers,
                    QObject* parent = nullptr);
     ~RadioDirectory() override;  // stops the worker
 
@@ -76,6 +77,7 @@ private:
                     const QString& failure);
     void onLists(const radio_directory::Lists& lists);
     void updateFoot();
+    void wakeWorker();  // started at the first need
     void forget();      // the directory's stations and any search of them, gone
     void dropSearch();  // the search under way or waiting, dropped
     void showStatus(const QString& text);
@@ -85,6 +87,7 @@ private:
 
     ListView* m_list;
     std::function<bool()> m_available;
+    std::function<std::string()> m_servers;
     std::shared_ptr<Shared> m_shared;
     QPointer<QWidget> m_foot;
     QPushButton* m_searchButton = nullptr;
