@@ -93,6 +93,9 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     setFrameShape(QFrame::StyledPanel);
     setProperty(design::kOwnLook, true);  // the skin leaves the player as it is
     setFocusPolicy(Qt::ClickFocus);       // a click on the picture gives the pane its keys; Tab walks the bar
+    // Read now, while the player's core is idle: later a property read waits for the core, which
+    // may be busy opening a stream.
+    m_userAgent = m_player->userAgent().toStdString();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -626,13 +629,13 @@ void PlayerPane::prepare(const QString& url) {
     }
     if ((url == m_url && isActive()) || url == m_kept.url) return;  // open already
     if (!stream_address::IsAllowed(url.toStdString(), stream_address::Origin::List)) return;
-    if (!m_relay) {
-        m_relay = std::make_unique<stream_relay::Relay>();
-        // Asked once: a property read waits for the player's core, which may be busy opening.
-        m_userAgent = m_player->userAgent().toStdString();
-    }
+    relay().prepare(PlayerAddress(url).toStdString(), m_userAgent);
+}
+
+stream_relay::Relay& PlayerPane::relay() {
+    if (!m_relay) m_relay = std::make_unique<stream_relay::Relay>();
     m_relay->setNearPolicy(g_prepareNearServers ? stream_relay::Relay::Near::Prepare : stream_relay::Relay::Near::Skip);
-    m_relay->prepare(PlayerAddress(url).toStdString(), m_userAgent);
+    return *m_relay;
 }
 
 // Opens m_url: the first time, or again for a reconnect.
@@ -646,6 +649,8 @@ void PlayerPane::load() {
     // the server itself, and its failures are the server's own.
     m_openedPrepared = m_relay && m_relay->isPrepared(address.toStdString());
     m_player->load(address, m_openedPrepared ? QString::fromStdString(m_relay->proxyAddress()) : QString());
+    // Its server is kept warm: the next zap to any of its channels saves the connect.
+    if (address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) relay().keepWarm(address.toStdString());
 }
 
 void PlayerPane::watchOpening() {

@@ -260,7 +260,8 @@ private:
     MpvPlayer* m_player = nullptr;  // the current player
     Kept m_kept;
     bool m_keepLast = true;
-    std::unique_ptr<stream_relay::Relay> m_relay;  // made by the first preparation
+    std::unique_ptr<stream_relay::Relay> m_relay;  // made by the first preparation or web stream
+    stream_relay::Relay& relay();                  // made when first needed
     std::string m_userAgent;                       // the player's, for the playlists fetched
     bool m_openedPrepared = false;
     QTimer m_keptTimer;

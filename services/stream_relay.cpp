@@ -73,6 +73,12 @@ constexpr int kConnectTimeoutMs = 5000;
 constexpr int kPlaylistTimeoutMs = 5000;
 // A connection made in advance and not used by then is closed: servers drop idle connections.
 constexpr auto kPreparedLifetime = std::chrono::seconds(20);
+// A server the player opened a stream from is kept warm this long after (one connection made in
+// advance for the next zap to it, as a browser keeps one), for this many servers at most.
+constexpr auto kWarmFor = std::chrono::seconds(60);
+constexpr std::size_t kMaxWarm = 4;
+// A warm server that could not be reached is tried again after this long.
+constexpr auto kWarmRetry = std::chrono::seconds(5);
 constexpr std::size_t kMaxHead = std::size_t{64} << 10;
 constexpr std::size_t kMaxPlaylist = std::size_t{2} << 20;
 constexpr std::size_t kMaxVariants = 4;
@@ -677,6 +683,17 @@ struct Relay::Impl {
     };
     std::optional<Held> held;
     std::map<std::string, Playlist> playlists;  // by canonical address
+    // The servers kept warm, and the connection made in advance for each (by HttpAddress::key).
+    struct Warm {
+        std::string host;
+        int port = 0;
+        Clock::time_point used;
+        Clock::time_point retryAt;  // after a failed connect
+        bool near = false;          // found near: nothing is kept for it
+    };
+    std::map<std::string, Warm> warm;
+    std::map<std::string, Held> spares;
+    bool warmChanged = false;  // a server was used or its connection taken: the preparer looks
     Stats stats;
     std::atomic<bool> preparerDone{false}, resolverDone{false};
     std::weak_ptr<Impl> self;
@@ -700,6 +717,10 @@ struct Relay::Impl {
 
     void prepareLoop();
     void dropPreparation();  // with `mutex` held
+    // With `mutex` held: closes what is past its time, and names the warm server that wants a
+    // connection now (empty for none) and when the preparer must look again.
+    std::string tendWarm(Clock::time_point now, Clock::time_point& next);
+    void refill(std::unique_lock<std::mutex>& lock, const std::string& key);
     Socket takeHeld(const std::string& key);
     std::optional<Playlist> playlist(const std::string& canonical);
 
@@ -727,17 +748,20 @@ void Relay::Impl::prepareLoop() {
     std::unique_lock lock(mutex);
     while (!stopping) {
         if (!wanted) {
-            // Idle: a connection made in advance that nobody used is closed after a while.
-            if (held) {
-                const auto expires = held->made + kPreparedLifetime;
-                changed.wait_until(lock, expires, [this] { return stopping || wanted.has_value(); });
-                if (!wanted && held && Clock::now() >= expires) {
-                    CloseSocket(held->fd);
-                    held.reset();
-                }
-            } else {
-                changed.wait(lock, [this] { return stopping || wanted.has_value(); });
+            // Idle: a connection made in advance that nobody used is closed after a while; a
+            // warm server without one gets one.
+            warmChanged = false;
+            auto next = Clock::time_point::max();
+            const std::string key = tendWarm(Clock::now(), next);
+            if (!key.empty()) {
+                refill(lock, key);
+                continue;
             }
+            const auto woken = [this] { return stopping || wanted.has_value() || warmChanged; };
+            if (next == Clock::time_point::max())
+                changed.wait(lock, woken);
+            else
+                changed.wait_until(lock, next, woken);
             continue;
         }
         const auto [address, userAgent] = *wanted;
@@ -750,13 +774,23 @@ void Relay::Impl::prepareLoop() {
         }
         preparing = true;
         preparedAddress = Canonical(*parsed);
-        lock.unlock();
         // The connection that waits for the player's first request to the server, then the
         // playlists (each over a connection of its own) unless the server proved near.
         std::map<std::string, Playlist> fetched;
         std::size_t connections = 0;
-        Socket fd = Connect(parsed->host, parsed->port, stopping);
-        if (fd != kNoSocket) ++connections;
+        // The warm server's connection serves; else one is made.
+        Socket fd = kNoSocket;
+        if (const auto spare = spares.find(parsed->key()); spare != spares.end()) {
+            fd = spare->second.fd;
+            spares.erase(spare);
+            warmChanged = true;
+            if (!StillOpen(fd)) {
+                CloseSocket(fd);
+                fd = kNoSocket;
+            }
+        }
+        lock.unlock();
+        if (fd == kNoSocket && (fd = Connect(parsed->host, parsed->port, stopping)) != kNoSocket) ++connections;
         const bool nearServer = fd != kNoSocket && nearPolicy == Relay::Near::Skip && isNear(PeerAddress(fd));
         if (nearServer) {
             // Preparing it would save less than the relay's hop costs: the player asks it itself.
@@ -797,13 +831,83 @@ void Relay::Impl::prepareLoop() {
         changed.notify_all();
     }
     dropPreparation();
+    for (auto& [key, spare] : spares) CloseSocket(spare.fd);
+    spares.clear();
+}
+
+std::string Relay::Impl::tendWarm(Clock::time_point now, Clock::time_point& next) {
+    if (held && now >= held->made + kPreparedLifetime) {
+        CloseSocket(held->fd);
+        held.reset();
+    }
+    if (held) next = std::min(next, held->made + kPreparedLifetime);
+    for (auto it = spares.begin(); it != spares.end();) {
+        const auto server = warm.find(it->first);
+        if (now >= it->second.made + kPreparedLifetime || server == warm.end()) {
+            CloseSocket(it->second.fd);
+            it = spares.erase(it);
+        } else {
+            next = std::min(next, it->second.made + kPreparedLifetime);
+            ++it;
+        }
+    }
+    std::string wanting;
+    for (auto it = warm.begin(); it != warm.end();) {
+        if (now >= it->second.used + kWarmFor) {
+            it = warm.erase(it);
+            continue;
+        }
+        next = std::min(next, it->second.used + kWarmFor);
+        const bool waiting = spares.count(it->first) || (held && held->key == it->first);  // one is enough
+        if (!it->second.near && !waiting) {
+            if (now >= it->second.retryAt)
+                wanting = it->first;
+            else
+                next = std::min(next, it->second.retryAt);
+        }
+        ++it;
+    }
+    return wanting;
+}
+
+// Makes the connection a warm server waits with; `lock` is let go while it connects.
+void Relay::Impl::refill(std::unique_lock<std::mutex>& lock, const std::string& key) {
+    const Warm server = warm.at(key);
+    lock.unlock();
+    Socket fd = Connect(server.host, server.port, stopping);
+    const bool nearServer = fd != kNoSocket && nearPolicy == Relay::Near::Skip && isNear(PeerAddress(fd));
+    lock.lock();
+    if (fd != kNoSocket) ++stats.serverConnections;
+    const auto it = warm.find(key);
+    if (nearServer || fd == kNoSocket || it == warm.end() || stopping || spares.count(key)) {
+        if (fd != kNoSocket) CloseSocket(fd);
+        if (it != warm.end()) {
+            if (nearServer) it->second.near = true;  // it costs less than the relay's hop: never kept
+            if (fd == kNoSocket) it->second.retryAt = Clock::now() + kWarmRetry;
+        }
+        return;
+    }
+    spares[key] = Held{key, fd, Clock::now()};
+    ++stats.warmConnections;
+    changed.notify_all();
 }
 
 Socket Relay::Impl::takeHeld(const std::string& key) {
     std::lock_guard lock(mutex);
-    if (!held || held->key != key) return kNoSocket;
-    const Socket fd = held->fd;
-    held.reset();
+    Socket fd = kNoSocket;
+    if (held && held->key == key) {
+        fd = held->fd;
+        held.reset();
+    } else if (const auto spare = spares.find(key); spare != spares.end()) {
+        fd = spare->second.fd;
+        spares.erase(spare);
+    } else {
+        return kNoSocket;
+    }
+    if (warm.count(key)) {
+        warmChanged = true;  // another for the next zap to this server
+        changed.notify_all();
+    }
     if (!StillOpen(fd)) {
         CloseSocket(fd);
         return kNoSocket;
@@ -1343,10 +1447,31 @@ void Relay::prepare(const std::string& address, const std::string& userAgent) {
 
 void Relay::setNearPolicy(Near nearPolicy) { m->nearPolicy = nearPolicy; }
 
+void Relay::keepWarm(const std::string& address) {
+    const auto parsed = ParseHttp(address);
+    if (!parsed || !isRunning()) return;
+    std::lock_guard lock(m->mutex);
+    const std::string key = parsed->key();
+    auto& server = m->warm[key];
+    server.host = parsed->host;
+    server.port = parsed->port;
+    server.used = Clock::now();
+    if (m->warm.size() > kMaxWarm) {
+        // The server used longest ago goes cold (its connection is closed by the preparer).
+        const auto oldest = std::min_element(
+            m->warm.begin(), m->warm.end(), [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+        m->warm.erase(oldest);
+    }
+    m->warmChanged = true;
+    m->changed.notify_all();
+}
+
 bool Relay::isPrepared(const std::string& address) const {
     const auto parsed = ParseHttp(address);
     if (!parsed || !isRunning()) return false;
     std::lock_guard lock(m->mutex);
+    if (const auto spare = m->spares.find(parsed->key()); spare != m->spares.end() && StillOpen(spare->second.fd))
+        return true;  // a warm server's connection waits
     if (m->preparing || m->wanted || m->preparedAddress != Canonical(*parsed)) return false;
     if (m->playlists.count(m->preparedAddress)) return true;
     return m->held && m->held->key == parsed->key() && StillOpen(m->held->fd);

@@ -9,6 +9,10 @@
 // that needs the server over the connection made in advance, and passes everything else through
 // as it comes, the server's answers and statuses included. Plain http only: a secure address is
 // opened by the player itself.
+//
+// A server the player opened a stream from is kept warm for a minute (`Relay::keepWarm`): a
+// connection to it waits, made again once used, so that a zap to any of its channels that was
+// not prepared (a touch, an address handed over, a row not rested on) saves its connect too.
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -66,6 +70,7 @@ struct Stats {
     std::size_t preparedUsed = 0;        // requests sent over a connection made in advance
     std::size_t requestsPassed = 0;      // requests passed on to a server
     std::size_t nearServers = 0;         // preparations dropped: the server is near
+    std::size_t warmConnections = 0;     // made in advance for a server kept warm
 };
 
 class Relay {
@@ -93,8 +98,14 @@ public:
     // empty one, only drops the old preparation. `userAgent` is what the player will say, so
     // that a server answers the playlists as it will answer the player.
     void prepare(const std::string& address, const std::string& userAgent = {});
-    // Whether this address is prepared now: its server's connection is open and unused, or its
-    // playlist is held. A preparation under way, or one that failed, is not.
+    // Keeps the server of this address warm for a while: a connection to it is made in advance
+    // (and made again once used or past its time), so that the next zap to any address of that
+    // server costs one round trip less. Nothing is asked for over it until the player asks; a
+    // near server (by the near policy) gets none. The player calls this for what it opens.
+    void keepWarm(const std::string& address);
+    // Whether this address is prepared now: its server's connection is open and unused (made
+    // for it or for its warm server), or its playlist is held. A preparation under way, or one
+    // that failed, is not.
     bool isPrepared(const std::string& address) const;
     // Returns once the preparation under way (if any) has ended.
     void waitUntilPrepared() const;

@@ -305,6 +305,54 @@ TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUse
     EXPECT_EQ(server.requests(), 1);
 }
 
+TEST(StreamRelay, AServerKeptWarmHasAConnectionWaitingForEachNextZapFourServersAtMostAndNoneWhenNear) {
+    TinyHttp server;
+    server.route("/a.ts", 200, std::string(1000, 'A'), "video/mp2t");
+    server.route("/b.ts", 200, std::string(1000, 'B'), "video/mp2t");
+    Relay relay(Relay::Near::Prepare);
+    relay.keepWarm(server.url("/a.ts"));
+    // Any address of that server finds the connection waiting; nothing is asked over it.
+    ASSERT_TRUE(Eventually([&] { return relay.isPrepared(server.url("/b.ts")); }));
+    EXPECT_EQ(server.connections(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.requests(), 0);
+    {
+        Client player(relay);
+        player.get(server.url("/b.ts"), true);
+        EXPECT_EQ(BodyOf(player.answer()), std::string(1000, 'B'));
+    }
+    EXPECT_EQ(relay.stats().preparedUsed, 1u);
+    // Used: the next is made for the zap after.
+    ASSERT_TRUE(Eventually([&] { return server.connections() == 2 && relay.isPrepared(server.url("/a.ts")); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.connections(), 2) << "one waits per server";
+    EXPECT_EQ(server.requests(), 1);
+
+    // A fifth server makes the one used longest ago go cold: its connection is closed.
+    std::vector<std::unique_ptr<TinyHttp>> others;
+    for (int i = 0; i < 4; ++i) {
+        others.push_back(std::make_unique<TinyHttp>());
+        relay.keepWarm(others.back()->url("/x.ts"));
+    }
+    EXPECT_TRUE(Eventually([&] {
+        return std::all_of(others.begin(), others.end(),
+                           [&](const auto& o) { return relay.isPrepared(o->url("/x.ts")); });
+    }));
+    EXPECT_TRUE(Eventually([&] { return !relay.isPrepared(server.url("/a.ts")); }));
+    EXPECT_EQ(relay.stats().warmConnections, 6u);
+
+    // A near server (by the default policy) gets nothing kept, however often it is used.
+    TinyHttp near;
+    Relay skipping;
+    for (int i = 0; i < 3; ++i) {
+        skipping.keepWarm(near.url("/n.ts"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_FALSE(skipping.isPrepared(near.url("/n.ts")));
+    EXPECT_EQ(near.connections(), 1) << "the one that found it near";
+    EXPECT_EQ(skipping.stats().warmConnections, 0u);
+}
+
 TEST(StreamRelay, ARequestTheServerClosesUnansweredOnTheConnectionMadeInAdvanceIsSentOnceMore) {
     TinyHttp server;
     server.route("/a.ts", 200, std::string(1000, 'A'), "video/mp2t");
