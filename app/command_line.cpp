@@ -7,7 +7,11 @@
 CommandLine ParseCommandLine(const QStringList& arguments, const QString& productName, const QString& version) {
     CommandLine out;
     QCommandLineParser parser;
-    parser.setApplicationDescription(productName + QStringLiteral(": internet TV, radio and video streams."));
+    parser.setApplicationDescription(
+        productName + QStringLiteral(": internet TV, radio and video streams.\n\n"
+                                     "A playlist file (.m3u, .m3u8, .pls) is imported into the favourites; any other "
+                                     "file or address plays. When the viewer is running already, the address or file "
+                                     "is handed over to its window and no second window opens."));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Shows this help and ends."));
     const QCommandLineOption versionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")},

@@ -273,6 +273,42 @@ QString MpvPlayer::currentDecoder() const {
     return result.isEmpty() ? QStringLiteral("no") : result;
 }
 
+StreamFacts MpvPlayer::facts() const {
+    StreamFacts out;
+    if (!m_mpv) return out;
+    const auto text = [this](const char* name) {
+        char* value = mpv_get_property_string(m_mpv, name);
+        QString result = value ? QString::fromUtf8(value) : QString();
+        mpv_free(value);
+        return result;
+    };
+    const auto number = [this](const char* name) {
+        double value = 0;
+        return mpv_get_property(m_mpv, name, MPV_FORMAT_DOUBLE, &value) >= 0 ? value : 0.0;
+    };
+    const auto integer = [this](const char* name) {
+        std::int64_t value = 0;
+        return mpv_get_property(m_mpv, name, MPV_FORMAT_INT64, &value) >= 0 ? value : std::int64_t{0};
+    };
+    out.videoCodec = text("video-format");
+    out.audioCodec = text("audio-codec-name");
+    out.width = static_cast<int>(integer("video-params/w"));
+    out.height = static_cast<int>(integer("video-params/h"));
+    out.framesPerSecond = number("container-fps");
+    if (out.framesPerSecond <= 0) out.framesPerSecond = number("estimated-vf-fps");
+    out.videoBitrate = number("video-bitrate");
+    out.audioBitrate = number("audio-bitrate");
+    out.audioFormat = text("audio-params/format");
+    out.sampleRate = static_cast<int>(integer("audio-params/samplerate"));
+    out.channels = static_cast<int>(integer("audio-params/channel-count"));
+    out.channelLayout = text("audio-params/hr-channels");
+    out.container = text("file-format");
+    out.decoder = currentDecoder();
+    out.address = text("path");
+    out.droppedFrames = integer("frame-drop-count") + integer("decoder-frame-drop-count");
+    return out;
+}
+
 QString MpvPlayer::fileFormat() const {
     if (!m_mpv) return {};
     char* text = mpv_get_property_string(m_mpv, "file-format");

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "player/stream_facts.h"
+
 struct mpv_handle;
 struct mpv_event;
 
@@ -57,6 +59,9 @@ public:
     QString currentDecoder() const;  // "no" while decoding in software
     // The demuxer's name for what plays ("mpegts", "hls", "mp3" …); empty before it opened.
     QString fileFormat() const;
+    // What plays, technically, as the player knows it now (read from its core: not while it
+    // opens a stream, when a read waits for the core).
+    StreamFacts facts() const;
     // Writes the stream as it is read, its packets as they are (never encoded again), to `path`
     // in the container its extension names; "" stops and closes it. The player opens the path
     // anew whenever it opens the stream anew (a reconnect).

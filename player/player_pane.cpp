@@ -25,6 +25,7 @@
 #include "base/process_memory.h"
 #include "player/mpv_player.h"
 #include "player/stream_address.h"
+#include "player/stream_information.h"
 #include "player/video_view.h"
 #include "services/recording.h"
 #include "services/stream_relay.h"
@@ -297,6 +298,8 @@ void PlayerPane::buildKeyActions() {
     key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
     key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
     key("bannerKey", QStringLiteral("Show Channel Banner"), {Qt::Key_I}, [this] { showBanner(); });
+    key("streamInformationKey", QStringLiteral("Stream Information"), {Qt::CTRL | Qt::Key_I},
+        [this] { showStreamInformation(); });
     key("recordKey", QStringLiteral("Record"), {Qt::Key_R}, [this] {
         if (isRecording())
             stopRecording();
@@ -911,7 +914,7 @@ void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void PlayerPane::buildMenuCaptions() {
-    const std::array<std::pair<const char*, const char*>, 15> captions{{
+    const std::array<std::pair<const char*, const char*>, 16> captions{{
         {"menuPlay", "&Play"},
         {"menuPause", "&Pause"},
         {"menuStop", "&Stop"},
@@ -925,6 +928,7 @@ void PlayerPane::buildMenuCaptions() {
         {"menuHardwareDecoding", "&Hardware Decoding"},
         {"menuKeepLastChannel", "&Keep Last Channel Ready"},
         {"menuCopyAddress", "&Copy Stream Address"},
+        {"menuStreamInformation", "Stream &Information"},
         {"menuRecord", "&Record"},
         {"menuStopRecording", "Stop &Recording"},
     }};
@@ -935,6 +939,16 @@ void PlayerPane::buildMenuCaptions() {
         caption->setVisible(false);
         m_menuCaptions.insert(caption->objectName(), caption);
     }
+}
+
+StreamFacts PlayerPane::streamFacts() const { return m_player->facts(); }
+
+StreamInformation* PlayerPane::showStreamInformation() {
+    if (!m_streamInformation) m_streamInformation = new StreamInformation(this);
+    m_streamInformation->show();
+    m_streamInformation->raise();
+    m_streamInformation->activateWindow();
+    return m_streamInformation;
 }
 
 QString PlayerPane::menuCaption(const char* name) const {
@@ -1031,6 +1045,9 @@ QMenu* PlayerPane::createContextMenu(QWidget* parent) {
     keep->setCheckable(true);
     keep->setChecked(keepsLastChannel());
     menu->addSeparator();
+    add(menu, menuCaption("menuStreamInformation"), "menuStreamInformation", [this] {
+        showStreamInformation();
+    })->setShortcut(Qt::CTRL | Qt::Key_I);
     add(menu, menuCaption("menuCopyAddress"), "menuCopyAddress", [this] {
         QApplication::clipboard()->setText(m_url);
     })->setEnabled(!m_url.isEmpty());

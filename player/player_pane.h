@@ -21,12 +21,14 @@
 #include <string>
 
 #include "player/on_screen.h"
+#include "player/stream_facts.h"
 
 namespace recording {
 class Sink;
 }
 class ElidedLabel;
 class MpvPlayer;
+class StreamInformation;
 namespace stream_relay {
 class Relay;
 }
@@ -154,6 +156,10 @@ public:
     // The pane's keyboard commands (Space, M, Ctrl+Up/Down, F/F11, Esc, Page Up/Down,
     // Backspace). They work while the focus is in the pane, and in any widget they are added to.
     QList<QAction*> keyActions() const { return m_keys; }
+    // What plays, technically (see MpvPlayer::Facts), and the window that shows it (Ctrl+I, or
+    // "Stream Information" in the picture's menu): one, opened again if it is open.
+    StreamFacts streamFacts() const;
+    StreamInformation* showStreamInformation();
     // The context menu as it would open now (the caller owns it).
     QMenu* createContextMenu(QWidget* parent);
 
@@ -292,6 +298,7 @@ private:
     ElidedLabel* m_status = nullptr;
     QLabel* m_time = nullptr;
     QList<QAction*> m_keys;
+    QPointer<StreamInformation> m_streamInformation;
     QHash<QString, QAction*> m_menuCaptions;
     QTimer m_positionTimer;
     QTimer m_openWatch;        // runs while an address opens: deadline and memory growth

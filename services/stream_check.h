@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace stream_check {
@@ -15,8 +16,11 @@ namespace stream_check {
 enum class Verdict { Alive, Dead, Unknown };
 
 struct Result {
+    Result() = default;
+    Result(Verdict v, std::string why) : verdict(v), reason(std::move(why)) {}
     Verdict verdict = Verdict::Unknown;
-    std::string reason;  // what was found, or why the address is dead, in words for the operator
+    std::string reason;      // what was found, or why the address is dead, in words for the operator
+    std::string answeredBy;  // the address that answered last, after redirects
 };
 
 // What the start of an answer is: "MPEG-TS stream", "HLS playlist", "ICY radio (audio/mpeg)"

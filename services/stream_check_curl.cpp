@@ -247,7 +247,10 @@ Stats Check(const std::vector<std::string>& addresses, const Options& options,
             if (msg->msg != CURLMSG_DONE) continue;
             Probe* probe = nullptr;
             curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &probe);
-            const Result result = Judge(*probe, msg->data.result, options.timeoutSeconds);
+            Result result = Judge(*probe, msg->data.result, options.timeoutSeconds);
+            const char* effective = nullptr;
+            if (curl_easy_getinfo(probe->easy, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+                result.answeredBy = effective;
             curl_multi_remove_handle(multi, probe->easy);
             curl_easy_cleanup(probe->easy);
             const std::size_t index = probe->index;

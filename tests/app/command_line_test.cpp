@@ -20,6 +20,8 @@ TEST(CommandLine, HelpAndVersionPrintAndEndWithSuccess) {
     EXPECT_TRUE(help.output.startsWith(QStringLiteral("Usage: MarluViewerFull [options]")));
     EXPECT_TRUE(help.output.contains(QStringLiteral("--language <NAME>")));
     EXPECT_TRUE(help.output.contains(QStringLiteral("--version")));
+    EXPECT_TRUE(help.output.contains(QStringLiteral("imported into the favourites")));
+    EXPECT_TRUE(help.output.contains(QStringLiteral("handed over to its window")));
     const CommandLine version = Parse({QStringLiteral("--version")});
     EXPECT_TRUE(version.exit);
     EXPECT_EQ(version.exitCode, 0);

@@ -28,6 +28,7 @@
 #include "catalogue/catalogue_writer.h"
 #include "player/mpv_player.h"
 #include "player/player_pane.h"
+#include "player/stream_information.h"
 #include "player/video_view.h"
 #include "services/recording.h"
 #include "services/settings.h"
@@ -513,6 +514,42 @@ TEST_F(Watching, TheContextMenuOffersTracksAspectFullScreenAndTheAddress) {
     EXPECT_FALSE(pane->windowState() & Qt::WindowFullScreen);
     menu->findChild<QAction*>(QStringLiteral("menuStop"))->trigger();
     EXPECT_EQ(pane->playState(), QStringLiteral("stopped"));
+}
+
+TEST_F(Watching, StreamInformationTellsCodecsSizeAndMeasuredBitratesOfWhatPlays) {
+    server.serve(QStringLiteral("/hd.ts"), test_media::MpegTsH264Hd(), "video/mp2t");
+    const QString address = server.url(QStringLiteral("/hd.ts"));
+    pane->setUrl(address);
+    ASSERT_TRUE(PlayingWithPicture()) << pane->lastError().toStdString();
+    // The picture's menu and Ctrl+I open the same one window.
+    QMenu* menu = pane->createContextMenu(pane.get());
+    menu->findChild<QAction*>(QStringLiteral("menuStreamInformation"))->trigger();
+    delete menu;
+    auto* info = pane->window()->findChild<StreamInformation*>();
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(pane->showStreamInformation(), info);
+    EXPECT_TRUE(info->isVisible());
+    // The bitrates are measured over a second of the stream: they come after a moment.
+    ASSERT_TRUE(
+        WaitFor([&] { return info->value(QStringLiteral("Video bitrate")).contains(QLatin1String("bit/s")); }, 10000));
+    EXPECT_EQ(info->value(QStringLiteral("Video")), QStringLiteral("h264"));
+    EXPECT_EQ(info->value(QStringLiteral("Audio")), QStringLiteral("aac"));
+    EXPECT_EQ(info->value(QStringLiteral("Resolution")), QStringLiteral("1280 × 720"));
+    EXPECT_EQ(info->value(QStringLiteral("Frame rate")), QStringLiteral("25.00 fps"));
+    EXPECT_EQ(info->value(QStringLiteral("Container")), QStringLiteral("mpegts"));
+    EXPECT_TRUE(info->value(QStringLiteral("Sound")).startsWith(QLatin1String("48000 Hz, stereo (2 channels)")))
+        << info->value(QStringLiteral("Sound")).toStdString();
+    EXPECT_EQ(info->value(QStringLiteral("Hardware decoding")), QStringLiteral("no"));
+    EXPECT_EQ(info->value(QStringLiteral("Address")), address);
+    EXPECT_TRUE(WaitFor([&] { return info->value(QStringLiteral("Answered by")) == address; }, 10000))
+        << info->value(QStringLiteral("Answered by")).toStdString();
+    const StreamFacts facts = pane->streamFacts();
+    EXPECT_NEAR(facts.videoBitrate, 1500e3, 1500e3 * 0.2);
+    EXPECT_NEAR(facts.audioBitrate, 128e3, 128e3 * 0.2);
+    // Stopped, it tells nothing; the window stays for the next channel.
+    pane->stop();
+    EXPECT_TRUE(WaitFor([&] { return info->value(QStringLiteral("Video")) == QStringLiteral("–"); }, 3000));
+    EXPECT_TRUE(info->isVisible());
 }
 
 TEST_F(Watching, WhatTheMouseDoesOnTheNativePictureReachesThePane) {

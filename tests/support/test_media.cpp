@@ -38,4 +38,12 @@ QByteArray MpegTsRed() {
     return data;
 }
 
+QByteArray MpegTsH264Hd() {
+    static const QByteArray data =
+        Run(Split("-f lavfi -i testsrc=size=1280x720:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 "
+                  "-t 8 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g 50 -b:v 1500k -minrate 1500k -maxrate 1500k "
+                  "-bufsize 750k -x264-params nal-hrd=cbr -c:a aac -ac 2 -b:a 128k -f mpegts -"));
+    return data;
+}
+
 }  // namespace test_media

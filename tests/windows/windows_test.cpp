@@ -1,10 +1,14 @@
 // The about, help and web-site windows, the skin and the banner.
 #include <QAction>
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QPalette>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTextDocument>
 #include <QToolButton>
 
@@ -108,6 +112,45 @@ TEST_F(Windows, HelpOpensOnTheFirstStartOnlyAndTurnsShowHelpOff) {
     form->mnuHelpItem[0]->trigger();  // the menu opens it whenever asked
     EXPECT_TRUE(WaitFor([&] { return opened.size() == 2; }, 5000));
     for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<Form8*>(w), nullptr);
+}
+
+// Every page the help's contents, its project and its index name is there, and the key page
+// names every key the window and the player answer to (read from their actions, so a new key
+// without its line fails here).
+TEST_F(Windows, EveryHelpPageNamedIsThereAndTheKeyPageNamesEveryKey) {
+    const QDir help(QStringLiteral(HELP_SOURCE_DIR));
+    const auto read = [&](const QString& name) {
+        QFile file(help.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        return QString::fromUtf8(file.readAll());
+    };
+    QStringList named;
+    const QRegularExpression local(QStringLiteral(R"re(name="Local" value="([^"]+)")re"));
+    for (auto m = local.globalMatch(read(QStringLiteral("contents.hhc"))); m.hasNext();) named << m.next().captured(1);
+    const QString project = read(QStringLiteral("help.hhp"));
+    named << project.mid(project.indexOf(QLatin1String("[FILES]")) + 7).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QRegularExpression link(QStringLiteral(R"re(href="([^"#]+))re"));
+    for (auto m = link.globalMatch(read(QStringLiteral("index.html"))); m.hasNext();) named << m.next().captured(1);
+    EXPECT_GE(named.size(), 40);
+    for (const QString& page : named) EXPECT_TRUE(help.exists(page.trimmed())) << page.toStdString();
+    for (const QString& page : help.entryList({QStringLiteral("*.html")}, QDir::Files))
+        EXPECT_TRUE(named.contains(page)) << page.toStdString() << " is in no contents";
+
+    QSet<QString> documented;
+    const QRegularExpression kbd(QStringLiteral("<kbd>([^<]+)</kbd>"));
+    for (auto m = kbd.globalMatch(read(QStringLiteral("keys.html"))); m.hasNext();) documented << m.next().captured(1);
+    Form1& f = Start();
+    int keys = 0;
+    for (QAction* action : f.findChildren<QAction*>()) {
+        for (const QKeySequence& key : action->shortcuts()) {
+            // A keypad digit is its digit.
+            const QString text = key.toString(QKeySequence::PortableText).remove(QStringLiteral("Num+"));
+            EXPECT_TRUE(documented.contains(text))
+                << text.toStdString() << " (" << action->objectName().toStdString() << ") is not on the key page";
+            ++keys;
+        }
+    }
+    EXPECT_GE(keys, 30);
 }
 
 TEST_F(Windows, NoHelpFileMeansNothingOpensNothingIsWrittenAndTheMenuSaysWhere) {

@@ -1,0 +1,124 @@
+#include "player/stream_information.h"
+
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLocale>
+
+#include "player/player_pane.h"
+#include "services/stream_check.h"
+
+namespace {
+
+const char* const kFields[] = {"Video",         "Resolution",    "Frame rate", "Video bitrate",     "Audio",
+                               "Audio bitrate", "Sound",         "Container",  "Hardware decoding", "Address",
+                               "Answered by",   "Dropped frames"};
+
+QString Bitrate(double bitsPerSecond) {
+    if (bitsPerSecond <= 0) return QStringLiteral("–");
+    if (bitsPerSecond >= 1e6) return QStringLiteral("%1 Mbit/s").arg(bitsPerSecond / 1e6, 0, 'f', 2);
+    return QStringLiteral("%1 kbit/s").arg(qRound(bitsPerSecond / 1e3));
+}
+
+QString OrDash(const QString& text) { return text.isEmpty() ? QStringLiteral("–") : text; }
+
+}  // namespace
+
+StreamInformation::StreamInformation(PlayerPane* pane)
+    : QWidget(pane->window(), Qt::Tool), m_pane(pane), m_cancel(std::make_shared<std::atomic<bool>>(false)) {
+    setObjectName(QStringLiteral("StreamInformation"));
+    setWindowTitle(QStringLiteral("Stream Information"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* form = new QFormLayout(this);
+    for (const char* field : kFields) {
+        auto* value = new QLabel(QStringLiteral("–"), this);
+        value->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(field).remove(QLatin1Char(' ')));
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setMinimumWidth(260);
+        form->addRow(QString::fromLatin1(field) + QLatin1Char(':'), value);
+        m_values.insert(QString::fromLatin1(field), value);
+    }
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &StreamInformation::refresh);
+    connect(pane, &PlayerPane::playStateChanged, this, &StreamInformation::refresh);
+    connect(pane, &QObject::destroyed, this, &QWidget::close);
+    m_timer.start();
+    refresh();
+}
+
+StreamInformation::~StreamInformation() {
+    *m_cancel = true;
+    if (m_worker.joinable()) m_worker.join();
+}
+
+QString StreamInformation::value(const QString& field) const {
+    const QLabel* label = m_values.value(field);
+    return label ? label->text() : QString();
+}
+
+void StreamInformation::refresh() {
+    if (!m_pane) return;
+    const QString asked = m_pane->url();
+    if (asked != m_asked) askWhoAnswers(asked);
+    // Read only while something plays: while a stream opens, a read would wait for the player.
+    const QString state = m_pane->playState();
+    const bool open = state == QLatin1String("playing") || state == QLatin1String("paused");
+    const StreamFacts f = open ? m_pane->streamFacts() : StreamFacts{};
+    const auto set = [this](const char* field, const QString& text) {
+        m_values.value(QString::fromLatin1(field))->setText(text);
+    };
+    set("Video", OrDash(f.videoCodec));
+    set("Resolution", f.width > 0 ? QStringLiteral("%1 × %2").arg(f.width).arg(f.height) : QStringLiteral("–"));
+    set("Frame rate",
+        f.framesPerSecond > 0 ? QStringLiteral("%1 fps").arg(f.framesPerSecond, 0, 'f', 2) : QStringLiteral("–"));
+    set("Video bitrate", Bitrate(f.videoBitrate));
+    set("Audio", OrDash(f.audioCodec));
+    set("Audio bitrate", Bitrate(f.audioBitrate));
+    QString sound;
+    if (f.sampleRate > 0)
+        sound = QStringLiteral("%1 Hz, %2 (%3), %4")
+                    .arg(f.sampleRate)
+                    .arg(f.channelLayout,
+                         f.channels == 1 ? QStringLiteral("1 channel") : QStringLiteral("%1 channels").arg(f.channels),
+                         f.audioFormat);
+    set("Sound", OrDash(sound));
+    set("Container", OrDash(f.container));
+    set("Hardware decoding",
+        !open ? QStringLiteral("–")
+              : (f.decoder.isEmpty() || f.decoder == QLatin1String("no") ? QStringLiteral("no") : f.decoder));
+    set("Address", OrDash(asked));
+    set("Answered by", OrDash(m_answeredBy));
+    set("Dropped frames", open ? QLocale().toString(static_cast<qlonglong>(f.droppedFrames)) : QStringLiteral("–"));
+}
+
+void StreamInformation::askWhoAnswers(const QString& address) {
+    *m_cancel = true;  // the question about the address before is of no use now
+    if (m_worker.joinable()) m_worker.join();
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    m_asked = address;
+    m_answeredBy.clear();
+    const bool web = address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+                     address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    if (!web) {
+        m_answeredBy = address;  // a file, or a protocol without redirects
+        return;
+    }
+    stream_check::Options options;
+    options.concurrency = 1;
+    options.maxBytes = std::size_t{16} << 10;
+    QPointer<StreamInformation> self(this);
+    m_worker = std::thread([self, cancel = m_cancel, options, asked = address.toStdString()] {
+        std::string answered;
+        stream_check::Check(
+            {asked}, options, [&](std::size_t, const stream_check::Result& r) { answered = r.answeredBy; }, *cancel);
+        if (*cancel) return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, cancel, answered = QString::fromStdString(answered)] {
+                if (!self || *cancel) return;
+                self->m_answeredBy = answered.isEmpty() ? QStringLiteral("(no answer)") : answered;
+                self->refresh();
+            },
+            Qt::QueuedConnection);
+    });
+}
