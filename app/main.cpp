@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "app/color_scheme.h"
 #include "app/command_line.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
@@ -111,6 +112,14 @@ int main(int argc, char** argv) {
             QStringLiteral("Run-time error '%1':\n\n%2").arg(e.number).arg(QString::fromUtf8(e.what())));
         return 1;
     }
+    // The colours: the desktop's light or dark (the private label and its skin are known now).
+    std::string colours;
+    try {
+        colours = GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kColorScheme, "");
+    } catch (const VbError&) {
+        // A value that is not text: the desktop's preference.
+    }
+    color_scheme::DesktopScheme desktopColours(QString::fromStdString(colours));
     if (!splash.hiddenByChoice()) splash.show();
     if (startup_probe::Requested()) startup_probe::Start();
     return application.exec();

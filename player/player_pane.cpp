@@ -32,6 +32,7 @@
 #include "widgets/design.h"
 #include "widgets/elided_label.h"
 #include "widgets/qt_text.h"
+#include "widgets/readable_icon.h"
 
 namespace {
 int g_openDeadlineMs = PlayerPane::kOpenDeadlineMs;
@@ -223,7 +224,7 @@ void PlayerPane::buildControlBar() {
     auto button = [&](QStyle::StandardPixmap icon, const char* name, const char* tip) {
         auto* b = new QToolButton(m_bar);
         b->setObjectName(QString::fromLatin1(name));
-        b->setIcon(style()->standardIcon(icon));
+        b->setIcon(ReadableStandardIcon(this, icon));
         b->setToolTip(QString::fromLatin1(tip));
         b->setAutoRaise(true);
         row->addWidget(b);
@@ -366,7 +367,7 @@ void PlayerPane::setMuted(bool muted) {
 void PlayerPane::showMuted(bool muted) {
     const QSignalBlocker block(m_mute);
     m_mute->setChecked(muted);
-    m_mute->setIcon(style()->standardIcon(muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
+    m_mute->setIcon(ReadableStandardIcon(this, muted ? QStyle::SP_MediaVolumeMuted : QStyle::SP_MediaVolume));
 }
 
 void PlayerPane::setVolumeFromUser(int volume) { m_volumeSlider->setValue(std::clamp(volume, 0, 100)); }
@@ -403,7 +404,7 @@ bool PlayerPane::isPlayingOrStarting(const QString& url) const {
 
 void PlayerPane::refreshControls() {
     m_playPause->setIcon(
-        style()->standardIcon(m_state == PlayState::Playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+        ReadableStandardIcon(this, m_state == PlayState::Playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     m_playPause->setEnabled(!m_url.isEmpty());
     m_stop->setEnabled(isActive());
     const bool seekable = (m_state == PlayState::Playing || m_state == PlayState::Paused) && m_player->seekable() &&
@@ -906,6 +907,14 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // ---- Context menu ------------------------------------------------------------------------
+
+void PlayerPane::changeEvent(QEvent* event) {
+    QFrame::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange || !m_mute) return;  // the bar is made
+    m_stop->setIcon(ReadableStandardIcon(this, QStyle::SP_MediaStop));
+    showMuted(isMuted());
+    refreshControls();
+}
 
 void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createContextMenu(this);

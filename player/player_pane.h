@@ -214,6 +214,7 @@ signals:
     void recordingChanged(bool on, const QString& path, const QString& failure);
 
 protected:
+    void changeEvent(QEvent* event) override;  // the bar's icons follow a new palette
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

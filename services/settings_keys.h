@@ -50,6 +50,9 @@ inline constexpr const char* kHardwareDecodingDefault = "1";
 // is instant (a second player, and that stream's connection, stay open); "0" does not.
 inline constexpr const char* kKeepLastChannel = "KeepLastChannel";
 inline constexpr const char* kKeepLastChannelDefault = "1";
+// "light" or "dark" chooses the viewer's colours; anything else (or nothing) follows the
+// desktop's preference. A skin keeps its own colours.
+inline constexpr const char* kColorScheme = "ColorScheme";
 
 // Machine-wide: "1" hides the splash picture at start.
 inline constexpr const char* kChkSplash = "chkSplash";
