@@ -5,7 +5,7 @@
 #include <QWidget>
 
 QIcon ReadableStandardIcon(const QWidget* widget, QStyle::StandardPixmap which) {
-    const QIcon icon = widget->style()->standardIcon(which, nullptr, widget);
+    QIcon icon = widget->style()->standardIcon(which, nullptr, widget);
     const QColor text = widget->palette().color(QPalette::ButtonText);
     if (text.lightness() < 128) return icon;  // a light palette: as the style draws it
     QIcon out;
