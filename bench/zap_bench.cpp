@@ -37,6 +37,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -148,14 +149,9 @@ double Arrived(const PlayingClock& t, const PlayerPane& pane, bool video) {
     return video ? (ShowsPicture(pane) ? now : -1) : t.at();
 }
 
-// One zap of the pane: milliseconds to the first decoded frame on screen (or to the start of
-// playback for audio), or -1.
-double PaneZap(PlayerPane& pane, const QString& url, bool video) {
-    pane.stop();
-    WaitFor([] { return false; }, 50);  // let the previous stream wind down
-    PlayingClock t(pane);
-    pane.setUrl(url);
-    // Video: the first picture on screen; audio: the player reporting playback.
+// Waits (20 s at most) for the first picture on screen (video) or the player reporting
+// playback (sound): milliseconds on the clock, or -1.
+double WaitArrival(const PlayingClock& t, const PlayerPane& pane, bool video) {
     double ms = -1;
     WaitFor(
         [&] {
@@ -163,6 +159,17 @@ double PaneZap(PlayerPane& pane, const QString& url, bool video) {
             return ms >= 0;
         },
         20000);
+    return ms;
+}
+
+// One zap of the pane: milliseconds to the first decoded frame on screen (or to the start of
+// playback for audio), or -1.
+double PaneZap(PlayerPane& pane, const QString& url, bool video) {
+    pane.stop();
+    WaitFor([] { return false; }, 50);  // let the previous stream wind down
+    PlayingClock t(pane);
+    pane.setUrl(url);
+    const double ms = WaitArrival(t, pane, video);
     return ms;
 }
 
@@ -251,51 +258,71 @@ private:
     mpv_handle* m_mpv;
 };
 
+// A libVLC instance and its one player, kept for every zap: `play` opens an address, `over`
+// says whether it failed or ended.
+class VlcPlayer {
+public:
+    explicit VlcPlayer(std::initializer_list<const char*> options) {
+        const std::vector<const char*> args(options);
+        m_vlc = libvlc_new(static_cast<int>(args.size()), args.data());
+        if (m_vlc) m_player = libvlc_media_player_new(m_vlc);
+    }
+    ~VlcPlayer() {
+        if (m_player) libvlc_media_player_release(m_player);
+        if (m_vlc) libvlc_release(m_vlc);
+    }
+    VlcPlayer(const VlcPlayer&) = delete;
+    VlcPlayer& operator=(const VlcPlayer&) = delete;
+    libvlc_media_player_t* player() const { return m_player; }
+
+    void play(const QString& url) {
+        const QByteArray address = url.toUtf8();
+        libvlc_media_t* media = libvlc_media_new_location(m_vlc, address.constData());
+        libvlc_media_player_set_media(m_player, media);
+        libvlc_media_release(media);
+        libvlc_media_player_play(m_player);
+    }
+    bool over() const {
+        const libvlc_state_t state = libvlc_media_player_get_state(m_player);
+        return state == libvlc_Error || state == libvlc_Ended;
+    }
+    void stop() { libvlc_media_player_stop(m_player); }
+
+private:
+    libvlc_instance_t* m_vlc = nullptr;
+    libvlc_media_player_t* m_player = nullptr;
+};
+
 // One libVLC player kept for every zap, libVLC's stock options (its network caching among them),
 // pictures and sound handed to callbacks instead of devices: what a player that embeds libVLC
 // does. Milliseconds from play to the first picture (or the first sound), or -1.
 class WarmVlc {
 public:
     WarmVlc() {
-        const char* args[] = {"--quiet", "--no-xlib", "--ignore-config", "--no-video-title-show", "--no-stats"};
-        m_vlc = libvlc_new(static_cast<int>(std::size(args)), args);
-        if (!m_vlc) return;
-        m_player = libvlc_media_player_new(m_vlc);
-        libvlc_video_set_callbacks(m_player, Lock, nullptr, Display, this);
-        libvlc_video_set_format(m_player, "RV32", kWidth, kHeight, kWidth * 4);
-        libvlc_audio_set_callbacks(m_player, Play, nullptr, nullptr, nullptr, nullptr, this);
-        libvlc_audio_set_format(m_player, "S16N", 48000, 2);
+        libvlc_media_player_t* player = m_vlc.player();
+        if (!player) return;
+        libvlc_video_set_callbacks(player, Lock, nullptr, Display, this);
+        libvlc_video_set_format(player, "RV32", kWidth, kHeight, kWidth * 4);
+        libvlc_audio_set_callbacks(player, Play, nullptr, nullptr, nullptr, nullptr, this);
+        libvlc_audio_set_format(player, "S16N", 48000, 2);
     }
-    ~WarmVlc() {
-        if (m_player) libvlc_media_player_release(m_player);
-        if (m_vlc) libvlc_release(m_vlc);
-    }
-    WarmVlc(const WarmVlc&) = delete;
-    WarmVlc& operator=(const WarmVlc&) = delete;
-    bool valid() const { return m_player != nullptr; }
-
     double zap(const QString& url, bool video) {
-        if (!m_player) return -1;
-        const QByteArray address = url.toUtf8();
+        if (!m_vlc.player()) return -1;
         m_pictures = 0;
         m_sounds = 0;
         QElapsedTimer t;
         t.start();
-        libvlc_media_t* media = libvlc_media_new_location(m_vlc, address.constData());
-        libvlc_media_player_set_media(m_player, media);
-        libvlc_media_release(media);
-        libvlc_media_player_play(m_player);
+        m_vlc.play(url);
         double ms = -1;
         while (t.elapsed() < 20000) {
             if ((video ? m_pictures.load() : m_sounds.load()) > 0) {
                 ms = t.nsecsElapsed() / 1e6;
                 break;
             }
-            const libvlc_state_t state = libvlc_media_player_get_state(m_player);
-            if (state == libvlc_Error || state == libvlc_Ended) break;
+            if (m_vlc.over()) break;
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        libvlc_media_player_stop(m_player);
+        m_vlc.stop();
         return ms;
     }
 
@@ -308,10 +335,9 @@ private:
     static void Display(void* self, void*) { ++static_cast<WarmVlc*>(self)->m_pictures; }
     static void Play(void* self, const void*, unsigned, int64_t) { ++static_cast<WarmVlc*>(self)->m_sounds; }
 
-    libvlc_instance_t* m_vlc = nullptr;
-    libvlc_media_player_t* m_player = nullptr;
     std::vector<unsigned char> m_frame = std::vector<unsigned char>(std::size_t{kWidth} * kHeight * 4);
     std::atomic<int> m_pictures{0}, m_sounds{0};
+    VlcPlayer m_vlc{"--quiet", "--no-xlib", "--ignore-config", "--no-video-title-show", "--no-stats"};  // goes first
 };
 
 // A libmpv handle that draws, as a player embedding libmpv does: its render API into an OpenGL
@@ -454,10 +480,8 @@ private:
 class DrawingVlc {
 public:
     explicit DrawingVlc(QSize size) {
-        const char* args[] = {"--quiet", "--ignore-config", "--no-video-title-show", "--no-stats"};
-        m_vlc = libvlc_new(static_cast<int>(std::size(args)), args);
-        if (!m_vlc) return;
-        m_player = libvlc_media_player_new(m_vlc);
+        libvlc_media_player_t* player = m_vlc.player();
+        if (!player) return;
         // Black where VLC has no picture, and beside the main window, not over it.
         m_window.setAttribute(Qt::WA_NativeWindow);
         QPalette black = m_window.palette();
@@ -469,28 +493,16 @@ public:
         m_window.move(screen.right() - size.width(), screen.bottom() - size.height());
         m_window.show();
         WaitFor([this] { return m_window.windowHandle() && m_window.windowHandle()->isExposed(); }, 5000);
-        libvlc_media_player_set_xwindow(m_player, static_cast<uint32_t>(m_window.winId()));
-        libvlc_event_attach(libvlc_media_player_event_manager(m_player), libvlc_MediaPlayerPlaying, &Playing, this);
+        libvlc_media_player_set_xwindow(player, static_cast<uint32_t>(m_window.winId()));
+        libvlc_event_attach(libvlc_media_player_event_manager(player), libvlc_MediaPlayerPlaying, &Playing, this);
     }
-    ~DrawingVlc() {
-        if (m_player) libvlc_media_player_release(m_player);
-        if (m_vlc) libvlc_release(m_vlc);
-    }
-    DrawingVlc(const DrawingVlc&) = delete;
-    DrawingVlc& operator=(const DrawingVlc&) = delete;
-    bool valid() const { return m_player != nullptr; }
-
     double zap(const QString& url, bool video) {
-        if (!m_player) return -1;
+        if (!m_vlc.player()) return -1;
         WaitFor([this] { return !Lit(); }, 2000);  // the last stream's picture gone
-        const QByteArray address = url.toUtf8();
         m_playing = false;
         QElapsedTimer t;
         t.start();
-        libvlc_media_t* media = libvlc_media_new_location(m_vlc, address.constData());
-        libvlc_media_player_set_media(m_player, media);
-        libvlc_media_release(media);
-        libvlc_media_player_play(m_player);
+        m_vlc.play(url);
         double ms = -1;
         while (t.elapsed() < 20000) {
             const double now = t.nsecsElapsed() / 1e6;
@@ -498,11 +510,10 @@ public:
                 ms = now;
                 break;
             }
-            const libvlc_state_t state = libvlc_media_player_get_state(m_player);
-            if (state == libvlc_Error || state == libvlc_Ended) break;
+            if (m_vlc.over()) break;
             ProcessEventsFor1Ms();
         }
-        libvlc_media_player_stop(m_player);
+        m_vlc.stop();
         m_window.repaint();  // black again: the X server keeps the last picture where VLC's window was
         return ms;
     }
@@ -518,10 +529,9 @@ private:
         return lit > w / 64;
     }
 
-    libvlc_instance_t* m_vlc = nullptr;
-    libvlc_media_player_t* m_player = nullptr;
     QWidget m_window;
     std::atomic<bool> m_playing{false};
+    VlcPlayer m_vlc{"--quiet", "--ignore-config", "--no-video-title-show", "--no-stats"};  // goes first
 };
 
 // FFmpeg alone: open, probe with `probeBytes`, and decode the first frame of the stream's video
@@ -627,13 +637,7 @@ double KeyZap(Form1& form, int row, bool video) {
         if (zapped < 0 && state != QLatin1String("stopped")) zapped = t.now();
     });
     QTest::keyClick(list.viewport(), row > 0 ? Qt::Key_Down : Qt::Key_Up);
-    double ms = -1;
-    WaitFor(
-        [&] {
-            ms = Arrived(t, pane, video);
-            return ms >= 0;
-        },
-        20000);
+    const double ms = WaitArrival(t, pane, video);
     QObject::disconnect(opened);
     return ms >= 0 && zapped >= 0 ? ms - zapped : -1;
 }
@@ -647,13 +651,7 @@ double HandedOverZap(Form1& form, const QString& url, bool video) {
     WaitFor([] { return false; }, 50);
     PlayingClock t(pane);
     form.PlayAddress(url);
-    double ms = -1;
-    WaitFor(
-        [&] {
-            ms = Arrived(t, pane, video);
-            return ms >= 0;
-        },
-        20000);
+    const double ms = WaitArrival(t, pane, video);
     return ms;
 }
 
