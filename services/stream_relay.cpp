@@ -689,7 +689,7 @@ struct Relay::Impl {
         int port = 0;
         Clock::time_point used;
         Clock::time_point retryAt;  // after a failed connect
-        bool near = false;          // found near: nothing is kept for it
+        bool nearby = false;        // found near: nothing is kept for it (not "near": a Windows macro)
     };
     std::map<std::string, Warm> warm;
     std::map<std::string, Held> spares;
@@ -859,7 +859,7 @@ std::string Relay::Impl::tendWarm(Clock::time_point now, Clock::time_point& next
         }
         next = std::min(next, it->second.used + kWarmFor);
         const bool waiting = spares.count(it->first) || (held && held->key == it->first);  // one is enough
-        if (!it->second.near && !waiting) {
+        if (!it->second.nearby && !waiting) {
             if (now >= it->second.retryAt)
                 wanting = it->first;
             else
@@ -882,7 +882,7 @@ void Relay::Impl::refill(std::unique_lock<std::mutex>& lock, const std::string& 
     if (nearServer || fd == kNoSocket || it == warm.end() || stopping || spares.count(key)) {
         if (fd != kNoSocket) CloseSocket(fd);
         if (it != warm.end()) {
-            if (nearServer) it->second.near = true;  // it costs less than the relay's hop: never kept
+            if (nearServer) it->second.nearby = true;  // it costs less than the relay's hop: never kept
             if (fd == kNoSocket) it->second.retryAt = Clock::now() + kWarmRetry;
         }
         return;
