@@ -8,6 +8,7 @@
 #include <QDBusVariant>
 #include <QStyle>
 #include <QStyleFactory>
+#include <optional>
 
 #include "base/private_label.h"
 
@@ -20,13 +21,14 @@ const QString kInterface = QStringLiteral("org.freedesktop.portal.Settings");
 const QString kGroup = QStringLiteral("org.freedesktop.appearance");
 const QString kKey = QStringLiteral("color-scheme");
 
-// The portal's Read wraps the value in a variant of its own: unwrapped to the number.
-std::optional<uint> PortalNumber(QVariant value) {
-    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
-        value = value.value<QDBusVariant>().variant();
+// The portal's Read wraps the value in a variant of its own: unwrapped to the scheme. 1 prefers
+// dark; 0 (no preference) and 2 prefer light.
+std::optional<Scheme> PortalScheme(QVariant value) {
+    while (value.userType() == qMetaTypeId<QDBusVariant>()) value = value.value<QDBusVariant>().variant();
     bool ok = false;
     const uint number = value.toUInt(&ok);
-    return ok ? std::optional<uint>(number) : std::nullopt;
+    if (!ok) return std::nullopt;
+    return number == 1 ? Scheme::Dark : Scheme::Light;
 }
 
 }  // namespace
@@ -61,8 +63,6 @@ QPalette DarkPalette() {
     return p;
 }
 
-Scheme FromPortal(uint value) { return value == 1 ? Scheme::Dark : Scheme::Light; }
-
 DesktopScheme::DesktopScheme(const QString& setting, QObject* parent) : QObject(parent) {
     if (modPrivateLabel::SkinEnabled) return;  // the skin's colours stand
     const QString forced = setting.trimmed().toLower();
@@ -85,14 +85,14 @@ DesktopScheme::DesktopScheme(const QString& setting, QObject* parent) : QObject(
         call->deleteLater();
         const QDBusMessage reply = call->reply();
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return;  // no portal
-        if (const auto number = PortalNumber(reply.arguments().front())) apply(FromPortal(*number));
+        if (const auto scheme = PortalScheme(reply.arguments().front())) apply(*scheme);
     });
 }
 
 void DesktopScheme::settingChanged(const QDBusMessage& message) {
     const QVariantList args = message.arguments();
     if (args.size() < 3 || args.at(0).toString() != kGroup || args.at(1).toString() != kKey) return;
-    if (const auto number = PortalNumber(args.at(2))) apply(FromPortal(*number));
+    if (const auto scheme = PortalScheme(args.at(2))) apply(*scheme);
 }
 
 void DesktopScheme::apply(Scheme scheme) {
@@ -103,7 +103,6 @@ void DesktopScheme::apply(Scheme scheme) {
     if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(scheme == Scheme::Dark ? DarkPalette() : QApplication::style()->standardPalette());
-    emit schemeChanged(scheme);
 }
 
 }  // namespace color_scheme

@@ -15,8 +15,6 @@ enum class Scheme { Light, Dark };
 
 // The Fusion style's colours for a dark desktop.
 QPalette DarkPalette();
-// The portal's value: 1 prefers dark; 0 (no preference) and 2 prefer light.
-Scheme FromPortal(uint value);
 
 class DesktopScheme : public QObject {
     Q_OBJECT
@@ -24,9 +22,6 @@ public:
     // `setting`: "light" or "dark" forces that scheme; anything else follows the desktop.
     explicit DesktopScheme(const QString& setting, QObject* parent = nullptr);
     Scheme scheme() const { return m_scheme; }
-
-signals:
-    void schemeChanged(color_scheme::Scheme scheme);
 
 public slots:
     // The portal's SettingChanged signal (group, key, value), taken whole.

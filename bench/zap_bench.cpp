@@ -216,6 +216,13 @@ double FfplayStart(const QString& url) {
     return ffplay.exitCode() == 0 ? t.nsecsElapsed() / 1e6 : -1;
 }
 
+// Tells a libmpv handle to open `url` in place of what it plays.
+void LoadFile(mpv_handle* mpv, const QString& url) {
+    const QByteArray address = url.toUtf8();
+    const char* load[] = {"loadfile", address.constData(), nullptr};
+    mpv_command(mpv, load);
+}
+
 // One libmpv handle kept for every zap, mpv's stock options (no picture or sound device here):
 // what an embedding player does. Milliseconds from loadfile to playback start, or -1.
 class WarmMpv {
@@ -231,11 +238,9 @@ public:
     WarmMpv& operator=(const WarmMpv&) = delete;
 
     double zap(const QString& url) {
-        const QByteArray address = url.toUtf8();
-        const char* load[] = {"loadfile", address.constData(), nullptr};
         QElapsedTimer t;
         t.start();
-        mpv_command(m_mpv, load);
+        LoadFile(m_mpv, url);
         double ms = -1;
         while (t.elapsed() < 20000) {
             const mpv_event* e = mpv_wait_event(m_mpv, 1.0);
@@ -373,16 +378,13 @@ public:
     }
     DrawingMpv(const DrawingMpv&) = delete;
     DrawingMpv& operator=(const DrawingMpv&) = delete;
-    bool valid() const { return m_render != nullptr; }
 
     // `steady`, when given, gets the draw times of the frames after the first.
     double zap(const QString& url, bool video, std::vector<double>* steady = nullptr) {
         if (!m_render || !m_context.makeCurrent(&m_surface)) return -1;
-        const QByteArray address = url.toUtf8();
-        const char* load[] = {"loadfile", address.constData(), nullptr};
         QElapsedTimer t;
         t.start();
-        mpv_command(m_mpv, load);
+        LoadFile(m_mpv, url);
         double ms = -1;
         int after = 0;  // frames drawn after the first
         bool ended = false;

@@ -783,7 +783,6 @@ void Relay::Impl::prepareLoop() {
         if (const auto spare = spares.find(parsed->key()); spare != spares.end()) {
             fd = spare->second.fd;
             spares.erase(spare);
-            warmChanged = true;
             if (!StillOpen(fd)) {
                 CloseSocket(fd);
                 fd = kNoSocket;
