@@ -14,8 +14,10 @@ inline constexpr int kKey = 7;
 // 16-bit position counter of the original routine overflowed there.
 inline constexpr std::size_t kMaxLineLength = 32766;
 
-// The encoders refuse (std::invalid_argument, nothing written) a line holding a byte that would
-// come out as a carriage return or a line feed (0x06, 0x03): the stored line would break in two.
+// Both routines are pure and total: every byte 0..255 is shifted, none is refused. Two control
+// bytes (0x06, 0x03) come out as a carriage return and a line feed; a stored line holding the first
+// would break in two on the next read, so the writers clean control bytes from fields before
+// they code a line (catalogue_writer.h).
 std::string EncodeLine(std::string_view line);  // throws std::overflow_error at 32,767 or more
 std::string DecodeLine(std::string_view line);  // throws std::overflow_error at 32,767 or more
 

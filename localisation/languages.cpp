@@ -9,6 +9,7 @@
 #include "base/private_label.h"
 #include "base/program_files.h"
 #include "base/text.h"
+#include "localisation/added_messages.h"
 #include "localisation/format.h"
 #include "localisation/unicode_case.h"
 
@@ -190,4 +191,7 @@ void modLanguages::RegisterMessages() {
     LangEngine.setMessage("MSG_TITLELANGUAGE", "Language Selection");
     LangEngine.setMessage("MSG_DOWNLOADED",
                           "The newest language file has been downloaded. Pick a language from the list to use it.");
+    // Then the texts added beyond the design, so that a language translates them too.
+    for (const localisation::AddedMessage& m : localisation::AddedMessages())
+        LangEngine.setMessage(std::string(m.key), std::string(m.english));
 }

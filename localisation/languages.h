@@ -49,7 +49,7 @@ inline clsLanguages LangEngine;      // the one engine of the program
 inline std::string CurrentLanguage;  // the language last requested
 
 // Registers the messages of the language window with their English texts: the window's title
-// "MSG_TITLELANGUAGE" and the download confirmation "MSG_DOWNLOADED". Once per program run;
-// later calls do nothing.
+// "MSG_TITLELANGUAGE" and the download confirmation "MSG_DOWNLOADED"; then the messages added
+// beyond the design (added_messages.h). Once per program run; later calls do nothing.
 void RegisterMessages();
 }  // namespace modLanguages

@@ -1,5 +1,7 @@
 #include "player/failure_text.h"
 
+#include "localisation/added_messages.h"
+
 #include <mpv/client.h>
 
 #include <algorithm>
@@ -34,6 +36,9 @@ std::string HttpStatus(std::string_view line) {
     return status;
 }
 
+// A failure said by a message: its English text kept for logs, the key for the pane.
+Failure Said(Kind kind, const char* key) { return {kind, std::string(localisation::EnglishText(key)), key, {}}; }
+
 }  // namespace
 
 Failure Describe(int mpvError, const std::vector<std::string>& log, bool tookLong) {
@@ -41,44 +46,43 @@ Failure Describe(int mpvError, const std::vector<std::string>& log, bool tookLon
     // the connection met, then what the demuxer made of the bytes.
     for (const std::string& line : log) {
         const std::string status = HttpStatus(line);
-        if (!status.empty()) return {Kind::HttpStatus, "The server answered with HTTP status " + status + "."};
+        if (!status.empty()) {
+            std::string text(localisation::EnglishText("MSG_FAILHTTP"));
+            text.replace(text.find("%1"), 2, status);
+            return {Kind::HttpStatus, text, "MSG_FAILHTTP", status};
+        }
     }
     struct Rule {
         std::string_view part;
         Kind kind;
-        const char* text;
+        const char* key;
     };
     static constexpr Rule kRules[] = {
-        {"Failed to resolve hostname", Kind::HostNotFound, "The server's name could not be found (unknown host)."},
-        {"Name or service not known", Kind::HostNotFound, "The server's name could not be found (unknown host)."},
-        {"Temporary failure in name resolution", Kind::HostNotFound,
-         "The server's name could not be found (unknown host)."},
-        {"Connection refused", Kind::Refused, "The server refused the connection."},
-        {"timed out", Kind::Timeout, "The server did not answer in time."},
-        {"Network is unreachable", Kind::Unreachable, "The server cannot be reached from this network."},
-        {"No route to host", Kind::Unreachable, "The server cannot be reached from this network."},
-        {"Connection reset", Kind::Closed, "The server closed the connection."},
-        {"certificate", Kind::Secure, "The secure connection to the server failed (its certificate was refused)."},
-        {"TLS", Kind::Secure, "The secure connection to the server failed."},
-        {"Failed to recognize file format", Kind::Unsupported,
-         "The address does not hold a stream the player can read (unknown or damaged format)."},
-        {"Invalid data found", Kind::Unsupported,
-         "The address does not hold a stream the player can read (unknown or damaged format)."},
-        {"No video or audio streams selected", Kind::Nothing, "The stream holds neither sound nor picture."},
+        {"Failed to resolve hostname", Kind::HostNotFound, "MSG_FAILUNKNOWNHOST"},
+        {"Name or service not known", Kind::HostNotFound, "MSG_FAILUNKNOWNHOST"},
+        {"Temporary failure in name resolution", Kind::HostNotFound, "MSG_FAILUNKNOWNHOST"},
+        {"Connection refused", Kind::Refused, "MSG_FAILREFUSED"},
+        {"timed out", Kind::Timeout, "MSG_FAILTIMEOUT"},
+        {"Network is unreachable", Kind::Unreachable, "MSG_FAILUNREACHABLE"},
+        {"No route to host", Kind::Unreachable, "MSG_FAILUNREACHABLE"},
+        {"Connection reset", Kind::Closed, "MSG_FAILCLOSED"},
+        {"certificate", Kind::Secure, "MSG_FAILCERTIFICATE"},
+        {"TLS", Kind::Secure, "MSG_FAILSECURE"},
+        {"Failed to recognize file format", Kind::Unsupported, "MSG_FAILFORMAT"},
+        {"Invalid data found", Kind::Unsupported, "MSG_FAILFORMAT"},
+        {"No video or audio streams selected", Kind::Nothing, "MSG_FAILNOTHING"},
     };
     for (const Rule& rule : kRules)
         for (const std::string& line : log)
-            if (Contains(line, rule.part)) return {rule.kind, rule.text};
+            if (Contains(line, rule.part)) return Said(rule.kind, rule.key);
     switch (mpvError) {
-        case MPV_ERROR_UNKNOWN_FORMAT:
-            return {Kind::Unsupported,
-                    "The address does not hold a stream the player can read (unknown or damaged format)."};
-        case MPV_ERROR_NOTHING_TO_PLAY: return {Kind::Nothing, "The stream holds neither sound nor picture."};
-        case MPV_ERROR_UNSUPPORTED: return {Kind::Unsupported, "The stream is in a format the player cannot decode."};
+        case MPV_ERROR_UNKNOWN_FORMAT: return Said(Kind::Unsupported, "MSG_FAILFORMAT");
+        case MPV_ERROR_NOTHING_TO_PLAY: return Said(Kind::Nothing, "MSG_FAILNOTHING");
+        case MPV_ERROR_UNSUPPORTED: return Said(Kind::Unsupported, "MSG_FAILDECODE");
         default: break;
     }
-    if (tookLong) return {Kind::Timeout, "The server did not answer in time."};
-    return {Kind::Other, "The stream could not be opened."};
+    if (tookLong) return Said(Kind::Timeout, "MSG_FAILTIMEOUT");
+    return Said(Kind::Other, "MSG_FAILOTHER");
 }
 
 }  // namespace failure_text

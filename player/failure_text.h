@@ -23,7 +23,9 @@ enum class Kind {
 
 struct Failure {
     Kind kind = Kind::Other;
-    std::string text;  // the sentence for the status line and the error box
+    std::string text;  // the sentence in English (logs, tests)
+    std::string key;   // the message that says it in the language applied ("%1": `detail`)
+    std::string detail;
 };
 
 // `mpvError` is the end-file error code (an `mpv_error`); `log` the player's warning and error

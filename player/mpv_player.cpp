@@ -1,6 +1,7 @@
 #include "player/mpv_player.h"
 
 #include "player/failure_text.h"
+#include "widgets/texts.h"
 
 #include <mpv/client.h>
 
@@ -406,7 +407,11 @@ void MpvPlayer::drainEvents() {
         const End end = *m_endToTell;
         m_endToTell.reset();
         QString reason;
-        if (end.error) reason = QString::fromStdString(failure_text::Describe(end.code, m_log, end.tookLong).text);
+        if (end.error) {
+            const failure_text::Failure failure = failure_text::Describe(end.code, m_log, end.tookLong);
+            reason = Msg(failure.key.c_str());
+            if (!failure.detail.empty()) reason = reason.arg(QString::fromStdString(failure.detail));
+        }
         emit ended(end.error, reason);
     }
 }

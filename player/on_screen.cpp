@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "widgets/texts.h"
+
 namespace {
 
 QString Clock(qint64 t) { return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("HH:mm")); }
@@ -21,8 +23,8 @@ QString NowLine(const OnScreen::Programme& now) {
 
 QString NextLine(const OnScreen::Programme& next) {
     if (next.title.isEmpty()) return {};
-    return QStringLiteral("Next ") + (next.start > 0 ? Clock(next.start) + QStringLiteral("  ") : QString()) +
-           next.title;
+    return Msg("MSG_BANNERNEXT") + QLatin1Char(' ') +
+           (next.start > 0 ? Clock(next.start) + QStringLiteral("  ") : QString()) + next.title;
 }
 
 // The text's size follows the view: small in the window, large in full screen.
@@ -69,7 +71,7 @@ QString OnScreen::text() const {
             if (const QString next = NextLine(m_banner.next); !next.isEmpty()) lines << next;
             return lines.join(QLatin1Char('\n'));
         }
-        case Kind::Level: return m_muted ? QStringLiteral("Muted") : QStringLiteral("Volume %1%").arg(m_level);
+        case Kind::Level: return m_muted ? Msg("MSG_MUTED") : Msg("MSG_VOLUMELEVEL").arg(m_level);
         case Kind::Line: return m_line;
         case Kind::None: break;
     }
@@ -115,8 +117,7 @@ void OnScreen::paint(QPainter& painter, const QRect& area) const {
         painter.setFont(font);
         painter.setPen(light);
         const QRect label(box.left() + pad, box.top(), px * 6, box.height());
-        painter.drawText(label, Qt::AlignVCenter | Qt::AlignLeft,
-                         m_muted ? QStringLiteral("Muted") : QStringLiteral("Volume"));
+        painter.drawText(label, Qt::AlignVCenter | Qt::AlignLeft, m_muted ? Msg("MSG_MUTED") : Msg("MSG_VOLUME"));
         const QRect track(label.right() + pad, box.center().y() - px / 4, box.right() - label.right() - 2 * pad,
                           px / 2);
         painter.fillRect(track, QColor(255, 255, 255, 50));

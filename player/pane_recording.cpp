@@ -9,6 +9,8 @@
 #include "player/mpv_player.h"
 #include "player/player_pane.h"
 #include "services/recording.h"
+#include "widgets/message_box.h"
+#include "widgets/texts.h"
 
 namespace {
 
@@ -43,7 +45,7 @@ QString PlayerPane::recordingText() const {
 bool PlayerPane::startRecording() {
     if (m_recording) return true;
     if (m_state != PlayState::Playing && m_state != PlayState::Paused) {
-        showNote(QStringLiteral("Recording starts once a channel plays."), 4000);
+        showNote(Msg("MSG_RECORDWHENPLAYING"), 4000);
         return false;
     }
     const QString folder = RecordingFolder();
@@ -58,10 +60,9 @@ bool PlayerPane::startRecording() {
     m_recording = recording::Sink::Open(target, error);
     if (!m_recording || !m_player->setStreamRecord(QString::fromStdString(m_recording->pipePath()))) {
         m_recording.reset();
-        showNote(
-            QStringLiteral("The recording could not start in %1: %2.")
-                .arg(folder, error.empty() ? QStringLiteral("the player refused it") : QString::fromStdString(error)),
-            10000);
+        showNote(Msg("MSG_RECORDNOTSTARTED")
+                     .arg(folder, error.empty() ? Msg("MSG_RECORDPLAYERREFUSED") : QString::fromStdString(error)),
+                 10000);
         return false;
     }
     m_recordClock.start();
@@ -78,7 +79,7 @@ void PlayerPane::watchRecording() {
     if (m_recording->failed())
         endRecording(QString::fromStdString(m_recording->failure()));
     else if (m_recording->bytes() == 0 && m_recordClock.elapsed() > kNothingWrittenMs)
-        endRecording(QStringLiteral("the player wrote nothing of this stream"));
+        endRecording(Msg("MSG_RECORDNOTHING"));
     else
         refreshStatus();
 }
@@ -93,16 +94,15 @@ void PlayerPane::endRecording(const QString& failure) {
     const QString took = ClockText(m_recordClock.elapsed() / 1000.0);
     m_recording.reset();
     if (failure.isEmpty()) {
-        showNote(QStringLiteral("Recorded %1 (%2) to %3").arg(took, Size(bytes), path));
+        showNote(Msg("MSG_RECORDED").arg(took, Size(bytes), path));
     } else {
-        const QString text = QStringLiteral("The recording stopped: %1. What was recorded (%2, %3) is kept in %4.")
-                                 .arg(failure, took, Size(bytes), path);
+        const QString text = Msg("MSG_RECORDSTOPPED").arg(failure, took, Size(bytes), path);
         showNote(text, 15000);
         // Said in a message too (not modal: playing goes on), one at a time.
         if (!m_recordBox) {
-            m_recordBox =
-                new QMessageBox(QMessageBox::Warning, QStringLiteral("Recording"), text, QMessageBox::Ok, this);
+            m_recordBox = new QMessageBox(QMessageBox::Warning, Msg("MSG_RECORDING"), text, QMessageBox::Ok, this);
             m_recordBox->setObjectName(QStringLiteral("recordingError"));
+            SayButtons(m_recordBox);
             m_recordBox->setAttribute(Qt::WA_DeleteOnClose);
             m_recordBox->setWindowModality(Qt::NonModal);
             m_recordBox->setAttribute(Qt::WA_ShowWithoutActivating);

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -31,8 +32,10 @@
 #include "services/stream_relay.h"
 #include "widgets/design.h"
 #include "widgets/elided_label.h"
+#include "widgets/message_box.h"
 #include "widgets/qt_text.h"
 #include "widgets/readable_icon.h"
+#include "widgets/texts.h"
 
 namespace {
 int g_openDeadlineMs = PlayerPane::kOpenDeadlineMs;
@@ -208,6 +211,7 @@ PlayerPane::~PlayerPane() {
     // The failure's message (a child) goes after this part of the pane: its last events must not
     // reach this filter.
     if (m_errorBox) m_errorBox->removeEventFilter(this);
+    qApp->removeEventFilter(this);
     // The picture's render contexts must go before the players' handles.
     m_video->widget()->removeEventFilter(this);
     delete m_video->widget();
@@ -221,17 +225,16 @@ void PlayerPane::buildControlBar() {
     auto* row = new QHBoxLayout(m_bar);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(2);
-    auto button = [&](QStyle::StandardPixmap icon, const char* name, const char* tip) {
+    auto button = [&](QStyle::StandardPixmap icon, const char* name) {
         auto* b = new QToolButton(m_bar);
         b->setObjectName(QString::fromLatin1(name));
         b->setIcon(ReadableStandardIcon(this, icon));
-        b->setToolTip(QString::fromLatin1(tip));
         b->setAutoRaise(true);
         row->addWidget(b);
         return b;
     };
-    m_playPause = button(QStyle::SP_MediaPlay, "playPause", "Play / Pause (Space)");
-    m_stop = button(QStyle::SP_MediaStop, "stop", "Stop");
+    m_playPause = button(QStyle::SP_MediaPlay, "playPause");
+    m_stop = button(QStyle::SP_MediaStop, "stop");
     m_position = new SeekSlider(Qt::Horizontal, m_bar);
     m_position->setObjectName(QStringLiteral("position"));
     m_position->setEnabled(false);
@@ -243,16 +246,16 @@ void PlayerPane::buildControlBar() {
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setMinimumWidth(60);
     row->addWidget(m_status, 4);
-    m_mute = button(QStyle::SP_MediaVolume, "mute", "Mute (M)");
+    m_mute = button(QStyle::SP_MediaVolume, "mute");
     m_mute->setCheckable(true);
     m_volumeSlider = new QSlider(Qt::Horizontal, m_bar);
     m_volumeSlider->setObjectName(QStringLiteral("volume"));
-    m_volumeSlider->setToolTip(QStringLiteral("Volume (Ctrl+Up, Ctrl+Down)"));
     m_volumeSlider->setRange(0, 100);
     m_volumeSlider->setValue(m_volume);
     m_volumeSlider->setMaximumWidth(80);
     row->addWidget(m_volumeSlider, 1);
     layout()->addWidget(m_bar);
+    setBarTexts();
 
     connect(m_playPause, &QToolButton::clicked, this, &PlayerPane::playPause);
     connect(m_stop, &QToolButton::clicked, this, &PlayerPane::stop);
@@ -277,6 +280,9 @@ void PlayerPane::buildControlBar() {
 }
 
 void PlayerPane::buildKeyActions() {
+    // Keys with a modifier or of their own (Page Up, Backspace…) work over the lists too; a
+    // letter, a digit or Space is typing there (the lists find rows by it) and acts only while
+    // the picture has the keys.
     auto key = [this](const char* name, const QString& text, const QList<QKeySequence>& keys, auto handler) {
         auto* action = new QAction(text, this);
         action->setObjectName(QString::fromLatin1(name));
@@ -285,6 +291,11 @@ void PlayerPane::buildKeyActions() {
         connect(action, &QAction::triggered, this, handler);
         addAction(action);
         m_keys << action;
+        const int first = keys.value(0)[0].toCombined();
+        const bool typing = (first & Qt::KeyboardModifierMask) == 0 &&
+                            ((first >= Qt::Key_A && first <= Qt::Key_Z) || (first >= Qt::Key_0 && first <= Qt::Key_9) ||
+                             first == Qt::Key_Space);
+        if (!typing) m_listKeys << action;
         return action;
     };
     key("playPauseKey", QStringLiteral("Play / Pause"), {Qt::Key_Space}, [this] { playPause(); });
@@ -294,7 +305,12 @@ void PlayerPane::buildKeyActions() {
     key("volumeDownKey", QStringLiteral("Volume Down"), {Qt::CTRL | Qt::Key_Down},
         [this] { m_volumeSlider->setValue(m_volumeSlider->value() - 5); });
     key("fullScreenKey", QStringLiteral("Full Screen"), {Qt::Key_F, Qt::Key_F11}, [this] { toggleFullScreen(); });
-    key("leaveFullScreenKey", QStringLiteral("Leave Full Screen"), {Qt::Key_Escape}, [this] { setFullScreen(false); });
+    key("leaveFullScreenKey", QStringLiteral("Leave Full Screen"), {Qt::Key_Escape}, [this] {
+        if (m_errorBox && m_errorBox->isVisible())
+            m_errorBox->close();  // Esc closes a failure message first
+        else
+            setFullScreen(false);
+    });
     key("nextKey", QStringLiteral("Next Channel"), {Qt::Key_PageDown}, [this] { emit nextRequested(); });
     key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
     key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
@@ -302,6 +318,7 @@ void PlayerPane::buildKeyActions() {
     key("streamInformationKey", QStringLiteral("Stream Information"), {Qt::CTRL | Qt::Key_I},
         [this] { showStreamInformation(); });
     key("recordKey", QStringLiteral("Record"), {Qt::Key_R}, [this] {
+        if (!m_recordAllowed && !isRecording()) return;  // the operator's editing: R records nothing
         if (isRecording())
             stopRecording();
         else
@@ -426,11 +443,9 @@ void PlayerPane::refreshStatus() {
     switch (m_state) {
         case PlayState::Idle: break;
         case PlayState::Opening:
-            text = m_name.isEmpty() ? QStringLiteral("Connecting…") : QStringLiteral("Connecting to %1…").arg(m_name);
+            text = m_name.isEmpty() ? Msg("MSG_CONNECTING") : Msg("MSG_CONNECTINGTO").arg(m_name);
             break;
-        case PlayState::Reconnecting:
-            text = QStringLiteral("Reconnecting (%1 of %2)…").arg(m_reconnectTry).arg(kReconnectTries);
-            break;
+        case PlayState::Reconnecting: text = Msg("MSG_RECONNECTING").arg(m_reconnectTry).arg(kReconnectTries); break;
         case PlayState::Playing:
         case PlayState::Paused: {
             // The channel's name, with the radio's now-playing title after it.
@@ -440,10 +455,10 @@ void PlayerPane::refreshStatus() {
             else
                 text = icy.isEmpty() ? m_name : m_name + QStringLiteral(" — ") + icy;
             if (!m_guide.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral(" · ")) + m_guide;
-            if (m_state == PlayState::Paused) text = QStringLiteral("Paused: ") + text;
+            if (m_state == PlayState::Paused) text = Msg("MSG_PAUSED").arg(text);
             break;
         }
-        case PlayState::Stopped: text = QStringLiteral("Stopped"); break;
+        case PlayState::Stopped: text = Msg("MSG_STOPPED"); break;
         case PlayState::Error: text = m_error; break;
     }
     if (!m_note.isEmpty()) text = m_note;
@@ -521,11 +536,11 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     const std::string address = url.toStdString();
     if (!stream_address::IsAllowed(address, fromUser ? stream_address::Origin::User : stream_address::Origin::List)) {
         m_player->stop();
-        showError(QStringLiteral("This address uses a protocol the player does not open."));
+        showError(Msg("MSG_PROTOCOLREFUSED"));
         return;
     }
     if (!m_player->isValid()) {
-        showError(QStringLiteral("The media player could not be started."));
+        showError(Msg("MSG_PLAYERNOTSTARTED"));
         return;
     }
     if (m_keepLast && !m_kept.url.isEmpty() && m_kept.url == url && m_kept.fromUser == fromUser) {
@@ -667,16 +682,13 @@ void PlayerPane::watchOpening() {
     if (m_openBaseline > 0 && now > m_openBaseline && now - m_openBaseline > g_openGrowthLimit / 4 * 3) {
         m_player->stop();
         m_openWatch.stop();
-        showError(QStringLiteral("The address sent more than any stream does (the player had taken %1 MB of memory "
-                                 "for it without playing), so it was stopped.")
-                      .arg((now - m_openBaseline) / (std::uint64_t{1} << 20)));
+        showError(Msg("MSG_TOOMUCHMEMORY").arg((now - m_openBaseline) / (std::uint64_t{1} << 20)));
         return;
     }
     if (m_openClock.elapsed() > g_openDeadlineMs) {
         m_player->stop();
         m_openWatch.stop();
-        const QString reason =
-            QStringLiteral("The stream did not start within %1 seconds.").arg(g_openDeadlineMs / 1000);
+        const QString reason = Msg("MSG_DIDNOTSTART").arg(g_openDeadlineMs / 1000);
         if (m_startedOnce)
             reconnectOrGiveUp(reason);
         else
@@ -708,7 +720,7 @@ void PlayerPane::onEnded(bool error, const QString& reason) {
     // A live stream (no duration) that had played and then ended or failed was dropped by its
     // server or the network: it is opened again. A file or a recording that ended did end.
     if (m_startedOnce && m_live && m_state != PlayState::Stopped && m_state != PlayState::Idle) {
-        reconnectOrGiveUp(error ? reason : QStringLiteral("The server ended the stream."));
+        reconnectOrGiveUp(error ? reason : Msg("MSG_SERVERENDED"));
         return;
     }
     m_video->hidePicture();
@@ -721,7 +733,7 @@ void PlayerPane::onEnded(bool error, const QString& reason) {
 
 void PlayerPane::reconnectOrGiveUp(const QString& reason) {
     if (m_reconnectTry >= kReconnectTries) {
-        showError(QStringLiteral("The stream stopped and could not be reached again. %1").arg(reason));
+        showError(Msg("MSG_NOTREACHEDAGAIN").arg(reason));
         return;
     }
     ++m_reconnectTry;
@@ -804,16 +816,17 @@ void PlayerPane::showError(const QString& reason) {
     cancelOpening();
     m_video->hidePicture();
     setState(PlayState::Error);
-    const QString text = QStringLiteral("The media player cannot play this address:\n%1\n\n%2").arg(m_url, reason);
+    const QString text = Msg("MSG_CANNOTPLAY") + QStringLiteral("\n%1\n\n%2").arg(m_url, reason);
     // Never modal and never taking the focus: the keys stay with the list, so zapping goes on
     // over a dead channel; a later failure replaces the text of the open message instead of
     // stacking another, and the next channel closes it.
     if (QWidget* focus = QApplication::focusWidget(); focus && focus->window() == window()) m_keysBeforeError = focus;
     if (!m_errorBox) {
         const std::string& name = modPrivateLabel::ProgramName;
-        m_errorBox = new QMessageBox(QMessageBox::Warning, ToQt(name.empty() ? "Media Player" : name), text,
+        m_errorBox = new QMessageBox(QMessageBox::Warning, name.empty() ? Msg("MSG_MEDIAPLAYER") : ToQt(name), text,
                                      QMessageBox::Ok, this);
         m_errorBox->setObjectName(QStringLiteral("playerError"));
+        SayButtons(m_errorBox);
         m_errorBox->setAttribute(Qt::WA_DeleteOnClose);
         m_errorBox->setAttribute(Qt::WA_ShowWithoutActivating);
         m_errorBox->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
@@ -821,6 +834,8 @@ void PlayerPane::showError(const QString& reason) {
         for (QWidget* child : m_errorBox->findChildren<QWidget*>()) child->setFocusPolicy(Qt::NoFocus);
         // Where the platform activates a new window all the same, the activation goes back.
         m_errorBox->installEventFilter(this);
+        qApp->installEventFilter(this);  // Esc closes it, as long as it shows
+        connect(m_errorBox, &QObject::destroyed, this, [this] { qApp->removeEventFilter(this); });
         m_errorBox->show();
     } else {
         m_errorBox->setText(text);
@@ -884,7 +899,19 @@ void PlayerPane::setControlsHidden(bool hidden) {
     }
 }
 
+void PlayerPane::closeFailure() {
+    if (m_errorBox) m_errorBox->close();
+}
+
 bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
+    // Esc in the pane's window closes a failure message (which never takes the keys itself).
+    if (event->type() == QEvent::KeyPress && m_errorBox && m_errorBox->isVisible() &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !static_cast<QKeyEvent*>(event)->modifiers()) {
+        if (auto* w = qobject_cast<QWidget*>(watched); w && w->window() == window()) {
+            m_errorBox->close();
+            return true;
+        }
+    }
     // The type first: the message sends events while it is destroyed, when it is no message any more.
     if (event->type() == QEvent::WindowActivate && m_keysBeforeError && watched == m_errorBox) {
         QTimer::singleShot(0, this, [this] {
@@ -908,9 +935,22 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Context menu ------------------------------------------------------------------------
 
+void PlayerPane::setBarTexts() {
+    m_playPause->setToolTip(Msg("MSG_TIPPLAYPAUSE"));
+    m_stop->setToolTip(Msg("MSG_TIPSTOP"));
+    m_mute->setToolTip(Msg("MSG_TIPMUTE"));
+    m_volumeSlider->setToolTip(Msg("MSG_TIPVOLUME"));
+}
+
 void PlayerPane::changeEvent(QEvent* event) {
     QFrame::changeEvent(event);
-    if (event->type() != QEvent::PaletteChange || !m_mute) return;  // the bar is made
+    if (!m_mute) return;  // the bar is not made yet
+    if (event->type() == QEvent::LanguageChange) {
+        setBarTexts();
+        refreshStatus();
+        return;
+    }
+    if (event->type() != QEvent::PaletteChange) return;
     m_stop->setIcon(ReadableStandardIcon(this, QStyle::SP_MediaStop));
     showMuted(isMuted());
     refreshControls();
@@ -953,11 +993,30 @@ void PlayerPane::buildMenuCaptions() {
 StreamFacts PlayerPane::streamFacts() const { return m_player->facts(); }
 
 StreamInformation* PlayerPane::showStreamInformation() {
-    if (!m_streamInformation) m_streamInformation = new StreamInformation(this);
+    if (!m_streamInformation) {
+        m_streamInformation = new StreamInformation(this);
+        placeBeside(m_streamInformation);
+    }
     m_streamInformation->show();
     m_streamInformation->raise();
     m_streamInformation->activateWindow();
     return m_streamInformation;
+}
+
+// A window of the pane's goes beside the main window where the screen has room, else over the
+// pane's top corner: never over the control bar and its volume slider.
+void PlayerPane::placeBeside(QWidget* tool) const {
+    tool->adjustSize();
+    const QSize size = tool->frameGeometry().size().expandedTo(tool->sizeHint());
+    const QRect main = window()->frameGeometry();
+    const QScreen* screen = window()->screen();
+    const QRect room = screen ? screen->availableGeometry() : main;
+    const int gap = 8;
+    QPoint at(main.right() + gap, main.top());
+    if (at.x() + size.width() > room.right()) at.setX(main.left() - gap - size.width());
+    if (at.x() < room.left()) at = mapToGlobal(QPoint(width() - size.width(), 0));
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));
+    tool->move(at);
 }
 
 QString PlayerPane::menuCaption(const char* name) const {

@@ -156,10 +156,16 @@ public:
     // The pane's keyboard commands (Space, M, Ctrl+Up/Down, F/F11, Esc, Page Up/Down,
     // Backspace). They work while the focus is in the pane, and in any widget they are added to.
     QList<QAction*> keyActions() const { return m_keys; }
+    // The keys that also work over the lists: those that are no typing there.
+    QList<QAction*> listKeyActions() const { return m_listKeys; }
+    // While the operator edits the catalogue, the R key records nothing.
+    void setRecordAllowed(bool allowed) { m_recordAllowed = allowed; }
     // What plays, technically (see MpvPlayer::Facts), and the window that shows it (Ctrl+I, or
     // "Stream Information" in the picture's menu): one, opened again if it is open.
     StreamFacts streamFacts() const;
     StreamInformation* showStreamInformation();
+    // Closes the message about a failed channel, if one shows (another list came on show).
+    void closeFailure();
     // The context menu as it would open now (the caller owns it).
     QMenu* createContextMenu(QWidget* parent);
 
@@ -223,6 +229,8 @@ private:
     // entries) so that the language engine translates them with the window's other captions.
     void buildMenuCaptions();
     QString menuCaption(const char* name) const;
+    void placeBeside(QWidget* tool) const;
+    void setBarTexts();  // the bar's tooltips, in the language applied
     void open(const QString& url, bool fromUser, const QString& name);
     // What a player plays, while it is kept paused for going back to it.
     struct Kept {
@@ -299,6 +307,8 @@ private:
     ElidedLabel* m_status = nullptr;
     QLabel* m_time = nullptr;
     QList<QAction*> m_keys;
+    QList<QAction*> m_listKeys;
+    bool m_recordAllowed = true;
     QPointer<StreamInformation> m_streamInformation;
     QHash<QString, QAction*> m_menuCaptions;
     QTimer m_positionTimer;

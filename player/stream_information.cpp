@@ -7,6 +7,7 @@
 
 #include "player/player_pane.h"
 #include "services/stream_check.h"
+#include "widgets/texts.h"
 
 namespace {
 
@@ -20,6 +21,13 @@ QString Bitrate(double bitsPerSecond) {
     return QStringLiteral("%1 kbit/s").arg(qRound(bitsPerSecond / 1e3));
 }
 
+// The message of a field: "Video bitrate" is MSG_INFOVIDEOBITRATE.
+QString FieldText(const char* field) {
+    return Msg((QStringLiteral("MSG_INFO") + QString::fromLatin1(field).remove(QLatin1Char(' ')).toUpper())
+                   .toLatin1()
+                   .constData());
+}
+
 QString OrDash(const QString& text) { return text.isEmpty() ? QStringLiteral("–") : text; }
 
 }  // namespace
@@ -27,7 +35,7 @@ QString OrDash(const QString& text) { return text.isEmpty() ? QStringLiteral("�
 StreamInformation::StreamInformation(PlayerPane* pane)
     : QWidget(pane->window(), Qt::Tool), m_pane(pane), m_cancel(std::make_shared<std::atomic<bool>>(false)) {
     setObjectName(QStringLiteral("StreamInformation"));
-    setWindowTitle(QStringLiteral("Stream Information"));
+    setWindowTitle(Msg("MSG_INFOTITLE"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto* form = new QFormLayout(this);
     for (const char* field : kFields) {
@@ -35,7 +43,7 @@ StreamInformation::StreamInformation(PlayerPane* pane)
         value->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(field).remove(QLatin1Char(' ')));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         value->setMinimumWidth(260);
-        form->addRow(QString::fromLatin1(field) + QLatin1Char(':'), value);
+        form->addRow(FieldText(field) + QLatin1Char(':'), value);
         m_values.insert(QString::fromLatin1(field), value);
     }
     m_timer.setInterval(1000);
@@ -79,13 +87,13 @@ void StreamInformation::refresh() {
         sound = QStringLiteral("%1 Hz, %2 (%3), %4")
                     .arg(f.sampleRate)
                     .arg(f.channelLayout,
-                         f.channels == 1 ? QStringLiteral("1 channel") : QStringLiteral("%1 channels").arg(f.channels),
+                         f.channels == 1 ? Msg("MSG_INFOONECHANNEL") : Msg("MSG_INFOCHANNELS").arg(f.channels),
                          f.audioFormat);
     set("Sound", OrDash(sound));
     set("Container", OrDash(f.container));
     set("Hardware decoding",
         !open ? QStringLiteral("–")
-              : (f.decoder.isEmpty() || f.decoder == QLatin1String("no") ? QStringLiteral("no") : f.decoder));
+              : (f.decoder.isEmpty() || f.decoder == QLatin1String("no") ? Msg("MSG_INFONO") : f.decoder));
     set("Address", OrDash(asked));
     set("Answered by", OrDash(m_answeredBy));
     set("Dropped frames", open ? QLocale().toString(static_cast<qlonglong>(f.droppedFrames)) : QStringLiteral("–"));
@@ -116,7 +124,7 @@ void StreamInformation::askWhoAnswers(const QString& address) {
             QCoreApplication::instance(),
             [self, cancel, answered = QString::fromStdString(answered)] {
                 if (!self || *cancel) return;
-                self->m_answeredBy = answered.isEmpty() ? QStringLiteral("(no answer)") : answered;
+                self->m_answeredBy = answered.isEmpty() ? Msg("MSG_INFONOANSWER") : answered;
                 self->refresh();
             },
             Qt::QueuedConnection);

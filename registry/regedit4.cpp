@@ -97,9 +97,10 @@ std::string WithoutQuotes(std::string_view text) {
     return out;
 }
 
+// A number value as the registry editor writes it: exactly eight hexadecimal digits.
 bool ParseHexDword(const std::string& digits, std::int32_t& value) {
     const std::string d = Trim(digits);
-    if (d.empty() || d.size() > 8) return false;
+    if (d.size() != 8) return false;
     std::uint32_t u = 0;
     for (char c : d) {
         const int v = text::HexDigit(c);
@@ -235,10 +236,10 @@ long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
             KillValue(currentKey, name);
         } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "HEX(1):")) {
             // A text in the hex(1) form: its bytes up to the closing 0.
-            if (auto bytes = HexBytes(hexDigits(7))) {
-                if (const std::size_t end = bytes->find('\0'); end != std::string::npos) bytes->resize(end);
-                WriteString(currentKey, name, *bytes);
-            }
+            auto bytes = HexBytes(hexDigits(7));
+            if (!bytes) return 0;  // an unreadable value ends the import; what came before stays
+            if (const std::size_t end = bytes->find('\0'); end != std::string::npos) bytes->resize(end);
+            WriteString(currentKey, name, *bytes);
         } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "HEX:")) {
             std::string digits = hexDigits(4);
             for (char& c : digits)
@@ -247,10 +248,12 @@ long clsRegistryAccess::ImportFromReg(const std::string& filePath) {
                 WriteBinary(currentKey, name, "");
             else if (isBinValid(digits))
                 WriteBinary(currentKey, name, digits);
-            // Anything else is not hexadecimal data: the line is skipped.
+            else
+                return 0;  // not hexadecimal data: an error, and values written before it stay
         } else if (!quotedText && text::StartsWithAsciiNoCase(restTrimmed, "DWORD:")) {
             std::int32_t value = 0;
-            if (ParseHexDword(restTrimmed.substr(6), value)) WriteDWORD(currentKey, name, value);
+            if (!ParseHexDword(restTrimmed.substr(6), value)) return 0;
+            WriteDWORD(currentKey, name, value);
         } else {
             const std::string textValue = quotedText ? rest : WithoutQuotes(rest);
             WriteString(currentKey, name, textValue);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "services/curl_reason.h"
 #include "services/fetch.h"
 
 namespace {
@@ -121,7 +122,7 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
         return out;
     }
     if (result != CURLE_OK && responseCode == 0 && body.data.empty()) {
-        out.failure = curl_easy_strerror(result);
+        out.failure = fetch::CurlReason(result);
         return out;
     }
     out.body = std::move(body.data);

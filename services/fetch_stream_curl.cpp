@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "base/text.h"
+#include "services/curl_reason.h"
 #include "services/fetch.h"
 #include "services/fetch_stream.h"
 
@@ -94,7 +95,7 @@ StreamResult FetchStream(const StreamRequest& request) {
     if (out.cancelled)
         out.failure = "the download was cancelled";
     else if (code != CURLE_OK && !out.stoppedByReader)
-        out.failure = curl_easy_strerror(code);
+        out.failure = fetch::CurlReason(code);
     return out;
 }
 

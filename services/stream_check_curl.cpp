@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "base/text.h"
+#include "services/curl_reason.h"
 #include "services/stream_check.h"
 
 namespace stream_check {
@@ -138,14 +139,14 @@ Result Judge(const Probe& p, CURLcode code, long timeoutSeconds) {
     switch (code) {
         case CURLE_OK:
         case CURLE_WRITE_ERROR: break;
-        case CURLE_COULDNT_RESOLVE_HOST: return {Verdict::Dead, "the server's name is unknown"};
-        case CURLE_COULDNT_CONNECT: return {Verdict::Dead, "the server refused the connection"};
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT: return {Verdict::Dead, fetch::CurlReason(code)};
         case CURLE_OPERATION_TIMEDOUT:
             if (status == 0) return {Verdict::Dead, "no answer within " + seconds + " s"};
             if (p.bytes.empty()) return {Verdict::Dead, "answered but sent no data within " + seconds + " s"};
             break;
         case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_PEER_FAILED_VERIFICATION: return {Verdict::Dead, "the secure connection failed"};
+        case CURLE_PEER_FAILED_VERIFICATION: return {Verdict::Dead, fetch::CurlReason(code)};
         case CURLE_UNSUPPORTED_PROTOCOL: return {Verdict::Dead, "redirected to an address the player does not open"};
         case CURLE_TOO_MANY_REDIRECTS: return {Verdict::Dead, "too many redirects"};
         default:

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "catalogue/channel_lines.h"
 #include "widgets/qt_text.h"
+#include "widgets/texts.h"
 
 ChannelModel::ChannelModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -90,9 +91,8 @@ QVariant ChannelModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::ToolTipRole) {
         if (const StreamMark* found = mark(index.row()); found && index.column() == 0) {
-            static const char* const kWords[] = {"Alive", "Dead", "Not checked"};
-            return QStringLiteral("%1: %2").arg(QLatin1String(kWords[static_cast<int>(found->kind)]),
-                                                QString::fromUtf8(found->reason));
+            static const char* const kWords[] = {"MSG_MARKALIVE", "MSG_MARKDEAD", "MSG_MARKUNKNOWN"};
+            return Msg(kWords[static_cast<int>(found->kind)]).arg(QString::fromUtf8(found->reason));
         }
         if (m_toolTip) {
             const QString tip = m_toolTip(row);

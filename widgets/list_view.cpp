@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "widgets/channel_filter.h"
+#include "widgets/texts.h"
 #include "widgets/twips.h"
 
 ListView::ListView(QWidget* parent)
@@ -32,6 +33,9 @@ void ListView::keyPressEvent(QKeyEvent* event) {
         openFilter();
         return;
     }
+    if (m_digitHandler && event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9 &&
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && m_digitHandler(event->key() - Qt::Key_0))
+        return;
     // Text that is not a key of its own (letters, digits) is the list's type-ahead.
     const bool typed = !event->text().isEmpty() && event->text().at(0).isPrint() &&
                        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
@@ -151,7 +155,7 @@ void ListView::openFilter() {
         // with the player (Space, M, F, Esc…) are typing while the line has the focus.
         m_filterLine = new QLineEdit(parentWidget() ? parentWidget() : this);
         m_filterLine->setObjectName(objectName() + QStringLiteral("Filter"));
-        m_filterLine->setPlaceholderText(QStringLiteral("Find a channel"));
+        m_filterLine->setPlaceholderText(Msg("MSG_FINDACHANNEL"));
         m_filterLine->setClearButtonEnabled(true);
         m_filterLine->installEventFilter(this);
         connect(m_filterLine, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -224,6 +228,12 @@ void ListView::updateGeometries() {
     // The last rows scroll above the filter line while it lies over the list's foot.
     if (m_filterLine && !m_filterLine->isHidden())
         setViewportMargins(0, viewportMargins().top(), 0, m_filterLine->sizeHint().height() + footHeight());
+}
+
+void ListView::changeEvent(QEvent* event) {
+    QTreeView::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange && m_filterLine)
+        m_filterLine->setPlaceholderText(Msg("MSG_FINDACHANNEL"));
 }
 
 void ListView::resizeEvent(QResizeEvent* event) {

@@ -3,6 +3,7 @@
 // selected row. Virtualised: only the rows on screen are ever turned into display text.
 #include <QPointer>
 #include <QTreeView>
+#include <functional>
 
 #include "widgets/channel_model.h"
 
@@ -55,6 +56,9 @@ public:
     void closeFilter();
     bool filterOpen() const;
     QLineEdit* filterLine() const { return m_filterLine; }
+    // A digit typed over the list goes to `handler` first; when it takes it (true) the list does
+    // not search rows by it.
+    void setDigitHandler(std::function<bool(int)> handler) { m_digitHandler = std::move(handler); }
     ChannelFilter* filter() const { return m_filter; }
     // Off: the line's text no longer narrows the rows (someone else answers it through
     // filterEdited); on again: it does.
@@ -82,6 +86,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void updateGeometries() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,6 +102,7 @@ private:
     QPointer<QLineEdit> m_filterLine;
     QPointer<QWidget> m_foot;
     bool m_localFiltering = true;
+    std::function<bool(int)> m_digitHandler;
     int footHeight() const;
     bool m_sorted = false;
     int m_sortKey = 0;

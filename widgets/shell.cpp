@@ -12,9 +12,11 @@ namespace shell {
 namespace {
 std::function<void(const QString&)> g_opener;
 std::function<bool(const QString&)> g_canOpen;
+bool g_openFails = false;
 }  // namespace
 
 bool Open(const QString& target) {
+    if (g_openFails) return false;
     if (g_opener) {
         g_opener(target);
         return true;
@@ -25,6 +27,7 @@ bool Open(const QString& target) {
 }
 
 void SetOpenerForTests(std::function<void(const QString&)> opener) { g_opener = std::move(opener); }
+void SetOpenFailsForTests(bool fails) { g_openFails = fails; }
 
 void CanOpenLater(const QString& file, QObject* context, std::function<void(bool)> done) {
 #ifdef _WIN32

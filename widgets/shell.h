@@ -10,6 +10,7 @@ namespace shell {
 // True when the system took the target (always, with a test opener).
 bool Open(const QString& target);
 void SetOpenerForTests(std::function<void(const QString&)> opener);  // empty: the system again
+void SetOpenFailsForTests(bool fails);                               // true: nothing opens anything
 
 // Whether the system has a program for a file of this kind (on Windows always: the shell says
 // so only by trying; elsewhere the desktop's default application for the file's type), without

@@ -6,6 +6,7 @@
 #include "base/file_io.h"
 #include "base/windows1252.h"
 #include "catalogue/playlist.h"
+#include "widgets/texts.h"
 
 namespace {
 
@@ -111,8 +112,7 @@ void GuideUpdates::run(guide::UpdateRequest request, guide::Wanted wanted, bool 
     if (started == 0 && update) {
         m_running = false;
         QMetaObject::invokeMethod(
-            this, [this] { emit finished(false, QStringLiteral("the system could not start a thread for it")); },
-            Qt::QueuedConnection);
+            this, [this] { emit finished(false, Msg("MSG_NOTHREAD")); }, Qt::QueuedConnection);
     }
 }
 
@@ -122,13 +122,13 @@ QString GuideUpdates::NowNextText(const guide::NowNext& found) {
     };
     QString text;
     if (found.now) {
-        text = QStringLiteral("Now: ") + QString::fromStdString(found.now->title);
-        if (found.now->stop > 0) text += QStringLiteral(" (until %1)").arg(clock(found.now->stop));
+        text = Msg("MSG_GUIDENOWTEXT").arg(QString::fromStdString(found.now->title));
+        if (found.now->stop > 0) text += QLatin1Char(' ') + Msg("MSG_GUIDEUNTIL").arg(clock(found.now->stop));
     }
     if (found.next) {
         if (!text.isEmpty()) text += QStringLiteral(" · ");
-        text += QStringLiteral("Next: ") + QString::fromStdString(found.next->title);
-        if (!found.now) text += QStringLiteral(" (from %1)").arg(clock(found.next->start));
+        text += Msg("MSG_GUIDENEXTTEXT").arg(QString::fromStdString(found.next->title));
+        if (!found.now) text += QLatin1Char(' ') + Msg("MSG_GUIDEFROM").arg(clock(found.next->start));
     }
     return text;
 }

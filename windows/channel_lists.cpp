@@ -2,6 +2,7 @@
 // next and previous along the playing channel's own list, the selection following what plays,
 // and removing many favourites at once with an undo.
 #include <QAction>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,6 +17,7 @@
 #include "widgets/list_view.h"
 #include "widgets/logo_icons.h"
 #include "widgets/qt_text.h"
+#include "widgets/texts.h"
 #include "windows/main_window.h"
 #include "windows/radio_directory.h"
 
@@ -53,7 +55,7 @@ void Form1::connectLists() {
     });
     connect(ListView2, &ListView::typedTo, this, [this] { prepareRow(ListView2, ListView2->selectedIndex()); });
 
-    mnuFindChannel = new QAction(QStringLiteral("Find Channel…"), mnuFile);
+    mnuFindChannel = new QAction(QStringLiteral("Find Channel…"), mnuFile);  // translated as a menu entry
     mnuFindChannel->setObjectName(QStringLiteral("mnuFindChannel"));
     mnuFindChannel->setProperty(design::kMenuEntry, true);
     mnuFindChannel->setShortcut(QKeySequence::Find);
@@ -152,10 +154,19 @@ QString Form1::channelNumberOf(const ListView* list, const std::string& address,
     return {};
 }
 
+// Whether the list has numbers of its own (a playlist's tvg-chno) for digits to zap to.
+bool Form1::listHasNumbers(const ListView* list) const {
+    const std::vector<ListRow>& rows = list->rows();
+    return std::any_of(rows.begin(), rows.end(), [&](const ListRow& r) {
+        const catalogue::ChannelExtras* extras = extrasOf(list, r.address);
+        return extras && !extras->number.empty();
+    });
+}
+
 void Form1::typeDigit(int digit) {
     if (m_typedNumber.size() >= 5) m_typedNumber.clear();  // no list holds a longer number
     m_typedNumber += QChar(u'0' + digit);
-    WindowsMediaPlayer1->showNote(QStringLiteral("Channel %1…").arg(m_typedNumber), kNumberPauseMs + 500);
+    WindowsMediaPlayer1->showNote(Msg("MSG_CHANNELNUMBER").arg(m_typedNumber), kNumberPauseMs + 500);
     m_numberTimer.start(kNumberPauseMs);
 }
 
@@ -174,14 +185,10 @@ void Form1::zapToNumber() {
             found = static_cast<int>(i);
     if (found < 0) {
         const int place = typed.toInt();
-        const bool numbered = std::any_of(rows.begin(), rows.end(), [&](const ListRow& r) {
-            const catalogue::ChannelExtras* extras = extrasOf(list, r.address);
-            return extras && !extras->number.empty();
-        });
-        if (!numbered && place >= 1 && place <= list->rowCount()) found = place - 1;
+        if (!listHasNumbers(list) && place >= 1 && place <= list->rowCount()) found = place - 1;
     }
     if (found < 0) {
-        WindowsMediaPlayer1->showNote(QStringLiteral("No channel has the number %1.").arg(typed), 3000);
+        WindowsMediaPlayer1->showNote(Msg("MSG_NOCHANNELNUMBER").arg(typed), 3000);
         return;
     }
     list->selectRow(found);
@@ -237,7 +244,7 @@ void Form1::zapBy(int step) {
 }
 
 void Form1::playLastChannel() {
-    if (m_previous.address.isEmpty()) return;
+    if (m_previous.address.isEmpty() || chkLoad->isChecked()) return;  // nothing plays while editing says so
     const Played last = m_previous;
     play(last.address, last.name, last.fromUser, last.list);
     followPlaying();

@@ -8,18 +8,18 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "widgets/texts.h"
+
 GuideWindow::GuideWindow(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("GuideWindow"));
-    setWindowTitle(QStringLiteral("Programme Guide"));
+    setWindowTitle(Msg("MSG_GUIDETITLE"));
     setModal(false);
     resize(900, 560);
     auto* column = new QVBoxLayout(this);
     m_empty = new QLabel(this);
     m_empty->setObjectName(QStringLiteral("guideEmpty"));
     m_empty->setWordWrap(true);
-    m_empty->setText(
-        QStringLiteral("The guide knows none of the channels of this list. Set a guide with File > "
-                       "Programme Guide Address…, or show another list."));
+    m_empty->setText(Msg("MSG_GUIDEKNOWSNONE"));
     m_empty->hide();
     column->addWidget(m_empty);
     m_grid = new GuideGrid(this);
@@ -32,6 +32,9 @@ GuideWindow::GuideWindow(QWidget* parent) : QDialog(parent) {
     bold.setBold(true);
     m_heading->setFont(bold);
     m_heading->setTextFormat(Qt::PlainText);
+    // However long a title, the heading wraps: the window never grows past the screen.
+    m_heading->setWordWrap(true);
+    m_heading->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_description = new QLabel(this);
     m_description->setObjectName(QStringLiteral("guideDescription"));
     m_description->setTextFormat(Qt::PlainText);
@@ -45,10 +48,10 @@ GuideWindow::GuideWindow(QWidget* parent) : QDialog(parent) {
     scroll->setFixedHeight(fontMetrics().lineSpacing() * 5 + 8);
     auto* row = new QHBoxLayout;
     row->addWidget(m_heading, 1);
-    auto* now = new QPushButton(QStringLiteral("Now"), this);
+    auto* now = new QPushButton(Msg("MSG_GUIDENOW"), this);
     now->setObjectName(QStringLiteral("guideNow"));
     row->addWidget(now);
-    m_play = new QPushButton(QStringLiteral("Play Channel"), this);
+    m_play = new QPushButton(Msg("MSG_GUIDEPLAY"), this);
     m_play->setObjectName(QStringLiteral("guidePlay"));
     m_play->setEnabled(false);
     m_play->setAutoDefault(false);
@@ -94,7 +97,7 @@ void GuideWindow::showDetails(int row, int) {
     m_heading->setText(
         QStringLiteral("%1 · %2 · %3")
             .arg(m_channels[static_cast<std::size_t>(row)].name, when, QString::fromStdString(p->title)));
-    m_description->setText(p->desc.empty() ? QStringLiteral("No description.") : QString::fromStdString(p->desc));
+    m_description->setText(p->desc.empty() ? Msg("MSG_GUIDENODESCRIPTION") : QString::fromStdString(p->desc));
 }
 
 QString GuideWindow::details() const { return m_heading->text() + QLatin1Char('\n') + m_description->text(); }

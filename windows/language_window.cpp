@@ -28,6 +28,7 @@
 #include "widgets/shell.h"
 #include "widgets/skin.h"
 #include "widgets/skin_label.h"
+#include "widgets/texts.h"
 #include "widgets/twips.h"
 #include "windows/main_window.h"
 
@@ -131,8 +132,7 @@ void frmLanguage::Combo1_Click() {
         localisation::QtWindow window(main);
         modLanguages::LangEngine.ChangeLanguage(window, localisation::ToEngineText(text));
     }
-    localisation::QtWindow self(this);
-    modLanguages::LangEngine.ChangeLanguage(self, localisation::ToEngineText(text));
+    ApplyLanguage(this, localisation::ToEngineText(text));  // then the added texts of every window
 }
 
 std::string frmLanguage::DownloadAddress() {

@@ -47,6 +47,7 @@
 #include "widgets/qt_window.h"
 #include "widgets/skin.h"
 #include "widgets/skin_label.h"
+#include "widgets/texts.h"
 #include "widgets/twips.h"
 #include "widgets/window_icon.h"
 #include "windows/about_window.h"
@@ -165,10 +166,18 @@ void Form1::connectPlayer() {
         if (!m_prepareList || chkLoad->isChecked() || m_prepareRow >= m_prepareList->rowCount()) return;
         WindowsMediaPlayer1->prepare(ToQt(m_prepareList->row(m_prepareRow).address));
     });
-    // The pane's keys (Space, M, F, Page Up/Down, Backspace…) also work in the lists.
+    // The pane's keys that are no typing (Page Up/Down, Backspace, Ctrl+Up…) also work in the lists.
     for (QWidget* list :
          {static_cast<QWidget*>(ListView1), static_cast<QWidget*>(ListView2), static_cast<QWidget*>(File1)})
-        list->addActions(pane->keyActions());
+        list->addActions(pane->listKeyActions());
+    // Digits over a list zap to a channel number only where the list has numbers (a playlist's
+    // tvg-chno); elsewhere they find rows, as letters do.
+    for (ListView* list : {ListView1, ListView2})
+        list->setDigitHandler([this, list](int digit) {
+            if (!listHasNumbers(list)) return false;
+            typeDigit(digit);
+            return true;
+        });
     connect(pane, &PlayerPane::nextRequested, this, [this] { zapBy(1); });
     connect(pane, &PlayerPane::previousRequested, this, [this] { zapBy(-1); });
     connect(pane, &PlayerPane::lastChannelRequested, this, &Form1::playLastChannel);
@@ -231,6 +240,7 @@ void Form1::Form_Load() {
     // 3-4. Editing mode when admin.txt lies in the program folder.
     if (xfileExists::FileExists(App::ProgramFile("admin.txt").string())) {
         EditMode = true;
+        WindowsMediaPlayer1->setRecordAllowed(false);
         // The panel lies over the player, whose picture is a native window of its own: drawn
         // into the main window like the other controls, the panel would be covered by it. A
         // native window of its own, stacked above the picture's, keeps it on top (its siblings
@@ -332,8 +342,7 @@ void Form1::applySavedLanguage() {
     using namespace settings_keys;
     const std::string saved = GetSetting(AppName(), kSection, kLanguage, "");
     if (saved.empty()) return;
-    localisation::QtWindow window(this);
-    modLanguages::LangEngine.ChangeLanguage(window, localisation::ToEngineText(ToQt(saved)));
+    ApplyLanguage(this, localisation::ToEngineText(ToQt(saved)));
 }
 
 void Form1::DisplayBanner() {
@@ -353,6 +362,14 @@ void Form1::DisplayBanner() {
     wbBanner->setVisible(true);
     wbPicture->setVisible(false);
     wbBanner->Navigate(ToQt(modPrivateLabel::BannerAddress));
+}
+
+// Another list comes on show: it is shown whole (an open find line closes, as Esc closes it) and
+// a message about a channel that failed goes with the list it was played from.
+void Form1::showingAnotherList() {
+    for (ListView* list : {ListView1, ListView2})
+        if (list->filterOpen()) list->closeFilter();
+    WindowsMediaPlayer1->closeFailure();
 }
 
 void Form1::LoadChannelList() {
@@ -386,7 +403,7 @@ void Form1::LoadChannelList() {
         // One insertion for the whole list: a catalogue may list many thousands of languages.
         QStringList items;
         items.reserve(static_cast<qsizetype>(result->languages.size()) + 1);
-        items.append(QStringLiteral("All"));
+        items.append(Msg("MSG_ALL"));  // "All" in the language applied; picking it sets the filter "All"
         for (const std::string& language : result->languages) items.append(ToQt(language));
         Combo1->setItems(items);
         RebuildLanguageList = false;
@@ -395,6 +412,7 @@ void Form1::LoadChannelList() {
 }
 
 void Form1::showCategory(const char* category, const char* languageKey) {
+    showingAnotherList();
     Frame1->setVisible(true);
     Frame3->setVisible(false);
     Frame4->setVisible(false);
@@ -413,8 +431,9 @@ void Form1::cmdVideo_Click() { showCategory("Video", settings_keys::kVideoLang);
 void Form1::cmdXXX_Click() { showCategory("XXX", settings_keys::kVideoLang); }
 
 void Form1::Combo1_Click() {
+    showingAnotherList();
     if (!m_shown.id.empty()) return showSourceGroup();  // a playlist's groups are not saved
-    LanguageFilter = FromQt(Combo1->currentText());
+    LanguageFilter = Combo1->currentText() == Msg("MSG_ALL") ? std::string("All") : FromQt(Combo1->currentText());
     const char* key = CurrentCategory == "TV"      ? settings_keys::kTVLang
                       : CurrentCategory == "Radio" ? settings_keys::kRadioLang
                       : CurrentCategory == "Video" ? settings_keys::kVideoLang
@@ -441,11 +460,14 @@ void Form1::requestWebPage(const char* target) {
 }
 
 void Form1::mnuHelpItem_Click(int) {
+    if (!Form8::HelpExists()) return;  // no help beside the program: nothing happens
     // The desktop is asked for a viewer without holding up the window.
     Form8::RunLater(this, [this](bool opened) {
-        if (!opened)
-            ShowMessage(this, QStringLiteral("The help could not be opened. It is kept in %1 and %2.")
-                                  .arg(ToQt(Form8::CompiledHelp()), ToQt(Form8::HtmlHelp())));
+        if (opened) return;
+        QStringList files;  // the help's files that are there, which nothing could open
+        for (const std::string& file : {Form8::CompiledHelp(), Form8::HtmlHelp()})
+            if (xfileExists::FileExists(file)) files << ToQt(file);
+        ShowMessage(this, Msg("MSG_HELPNOTOPENED").arg(files.join(QStringLiteral(", "))));
     });
 }
 void Form1::mnuAboutItem_Click(int) { frmAbout::Show(); }
@@ -673,6 +695,7 @@ void Form1::cmdFav_Click() {
 }
 
 void Form1::cmdFavorites_Click() {
+    showingAnotherList();
     Frame3->setVisible(true);
     Frame1->setVisible(false);
     Frame4->setVisible(false);
@@ -681,6 +704,7 @@ void Form1::cmdFavorites_Click() {
 // ---- Local media files -------------------------------------------------------------------
 
 void Form1::cmdFiles_Click() {
+    showingAnotherList();
     Frame1->setVisible(false);
     Frame3->setVisible(false);
     Frame4->setVisible(true);
@@ -773,6 +797,7 @@ void Form1::moveEvent(QMoveEvent* event) {
 void Form1::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && !isMinimized()) ResizeControls();
+    if (event->type() == QEvent::LanguageChange) retranslateBusyEntries();
 }
 
 void Form1::showEvent(QShowEvent* event) {

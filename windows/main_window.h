@@ -216,6 +216,10 @@ private:
     void buildPlaylistMenu();
     void connectPlaylists();
     void showOperatorActions();
+    void showBusy(QAction* entry, bool busy);
+    void retranslateBusyEntries();
+    void showingAnotherList();
+    bool listHasNumbers(const ListView* list) const;
     bool writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries, const std::string& guide = {});
     guide::Wanted wantedChannels() const;
     std::string tvgIdOf(const std::string& address) const;  // "" for a channel not imported with one

@@ -318,6 +318,7 @@ void Form1::buildMenus() {
     mnuLanguages->menuAction()->setVisible(false);  // hidden in the design; nothing shows it
     mnuHelp = topMenu("mnuHelp", "Help");
     mnuHelpItem = {MenuEntry(mnuHelp, "mnuHelpItem", 0, "View Help", "fav16.gif")};
+    mnuHelpItem[0]->setShortcut(QKeySequence(Qt::Key_F1));
     mnuAbout = topMenu("mnuAbout", "About");
     mnuAboutItem = {MenuEntry(mnuAbout, "mnuAboutItem", 0, "About this software", "AAA_64.png")};
 }

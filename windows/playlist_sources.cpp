@@ -14,6 +14,7 @@
 #include "widgets/message_box.h"
 #include "widgets/pick_combo.h"
 #include "widgets/qt_text.h"
+#include "widgets/texts.h"
 #include "windows/background_jobs.h"
 #include "windows/main_window.h"
 #include "windows/radio_directory.h"
@@ -43,16 +44,13 @@ void Form1::connectSources() {
 
     connect(mnuAddPlaylist, &QAction::triggered, this, [this] {
         const QString path =
-            QFileDialog::getOpenFileName(this, QStringLiteral("Add Playlist"), QString(),
-                                         QStringLiteral("Playlists (*.m3u *.m3u8 *.pls);;All files (*)"));
+            QFileDialog::getOpenFileName(this, Msg("MSG_ADDPLAYLIST"), QString(), Msg("MSG_PLAYLISTFILES"));
         if (!path.isEmpty()) AddPlaylist(path);
     });
     connect(mnuAddPlaylistAddress, &QAction::triggered, this, [this] {
         bool ok = false;
-        const QString address = QInputDialog::getText(this, QStringLiteral("Add Playlist"),
-                                                      QStringLiteral("The playlist's web address (M3U, M3U8 or PLS):"),
-                                                      QLineEdit::Normal, QStringLiteral("http://"), &ok)
-                                    .trimmed();
+        const QString address =
+            AskText(this, Msg("MSG_ADDPLAYLIST"), Msg("MSG_ADDPLAYLISTASK"), QStringLiteral("http://"), &ok).trimmed();
         if (!ok || address.isEmpty() || address == QLatin1String("http://")) return;
         // "example.com/tv.m3u" is meant as a web address.
         AddPlaylist(address.contains(QLatin1String("://")) ? address : QStringLiteral("http://") + address);
@@ -62,15 +60,13 @@ void Form1::connectSources() {
         const sources::Source* source = m_shelf->find(m_shown.id);
         if (!source) return;
         bool ok = false;
-        const QString name = QInputDialog::getText(this, QStringLiteral("Rename Playlist"), QStringLiteral("Name:"),
-                                                   QLineEdit::Normal, QString::fromStdString(source->name), &ok);
+        const QString name = AskText(this, Msg("MSG_RENAMEPLAYLIST"), Msg("MSG_RENAMEPLAYLISTASK"),
+                                     QString::fromStdString(source->name), &ok);
         if (ok && !name.trimmed().isEmpty()) RenamePlaylist(QString::fromStdString(m_shown.id), name);
     });
     connect(mnuRemovePlaylist, &QAction::triggered, this, [this] {
         const sources::Source* source = m_shelf->find(m_shown.id);
-        if (source && AskYesNo(this, QStringLiteral("Remove the playlist \"%1\" and its channels from the Categories "
-                                                    "menu? Your favorites stay as they are.")
-                                         .arg(QString::fromStdString(source->name))))
+        if (source && AskYesNo(this, Msg("MSG_REMOVEPLAYLISTASK").arg(QString::fromStdString(source->name))))
             RemovePlaylist(QString::fromStdString(m_shown.id));
     });
 
@@ -78,46 +74,44 @@ void Form1::connectSources() {
     connect(m_shelf, &SourceShelf::added, this,
             [this](const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
                 const sources::Source* source = m_shelf->find(FromQt(id));
-                QString note = QStringLiteral("The playlist %1 was added under Categories: %L2 channels.")
+                QString note = Msg("MSG_PLAYLISTADDED")
                                    .arg(QString::fromStdString(source ? source->name : std::string()))
                                    .arg(static_cast<qulonglong>(channels ? channels->rows.size() : 0));
                 showPlaylist(id, channels);  // the list takes the rows
                 if (channels && channels->leftOut > 0)
-                    note += QStringLiteral(" %L1 entries the player does not open were left out.")
-                                .arg(static_cast<qulonglong>(channels->leftOut));
+                    note += QLatin1Char(' ') +
+                            Msg("MSG_PLAYLISTADDEDLEFTOUT").arg(static_cast<qulonglong>(channels->leftOut));
                 WindowsMediaPlayer1->showNote(note);
                 // The guide keeps only the channels it was asked for: it is read again for these.
                 if (!guideAddress().isEmpty()) UpdateGuide(false, true);  // one under way is replaced
             });
     connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
-        ShowMessage(this, QStringLiteral("The playlist %1 was not added: %2.").arg(origin, why));
+        ShowMessage(this, Msg("MSG_PLAYLISTNOTADDED").arg(origin, why));
     });
-    connect(
-        m_shelf, &SourceShelf::refreshed, this, [this](const QString& id, int outcome, const QString& why, bool told) {
-            const sources::Source* source = m_shelf->find(FromQt(id));
-            if (!source) return;
-            const QString name = QString::fromStdString(source->name);
-            using Outcome = sources::Refreshed::Outcome;
-            switch (static_cast<Outcome>(outcome)) {
-                case Outcome::Unchanged:
-                    if (told) WindowsMediaPlayer1->showNote(QStringLiteral("The playlist %1 is up to date.").arg(name));
-                    break;
-                case Outcome::Replaced:
-                    WindowsMediaPlayer1->showNote(QStringLiteral("The playlist %1 was refreshed.").arg(name));
-                    break;
-                case Outcome::Failed: {
-                    const QString text =
-                        QStringLiteral("The playlist %1 could not be refreshed: %2. Its channels from before are kept.")
-                            .arg(name, why);
-                    if (told)
-                        ShowMessage(this, text);
-                    else
-                        WindowsMediaPlayer1->showNote(text);
-                    break;
+    connect(m_shelf, &SourceShelf::refreshed, this,
+            [this](const QString& id, int outcome, const QString& why, bool told) {
+                const sources::Source* source = m_shelf->find(FromQt(id));
+                if (!source) return;
+                const QString name = QString::fromStdString(source->name);
+                using Outcome = sources::Refreshed::Outcome;
+                switch (static_cast<Outcome>(outcome)) {
+                    case Outcome::Unchanged:
+                        if (told) WindowsMediaPlayer1->showNote(Msg("MSG_PLAYLISTUPTODATE").arg(name));
+                        break;
+                    case Outcome::Replaced:
+                        WindowsMediaPlayer1->showNote(Msg("MSG_PLAYLISTREFRESHED").arg(name));
+                        break;
+                    case Outcome::Failed: {
+                        const QString text = Msg("MSG_PLAYLISTNOTREFRESHED").arg(name, why);
+                        if (told)
+                            ShowMessage(this, text);
+                        else
+                            WindowsMediaPlayer1->showNote(text);
+                        break;
+                    }
+                    case Outcome::Cancelled: break;
                 }
-                case Outcome::Cancelled: break;
-            }
-        });
+            });
     connect(m_shelf, &SourceShelf::loaded, this, &Form1::showPlaylistRows);
     // The entries for the playlist on show are there while one shows.
     connect(mnuCat, &QMenu::aboutToShow, this, [this] {
@@ -162,10 +156,10 @@ void Form1::showPlaylistRows(const QString& id, const std::shared_ptr<SourceShel
     // A refreshed playlist keeps the group on show while it still has it.
     const QString group = m_shown.channels ? Combo1->currentText() : QString();
     m_shown.channels = channels;
-    QStringList items{QStringLiteral("All")};
+    QStringList items{Msg("MSG_ALL")};
     items += channels->groups;
     Combo1->setItems(items);
-    Combo1->setEditText(channels->groups.contains(group) ? group : QStringLiteral("All"));
+    Combo1->setEditText(channels->groups.contains(group) ? group : Msg("MSG_ALL"));
     showSourceGroup();
 }
 
@@ -175,14 +169,15 @@ void Form1::ShowPlaylist(const QString& id) { showPlaylist(id, nullptr); }
 
 void Form1::showPlaylist(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
     if (!m_shelf->find(FromQt(id))) return;
+    showingAnotherList();
     Frame1->setVisible(true);
     Frame3->setVisible(false);
     Frame4->setVisible(false);
     m_shown.id = FromQt(id);
     m_shown.channels.reset();
     ListView1->channels()->clear();
-    Combo1->setItems({QStringLiteral("All")});
-    Combo1->setEditText(QStringLiteral("All"));
+    Combo1->setItems({Msg("MSG_ALL")});
+    Combo1->setEditText(Msg("MSG_ALL"));
     if (channels)
         showPlaylistRows(id, channels);  // as it was just read
     else
@@ -206,7 +201,7 @@ void Form1::showSourceGroup() {
     std::vector<ListRow>& all = m_shown.channels->rows;
     if (all.empty()) all = ListView1->rows();
     const std::string group = FromQt(Combo1->currentText());
-    if (group.empty() || group == "All") {
+    if (group.empty() || Combo1->currentText() == Msg("MSG_ALL")) {
         ListView1->channels()->setRows(std::move(all));
         all = {};
         return;

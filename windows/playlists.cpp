@@ -33,6 +33,7 @@
 #include "widgets/list_view.h"
 #include "widgets/message_box.h"
 #include "widgets/qt_text.h"
+#include "widgets/texts.h"
 #include "windows/background_jobs.h"
 #include "windows/main_window.h"
 
@@ -49,14 +50,11 @@ std::optional<std::string> ReadPlaylistSource(const QString& source, QString& wh
         const FetchResult fetched = FetchPageReport(source.toStdString(), limits);
         if (fetched.cancelled) return std::nullopt;
         if (!fetched.arrived()) {
-            why = QStringLiteral("The playlist could not be downloaded from %1: %2.")
-                      .arg(source, QString::fromStdString(fetched.failure));
+            why = Msg("MSG_PLAYLISTNOTDOWNLOADED").arg(source, QString::fromStdString(fetched.failure));
             return std::nullopt;
         }
         if (!fetched.succeeded()) {
-            why = QStringLiteral("The playlist address %1 answered with an error (HTTP status %2).")
-                      .arg(source)
-                      .arg(fetched.status);
+            why = Msg("MSG_PLAYLISTHTTPERROR").arg(source).arg(fetched.status);
             return std::nullopt;
         }
         return fetched.body;
@@ -65,12 +63,11 @@ std::optional<std::string> ReadPlaylistSource(const QString& source, QString& wh
     const std::filesystem::path path = source.toStdString();
     const auto size = std::filesystem::file_size(path, ec);
     if (!ec && size > playlist::kMaxBytes) {
-        why = QStringLiteral("The playlist %1 is larger than 64 MiB, which no playlist needs; it was not read.")
-                  .arg(source);
+        why = Msg("MSG_PLAYLISTTOOLARGE").arg(source);
         return std::nullopt;
     }
     auto text = base::ReadFileCapped(path, playlist::kMaxBytes);
-    if (!text) why = QStringLiteral("The playlist %1 cannot be read.").arg(source);
+    if (!text) why = Msg("MSG_PLAYLISTUNREADABLE").arg(source);
     return text;
 }
 
@@ -109,15 +106,13 @@ playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId
 QString SkippedText(int refused, int duplicates, std::size_t leftOut) {
     QString text;
     if (leftOut > 0)
-        text += QStringLiteral(" The playlist holds more than %L1 entries; the %L2 after them were left out.")
-                    .arg(static_cast<qulonglong>(playlist::kMaxEntries))
-                    .arg(static_cast<qulonglong>(leftOut));
-    if (refused == 1) text += QStringLiteral(" 1 entry was skipped: the player does not open its address.");
-    if (refused > 1)
-        text += QStringLiteral(" %L1 entries were skipped: the player does not open their addresses.").arg(refused);
-    if (duplicates == 1) text += QStringLiteral(" 1 entry was already in the list under the same name.");
-    if (duplicates > 1)
-        text += QStringLiteral(" %L1 entries were already in the list under the same name.").arg(duplicates);
+        text += QLatin1Char(' ') + Msg("MSG_PLAYLISTLEFTOUT")
+                                       .arg(static_cast<qulonglong>(playlist::kMaxEntries))
+                                       .arg(static_cast<qulonglong>(leftOut));
+    if (refused == 1) text += QLatin1Char(' ') + Msg("MSG_PLAYLISTSKIPPEDONE");
+    if (refused > 1) text += QLatin1Char(' ') + Msg("MSG_PLAYLISTSKIPPED").arg(refused);
+    if (duplicates == 1) text += QLatin1Char(' ') + Msg("MSG_PLAYLISTDUPLICATEONE");
+    if (duplicates > 1) text += QLatin1Char(' ') + Msg("MSG_PLAYLISTDUPLICATES").arg(duplicates);
     return text;
 }
 
@@ -125,15 +120,8 @@ QString ProblemText(const playlist::Playlist& list, const QString& source) {
     switch (list.problem) {
         case playlist::Problem::None:
         case playlist::Problem::Cancelled: break;
-        case playlist::Problem::TooLarge:
-            return QStringLiteral("The playlist %1 is larger than 64 MiB, which no playlist needs; it was not read.")
-                .arg(source);
-        case playlist::Problem::LineTooLong:
-            return QStringLiteral(
-                       "Line %1 of the playlist %2 is longer than 64 KiB, which no playlist needs; the "
-                       "playlist was not read.")
-                .arg(list.problemLine)
-                .arg(source);
+        case playlist::Problem::TooLarge: return Msg("MSG_PLAYLISTTOOLARGE").arg(source);
+        case playlist::Problem::LineTooLong: return Msg("MSG_PLAYLISTLINETOOLONG").arg(list.problemLine).arg(source);
     }
     return {};
 }
@@ -211,10 +199,9 @@ std::optional<Loaded> LoadPlaylist(QWidget* parent, const QString& source, std::
         out.loaded = Loaded{std::move(list), std::move(taken), std::move(encoded)};
         return out;
     }));
-    QProgressDialog dialog(QStringLiteral("Reading the playlist %1…").arg(source), QStringLiteral("Cancel"), 0, 1000,
-                           parent);
+    QProgressDialog dialog(Msg("MSG_PLAYLISTREADING").arg(source), Msg("MSG_CANCEL"), 0, 1000, parent);
     dialog.setObjectName(QStringLiteral("playlistProgress"));
-    dialog.setWindowTitle(QStringLiteral("Import Playlist"));
+    dialog.setWindowTitle(Msg("MSG_IMPORTPLAYLIST"));
     dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setMinimumDuration(400);
@@ -276,41 +263,34 @@ void Form1::connectPlaylists() {
     m_checker = new StreamChecker(this);
     const auto askSource = [this](const QString& title) {
         // A file, or an address typed in place of a file name.
-        QString source = QFileDialog::getOpenFileName(this, title, QString(),
-                                                      QStringLiteral("Playlists (*.m3u *.m3u8 *.pls);;All files (*)"));
+        QString source = QFileDialog::getOpenFileName(this, title, QString(), Msg("MSG_PLAYLISTFILES"));
         return source;
     };
     connect(mnuImportPlaylist, &QAction::triggered, this, [this, askSource] {
         bool ok = false;
-        QString source = QInputDialog::getText(
-            this, QStringLiteral("Import Playlist"),
-            QStringLiteral("A playlist's web address (M3U, M3U8 or PLS), or leave empty to pick a file:"),
-            QLineEdit::Normal, QString(), &ok);
+        QString source = AskText(this, Msg("MSG_IMPORTPLAYLIST"), Msg("MSG_IMPORTPLAYLISTASK"), QString(), &ok);
         if (!ok) return;
-        if (source.trimmed().isEmpty()) source = askSource(QStringLiteral("Import Playlist"));
+        if (source.trimmed().isEmpty()) source = askSource(Msg("MSG_IMPORTPLAYLIST"));
         if (!source.isEmpty()) ImportPlaylist(source.trimmed());
     });
     connect(mnuImportIntoEditor, &QAction::triggered, this, [this, askSource] {
-        const QString source = askSource(QStringLiteral("Import Playlist into Channel List"));
+        const QString source = askSource(Msg("MSG_IMPORTINTOEDITOR"));
         if (!source.isEmpty()) ImportIntoEditor(source);
     });
     const auto askTarget = [this](const QString& title, const QString& name) {
-        return QFileDialog::getSaveFileName(this, title, name, QStringLiteral("Playlists (*.m3u *.m3u8)"));
+        return QFileDialog::getSaveFileName(this, title, name, Msg("MSG_M3UFILES"));
     };
     connect(mnuExportFavorites, &QAction::triggered, this, [this, askTarget] {
-        const QString path = askTarget(QStringLiteral("Export Favorites"), QStringLiteral("Favorites.m3u"));
+        const QString path = askTarget(Msg("MSG_EXPORTFAVORITES"), QStringLiteral("Favorites.m3u"));
         if (!path.isEmpty()) ExportFavorites(path);
     });
     connect(mnuExportCatalogue, &QAction::triggered, this, [this, askTarget] {
-        const QString path = askTarget(QStringLiteral("Export Channel List"), QStringLiteral("Channels.m3u"));
+        const QString path = askTarget(Msg("MSG_EXPORTCATALOGUE"), QStringLiteral("Channels.m3u"));
         if (!path.isEmpty()) ExportCatalogue(path);
     });
     connect(mnuGuideAddress, &QAction::triggered, this, [this] {
         bool ok = false;
-        const QString address = QInputDialog::getText(
-            this, QStringLiteral("Programme Guide"),
-            QStringLiteral("The address of an XMLTV guide (plain or gzip), or a guide file; empty for none:"),
-            QLineEdit::Normal, guideAddress(), &ok);
+        const QString address = AskText(this, Msg("MSG_GUIDETITLE"), Msg("MSG_GUIDEADDRESSASK"), guideAddress(), &ok);
         if (ok) SetGuideAddress(address.trimmed());
     });
     connect(mnuUpdateGuide, &QAction::triggered, this, [this] {
@@ -330,16 +310,13 @@ void Form1::connectPlaylists() {
     connectGuideWindow();
 
     connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {
-        mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));
+        showBusy(mnuUpdateGuide, false);
         refreshGuideText();
         // What became of it stands in the status line for a moment, and in the File menu under
         // the update's entry until the next one.
         const QString at = QLocale().toString(QTime::currentTime(), QLocale::ShortFormat);
-        const QString result = failure.isEmpty() ? QStringLiteral("The programme guide was updated at %1.").arg(at)
-                                                 : QStringLiteral(
-                                                       "The programme guide could not be updated at %1: %2. The guide "
-                                                       "from before is kept.")
-                                                       .arg(at, failure);
+        const QString result =
+            failure.isEmpty() ? Msg("MSG_GUIDEUPDATED").arg(at) : Msg("MSG_GUIDENOTUPDATEDAT").arg(at, failure);
         WindowsMediaPlayer1->showNote(result);
         if (!mnuGuideResult) {
             // The last update's result and time, under its entry: shown, never chosen.
@@ -351,10 +328,7 @@ void Form1::connectPlaylists() {
             mnuFile->insertAction(at + 1 < entries.size() ? entries[at + 1] : nullptr, mnuGuideResult);
         }
         mnuGuideResult->setText(result);
-        if (!failure.isEmpty() && m_guideUpdateTold)
-            ShowMessage(this, QStringLiteral("The programme guide could not be updated: %1. The guide from before is "
-                                             "kept.")
-                                  .arg(failure));
+        if (!failure.isEmpty() && m_guideUpdateTold) ShowMessage(this, Msg("MSG_GUIDENOTUPDATED").arg(failure));
         // An update the program started by itself (at start) fails quietly: an offline start
         // should not greet the user with a message. The cached guide stays either way.
         if (!failure.isEmpty() && !m_guideUpdateTold)
@@ -376,15 +350,36 @@ void Form1::connectPlaylists() {
         if (!m_checkProgress) return;
         m_checkProgress->setMaximum(total);
         m_checkProgress->setValue(done);
-        m_checkProgress->setLabelText(QStringLiteral("Checking streams: %1 of %2").arg(done).arg(total));
+        m_checkProgress->setLabelText(Msg("MSG_CHECKINGOF").arg(done).arg(total));
     });
     connect(m_checker, &StreamChecker::finished, this, [this](bool) {
-        mnuCheckStreams->setText(QStringLiteral("Check Streams"));
+        showBusy(mnuCheckStreams, false);
         if (m_checkProgress) {
             m_checkProgress->deleteLater();
             m_checkProgress = nullptr;
         }
     });
+}
+
+// An entry that starts a job reads "Stop…" while the job runs; its own caption, in the language
+// applied, comes back when the job ends.
+void Form1::showBusy(QAction* entry, bool busy) {
+    const char* key = entry == mnuUpdateGuide ? "MSG_STOPUPDATINGGUIDE" : "MSG_STOPCHECKING";
+    const bool was = entry->property("busy").toBool();
+    if (!busy && !was) return;
+    if (busy && !was) entry->setProperty("idleCaption", entry->text());
+    entry->setProperty("busy", busy);
+    entry->setText(busy ? Msg(key) : entry->property("idleCaption").toString());
+}
+
+// A language was applied: the engine gave every entry its idle caption in it, so a busy entry is
+// told again that it is busy.
+void Form1::retranslateBusyEntries() {
+    for (QAction* entry : {mnuUpdateGuide, mnuCheckStreams}) {
+        if (!entry || !entry->property("busy").toBool()) continue;
+        entry->setProperty("busy", false);
+        showBusy(entry, true);
+    }
 }
 
 void Form1::showOperatorActions() {
@@ -429,8 +424,7 @@ bool Form1::ImportPlaylist(const QString& source) {
         if (extrasChanged) catalogue::SaveExtras(m_extras);
     }
     cmdFavorites_Click();
-    QString message = added == 1 ? QStringLiteral("1 channel was added to your favorites.")
-                                 : QStringLiteral("%L1 channels were added to your favorites.").arg(added);
+    QString message = added == 1 ? Msg("MSG_ADDEDFAVORITEONE") : Msg("MSG_ADDEDFAVORITES").arg(added);
     message += SkippedText(taken.refused, taken.duplicates, list->leftOut);
     // The playlist's own guide, when the user has none yet, is used only when the user agrees:
     // a playlist is untrusted, and its guide is fetched at every start. It must be on the web,
@@ -439,8 +433,7 @@ bool Form1::ImportPlaylist(const QString& source) {
     const bool webGuide = offered.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
                           offered.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
     if (webGuide && guideAddress().isEmpty() && added > 0) {
-        message +=
-            QStringLiteral("\n\nThe playlist names a programme guide at %1. Use it for now and next?").arg(offered);
+        message += QStringLiteral("\n\n") + Msg("MSG_PLAYLISTOFFERSGUIDE").arg(offered);
         if (AskYesNo(this, message)) saveSetting(settings_keys::kGuideAddress, list->guideAddress);
     } else {
         ShowMessage(this, message);
@@ -461,16 +454,14 @@ bool Form1::ImportIntoEditor(const QString& source) {
     const int added = static_cast<int>(taken.rows.size());
     ListView1->channels()->appendRows(std::move(taken.rows));  // a sorted list keeps its order
     if (taken.refused > 0 || taken.duplicates > 0 || list->leftOut > 0 || added == 0)
-        ShowMessage(this, (added == 1 ? QStringLiteral("1 channel was added to the list.")
-                                      : QStringLiteral("%L1 channels were added to the list.").arg(added)) +
+        ShowMessage(this, (added == 1 ? Msg("MSG_ADDEDLISTONE") : Msg("MSG_ADDEDLIST").arg(added)) +
                               SkippedText(taken.refused, taken.duplicates, list->leftOut));
     return added > 0;
 }
 
 bool Form1::writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries, const std::string& guide) {
     const auto written = base::ReplaceFileAtomically(path.toStdString(), playlist::WriteM3u(entries, guide));
-    if (!written)
-        ShowMessage(this, QStringLiteral("The playlist could not be saved as %1:\n%2").arg(path, ToQt(written.error)));
+    if (!written) ShowMessage(this, Msg("MSG_PLAYLISTNOTSAVED").arg(path) + QStringLiteral("\n") + ToQt(written.error));
     return bool(written);
 }
 
@@ -532,18 +523,17 @@ guide::Wanted Form1::wantedChannels() const {
 void Form1::UpdateGuide(bool told, bool fresh) {
     const QString address = guideAddress();
     if (address.isEmpty()) {
-        if (told)
-            ShowMessage(this, QStringLiteral("No programme guide is set. Choose File > Programme Guide Address…"));
+        if (told) ShowMessage(this, Msg("MSG_NOGUIDESET"));
         return;
     }
     m_guideUpdateTold = told;
     m_guide->start(FromQt(address), wantedChannels(), fresh);
-    mnuUpdateGuide->setText(QStringLiteral("Stop Updating the Programme Guide"));
+    showBusy(mnuUpdateGuide, true);
 }
 
 void Form1::CancelGuideUpdate() {
     m_guide->cancel();
-    mnuUpdateGuide->setText(QStringLiteral("Update Programme Guide"));
+    showBusy(mnuUpdateGuide, false);
 }
 
 std::string Form1::tvgIdOf(const std::string& address) const {
@@ -580,18 +570,18 @@ void Form1::CheckStreams() {
         if (!row.checkedAddress().empty() && seen.insert(row.checkedAddress()).second)
             addresses.push_back(row.checkedAddress());
     if (addresses.empty()) {
-        ShowMessage(this, QStringLiteral("The list holds no addresses to check."));
+        ShowMessage(this, Msg("MSG_NOTHINGTOCHECK"));
         return;
     }
     ListView1->channels()->clearMarks();
-    m_checkProgress = new QProgressDialog(QStringLiteral("Checking streams…"), QStringLiteral("Cancel"), 0,
-                                          static_cast<int>(addresses.size()), this);
+    m_checkProgress =
+        new QProgressDialog(Msg("MSG_CHECKING"), Msg("MSG_CANCEL"), 0, static_cast<int>(addresses.size()), this);
     m_checkProgress->setObjectName(QStringLiteral("streamCheckProgress"));
-    m_checkProgress->setWindowTitle(QStringLiteral("Check Streams"));
+    m_checkProgress->setWindowTitle(mnuCheckStreams->text());
     m_checkProgress->setWindowModality(Qt::NonModal);  // the list stays usable meanwhile
     m_checkProgress->setMinimumDuration(0);
     connect(m_checkProgress, &QProgressDialog::canceled, m_checker, &StreamChecker::cancel);
-    mnuCheckStreams->setText(QStringLiteral("Stop Checking Streams"));
+    showBusy(mnuCheckStreams, true);
     m_checker->start(std::move(addresses));
 }
 
@@ -601,15 +591,14 @@ int Form1::DeleteDeadStreams(bool ask) {
     for (int i = 0; i < rows->rowCount(); ++i)
         if (const StreamMark* m = rows->mark(i); m && m->kind == StreamMark::Kind::Dead) dead.push_back(i);
     if (dead.empty()) {
-        if (ask) ShowMessage(this, QStringLiteral("No stream is marked dead. Check the streams first."));
+        if (ask) ShowMessage(this, Msg("MSG_NONEDEAD"));
         return 0;
     }
     // Every dead row is selected, so the operator sees what goes.
     ListView1->clearSelection();
     for (int i : dead)
         ListView1->selectionModel()->select(rows->index(i, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    if (ask && !AskYesNo(this, QStringLiteral("Delete the %1 channels marked dead from the list?").arg(dead.size())))
-        return 0;
+    if (ask && !AskYesNo(this, Msg("MSG_DELETEDEAD").arg(dead.size()))) return 0;
     for (auto it = dead.rbegin(); it != dead.rend(); ++it) rows->removeRow(*it);
     ListView1->selectRow(-1);
     return static_cast<int>(dead.size());

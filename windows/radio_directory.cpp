@@ -21,6 +21,7 @@
 #include "base/windows1252.h"
 #include "widgets/channel_filter.h"
 #include "widgets/list_view.h"
+#include "widgets/texts.h"
 
 namespace rd = radio_directory;
 
@@ -174,12 +175,12 @@ RadioDirectory::RadioDirectory(ListView* list, std::function<bool()> available, 
     auto* row = new QHBoxLayout(m_narrowing);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
-    for (auto [box, name, any] : {std::tuple{&m_country, "cmbDirectoryCountry", "Any country"},
-                                  std::tuple{&m_language, "cmbDirectoryLanguage", "Any language"},
-                                  std::tuple{&m_tag, "cmbDirectoryTag", "Any tag"}}) {
+    for (auto [box, name, any] : {std::tuple{&m_country, "cmbDirectoryCountry", "MSG_ANYCOUNTRY"},
+                                  std::tuple{&m_language, "cmbDirectoryLanguage", "MSG_ANYLANGUAGE"},
+                                  std::tuple{&m_tag, "cmbDirectoryTag", "MSG_ANYTAG"}}) {
         *box = new QComboBox(m_narrowing);
         (*box)->setObjectName(QLatin1String(name));
-        (*box)->addItem(QLatin1String(any), QString());
+        (*box)->addItem(Msg(any), QString());
         (*box)->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         (*box)->setMinimumContentsLength(4);
         row->addWidget(*box, 1);
@@ -289,7 +290,7 @@ void RadioDirectory::search() {
 void RadioDirectory::submit(const rd::Query& query, bool more) {
     ++m_run;
     m_searching = true;
-    if (!more) showStatus(QStringLiteral("Searching the radio directory…"));
+    if (!more) showStatus(Msg("MSG_DIRECTORYSEARCHING"));
     {
         std::lock_guard lock(m_shared->mutex);
         m_shared->search = Job{query, m_run};
@@ -303,7 +304,7 @@ void RadioDirectory::onStations(unsigned run, const rd::Query& query, std::vecto
     if (run != m_run) return;  // typing went on: an older search's answer
     m_searching = false;
     if (!failure.isEmpty()) {
-        showStatus(QStringLiteral("The radio directory could not be reached: %1").arg(failure));
+        showStatus(Msg("MSG_DIRECTORYUNREACHABLE").arg(failure));
         emit answered();
         return;
     }
@@ -339,14 +340,14 @@ void RadioDirectory::onStations(unsigned run, const rd::Query& query, std::vecto
         m_list->setLocalFiltering(false);
     }
     if (firstPage) m_list->scrollToTop();
-    showStatus(firstPage && m_stations.empty() ? QStringLiteral("No station of the directory matches.") : QString());
+    showStatus(firstPage && m_stations.empty() ? Msg("MSG_DIRECTORYNOMATCH") : QString());
     emit answered();
 }
 
 void RadioDirectory::onLists(const rd::Lists& lists) {
-    fillBox(m_country, QStringLiteral("Any country"), lists.countries);
-    fillBox(m_language, QStringLiteral("Any language"), lists.languages);
-    fillBox(m_tag, QStringLiteral("Any tag"), lists.tags);
+    fillBox(m_country, Msg("MSG_ANYCOUNTRY"), lists.countries);
+    fillBox(m_language, Msg("MSG_ANYLANGUAGE"), lists.languages);
+    fillBox(m_tag, Msg("MSG_ANYTAG"), lists.tags);
     emit listsReady();
 }
 
@@ -410,7 +411,7 @@ void RadioDirectory::updateFoot() {
     const bool open = m_list->filterOpen();
     const bool here = open && (m_active || m_available());
     const QString text = open && m_list->filterLine() ? m_list->filterLine()->text().trimmed() : QString();
-    m_searchButton->setText(QStringLiteral("Search the directory for “%1”").arg(text));
+    m_searchButton->setText(Msg("MSG_DIRECTORYSEARCHFOR").arg(text));
     m_searchButton->setVisible(here && !m_active && !text.isEmpty());
     m_narrowing->setVisible(here && m_active);
     const bool show = here && (!m_searchButton->isHidden() || m_active || !m_status->isHidden());

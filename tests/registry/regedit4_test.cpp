@@ -170,23 +170,33 @@ TEST_F(RegistryTest, UnquotedLinesSplitAtTheFirstEqualsSign) {
     EXPECT_EQ(reg.ReadString("HKCU\\Plain", "name", ""), "text=with=signs");
 }
 
-TEST_F(RegistryTest, ImportSkipsWhatItCannotRead) {
+TEST_F(RegistryTest, ImportSkipsLinesThatAreNoValues) {
     std::string junk = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\J]\r\n";
-    junk += "\"bad hex\"=hex:zz,01\r\n";
-    junk += "\"bad dword\"=dword:nothex\r\n";
-    junk += "\"too long dword\"=dword:123456789\r\n";
     junk += "\"no closing quote=\r\n";
     junk += std::string("\x00\x01\x02\xff\r\n", 6);
     junk += "[unterminated\r\n";
     junk += "[]\r\n";
     junk += "[HKEY_CURRENT_USER\\J]\r\n\"good\"=\"kept\"\r\n";
-    junk += "\"cut off\"=hex:01,02,\\";  // the file ends inside a continued value
     dir.write("junk.reg", junk);
     EXPECT_EQ(reg.ImportFromReg(Path(dir, "junk.reg")), 1);
     EXPECT_EQ(reg.ReadString("HKCU\\J", "good", ""), "kept");
-    EXPECT_FALSE(reg.ValueExists("HKCU\\J", "bad hex"));
-    EXPECT_FALSE(reg.ValueExists("HKCU\\J", "bad dword"));
-    EXPECT_FALSE(reg.ValueExists("HKCU\\J", "too long dword"));
+}
+
+// A value line that cannot be read is an error: the import says 0, and what it wrote before
+// that line stays written (nothing after it is written).
+TEST_F(RegistryTest, AnUnreadableValueEndsTheImportWithAnError) {
+    for (const char* bad : {"\"v\"=hex:zz,01", "\"v\"=dword:nothex", "\"v\"=dword:1A", "\"v\"=dword:123456789",
+                            "\"v\"=hex(1):41,zz", "\"v\"=hex:01,02,\\"}) {
+        SCOPED_TRACE(bad);
+        reg.KillKey("HKCU\\J");
+        std::string file = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\J]\r\n\"before\"=\"kept\"\r\n";
+        file += std::string(bad) + "\r\n\"after\"=\"not read\"\r\n";
+        dir.write("bad.reg", file);
+        EXPECT_EQ(reg.ImportFromReg(Path(dir, "bad.reg")), 0);
+        EXPECT_EQ(reg.ReadString("HKCU\\J", "before", ""), "kept");
+        EXPECT_FALSE(reg.ValueExists("HKCU\\J", "v"));
+        EXPECT_FALSE(reg.ValueExists("HKCU\\J", "after"));
+    }
 }
 
 #ifdef _WIN32

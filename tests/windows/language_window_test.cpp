@@ -1,11 +1,15 @@
 // The language engine on the real windows: the shipped localisation file, the language
 // window, and the generator's reference file.
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QToolButton>
 #include <cstdlib>
 #include <filesystem>
@@ -376,4 +380,64 @@ TEST_F(Localisation, TheBuildSwitchShowsTheLanguagesMenu) {
     Form1& f = Start();
     EXPECT_TRUE(f.mnuLanguages->menuAction()->isVisible());
     modPrivateLabel::LoadPrivateLabel();
+}
+
+// Started in German, every window and menu a user can open shows no text of the English file
+// that German says otherwise: the added dialogs, notes and windows go through the engine too.
+TEST_F(Localisation, AProgramStartedInGermanShowsNoEnglishTextAnywhere) {
+    const std::string file = ReadAll(program / "Localization.xml");
+    const auto english = localisation::FindItems(file, "English");
+    const auto german = localisation::FindItems(file, "Deutsch");
+    ASSERT_TRUE(english && german);
+    QSet<QString> untranslated;  // English texts that German words differently
+    for (const std::string& line : *english) {
+        const auto key = localisation::LineKey(line);
+        if (!key) continue;
+        const std::string en = localisation::LookUp(*english, *key), de = localisation::LookUp(*german, *key);
+        if (en != de && en.find('%') == std::string::npos) untranslated.insert(localisation::FromEngineText(en));
+    }
+    ASSERT_GT(untranslated.size(), 150);
+
+    program.write("admin.txt", "");  // the operator's entries too
+    SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kLanguage, "Deutsch");
+    Form1& f = Start();
+    f.cmdRadio_Click();
+    f.ListView1->openFilter();
+    f.ListView1->filterLine()->setText(T("jazz"));  // the radio directory's offer
+    f.mnuGuideGrid->trigger();
+    f.WindowsMediaPlayer1->showStreamInformation();
+    frmLanguage::Show();
+    frmAbout* about = frmAbout::Show();
+    std::unique_ptr<QMenu> context(f.WindowsMediaPlayer1->createContextMenu(nullptr));
+
+    QStringList seen;
+    const auto menu = [&](QMenu* m, auto& self) -> void {
+        seen << m->title();
+        for (QAction* a : m->actions()) {
+            seen << a->text() << a->toolTip();
+            if (a->menu()) self(a->menu(), self);
+        }
+    };
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) continue;
+        seen << top->windowTitle();
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(top)) continue;
+            seen << w->toolTip();
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) seen << b->text();
+            if (auto* l = qobject_cast<QLabel*>(w)) seen << l->text();
+            if (auto* g = qobject_cast<QGroupBox*>(w)) seen << g->title();
+            if (auto* e = qobject_cast<QLineEdit*>(w)) seen << e->placeholderText();
+            // The editor's boxes hold values written into the catalogue ("TV", "Channel"), no captions.
+            if (auto* c = qobject_cast<QComboBox*>(w); c && !f.Frame2->isAncestorOf(c))
+                for (int i = 0; i < c->count(); ++i) seen << c->itemText(i);
+            if (auto* list = qobject_cast<ListView*>(w)) seen << list->columnHeaders();
+        }
+    }
+    for (QMenu* m : f.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) menu(m, menu);
+    menu(context.get(), menu);
+    ASSERT_GT(seen.size(), 100);
+    for (const QString& text : seen) EXPECT_FALSE(untranslated.contains(text)) << "still English: " << FromQt(text);
+    EXPECT_EQ(f.ListView1->filterLine()->placeholderText(), T("Sender suchen"));
+    about->close();
 }

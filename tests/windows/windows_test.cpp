@@ -153,16 +153,32 @@ TEST_F(Windows, EveryHelpPageNamedIsThereAndTheKeyPageNamesEveryKey) {
     EXPECT_GE(keys, 30);
 }
 
-TEST_F(Windows, NoHelpFileMeansNothingOpensNothingIsWrittenAndTheMenuSaysWhere) {
+// Without a help file the menu entry does nothing; with one that nothing can open, the message
+// names it. F1 is the entry's key.
+TEST_F(Windows, NoHelpFileMeansNothingHappensAndHelpNothingOpensIsNamed) {
     Start();
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(GetMachineSetting("Marlu Viewer", "Settings", "showHelp", "unset"), "unset");
     EXPECT_EQ(GetSetting("Marlu Viewer", "Settings", "showHelp", "unset"), "unset");  // offered again next time
+    EXPECT_EQ(form->mnuHelpItem[0]->shortcut(), QKeySequence(Qt::Key_F1));
+    {
+        ModalWatcher watcher;
+        form->mnuHelpItem[0]->trigger();
+        QTest::qWait(50);
+        EXPECT_TRUE(watcher.texts().isEmpty());
+        EXPECT_TRUE(opened.isEmpty());
+    }
+    std::filesystem::create_directory(program / "help");
+    program.write("help/index.html", "<html></html>");
+    shell::SetOpenFailsForTests(true);  // nothing takes it
     ModalWatcher watcher;
     form->mnuHelpItem[0]->trigger();
-    ASSERT_EQ(watcher.texts().size(), 1);
+    const bool told = WaitFor([&] { return watcher.texts().size() == 1; }, 3000);
+    shell::SetOpenFailsForTests(false);
+    ASSERT_TRUE(told);
     EXPECT_TRUE(watcher.texts()[0].contains(QStringLiteral("could not be opened")));
     EXPECT_TRUE(watcher.texts()[0].contains(QString::fromStdString((program / "help" / "index.html").string())));
+    EXPECT_FALSE(watcher.texts()[0].contains(QStringLiteral("Help.chm"))) << "only the files that are there";
 }
 
 TEST_F(Windows, WhereNoViewerTakesTheCompiledHelpTheHtmlHelpOpensInTheBrowser) {
