@@ -339,7 +339,9 @@ int main(int argc, char** argv) {
         }
         const double worst = stalls.worstMs();
         const double scrolledMs = static_cast<double>(took.nsecsElapsed()) / 1e6;
-        const double grownMb = static_cast<double>(base::ResidentBytes() - before) / (1024 * 1024);
+        // Signed: memory handed back while scrolling shows as a negative growth, not a wrap.
+        const double grownMb =
+            (static_cast<double>(base::ResidentBytes()) - static_cast<double>(before)) / (1024 * 1024);
         const double keptMb = static_cast<double>(kept) / (1024 * 1024);
         const double boundMb = static_cast<double>(LogoIcons::kMaxKeptBytes) / (1024 * 1024);
         char what[160];

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QBuffer>
 #include <QDateTime>
 #include <QGroupBox>
@@ -237,6 +238,10 @@ TEST_F(Lists, DigitsZapToAChannelsNumber) {
     Form1& f = Start();
     PlayerPane* pane = f.WindowsMediaPlayer1;
     f.ListView1->setFocus();
+    Key(Qt::Key_3);  // the catalogue has no numbers: over its list a digit only finds a row
+    QTest::qWait(Form1::kNumberPauseMs + 200);
+    EXPECT_TRUE(pane->url().isEmpty());
+    pane->setFocus();  // over the picture a digit is a place in the list
     Key(Qt::Key_3);
     EXPECT_TRUE(pane->url().isEmpty()) << "the zap waits for more digits";
     EXPECT_EQ(pane->statusText(), QStringLiteral("Channel 3…"));
@@ -252,8 +257,7 @@ TEST_F(Lists, DigitsZapToAChannelsNumber) {
     ASSERT_TRUE(f.Frame3->isVisible());
     f.activateWindow();  // back from the import's message
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-    pane->setFocus();  // over the picture
-    ASSERT_EQ(QApplication::focusWidget(), pane);
+    f.ListView2->setFocus();  // a list with numbers of its own: digits zap over it too
     Key(Qt::Key_4);
     Key(Qt::Key_2);
     ASSERT_TRUE(WaitFor([&] { return pane->url() == ToQt(Other()); }, Form1::kNumberPauseMs + 1000));
@@ -415,4 +419,52 @@ TEST_F(Lists, APlaylistIsASourceOfItsOwnRefreshedAndRemovedWhole) {
     EXPECT_EQ(again.ListView1->row(0).name, "Catalogue A") << "back to the designed list";
     EXPECT_FALSE(std::filesystem::exists(sources::CopyPath({"1", {}, {}, {}, {}, 0})));
     EXPECT_TRUE(std::filesystem::exists(sources::CopyPath({"2", {}, {}, {}, {}, 0})));
+}
+
+// Another list on show is shown whole: the find line closes and the message about a channel
+// that failed goes; Esc closes that message too.
+TEST_F(Lists, AnotherListShowsWholeAndTheFailureMessageGoes) {
+    Catalogue({{"Dead One", Dead(1)}, {"Live One", Live()}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    ListView* list = f.ListView1;
+    const auto fail = [&] {
+        list->setFocus();
+        list->selectRow(0);
+        Key(Qt::Key_Return);
+        return WaitFor([&] { return ErrorBox() && ErrorBox()->isVisible(); }, 10000);
+    };
+    ASSERT_TRUE(fail());
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(WaitFor([&] { return !ErrorBox() || !ErrorBox()->isVisible(); }, 1000)) << "Esc closes it";
+    EXPECT_FALSE(pane->isFullScreen());
+
+    ASSERT_TRUE(fail());
+    list->openFilter();
+    QTest::keyClicks(list->filterLine(), QStringLiteral("live"));
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    f.cmdRadio_Click();
+    EXPECT_FALSE(list->filterOpen());
+    EXPECT_TRUE(WaitFor([&] { return !ErrorBox() || !ErrorBox()->isVisible(); }, 1000));
+    f.cmdTV_Click();
+    EXPECT_EQ(list->model()->rowCount(), 2) << "the list whole";
+}
+
+// While the operator edits with "Don't Load Video While Editing" ticked, Backspace plays nothing,
+// and R records nothing in editing mode.
+TEST_F(Lists, WhileEditingBackspaceAndRDoNothing) {
+    Catalogue({{"Live One", Live()}, {"Live Two", Other()}});
+    program.folder().write("admin.txt", "");
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    f.PlayAddress(ToQt(Live()));
+    f.PlayAddress(ToQt(Other()));
+    ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing"); }, 15000));
+    f.chkLoad->setChecked(true);
+    pane->setFocus();
+    Key(Qt::Key_Backspace);
+    EXPECT_EQ(pane->url(), ToQt(Other())) << "the channel before is not played";
+    Key(Qt::Key_R);
+    QTest::qWait(100);
+    EXPECT_FALSE(pane->isRecording());
 }
