@@ -72,23 +72,14 @@ void Form1::connectLists() {
     m_logos = new LogoIcons(this);
     for (ListView* list : {ListView1, ListView2})
         list->channels()->setIconSource([this, list](const ListRow& row) {
-            const catalogue::ChannelExtras* extras = extrasOf(list, row.address);
+            const catalogue::ChannelExtras* extras = extrasOf(list, row);
             return extras ? m_logos->icon(extras->logo) : QIcon();
         });
     connect(m_logos, &LogoIcons::ready, this, [this] {
         for (ListView* list : {ListView1, ListView2}) list->channels()->refreshIcons();
     });
     // The playing channel's logo stands on the sound backdrop, above its name.
-    connect(WindowsMediaPlayer1, &PlayerPane::mediaChanged, this, [this] {
-        const QString url = m_playing.address;
-        if (url == m_logoFor) return;
-        m_logoFor = url;
-        const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
-        const catalogue::ChannelExtras* extras = extrasOf(list ? list : ListView1, FromQt(url));
-        WindowsMediaPlayer1->setChannelNumber(channelNumberOf(list, FromQt(url), extras));
-        if (extras && !extras->logo.empty()) m_logos->picture(extras->logo, kBackdropLogoPixels);
-        m_logoWanted = extras ? QString::fromStdString(extras->logo) : QString();
-    });
+    connect(WindowsMediaPlayer1, &PlayerPane::mediaChanged, this, &Form1::showPlayingExtras);
     connect(m_logos, &LogoIcons::pictureReady, this, [this](const QString& address, const QImage& image) {
         if (address == m_logoWanted) WindowsMediaPlayer1->setLogo(image);
     });
@@ -129,9 +120,24 @@ void Form1::connectRadioDirectory() {
     connect(m_directory, &RadioDirectory::answered, this, [this] { ListView1->channels()->refreshIcons(); });
 }
 
+// The playing row's number and logo on the banner and the sound backdrop.
+void Form1::showPlayingExtras() {
+    // The row played, by its name and address: two rows of one address have their own logo.
+    const QString url = m_playing.address;
+    const QString row = m_playing.name + QLatin1Char('\n') + url;
+    if (row == m_logoFor) return;
+    m_logoFor = row;
+    const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
+    const ListRow played{FromQt(m_playing.name), FromQt(url), {}, {}, {}};
+    const catalogue::ChannelExtras* extras = extrasOf(list ? list : ListView1, played);
+    WindowsMediaPlayer1->setChannelNumber(channelNumberOf(list, played, extras));
+    if (extras && !extras->logo.empty()) m_logos->picture(extras->logo, kBackdropLogoPixels);
+    m_logoWanted = extras ? QString::fromStdString(extras->logo) : QString();
+}
+
 ListRow Form1::favouriteOf(const ListRow& row) {
     // The logo (and a playlist's number and group) go along, kept by address beside the file.
-    if (const catalogue::ChannelExtras* extras = extrasOf(ListView1, row.address); extras && !extras->empty()) {
+    if (const catalogue::ChannelExtras* extras = extrasOf(ListView1, row); extras && !extras->empty()) {
         const catalogue::ChannelExtras kept = m_extras[row.address];
         if (kept.logo != extras->logo || kept.number != extras->number || kept.group != extras->group) {
             m_extras[row.address] = *extras;
@@ -143,14 +149,14 @@ ListRow Form1::favouriteOf(const ListRow& row) {
     return ListRow{row.name, row.address, row.category, row.language, {}};
 }
 
-QString Form1::channelNumberOf(const ListView* list, const std::string& address,
+QString Form1::channelNumberOf(const ListView* list, const ListRow& played,
                                const catalogue::ChannelExtras* extras) const {
     // The playlist's own number (tvg-chno), else its place in the list it was chosen in.
     if (extras && !extras->number.empty()) return QString::fromStdString(extras->number);
     if (!list) return {};
     const std::vector<ListRow>& rows = list->rows();
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].address == address) return QString::number(i + 1);
+        if (rows[i].address == played.address && rows[i].name == played.name) return QString::number(i + 1);
     return {};
 }
 
@@ -158,7 +164,7 @@ QString Form1::channelNumberOf(const ListView* list, const std::string& address,
 bool Form1::listHasNumbers(const ListView* list) const {
     const std::vector<ListRow>& rows = list->rows();
     return std::any_of(rows.begin(), rows.end(), [&](const ListRow& r) {
-        const catalogue::ChannelExtras* extras = extrasOf(list, r.address);
+        const catalogue::ChannelExtras* extras = extrasOf(list, r);
         return extras && !extras->number.empty();
     });
 }
@@ -180,7 +186,7 @@ void Form1::zapToNumber() {
     const std::vector<ListRow>& rows = list->rows();
     int found = -1;
     for (std::size_t i = 0; i < rows.size() && found < 0; ++i)
-        if (const catalogue::ChannelExtras* extras = extrasOf(list, rows[i].address);
+        if (const catalogue::ChannelExtras* extras = extrasOf(list, rows[i]);
             extras && extras->number == number)
             found = static_cast<int>(i);
     if (found < 0) {

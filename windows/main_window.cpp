@@ -571,7 +571,7 @@ void Form1::undoPress() {
 
 void Form1::play(const QString& address, const QString& name, bool fromUser, QWidget* from) {
     m_zapTimer.stop();
-    if (address != m_playing.address) {
+    if (address != m_playing.address || name != m_playing.name) {
         if (!m_playing.address.isEmpty()) m_previous = m_playing;
         m_playing = Played{address, name, fromUser, from};
     } else if (from) {
@@ -582,6 +582,7 @@ void Form1::play(const QString& address, const QString& name, bool fromUser, QWi
         WindowsMediaPlayer1->setUrlFromUser(address);
     else
         WindowsMediaPlayer1->setUrl(address, name);
+    showPlayingExtras();  // also for a row of the same address as the one before
     refreshGuideText();
 }
 

@@ -220,6 +220,7 @@ private:
     void retranslateBusyEntries();
     void showingAnotherList();
     bool listHasNumbers(const ListView* list) const;
+    void showPlayingExtras();
     bool writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries, const std::string& guide = {});
     guide::Wanted wantedChannels() const;
     std::string tvgIdOf(const std::string& address) const;  // "" for a channel not imported with one
@@ -242,7 +243,7 @@ private:
     // The rows of the playlist on show, once read (nothing when another list shows by now).
     void showPlaylistRows(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels);
     // A row's logo and number: those of the playlist shown in `list`, else of the favourites.
-    const catalogue::ChannelExtras* extrasOf(const ListView* list, const std::string& address) const;
+    const catalogue::ChannelExtras* extrasOf(const ListView* list, const ListRow& row) const;
     // The playing channel's row comes under the selection in the lists on show.
     void followPlaying();
     void restorePlayerSettings();
@@ -295,7 +296,7 @@ private:
     Removed m_removedFavorites;  // the last removal, for Ctrl+Z
     // A channel number typed digit by digit; the zap comes once the digits pause.
     void typeDigit(int digit);
-    QString channelNumberOf(const ListView* list, const std::string& address,
+    QString channelNumberOf(const ListView* list, const ListRow& played,
                             const catalogue::ChannelExtras* extras) const;
     void zapToNumber();
     LogoIcons* m_logos = nullptr;

@@ -212,13 +212,14 @@ void Form1::showSourceGroup() {
     ListView1->channels()->setRows(std::move(rows));
 }
 
-const catalogue::ChannelExtras* Form1::extrasOf(const ListView* list, const std::string& address) const {
+const catalogue::ChannelExtras* Form1::extrasOf(const ListView* list, const ListRow& row) const {
+    const std::string& address = row.address;
     if (list == ListView1 && m_directory)
         if (const catalogue::ChannelExtras* station = m_directory->extrasOf(address)) return station;
     if (list == ListView1 && m_shown.channels) {
-        const auto found = m_shown.channels->extras.find(address);
+        const auto found = m_shown.channels->extras.find(SourceShelf::RowKey(row));
         return found == m_shown.channels->extras.end() ? nullptr : &found->second;
     }
-    const auto found = m_extras.find(address);
+    const auto found = m_extras.find(address);  // the favourites' side file: by address
     return found == m_extras.end() ? nullptr : &found->second;
 }

@@ -50,8 +50,7 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
         if (e.address.find('|') == std::string::npos &&
             stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
             std::string category = playlist::CategoryFor(e);
-            if (!e.logo.empty() || !e.number.empty())
-                out->extras[e.address] = catalogue::ChannelExtras{std::move(e.logo), std::move(e.number), e.group};
+            catalogue::ChannelExtras extras{std::move(e.logo), std::move(e.number), e.group};
             ListRow row{e.name.empty() ? e.address : std::move(e.name),
                         std::move(e.address),
                         std::move(category),
@@ -60,6 +59,9 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
             for (std::string* field : {&row.name, &row.language})
                 for (char& c : *field)
                     if (c == '|') c = '/';
+            // A row's own number and logo: two rows of one address keep theirs.
+            if (!extras.logo.empty() || !extras.number.empty())
+                out->extras[SourceShelf::RowKey(row)] = std::move(extras);
             out->rows.push_back(std::move(row));
         } else {
             ++out->leftOut;
@@ -70,6 +72,8 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
     std::reverse(out->rows.begin(), out->rows.end());
     return out;
 }
+
+std::string SourceShelf::RowKey(const ListRow& row) { return row.name + '\n' + row.address; }
 
 SourceShelf::SourceShelf(QObject* parent) : QObject(parent), m_list(sources::LoadSources()) {}
 

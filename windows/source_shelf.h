@@ -23,10 +23,13 @@ struct Playlist;
 class SourceShelf : public QObject {
     Q_OBJECT
 public:
+    // A row's key among a playlist's numbers and logos: its name and its address, so that two
+    // rows of one address keep their own.
+    static std::string RowKey(const ListRow& row);
     // A source's channels as the channel list shows them.
     struct Channels {
         std::vector<ListRow> rows;  // the group in the "Type" column, where the entry has one
-        std::unordered_map<std::string, catalogue::ChannelExtras> extras;  // logo and number, by address
+        std::unordered_map<std::string, catalogue::ChannelExtras> extras;  // logo and number, by RowKey
         QStringList groups;                                                // in the playlist's order
         std::size_t leftOut = 0;                                           // entries the player would not open
     };

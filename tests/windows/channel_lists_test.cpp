@@ -468,3 +468,26 @@ TEST_F(Lists, WhileEditingBackspaceAndRDoNothing) {
     QTest::qWait(100);
     EXPECT_FALSE(pane->isRecording());
 }
+
+// Two rows of one address keep their own numbers: digits find either, and the banner shows the
+// row's own.
+TEST_F(Lists, NumbersBelongToARowNotToItsAddress) {
+    program.folder().write("twice.m3u", "#EXTM3U\n#EXTINF:-1 tvg-chno=\"7\",Seven\n" + Live() +
+                                            "\n#EXTINF:-1 tvg-chno=\"8\",Eight\n" + Live() + "\n");
+    Catalogue({{"Catalogue A", Dead(9)}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    ModalWatcher watcher;
+    f.AddPlaylist(QString::fromStdString((program.folder() / "twice.m3u").string()));
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 2; }, 5000)) << FromQt(watcher.texts().join(QStringLiteral(" ")));
+    for (const auto& [digit, name] : {std::pair{Qt::Key_8, "Eight"}, std::pair{Qt::Key_7, "Seven"}}) {
+        pane->setFocus();
+        Key(digit);
+        ASSERT_TRUE(WaitFor([&] { return f.ListView1->row(f.ListView1->selectedIndex()).name == name; },
+                            Form1::kNumberPauseMs + 1000));
+        EXPECT_EQ(pane->url(), ToQt(Live()));
+        const QString number = digit == Qt::Key_8 ? QStringLiteral("8") : QStringLiteral("7");
+        EXPECT_TRUE(WaitFor([&] { return pane->onScreen().text().startsWith(number + QStringLiteral("  ") + QString::fromUtf8(name)); }, 2000))
+            << pane->onScreen().text().toStdString();
+    }
+}
