@@ -186,8 +186,7 @@ void Form1::zapToNumber() {
     const std::vector<ListRow>& rows = list->rows();
     int found = -1;
     for (std::size_t i = 0; i < rows.size() && found < 0; ++i)
-        if (const catalogue::ChannelExtras* extras = extrasOf(list, rows[i]);
-            extras && extras->number == number)
+        if (const catalogue::ChannelExtras* extras = extrasOf(list, rows[i]); extras && extras->number == number)
             found = static_cast<int>(i);
     if (found < 0) {
         const int place = typed.toInt();

@@ -296,8 +296,7 @@ private:
     Removed m_removedFavorites;  // the last removal, for Ctrl+Z
     // A channel number typed digit by digit; the zap comes once the digits pause.
     void typeDigit(int digit);
-    QString channelNumberOf(const ListView* list, const ListRow& played,
-                            const catalogue::ChannelExtras* extras) const;
+    QString channelNumberOf(const ListView* list, const ListRow& played, const catalogue::ChannelExtras* extras) const;
     void zapToNumber();
     LogoIcons* m_logos = nullptr;
     QString m_logoFor, m_logoWanted;  // the channel whose logo the backdrop shows, and the logo

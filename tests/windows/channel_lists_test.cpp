@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QIcon>
@@ -479,7 +479,8 @@ TEST_F(Lists, NumbersBelongToARowNotToItsAddress) {
     PlayerPane* pane = f.WindowsMediaPlayer1;
     ModalWatcher watcher;
     f.AddPlaylist(QString::fromStdString((program.folder() / "twice.m3u").string()));
-    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 2; }, 5000)) << FromQt(watcher.texts().join(QStringLiteral(" ")));
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 2; }, 5000))
+        << FromQt(watcher.texts().join(QStringLiteral(" ")));
     for (const auto& [digit, name] : {std::pair{Qt::Key_8, "Eight"}, std::pair{Qt::Key_7, "Seven"}}) {
         pane->setFocus();
         Key(digit);
@@ -487,7 +488,9 @@ TEST_F(Lists, NumbersBelongToARowNotToItsAddress) {
                             Form1::kNumberPauseMs + 1000));
         EXPECT_EQ(pane->url(), ToQt(Live()));
         const QString number = digit == Qt::Key_8 ? QStringLiteral("8") : QStringLiteral("7");
-        EXPECT_TRUE(WaitFor([&] { return pane->onScreen().text().startsWith(number + QStringLiteral("  ") + QString::fromUtf8(name)); }, 2000))
+        EXPECT_TRUE(WaitFor(
+            [&] { return pane->onScreen().text().startsWith(number + QStringLiteral("  ") + QString::fromUtf8(name)); },
+            2000))
             << pane->onScreen().text().toStdString();
     }
 }
