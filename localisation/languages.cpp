@@ -54,10 +54,11 @@ void clsLanguages::setMessage(const std::string& name, const std::string& text) 
 }
 
 std::string clsLanguages::getMessages(const std::string& name) const {
-    const std::string wanted = text::FoldCase(name);
+    // Compared in place, letter case ignored: the added texts look their message up often (a
+    // status line, a tooltip, a painted volume bar), and nothing is copied on the way.
     for (const Message& m : m_messages) {
         if (!m.inUse) break;
-        if (text::FoldCase(m.name) == wanted) return RaiseFirst(m.text);
+        if (text::CompareNoCase(m.name, name) == 0) return RaiseFirst(m.text);
     }
     return {};
 }
