@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLocale>
 
-#include "player/player_pane.h"
 #include "services/stream_check.h"
 #include "widgets/texts.h"
 
@@ -32,8 +31,8 @@ QString OrDash(const QString& text) { return text.isEmpty() ? QStringLiteral("â€
 
 }  // namespace
 
-StreamInformation::StreamInformation(PlayerPane* pane)
-    : QWidget(pane->window(), Qt::Tool), m_pane(pane), m_cancel(std::make_shared<std::atomic<bool>>(false)) {
+StreamInformation::StreamInformation(QWidget* parent, std::function<Playing()> read)
+    : QWidget(parent, Qt::Tool), m_read(std::move(read)), m_cancel(std::make_shared<std::atomic<bool>>(false)) {
     setObjectName(QStringLiteral("StreamInformation"));
     setWindowTitle(Msg("MSG_INFOTITLE"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -48,8 +47,6 @@ StreamInformation::StreamInformation(PlayerPane* pane)
     }
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &StreamInformation::refresh);
-    connect(pane, &PlayerPane::playStateChanged, this, &StreamInformation::refresh);
-    connect(pane, &QObject::destroyed, this, &QWidget::close);
     m_timer.start();
     refresh();
 }
@@ -65,13 +62,11 @@ QString StreamInformation::value(const QString& field) const {
 }
 
 void StreamInformation::refresh() {
-    if (!m_pane) return;
-    const QString asked = m_pane->url();
+    const Playing playing = m_read();
+    const QString& asked = playing.url;
     if (asked != m_asked) askWhoAnswers(asked);
-    // Read only while something plays: while a stream opens, a read would wait for the player.
-    const QString state = m_pane->playState();
-    const bool open = state == QLatin1String("playing") || state == QLatin1String("paused");
-    const StreamFacts f = open ? m_pane->streamFacts() : StreamFacts{};
+    const bool open = playing.open;
+    const StreamFacts& f = playing.facts;
     const auto set = [this](const char* field, const QString& text) {
         m_values.value(QString::fromLatin1(field))->setText(text);
     };

@@ -215,6 +215,7 @@ private:
     void connectEditor();
     void buildPlaylistMenu();
     void connectPlaylists();
+    void connectStreamCheck();
     void showOperatorActions();
     void showBusy(QAction* entry, bool busy);
     void retranslateBusyEntries();

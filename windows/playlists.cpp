@@ -260,7 +260,6 @@ void Form1::buildPlaylistMenu() {
 
 void Form1::connectPlaylists() {
     m_guide = new GuideUpdates(this);
-    m_checker = new StreamChecker(this);
     const auto askSource = [this](const QString& title) {
         // A file, or an address typed in place of a file name.
         QString source = QFileDialog::getOpenFileName(this, title, QString(), Msg("MSG_PLAYLISTFILES"));
@@ -299,15 +298,9 @@ void Form1::connectPlaylists() {
         else
             UpdateGuide(true);
     });
-    connect(mnuCheckStreams, &QAction::triggered, this, [this] {
-        if (m_checker->running())
-            m_checker->cancel();
-        else
-            CheckStreams();
-    });
-    connect(mnuDeleteDead, &QAction::triggered, this, [this] { DeleteDeadStreams(true); });
     connectSources();
     connectGuideWindow();
+    connectStreamCheck();
 
     connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {
         showBusy(mnuUpdateGuide, false);
@@ -341,45 +334,6 @@ void Form1::connectPlaylists() {
     m_guideTimer.start();
     ListView1->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(row); });
     ListView2->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(row); });
-
-    connect(m_checker, &StreamChecker::checked, this, [this](const QString& address, int verdict, const QString& why) {
-        ListView1->channels()->setMark(FromQt(address),
-                                       StreamMark{static_cast<StreamMark::Kind>(verdict), FromQt(why)});
-    });
-    connect(m_checker, &StreamChecker::progress, this, [this](int done, int total) {
-        if (!m_checkProgress) return;
-        m_checkProgress->setMaximum(total);
-        m_checkProgress->setValue(done);
-        m_checkProgress->setLabelText(Msg("MSG_CHECKINGOF").arg(done).arg(total));
-    });
-    connect(m_checker, &StreamChecker::finished, this, [this](bool) {
-        showBusy(mnuCheckStreams, false);
-        if (m_checkProgress) {
-            m_checkProgress->deleteLater();
-            m_checkProgress = nullptr;
-        }
-    });
-}
-
-// An entry that starts a job reads "Stop…" while the job runs; its own caption, in the language
-// applied, comes back when the job ends.
-void Form1::showBusy(QAction* entry, bool busy) {
-    const char* key = entry == mnuUpdateGuide ? "MSG_STOPUPDATINGGUIDE" : "MSG_STOPCHECKING";
-    const bool was = entry->property("busy").toBool();
-    if (!busy && !was) return;
-    if (busy && !was) entry->setProperty("idleCaption", entry->text());
-    entry->setProperty("busy", busy);
-    entry->setText(busy ? Msg(key) : entry->property("idleCaption").toString());
-}
-
-// A language was applied: the engine gave every entry its idle caption in it, so a busy entry is
-// told again that it is busy.
-void Form1::retranslateBusyEntries() {
-    for (QAction* entry : {mnuUpdateGuide, mnuCheckStreams}) {
-        if (!entry || !entry->property("busy").toBool()) continue;
-        entry->setProperty("busy", false);
-        showBusy(entry, true);
-    }
 }
 
 void Form1::showOperatorActions() {
@@ -559,47 +513,4 @@ void Form1::refreshGuideText() {
         return p ? OnScreen::Programme{QString::fromStdString(p->title), p->start, p->stop} : OnScreen::Programme{};
     };
     WindowsMediaPlayer1->setGuideText(GuideUpdates::NowNextText(found), programme(found.now), programme(found.next));
-}
-
-// ---- The stream check --------------------------------------------------------------------
-
-void Form1::CheckStreams() {
-    std::vector<std::string> addresses;
-    std::unordered_set<std::string> seen;
-    for (const ListRow& row : ListView1->rows())
-        if (!row.checkedAddress().empty() && seen.insert(row.checkedAddress()).second)
-            addresses.push_back(row.checkedAddress());
-    if (addresses.empty()) {
-        ShowMessage(this, Msg("MSG_NOTHINGTOCHECK"));
-        return;
-    }
-    ListView1->channels()->clearMarks();
-    m_checkProgress =
-        new QProgressDialog(Msg("MSG_CHECKING"), Msg("MSG_CANCEL"), 0, static_cast<int>(addresses.size()), this);
-    m_checkProgress->setObjectName(QStringLiteral("streamCheckProgress"));
-    m_checkProgress->setWindowTitle(mnuCheckStreams->text());
-    m_checkProgress->setWindowModality(Qt::NonModal);  // the list stays usable meanwhile
-    m_checkProgress->setMinimumDuration(0);
-    connect(m_checkProgress, &QProgressDialog::canceled, m_checker, &StreamChecker::cancel);
-    showBusy(mnuCheckStreams, true);
-    m_checker->start(std::move(addresses));
-}
-
-int Form1::DeleteDeadStreams(bool ask) {
-    ChannelModel* rows = ListView1->channels();
-    std::vector<int> dead;
-    for (int i = 0; i < rows->rowCount(); ++i)
-        if (const StreamMark* m = rows->mark(i); m && m->kind == StreamMark::Kind::Dead) dead.push_back(i);
-    if (dead.empty()) {
-        if (ask) ShowMessage(this, Msg("MSG_NONEDEAD"));
-        return 0;
-    }
-    // Every dead row is selected, so the operator sees what goes.
-    ListView1->clearSelection();
-    for (int i : dead)
-        ListView1->selectionModel()->select(rows->index(i, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    if (ask && !AskYesNo(this, Msg("MSG_DELETEDEAD").arg(dead.size()))) return 0;
-    for (auto it = dead.rbegin(); it != dead.rend(); ++it) rows->removeRow(*it);
-    ListView1->selectRow(-1);
-    return static_cast<int>(dead.size());
 }

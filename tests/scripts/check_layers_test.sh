@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/check-layers passes on the tree as it is, and fails, naming the file and the line, on
 # an include planted against the layers: upward (base -> windows, widgets -> app) and sideways
-# (catalogue -> services). Works on a copy in a temporary folder.
+# (catalogue -> services); and on a source file grown past 600 lines. Works on a copy in a
+# temporary folder.
 set -euo pipefail
 source_dir=$1
 check="$source_dir/scripts/check-layers"
@@ -28,5 +29,12 @@ lines=$(wc -l <"$work/base/text.h")
 plant base/text.h windows/main_window.h "base/text.h:$((lines + 1)): base may not include windows/main_window.h"
 plant widgets/list_view.cpp app/startup.h "widgets may not include app/startup.h"
 plant catalogue/codec.cpp services/settings.h "catalogue may not include services/settings.h"
+cp "$work/player/stream_address.cpp" "$work/player/stream_address.cpp.orig"
+while [ "$(wc -l <"$work/player/stream_address.cpp")" -le 600 ]; do echo "// grown" >>"$work/player/stream_address.cpp"; done
+if "$check" "$work" >"$work/planted.log"; then echo "FAIL: a file of 601 lines passed"; exit 1; fi
+grep -qF "player/stream_address.cpp: 601 lines, over 600" "$work/planted.log" ||
+  { echo "FAIL: no word of the big file"; cat "$work/planted.log"; exit 1; }
+mv "$work/player/stream_address.cpp.orig" "$work/player/stream_address.cpp"
+echo "ok: a file over 600 lines refused"
 "$check" "$work" >/dev/null || { echo "FAIL: the restored tree was refused"; exit 1; }
 echo "ok: every planted include was refused"
