@@ -70,7 +70,6 @@ inline bool ConnectPending() { return errno == EINPROGRESS; }
 #include <system_error>
 #include <thread>
 
-
 namespace stream_relay {
 
 using Clock = std::chrono::steady_clock;
