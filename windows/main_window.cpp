@@ -217,9 +217,12 @@ void Form1::Form_Load() {
     // background: the window does not wait for either.
     m_tvgIds = guide::LoadIds();
     m_extras = catalogue::LoadExtras();
-    if (guideAddress().isEmpty())
-        m_guide->loadCache(wantedChannels());
-    else
+    if (guideAddress().isEmpty()) {
+        // Without a guide kept from before there is nothing to read, nor a list of the channels
+        // to read it for (the whole catalogue's names).
+        std::error_code ec;
+        if (std::filesystem::exists(guide::CachePath(), ec)) m_guide->loadCache(wantedChannels());
+    } else
         UpdateGuide(false);
 
     // 14. The local-files browser where the user left it.

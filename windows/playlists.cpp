@@ -19,6 +19,7 @@
 #include "base/program_files.h"
 #include "base/windows1252.h"
 #include "catalogue/catalogue_writer.h"
+#include "catalogue/channel_lines.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/codec.h"
 #include "catalogue/playlist.h"
@@ -462,8 +463,12 @@ guide::Wanted Form1::wantedChannels() const {
     };
     addRows(ListView2->rows());
     addRows(ListView1->rows());
+    // The catalogue's names straight from its lines: no row is made of a line (a catalogue of
+    // 100,000 lines would take its rows' room once more only for this).
     if (const auto text = base::ReadFileCapped(program_files::ReadPath("Data.txt"), catalogue::kMaxCatalogueBytes))
-        addRows(ListRow::FromCatalogue(*text));
+        catalogue::ForEachChannelLine(*text, [&](const catalogue::LineFields& f) {
+            wanted.names.insert(guide::NormaliseName(cp1252::ToUtf8(f.name)));
+        });
     for (const auto& [address, id] : m_tvgIds) wanted.ids.insert(id);
     wanted.names.erase(std::string());
     // The playlist sources' channels too, read with the guide (they may run to 100,000).
