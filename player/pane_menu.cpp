@@ -2,41 +2,16 @@
 // window it opens.
 #include "player/player_pane.h"
 
-#include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QFileInfo>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QMainWindow>
 #include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QScreen>
-#include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QToolButton>
-#include <QUrl>
-#include <QVBoxLayout>
-#include <array>
-#include "base/private_label.h"
-#include "base/process_memory.h"
+
 #include "player/mpv_player.h"
-#include "player/stream_address.h"
 #include "player/stream_information.h"
-#include "player/video_view.h"
-#include "services/recording.h"
-#include "services/stream_relay.h"
 #include "widgets/design.h"
-#include "widgets/elided_label.h"
-#include "widgets/message_box.h"
-#include "widgets/qt_text.h"
-#include "widgets/readable_icon.h"
-#include "widgets/texts.h"
 
 void PlayerPane::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = createContextMenu(this);

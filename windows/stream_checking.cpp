@@ -3,34 +3,10 @@
 // and the entries that read "Stop…" while their job runs.
 #include "windows/main_window.h"
 
-#include <QAction>
-#include <QDateTime>
-#include <QEventLoop>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QFutureWatcher>
-#include <QInputDialog>
-#include <QLocale>
-#include <QMenu>
 #include <QProgressDialog>
-#include <QTimer>
-#include <filesystem>
 #include <unordered_set>
-#include "base/file_io.h"
-#include "base/program_files.h"
-#include "base/windows1252.h"
-#include "catalogue/catalogue_writer.h"
-#include "catalogue/channel_list.h"
-#include "catalogue/codec.h"
-#include "catalogue/playlist.h"
-#include "catalogue/playlist_sources.h"
+
 #include "player/player_pane.h"
-#include "player/stream_address.h"
-#include "services/fetch.h"
-#include "services/settings.h"
-#include "services/settings_keys.h"
-#include "widgets/background.h"
-#include "widgets/design.h"
 #include "widgets/list_view.h"
 #include "widgets/message_box.h"
 #include "widgets/qt_text.h"

@@ -2,60 +2,15 @@
 // rest before a zap, and the channel played before.
 #include "windows/main_window.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
-#include <QComboBox>
-#include <QDir>
 #include <QGroupBox>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QScreen>
-#include <QStorageInfo>
-#include <QToolButton>
-#include <algorithm>
-#include "base/app.h"
-#include "base/file_io.h"
-#include "base/file_utils.h"
-#include "base/private_label.h"
-#include "base/program_files.h"
-#include "catalogue/catalogue_writer.h"
-#include "catalogue/channel_list.h"
-#include "catalogue/favorites.h"
-#include "catalogue/playlist.h"
-#include "guide/guide_store.h"
-#include "localisation/languages.h"
-#include "player/media_session.h"
+
 #include "player/player_pane.h"
-#include "services/fetch.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
-#include "widgets/banner_pane.h"
-#include "widgets/control_types.h"
-#include "widgets/design.h"
 #include "widgets/file_browser.h"
-#include "widgets/gui_resources.h"
 #include "widgets/list_view.h"
-#include "widgets/list_view_enh.h"
-#include "widgets/message_box.h"
-#include "widgets/pick_combo.h"
-#include "widgets/picture_box.h"
 #include "widgets/qt_text.h"
-#include "widgets/qt_window.h"
-#include "widgets/skin.h"
-#include "widgets/skin_label.h"
-#include "widgets/texts.h"
-#include "widgets/twips.h"
-#include "widgets/window_icon.h"
-#include "windows/about_window.h"
-#include "windows/background_jobs.h"
-#include "windows/language_window.h"
-#include "windows/launchers.h"
-#include "windows/layout_rule.h"
 #include "windows/radio_directory.h"
 
 void Form1::connectPlayer() {
