@@ -5,6 +5,7 @@
 #include "base/app.h"
 #include "base/file_io.h"
 #include "base/program_files.h"
+#include "services/recording.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "widgets/placement.h"
@@ -16,6 +17,7 @@ void RemoveLeftoverTemporaries() {
     base::RemoveStaleTemporaries(App::Info().path, kMinAge);
     base::RemoveStaleTemporaries(program_files::UserDataFolder(), kMinAge);
     base::RemoveStaleTemporaries(settings::StoreFile(settings_keys::AppName()).parent_path(), kMinAge);
+    recording::CleanLeftovers();  // pipe folders of recordings whose program was killed
 }
 
 StartUp::StartUp(frmSplash* splash, QObject* parent) : QObject(parent), m_splash(splash) {

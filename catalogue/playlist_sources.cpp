@@ -13,7 +13,11 @@
 namespace sources {
 
 namespace {
-constexpr std::uintmax_t kMaxListBytes = std::uintmax_t{1} << 20;
+// A list of sources is small: validators over kMaxValidatorBytes are not kept, so even
+// thousands of sources stay far below this.
+constexpr std::uintmax_t kMaxListBytes = std::uintmax_t{16} << 20;
+constexpr std::size_t kMaxValidatorBytes = 4096;
+constexpr long kMaxId = 999'999'999;  // nine digits, as the list reads them
 constexpr std::int64_t kDaySeconds = std::int64_t{24} * 60 * 60;
 
 bool AllDigits(std::string_view s) {
@@ -74,10 +78,30 @@ std::filesystem::path CopyPath(const Source& source) {
     return program_files::UserDataFolder() / "Playlists" / (source.id + ".m3u");
 }
 
-std::vector<Source> LoadSources() {
-    const auto text = base::ReadFileCapped(SourcesPath(), kMaxListBytes);
-    return text ? ReadSources(*text) : std::vector<Source>{};
+Loaded LoadSourcesReport() {
+    Loaded out;
+    std::error_code ec;
+    if (!std::filesystem::exists(SourcesPath(), ec) && !ec) return out;
+    if (const auto text = base::ReadFileCapped(SourcesPath(), kMaxListBytes)) {
+        out.list = ReadSources(*text);
+        return out;
+    }
+    // There but unreadable (too large, or no permission): read as empty it would be overwritten
+    // by the next save, every source gone. It is set aside under a name of its own.
+    for (int n = 1; n < 1000; ++n) {
+        std::filesystem::path aside = SourcesPath();
+        aside.replace_filename("PlaylistSources.unread" + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".txt");
+        if (std::filesystem::exists(aside, ec) || ec) continue;
+        std::filesystem::rename(SourcesPath(), aside, ec);
+        if (ec) break;
+        out.setAside = aside;
+        return out;
+    }
+    out.unreadable = true;  // not even set aside: nothing may be saved over it
+    return out;
 }
+
+std::vector<Source> LoadSources() { return LoadSourcesReport().list; }
 
 bool SaveSources(const std::vector<Source>& list) {
     std::error_code ec;
@@ -86,9 +110,18 @@ bool SaveSources(const std::vector<Source>& list) {
 }
 
 std::string NewId(const std::vector<Source>& list) {
-    long highest = 0;
-    for (const Source& s : list) highest = std::max(highest, std::stol(s.id));
-    return std::to_string(highest + 1);
+    std::set<long> taken;
+    for (const Source& s : list) {
+        long id = 0;
+        const auto [end, error] = std::from_chars(s.id.data(), s.id.data() + s.id.size(), id);
+        if (error == std::errc() && end == s.id.data() + s.id.size()) taken.insert(id);
+    }
+    const long highest = taken.empty() ? 0 : *taken.rbegin();
+    if (highest < kMaxId) return std::to_string(highest + 1);
+    // The highest id is the largest the list reads (a hand-edited list): the lowest free one.
+    long id = 1;
+    while (taken.count(id)) ++id;
+    return std::to_string(id);
 }
 
 bool IsWebAddress(std::string_view origin) {
@@ -163,8 +196,11 @@ Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playli
     std::filesystem::create_directories(copy.parent_path(), ec);
     if (const auto written = base::ReplaceFileAtomically(copy, text); !written)
         return Failed("its copy could not be saved: " + written.error);
-    source.etag = std::move(etag);
-    source.lastModified = std::move(lastModified);
+    // A server's validators are small; larger ones (they would swell the list of sources) are not
+    // kept, and the next refresh asks without them.
+    const bool keepValidators = etag.size() <= kMaxValidatorBytes && lastModified.size() <= kMaxValidatorBytes;
+    source.etag = keepValidators ? std::move(etag) : std::string();
+    source.lastModified = keepValidators ? std::move(lastModified) : std::string();
     source.refreshedAt = now;
     if (read) *read = std::move(list);
     return {Refreshed::Outcome::Replaced, {}};

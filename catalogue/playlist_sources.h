@@ -32,9 +32,18 @@ std::vector<Source> ReadSources(std::string_view text);
 std::filesystem::path SourcesPath();
 std::filesystem::path CopyPath(const Source& source);
 std::vector<Source> LoadSources();  // none when the file is missing or unreadable
+// The same, with what became of a file that is there but cannot be read whole: it is renamed
+// aside ("PlaylistSources.unread.txt") so that no save overwrites it; when even that fails,
+// `unreadable` says nothing may be saved.
+struct Loaded {
+    std::vector<Source> list;
+    std::filesystem::path setAside;
+    bool unreadable = false;
+};
+Loaded LoadSourcesReport();
 bool SaveSources(const std::vector<Source>& list);
 
-// An id no source of `list` has.
+// An id no source of `list` has: one past the highest, else (past nine digits) the lowest free.
 std::string NewId(const std::vector<Source>& list);
 bool IsWebAddress(std::string_view origin);
 // A name for a new source: the file's name without its type, else the address's last part.

@@ -144,6 +144,14 @@ const std::vector<AddedMessage>& AddedMessages() {
         {"MSG_YES", "Yes"},
         {"MSG_NO", "No"},
         {"MSG_HELPNOTOPENED", "The help could not be opened. It is kept in %1."},
+        {"MSG_LANGUAGEBROKEOFF",
+         "The language file could not be downloaded whole (%1). The languages listed before are kept."},
+        {"MSG_SOURCESSETASIDE",
+         "Your list of playlists could not be read whole. It is kept, untouched, as %1; the playlists it names are not "
+         "shown."},
+        {"MSG_SOURCESUNREADABLE",
+         "Your list of playlists (%1) could not be read. So that nothing is saved over it, playlists added now are not "
+         "kept."},
     };
     return kMessages;
 }

@@ -93,7 +93,9 @@ void PlayerPane::endRecording(const QString& failure) {
     const std::uint64_t bytes = m_recording->bytes();
     const QString took = ClockText(m_recordClock.elapsed() / 1000.0);
     m_recording.reset();
-    if (failure.isEmpty()) {
+    if (failure.isEmpty() && bytes == 0) {
+        showNote(Msg("MSG_RECORDNOTHING"));  // and no empty file is left
+    } else if (failure.isEmpty()) {
         showNote(Msg("MSG_RECORDED").arg(took, Size(bytes), path));
     } else {
         const QString text = Msg("MSG_RECORDSTOPPED").arg(failure, took, Size(bytes), path);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,12 +18,16 @@ std::string FetchPage(const std::string& address);
 void SetFetchEventPump(std::function<void()> pump);  // runs after every chunk
 
 // The same fetch, with what happened: the HTTP status of the answer (0 when no server
-// answered) and, when no page came, why, in words for the user.
+// answered) and, when no page came whole, why, in words for the user.
 struct FetchResult {
     std::string body;
     long status = 0;
-    std::string failure;     // empty when a page (of any status) arrived
+    std::string failure;     // empty when a page (of any status) arrived whole
     bool cancelled = false;  // fetch::CancelAll ended it; nothing to tell the user
+    // The answer began and broke off (the connection cut before its end, a stall, the total
+    // time): `body` holds what came, `failure` says why, and the validators are dropped, as
+    // they name a page that did not arrive.
+    bool incomplete = false;
     // The answer's validators, for a conditional fetch of the same page later ("" when none).
     std::string etag, lastModified;
     bool arrived() const { return failure.empty(); }
@@ -64,6 +69,9 @@ struct FetchLimits {
     // and shorter limits for a service with mirrors to fall back to (0 keeps the defaults).
     std::string userAgent;
     long connectSeconds = 0, totalSeconds = 0;
+    // Set: a server whose numeric address this says yes to is not asked (nor one a redirect
+    // leads to); the fetch fails as if it could not be reached.
+    bool (*refuseAddress)(std::string_view numericAddress) = nullptr;
 };
 FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits);
 

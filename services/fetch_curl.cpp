@@ -36,6 +36,18 @@ std::size_t OnData(char* ptr, std::size_t size, std::size_t count, void* user) {
     return n;
 }
 
+// Asked once a connection stands, before the request goes: a refused server gets nothing.
+struct Refusal {
+    bool (*refuse)(std::string_view) = nullptr;
+    bool refused = false;
+};
+
+int BeforeRequest(void* user, char* serverAddress, char* /*localAddress*/, int /*serverPort*/, int /*localPort*/) {
+    auto* refusal = static_cast<Refusal*>(user);
+    refusal->refused = refusal->refuse(serverAddress ? serverAddress : "");
+    return refusal->refused ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
+}
+
 void GlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -81,6 +93,11 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+    Refusal refusal{limits.refuseAddress};
+    if (refusal.refuse) {
+        curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, BeforeRequest);
+        curl_easy_setopt(easy, CURLOPT_PREREQDATA, static_cast<void*>(&refusal));
+    }
 
     const unsigned generation = fetch::Generation();
     CURLM* multi = curl_multi_init();
@@ -121,9 +138,21 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
                                                             : "the answer is larger than allowed";
         return out;
     }
+    if (refusal.refused) {
+        out.failure = "the server is on this computer or its local network, which is not asked for this list";
+        return out;
+    }
     if (result != CURLE_OK && responseCode == 0 && body.data.empty()) {
         out.failure = fetch::CurlReason(result);
         return out;
+    }
+    if (result != CURLE_OK) {
+        // An answer that began and broke off: what came is kept for FetchPage's callers, but it
+        // is not the page, and its validators must not stand for it.
+        out.incomplete = true;
+        out.failure = "the download broke off (" + fetch::CurlReason(result) + ")";
+        out.etag.clear();
+        out.lastModified.clear();
     }
     out.body = std::move(body.data);
     return out;

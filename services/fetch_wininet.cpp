@@ -1,4 +1,8 @@
 // FetchPage on Windows' own internet client.
+// The sockets' header comes before windows.h, which would otherwise bring in the old one.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// (kept apart so that the order stays)
 #include <windows.h>
 #include <wininet.h>
 
@@ -70,11 +74,45 @@ private:
     std::thread m_thread;
 };
 
+// Whether the host of `address` resolves to an address `refuse` says no to. (WinInet gives no
+// look at the address it connects to; a redirect is therefore not followed when a rule is set.)
+bool Refused(const std::string& address, bool (*refuse)(std::string_view)) {
+    char host[256] = {};
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    if (!InternetCrackUrlA(address.c_str(), 0, 0, &parts)) return true;
+    WSADATA winsock{};
+    const bool started = WSAStartup(MAKEWORD(2, 2), &winsock) == 0;
+    addrinfo* found = nullptr;
+    const bool resolved = getaddrinfo(host, nullptr, nullptr, &found) == 0;
+    if (!resolved) {
+        if (started) WSACleanup();
+        return false;  // unreachable anyway
+    }
+    bool refused = false;
+    for (addrinfo* a = found; a && !refused; a = a->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* raw = a->ai_family == AF_INET6
+                              ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr)
+                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr);
+        if (inet_ntop(a->ai_family, raw, text, sizeof text)) refused = refuse(text);
+    }
+    freeaddrinfo(found);
+    if (started) WSACleanup();
+    return refused;
+}
+
 }  // namespace
 
 FetchResult FetchPageReport(const std::string& address, const FetchLimits& limits) {
     const std::size_t maxBytes = limits.maxBytes < fetch::kMaxBodyBytes ? limits.maxBytes : fetch::kMaxBodyBytes;
     FetchResult out;
+    if (limits.refuseAddress && Refused(address, limits.refuseAddress)) {
+        out.failure = "the server is on this computer or its local network, which is not asked for this list";
+        return out;
+    }
     std::string result;
     HINTERNET session = InternetOpenA(limits.userAgent.empty() ? "Mozilla" : limits.userAgent.c_str(),
                                       INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
@@ -98,8 +136,9 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
         // header says the same to every cache on the way.
         std::string headers = "Cache-Control: no-cache\r\n";
         for (const std::string& line : fetch::ValidatorHeaders(limits)) headers += line + "\r\n";
-        HINTERNET url = InternetOpenUrlA(session, address.c_str(), headers.c_str(), static_cast<DWORD>(headers.size()),
-                                         0x80000100, 0);
+        const DWORD flags = 0x80000100 | (limits.refuseAddress ? INTERNET_FLAG_NO_AUTO_REDIRECT : 0);
+        HINTERNET url =
+            InternetOpenUrlA(session, address.c_str(), headers.c_str(), static_cast<DWORD>(headers.size()), flags, 0);
         if (!url) {
             out.failure = "no connection to the server (error " + std::to_string(GetLastError()) + ")";
         } else {
@@ -112,17 +151,34 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
                 DWORD size = sizeof text - 1;
                 if (HttpQueryInfoA(url, query, text, &size, nullptr)) value->assign(text, size);
             }
+            DWORD announced = 0, announcedSize = sizeof announced;
+            const bool hasLength = HttpQueryInfoA(url, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                                                  &announcedSize, nullptr);
             char buffer[256];
             DWORD got = 0;
-            while (!watch.cancelled() && InternetReadFile(url, buffer, sizeof buffer, &got) && got > 0) {
+            bool ended = false;  // the answer's end was read
+            while (!watch.cancelled()) {
+                if (!InternetReadFile(url, buffer, sizeof buffer, &got)) break;
+                if (got == 0) {
+                    ended = true;
+                    break;
+                }
                 if (result.size() + got > maxBytes) {
                     result.clear();  // over the cap: no page of ours
                     out.failure = "the page is larger than any page of ours (over 64 MiB)";
+                    ended = true;
                     break;
                 }
                 result.append(buffer, got);
                 if (limits.pumpEvents) fetch::RunEventPump();
                 if (GetTickCount64() > deadline) break;
+            }
+            if (ended && hasLength && out.failure.empty() && result.size() < announced) ended = false;
+            if (!ended && !watch.cancelled()) {
+                out.incomplete = true;
+                out.failure = "the download broke off";
+                out.etag.clear();
+                out.lastModified.clear();
             }
             watch.close(url);
         }
@@ -131,6 +187,7 @@ FetchResult FetchPageReport(const std::string& address, const FetchLimits& limit
             out.cancelled = true;
             out.failure = "the download was cancelled";
         } else if (watch.timedOut() && out.status == 0 && result.empty()) {
+            out.incomplete = false;
             out.failure = "the server did not answer in time";
         }
     }

@@ -9,6 +9,7 @@
 #include "base/program_files.h"
 #include "base/text.h"
 #include "services/fetch.h"
+#include "services/stream_relay.h"
 
 namespace logo_cache {
 
@@ -69,7 +70,7 @@ bool Fetchable(const std::string& address) {
 
 std::filesystem::path Folder() { return program_files::UserDataFolder() / "Logos"; }
 
-std::optional<std::string> Get(const std::string& address, const std::atomic<bool>* cancel) {
+std::optional<std::string> Get(const std::string& address, const std::atomic<bool>* cancel, Origin origin) {
     if (!Fetchable(address)) return std::nullopt;
     const std::filesystem::path file = FileOf(address);
     if (auto kept = base::ReadFileCapped(file, kMaxLogoBytes)) return kept;
@@ -77,6 +78,9 @@ std::optional<std::string> Get(const std::string& address, const std::atomic<boo
     limits.maxBytes = kMaxLogoBytes;
     limits.pumpEvents = false;
     limits.cancel = cancel;
+    limits.connectSeconds = kConnectSeconds;
+    limits.totalSeconds = kTotalSeconds;
+    if (origin == Origin::Far) limits.refuseAddress = stream_relay::IsNearAddress;
     FetchResult fetched = FetchPageReport(address, limits);
     if (!fetched.succeeded() || fetched.body.empty()) return std::nullopt;
     std::error_code ec;

@@ -127,7 +127,8 @@ std::string FormatOf(const Station& station) {
     return out;
 }
 
-std::vector<Station> ReadStations(std::string_view json, std::string* problem) {
+std::vector<Station> ReadStations(std::string_view json, std::string* problem, std::size_t limit) {
+    limit = std::min(limit, kMaxStations);
     std::vector<Station> out;
     Station station;
     std::string url;
@@ -166,8 +167,7 @@ std::vector<Station> ReadStations(std::string_view json, std::string* problem) {
         [&] {
             if (station.address.empty() || !Playable(station.address)) station.address = url;
             if (!Playable(station.logo)) station.logo.clear();
-            if (!station.uuid.empty() && !station.name.empty() && Playable(station.address) &&
-                out.size() < kMaxStations)
+            if (!station.uuid.empty() && !station.name.empty() && Playable(station.address) && out.size() < limit)
                 out.push_back(std::move(station));
             station = Station{};
             url.clear();

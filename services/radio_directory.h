@@ -38,8 +38,10 @@ struct Named {
 };
 
 // Reads a search's answer: a JSON array of station objects. Stations without a uuid, a name or
-// an http(s) address are left out. Empty (with `problem` set) when the text is not such an array.
-std::vector<Station> ReadStations(std::string_view json, std::string* problem);
+// an http(s) address are left out, and so is every station past the first `limit` (the page's
+// size: a mirror that answers more than it was asked for is not given the memory).
+// Empty (with `problem` set) when the text is not such an array.
+std::vector<Station> ReadStations(std::string_view json, std::string* problem, std::size_t limit = 10000);
 // Reads a list of countries, languages or tags: an array of {"name", "stationcount"} objects;
 // names left empty by the directory are left out.
 std::vector<Named> ReadNames(std::string_view json, std::string* problem);

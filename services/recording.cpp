@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <string>
 #endif
 
 namespace recording {
@@ -72,8 +73,42 @@ std::unique_ptr<Sink> Sink::Open(const std::filesystem::path&, std::string& erro
 Sink::~Sink() = default;
 void Sink::finish() {}
 void Sink::run() {}
+int CleanLeftovers() { return 0; }
 
 #else
+
+namespace {
+constexpr std::string_view kPipePrefix = "viewer-record-";
+
+std::string PipeParent() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+}  // namespace
+
+int CleanLeftovers() {
+    int removed = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(PipeParent(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kPipePrefix, 0) != 0) continue;
+        // "viewer-record-<pid>-XXXXXX": only this user's, and only when that process is gone.
+        const std::string rest = name.substr(kPipePrefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash) continue;
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) continue;
+        const long pid = std::strtol(rest.c_str(), nullptr, 10);
+        if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) continue;
+        // What a recording's folder holds: its pipe. Anything else is left, and so the folder.
+        for (const auto& inside : std::filesystem::directory_iterator(entry.path(), ec)) {
+            struct stat fifo {};
+            if (::lstat(inside.path().c_str(), &fifo) == 0 && S_ISFIFO(fifo.st_mode)) ::unlink(inside.path().c_str());
+        }
+        if (::rmdir(entry.path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
 
 std::unique_ptr<Sink> Sink::Open(const std::filesystem::path& target, std::string& error) {
     std::unique_ptr<Sink> sink(new Sink);
@@ -85,9 +120,9 @@ std::unique_ptr<Sink> Sink::Open(const std::filesystem::path& target, std::strin
         error = std::strerror(errno);
         return nullptr;
     }
-    // The pipe, in a folder of its own that only this user can enter.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/viewer-record-XXXXXX";
+    // The pipe, in a folder of its own that only this user can enter, named with this process's
+    // id so that a later start can tell a folder left by a process that died (CleanLeftovers).
+    std::string folder = PipeParent() + "/" + std::string(kPipePrefix) + std::to_string(::getpid()) + "-XXXXXX";
     const auto refuse = [&] {
         error = std::strerror(errno);
         ::unlink(target.c_str());  // made here, empty: the rest goes with the sink
@@ -161,6 +196,15 @@ void Sink::finish() {
         m_thread.join();
     }
     if (m_file >= 0) ::fsync(m_file);
+    // A recording that got nothing leaves no empty file behind (when the file is still the one
+    // made here).
+    if (m_file >= 0 && m_bytes == 0) {
+        struct stat made {
+        }, there{};
+        if (::fstat(m_file, &made) == 0 && ::stat(m_target.c_str(), &there) == 0 && made.st_ino == there.st_ino &&
+            made.st_dev == there.st_dev && there.st_size == 0)
+            ::unlink(m_target.c_str());
+    }
     for (int* fd : {&m_file, &m_read, &m_keepOpen, &m_wake[0], &m_wake[1]}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;

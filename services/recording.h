@@ -24,6 +24,10 @@ std::filesystem::path FreePath(const std::filesystem::path& folder, const std::s
 // the stream's own for radio, "mkv" for the rest).
 std::string ExtensionFor(std::string_view demuxer, bool hasVideo);
 
+// Removes the pipe folders of recordings whose program ended without finishing them (killed, or
+// the machine went down): this user's, of processes that are gone. Gives how many went.
+int CleanLeftovers();
+
 class Sink {
 public:
     // Creates `target` (failing when it exists) and the pipe the player writes into.
@@ -37,6 +41,7 @@ public:
     const std::string& pipePath() const { return m_pipe; }
     const std::filesystem::path& target() const { return m_target; }
     // The player has let go of the pipe: what is left in it is written, and the file closed.
+    // A file that got nothing is removed.
     void finish();
     std::uint64_t bytes() const { return m_bytes; }
     // Why writing stopped ("the disk is full", "the folder … is gone"); empty while it goes on.

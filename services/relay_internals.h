@@ -243,6 +243,7 @@ struct Relay::Impl {
     void resolveLoop();
     void accept(std::vector<std::unique_ptr<Conn>>& conns, Clock::time_point& acceptPausedUntil);
     void fromClient(Conn& c);
+    void readClient(Conn& c);  // what the client sent, handed on
     void fromServer(Conn& c);
     void openServer(Conn& c);
     void connectNext(Conn& c);

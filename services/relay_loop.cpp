@@ -230,7 +230,7 @@ void Relay::Impl::close(Conn& c) {
 }
 
 void Relay::Impl::accept(std::vector<std::unique_ptr<Conn>>& conns, Clock::time_point& acceptPausedUntil) {
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 64; ++i) {
         const Socket fd = ::accept(listener, nullptr, nullptr);
         if (fd == kNoSocket) {
             // Out of descriptors the waiting connection stays queued: taking a pause keeps the
@@ -238,32 +238,52 @@ void Relay::Impl::accept(std::vector<std::unique_ptr<Conn>>& conns, Clock::time_
             if (OutOfDescriptors()) acceptPausedUntil = Clock::now() + std::chrono::milliseconds(250);
             return;
         }
-        const auto live =
-            static_cast<std::size_t>(std::count_if(conns.begin(), conns.end(), [](const auto& c) { return !c->done; }));
-        if (live >= kMaxClients) {
-            // Full: the oldest connection that has not made a request yet gives way (closed now,
-            // dropped from the list with the others that ended); when every one has (the
-            // player's own), the newcomer is turned away.
-            auto idle =
-                std::find_if(conns.begin(), conns.end(), [](const auto& c) { return !c->requested && !c->done; });
-            if (idle == conns.end()) {
-                CloseSocket(fd);
-                continue;
-            }
-            close(**idle);
-            (*idle)->done = true;
-        }
         if (!SetBlocking(fd, false)) {
             CloseSocket(fd);
             continue;
         }
         SetNoDelay(fd);
-        auto c = std::make_unique<Conn>();
-        c->id = ++lastConnId;
-        c->client = fd;
-        c->accepted = Clock::now();
-        conns.push_back(std::move(c));
+        auto made = std::make_unique<Conn>();
+        Conn& c = *made;
+        c.id = ++lastConnId;
+        c.client = fd;
+        c.accepted = Clock::now();
+        conns.push_back(std::move(made));
+        // The player sends its request as soon as it is connected: read at once, it carries its
+        // credentials before any other connection can push it out. Connections that never send
+        // them (anyone else on this machine) are the only ones that give way.
+        readClient(c);
+        const auto live =
+            static_cast<std::size_t>(std::count_if(conns.begin(), conns.end(), [](const auto& k) { return !k->done; }));
+        if (live <= kMaxClients) continue;
+        // Full: the oldest connection without a request gives way (closed now, dropped from the
+        // list with the others that ended), once a last look finds no request arrived on it;
+        // when every one has one, the newcomer is turned away.
+        Conn* leaving = &c;
+        for (auto& k : conns) {
+            if (k->requested || k->done || k.get() == &c) continue;
+            readClient(*k);
+            if (!k->requested && !k->done) {
+                leaving = k.get();
+                break;
+            }
+        }
+        close(*leaving);
+        leaving->done = true;
     }
+}
+
+void Relay::Impl::readClient(Conn& c) {
+    char buffer[65536];
+    const ssize_t n = ::recv(c.client, buffer, static_cast<int>(sizeof buffer), 0);
+    if (n < 0 && WouldBlock()) return;
+    if (n <= 0) {
+        c.done = true;
+        return;
+    }
+    if (c.draining || c.closeAfterWrite || c.serverEnded) return;  // read to its end only
+    c.in.append(buffer, static_cast<std::size_t>(n));
+    fromClient(c);
 }
 
 void Relay::Impl::serveLoop() {
@@ -374,17 +394,7 @@ void Relay::Impl::serveLoop() {
                 }
                 continue;
             }
-            if (!(events & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buffer[65536];
-            const ssize_t n = ::recv(c->client, buffer, static_cast<int>(sizeof buffer), 0);
-            if (n < 0 && WouldBlock()) continue;
-            if (n <= 0) {
-                c->done = true;
-                continue;
-            }
-            if (c->draining || c->closeAfterWrite || c->serverEnded) continue;  // read to its end only
-            c->in.append(buffer, static_cast<std::size_t>(n));
-            fromClient(*c);
+            if (events & (POLLIN | POLLHUP | POLLERR)) readClient(*c);
         }
     }
     for (auto& c : conns) close(*c);

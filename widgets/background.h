@@ -22,15 +22,22 @@ inline QThreadPool* BackgroundPool() {
     return pool;
 }
 
+// `work` on `pool`: for work that may wait long on others (a logo server's trickle) and so must
+// not hold the shared pool's threads, which the user's own work needs.
 template <typename T, typename F>
-QFuture<T> RunInBackground(F work) {
+QFuture<T> RunInPool(QThreadPool* pool, F work) {
     // The promise is shared so the task stays copyable for the pool.
     auto promise = std::make_shared<QPromise<T>>();
     QFuture<T> future = promise->future();
     promise->start();
-    BackgroundPool()->start([promise, work = std::move(work)]() mutable {
+    pool->start([promise, work = std::move(work)]() mutable {
         promise->addResult(work());
         promise->finish();
     });
     return future;
+}
+
+template <typename T, typename F>
+QFuture<T> RunInBackground(F work) {
+    return RunInPool<T>(BackgroundPool(), std::move(work));
 }

@@ -12,6 +12,7 @@
 namespace {
 
 struct Decoded {
+    QString key;
     std::string address;
     QImage image;  // null when the logo cannot be had
 };
@@ -30,23 +31,38 @@ QImage Decode(const std::string& bytes, int pixels = LogoIcons::kIconPixels) {
     return reader.read();
 }
 
+// The icons' own threads: as many as fetches run at once.
+QThreadPool* LogoPool() {
+    static QThreadPool* const pool = [] {
+        auto* made = new QThreadPool;  // for the program's life
+        made->setMaxThreadCount(LogoIcons::kParallel);
+        return made;
+    }();
+    return pool;
+}
+
 }  // namespace
+
+QString LogoIcons::keyOf(const std::string& address, logo_cache::Origin origin) {
+    // A logo refused to a far list may still be had for the user's own.
+    return (origin == logo_cache::Origin::Far ? QStringLiteral("far ") : QString()) + QString::fromStdString(address);
+}
 
 LogoIcons::LogoIcons(QObject* parent)
     : QObject(parent), m_icons(kMaxKeptBytes), m_cancel(std::make_shared<std::atomic<bool>>(false)) {}
 
 LogoIcons::~LogoIcons() { *m_cancel = true; }  // fetches under way end; their results go nowhere
 
-QIcon LogoIcons::icon(const std::string& address) {
+QIcon LogoIcons::icon(const std::string& address, logo_cache::Origin origin) {
     if (!logo_cache::Fetchable(address)) return {};
-    const QString key = QString::fromStdString(address);
+    const QString key = keyOf(address, origin);
     if (const QIcon* kept = m_icons.object(key)) return *kept;
     if (m_failed.contains(key)) return {};
     if (!m_pending.contains(key)) {
         m_pending.insert(key);
-        m_queue.push_back(address);
+        m_queue.emplace_back(address, origin);
         while (m_queue.size() > kMaxQueued) {
-            m_pending.remove(QString::fromStdString(m_queue.front()));
+            m_pending.remove(keyOf(m_queue.front().first, m_queue.front().second));
             m_queue.pop_front();
         }
         startNext();
@@ -56,7 +72,7 @@ QIcon LogoIcons::icon(const std::string& address) {
 
 void LogoIcons::startNext() {
     while (m_running < kParallel && !m_queue.empty()) {
-        std::string address = std::move(m_queue.back());  // the newest: rows on screen now
+        auto [address, origin] = std::move(m_queue.back());  // the newest: rows on screen now
         m_queue.pop_back();
         ++m_running;
         auto* watcher = new QFutureWatcher<Decoded>(this);
@@ -64,7 +80,7 @@ void LogoIcons::startNext() {
             watcher->deleteLater();
             --m_running;
             const Decoded done = watcher->result();
-            const QString key = QString::fromStdString(done.address);
+            const QString& key = done.key;
             m_pending.remove(key);
             if (done.image.isNull()) {
                 m_failed.insert(key);
@@ -76,15 +92,16 @@ void LogoIcons::startNext() {
             }
             startNext();
         });
-        watcher->setFuture(RunInBackground<Decoded>([address = std::move(address), cancel = m_cancel]() {
-            Decoded out{address, {}};
-            if (const auto bytes = logo_cache::Get(address, cancel.get())) out.image = Decode(*bytes);
-            return out;
-        }));
+        watcher->setFuture(RunInPool<Decoded>(
+            LogoPool(), [key = keyOf(address, origin), address = address, origin = origin, cancel = m_cancel]() {
+                Decoded out{key, address, {}};
+                if (const auto bytes = logo_cache::Get(address, cancel.get(), origin)) out.image = Decode(*bytes);
+                return out;
+            }));
     }
 }
 
-void LogoIcons::picture(const std::string& address, int pixels) {
+void LogoIcons::picture(const std::string& address, int pixels, logo_cache::Origin origin) {
     if (!logo_cache::Fetchable(address)) {
         emit pictureReady(QString::fromStdString(address), {});
         return;
@@ -95,9 +112,9 @@ void LogoIcons::picture(const std::string& address, int pixels) {
         const Decoded done = watcher->result();
         emit pictureReady(QString::fromStdString(done.address), done.image);
     });
-    watcher->setFuture(RunInBackground<Decoded>([address, pixels, cancel = m_cancel]() {
-        Decoded out{address, {}};
-        if (const auto bytes = logo_cache::Get(address, cancel.get())) out.image = Decode(*bytes, pixels);
+    watcher->setFuture(RunInBackground<Decoded>([address, pixels, origin, cancel = m_cancel]() {
+        Decoded out{{}, address, {}};
+        if (const auto bytes = logo_cache::Get(address, cancel.get(), origin)) out.image = Decode(*bytes, pixels);
         return out;
     }));
 }

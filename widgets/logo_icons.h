@@ -13,6 +13,9 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
+
+#include "services/logo_cache.h"
 
 class LogoIcons : public QObject {
     Q_OBJECT
@@ -21,12 +24,14 @@ public:
     ~LogoIcons() override;
 
     // The logo at `address` as an icon, when it is ready; a null icon while it loads (ready()
-    // follows) or when it cannot be had.
-    QIcon icon(const std::string& address);
+    // follows) or when it cannot be had. `origin` says whose list names it (logo_cache::Origin).
+    // Icons are fetched on a small pool of their own, so slow logo servers never hold up the
+    // rest of the program's background work.
+    QIcon icon(const std::string& address, logo_cache::Origin origin = logo_cache::Origin::Own);
 
     // The logo at `address` as a picture at most `pixels` high and wide, for the radio's backdrop:
     // pictureReady() follows (with a null image when it cannot be had).
-    void picture(const std::string& address, int pixels);
+    void picture(const std::string& address, int pixels, logo_cache::Origin origin = logo_cache::Origin::Own);
 
     qsizetype keptBytes() const { return m_icons.totalCost(); }  // the icons in memory
     static constexpr qsizetype kMaxKeptBytes = qsizetype{8} * 1024 * 1024;
@@ -42,10 +47,11 @@ signals:
 
 private:
     void startNext();
+    static QString keyOf(const std::string& address, logo_cache::Origin origin);
 
-    QCache<QString, QIcon> m_icons;  // cost: bytes
+    QCache<QString, QIcon> m_icons;  // cost: bytes; by keyOf
     QSet<QString> m_failed, m_pending;
-    std::deque<std::string> m_queue;
+    std::deque<std::pair<std::string, logo_cache::Origin>> m_queue;
     int m_running = 0;
     std::shared_ptr<std::atomic<bool>> m_cancel;
 };

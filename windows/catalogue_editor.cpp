@@ -226,13 +226,14 @@ void Form1::DownloadChannelList() {
     const FetchResult fetched = FetchPageReport(address);
     if (fetched.cancelled) return;  // the program is closing
     const QString unchanged = QStringLiteral(" Your channel list was not changed.");
-    if (!fetched.arrived()) {
+    // A page that broke off is read like a whole one: without its end marker it changes nothing.
+    if (!fetched.arrived() && !fetched.incomplete) {
         ShowMessage(this, QStringLiteral("The channel list could not be downloaded from %1: %2.")
                                   .arg(ToQt(address), ToQt(fetched.failure)) +
                               unchanged);
         return;
     }
-    if (!fetched.succeeded()) {
+    if (fetched.status < 200 || fetched.status >= 300) {
         ShowMessage(this, QStringLiteral("The update page %1 answered with an error (HTTP status %2).")
                                   .arg(ToQt(address))
                                   .arg(fetched.status) +

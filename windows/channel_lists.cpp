@@ -73,7 +73,7 @@ void Form1::connectLists() {
     for (ListView* list : {ListView1, ListView2})
         list->channels()->setIconSource([this, list](const ListRow& row) {
             const catalogue::ChannelExtras* extras = extrasOf(list, row);
-            return extras ? m_logos->icon(extras->logo) : QIcon();
+            return extras ? m_logos->icon(extras->logo, logoOriginOf(list, row)) : QIcon();
         });
     connect(m_logos, &LogoIcons::ready, this, [this] {
         for (ListView* list : {ListView1, ListView2}) list->channels()->refreshIcons();
@@ -131,7 +131,8 @@ void Form1::showPlayingExtras() {
     const ListRow played{FromQt(m_playing.name), FromQt(url), {}, {}, {}};
     const catalogue::ChannelExtras* extras = extrasOf(list ? list : ListView1, played);
     WindowsMediaPlayer1->setChannelNumber(channelNumberOf(list, played, extras));
-    if (extras && !extras->logo.empty()) m_logos->picture(extras->logo, kBackdropLogoPixels);
+    if (extras && !extras->logo.empty())
+        m_logos->picture(extras->logo, kBackdropLogoPixels, logoOriginOf(list ? list : ListView1, played));
     m_logoWanted = extras ? QString::fromStdString(extras->logo) : QString();
 }
 

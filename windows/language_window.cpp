@@ -148,6 +148,11 @@ void frmLanguage::Command1_Click() {
     const FetchResult fetched = FetchPageReport(DownloadAddress());
     if (guard.closed() || fetched.cancelled) return;
     m_downloading = false;
+    if (fetched.incomplete) {
+        // Part of a language file would replace the whole one: the languages it lacks would go.
+        ShowMessage(this, Msg("MSG_LANGUAGEBROKEOFF").arg(ToQt(fetched.failure)));
+        return;
+    }
     std::string page = fetched.body;
     if (!text::ContainsNoCase(page, "<TRANSLATION_ITEMS>")) return;  // no language file: nothing happens
     const std::size_t first = page.find('<');

@@ -16,6 +16,7 @@
 
 #include "catalogue/channel_extras.h"
 #include "guide/xmltv.h"
+#include "services/logo_cache.h"
 #include "widgets/channel_model.h"
 #include "windows/guide_window.h"
 #include "windows/source_shelf.h"
@@ -245,6 +246,8 @@ private:
     void showPlaylistRows(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels);
     // A row's logo and number: those of the playlist shown in `list`, else of the favourites.
     const catalogue::ChannelExtras* extrasOf(const ListView* list, const ListRow& row) const;
+    // Whose list names that row's logo: a web playlist's and the radio directory's are far.
+    logo_cache::Origin logoOriginOf(const ListView* list, const ListRow& row) const;
     // The playing channel's row comes under the selection in the lists on show.
     void followPlaying();
     void restorePlayerSettings();

@@ -2,6 +2,7 @@
 // listed under the Categories menu, shown in the channel list with their groups in the language
 // box, refreshed, renamed and removed there.
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QInputDialog>
@@ -121,7 +122,16 @@ void Form1::connectSources() {
     });
     rebuildSourceMenu();
     // Sources a day old or more are brought up to date once the window has come up.
-    QTimer::singleShot(0, m_shelf, [this] { m_shelf->refreshStale(); });
+    QTimer::singleShot(0, m_shelf, [this] {
+        if (!m_shelf->setAside().isEmpty())
+            ShowMessage(this, Msg("MSG_SOURCESSETASIDE").arg(QDir::toNativeSeparators(m_shelf->setAside())));
+        else if (m_shelf->unreadable())
+            ShowMessage(
+                this,
+                Msg("MSG_SOURCESUNREADABLE")
+                    .arg(QDir::toNativeSeparators(QString::fromStdU16String(sources::SourcesPath().u16string()))));
+        m_shelf->refreshStale();
+    });
 }
 
 void Form1::rebuildSourceMenu() {
@@ -222,4 +232,14 @@ const catalogue::ChannelExtras* Form1::extrasOf(const ListView* list, const List
     }
     const auto found = m_extras.find(address);  // the favourites' side file: by address
     return found == m_extras.end() ? nullptr : &found->second;
+}
+
+logo_cache::Origin Form1::logoOriginOf(const ListView* list, const ListRow& row) const {
+    // The favourites are the user's own choice; a web playlist and the radio directory are not.
+    if (list != ListView1) return logo_cache::Origin::Own;
+    if (m_directory && m_directory->extrasOf(row.address)) return logo_cache::Origin::Far;
+    if (m_shown.channels)
+        if (const sources::Source* source = m_shelf->find(m_shown.id); source && sources::IsWebAddress(source->origin))
+            return logo_cache::Origin::Far;
+    return logo_cache::Origin::Own;
 }

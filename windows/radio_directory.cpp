@@ -102,7 +102,8 @@ struct RadioDirectory::Shared {
                 const rd::Client::Answer answer =
                     directory().get(rd::StationsPath(job.query), cancel.get(), [&](std::string_view body) {
                         std::string problem;
-                        stations = rd::ReadStations(body, &problem);
+                        stations =
+                            rd::ReadStations(body, &problem, static_cast<std::size_t>(std::max(job.query.limit, 1)));
                         return problem.empty() ? problem : "its answer could not be read (" + problem + ")";
                     });
                 if (answer.cancelled) continue;

@@ -75,7 +75,12 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
 
 std::string SourceShelf::RowKey(const ListRow& row) { return row.name + '\n' + row.address; }
 
-SourceShelf::SourceShelf(QObject* parent) : QObject(parent), m_list(sources::LoadSources()) {}
+SourceShelf::SourceShelf(QObject* parent) : QObject(parent) {
+    sources::Loaded loaded = sources::LoadSourcesReport();
+    m_list = std::move(loaded.list);
+    m_setAside = QString::fromStdU16String(loaded.setAside.u16string());
+    m_unreadable = loaded.unreadable;
+}
 
 SourceShelf::~SourceShelf() { *m_cancel = true; }
 
@@ -88,11 +93,14 @@ const sources::Source* SourceShelf::find(const std::string& id) const {
     return place == m_list.end() ? nullptr : &*place;
 }
 
-bool SourceShelf::save() { return sources::SaveSources(m_list); }
+bool SourceShelf::save() { return !m_unreadable && sources::SaveSources(m_list); }
 
 void SourceShelf::add(const QString& origin) {
-    std::vector<sources::Source> taken = m_list;  // ids in use, with those being added
-    for (const std::string& id : m_pendingIds) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0});
+    // Ids in use, with those being added and those with work out (a source removed while it
+    // refreshed keeps its id until the refresh is back, so its late result meets no other).
+    std::vector<sources::Source> taken = m_list;
+    for (const std::set<std::string>* ids : {&m_pendingIds, &m_busy})
+        for (const std::string& id : *ids) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0});
     sources::Source source;
     source.id = sources::NewId(taken);
     source.origin = origin.toStdString();  // UTF-8: a path may hold any character

@@ -39,6 +39,10 @@ public:
     ~SourceShelf() override;
 
     const std::vector<sources::Source>& list() const { return m_list; }
+    // Where a list of sources that could not be read whole was set aside ("" when none was), and
+    // whether it could not even be set aside (then nothing is saved over it).
+    const QString& setAside() const { return m_setAside; }
+    bool unreadable() const { return m_unreadable; }
     const sources::Source* find(const std::string& id) const;
     bool busy(const std::string& id) const { return m_busy.count(id) > 0; }
 
@@ -66,5 +70,7 @@ private:
     std::vector<sources::Source> m_list;
     std::set<std::string> m_busy;        // ids being refreshed
     std::set<std::string> m_pendingIds;  // ids of sources being added
+    QString m_setAside;
+    bool m_unreadable = false;
     std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
 };

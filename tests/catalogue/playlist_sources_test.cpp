@@ -119,3 +119,38 @@ TEST_F(Sources, AFileIsReadAgainAndTheListReadsBack) {
     EXPECT_FALSE(sources::IsStale(web, 1234 + 3600));
     EXPECT_TRUE(sources::IsStale(web, 1000)) << "a clock set back";
 }
+
+// Seven sources from a server with huge validators once pushed the list past what it read, and
+// the next save wrote it empty: every source gone.
+TEST_F(Sources, TheListIsNeverLostToHugeValidatorsAnUnreadableFileOrAHandEditedId) {
+    Source s{"1", "Provider", "http://example.com/list.m3u", {}, {}, 0};
+    const std::string huge(90 * 1024, 'e');
+    const sources::Fetcher fetch = [&](const std::string&, const std::string& etag, const std::string&) {
+        EXPECT_TRUE(etag.empty()) << "a validator too large to keep is never sent";
+        return Fetched{200, {}, kList, huge, huge, false};
+    };
+    ASSERT_EQ(sources::Refresh(s, fetch, 10).outcome, Refreshed::Outcome::Replaced);
+    ASSERT_EQ(sources::Refresh(s, fetch, 20).outcome, Refreshed::Outcome::Replaced);
+    EXPECT_TRUE(s.etag.empty() && s.lastModified.empty());
+
+    // A list that cannot be read whole is set aside untouched, not read as empty and overwritten.
+    std::filesystem::create_directories(sources::SourcesPath().parent_path());
+    const std::string big = "1\tA\thttp://a/\t" + std::string(17 << 20, 'v') + "\t\t0\n";
+    TempDir::write_to(sources::SourcesPath(), big);
+    const sources::Loaded loaded = sources::LoadSourcesReport();
+    EXPECT_TRUE(loaded.list.empty());
+    ASSERT_FALSE(loaded.setAside.empty());
+    EXPECT_EQ(base::ReadFileCapped(loaded.setAside, 32 << 20).value_or("").size(), big.size());
+    EXPECT_FALSE(std::filesystem::exists(sources::SourcesPath()));
+    std::filesystem::remove(loaded.setAside);
+
+    // An id of nine digits (the most the list reads): the next one is still one it reads.
+    const std::vector<Source> edited = sources::ReadSources("999999999\tA\thttp://a/\t\t\t0\n2\tB\thttp://b/\t\t\t0\n");
+    ASSERT_EQ(edited.size(), 2u);
+    const std::string next = sources::NewId(edited);
+    EXPECT_EQ(next, "1");
+    Source added{next, "C", "http://c/", {}, {}, 0};
+    std::vector<Source> all = edited;
+    all.push_back(added);
+    EXPECT_EQ(sources::ReadSources(sources::WriteSources(all)).size(), 3u);
+}

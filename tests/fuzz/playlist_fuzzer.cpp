@@ -1,9 +1,11 @@
-// libFuzzer target: any bytes as an M3U or PLS playlist. Reading never fails on them, and
-// what is read survives an export and a second reading.
+// libFuzzer target: any bytes as an M3U or PLS playlist, and as the list of playlist sources.
+// Reading never fails on them, and what is read survives an export and a second reading; a new
+// source's id is always one the list reads back.
 #include <cstdint>
 #include <string_view>
 
 #include "catalogue/playlist.h"
+#include "catalogue/playlist_sources.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,5 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again.entries[i].address == list.entries[i].address);
         FUZZ_CHECK(again.entries[i].name == list.entries[i].name);
     }
+    std::vector<sources::Source> kept = sources::ReadSources(text);
+    const std::size_t count = kept.size();
+    kept.push_back({sources::NewId(kept), "New", "http://new.example/list.m3u", {}, {}, 0});
+    FUZZ_CHECK(sources::ReadSources(sources::WriteSources(kept)).size() == count + 1);
     return 0;
 }

@@ -64,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const unsigned char c : s.address) FUZZ_CHECK(c < 0x80);  // passes the code page unchanged
     }
     if (!read.ok) FUZZ_CHECK(!problem.empty());
+    FUZZ_CHECK(radio_directory::ReadStations(text, &problem, 3).size() <= 3);  // no more than the page asked
     radio_directory::Lists lists;
     lists.countries = radio_directory::ReadNames(text, &problem);
     for (const radio_directory::Named& n : lists.countries) FUZZ_CHECK(!n.name.empty() && Clean(n.name));

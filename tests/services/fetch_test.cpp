@@ -127,3 +127,26 @@ TEST(FetchPage, TheReportSaysWhatTheServerAnsweredOrWhyNothingCame) {
     EXPECT_FALSE(none.failure.empty());
     EXPECT_EQ(FetchPage(refused), "");
 }
+
+TEST(FetchPage, ADownloadThatBreaksOffIsAFailureWithoutValidatorsAndARefusedServerIsNeverAsked) {
+    TinyHttp server;
+    const std::string whole(100000, 'x');
+    server.cut("/cut", whole, 10000);  // Content-Length 100,000, then hung up after 10,000
+    const FetchResult cut = FetchPageReport(server.url("/cut"));
+    EXPECT_TRUE(cut.incomplete);
+    EXPECT_FALSE(cut.arrived());
+    EXPECT_FALSE(cut.succeeded());
+    EXPECT_NE(cut.failure.find("broke off"), std::string::npos) << cut.failure;
+    EXPECT_TRUE(cut.etag.empty() && cut.lastModified.empty()) << "validators of a page that never arrived";
+    EXPECT_EQ(cut.body.size(), 10000u);
+    EXPECT_EQ(FetchPage(server.url("/cut")).size(), 10000u) << "the fixed call still gives what came";
+
+    // A rule that refuses this server's address: no request reaches it.
+    const int before = server.requests();
+    FetchLimits limits;
+    limits.refuseAddress = [](std::string_view address) { return address == "127.0.0.1"; };
+    const FetchResult refused = FetchPageReport(server.url("/cut"), limits);
+    EXPECT_FALSE(refused.arrived());
+    EXPECT_TRUE(refused.body.empty());
+    EXPECT_EQ(server.requests(), before);
+}

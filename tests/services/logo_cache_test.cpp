@@ -64,3 +64,17 @@ TEST_F(LogoCache, FetchesOnceKeepsWithinItsBoundAndRefusesWhatIsNoLogo) {
     EXPECT_FALSE(logo_cache::Get("file:///etc/passwd").has_value());
     EXPECT_FALSE(logo_cache::Get("ftp://127.0.0.1/x.png").has_value());
 }
+
+// A logo named by a list from the internet is not fetched from this computer or its network;
+// one that breaks off or trickles is not kept, and gives up within the logo's time limit.
+TEST_F(LogoCache, AFarListsLogoOnANearServerIsNeverAskedAndABrokenOneIsNotKept) {
+    server.route("/near.png", 200, "png", "image/png");
+    EXPECT_FALSE(logo_cache::Get(server.url("/near.png"), nullptr, logo_cache::Origin::Far).has_value());
+    EXPECT_EQ(server.requests(), 0) << "no request reached the loopback server";
+    EXPECT_TRUE(logo_cache::Get(server.url("/near.png"), nullptr, logo_cache::Origin::Own).has_value());
+
+    server.cut("/cut.png", std::string(20000, 'c'), 2000, "image/png");
+    EXPECT_FALSE(logo_cache::Get(server.url("/cut.png")).has_value());
+    server.route("/cut.png", 404, "gone");
+    EXPECT_FALSE(logo_cache::Get(server.url("/cut.png")).has_value()) << "the broken-off part was not kept";
+}

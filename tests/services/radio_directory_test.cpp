@@ -104,6 +104,13 @@ TEST(RadioDirectoryRead, StationsKeepWhatARowAndAFavouriteCanHoldAndGarbageSaysW
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(names[0].name, "Germany");
     EXPECT_EQ(names[0].stations, 3210);
+
+    // A mirror that answers 1,000 stations to a page of 100 is given room for 100.
+    std::string many = "[";
+    for (int i = 0; i < 1000; ++i)
+        many += std::string(i ? "," : "") + R"({"stationuuid":"u)" + std::to_string(i) +
+                R"(","name":"S","url":"http://x/s"})";
+    EXPECT_EQ(rd::ReadStations(many + "]", &problem, rd::kPageSize).size(), std::size_t{rd::kPageSize});
 }
 
 // A search through the fake directory: the name (with "&" and a character beyond ASCII) and the

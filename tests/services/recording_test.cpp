@@ -14,7 +14,11 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 #endif
 
 TEST(Recording, NamesAreSafeFreeAndInTheStreamsContainer) {
@@ -97,5 +101,33 @@ TEST(Recording, ThePipeIsCopiedAcrossReopeningsAndAFullDiskOrAGoneFolderEndsIt) 
     std::filesystem::remove_all(gone);
     EXPECT_TRUE(WaitUntil([&] { return sink->failed(); }));
     EXPECT_EQ(sink->failure(), "the folder " + gone.string() + " is gone");
+}
+
+// Forty quick presses of R once left twenty empty files; a program killed while recording left
+// its pipe folder for good.
+TEST(Recording, NothingRecordedLeavesNoFileAndADeadProgramsPipeFolderGoesAtTheNextStart) {
+    TempDir folder;
+    std::string error;
+    auto sink = recording::Sink::Open(folder / "empty.ts", error);
+    ASSERT_NE(sink, nullptr) << error;
+    sink->finish();
+    EXPECT_FALSE(std::filesystem::exists(folder / "empty.ts"));
+
+    // A pipe folder of a process that is gone, one of this (living) process, and another user's
+    // kind of name that is not ours: only the first goes.
+    const std::string tmp = std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::filesystem::path left = tmp + "/viewer-record-" + std::to_string(dead) + "-abc123";
+    const std::filesystem::path mine = tmp + "/viewer-record-" + std::to_string(::getpid()) + "-abc123";
+    for (const auto& f : {left, mine}) {
+        std::filesystem::create_directories(f);
+        ASSERT_EQ(::mkfifo((f / "stream.ts").c_str(), 0600), 0);
+    }
+    recording::CleanLeftovers();
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(mine / "stream.ts")) << "a living program's recording is not touched";
+    std::filesystem::remove_all(mine);
 }
 #endif

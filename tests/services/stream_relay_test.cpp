@@ -14,7 +14,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <deque>
 #include <string>
 #include <thread>
 
@@ -267,6 +269,31 @@ TEST(StreamRelay, AFloodOfIdleConnectionsNeitherGrowsTheProgramNorKeepsThePlayer
     Client again(relay);
     again.get(server.url("/a.ts"));
     EXPECT_EQ(BodyOf(again.answer()), "AAAA");
+}
+
+TEST(StreamRelay, APlayerIsServedEveryTimeWhileAnotherFloodsTheRelayWithConnections) {
+    // Someone else on this machine connects to the relay's port as fast as they can and says
+    // nothing; each connection they open pushes out an older one that made no request.
+    TinyHttp server;
+    server.route("/a.ts", 200, "AAAA", "video/mp2t");
+    Relay relay(Relay::Near::Prepare);
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        std::deque<std::unique_ptr<Client>> open;
+        while (!stop) {
+            open.push_back(std::make_unique<Client>(relay));
+            if (open.size() > 200) open.pop_front();
+        }
+    });
+    int served = 0;
+    for (int i = 0; i < 20; ++i) {
+        Client player(relay);
+        player.get(server.url("/a.ts"));
+        served += BodyOf(player.answer()) == "AAAA" ? 1 : 0;
+    }
+    stop = true;
+    flood.join();
+    EXPECT_EQ(served, 20);
 }
 
 TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUsesThatConnection) {

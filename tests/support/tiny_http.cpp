@@ -132,6 +132,14 @@ void TinyHttp::slow(const std::string& path, std::string body, std::size_t piece
     m_routes[path] = Route{200, std::move(body), false, piece, pauseMs};
 }
 
+void TinyHttp::cut(const std::string& path, std::string body, std::size_t sent, std::string contentType) {
+    std::lock_guard lock(m_mutex);
+    Route r{200, std::move(body), false, 0, 0};
+    r.cutAfter = std::max<std::size_t>(sent, 1);
+    r.contentType = std::move(contentType);
+    m_routes[path] = r;
+}
+
 void TinyHttp::endless(const std::string& path, std::string piece, int pauseMs, std::uint64_t announced) {
     std::lock_guard lock(m_mutex);
     Route r{200, std::move(piece), false, 0, pauseMs};
@@ -268,9 +276,13 @@ void TinyHttp::answer(int fd) {
     }
     const std::string head = "HTTP/1.0 " + std::to_string(route.status) + (route.status == 200 ? " OK" : " Error") +
                              "\r\nContent-Type: " + route.contentType + "\r\nLast-Modified: " + kLastModified +
-                             "\r\nContent-Length: " + std::to_string(route.body.size()) + "\r\n\r\n";
+                             "\r\nContent-Length: " + std::to_string(route.body.size()) + "\r\n" +
+                             (route.cutAfter > 0 ? "ETag: \"cut\"\r\n" : "") + "\r\n";
     SendAll(fd, head.data(), head.size());
-    if (route.piece == 0) {
+    if (route.cutAfter > 0) {
+        const std::size_t sent = std::min(route.cutAfter, route.body.size());
+        if (SendAll(fd, route.body.data(), sent)) m_bodyBytes += sent;
+    } else if (route.piece == 0) {
         if (SendAll(fd, route.body.data(), route.body.size())) m_bodyBytes += route.body.size();
     } else {
         for (std::size_t at = 0; at < route.body.size() && !m_stop; at += route.piece) {

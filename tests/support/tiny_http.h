@@ -28,6 +28,10 @@ public:
     // announces `announced` bytes (none when 0).
     void endless(const std::string& path, std::string piece, int pauseMs, std::uint64_t announced = 0);
 
+    // Announces the whole of `body` (with an ETag and Last-Modified), sends its first `sent`
+    // bytes and hangs up: a download that breaks off.
+    void cut(const std::string& path, std::string body, std::size_t sent, std::string contentType = "text/html");
+
     // The next `times` requests of the path are read and their connections closed unanswered (a
     // server that dropped an idle connection just as the request came); then it answers.
     void dropNext(const std::string& path, int times);
@@ -81,6 +85,7 @@ private:
         std::string contentType = "text/html";
         std::string icyTitle{};  // an ICY station's now-playing title
         std::size_t metaInterval = 0;
+        std::size_t cutAfter = 0;  // bytes of the body sent before hanging up (0: all)
     };
     void serve();
     void answer(int fd);

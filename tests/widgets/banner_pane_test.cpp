@@ -1,14 +1,19 @@
-// The banner's pictures: fetched and decoded off the window's thread, within a pixel limit.
+// The banner's pictures: fetched and decoded off the window's thread, within a pixel limit; and
+// the logos beside them, on threads of their own.
 #include "widgets/banner_pane.h"
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QTimer>
 
 #include "support/http_server.h"
+#include "support/tiny_http.h"
 #include "support/wait_for.h"
+#include "widgets/background.h"
+#include "widgets/logo_icons.h"
 
 using test_support::WaitFor;
 
@@ -48,4 +53,23 @@ TEST(BannerPane, AHugePictureIsNeverDecodedAndTheWindowKeepsTicking) {
     WaitFor([] { return false; }, 500);  // the huge ones have had their time
     EXPECT_EQ(pane.imageCount(), 1);
     EXPECT_LT(gap.ms(), 200);
+}
+
+// Logos from a server that trickles hold only the logos' own threads: the program's other
+// background work (a source's load, the banner's pictures) runs at once beside them.
+TEST(BannerPane, SlowLogosNeverHoldUpTheProgramsOtherBackgroundWork) {
+    TinyHttp trickle;
+    LogoIcons logos;
+    for (int i = 0; i < 2 * LogoIcons::kParallel; ++i) {
+        const std::string path = "/logo" + std::to_string(i) + ".png";
+        trickle.slow(path, std::string(40000, 'p'), 40, 2000);
+        logos.icon(trickle.url(path));
+    }
+    ASSERT_TRUE(WaitFor([&] { return trickle.connections() >= LogoIcons::kParallel; }, 5000));
+    for (int i = 0; i < 2 * BackgroundPool()->maxThreadCount(); ++i) {
+        QFutureWatcher<int> done;
+        done.setFuture(RunInBackground<int>([] { return 7; }));
+        ASSERT_TRUE(WaitFor([&] { return done.isFinished(); }, 1000)) << "work queued behind the logos";
+        EXPECT_EQ(done.result(), 7);
+    }
 }

@@ -27,6 +27,7 @@
 #include "widgets/qt_text.h"
 #include "widgets/qt_window.h"
 #include "windows/main_window_fixture.h"
+#include "windows/source_shelf.h"
 
 namespace {
 
@@ -245,4 +246,37 @@ TEST_F(FileSafety, ASettingsFileLockedByAnotherProgramNeitherFreezesTheWindowNor
     EXPECT_TRUE(
         test_support::WaitFor([&] { return onDisk().find("http://guide.example/4.xml") != std::string::npos; }, 3000));
     EXPECT_FALSE(settings::HasPending());
+}
+
+// A web source removed while its refresh is still out, and another added meanwhile: the late
+// refresh must not land on the newcomer (it once took the same id, and the late answer replaced
+// its address and channels with the removed one's).
+TEST(SourceShelfSafety, ASourceRemovedWhileItRefreshesNeverComesBackUnderTheNextOne) {
+    using test_support::WaitFor;
+    TinyHttp server;
+    const std::string removed = "#EXTM3U\n#EXTINF:-1,Removed One\nhttp://example.com/r.ts\n";
+    server.route("/removed.m3u", 200, removed);
+    TempDir dir;
+    dir.write("kept.m3u", "#EXTM3U\n#EXTINF:-1,Kept One\nhttp://example.com/k.ts\n");
+    SourceShelf shelf;
+    QStringList added;
+    QObject::connect(&shelf, &SourceShelf::added, [&](const QString& id, auto) { added << id; });
+    shelf.add(QString::fromStdString(server.url("/removed.m3u")));
+    ASSERT_TRUE(WaitFor([&] { return added.size() == 1; }, 10000));
+    const std::string first = FromQt(added[0]);
+
+    server.slow("/removed.m3u", removed, 16, 100);  // its refresh takes about a second
+    shelf.refresh(first, true);
+    ASSERT_TRUE(shelf.busy(first));
+    ASSERT_TRUE(shelf.remove(first));
+    shelf.add(QString::fromStdString((dir / "kept.m3u").string()));
+    ASSERT_TRUE(WaitFor([&] { return added.size() == 2; }, 10000));
+    EXPECT_NE(FromQt(added[1]), first) << "an id with work out is not given again";
+    ASSERT_TRUE(WaitFor([&] { return !shelf.busy(first); }, 10000));
+    QTest::qWait(50);
+    ASSERT_EQ(shelf.list().size(), 1u);
+    EXPECT_EQ(shelf.list()[0].origin, (dir / "kept.m3u").string());
+    const auto copy = base::ReadFileCapped(sources::CopyPath(shelf.list()[0]), 1 << 20);
+    EXPECT_NE(copy.value_or("").find("Kept One"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(sources::CopyPath({first, {}, {}, {}, {}, 0})));
 }
