@@ -16,7 +16,9 @@ std::string WriteExtras(const ExtrasMap& extras) {
         if (address.empty() || e.empty()) continue;
         // Each field on one line without tabs: control bytes go, a tab becomes a space.
         out += text::WithoutControlBytes(address) + '\t' + text::WithoutControlBytes(e.logo) + '\t' +
-               text::WithoutControlBytes(e.number) + '\t' + text::WithoutControlBytes(e.group) + '\n';
+               text::WithoutControlBytes(e.number) + '\t' + text::WithoutControlBytes(e.group);
+        if (!e.options.empty()) out += '\t' + text::WithoutControlBytes(e.options);
+        out += '\n';
     }
     return out;
 }
@@ -25,8 +27,9 @@ ExtrasMap ReadExtras(std::string_view text) {
     ExtrasMap extras;
     for (const std::string_view line : text::Split(text, '\n')) {
         const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
-        if (f.size() != 4 || f[0].empty()) continue;
-        ChannelExtras e{std::string(f[1]), std::string(f[2]), std::string(f[3])};
+        if ((f.size() != 4 && f.size() != 5) || f[0].empty()) continue;
+        ChannelExtras e{std::string(f[1]), std::string(f[2]), std::string(f[3]),
+                        f.size() == 5 ? std::string(f[4]) : std::string()};
         if (!e.empty()) extras[std::string(f[0])] = std::move(e);
     }
     return extras;

@@ -1,5 +1,7 @@
 #include "catalogue/playlist.h"
 
+#include "catalogue/stream_options.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -212,6 +214,7 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out, Progre
     out.entries.reserve(std::min(M3uEntryLines(text), kMaxEntries));
     Entry pending;
     bool havePending = false;
+    stream_options::Headers options;  // said since the last entry, for the next
     ForEachLine(text, out, progress, [&](std::string_view raw) {
         if (out.entries.size() >= kMaxEntries) {
             // Past the cap entries are only counted, without a copy of anything.
@@ -243,11 +246,15 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out, Progre
                 havePending = true;
             } else if (text::StartsWithAsciiNoCase(line, "#EXTGRP:") && havePending && pending.group.empty()) {
                 pending.group = Trim(std::string_view(line).substr(8));
+            } else {
+                stream_options::ReadPlaylistLine(line, options);
             }
             return;
         }
         Entry entry = havePending ? std::move(pending) : Entry{};
-        entry.address = Resolve(line, base);
+        entry.address = Resolve(stream_options::SplitAddress(line, options), base);
+        entry.options = stream_options::Write(options);
+        options.clear();
         Keep(out, std::move(entry));
         havePending = false;
     });
@@ -370,6 +377,7 @@ std::string WriteM3u(const std::vector<Entry>& entries, std::string_view guideAd
         if (!e.group.empty()) out += " group-title=\"" + AttributeValue(e.group) + "\"";
         if (e.radio) out += " radio=\"true\"";
         out += "," + cp1252::ToUtf8(e.name) + "\n";
+        if (!e.options.empty()) out += cp1252::ToUtf8(stream_options::PlaylistLines(stream_options::Read(e.options)));
         out += cp1252::ToUtf8(e.address) + "\n";
     }
     return out;

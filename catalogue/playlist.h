@@ -28,6 +28,9 @@ struct Entry {
     bool radio = false;    // radio="true"
     long duration = -1;    // #EXTINF's or Length's seconds; -1 for a live stream
     std::string number;    // tvg-chno: the channel's number in its provider's list
+    // The headers its server asks for (#EXTVLCOPT, #EXTHTTP, "address|User-Agent=…"), as
+    // stream_options::Write gives them; "" for none.
+    std::string options;
 };
 
 enum class Problem { None, TooLarge, LineTooLong, Cancelled };

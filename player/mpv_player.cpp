@@ -1,6 +1,9 @@
 #include "player/mpv_player.h"
 
+#include "base/text.h"
+#include "catalogue/stream_options.h"
 #include "player/failure_text.h"
+#include "widgets/qt_text.h"
 #include "widgets/texts.h"
 
 #include <mpv/client.h>
@@ -170,7 +173,7 @@ QString MpvPlayer::userAgent() const {
     return out;
 }
 
-void MpvPlayer::load(const QString& address, const QString& proxy) {
+void MpvPlayer::load(const QString& address, const QString& proxy, const std::string& headers) {
     m_loading = true;
     m_pendingEnd.reset();
     m_endToTell.reset();
@@ -188,13 +191,33 @@ void MpvPlayer::load(const QString& address, const QString& proxy) {
         }
     }
     const QByteArray utf8 = address.toUtf8();
-    if (proxy.isEmpty()) {
+    // The entry's own options: the proxy, and the headers its server asks for. Each value is
+    // given with its length ("%n%value"), so no comma or equals sign in it is read as syntax.
+    QByteArray options;
+    const auto add = [&](const char* name, const QByteArray& value) {
+        if (!options.isEmpty()) options += ',';
+        options += QByteArray(name) + "=%" + QByteArray::number(value.size()) + '%' + value;
+    };
+    if (!proxy.isEmpty()) add("http-proxy", proxy.toUtf8());
+    QByteArray otherHeaders;
+    for (const stream_options::Header& h : stream_options::Read(headers)) {
+        const QByteArray value = ToQt(h.value).toUtf8();
+        if (text::EqualsAsciiNoCase(h.name, "User-Agent")) {
+            add("user-agent", value);
+        } else if (text::EqualsAsciiNoCase(h.name, "Referer")) {
+            add("referrer", value);
+        } else if (!value.contains(',')) {  // the list of fields is comma-separated
+            if (!otherHeaders.isEmpty()) otherHeaders += ',';
+            otherHeaders += QByteArray::fromStdString(h.name) + ": " + value;
+        }
+    }
+    if (!otherHeaders.isEmpty()) add("http-header-fields", otherHeaders);
+    if (options.isEmpty()) {
         command({"loadfile", utf8.constData(), "replace"});
     } else if (m_mpv) {
-        // The proxy as an option of this entry alone, in the same request (a separate property
-        // change could reach the player after the load): named arguments, whose places do not
-        // move between mpv's versions.
-        const QByteArray options = "http-proxy=" + proxy.toUtf8();
+        // As options of this entry alone, in the same request (a separate property change could
+        // reach the player after the load): named arguments, whose places do not move between
+        // mpv's versions.
         const char* keys[] = {"name", "url", "flags", "options"};
         const char* values[] = {"loadfile", utf8.constData(), "replace", options.constData()};
         mpv_node items[4];

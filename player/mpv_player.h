@@ -39,7 +39,9 @@ public:
 
     // Replaces whatever plays. With a proxy ("http://127.0.0.1:port"), this entry's plain and
     // secure http requests go through it; without one, straight to the servers.
-    void load(const QString& address, const QString& proxy = {});
+    // Opens `address` (through `proxy` when given), sending `headers` (stream_options' form)
+    // with every request of this entry alone.
+    void load(const QString& address, const QString& proxy = {}, const std::string& headers = {});
     QString userAgent() const;  // what the player says to servers
     void stop();
     void setPaused(bool paused);

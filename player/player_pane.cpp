@@ -24,6 +24,7 @@
 
 #include "base/private_label.h"
 #include "base/process_memory.h"
+#include "catalogue/stream_options.h"
 #include "player/mpv_player.h"
 #include "player/stream_address.h"
 #include "player/stream_information.h"
@@ -274,6 +275,15 @@ bool PlayerPane::isPlayingOrStarting(const QString& url) const {
 
 void PlayerPane::setUrl(const QString& url, const QString& name) { open(url, false, name); }
 
+void PlayerPane::setStreamOptions(const QString& url, const std::string& options) {
+    if (options.empty()) {
+        m_streamOptions.erase(url);
+        return;
+    }
+    if (m_streamOptions.size() >= 64) m_streamOptions.clear();  // a handful are in use at a time
+    m_streamOptions[url] = options;
+}
+
 void PlayerPane::setUrlFromUser(const QString& url) {
     // A local file is named by its file name; a network address by its stream's own title.
     QString name;
@@ -430,7 +440,12 @@ void PlayerPane::prepare(const QString& url) {
     }
     if ((url == m_url && isActive()) || url == m_kept.url) return;  // open already
     if (!stream_address::IsAllowed(url.toStdString(), stream_address::Origin::List)) return;
-    relay().prepare(PlayerAddress(url).toStdString(), m_userAgent);
+    // The entry's own user agent, when its server asks for one.
+    const auto options = m_streamOptions.find(url);
+    const std::string agent = options == m_streamOptions.end()
+                                  ? std::string()
+                                  : stream_options::Value(stream_options::Read(options->second), "User-Agent");
+    relay().prepare(PlayerAddress(url).toStdString(), agent.empty() ? m_userAgent : agent);
 }
 
 stream_relay::Relay& PlayerPane::relay() {
@@ -449,7 +464,9 @@ void PlayerPane::load() {
     // Through the relay only when it holds what this address needs; otherwise the player asks
     // the server itself, and its failures are the server's own.
     m_openedPrepared = m_relay && m_relay->isPrepared(address.toStdString());
-    m_player->load(address, m_openedPrepared ? QString::fromStdString(m_relay->proxyAddress()) : QString());
+    const auto options = m_streamOptions.find(m_url);
+    m_player->load(address, m_openedPrepared ? QString::fromStdString(m_relay->proxyAddress()) : QString(),
+                   options == m_streamOptions.end() ? std::string() : options->second);
     // Its server is kept warm: the next zap to any of its channels saves the connect.
     if (address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) relay().keepWarm(address.toStdString());
 }

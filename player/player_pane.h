@@ -17,6 +17,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -59,6 +60,9 @@ public:
     // Plays what the user named (a file picked in My Files, the command line): local paths too.
     // A local file is named by its file name.
     void setUrlFromUser(const QString& url);
+    // The headers the server of `url` asks for (stream_options' form, "" for none): sent when
+    // it is opened, prepared or opened again after a drop. Said before the address is set.
+    void setStreamOptions(const QString& url, const std::string& options);
     // What the programme guide says of the channel playing ("Now: … · Next: …"), shown after
     // its name while it plays, and the two programmes for its banner; empty for none. A new
     // address clears them.
@@ -275,9 +279,10 @@ private:
     MpvPlayer* m_player = nullptr;  // the current player
     Kept m_kept;
     bool m_keepLast = true;
-    std::unique_ptr<stream_relay::Relay> m_relay;  // made by the first preparation or web stream
-    stream_relay::Relay& relay();                  // made when first needed
-    std::string m_userAgent;                       // the player's, for the playlists fetched
+    std::unique_ptr<stream_relay::Relay> m_relay;    // made by the first preparation or web stream
+    stream_relay::Relay& relay();                    // made when first needed
+    std::string m_userAgent;                         // the player's, for the playlists fetched
+    std::map<QString, std::string> m_streamOptions;  // by address: what setStreamOptions said
     bool m_openedPrepared = false;
     QTimer m_keptTimer;
     VideoView* m_video = nullptr;

@@ -140,7 +140,8 @@ ListRow Form1::favouriteOf(const ListRow& row) {
     // The logo (and a playlist's number and group) go along, kept by address beside the file.
     if (const catalogue::ChannelExtras* extras = extrasOf(ListView1, row); extras && !extras->empty()) {
         const catalogue::ChannelExtras kept = m_extras[row.address];
-        if (kept.logo != extras->logo || kept.number != extras->number || kept.group != extras->group) {
+        if (kept.logo != extras->logo || kept.number != extras->number || kept.group != extras->group ||
+            kept.options != extras->options) {
             m_extras[row.address] = *extras;
             catalogue::SaveExtras(m_extras);
         }

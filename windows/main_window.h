@@ -248,6 +248,7 @@ private:
     const catalogue::ChannelExtras* extrasOf(const ListView* list, const ListRow& row) const;
     // Whose list names that row's logo: a web playlist's and the radio directory's are far.
     logo_cache::Origin logoOriginOf(const ListView* list, const ListRow& row) const;
+    void tellStreamOptions(const ListView* list, const ListRow& row);
     // The playing channel's row comes under the selection in the lists on show.
     void followPlaying();
     void restorePlayerSettings();

@@ -99,6 +99,7 @@ playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId
     if (extras) {  // what the playlist it came from said
         e.logo = extras->logo;
         e.number = extras->number;
+        e.options = extras->options;
         if (!extras->group.empty()) e.group = extras->group;
     }
     return e;
@@ -360,7 +361,7 @@ bool Form1::ImportPlaylist(const QString& source) {
     Taken& taken = loaded->taken;
     bool idsChanged = false, extrasChanged = false;
     for (const playlist::Entry* e : taken.entries) {
-        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group}; !extras.empty()) {
+        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group, e->options}; !extras.empty()) {
             m_extras[e->address] = std::move(extras);
             extrasChanged = true;
         }

@@ -50,7 +50,7 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
         if (e.address.find('|') == std::string::npos &&
             stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
             std::string category = playlist::CategoryFor(e);
-            catalogue::ChannelExtras extras{std::move(e.logo), std::move(e.number), e.group};
+            catalogue::ChannelExtras extras{std::move(e.logo), std::move(e.number), e.group, std::move(e.options)};
             ListRow row{e.name.empty() ? e.address : std::move(e.name),
                         std::move(e.address),
                         std::move(category),
@@ -60,7 +60,7 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
                 for (char& c : *field)
                     if (c == '|') c = '/';
             // A row's own number and logo: two rows of one address keep theirs.
-            if (!extras.logo.empty() || !extras.number.empty())
+            if (!extras.logo.empty() || !extras.number.empty() || !extras.options.empty())
                 out->extras[SourceShelf::RowKey(row)] = std::move(extras);
             out->rows.push_back(std::move(row));
         } else {

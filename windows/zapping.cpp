@@ -49,7 +49,9 @@ void Form1::connectPlayer() {
     m_prepareTimer.setInterval(kPrepareRestMs);
     connect(&m_prepareTimer, &QTimer::timeout, this, [this] {
         if (!m_prepareList || chkLoad->isChecked() || m_prepareRow >= m_prepareList->rowCount()) return;
-        WindowsMediaPlayer1->prepare(ToQt(m_prepareList->row(m_prepareRow).address));
+        const ListRow& row = m_prepareList->row(m_prepareRow);
+        tellStreamOptions(m_prepareList, row);
+        WindowsMediaPlayer1->prepare(ToQt(row.address));
     });
     // The pane's keys that are no typing (Page Up/Down, Backspace, Ctrl+Up…) also work in the lists.
     for (QWidget* list :
@@ -176,6 +178,8 @@ void Form1::play(const QString& address, const QString& name, bool fromUser, QWi
         m_playing.list = from;
     }
     if (from == ListView1 && m_directory) m_directory->played(FromQt(address));  // the directory counts plays
+    if (const auto* list = qobject_cast<const ListView*>(from))
+        tellStreamOptions(list, ListRow{FromQt(name), FromQt(address), {}, {}, {}});
     if (fromUser)
         WindowsMediaPlayer1->setUrlFromUser(address);
     else
@@ -214,4 +218,10 @@ void Form1::zapNow() {
         ListView2_Click();
     else if (m_zapList == File1)
         File1_Click();
+}
+
+// The headers the row's server asks for go to the pane before its address does.
+void Form1::tellStreamOptions(const ListView* list, const ListRow& row) {
+    const catalogue::ChannelExtras* extras = extrasOf(list, row);
+    WindowsMediaPlayer1->setStreamOptions(ToQt(row.address), extras ? extras->options : std::string());
 }

@@ -1,6 +1,7 @@
 // Playlists of other players: extended M3U, plain M3U, M3U8 and PLS in, extended M3U out.
 #include "catalogue/playlist.h"
 #include "base/process_memory.h"
+#include "catalogue/stream_options.h"
 
 #include <gtest/gtest.h>
 
@@ -152,5 +153,36 @@ TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {
         EXPECT_EQ(back.entries[i].group, entries[i].group) << i;
         EXPECT_EQ(back.entries[i].radio, entries[i].radio) << i;
         EXPECT_EQ(back.entries[i].duration, entries[i].duration) << i;
+    }
+}
+
+// The headers a playlist names for an entry, in each of its forms, stay with that entry alone,
+// come back from an export, and a header that would smuggle in another is refused.
+TEST(PlaylistRead, StreamOptionsInEveryFormStayWithTheirEntryAndComeBackFromAnExport) {
+    const playlist::Playlist list = playlist::Read(
+        "#EXTM3U\n#EXTINF:-1,One\n#EXTVLCOPT:http-referrer=http://portal.example/\n"
+        "#EXTVLCOPT:http-user-agent=Agent/1\n#EXTVLCOPT:http-user-agent=Evil\x01X-Injected: 1\n"
+        "#EXTVLCOPT:network-caching=1000\nhttp://a.example/1.ts\n"
+        "#EXTINF:-1,Two\n#EXTHTTP:{\"Origin\":\"http://o.example\",\"X-Token\":\"a=b&c\"}\nhttp://a.example/2.ts\n"
+        "#EXTINF:-1,Three\nhttp://a.example/3.ts|User-Agent=Pipe%2F2&Referer=http://r.example/\n"
+        "#EXTINF:-1,Four\nhttp://a.example/4.ts\n",
+        "");
+    ASSERT_EQ(list.entries.size(), 4u);
+    const auto headers = [&](int i) { return stream_options::Read(list.entries[static_cast<std::size_t>(i)].options); };
+    EXPECT_EQ(stream_options::Value(headers(0), "User-Agent"), "Agent/1") << "the refused line changed nothing";
+    EXPECT_EQ(stream_options::Value(headers(0), "Referer"), "http://portal.example/");
+    EXPECT_EQ(headers(0).size(), 2u);
+    EXPECT_EQ(stream_options::Value(headers(1), "origin"), "http://o.example");
+    EXPECT_EQ(stream_options::Value(headers(1), "X-Token"), "a=b&c");
+    EXPECT_EQ(list.entries[2].address, "http://a.example/3.ts");
+    EXPECT_EQ(stream_options::Value(headers(2), "User-Agent"), "Pipe/2");
+    EXPECT_EQ(stream_options::Value(headers(2), "Referer"), "http://r.example/");
+    EXPECT_TRUE(list.entries[3].options.empty()) << "options end with their entry";
+
+    const playlist::Playlist again = playlist::Read(playlist::WriteM3u(list.entries), "");
+    ASSERT_EQ(again.entries.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(again.entries[i].address, list.entries[i].address);
+        EXPECT_EQ(stream_options::Read(again.entries[i].options), stream_options::Read(list.entries[i].options)) << i;
     }
 }

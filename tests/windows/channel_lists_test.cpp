@@ -34,6 +34,7 @@
 #include "support/program_folder.h"
 #include "support/temp_dir.h"
 #include "support/test_media.h"
+#include "support/tiny_http.h"
 #include "support/wait_for.h"
 #include "widgets/list_view.h"
 #include "widgets/pick_combo.h"
@@ -497,4 +498,57 @@ TEST_F(Lists, NumbersBelongToARowNotToItsAddress) {
             2000))
             << pane->onScreen().text().toStdString();
     }
+}
+
+// Many free playlists name the headers their servers ask for; the player sends them when the
+// channel plays, and again when it plays from the favourites after a restart.
+TEST_F(Lists, APlaylistsStreamOptionsReachTheServerAndStayWithAFavourite) {
+    Catalogue({{"Catalogue A", Dead(9)}});
+    TinyHttp guarded;
+    const std::string video = test_media::MpegTsVideo().toStdString();
+    guarded.route("/guarded.ts", 200, video, "video/mp2t");
+    guarded.route("/piped.ts", 200, video, "video/mp2t");
+    program.folder().write("options.m3u",
+                           "#EXTM3U\n#EXTINF:-1,Guarded\n#EXTVLCOPT:http-referrer=http://portal.example/\n"
+                           "#EXTVLCOPT:http-user-agent=GuardedAgent/1.0\n" +
+                               guarded.url("/guarded.ts") + "\n#EXTINF:-1,Piped\n" + guarded.url("/piped.ts") +
+                               "|User-Agent=PipeAgent%2F2&Origin=http%3A%2F%2Fo.example\n");
+    Form1& f = Start();
+    f.AddPlaylist(QString::fromStdString((program.folder() / "options.m3u").string()));
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 2; }, 10000));
+    const auto playAndAsk = [&](ListView* list, int row, const std::string& path) {
+        list->selectRow(row);
+        if (list == f.ListView1)
+            f.ListView1_Click();
+        else
+            f.ListView2_Click();
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                const auto paths = guarded.requestedPaths();
+                return std::find(paths.begin(), paths.end(), path) != paths.end();
+            },
+            10000))
+            << path;
+        return guarded.lastRequest();
+    };
+    const std::string first = playAndAsk(f.ListView1, 0, "/guarded.ts");
+    EXPECT_NE(first.find("Referer: http://portal.example/\r\n"), std::string::npos) << first;
+    EXPECT_NE(first.find("User-Agent: GuardedAgent/1.0\r\n"), std::string::npos) << first;
+    const std::string second = playAndAsk(f.ListView1, 1, "/piped.ts");
+    EXPECT_NE(second.find("User-Agent: PipeAgent/2\r\n"), std::string::npos) << second;
+    EXPECT_NE(second.find("Origin: http://o.example\r\n"), std::string::npos) << second;
+    EXPECT_EQ(second.find("|"), std::string::npos) << "the options are no part of the address";
+
+    f.ListView1->selectRow(0);
+    f.cmdFav_Click();
+    form.reset();
+    Form1& again = Start();
+    again.cmdFavorites_Click();
+    const int before = static_cast<int>(guarded.requestedPaths().size());
+    ASSERT_EQ(again.ListView2->rowCount(), 1);
+    again.ListView2->selectRow(0);
+    again.ListView2_Click();
+    ASSERT_TRUE(WaitFor([&] { return static_cast<int>(guarded.requestedPaths().size()) > before; }, 10000));
+    EXPECT_NE(guarded.lastRequest().find("User-Agent: GuardedAgent/1.0\r\n"), std::string::npos)
+        << guarded.lastRequest();
 }
