@@ -14,6 +14,7 @@ namespace catalogue {
 struct ChannelExtras {
     std::string logo, number, group;
     std::string options;  // stream_options::Write's form
+    std::string tvgId;    // the guide's id of the channel: shown rows only, not kept in the file
     bool empty() const { return logo.empty() && number.empty() && group.empty() && options.empty(); }
 };
 using ExtrasMap = std::map<std::string, ChannelExtras>;  // by stream address

@@ -237,8 +237,9 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out, Progre
                     } else {
                         value = value.substr(0, value.find(' '));
                     }
-                    // A list of guides: the first one.
+                    // A list of guides: the first one, and the list as it is.
                     out.guideAddress = Trim(value.substr(0, value.find(',')));
+                    out.guideList = Trim(value);
                 }
             } else if (text::StartsWithAsciiNoCase(line, "#EXTINF:")) {
                 pending = Entry{};

@@ -38,6 +38,7 @@ enum class Problem { None, TooLarge, LineTooLong, Cancelled };
 struct Playlist {
     std::vector<Entry> entries;
     std::string guideAddress;  // url-tvg or x-tvg-url of the header (the first of a list)
+    std::string guideList;     // the whole of it ("a,b" names two guides)
     Problem problem = Problem::None;
     std::size_t problemLine = 0;  // 1-based, for LineTooLong
     std::size_t leftOut = 0;      // entries past kMaxEntries

@@ -53,6 +53,10 @@ std::string WriteSources(const std::vector<Source>& list) {
             out += '\t';
         }
         out += std::to_string(s.refreshedAt);
+        if (!s.guides.empty()) {
+            out += '\t';
+            text::AppendWithoutControlBytes(out, s.guides);
+        }
         out += '\n';
     }
     return out;
@@ -63,8 +67,16 @@ std::vector<Source> ReadSources(std::string_view text) {
     std::set<std::string, std::less<>> ids;
     for (const std::string_view line : text::Split(text, '\n')) {
         const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
-        if (f.size() != 6 || !AllDigits(f[0]) || f[2].empty() || !ids.insert(std::string(f[0])).second) continue;
-        Source s{std::string(f[0]), std::string(f[1]), std::string(f[2]), std::string(f[3]), std::string(f[4]), 0};
+        if ((f.size() != 6 && f.size() != 7) || !AllDigits(f[0]) || f[2].empty() ||
+            !ids.insert(std::string(f[0])).second)
+            continue;
+        Source s{std::string(f[0]),
+                 std::string(f[1]),
+                 std::string(f[2]),
+                 std::string(f[3]),
+                 std::string(f[4]),
+                 0,
+                 f.size() == 7 ? WebGuides(f[6]) : std::string()};
         std::from_chars(f[5].data(), f[5].data() + f[5].size(), s.refreshedAt);
         if (s.name.empty()) s.name = NameFor(s.origin);
         list.push_back(std::move(s));
@@ -122,6 +134,19 @@ std::string NewId(const std::vector<Source>& list) {
     long id = 1;
     while (taken.count(id)) ++id;
     return std::to_string(id);
+}
+
+std::string WebGuides(std::string_view named) {
+    std::string out;
+    for (std::string_view part : text::Split(named, named.find(',') != std::string_view::npos ? ',' : ' ')) {
+        const std::size_t first = part.find_first_not_of(" \t");
+        if (first == std::string_view::npos) continue;
+        part = part.substr(first, part.find_last_not_of(" \t") - first + 1);
+        if (!IsWebAddress(part) || part.find_first_of(" \t") != std::string_view::npos) continue;
+        if (!out.empty()) out += ' ';
+        out += part;
+    }
+    return out;
 }
 
 bool IsWebAddress(std::string_view origin) {

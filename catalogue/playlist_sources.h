@@ -2,8 +2,9 @@
 // Playlists kept as sources of channels of their own, per user: each a name, where it comes
 // from (a file or a web address), and a copy of its last text, so it shows without the network
 // and a refresh that fails keeps what was there. "PlaylistSources.txt" lists them, one
-// "id<TAB>name<TAB>origin<TAB>etag<TAB>last-modified<TAB>refreshed" line each (UTF-8); each
-// copy is "Playlists/<id>.m3u" in the user's data folder.
+// "id<TAB>name<TAB>origin<TAB>etag<TAB>last-modified<TAB>refreshed" line each (UTF-8), with
+// "<TAB>guides" after it for a source whose own guide the user took; each copy is
+// "Playlists/<id>.m3u" in the user's data folder.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,7 +24,11 @@ struct Source {
     std::string origin;              // a local path or an http(s) address
     std::string etag, lastModified;  // the validators of the copy, for a conditional fetch
     std::int64_t refreshedAt = 0;    // seconds since 1970 of the last refresh that reached it
+    std::string guides;              // its own guides' web addresses, blank-separated; "" for none
 };
+
+// The web addresses among a playlist header's guides (url-tvg, x-tvg-url: "a,b"), blank-separated.
+std::string WebGuides(std::string_view named);
 
 std::string WriteSources(const std::vector<Source>& list);
 // Lines without an id of digits or without an origin are skipped; a repeated id counts once.

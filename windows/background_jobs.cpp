@@ -6,6 +6,7 @@
 #include "base/file_io.h"
 #include "base/windows1252.h"
 #include "catalogue/playlist.h"
+#include "guide/guide_merge.h"
 #include "widgets/texts.h"
 
 namespace {
@@ -23,6 +24,40 @@ void AddPlaylistChannels(guide::Wanted& wanted, const std::vector<std::filesyste
                 wanted.names.insert(std::move(name));
         }
     }
+}
+
+// Brings every guide of `request` up to date: one as it is; several each in turn, merged under
+// their tags, a guide that fails keeping what it gave `before` and saying so.
+guide::UpdateResult UpdateAll(guide::UpdateRequest& request, const guide::Cache& before) {
+    const std::vector<std::string> addresses = guide::SplitAddresses(request.address);
+    if (addresses.size() <= 1) return guide::Update(request);
+    guide::UpdateResult all;
+    int updated = 0;
+    for (const std::string& address : addresses) {
+        guide::UpdateRequest one;
+        one.address = address;
+        one.wanted = std::move(request.wanted);
+        one.cancel = request.cancel;
+        one.maxBytes = request.maxBytes;
+        one.stallSeconds = request.stallSeconds;
+        guide::UpdateResult got = guide::Update(one);
+        request.wanted = std::move(one.wanted);
+        if (got.outcome == guide::UpdateResult::Outcome::Cancelled) return got;
+        const std::string tag = guide::TagOf(address);
+        if (got.outcome == guide::UpdateResult::Outcome::Updated) {
+            guide::Merge(all.data, std::move(got.data), tag);
+            ++updated;
+        } else if (got.outcome == guide::UpdateResult::Outcome::Unchanged) {
+            guide::KeepTagged(all.data, before.data, tag);
+        } else {
+            guide::KeepTagged(all.data, before.data, tag);
+            if (!all.message.empty()) all.message += "; ";
+            all.message += address + ": " + got.message;
+        }
+    }
+    // The cache keeps the merged guides; each is asked for whole the next time.
+    all.outcome = updated > 0 ? guide::UpdateResult::Outcome::Updated : guide::UpdateResult::Outcome::Failed;
+    return all;
 }
 
 }  // namespace
@@ -58,57 +93,57 @@ void GuideUpdates::start(const std::string& address, guide::Wanted wanted, bool 
     m_running = true;
     guide::UpdateRequest request;
     request.address = address;
-    if (!fresh && m_cache.source == address) request.ifModifiedSince = m_cache.lastModified;
+    if (!fresh && m_cache->source == address) request.ifModifiedSince = m_cache->lastModified;
     run(std::move(request), std::move(wanted), !m_cacheRead, fresh);
 }
 
 void GuideUpdates::run(guide::UpdateRequest request, guide::Wanted wanted, bool loadFirst, bool fresh) {
     const bool update = !request.address.empty();
-    const unsigned started =
-        m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst, fresh,
-                        playlists = m_playlists](const std::atomic<bool>& cancel, unsigned run) mutable {
-            AddPlaylistChannels(wanted, playlists, cancel);
-            // The destructor joins this thread before the object goes, so `this` is alive here;
-            // a queued call is dropped if the object is deleted before it runs.
-            if (loadFirst) {
-                // Read here, off the window's thread: a cache runs to hundreds of megabytes.
-                auto loaded = std::make_shared<std::optional<guide::Cache>>(guide::LoadCache(&wanted, &cancel));
-                if (cancel) return;
-                if (!fresh && *loaded && (*loaded)->source == request.address)
-                    request.ifModifiedSince = (*loaded)->lastModified;
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, run, loaded] {
-                        if (run != m_worker.run()) return;
-                        m_cacheRead = true;
-                        if (*loaded) m_cache = std::move(**loaded);
-                        emit cacheLoaded();
-                    },
-                    Qt::QueuedConnection);
-            }
-            if (request.address.empty()) return;
-            request.wanted = std::move(wanted);
-            request.cancel = &cancel;
-            guide::UpdateResult result = guide::Update(request);
-            auto cache = std::make_shared<guide::Cache>();
-            if (result.outcome == guide::UpdateResult::Outcome::Updated) {
-                cache->source = request.address;
-                cache->lastModified = result.lastModified;
-                cache->data = std::move(result.data);
-                // Written here, off the window's thread: a guide's cache runs to megabytes.
-                guide::SaveCache(*cache);
-            }
+    const unsigned started = m_worker.start([this, request = std::move(request), wanted = std::move(wanted), loadFirst,
+                                             fresh, playlists = m_playlists,
+                                             before = m_cache](const std::atomic<bool>& cancel, unsigned run) mutable {
+        AddPlaylistChannels(wanted, playlists, cancel);
+        // The destructor joins this thread before the object goes, so `this` is alive here;
+        // a queued call is dropped if the object is deleted before it runs.
+        if (loadFirst) {
+            // Read here, off the window's thread: a cache runs to hundreds of megabytes.
+            auto loaded = std::make_shared<std::optional<guide::Cache>>(guide::LoadCache(&wanted, &cancel));
+            if (cancel) return;
+            if (!fresh && *loaded && (*loaded)->source == request.address)
+                request.ifModifiedSince = (*loaded)->lastModified;
             QMetaObject::invokeMethod(
                 this,
-                [this, run, outcome = result.outcome, message = result.message, cache] {
-                    if (run != m_worker.run()) return;  // a newer update took over
-                    m_running = false;
-                    if (outcome == guide::UpdateResult::Outcome::Updated) m_cache = std::move(*cache);
-                    if (outcome == guide::UpdateResult::Outcome::Cancelled) return;
-                    emit finished(outcome == guide::UpdateResult::Outcome::Updated, QString::fromStdString(message));
+                [this, run, loaded] {
+                    if (run != m_worker.run()) return;
+                    m_cacheRead = true;
+                    if (*loaded) m_cache = std::make_shared<const guide::Cache>(std::move(**loaded));
+                    emit cacheLoaded();
                 },
                 Qt::QueuedConnection);
-        });
+        }
+        if (request.address.empty()) return;
+        request.wanted = std::move(wanted);
+        request.cancel = &cancel;
+        guide::UpdateResult result = UpdateAll(request, *before);
+        auto cache = std::make_shared<guide::Cache>();
+        if (result.outcome == guide::UpdateResult::Outcome::Updated) {
+            cache->source = request.address;
+            cache->lastModified = result.lastModified;
+            cache->data = std::move(result.data);
+            // Written here, off the window's thread: a guide's cache runs to megabytes.
+            guide::SaveCache(*cache);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, run, outcome = result.outcome, message = result.message, cache] {
+                if (run != m_worker.run()) return;  // a newer update took over
+                m_running = false;
+                if (outcome == guide::UpdateResult::Outcome::Updated) m_cache = cache;
+                if (outcome == guide::UpdateResult::Outcome::Cancelled) return;
+                emit finished(outcome == guide::UpdateResult::Outcome::Updated, QString::fromStdString(message));
+            },
+            Qt::QueuedConnection);
+    });
     if (started == 0 && update) {
         m_running = false;
         QMetaObject::invokeMethod(
@@ -134,7 +169,7 @@ QString GuideUpdates::NowNextText(const guide::NowNext& found) {
 }
 
 QString GuideUpdates::nowNext(const std::string& tvgId, const std::string& name, std::int64_t now) const {
-    const guide::Schedule* schedule = m_cache.data.find(tvgId, name);
+    const guide::Schedule* schedule = m_cache->data.find(tvgId, name);
     if (!schedule) return {};
     return NowNextText(guide::Find(*schedule, now));
 }

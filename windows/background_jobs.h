@@ -49,7 +49,8 @@ public:
     // Reads the guide kept from an earlier run, if any, on the worker (only `wanted`'s
     // channels are kept); cacheLoaded() tells when it is there.
     void loadCache(guide::Wanted wanted);
-    // Starts an update from `address` (cancelling one under way); the cache is read first when
+    // Starts an update from `address` (several: guide::JoinAddresses; each read in turn and
+    // merged, one that fails keeping what it gave before) (cancelling one under way); the cache is read first when
     // it has not been yet. `fresh` asks for the whole guide even when it did not change since
     // the cached copy (our channel list did).
     void start(const std::string& address, guide::Wanted wanted, bool fresh);
@@ -60,7 +61,7 @@ public:
     // reads them.
     void setPlaylists(std::vector<std::filesystem::path> playlists) { m_playlists = std::move(playlists); }
 
-    const guide::GuideData& data() const { return m_cache.data; }
+    const guide::GuideData& data() const { return m_cache->data; }
     // "Now: <title> (until 21:00) · Next: <title>" for a channel at `now` (seconds since
     // 1970); empty when the guide knows nothing of it.
     QString nowNext(const std::string& tvgId, const std::string& name, std::int64_t now) const;
@@ -80,7 +81,8 @@ private:
     bool m_running = false;
     bool m_cacheRead = false;  // the cache was read (or found missing or refused)
     std::vector<std::filesystem::path> m_playlists;
-    guide::Cache m_cache;
+    // Replaced whole, never changed in place: an update reads the one it started with.
+    std::shared_ptr<const guide::Cache> m_cache = std::make_shared<guide::Cache>();
 };
 
 class StreamChecker : public QObject {

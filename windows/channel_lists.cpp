@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "guide/guide_store.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
@@ -144,6 +145,11 @@ ListRow Form1::favouriteOf(const ListRow& row) {
             kept.options != extras->options) {
             m_extras[row.address] = *extras;
             catalogue::SaveExtras(m_extras);
+        }
+        // Its guide's id goes along, where the favourites keep the ids of imported channels.
+        if (!extras->tvgId.empty() && tvgIdOf(row.address) != extras->tvgId) {
+            m_tvgIds[row.address] = extras->tvgId;
+            guide::SaveIds(m_tvgIds);
         }
     }
     if (const radio_directory::Station* station = m_directory ? m_directory->station(row.address) : nullptr)

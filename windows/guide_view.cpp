@@ -29,7 +29,7 @@ std::vector<GuideWindow::Channel> Form1::guideChannels() const {
     std::vector<GuideWindow::Channel> channels;
     const ListView* list = Frame3->isVisible() ? ListView2 : ListView1;
     for (const ListRow& row : list->rows()) {
-        if (const guide::Schedule* schedule = m_guide->data().find(tvgIdOf(row.address), cp1252::ToUtf8(row.name));
+        if (const guide::Schedule* schedule = m_guide->data().find(tvgIdOf(list, row), cp1252::ToUtf8(row.name));
             schedule && !schedule->empty())
             channels.push_back({ToQt(row.name), ToQt(row.address), schedule});
     }

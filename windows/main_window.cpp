@@ -217,7 +217,7 @@ void Form1::Form_Load() {
     // background: the window does not wait for either.
     m_tvgIds = guide::LoadIds();
     m_extras = catalogue::LoadExtras();
-    if (guideAddress().isEmpty()) {
+    if (allGuides().empty()) {
         // Without a guide kept from before there is nothing to read, nor a list of the channels
         // to read it for (the whole catalogue's names).
         std::error_code ec;

@@ -150,7 +150,9 @@ public:
     void UpdateGuide(bool told, bool fresh = false);  // `told`: a failure is shown in a message
     void CancelGuideUpdate();
     GuideUpdates* guideUpdates() const { return m_guide; }
-    QString guideTextFor(const ListRow& row) const;  // now and next of a row's channel
+    QString guideTextFor(const ListView* list, const ListRow& row) const;  // now and next of a row's channel
+    // Every guide to read: the user's own, then each playlist source's (guide::JoinAddresses).
+    std::string allGuides() const;
 
     // The operator's stream check of the editor's list, and the removal of the dead rows.
     void CheckStreams();
@@ -226,6 +228,8 @@ private:
     bool writePlaylist(const QString& path, const std::vector<playlist::Entry>& entries, const std::string& guide = {});
     guide::Wanted wantedChannels() const;
     std::string tvgIdOf(const std::string& address) const;  // "" for a channel not imported with one
+    // A row's tvg-id: the one its playlist gives it, else the one it was imported with.
+    std::string tvgIdOf(const ListView* list, const ListRow& row) const;
     void refreshGuideText();
     void connectPlayer();
     void connectLists();
@@ -249,6 +253,7 @@ private:
     // Whose list names that row's logo: a web playlist's and the radio directory's are far.
     logo_cache::Origin logoOriginOf(const ListView* list, const ListRow& row) const;
     void tellStreamOptions(const ListView* list, const ListRow& row);
+
     // The playing channel's row comes under the selection in the lists on show.
     void followPlaying();
     void restorePlayerSettings();

@@ -83,8 +83,13 @@ void Form1::connectSources() {
                     note += QLatin1Char(' ') +
                             Msg("MSG_PLAYLISTADDEDLEFTOUT").arg(static_cast<qulonglong>(channels->leftOut));
                 WindowsMediaPlayer1->showNote(note);
+                // The playlist's own guide, asked once: a playlist is untrusted, and its guide is
+                // fetched at every start.
+                if (channels && !channels->guides.empty() &&
+                    AskYesNo(this, Msg("MSG_PLAYLISTOFFERSGUIDE").arg(QString::fromStdString(channels->guides))))
+                    m_shelf->setGuides(FromQt(id), channels->guides);
                 // The guide keeps only the channels it was asked for: it is read again for these.
-                if (!guideAddress().isEmpty()) UpdateGuide(false, true);  // one under way is replaced
+                if (!allGuides().empty()) UpdateGuide(false, true);  // one under way is replaced
             });
     connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
         ShowMessage(this, Msg("MSG_PLAYLISTNOTADDED").arg(origin, why));

@@ -24,6 +24,7 @@
 #include "catalogue/codec.h"
 #include "catalogue/playlist.h"
 #include "catalogue/playlist_sources.h"
+#include "guide/guide_merge.h"
 #include "player/player_pane.h"
 #include "player/stream_address.h"
 #include "services/fetch.h"
@@ -326,16 +327,20 @@ void Form1::connectPlaylists() {
         if (!failure.isEmpty() && m_guideUpdateTold) ShowMessage(this, Msg("MSG_GUIDENOTUPDATED").arg(failure));
         // An update the program started by itself (at start) fails quietly: an offline start
         // should not greet the user with a message. The cached guide stays either way.
-        if (!failure.isEmpty() && !m_guideUpdateTold)
+        if (!failure.isEmpty() && !m_guideUpdateTold) {
             qWarning("The programme guide could not be updated: %s", qPrintable(failure));
+            // One of several guides that failed: the others were read, and the line says which did not.
+            if (guide::SplitAddresses(allGuides()).size() > 1)
+                WindowsMediaPlayer1->showNote(Msg("MSG_GUIDENOTUPDATED").arg(failure));
+        }
     });
     connect(m_guide, &GuideUpdates::cacheLoaded, this, &Form1::refreshGuideText);
     // The guide's "now" moves on by itself.
     m_guideTimer.setInterval(30 * 1000);
     connect(&m_guideTimer, &QTimer::timeout, this, &Form1::refreshGuideText);
     m_guideTimer.start();
-    ListView1->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(row); });
-    ListView2->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(row); });
+    ListView1->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(ListView1, row); });
+    ListView2->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(ListView2, row); });
 }
 
 void Form1::showOperatorActions() {
@@ -361,7 +366,7 @@ bool Form1::ImportPlaylist(const QString& source) {
     Taken& taken = loaded->taken;
     bool idsChanged = false, extrasChanged = false;
     for (const playlist::Entry* e : taken.entries) {
-        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group, e->options}; !extras.empty()) {
+        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group, e->options, {}}; !extras.empty()) {
             m_extras[e->address] = std::move(extras);
             extrasChanged = true;
         }
@@ -480,14 +485,25 @@ guide::Wanted Form1::wantedChannels() const {
     return wanted;
 }
 
+std::string Form1::allGuides() const {
+    // The user's own first: a channel it knows is found there before any source's guide.
+    std::vector<std::string> addresses{FromQt(guideAddress())};
+    if (m_shelf)
+        for (const sources::Source& source : m_shelf->list())
+            for (std::string& address : guide::SplitAddresses(source.guides))
+                if (std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+                    addresses.push_back(std::move(address));
+    return guide::JoinAddresses(addresses);
+}
+
 void Form1::UpdateGuide(bool told, bool fresh) {
-    const QString address = guideAddress();
-    if (address.isEmpty()) {
+    const std::string addresses = allGuides();
+    if (addresses.empty()) {
         if (told) ShowMessage(this, Msg("MSG_NOGUIDESET"));
         return;
     }
     m_guideUpdateTold = told;
-    m_guide->start(FromQt(address), wantedChannels(), fresh);
+    m_guide->start(addresses, wantedChannels(), fresh);
     showBusy(mnuUpdateGuide, true);
 }
 
@@ -501,15 +517,23 @@ std::string Form1::tvgIdOf(const std::string& address) const {
     return id == m_tvgIds.end() ? std::string() : id->second;
 }
 
-QString Form1::guideTextFor(const ListRow& row) const {
+std::string Form1::tvgIdOf(const ListView* list, const ListRow& row) const {
+    if (const catalogue::ChannelExtras* extras = extrasOf(list, row); extras && !extras->tvgId.empty())
+        return extras->tvgId;
+    return tvgIdOf(row.address);
+}
+
+QString Form1::guideTextFor(const ListView* list, const ListRow& row) const {
     if (!m_guide) return {};
-    return m_guide->nowNext(tvgIdOf(row.address), cp1252::ToUtf8(row.name), QDateTime::currentSecsSinceEpoch());
+    return m_guide->nowNext(tvgIdOf(list, row), cp1252::ToUtf8(row.name), QDateTime::currentSecsSinceEpoch());
 }
 
 void Form1::refreshGuideText() {
     if (!m_guide) return;
+    const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
+    const ListRow played{FromQt(m_playing.name), FromQt(m_playing.address), {}, {}, {}};
     const guide::Schedule* schedule =
-        m_guide->data().find(tvgIdOf(FromQt(m_playing.address)), cp1252::ToUtf8(FromQt(m_playing.name)));
+        m_guide->data().find(tvgIdOf(list ? list : ListView1, played), cp1252::ToUtf8(played.name));
     if (!schedule) {
         WindowsMediaPlayer1->setGuideText({});
         return;

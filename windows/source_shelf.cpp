@@ -36,6 +36,7 @@ std::int64_t Now() { return QDateTime::currentSecsSinceEpoch(); }
 
 std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlist&& list) {
     auto out = std::make_shared<Channels>();
+    out->guides = sources::WebGuides(list.guideList);
     std::unordered_set<std::string_view> groups;
     for (const playlist::Entry& e : list.entries)  // in the playlist's order
         if (!e.group.empty() && groups.insert(e.group).second) out->groups.append(ToQt(e.group));
@@ -50,7 +51,8 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
         if (e.address.find('|') == std::string::npos &&
             stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
             std::string category = playlist::CategoryFor(e);
-            catalogue::ChannelExtras extras{std::move(e.logo), std::move(e.number), e.group, std::move(e.options)};
+            catalogue::ChannelExtras extras{std::move(e.logo), std::move(e.number), e.group, std::move(e.options),
+                                            std::move(e.tvgId)};
             ListRow row{e.name.empty() ? e.address : std::move(e.name),
                         std::move(e.address),
                         std::move(category),
@@ -60,8 +62,7 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
                 for (char& c : *field)
                     if (c == '|') c = '/';
             // A row's own number and logo: two rows of one address keep theirs.
-            if (!extras.logo.empty() || !extras.number.empty() || !extras.options.empty())
-                out->extras[SourceShelf::RowKey(row)] = std::move(extras);
+            if (!extras.empty() || !extras.tvgId.empty()) out->extras[SourceShelf::RowKey(row)] = std::move(extras);
             out->rows.push_back(std::move(row));
         } else {
             ++out->leftOut;
@@ -100,7 +101,7 @@ void SourceShelf::add(const QString& origin) {
     // refreshed keeps its id until the refresh is back, so its late result meets no other).
     std::vector<sources::Source> taken = m_list;
     for (const std::set<std::string>* ids : {&m_pendingIds, &m_busy})
-        for (const std::string& id : *ids) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0});
+        for (const std::string& id : *ids) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0, {}});
     sources::Source source;
     source.id = sources::NewId(taken);
     source.origin = origin.toStdString();  // UTF-8: a path may hold any character
@@ -157,6 +158,7 @@ void SourceShelf::start(sources::Source source, bool isNew, bool told) {
         } else if (r.refreshed.outcome != Outcome::Cancelled && r.refreshed.outcome != Outcome::Failed) {
             // The name may have changed meanwhile; the rest is the refresh's.
             r.source.name = place->name;
+            r.source.guides = place->guides;
             *place = r.source;
             save();
         }
@@ -186,6 +188,13 @@ bool SourceShelf::rename(const std::string& id, const QString& name) {
     const bool saved = save();
     emit changed();
     return saved;
+}
+
+bool SourceShelf::setGuides(const std::string& id, const std::string& guides) {
+    const auto place = placeOf(id);
+    if (place == m_list.end()) return false;
+    place->guides = guides;
+    return save();
 }
 
 bool SourceShelf::remove(const std::string& id) {

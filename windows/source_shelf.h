@@ -32,6 +32,7 @@ public:
         std::unordered_map<std::string, catalogue::ChannelExtras> extras;  // logo and number, by RowKey
         QStringList groups;                                                // in the playlist's order
         std::size_t leftOut = 0;                                           // entries the player would not open
+        std::string guides;  // the web guides its header names (sources::WebGuides)
     };
     static std::shared_ptr<Channels> ChannelsOf(playlist::Playlist&& list);
 
@@ -51,6 +52,7 @@ public:
     void refresh(const std::string& id, bool told);
     void refreshStale();  // those a day old or more, untold
     bool rename(const std::string& id, const QString& name);
+    bool setGuides(const std::string& id, const std::string& guides);  // the source's own guides, kept
     bool remove(const std::string& id);
     void load(const std::string& id);  // its copy, read for showing: loaded()
 

@@ -153,4 +153,13 @@ TEST_F(Sources, TheListIsNeverLostToHugeValidatorsAnUnreadableFileOrAHandEditedI
     std::vector<Source> all = edited;
     all.push_back(added);
     EXPECT_EQ(sources::ReadSources(sources::WriteSources(all)).size(), 3u);
+
+    // A source's own guides: web addresses only, kept in a column only such a source has.
+    EXPECT_EQ(sources::WebGuides(" http://g.example/a.xml , file:///etc/passwd,https://g.example/b.xml.gz"),
+              "http://g.example/a.xml https://g.example/b.xml.gz");
+    all[0].guides = "http://g.example/a.xml";
+    const std::string written = sources::WriteSources(all);
+    EXPECT_EQ(sources::ReadSources(written)[0].guides, "http://g.example/a.xml");
+    EXPECT_EQ(written.substr(written.find('\n') + 1).find("http://g.example"), std::string::npos)
+        << "the others' lines are as before";
 }

@@ -552,3 +552,58 @@ TEST_F(Lists, APlaylistsStreamOptionsReachTheServerAndStayWithAFavourite) {
     EXPECT_NE(guarded.lastRequest().find("User-Agent: GuardedAgent/1.0\r\n"), std::string::npos)
         << guarded.lastRequest();
 }
+
+// Two playlist sources each name their own guide: both are read with the user's, a channel of
+// either shows what is on, and a guide that fails later is said in the status line while the
+// other's programmes and its own from before stay.
+TEST_F(Lists, EachSourcesOwnGuideIsReadWithTheOthersAndOneThatFailsKeepsTheRest) {
+    Catalogue({{"Catalogue A", Dead(9)}});
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const auto at = [](qint64 t) {
+        return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyyMMddhhmmss +0000"));
+    };
+    const auto guideWith = [&](std::vector<std::pair<const char*, const char*>> channels) {
+        QString xml = QStringLiteral("<tv>");
+        for (const auto& [id, title] : channels)
+            xml += QStringLiteral(
+                       "<channel id=\"%1\"><display-name>x</display-name></channel><programme start=\"%2\" "
+                       "stop=\"%3\" channel=\"%1\"><title>%4</title></programme>")
+                       .arg(QLatin1String(id), at(now - 600), at(now + 600), QLatin1String(title));
+        return (xml + QStringLiteral("</tv>")).toUtf8();
+    };
+    // Both guides have a "c1": the first source's row finds the first guide's.
+    server.serve(QStringLiteral("/one.xml"), guideWith({{"c1", "Morning News"}}), "text/xml");
+    server.serve(QStringLiteral("/two.xml"), guideWith({{"c1", "Other News"}, {"c2", "Cup Final"}}), "text/xml");
+    const auto source = [&](const char* file, const char* guide, const char* id, const char* name) {
+        program.folder().write(file, "#EXTM3U url-tvg=\"" + FromQt(server.url(QString::fromLatin1(guide))) +
+                                         "\"\n#EXTINF:-1 tvg-id=\"" + id + "\"," + name + "\n" + Live() + "\n");
+        return QString::fromStdString((program.folder() / file).string());
+    };
+    Form1& f = Start();
+    const auto guideOf = [&] { return f.ListView1->channels()->index(0, 0).data(Qt::ToolTipRole).toString(); };
+    const auto show = [&](const char* source, const char* row) {
+        for (QAction* a : f.mnuCat->actions())
+            if (a->text() == QLatin1String(source)) a->trigger();
+        return WaitFor([&] { return f.ListView1->rowCount() == 1 && f.ListView1->row(0).name == row; }, 10000);
+    };
+    ModalWatcher yes(QMessageBox::Yes);  // "use its guide?", for each
+    f.AddPlaylist(source("one.m3u", "/one.xml", "c1", "One"));
+    ASSERT_TRUE(WaitFor([&] { return guideOf().contains(QLatin1String("Morning News")); }, 10000))
+        << guideOf().toStdString();
+    f.AddPlaylist(source("two.m3u", "/two.xml", "c2", "Two"));
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->row(0).name == "Two"; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return guideOf().contains(QLatin1String("Cup Final")); }, 10000))
+        << guideOf().toStdString();
+    EXPECT_EQ(yes.texts().size(), 2);
+    ASSERT_TRUE(show("one", "One"));
+    EXPECT_TRUE(guideOf().contains(QLatin1String("Morning News"))) << guideOf().toStdString();
+
+    server.remove(QStringLiteral("/two.xml"));
+    server.serve(QStringLiteral("/one.xml"), guideWith({{"c1", "Evening News"}}), "text/xml");
+    f.UpdateGuide(false, true);
+    ASSERT_TRUE(WaitFor([&] { return f.WindowsMediaPlayer1->statusText().contains(QLatin1String("two.xml")); }, 10000))
+        << f.WindowsMediaPlayer1->statusText().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return guideOf().contains(QLatin1String("Evening News")); }, 10000));
+    ASSERT_TRUE(show("two", "Two"));
+    EXPECT_TRUE(guideOf().contains(QLatin1String("Cup Final"))) << "the failed guide keeps what it gave before";
+}
