@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, qApp, [message = QString::fromStdString(text)] { ShowMessage(nullptr, message); });
     });
     RemoveLeftoverTemporaries();
+    ChooseCodePage();  // before any file of ours is read
     modLanguages::RegisterMessages();
     // Page downloads keep the window repainting.
     SetFetchEventPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); });

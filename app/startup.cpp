@@ -1,10 +1,17 @@
 #include "app/startup.h"
 
 #include <QCoreApplication>
+#include <QLocale>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "base/app.h"
 #include "base/file_io.h"
 #include "base/program_files.h"
+#include "base/vb_error.h"
+#include "base/windows1252.h"
 #include "services/recording.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
@@ -18,6 +25,22 @@ void RemoveLeftoverTemporaries() {
     base::RemoveStaleTemporaries(program_files::UserDataFolder(), kMinAge);
     base::RemoveStaleTemporaries(settings::StoreFile(settings_keys::AppName()).parent_path(), kMinAge);
     recording::CleanLeftovers();  // pipe folders of recordings whose program was killed
+}
+
+void ChooseCodePage() {
+    std::string chosen;
+    try {
+        chosen = GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kCodePage, "");
+    } catch (const VbError&) {
+        // A value that is not text: the system's.
+    }
+    if (!chosen.empty() && chosen.find_first_not_of("0123456789") == std::string::npos && chosen.size() == 4 &&
+        cp1252::SetCodePage(std::stoi(chosen)))
+        return;
+#ifdef _WIN32
+    if (cp1252::SetCodePage(static_cast<int>(GetACP()))) return;
+#endif
+    cp1252::SetCodePage(cp1252::CodePageForLocale(QLocale::system().name().toStdString()));
 }
 
 StartUp::StartUp(frmSplash* splash, QObject* parent) : QObject(parent), m_splash(splash) {

@@ -14,6 +14,8 @@ class Form1;
 // every folder the program writes: the program folder, the user's data folder and the
 // settings folder.
 void RemoveLeftoverTemporaries();
+// The code page of the program's files: the user's setting, else the system's.
+void ChooseCodePage();
 class frmSplash;
 
 class StartUp : public QObject {

@@ -1,16 +1,39 @@
 #include "base/windows1252.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <initializer_list>
+#include <mutex>
+#include <utility>
+
+#include "base/code_page_tables.h"
 
 namespace cp1252 {
 namespace {
 
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+std::atomic<int> g_codePage{1252};
+
+// The active code page's high half, and its characters sorted for the way back.
+struct Table {
+    const std::array<char16_t, 128>* high = nullptr;
+    std::array<std::pair<char16_t, unsigned char>, 128> back{};
 };
+
+const Table& TableOf(int codePage) {
+    static std::array<Table, codepage::kLast - codepage::kFirst + 1> tables;
+    static std::array<std::once_flag, codepage::kLast - codepage::kFirst + 1> made;
+    const auto at = static_cast<std::size_t>(codePage - codepage::kFirst);
+    std::call_once(made[at], [&] {
+        Table& t = tables[at];
+        t.high = codepage::HighHalf(codePage);
+        for (std::size_t i = 0; i < 128; ++i) t.back[i] = {(*t.high)[i], static_cast<unsigned char>(0x80 + i)};
+        std::sort(t.back.begin(), t.back.end());
+    });
+    return tables[at];
+}
+
+const Table& Active() { return TableOf(g_codePage.load(std::memory_order_relaxed)); }
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -25,28 +48,63 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-char ByteFor(char32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
-    for (std::size_t i = 0; i < kHigh.size(); ++i)
-        if (kHigh[i] == cp) return static_cast<char>(0x80 + i);
-    return '?';
+char ByteFor(const Table& table, char32_t cp) {
+    if (cp < 0x80) return static_cast<char>(cp);
+    if (cp > 0xFFFF) return '?';
+    const auto c = static_cast<char16_t>(cp);
+    const auto found = std::lower_bound(table.back.begin(), table.back.end(), std::pair<char16_t, unsigned char>{c, 0});
+    return found != table.back.end() && found->first == c ? static_cast<char>(found->second) : '?';
 }
 
 }  // namespace
 
+bool SetCodePage(int codePage) {
+    if (!codepage::HighHalf(codePage)) return false;
+    g_codePage = codePage;
+    return true;
+}
+
+int CodePage() { return g_codePage; }
+
+int CodePageForLocale(std::string_view locale) {
+    // "ru_RU.UTF-8", "sr_RS@latin", "pt-BR": the language, and for some the country.
+    const std::string_view language = locale.substr(0, locale.find_first_of("_-.@"));
+    const std::size_t country = locale.find_first_of("_-");
+    const std::string_view region =
+        country == std::string_view::npos ? std::string_view() : locale.substr(country + 1, 2);
+    const auto is = [&](std::initializer_list<std::string_view> names) {
+        return std::find(names.begin(), names.end(), language) != names.end();
+    };
+    if (is({"cs", "sk", "pl", "hu", "sl", "hr", "ro", "sq", "bs"})) return 1250;
+    if (language == "sr") return locale.find("@latin") != std::string_view::npos ? 1250 : 1251;
+    if (is({"ru", "uk", "be", "bg", "mk", "kk", "ky", "tt", "mn"})) return 1251;
+    if (is({"el"})) return 1253;
+    if (is({"tr", "az"})) return region == "IR" ? 1256 : 1254;
+    if (is({"he", "yi"})) return 1255;
+    if (is({"ar", "fa", "ur"})) return 1256;
+    if (is({"et", "lv", "lt"})) return 1257;
+    if (is({"vi"})) return 1258;
+    return 1252;
+}
+
 char32_t ToCodePoint(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0) return kHigh[byte - 0x80u];
-    return byte;
+    if (byte < 0x80) return byte;
+    return (*Active().high)[byte - 0x80u];
 }
 
 std::string ToUtf8(std::string_view bytes) {
+    const Table& table = Active();
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (char c : bytes) AppendUtf8(out, ToCodePoint(static_cast<unsigned char>(c)));
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        AppendUtf8(out, b < 0x80 ? char32_t{b} : char32_t{(*table.high)[b - 0x80u]});
+    }
     return out;
 }
 
 std::string FromUtf8(std::string_view utf8) {
+    const Table& table = Active();
     std::string out;
     out.reserve(utf8.size());
     std::size_t i = 0;
@@ -92,7 +150,7 @@ std::string FromUtf8(std::string_view utf8) {
             continue;
         }
         i += static_cast<std::size_t>(extra) + 1;
-        out += ByteFor(cp);
+        out += ByteFor(table, cp);
     }
     return out;
 }

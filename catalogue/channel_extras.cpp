@@ -28,8 +28,11 @@ ExtrasMap ReadExtras(std::string_view text) {
     for (const std::string_view line : text::Split(text, '\n')) {
         const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
         if ((f.size() != 4 && f.size() != 5) || f[0].empty()) continue;
-        ChannelExtras e{std::string(f[1]), std::string(f[2]), std::string(f[3]),
-                        f.size() == 5 ? std::string(f[4]) : std::string(), {}};
+        ChannelExtras e{std::string(f[1]),
+                        std::string(f[2]),
+                        std::string(f[3]),
+                        f.size() == 5 ? std::string(f[4]) : std::string(),
+                        {}};
         if (!e.empty()) extras[std::string(f[0])] = std::move(e);
     }
     return extras;

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdlib>
+#include <mutex>
 
+#include "base/code_page_tables.h"
 #include "base/text.h"
 #include "base/windows1252.h"
 
@@ -71,17 +73,20 @@ std::string SearchKey(std::string_view utf8) {
 #endif
 
 namespace {
-// Each Windows-1252 byte's search key, made once.
+// Each byte's search key in the active code page, made once for each code page.
 const std::array<std::string, 256>& Cp1252Keys() {
-    static const std::array<std::string, 256> keys = [] {
-        std::array<std::string, 256> made;
+    constexpr int kPages = codepage::kLast - codepage::kFirst + 1;
+    static std::array<std::array<std::string, 256>, kPages> keys;
+    static std::array<std::once_flag, kPages> made;
+    const int page = cp1252::CodePage();
+    const auto at = static_cast<std::size_t>(page - codepage::kFirst);
+    std::call_once(made[at], [&] {
         for (int b = 0; b < 256; ++b) {
             const char byte = static_cast<char>(b);
-            made[static_cast<std::size_t>(b)] = SearchKey(cp1252::ToUtf8(std::string_view(&byte, 1)));
+            keys[at][static_cast<std::size_t>(b)] = SearchKey(cp1252::ToUtf8(std::string_view(&byte, 1)));
         }
-        return made;
-    }();
-    return keys;
+    });
+    return keys[at];
 }
 }  // namespace
 

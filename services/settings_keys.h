@@ -53,6 +53,10 @@ inline constexpr const char* kKeepLastChannelDefault = "1";
 // "light" or "dark" chooses the viewer's colours; anything else (or nothing) follows the
 // desktop's preference. A skin keeps its own colours.
 inline constexpr const char* kColorScheme = "ColorScheme";
+// The code page of the catalogue, the favourites and Data.htm: "1250" to "1258". Without it (or
+// with another value) the system's: its ANSI code page on Windows, elsewhere the one of the
+// user's language (1251 for Russian, 1253 for Greek, ... 1252 for the rest).
+inline constexpr const char* kCodePage = "CodePage";
 
 // Machine-wide: "1" hides the splash picture at start.
 inline constexpr const char* kChkSplash = "chkSplash";

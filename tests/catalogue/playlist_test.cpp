@@ -130,12 +130,14 @@ TEST(PlaylistRead, ControlBytesAreCleanedAndEntriesPastTheCapAreCountedNotStored
 
 TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {
     std::vector<Entry> entries(4);
-    entries[0] = {"Caf\xE9 TV", "http://a.example/1.ts",  "",    "English/French",
-                  "News",       "http://l.example/1.png", false, -1,
-                  "101"};
-    entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1, ""};
-    entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1, ""};
-    entries[3] = {"Comma, in name", "rtsp://a.example/4?x=1&y=2", "id.4", "Hindi", "Video", "", false, 95, "7"};
+    entries[0] = {"Caf\xE9 TV", "http://a.example/1.ts",
+                  "",           "English/French",
+                  "News",       "http://l.example/1.png",
+                  false,        -1,
+                  "101",        ""};
+    entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1, "", ""};
+    entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1, "", ""};
+    entries[3] = {"Comma, in name", "rtsp://a.example/4?x=1&y=2", "id.4", "Hindi", "Video", "", false, 95, "7", ""};
     EXPECT_EQ(playlist::WriteM3u(entries).rfind("#EXTM3U\n", 0), 0u) << "no guide: a bare header";
     const std::string text = playlist::WriteM3u(entries, "http://g.example/epg.xml.gz");
     EXPECT_EQ(text.rfind("#EXTM3U url-tvg=\"http://g.example/epg.xml.gz\"\n", 0), 0u);

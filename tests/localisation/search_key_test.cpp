@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
+#include "base/windows1252.h"
 
 using localisation::SearchKey;
 using localisation::SearchKeyCp1252;
@@ -30,4 +31,12 @@ TEST(SearchKey, CaseAndAccentsDoNotCountOnEitherSide) {
     EXPECT_FALSE(Finds("Caf\xE9", "cafes"));
     // Text that is not UTF-8 still gives a key (the byte rules), not an error.
     EXPECT_EQ(SearchKey("AB\xFF"), text::FoldCase("AB\xFF"));
+}
+
+TEST(SearchKey, TheFindLineFoldsCaseInTheActiveCodePage) {
+    ASSERT_TRUE(cp1252::SetCodePage(1251));
+    // "ПЕРВЫЙ" and "первый" in Windows-1251 give the same key, as "FIRST" and "first" do.
+    EXPECT_EQ(SearchKeyCp1252("\xCF\xC5\xD0\xC2\xDB\xC9"), SearchKeyCp1252("\xEF\xE5\xF0\xE2\xFB\xE9"));
+    ASSERT_TRUE(cp1252::SetCodePage(1252));
+    EXPECT_EQ(SearchKeyCp1252("\xC9t\xE9"), SearchKeyCp1252("ete"));
 }
