@@ -88,9 +88,11 @@ inline constexpr auto kWarmRetry = std::chrono::seconds(5);
 inline constexpr std::size_t kMaxHead = std::size_t{64} << 10;
 inline constexpr std::size_t kMaxPlaylist = std::size_t{2} << 20;
 inline constexpr std::size_t kMaxVariants = 4;
-// The most connections served at once (the player opens two or three), and how long a new one
-// has to send its first request head.
+// The most connections served at once (the player opens two or three), how many may wait for
+// their first request head (anyone on this machine can connect: a flood of them must not push
+// the player's out before its head is read), and how long a new one has to send that head.
 inline constexpr std::size_t kMaxClients = 16;
+inline constexpr std::size_t kMaxWaiting = 256;
 inline constexpr auto kHeadDeadline = std::chrono::seconds(5);
 
 struct Playlist {

@@ -251,23 +251,28 @@ void Relay::Impl::accept(std::vector<std::unique_ptr<Conn>>& conns, Clock::time_
         conns.push_back(std::move(made));
         // The player sends its request as soon as it is connected: read at once, it carries its
         // credentials before any other connection can push it out. Connections that never send
-        // them (anyone else on this machine) are the only ones that give way.
+        // them (anyone else on this machine) are the only ones that give way, and only when
+        // kMaxWaiting of them wait.
         readClient(c);
-        const auto live =
-            static_cast<std::size_t>(std::count_if(conns.begin(), conns.end(), [](const auto& k) { return !k->done; }));
-        if (live <= kMaxClients) continue;
-        // Full: the oldest connection without a request gives way (closed now, dropped from the
-        // list with the others that ended), once a last look finds no request arrived on it;
-        // when every one has one, the newcomer is turned away.
-        Conn* leaving = &c;
-        for (auto& k : conns) {
-            if (k->requested || k->done || k.get() == &c) continue;
-            readClient(*k);
-            if (!k->requested && !k->done) {
-                leaving = k.get();
-                break;
+        std::size_t served = 0, waiting = 0;
+        for (const auto& k : conns)
+            if (!k->done) ++(k->requested ? served : waiting);
+        Conn* leaving = nullptr;
+        if (c.requested && served > kMaxClients) {
+            leaving = &c;  // every place taken by requests: the newcomer is turned away
+        } else if (waiting > kMaxWaiting) {
+            // The oldest connection without a request gives way (closed now, dropped from the
+            // list with the others that ended), once a last look finds no request arrived on it.
+            for (auto& k : conns) {
+                if (k->requested || k->done) continue;
+                readClient(*k);
+                if (!k->requested && !k->done) {
+                    leaving = k.get();
+                    break;
+                }
             }
         }
+        if (!leaving) continue;
         close(*leaving);
         leaving->done = true;
     }
