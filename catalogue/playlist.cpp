@@ -253,7 +253,9 @@ void ReadM3u(std::string_view text, std::string_view base, Playlist& out, Progre
             return;
         }
         Entry entry = havePending ? std::move(pending) : Entry{};
-        entry.address = Resolve(stream_options::SplitAddress(line, options), base);
+        // The options' form is cut from the address as resolved, so that the address written
+        // back reads the same.
+        entry.address = stream_options::SplitAddress(Resolve(line, base), options);
         entry.options = stream_options::Write(options);
         options.clear();
         Keep(out, std::move(entry));
@@ -283,7 +285,11 @@ void ReadPls(std::string_view text, std::string_view base, Playlist& out, Progre
             const std::string digits = key.substr(f.size());
             if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
             Entry& entry = byNumber[std::strtol(digits.c_str(), nullptr, 10)];
-            if (f == "file") entry.address = Resolve(value, base);
+            if (f == "file") {
+                stream_options::Headers headers;
+                entry.address = stream_options::SplitAddress(Resolve(value, base), headers);
+                entry.options = stream_options::Write(headers);
+            }
             if (f == "title") entry.name = value;
             if (f == "length") entry.duration = std::max(-1L, std::strtol(value.c_str(), nullptr, 10));
         }

@@ -142,9 +142,10 @@ std::string SplitAddress(std::string_view address, Headers& headers) {
     if (bar == std::string_view::npos) return std::string(address);
     const std::string_view options = address.substr(bar + 1);
     // Only the form it is: "Name=value" pairs after the bar.
-    if (options.find('=') == std::string_view::npos) return std::string(address);
+    std::string kept = text::TrimBlanks(address.substr(0, bar), " \t");
+    if (options.find('=') == std::string_view::npos || kept.empty()) return std::string(address);
     for (const Header& h : Read(options)) Set(headers, h.name, h.value);
-    return text::TrimBlanks(address.substr(0, bar), " \t");
+    return kept;
 }
 
 bool ReadPlaylistLine(std::string_view line, Headers& headers) {

@@ -30,7 +30,7 @@ std::string Write(const Headers& headers);  // "Name=value&…", values percent-
 Headers Read(std::string_view text);        // what Write gives; refused headers left out
 
 // An entry's address with the "|Name=value&…" form cut off into `headers` (added to them).
-// An address without the form comes back as it is.
+// An address without the form (or with nothing before the "|") comes back as it is.
 std::string SplitAddress(std::string_view address, Headers& headers);
 
 // One playlist line's options, added to `headers`: "#EXTVLCOPT:http-user-agent=…" (also
