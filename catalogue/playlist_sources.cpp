@@ -7,7 +7,6 @@
 #include "base/file_io.h"
 #include "base/program_files.h"
 #include "base/text.h"
-#include "base/windows1252.h"
 #include "catalogue/playlist.h"
 
 namespace sources {
@@ -67,16 +66,17 @@ std::vector<Source> ReadSources(std::string_view text) {
     std::set<std::string, std::less<>> ids;
     for (const std::string_view line : text::Split(text, '\n')) {
         const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
-        if ((f.size() != 6 && f.size() != 7) || !AllDigits(f[0]) || f[2].empty() ||
+        // Read as they would be written: a field of control bytes alone is an empty one.
+        if ((f.size() != 6 && f.size() != 7) || !AllDigits(f[0]) || text::WithoutControlBytes(f[2]).empty() ||
             !ids.insert(std::string(f[0])).second)
             continue;
         Source s{std::string(f[0]),
-                 std::string(f[1]),
-                 std::string(f[2]),
-                 std::string(f[3]),
-                 std::string(f[4]),
+                 text::WithoutControlBytes(f[1]),
+                 text::WithoutControlBytes(f[2]),
+                 text::WithoutControlBytes(f[3]),
+                 text::WithoutControlBytes(f[4]),
                  0,
-                 f.size() == 7 ? WebGuides(f[6]) : std::string()};
+                 f.size() == 7 ? WebGuides(text::WithoutControlBytes(f[6])) : std::string()};
         std::from_chars(f[5].data(), f[5].data() + f[5].size(), s.refreshedAt);
         if (s.name.empty()) s.name = NameFor(s.origin);
         list.push_back(std::move(s));
@@ -215,8 +215,7 @@ Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playli
     // provider's error or log-in page) would read as a list of nonsense entries.
     const std::size_t first = text.find_first_not_of(" \t\r\n", text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
     if (first != std::string::npos && text[first] == '<') return Failed("it is a web page, not a playlist");
-    // Relative entries resolve against the origin in the code page the entries are read into.
-    playlist::Playlist list = playlist::Read(text, cp1252::FromUtf8(source.origin));
+    playlist::Playlist list = playlist::Read(text, source.origin);
     if (std::string why = PlaylistProblem(list); !why.empty()) return Failed(std::move(why));
     std::filesystem::create_directories(copy.parent_path(), ec);
     if (const auto written = base::ReplaceFileAtomically(copy, text); !written)
