@@ -49,4 +49,7 @@ std::vector<std::string_view> Split(std::string_view line, char separator);
 // The value of one hexadecimal digit (either letter case), or -1.
 int HexDigit(char c);
 
+// Whether `s` is well-formed UTF-8 (as far as its lead and continuation bytes go).
+bool IsValidUtf8(std::string_view s);
+
 }  // namespace text

@@ -21,6 +21,7 @@ struct Channel {
     static Channel From(const LineFields& f) {
         return {std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language)};
     }
+    LineFields fields() const { return {name, address, category, language}; }
 };
 
 // Splits a decoded line. The views point into `line`.

@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "base/program_files.h"
 #include "base/text.h"
+#include "base/windows1252.h"
 
 namespace catalogue {
 
@@ -17,22 +18,25 @@ std::string WriteExtras(const ExtrasMap& extras) {
         // Each field on one line without tabs: control bytes go, a tab becomes a space.
         out += text::WithoutControlBytes(address) + '\t' + text::WithoutControlBytes(e.logo) + '\t' +
                text::WithoutControlBytes(e.number) + '\t' + text::WithoutControlBytes(e.group);
-        if (!e.options.empty()) out += '\t' + text::WithoutControlBytes(e.options);
+        if (!e.options.empty() || !e.name.empty() || !e.language.empty())
+            out += '\t' + text::WithoutControlBytes(e.options);
+        if (!e.name.empty() || !e.language.empty())
+            out += '\t' + text::WithoutControlBytes(e.name) + '\t' + text::WithoutControlBytes(e.language);
         out += '\n';
     }
     return out;
 }
 
-ExtrasMap ReadExtras(std::string_view text) {
+ExtrasMap ReadExtras(std::string_view bytes) {
+    std::string converted;
+    const std::string_view text =
+        text::IsValidUtf8(bytes) ? bytes : std::string_view(converted = cp1252::ToUtf8(bytes));
     ExtrasMap extras;
     for (const std::string_view line : text::Split(text, '\n')) {
         const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
-        if ((f.size() != 4 && f.size() != 5) || f[0].empty()) continue;
-        ChannelExtras e{std::string(f[1]),
-                        std::string(f[2]),
-                        std::string(f[3]),
-                        f.size() == 5 ? std::string(f[4]) : std::string(),
-                        {}};
+        if ((f.size() < 4 || f.size() > 7 || f.size() == 6) || f[0].empty()) continue;
+        auto field = [&](std::size_t i) { return i < f.size() ? std::string(f[i]) : std::string(); };
+        ChannelExtras e{field(1), field(2), field(3), field(4), {}, field(5), field(6)};
         if (!e.empty()) extras[std::string(f[0])] = std::move(e);
     }
     return extras;

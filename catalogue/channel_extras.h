@@ -1,9 +1,11 @@
 #pragma once
 // What a provider's playlist says of a channel beyond the favourites line's four fields: its
-// logo, its number in the provider's list, its group and the headers its server asks for. Kept
-// per user by stream address ("ChannelExtras.txt", one "address<TAB>logo<TAB>number<TAB>group"
-// line each, with "<TAB>options" when there are any, in the catalogue's code page), so an export
-// gives back the playlist that was imported.
+// logo, its number in the provider's list, its group and the headers its server asks for, and
+// the full name and language of a favourite whose line (in the system's code page) cannot hold
+// them. Kept per user by stream address ("ChannelExtras.txt", UTF-8, one
+// "address<TAB>logo<TAB>number<TAB>group" line each, with "<TAB>options" when there are any and
+// "<TAB>options<TAB>name<TAB>language" when there is a full text), so an export gives back the
+// playlist that was imported and a Cyrillic favourite keeps its name in a Western code page.
 #include <filesystem>
 #include <map>
 #include <string>
@@ -13,14 +15,18 @@ namespace catalogue {
 
 struct ChannelExtras {
     std::string logo, number, group;
-    std::string options;  // stream_options::Write's form
-    std::string tvgId;    // the guide's id of the channel: shown rows only, not kept in the file
-    bool empty() const { return logo.empty() && number.empty() && group.empty() && options.empty(); }
+    std::string options;         // stream_options::Write's form
+    std::string tvgId;           // the guide's id of the channel: shown rows only, not kept in the file
+    std::string name, language;  // a favourite's full texts, where its line holds less of them
+    bool empty() const {
+        return logo.empty() && number.empty() && group.empty() && options.empty() && name.empty() && language.empty();
+    }
 };
 using ExtrasMap = std::map<std::string, ChannelExtras>;  // by stream address
 
 std::string WriteExtras(const ExtrasMap& extras);
-// Lines that are not four or five fields with an address are skipped.
+// Lines that are not four, five or seven fields with an address are skipped. A file that is
+// not UTF-8 (written before it was) is read in the system's code page.
 ExtrasMap ReadExtras(std::string_view text);
 
 std::filesystem::path ExtrasPath();

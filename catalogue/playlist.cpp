@@ -13,29 +13,6 @@
 namespace playlist {
 namespace {
 
-bool IsValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t extra = 0;
-        if (c < 0x80)
-            extra = 0;
-        else if (c >= 0xC2 && c <= 0xDF)
-            extra = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            extra = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            extra = 3;
-        else
-            return false;
-        if (i + extra >= s.size() && extra > 0) return false;  // cut short
-        for (std::size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
 // Lines end at LF, CR LF or a lone CR.
 template <typename F>
 bool ForEachLine(std::string_view text, Playlist& out, Progress* progress, F&& onLine) {
@@ -299,8 +276,8 @@ void ReadPls(std::string_view text, std::string_view base, Playlist& out, Progre
 }
 
 // Attribute values cannot hold a double quote; a name keeps its quotes after the comma.
-std::string AttributeValue(std::string_view cp1252) {
-    std::string value = cp1252::ToUtf8(cp1252);
+std::string AttributeValue(std::string_view utf8) {
+    std::string value(utf8);
     for (char& c : value)
         if (c == '"') c = '\'';
     return value;
@@ -349,14 +326,11 @@ Playlist Read(std::string_view text, std::string_view base, Progress* progress) 
         return out;
     }
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    // UTF-8 (M3U8, and most M3U today) is turned into the catalogue's code page; text that is
-    // not UTF-8 is taken as already in it.
-    // Plain ASCII is the same in both: it is read where it lies, as is text already in the code page.
-    const bool ascii =
-        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    // Entries are UTF-8 (M3U8, and most M3U today, are read where they lie); an old playlist
+    // that is not UTF-8 is taken as written in the system's code page and turned into UTF-8.
     std::string converted;
     std::string_view body = text;
-    if (!ascii && IsValidUtf8(text)) body = converted = cp1252::FromUtf8(text);
+    if (!text::IsValidUtf8(text)) body = converted = cp1252::ToUtf8(text);
     if (progress) progress->bytesTotal = body.size();
     const auto first = body.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && text::StartsWithAsciiNoCase(body.substr(first), "[playlist]"))
@@ -383,9 +357,9 @@ std::string WriteM3u(const std::vector<Entry>& entries, std::string_view guideAd
         if (!e.number.empty()) out += " tvg-chno=\"" + AttributeValue(e.number) + "\"";
         if (!e.group.empty()) out += " group-title=\"" + AttributeValue(e.group) + "\"";
         if (e.radio) out += " radio=\"true\"";
-        out += "," + cp1252::ToUtf8(e.name) + "\n";
-        if (!e.options.empty()) out += cp1252::ToUtf8(stream_options::PlaylistLines(stream_options::Read(e.options)));
-        out += cp1252::ToUtf8(e.address) + "\n";
+        out += "," + e.name + "\n";
+        if (!e.options.empty()) out += stream_options::PlaylistLines(stream_options::Read(e.options));
+        out += e.address + "\n";
     }
     return out;
 }

@@ -1,9 +1,9 @@
 #pragma once
 // Playlists as other players write them: the extended M3U (#EXTM3U, #EXTINF with tvg-id,
 // tvg-name, tvg-language, tvg-logo, group-title, radio, and the header's url-tvg/x-tvg-url),
-// plain M3U and M3U8, and PLS. Reading gives the entries in the catalogue's code page
-// (Windows-1252; a character it cannot hold becomes "?"), addresses resolved against the
-// playlist's own address; writing gives extended M3U in UTF-8.
+// plain M3U and M3U8, and PLS. Reading gives the entries in UTF-8 whatever their script (a
+// playlist that is not UTF-8 is read in the system's code page), addresses resolved against
+// the playlist's own address; writing gives extended M3U in UTF-8.
 #include <atomic>
 #include <cstddef>
 #include <string>
@@ -64,7 +64,7 @@ std::string Resolve(std::string_view address, std::string_view baseAddress);
 // whose address names an audio file type (.mp3, .aac, .ogg, ...), else "TV".
 std::string CategoryFor(const Entry& entry);
 
-// Extended M3U, UTF-8, from entries in the catalogue's code page, with the guide's address
+// Extended M3U, UTF-8, from entries in UTF-8, with the guide's address
 // in the header when given. Reading it back gives the same entries and guide address.
 std::string WriteM3u(const std::vector<Entry>& entries, std::string_view guideAddress = {});
 

@@ -85,6 +85,9 @@ std::string JsonString(std::string_view text) {
 bool Acceptable(const Header& header) {
     if (header.name.empty() || header.name.size() > 64 || header.value.size() > kMaxValueBytes) return false;
     if (!std::all_of(header.name.begin(), header.name.end(), IsTokenChar)) return false;
+    // Values are text, UTF-8 as every other text of a playlist (a percent escape can make bytes
+    // that are not).
+    if (!text::IsValidUtf8(header.value)) return false;
     return std::none_of(header.value.begin(), header.value.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
         return u < 0x20 || u == 0x7F;

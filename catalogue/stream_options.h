@@ -20,6 +20,7 @@ using Headers = std::vector<Header>;
 inline constexpr std::size_t kMaxHeaders = 16;
 inline constexpr std::size_t kMaxValueBytes = 2048;
 
+// A token for a name; a value of UTF-8 text without line breaks or other control bytes.
 bool Acceptable(const Header& header);
 // Sets `name` to `value` (one header of a name, the last said holds); false when refused.
 bool Set(Headers& headers, std::string_view name, std::string_view value);

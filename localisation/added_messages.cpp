@@ -152,6 +152,8 @@ const std::vector<AddedMessage>& AddedMessages() {
         {"MSG_SOURCESUNREADABLE",
          "Your list of playlists (%1) could not be read. So that nothing is saved over it, playlists added now are not "
          "kept."},
+        {"MSG_COLUMNNUMBER", "No."},
+        {"MSG_COLUMNNOW", "On now"},
     };
     return kMessages;
 }

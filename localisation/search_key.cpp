@@ -1,12 +1,8 @@
 #include "localisation/search_key.h"
 
-#include <array>
 #include <cstdlib>
-#include <mutex>
 
-#include "base/code_page_tables.h"
 #include "base/text.h"
-#include "base/windows1252.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -72,40 +68,20 @@ std::string SearchKey(std::string_view utf8) {
 
 #endif
 
-namespace {
-// Each byte's search key in the active code page, made once for each code page.
-const std::array<std::string, 256>& Cp1252Keys() {
-    constexpr int kPages = codepage::kLast - codepage::kFirst + 1;
-    static std::array<std::array<std::string, 256>, kPages> keys;
-    static std::array<std::once_flag, kPages> made;
-    const int page = cp1252::CodePage();
-    const auto at = static_cast<std::size_t>(page - codepage::kFirst);
-    std::call_once(made[at], [&] {
-        for (int b = 0; b < 256; ++b) {
-            const char byte = static_cast<char>(b);
-            keys[at][static_cast<std::size_t>(b)] = SearchKey(cp1252::ToUtf8(std::string_view(&byte, 1)));
-        }
-    });
-    return keys[at];
-}
-}  // namespace
-
-void AppendSearchKeyCp1252(std::string& out, std::string_view bytes) {
-    const auto& keys = Cp1252Keys();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80)
+void AppendSearchKey(std::string& out, std::string_view utf8) {
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b < 0x80) {
             out.push_back(static_cast<char>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b));
-        else
-            out += keys[b];
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) >= 0x80) ++end;
+        out += SearchKey(utf8.substr(i, end - i));
+        i = end;
     }
-}
-
-std::string SearchKeyCp1252(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    AppendSearchKeyCp1252(out, bytes);
-    return out;
 }
 
 }  // namespace localisation

@@ -10,8 +10,8 @@ namespace localisation {
 // UTF-8 text folded for searching: case folded, compatibility forms decomposed, accents and
 // other combining marks dropped. Malformed UTF-8 falls back to the Windows-1252 byte rules.
 std::string SearchKey(std::string_view utf8);
-// The same for the catalogue's Windows-1252 bytes (a row's name), through a table made once.
-std::string SearchKeyCp1252(std::string_view bytes);
-void AppendSearchKeyCp1252(std::string& out, std::string_view bytes);
+// The same appended to `out`, for many names in a row (a list's): ASCII is folded where it
+// lies, only the other runs go through the full folding.
+void AppendSearchKey(std::string& out, std::string_view utf8);
 
 }  // namespace localisation

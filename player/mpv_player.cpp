@@ -3,7 +3,6 @@
 #include "base/text.h"
 #include "catalogue/stream_options.h"
 #include "player/failure_text.h"
-#include "widgets/qt_text.h"
 #include "widgets/texts.h"
 
 #include <mpv/client.h>
@@ -201,7 +200,7 @@ void MpvPlayer::load(const QString& address, const QString& proxy, const std::st
     if (!proxy.isEmpty()) add("http-proxy", proxy.toUtf8());
     QByteArray otherHeaders;
     for (const stream_options::Header& h : stream_options::Read(headers)) {
-        const QByteArray value = ToQt(h.value).toUtf8();
+        const QByteArray value = QByteArray::fromStdString(h.value);
         if (text::EqualsAsciiNoCase(h.name, "User-Agent")) {
             add("user-agent", value);
         } else if (text::EqualsAsciiNoCase(h.name, "Referer")) {

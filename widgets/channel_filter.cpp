@@ -45,6 +45,9 @@ ChannelFilter::ChannelFilter(ChannelModel* rows, QObject* parent) : QAbstractPro
     connect(rows, &QAbstractItemModel::columnsAboutToBeInserted, this,
             [this](const QModelIndex&, int first, int last) { beginInsertColumns({}, first, last); });
     connect(rows, &QAbstractItemModel::columnsInserted, this, [this] { endInsertColumns(); });
+    connect(rows, &QAbstractItemModel::columnsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) { beginRemoveColumns({}, first, last); });
+    connect(rows, &QAbstractItemModel::columnsRemoved, this, [this] { endRemoveColumns(); });
 }
 
 void ChannelFilter::setPattern(const QString& pattern) {
@@ -68,7 +71,7 @@ void ChannelFilter::refilter() {
         m_names.resize(rows.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             m_names[i].clear();
-            localisation::AppendSearchKeyCp1252(m_names[i], rows[i].name);
+            localisation::AppendSearchKey(m_names[i], rows[i].name);
         }
         m_namesStale = false;
     }

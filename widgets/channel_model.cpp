@@ -6,9 +6,12 @@
 #include <QPixmap>
 
 #include <algorithm>
+#include <limits>
 
-#include "base/text.h"
+#include "base/windows1252.h"
 #include "catalogue/channel_lines.h"
+#include "localisation/code_page_text.h"
+#include "localisation/unicode_case.h"
 #include "widgets/qt_text.h"
 #include "widgets/texts.h"
 
@@ -19,13 +22,39 @@ int ChannelModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ChannelModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_headers.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_headers.size() + m_extra.size());
 }
 
 ListRow ListRow::FromFields(const catalogue::LineFields& f, bool withUrl) {
-    ListRow row{std::string(f.name), std::string(f.address), std::string(f.category), std::string(f.language), {}};
+    ListRow row{
+        cp1252::ToUtf8(f.name), cp1252::ToUtf8(f.address), cp1252::ToUtf8(f.category), cp1252::ToUtf8(f.language), {}};
     if (withUrl) row.url = row.address;
     return row;
+}
+
+catalogue::Channel ListRow::designedFields(bool editor) const {
+    return {localisation::NearestInCodePage(name), localisation::NearestInCodePage(editor ? url : address),
+            localisation::NearestInCodePage(category), localisation::NearestInCodePage(language)};
+}
+
+bool ListRow::keepFullTexts(catalogue::ChannelExtras& extras) const {
+    std::string fullName = localisation::CodePageHolds(name) ? std::string() : name;
+    std::string fullLanguage = localisation::CodePageHolds(language) ? std::string() : language;
+    if (fullName == extras.name && fullLanguage == extras.language) return false;
+    extras.name = std::move(fullName);
+    extras.language = std::move(fullLanguage);
+    return true;
+}
+
+void ListRow::takeFullTexts(const catalogue::ChannelExtras& extras) {
+    // The line was written from the full text when it holds the nearest of it; a line edited
+    // since (by hand, or another favourite of the same address) keeps its own.
+    auto take = [](std::string& field, const std::string& full) {
+        if (!full.empty() && localisation::NearestInCodePage(full) == localisation::NearestInCodePage(field))
+            field = full;
+    };
+    take(name, extras.name);
+    take(language, extras.language);
 }
 
 std::vector<ListRow> ListRow::FromCatalogue(std::string_view encodedText, bool withUrl,
@@ -81,8 +110,16 @@ QIcon MarkIcon(StreamMark::Kind kind) {
 
 QVariant ChannelModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
-    if (index.column() > 3) return {};
     const ListRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    if (index.column() >= m_headers.size()) {
+        const ExtraColumn& extra = m_extra[static_cast<std::size_t>(index.column() - m_headers.size())];
+        if (role == Qt::DisplayRole && extra.text) return extra.text(row);
+        if (role == kProgressRole && extra.progress) return extra.progress(row);
+        if (role == Qt::TextAlignmentRole && extra.sort == ExtraColumn::Sort::Number)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    }
+    if (index.column() > 3) return {};
     if (role == Qt::DecorationRole && index.column() == 0) {
         if (const StreamMark* found = mark(index.row())) return MarkIcon(found->kind);
         if (m_icon)
@@ -100,7 +137,8 @@ QVariant ChannelModel::data(const QModelIndex& index, int role) const {
         }
     }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    return ToQt(ColumnText(row, index.column()));
+    const std::string& text = ColumnText(row, index.column());
+    return Utf8ToQt(text);
 }
 
 void ChannelModel::setMark(const std::string& address, StreamMark mark) {
@@ -131,9 +169,39 @@ const StreamMark* ChannelModel::mark(int row) const {
 }
 
 QVariant ChannelModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    if (section < 0 || section >= m_headers.size()) return {};
-    return m_headers[section];
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0) return {};
+    if (section < m_headers.size()) return m_headers[section];
+    if (static_cast<std::size_t>(section - m_headers.size()) < m_extra.size())
+        return m_extra[static_cast<std::size_t>(section - m_headers.size())].header;
+    return {};
+}
+
+void ChannelModel::setExtraColumns(std::vector<ExtraColumn> columns) {
+    const bool same =
+        std::equal(m_extra.begin(), m_extra.end(), columns.begin(), columns.end(),
+                   [](const ExtraColumn& a, const ExtraColumn& b) { return a.header == b.header && a.sort == b.sort; });
+    if (same) {  // the same columns, told anew what they show
+        m_extra = std::move(columns);
+        refreshExtraColumns();
+        return;
+    }
+    const int first = static_cast<int>(m_headers.size());
+    if (m_sortColumn >= first) m_sortColumn = 0;  // the column sorted by goes: by name instead
+    if (!m_extra.empty()) {
+        beginRemoveColumns({}, first, first + static_cast<int>(m_extra.size()) - 1);
+        m_extra.clear();
+        endRemoveColumns();
+    }
+    if (columns.empty()) return;
+    beginInsertColumns({}, first, first + static_cast<int>(columns.size()) - 1);
+    m_extra = std::move(columns);
+    endInsertColumns();
+}
+
+void ChannelModel::refreshExtraColumns() {
+    if (rowCount() > 0 && !m_extra.empty())
+        emit dataChanged(index(0, static_cast<int>(m_headers.size())), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::DisplayRole, kProgressRole});
 }
 
 void ChannelModel::addColumn(const QString& header) {
@@ -228,25 +296,85 @@ int ChannelModel::insertRow(int index, ListRow row) {
     return index;
 }
 
+namespace {
+// A number column's key: its leading number; blanks and words after every number.
+double NumberKey(const QString& text) {
+    bool ok = false;
+    const double n = text.trimmed().toDouble(&ok);
+    return ok ? n : std::numeric_limits<double>::infinity();
+}
+}  // namespace
+
+const ExtraColumn* ChannelModel::sortedExtra() const {
+    if (m_sortColumn < m_headers.size()) return nullptr;
+    const auto at = static_cast<std::size_t>(m_sortColumn - m_headers.size());
+    return at < m_extra.size() && m_extra[at].text ? &m_extra[at] : nullptr;
+}
+
 bool ChannelModel::before(const ListRow& a, const ListRow& b) const {
-    const int c = text::CompareNoCase(ColumnText(a, m_sortColumn), ColumnText(b, m_sortColumn));
+    int c = 0;
+    if (const ExtraColumn* extra = sortedExtra()) {
+        if (extra->sort == ExtraColumn::Sort::Number) {
+            const double x = NumberKey(extra->text(a)), y = NumberKey(extra->text(b));
+            c = x < y ? -1 : (y < x ? 1 : 0);
+        } else {
+            c = extra->text(a).compare(extra->text(b), Qt::CaseInsensitive);
+        }
+    } else {
+        c = localisation::CompareNoCaseUtf8(ColumnText(a, m_sortColumn), ColumnText(b, m_sortColumn));
+    }
     return m_descending ? c > 0 : c < 0;
+}
+
+std::vector<int> ChannelModel::sortedOrder() const {
+    const std::size_t n = m_rows.size();
+    std::vector<int> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
+    const ExtraColumn* extra = sortedExtra();
+    if (!extra) {
+        std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+            return before(m_rows[static_cast<std::size_t>(a)], m_rows[static_cast<std::size_t>(b)]);
+        });
+        return order;
+    }
+    // The window's text of a row is asked once a row, not at every comparison.
+    const bool numbers = extra->sort == ExtraColumn::Sort::Number;
+    std::vector<QString> texts(numbers ? 0 : n);
+    std::vector<double> keys(numbers ? n : 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (numbers)
+            keys[i] = NumberKey(extra->text(m_rows[i]));
+        else
+            texts[i] = extra->text(m_rows[i]);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const auto x = static_cast<std::size_t>(a), y = static_cast<std::size_t>(b);
+        const int c = numbers ? (keys[x] < keys[y] ? -1 : (keys[y] < keys[x] ? 1 : 0))
+                              : texts[x].compare(texts[y], Qt::CaseInsensitive);
+        return m_descending ? c > 0 : c < 0;
+    });
+    return order;
 }
 
 void ChannelModel::sortRows() {
     if (!isSorted()) return;
-    std::stable_sort(m_rows.begin(), m_rows.end(), [this](const ListRow& a, const ListRow& b) { return before(a, b); });
+    if (!sortedExtra()) {
+        std::stable_sort(m_rows.begin(), m_rows.end(),
+                         [this](const ListRow& a, const ListRow& b) { return before(a, b); });
+        return;
+    }
+    const std::vector<int> order = sortedOrder();
+    std::vector<ListRow> sorted;
+    sorted.reserve(m_rows.size());
+    for (const int i : order) sorted.push_back(std::move(m_rows[static_cast<std::size_t>(i)]));
+    m_rows = std::move(sorted);
 }
 
 void ChannelModel::sortRowsKeepingPlaces() {
     if (!isSorted()) return;
     const std::size_t n = m_rows.size();
     // order[k]: the row that goes to place k.
-    std::vector<int> order(n);
-    for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
-        return before(m_rows[static_cast<std::size_t>(a)], m_rows[static_cast<std::size_t>(b)]);
-    });
+    const std::vector<int> order = sortedOrder();
     bool moves = false;
     for (std::size_t k = 0; k < n && !moves; ++k) moves = order[k] != static_cast<int>(k);
     if (!moves) return;
@@ -281,7 +409,10 @@ void ChannelModel::sortRowsKeepingPlaces() {
 }
 
 void ChannelModel::setSortOrder(int column, bool descending) {
-    if (column < 0 || column > 3) return;
+    if (column < 0 || column >= columnCount()) return;
+    if (column >= m_headers.size() &&
+        m_extra[static_cast<std::size_t>(column - m_headers.size())].sort == ExtraColumn::Sort::None)
+        return;
     m_sortColumn = column;
     m_descending = descending;
     sortRowsKeepingPlaces();

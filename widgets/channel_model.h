@@ -1,6 +1,7 @@
 #pragma once
-// The rows of a channel list, kept as the catalogue's Windows-1252 bytes and turned into
-// display text only for the rows that are drawn.
+// The rows of a channel list, kept as UTF-8 whatever their source (a catalogue's code-page
+// bytes are turned into it as its lines are read) and turned into display text only for the
+// rows that are drawn.
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QStringList>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_line.h"
+#include "catalogue/channel_extras.h"
 
 // One row: the channel's fields by name. `address` is what the row plays (never a column of
 // its own); `url` is the catalogue editor's "URL" column, filled when the editor loads or
@@ -27,6 +29,14 @@ struct ListRow {
     catalogue::LineFields playedFields() const { return {name, address, category, language}; }
     // ... and as the catalogue editor saves it (address from the "URL" column).
     catalogue::LineFields editorFields() const { return {name, url, category, language}; }
+    // The fields as a designed file (the catalogue, the favourites, Data.htm) keeps them: the
+    // nearest the system's code page can hold; `editor` takes the address from "URL".
+    catalogue::Channel designedFields(bool editor = false) const;
+    // A favourite's full name and language beside its line: what the code page cannot hold
+    // goes into `extras` (true when that changed them) ...
+    bool keepFullTexts(catalogue::ChannelExtras& extras) const;
+    // ... and comes back from them when the line holds the nearest of it.
+    void takeFullTexts(const catalogue::ChannelExtras& extras);
     // The address a stream check asks: the editor's "URL" when the row has one, else what it plays.
     const std::string& checkedAddress() const { return url.empty() ? address : url; }
 };
@@ -45,6 +55,19 @@ enum class ChannelColumn : int { Name = 0, Category = 1, Language = 2, Url = 3 }
 // The field of a row that a column shows.
 const std::string& ColumnText(const ListRow& row, int column);
 
+// A column a list shows after the design's, filled by the window from what it knows of a row's
+// channel: a playlist's channel numbers, the programme on now.
+struct ExtraColumn {
+    QString header;
+    std::function<QString(const ListRow&)> text;  // asked only for the rows being drawn
+    // How far the programme on now has run (0..1), drawn as a thin bar under the text; < 0 none.
+    std::function<double(const ListRow&)> progress;
+    enum class Sort { None, Text, Number } sort = Sort::Text;  // Number: "9" before "10", blanks last
+    int widthTwips = 1440;
+};
+// The share of a row's extra column that has run, for its delegate.
+inline constexpr int kProgressRole = Qt::UserRole + 1;
+
 class ChannelModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -56,8 +79,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void addColumn(const QString& header);
-    void setHeader(int section, const QString& header);  // 0-based
-    const QStringList& headers() const { return m_headers; }
+    void setHeader(int section, const QString& header);       // 0-based
+    const QStringList& headers() const { return m_headers; }  // the design's columns
+    // The columns after the design's (none by default); a designed column added later goes
+    // before them. refreshExtraColumns() has them drawn again as they now are.
+    void setExtraColumns(std::vector<ExtraColumn> columns);
+    const std::vector<ExtraColumn>& extraColumns() const { return m_extra; }
+    void refreshExtraColumns();
 
     void clear();
     void setRows(std::vector<ListRow> rows);
@@ -95,6 +123,9 @@ public:
 
 private:
     bool before(const ListRow& a, const ListRow& b) const;
+    // The order the rows go in (order[k]: the row for place k), each row's key made once.
+    std::vector<int> sortedOrder() const;
+    const ExtraColumn* sortedExtra() const;
     void sortRows();
     // Sorts the rows as a layout change: selected and current rows (every persistent index)
     // follow their rows to their new places, as the platform's list keeps its selection.
@@ -103,6 +134,7 @@ private:
     int m_sortColumn = -1;
     bool m_descending = false;
     QStringList m_headers;
+    std::vector<ExtraColumn> m_extra;
     std::vector<ListRow> m_rows;
     std::unordered_map<std::string, StreamMark> m_marks;
     std::function<QString(const ListRow&)> m_toolTip;

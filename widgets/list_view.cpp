@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "widgets/channel_filter.h"
+#include "widgets/progress_delegate.h"
 #include "widgets/texts.h"
 #include "widgets/twips.h"
 
@@ -96,9 +97,29 @@ void ListView::applySort() {
     header()->setSortIndicator(m_sortKey, m_sortOrder == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
+void ListView::setExtraColumns(std::vector<ExtraColumn> columns) {
+    const std::vector<ExtraColumn>& now = m_model->extraColumns();
+    const bool same = std::equal(now.begin(), now.end(), columns.begin(), columns.end(),
+                                 [](const ExtraColumn& a, const ExtraColumn& b) { return a.header == b.header; });
+    m_model->setExtraColumns(std::move(columns));
+    placeExtraDelegates();
+    if (same) return;  // the columns stay, as wide as the user left them
+    const int first = static_cast<int>(m_model->headers().size());
+    for (int c = first; c < m_model->columnCount(); ++c)
+        setColumnWidth(c, twips::ToPixels(m_model->extraColumns()[static_cast<std::size_t>(c - first)].widthTwips));
+}
+
+void ListView::placeExtraDelegates() {
+    if (!m_progress) m_progress = new ProgressDelegate(this);
+    const int first = static_cast<int>(m_model->headers().size());
+    for (int c = 0; c < m_model->columnCount(); ++c) setItemDelegateForColumn(c, c >= first ? m_progress : nullptr);
+}
+
 void ListView::addColumn(const QString& header, int widthTwips) {
     m_model->addColumn(header);
-    setColumnWidth(m_model->columnCount() - 1, twips::ToPixels(widthTwips));
+    const int at = static_cast<int>(m_model->headers().size()) - 1;  // before any extra column
+    setColumnWidth(at, twips::ToPixels(widthTwips));
+    if (!m_model->extraColumns().empty()) placeExtraDelegates();
 }
 
 int ListView::rowAt(const QModelIndex& shown) const { return shown.isValid() ? m_filter->sourceRow(shown.row()) : -1; }

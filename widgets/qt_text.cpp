@@ -19,3 +19,5 @@ std::string FromQt(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
     return cp1252::FromUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
+
+QString Utf8ToQt(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }

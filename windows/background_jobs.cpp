@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "base/file_io.h"
-#include "base/windows1252.h"
 #include "catalogue/playlist.h"
 #include "guide/guide_merge.h"
 #include "widgets/texts.h"
@@ -20,7 +19,7 @@ void AddPlaylistChannels(guide::Wanted& wanted, const std::vector<std::filesyste
         if (!text) continue;
         for (const playlist::Entry& entry : playlist::Read(*text, {}).entries) {
             if (!entry.tvgId.empty()) wanted.ids.insert(entry.tvgId);
-            if (std::string name = guide::NormaliseName(cp1252::ToUtf8(entry.name)); !name.empty())
+            if (std::string name = guide::NormaliseName(entry.name); !name.empty())
                 wanted.names.insert(std::move(name));
         }
     }

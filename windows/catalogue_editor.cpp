@@ -13,6 +13,7 @@
 #include "catalogue/channel_lines.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/update_document.h"
+#include "localisation/unicode_case.h"
 #include "services/fetch.h"
 #include "widgets/list_view.h"
 #include "widgets/message_box.h"
@@ -25,7 +26,7 @@ const char* const Form1::kUpdatedMessage = "The most recent channel list has bee
 namespace {
 
 // What the operator typed or pasted into an edit field, as a catalogue field: one line of text.
-std::string Field(const QString& typed) { return text::WithoutControlBytes(FromQt(typed)); }
+std::string Field(const QString& typed) { return text::WithoutControlBytes(typed.toStdString()); }
 
 // Runs `action` when Enter is pressed in a text box; every other key is typed as usual.
 class EnterKey : public QObject {
@@ -116,8 +117,9 @@ void Form1::cmdEdit_Click() {
     }
     // The highlight moved on while the fields held typed text, which was kept: the edit goes
     // into the row the user sees selected only when the user says so; nothing is dropped.
-    const QString from = m_editedRow.isValid() ? ToQt(ListView1->row(m_editedRow.row()).name) : QString();
-    const QString to = ToQt(ListView1->row(index).name);
+    const QString from =
+        m_editedRow.isValid() ? QString::fromStdString(ListView1->row(m_editedRow.row()).name) : QString();
+    const QString to = QString::fromStdString(ListView1->row(index).name);
     const QString question = from.isEmpty()
                                  ? QStringLiteral("Write the edit fields into the selected entry \"%1\"?").arg(to)
                                  : QStringLiteral(
@@ -141,10 +143,10 @@ void Form1::writeEditFields(int index) {
 void Form1::fillEditFields(int index) {
     const ListRow& row = ListView1->row(index);
     m_editedRow = QPersistentModelIndex(ListView1->channels()->index(index, 0));
-    txtEditName->setText(ToQt(row.name));
-    cmbEditCateogy->setEditText(ToQt(row.category));
-    txtEditType->setText(ToQt(row.language));
-    txtEditURL->setText(ToQt(row.url));
+    txtEditName->setText(QString::fromStdString(row.name));
+    cmbEditCateogy->setEditText(QString::fromStdString(row.category));
+    txtEditType->setText(QString::fromStdString(row.language));
+    txtEditURL->setText(QString::fromStdString(row.url));
     m_editFilled = editFields();
 }
 
@@ -166,8 +168,10 @@ void Form1::save_Click() {
     const bool saved = writeListFile(
         "Data.htm",
         [this] {
-            return catalogue::EncodeUpdateDocument(ListView1->rows(),
-                                                   [](const ListRow& r) { return r.editorFields(); });
+            std::vector<catalogue::Channel> lines;
+            lines.reserve(ListView1->rows().size());
+            for (const ListRow& row : ListView1->rows()) lines.push_back(row.designedFields(true));
+            return catalogue::EncodeUpdateDocument(lines, [](const catalogue::Channel& c) { return c.fields(); });
         },
         QStringLiteral("An entry is too long to be saved; Data.htm was not written."),
         QStringLiteral("Data.htm could not be saved:\n%1\n\nThe previous Data.htm is unchanged."));
@@ -184,7 +188,7 @@ void Form1::Command2_Click() {
 }
 
 void Form1::cmdReplace_Click() {
-    const std::string find = FromQt(Text2->text());
+    const std::string find = Text2->text().toStdString();
     const std::string replacement = Field(Text3->text());
     const QString column = Combo2->currentText();
     ChannelModel* rows = ListView1->channels();
@@ -193,7 +197,7 @@ void Form1::cmdReplace_Click() {
         if (find.empty()) return;
         for (int i = 0; i < count; ++i) {
             ListRow row = rows->row(i);
-            std::string name = text::ReplaceNoCase(row.name, find, replacement);
+            std::string name = localisation::ReplaceNoCaseUtf8(row.name, find, replacement);
             if (name == row.name) continue;
             row.name = std::move(name);
             rows->setRow(i, std::move(row));
@@ -213,7 +217,7 @@ void Form1::cmdMusic_Click() {
     const int index = ListView1->selectedIndex();
     if (index >= 0) {
         ListRow row = ListView1->row(index);
-        row.language = FromQt(Text4->text());
+        row.language = Text4->text().toStdString();
         ListView1->channels()->setRow(index, std::move(row));
     }
     Text4->clear();

@@ -40,12 +40,12 @@ void Form1::connectLists() {
     // dead mark, with the reason as its tooltip); one that plays again loses the mark.
     connect(WindowsMediaPlayer1, &PlayerPane::failed, this, [this](const QString& url, const QString& reason) {
         for (ListView* list : {ListView1, ListView2})
-            list->channels()->setMark(FromQt(url), StreamMark{StreamMark::Kind::Dead, FromQt(reason)});
+            list->channels()->setMark(ToUtf8(url), StreamMark{StreamMark::Kind::Dead, ToUtf8(reason)});
     });
     connect(WindowsMediaPlayer1, &PlayerPane::playStateChanged, this, [this](const QString& state) {
         if (state != QLatin1String("playing")) return;
         for (ListView* list : {ListView1, ListView2})
-            list->channels()->clearMark(FromQt(WindowsMediaPlayer1->url()), StreamMark::Kind::Dead);
+            list->channels()->clearMark(ToUtf8(WindowsMediaPlayer1->url()), StreamMark::Kind::Dead);
     });
 
     // Typing a name's first letters finds its row and gets it ready; Enter or a click plays it.
@@ -129,7 +129,7 @@ void Form1::showPlayingExtras() {
     if (row == m_logoFor) return;
     m_logoFor = row;
     const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
-    const ListRow played{FromQt(m_playing.name), FromQt(url), {}, {}, {}};
+    const ListRow played{ToUtf8(m_playing.name), ToUtf8(url), {}, {}, {}};
     const catalogue::ChannelExtras* extras = extrasOf(list ? list : ListView1, played);
     WindowsMediaPlayer1->setChannelNumber(channelNumberOf(list, played, extras));
     if (extras && !extras->logo.empty())
@@ -190,7 +190,7 @@ void Form1::zapToNumber() {
     if (!Frame1->isVisible() && !Frame3->isVisible()) return;  // the files have no numbers
     ListView* list = Frame3->isVisible() ? ListView2 : ListView1;
     // The playlist's own number (tvg-chno) where the row has one, else its place in the list.
-    const std::string number = FromQt(typed);
+    const std::string number = ToUtf8(typed);
     const std::vector<ListRow>& rows = list->rows();
     int found = -1;
     for (std::size_t i = 0; i < rows.size() && found < 0; ++i)
@@ -247,7 +247,7 @@ void Form1::zapBy(int step) {
         if (m_zapTimer.isActive() && m_zapList == list)
             from = list->selectedIndex();
         else if (!m_playing.address.isEmpty())
-            from = RowPlaying(list, FromQt(m_playing.address));
+            from = RowPlaying(list, ToUtf8(m_playing.address));
         if (from < 0) from = list->selectedIndex();
         const int row = list->rowBeside(from, step);
         if (row < 0) return;
@@ -267,7 +267,7 @@ void Form1::followPlaying() {
     // Its row, where a list shows it, comes under the selection, so Page Up and Down go on from
     // there; a list showing no row of it no longer highlights the channel before. (Not in the
     // editor, whose fields follow the row clicked.)
-    const std::string address = FromQt(m_playing.address);
+    const std::string address = ToUtf8(m_playing.address);
     for (ListView* list : {ListView1, ListView2}) {
         if (!list->isVisible() || (list == ListView1 && EditMode)) continue;
         list->selectRow(RowPlaying(list, address));

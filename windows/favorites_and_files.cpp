@@ -9,6 +9,7 @@
 #include "base/file_utils.h"
 #include "base/program_files.h"
 #include "catalogue/favorites.h"
+#include "localisation/code_page_text.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
@@ -37,7 +38,10 @@ bool Form1::readFavorites() {
     if (!xfileExists::FileExists(file.string())) return true;  // none yet: an empty list
     const auto text = base::ReadFileCapped(file, catalogue::kMaxFavoritesBytes);
     if (!text) return false;
-    ListView2->channels()->appendRows(ListRow::FromCatalogue(*text));
+    std::vector<ListRow> rows = ListRow::FromCatalogue(*text);
+    for (ListRow& row : rows)
+        if (const auto extras = m_extras.find(row.address); extras != m_extras.end()) row.takeFullTexts(extras->second);
+    ListView2->channels()->appendRows(std::move(rows));
     return true;
 }
 
@@ -64,8 +68,10 @@ bool Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) 
             const auto& rows = ListView2->rows();
             const auto first = rows.end() - static_cast<std::ptrdiff_t>(std::min(lastRows, rows.size()));
             std::string text;
-            for (auto row = rows.begin(); row != first; ++row)
-                catalogue::AppendEncodedLine(text, row->name, row->address, row->category, row->language);
+            for (auto row = rows.begin(); row != first; ++row) {
+                const catalogue::Channel line = row->designedFields();
+                catalogue::AppendEncodedLine(text, line.name, line.address, line.category, line.language);
+            }
             return text + encodedLast;
         },
         QStringLiteral("A favorite is too long to be saved; your favorites were not changed."),
@@ -74,8 +80,22 @@ bool Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) 
     if (!saved) {
         ListView2->channels()->clear();
         m_favoritesUnreadable = !readFavorites();
+        return false;
     }
-    return saved;
+    // What the lines could not hold of the names (a Cyrillic name in a Western code page) is
+    // kept beside them, so the list shows the full names after a restart.
+    bool extrasChanged = false;
+    for (const ListRow& row : ListView2->rows()) {
+        auto kept = m_extras.find(row.address);
+        const bool fullTexts = kept != m_extras.end() && !(kept->second.name.empty() && kept->second.language.empty());
+        if (!fullTexts && localisation::CodePageHolds(row.name) && localisation::CodePageHolds(row.language))
+            continue;  // nothing to keep, nothing kept (most rows)
+        if (kept == m_extras.end()) kept = m_extras.emplace(row.address, catalogue::ChannelExtras{}).first;
+        extrasChanged |= row.keepFullTexts(kept->second);
+        if (kept->second.empty()) m_extras.erase(kept);
+    }
+    if (extrasChanged) catalogue::SaveExtras(m_extras);
+    return true;
 }
 
 bool Form1::writeListFile(const char* fileName, const std::function<std::string()>& encode, const QString& tooLong,

@@ -4,7 +4,6 @@
 #include <QGroupBox>
 #include <QMenu>
 
-#include "base/windows1252.h"
 #include "player/player_pane.h"
 #include "widgets/list_view.h"
 #include "widgets/qt_text.h"
@@ -29,9 +28,9 @@ std::vector<GuideWindow::Channel> Form1::guideChannels() const {
     std::vector<GuideWindow::Channel> channels;
     const ListView* list = Frame3->isVisible() ? ListView2 : ListView1;
     for (const ListRow& row : list->rows()) {
-        if (const guide::Schedule* schedule = m_guide->data().find(tvgIdOf(list, row), cp1252::ToUtf8(row.name));
+        if (const guide::Schedule* schedule = m_guide->data().find(tvgIdOf(list, row), row.name);
             schedule && !schedule->empty())
-            channels.push_back({ToQt(row.name), ToQt(row.address), schedule});
+            channels.push_back({Utf8ToQt(row.name), Utf8ToQt(row.address), schedule});
     }
     return channels;
 }

@@ -210,13 +210,13 @@ void Form1::Form_Load() {
     // 12. The TV category is what the user sees first.
     cmdTV_Click();
 
-    // 13. The favourites.
+    // 13. The favourites, with what their lines cannot hold kept beside them.
+    m_extras = catalogue::LoadExtras();
     LoadFavorites();
 
     // The programme guide kept from the last run, then brought up to date, both in the
     // background: the window does not wait for either.
     m_tvgIds = guide::LoadIds();
-    m_extras = catalogue::LoadExtras();
     if (allGuides().empty()) {
         // Without a guide kept from before there is nothing to read, nor a list of the channels
         // to read it for (the whole catalogue's names).
@@ -303,6 +303,7 @@ void Form1::LoadChannelList() {
     }
 
     ListView1->channels()->setRows(std::move(rows));
+    showListColumns();  // no playlist's numbers here
 
     if (RebuildLanguageList) {
         // One insertion for the whole list: a catalogue may list many thousands of languages.

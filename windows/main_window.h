@@ -231,6 +231,11 @@ private:
     // A row's tvg-id: the one its playlist gives it, else the one it was imported with.
     std::string tvgIdOf(const ListView* list, const ListRow& row) const;
     void refreshGuideText();
+    // The lists' columns after the design's (numbers, what is on now), set for what they show
+    // now, and drawn again as the programmes move on.
+    void showListColumns();
+    void refreshListColumns();
+    const guide::Programme* onNow(const ListView* list, const ListRow& row) const;
     void connectPlayer();
     void connectLists();
     void connectSources();

@@ -74,7 +74,7 @@ void Form1::connectSources() {
     connect(m_shelf, &SourceShelf::changed, this, &Form1::rebuildSourceMenu);
     connect(m_shelf, &SourceShelf::added, this,
             [this](const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
-                const sources::Source* source = m_shelf->find(FromQt(id));
+                const sources::Source* source = m_shelf->find(ToUtf8(id));
                 QString note = Msg("MSG_PLAYLISTADDED")
                                    .arg(QString::fromStdString(source ? source->name : std::string()))
                                    .arg(static_cast<qulonglong>(channels ? channels->rows.size() : 0));
@@ -87,7 +87,7 @@ void Form1::connectSources() {
                 // fetched at every start.
                 if (channels && !channels->guides.empty() &&
                     AskYesNo(this, Msg("MSG_PLAYLISTOFFERSGUIDE").arg(QString::fromStdString(channels->guides))))
-                    m_shelf->setGuides(FromQt(id), channels->guides);
+                    m_shelf->setGuides(ToUtf8(id), channels->guides);
                 // The guide keeps only the channels it was asked for: it is read again for these.
                 if (!allGuides().empty()) UpdateGuide(false, true);  // one under way is replaced
             });
@@ -96,7 +96,7 @@ void Form1::connectSources() {
     });
     connect(m_shelf, &SourceShelf::refreshed, this,
             [this](const QString& id, int outcome, const QString& why, bool told) {
-                const sources::Source* source = m_shelf->find(FromQt(id));
+                const sources::Source* source = m_shelf->find(ToUtf8(id));
                 if (!source) return;
                 const QString name = QString::fromStdString(source->name);
                 using Outcome = sources::Refreshed::Outcome;
@@ -123,7 +123,7 @@ void Form1::connectSources() {
     connect(mnuCat, &QMenu::aboutToShow, this, [this] {
         const bool shown = m_shelf->find(m_shown.id) && Frame1->isVisible();
         for (QAction* a : {mnuRefreshPlaylist, mnuRenamePlaylist, mnuRemovePlaylist}) a->setEnabled(shown);
-        for (QAction* a : mnuSourceItem) a->setChecked(shown && FromQt(a->data().toString()) == m_shown.id);
+        for (QAction* a : mnuSourceItem) a->setChecked(shown && ToUtf8(a->data().toString()) == m_shown.id);
     });
     rebuildSourceMenu();
     // Sources a day old or more are brought up to date once the window has come up.
@@ -162,7 +162,7 @@ void Form1::rebuildSourceMenu() {
 }
 
 void Form1::showPlaylistRows(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
-    if (FromQt(id) != m_shown.id || !Frame1->isVisible()) return;  // another list shows by now
+    if (ToUtf8(id) != m_shown.id || !Frame1->isVisible()) return;  // another list shows by now
     if (!channels) {
         // The copy is gone (cleaned away by hand): fetched again from where it came.
         m_shelf->refresh(m_shown.id, true);
@@ -176,6 +176,7 @@ void Form1::showPlaylistRows(const QString& id, const std::shared_ptr<SourceShel
     Combo1->setItems(items);
     Combo1->setEditText(channels->groups.contains(group) ? group : Msg("MSG_ALL"));
     showSourceGroup();
+    showListColumns();
 }
 
 void Form1::AddPlaylist(const QString& origin) { m_shelf->add(origin); }
@@ -183,12 +184,12 @@ void Form1::AddPlaylist(const QString& origin) { m_shelf->add(origin); }
 void Form1::ShowPlaylist(const QString& id) { showPlaylist(id, nullptr); }
 
 void Form1::showPlaylist(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels) {
-    if (!m_shelf->find(FromQt(id))) return;
+    if (!m_shelf->find(ToUtf8(id))) return;
     showingAnotherList();
     Frame1->setVisible(true);
     Frame3->setVisible(false);
     Frame4->setVisible(false);
-    m_shown.id = FromQt(id);
+    m_shown.id = ToUtf8(id);
     m_shown.channels.reset();
     ListView1->channels()->clear();
     Combo1->setItems({Msg("MSG_ALL")});
@@ -199,11 +200,11 @@ void Form1::showPlaylist(const QString& id, const std::shared_ptr<SourceShelf::C
         m_shelf->load(m_shown.id);
 }
 
-bool Form1::RenamePlaylist(const QString& id, const QString& name) { return m_shelf->rename(FromQt(id), name); }
+bool Form1::RenamePlaylist(const QString& id, const QString& name) { return m_shelf->rename(ToUtf8(id), name); }
 
 bool Form1::RemovePlaylist(const QString& id) {
-    const bool shown = FromQt(id) == m_shown.id;
-    if (!m_shelf->remove(FromQt(id))) return false;
+    const bool shown = ToUtf8(id) == m_shown.id;
+    if (!m_shelf->remove(ToUtf8(id))) return false;
     if (shown) cmdTV_Click();  // back to the designed list
     return true;
 }
@@ -215,7 +216,7 @@ void Form1::showSourceGroup() {
     // The rows are kept once: in the list while every group shows, here while one group does.
     std::vector<ListRow>& all = m_shown.channels->rows;
     if (all.empty()) all = ListView1->rows();
-    const std::string group = FromQt(Combo1->currentText());
+    const std::string group = ToUtf8(Combo1->currentText());
     if (group.empty() || Combo1->currentText() == Msg("MSG_ALL")) {
         ListView1->channels()->setRows(std::move(all));
         all = {};

@@ -185,7 +185,7 @@ std::optional<Loaded> LoadPlaylist(QWidget* parent, const QString& source, std::
         Outcome out;
         const auto text = ReadPlaylistSource(source, out.why, progress->cancel);
         if (!text || progress->cancel) return out;
-        auto list = std::make_shared<playlist::Playlist>(playlist::Read(*text, FromQt(source), progress.get()));
+        auto list = std::make_shared<playlist::Playlist>(playlist::Read(*text, ToUtf8(source), progress.get()));
         if (list->problem == playlist::Problem::Cancelled) return out;
         if (list->problem != playlist::Problem::None) {
             out.why = ProblemText(*list, source);
@@ -194,8 +194,10 @@ std::optional<Loaded> LoadPlaylist(QWidget* parent, const QString& source, std::
         Taken taken = TakeEntries(list->entries, std::move(known));
         std::string encoded;
         try {
-            for (const ListRow& row : taken.rows)
-                catalogue::AppendEncodedLine(encoded, row.name, row.address, row.category, row.language);
+            for (const ListRow& row : taken.rows) {
+                const catalogue::Channel line = row.designedFields();
+                catalogue::AppendEncodedLine(encoded, line.name, line.address, line.category, line.language);
+            }
         } catch (const std::exception&) {
             encoded.clear();  // the window's own save says what went wrong
         }
@@ -308,6 +310,7 @@ void Form1::connectPlaylists() {
     connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {
         showBusy(mnuUpdateGuide, false);
         refreshGuideText();
+        showListColumns();
         // What became of it stands in the status line for a moment, and in the File menu under
         // the update's entry until the next one.
         const QString at = QLocale().toString(QTime::currentTime(), QLocale::ShortFormat);
@@ -334,10 +337,16 @@ void Form1::connectPlaylists() {
                 WindowsMediaPlayer1->showNote(Msg("MSG_GUIDENOTUPDATED").arg(failure));
         }
     });
-    connect(m_guide, &GuideUpdates::cacheLoaded, this, &Form1::refreshGuideText);
+    connect(m_guide, &GuideUpdates::cacheLoaded, this, [this] {
+        refreshGuideText();
+        showListColumns();
+    });
     // The guide's "now" moves on by itself.
     m_guideTimer.setInterval(30 * 1000);
-    connect(&m_guideTimer, &QTimer::timeout, this, &Form1::refreshGuideText);
+    connect(&m_guideTimer, &QTimer::timeout, this, [this] {
+        refreshGuideText();
+        refreshListColumns();
+    });
     m_guideTimer.start();
     ListView1->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(ListView1, row); });
     ListView2->channels()->setToolTipSource([this](const ListRow& row) { return guideTextFor(ListView2, row); });
@@ -366,7 +375,7 @@ bool Form1::ImportPlaylist(const QString& source) {
     Taken& taken = loaded->taken;
     bool idsChanged = false, extrasChanged = false;
     for (const playlist::Entry* e : taken.entries) {
-        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group, e->options, {}}; !extras.empty()) {
+        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group, e->options, {}, {}, {}}; !extras.empty()) {
             m_extras[e->address] = std::move(extras);
             extrasChanged = true;
         }
@@ -390,7 +399,7 @@ bool Form1::ImportPlaylist(const QString& source) {
     // The playlist's own guide, when the user has none yet, is used only when the user agrees:
     // a playlist is untrusted, and its guide is fetched at every start. It must be on the web,
     // never a local file the playlist names.
-    const QString offered = ToQt(list->guideAddress);
+    const QString offered = Utf8ToQt(list->guideAddress);
     const bool webGuide = offered.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
                           offered.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
     if (webGuide && guideAddress().isEmpty() && added > 0) {
@@ -434,7 +443,7 @@ bool Form1::ExportFavorites(const QString& path) {
             EntryOf(row.playedFields(), tvgIdOf(row.address), extras == m_extras.end() ? nullptr : &extras->second));
     }
     // The guide the favourites are shown with goes along, so the export read back has it too.
-    return writePlaylist(path, entries, FromQt(guideAddress()));
+    return writePlaylist(path, entries, ToUtf8(guideAddress()));
 }
 
 bool Form1::ExportCatalogue(const QString& path) {
@@ -465,7 +474,7 @@ void Form1::SetGuideAddress(const QString& address) {
 guide::Wanted Form1::wantedChannels() const {
     guide::Wanted wanted;
     const auto addRows = [&](const std::vector<ListRow>& rows) {
-        for (const ListRow& row : rows) wanted.names.insert(guide::NormaliseName(cp1252::ToUtf8(row.name)));
+        for (const ListRow& row : rows) wanted.names.insert(guide::NormaliseName(row.name));
     };
     addRows(ListView2->rows());
     addRows(ListView1->rows());
@@ -487,7 +496,7 @@ guide::Wanted Form1::wantedChannels() const {
 
 std::string Form1::allGuides() const {
     // The user's own first: a channel it knows is found there before any source's guide.
-    std::vector<std::string> addresses{FromQt(guideAddress())};
+    std::vector<std::string> addresses{ToUtf8(guideAddress())};
     if (m_shelf)
         for (const sources::Source& source : m_shelf->list())
             for (std::string& address : guide::SplitAddresses(source.guides))
@@ -525,15 +534,14 @@ std::string Form1::tvgIdOf(const ListView* list, const ListRow& row) const {
 
 QString Form1::guideTextFor(const ListView* list, const ListRow& row) const {
     if (!m_guide) return {};
-    return m_guide->nowNext(tvgIdOf(list, row), cp1252::ToUtf8(row.name), QDateTime::currentSecsSinceEpoch());
+    return m_guide->nowNext(tvgIdOf(list, row), row.name, QDateTime::currentSecsSinceEpoch());
 }
 
 void Form1::refreshGuideText() {
     if (!m_guide) return;
     const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
-    const ListRow played{FromQt(m_playing.name), FromQt(m_playing.address), {}, {}, {}};
-    const guide::Schedule* schedule =
-        m_guide->data().find(tvgIdOf(list ? list : ListView1, played), cp1252::ToUtf8(played.name));
+    const ListRow played{ToUtf8(m_playing.name), ToUtf8(m_playing.address), {}, {}, {}};
+    const guide::Schedule* schedule = m_guide->data().find(tvgIdOf(list ? list : ListView1, played), played.name);
     if (!schedule) {
         WindowsMediaPlayer1->setGuideText({});
         return;

@@ -18,7 +18,6 @@
 #include <thread>
 
 #include "base/app.h"
-#include "base/windows1252.h"
 #include "widgets/channel_filter.h"
 #include "widgets/list_view.h"
 #include "widgets/texts.h"
@@ -321,11 +320,7 @@ void RadioDirectory::onStations(unsigned run, const rd::Query& query, std::vecto
     rows.reserve(found.size());
     for (rd::Station& station : found) {
         if (m_byAddress.count(station.address)) continue;  // listed on an earlier page
-        rows.push_back(ListRow{cp1252::FromUtf8(station.name),
-                               station.address,
-                               cp1252::FromUtf8(station.country),
-                               cp1252::FromUtf8(rd::FormatOf(station)),
-                               {}});
+        rows.push_back(ListRow{station.name, station.address, station.country, rd::FormatOf(station), {}});
         if (!station.logo.empty()) m_extras[station.address].logo = station.logo;
         m_byAddress.emplace(station.address, m_stations.size());
         m_stations.push_back(std::move(station));
@@ -438,7 +433,7 @@ ListRow RadioDirectory::FavouriteRow(const rd::Station& station) {
     if (language.empty()) language = station.country;
     if (!language.empty() && language[0] >= 'a' && language[0] <= 'z')
         language[0] = static_cast<char>(language[0] - 32);
-    return ListRow{cp1252::FromUtf8(station.name), station.address, "Radio", cp1252::FromUtf8(language), {}};
+    return ListRow{station.name, station.address, "Radio", language, {}};
 }
 
 void RadioDirectory::played(const std::string& address) {

@@ -8,7 +8,6 @@
 
 #include "base/file_io.h"
 #include "base/text.h"
-#include "base/windows1252.h"
 #include "catalogue/playlist.h"
 #include "player/stream_address.h"
 #include "services/fetch.h"
@@ -39,7 +38,7 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
     out->guides = sources::WebGuides(list.guideList);
     std::unordered_set<std::string_view> groups;
     for (const playlist::Entry& e : list.entries)  // in the playlist's order
-        if (!e.group.empty() && groups.insert(e.group).second) out->groups.append(ToQt(e.group));
+        if (!e.group.empty() && groups.insert(e.group).second) out->groups.append(Utf8ToQt(e.group));
     groups = {};
     // The entries are taken from the back, and their room given back as they go, so that a
     // large playlist is not held twice (as entries and as rows) at any moment.
@@ -51,8 +50,8 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
         if (e.address.find('|') == std::string::npos &&
             stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
             std::string category = playlist::CategoryFor(e);
-            catalogue::ChannelExtras extras{std::move(e.logo), std::move(e.number), e.group, std::move(e.options),
-                                            std::move(e.tvgId)};
+            catalogue::ChannelExtras extras{
+                std::move(e.logo), std::move(e.number), e.group, std::move(e.options), std::move(e.tvgId), {}, {}};
             ListRow row{e.name.empty() ? e.address : std::move(e.name),
                         std::move(e.address),
                         std::move(category),
@@ -222,6 +221,6 @@ void SourceShelf::load(const std::string& id) {
         [copy = sources::CopyPath(*source), origin = source->origin]() -> std::shared_ptr<Channels> {
             const auto text = base::ReadFileCapped(copy, playlist::kMaxBytes);
             if (!text) return nullptr;  // the copy is gone: a refresh brings it back
-            return ChannelsOf(playlist::Read(*text, cp1252::FromUtf8(origin)));
+            return ChannelsOf(playlist::Read(*text, origin));
         }));
 }

@@ -24,8 +24,8 @@ void Form1::connectStreamCheck() {
     connect(mnuDeleteDead, &QAction::triggered, this, [this] { DeleteDeadStreams(true); });
 
     connect(m_checker, &StreamChecker::checked, this, [this](const QString& address, int verdict, const QString& why) {
-        ListView1->channels()->setMark(FromQt(address),
-                                       StreamMark{static_cast<StreamMark::Kind>(verdict), FromQt(why)});
+        ListView1->channels()->setMark(ToUtf8(address),
+                                       StreamMark{static_cast<StreamMark::Kind>(verdict), ToUtf8(why)});
     });
     connect(m_checker, &StreamChecker::progress, this, [this](int done, int total) {
         if (!m_checkProgress) return;

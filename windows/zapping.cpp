@@ -51,7 +51,7 @@ void Form1::connectPlayer() {
         if (!m_prepareList || chkLoad->isChecked() || m_prepareRow >= m_prepareList->rowCount()) return;
         const ListRow& row = m_prepareList->row(m_prepareRow);
         tellStreamOptions(m_prepareList, row);
-        WindowsMediaPlayer1->prepare(ToQt(row.address));
+        WindowsMediaPlayer1->prepare(Utf8ToQt(row.address));
     });
     // The pane's keys that are no typing (Page Up/Down, Backspace, Ctrl+Up…) also work in the lists.
     for (QWidget* list :
@@ -112,8 +112,8 @@ void Form1::ListView1_Click() {
     if (index < 0) return;
     const ListRow& row = ListView1->row(index);
     if (EditMode) fillEditFields(index);
-    if (!chkLoad->isChecked() && !pressPlayed(ToQt(row.address)))
-        play(ToQt(row.address), ToQt(row.name), false, ListView1);
+    if (!chkLoad->isChecked() && !pressPlayed(Utf8ToQt(row.address)))
+        play(Utf8ToQt(row.address), Utf8ToQt(row.name), false, ListView1);
 }
 
 void Form1::PlayAddress(const QString& address) {
@@ -126,7 +126,7 @@ void Form1::ListView2_Click() {
     const int index = ListView2->selectedIndex();
     if (index < 0) return;
     const ListRow& row = ListView2->row(index);
-    if (!pressPlayed(ToQt(row.address))) play(ToQt(row.address), ToQt(row.name), false, ListView2);
+    if (!pressPlayed(Utf8ToQt(row.address))) play(Utf8ToQt(row.address), Utf8ToQt(row.name), false, ListView2);
 }
 
 void Form1::playOnPress(ListView* list) {
@@ -134,12 +134,12 @@ void Form1::playOnPress(ListView* list) {
     const int index = list->selectedIndex();
     if (chkLoad->isChecked() || index < 0) return;
     const ListRow& row = list->row(index);
-    const QString address = ToQt(row.address);
+    const QString address = Utf8ToQt(row.address);
     m_press = Press{address, m_playing, m_previous, WindowsMediaPlayer1->isActive()};
     // A press on the channel that plays leaves it playing (the click does not start it again);
     // one that is paused, stuck opening or reconnecting is opened again.
     if (WindowsMediaPlayer1->isPlayingOrStarting(address)) return;
-    play(address, ToQt(row.name), false, list);
+    play(address, Utf8ToQt(row.name), false, list);
 }
 
 void Form1::prepareRow(ListView* list, int index) {
@@ -177,9 +177,9 @@ void Form1::play(const QString& address, const QString& name, bool fromUser, QWi
     } else if (from) {
         m_playing.list = from;
     }
-    if (from == ListView1 && m_directory) m_directory->played(FromQt(address));  // the directory counts plays
+    if (from == ListView1 && m_directory) m_directory->played(ToUtf8(address));  // the directory counts plays
     if (const auto* list = qobject_cast<const ListView*>(from))
-        tellStreamOptions(list, ListRow{FromQt(name), FromQt(address), {}, {}, {}});
+        tellStreamOptions(list, ListRow{ToUtf8(name), ToUtf8(address), {}, {}, {}});
     if (fromUser)
         WindowsMediaPlayer1->setUrlFromUser(address);
     else
@@ -192,7 +192,7 @@ void Form1::activateRow(ListView* list) {
     m_zapTimer.stop();
     const int index = list->selectedIndex();
     if (index < 0) return;
-    if (WindowsMediaPlayer1->isPlayingOrStarting(ToQt(list->row(index).address))) return;
+    if (WindowsMediaPlayer1->isPlayingOrStarting(Utf8ToQt(list->row(index).address))) return;
     if (list == ListView1)
         ListView1_Click();
     else
@@ -210,7 +210,7 @@ void Form1::zapNow() {
         const int index = ListView1->selectedIndex();
         if (index >= 0 && !chkLoad->isChecked()) {
             const ListRow& row = ListView1->row(index);
-            play(ToQt(row.address), ToQt(row.name), false, ListView1);
+            play(Utf8ToQt(row.address), Utf8ToQt(row.name), false, ListView1);
         }
     } else if (m_zapList == ListView1)
         ListView1_Click();
@@ -223,5 +223,5 @@ void Form1::zapNow() {
 // The headers the row's server asks for go to the pane before its address does.
 void Form1::tellStreamOptions(const ListView* list, const ListRow& row) {
     const catalogue::ChannelExtras* extras = extrasOf(list, row);
-    WindowsMediaPlayer1->setStreamOptions(ToQt(row.address), extras ? extras->options : std::string());
+    WindowsMediaPlayer1->setStreamOptions(Utf8ToQt(row.address), extras ? extras->options : std::string());
 }

@@ -40,25 +40,25 @@ TEST(PlaylistRead, ExtendedM3uAttributesInAnyOrderQuotesAndCommasInNames) {
 }
 
 TEST(PlaylistRead, PlainM3uWithoutHeaderRelativeAddressesAndTheCodePage) {
-    // UTF-8 becomes the catalogue's code page; what it cannot hold becomes "?".
+    // UTF-8 stays UTF-8, whatever the script.
     const auto list = Read(
         "# a comment\nradio/caf\xC3\xA9.mp3\n../up.ts\n/root.ts\n//cdn.example/x.ts\n"
         "seg.ts?token=1\nhttp://abs.example/a\n#EXTINF:-1,\xE2\x82\xAC \xE4\xB8\xAD\nz.ts\n",
         "http://h.example/lists/sub/list.m3u?key=2#top");
     ASSERT_EQ(list.entries.size(), 7u);
-    EXPECT_EQ(list.entries[0].address, "http://h.example/lists/sub/radio/caf\xE9.mp3");
+    EXPECT_EQ(list.entries[0].address, "http://h.example/lists/sub/radio/caf\xC3\xA9.mp3");
     EXPECT_EQ(list.entries[1].address, "http://h.example/lists/up.ts");
     EXPECT_EQ(list.entries[2].address, "http://h.example/root.ts");
     EXPECT_EQ(list.entries[3].address, "http://cdn.example/x.ts");
     EXPECT_EQ(list.entries[4].address, "http://h.example/lists/sub/seg.ts?token=1");
     EXPECT_EQ(list.entries[5].address, "http://abs.example/a");
-    EXPECT_EQ(list.entries[6].name, "\x80 ?");  // the euro sign is in the code page, the CJK one not
+    EXPECT_EQ(list.entries[6].name, "\xE2\x82\xAC \xE4\xB8\xAD");
     EXPECT_TRUE(list.entries[0].name.empty());
 
-    // A file that is not UTF-8 is taken as already in the code page.
+    // A file that is not UTF-8 is read in the system's code page.
     const auto latin = Read("#EXTINF:-1,Caf\xE9\nhttp://x/y\n", "");
     ASSERT_EQ(latin.entries.size(), 1u);
-    EXPECT_EQ(latin.entries[0].name, "Caf\xE9");
+    EXPECT_EQ(latin.entries[0].name, "Caf\xC3\xA9");
 
     // Local playlists resolve against their folder; absolute paths and drive letters stay.
     EXPECT_EQ(Resolve("song.mp3", "/home/me/music/list.m3u"), "/home/me/music/song.mp3");
@@ -130,11 +130,16 @@ TEST(PlaylistRead, ControlBytesAreCleanedAndEntriesPastTheCapAreCountedNotStored
 
 TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {
     std::vector<Entry> entries(4);
-    entries[0] = {"Caf\xE9 TV", "http://a.example/1.ts",
-                  "",           "English/French",
-                  "News",       "http://l.example/1.png",
-                  false,        -1,
-                  "101",        ""};
+    entries[0] = {"Caf\xC3\xA9 TV",
+                  "http://a.example/1.ts",
+                  "",
+                  "English/French",
+                  "News",
+                  "http://l.example/1.png",
+                  false,
+                  -1,
+                  "101",
+                  ""};
     entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1, "", ""};
     entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1, "", ""};
     entries[3] = {"Comma, in name", "rtsp://a.example/4?x=1&y=2", "id.4", "Hindi", "Video", "", false, 95, "7", ""};

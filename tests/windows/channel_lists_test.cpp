@@ -145,7 +145,7 @@ TEST_F(Lists, TheFilterFindsOneChannelAmongThousandsAndTypeAheadPlaysNothing) {
     list->setFocus();
     list->setCurrentIndex({});
     QTest::keyClicks(list, QStringLiteral("Zu"));
-    EXPECT_EQ(list->row(list->selectedIndex()).name, "Z\xFCrich Info");
+    EXPECT_EQ(list->row(list->selectedIndex()).name, "Z\xC3\xBCrich Info");
     QTest::qWait(Form1::kZapPauseMs + 200);
     EXPECT_TRUE(pane->url().isEmpty()) << "type-ahead found the row and played nothing";
     list->selectRow(0);
@@ -157,7 +157,7 @@ TEST_F(Lists, TheFilterFindsOneChannelAmongThousandsAndTypeAheadPlaysNothing) {
     EXPECT_EQ(QApplication::focusWidget(), line);
     QTest::keyClicks(line, QStringLiteral("zur"));
     ASSERT_EQ(list->model()->rowCount(), 1);
-    EXPECT_EQ(list->row(list->selectedIndex()).name, "Z\xFCrich Info");
+    EXPECT_EQ(list->row(list->selectedIndex()).name, "Z\xC3\xBCrich Info");
     Key(Qt::Key_Return);
     EXPECT_EQ(pane->url(), ToQt(Live()));
 

@@ -115,7 +115,7 @@ TEST_F(DirectorySearch, FindsPagesNarrowsPlaysAndTellsTheDirectoryOnce) {
     ASSERT_TRUE(WaitFor([&] { return Directory()->active() && f.ListView1->rowCount() == 100; }, 10000));
     EXPECT_EQ(Names().front(), "Jazz 000") << "the most played first";
     EXPECT_EQ(f.ListView1->row(0).category, "France");
-    EXPECT_EQ(f.ListView1->row(0).language, "MP3 \xB7 128 kbps");
+    EXPECT_EQ(f.ListView1->row(0).language, "MP3 \xC2\xB7 128 kbps");
     EXPECT_FALSE(offer->isVisible());
     EXPECT_NE(directory.http().lastRequest().find("User-Agent: MarluViewer/"), std::string::npos);
 

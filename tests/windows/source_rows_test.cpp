@@ -1,0 +1,133 @@
+// A playlist source's rows through the real window: names and groups in every script shown as
+// written, found by what is typed in any letter case, a favourite whose name the code page
+// cannot hold kept whole beside its line; the playlist's numbers and what is on now as columns.
+#include <QDateTime>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimeZone>
+#include <filesystem>
+
+#include "catalogue/channel_extras.h"
+#include "catalogue/favorites.h"
+#include "catalogue/playlist_sources.h"
+#include "guide/guide_store.h"
+#include "services/settings.h"
+#include "services/settings_keys.h"
+#include "support/http_server.h"
+#include "support/wait_for.h"
+#include "windows/main_window_fixture.h"
+
+using test_support::WaitFor;
+
+namespace {
+
+const char* const kPerviy = "\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9 \xD0\xBA\xD0\xB0\xD0\xBD\xD0\xB0\xD0\xBB";
+const char* const kNews = "\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8";      // "Новости"
+const char* const kJazeera = "\xD8\xA7\xD9\x84\xD8\xAC\xD8\xB2\xD9\x8A\xD8\xB1\xD8\xA9";   // "الجزيرة"
+const char* const kCctv = "\xE4\xB8\xAD\xE5\xA4\xAE\xE7\x94\xB5\xE8\xA7\x86\xE5\x8F\xB0";  // "中央电视台"
+const char* const kErt = "\xCE\x95\xCE\xA1\xCE\xA4 \xCE\x95\xCE\xB9\xCE\xB4\xCE\xAE\xCF\x83\xCE\xB5\xCE\xB9\xCF\x82";
+
+class Scripts : public test::MainWindow {
+protected:
+    void TearDown() override {
+        MainWindow::TearDown();
+        std::error_code ec;
+        for (const auto& file : {catalogue::ExtrasPath(), sources::SourcesPath(), sources::CopyPath({}).parent_path(),
+                                 guide::CachePath(), guide::IdsPath()})
+            std::filesystem::remove_all(file, ec);
+    }
+    static QString Shown(const ListView* list, int row) {
+        return list->model()->index(row, 0).data(Qt::DisplayRole).toString();
+    }
+};
+
+}  // namespace
+
+TEST_F(Scripts, APlaylistInFourScriptsShowsFindsAndKeepsAFavouriteWhole) {
+    program.write("world.m3u", std::string("#EXTM3U\n#EXTINF:-1 group-title=\"") + kNews + "\"," + kPerviy +
+                                   "\nhttp://127.0.0.1:9/1.ts\n#EXTINF:-1 group-title=\"News\"," + kJazeera +
+                                   "\nhttp://127.0.0.1:9/2.ts\n#EXTINF:-1," + kCctv +
+                                   "\nhttp://127.0.0.1:9/3.ts\n#EXTINF:-1," + kErt + "\nhttp://127.0.0.1:9/4.ts\n");
+    Form1& f = Start();
+    f.AddPlaylist(QString::fromStdString((program.path() / "world.m3u").string()));
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 4; }, 10000));
+    QStringList shown;
+    for (int r = 0; r < 4; ++r) shown << Shown(f.ListView1, r);
+    for (const char* name : {kPerviy, kJazeera, kCctv, kErt})
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(name)))
+            << name << " among " << shown.join(QStringLiteral("|")).toStdString();
+    EXPECT_TRUE(Entries(f.Combo1).contains(QString::fromUtf8(kNews))) << "the group box in Cyrillic";
+
+    // The find line folds case in every script: "первый" finds "Первый канал", "ερτ" finds "ΕΡΤ".
+    f.ListView1->setFocus();
+    QTest::keyClick(f.ListView1, Qt::Key_F, Qt::ControlModifier);
+    QLineEdit* line = f.ListView1->filterLine();
+    ASSERT_NE(line, nullptr);
+    line->setText(QString::fromUtf8("\xD0\xBF\xD0\xB5\xD1\x80\xD0\xB2\xD1\x8B\xD0\xB9"));
+    ASSERT_EQ(f.ListView1->model()->rowCount(), 1);
+    EXPECT_EQ(Shown(f.ListView1, 0), QString::fromUtf8(kPerviy));
+    line->setText(QString::fromUtf8("\xCE\xB5\xCF\x81\xCF\x84"));
+    ASSERT_EQ(f.ListView1->model()->rowCount(), 1);
+    EXPECT_EQ(Shown(f.ListView1, 0), QString::fromUtf8(kErt));
+
+    // The favourite's line holds what Windows-1252 can of the name; the list keeps it whole,
+    // after a restart too, and the export gives it back in UTF-8.
+    f.ListView1->selectRow(f.ListView1->rowAt(f.ListView1->model()->index(0, 0)));
+    f.cmdFav_Click();
+    const auto saved = catalogue::ParseFavorites(program.read("Favorites.txt"));
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].name, "??? ????????");
+    EXPECT_EQ(saved[0].address, "http://127.0.0.1:9/4.ts");
+    form.reset();
+    Form1& again = Start();
+    ASSERT_EQ(again.ListView2->rowCount(), 1);
+    EXPECT_EQ(again.ListView2->row(0).name, kErt);
+    ASSERT_TRUE(again.ExportFavorites(QString::fromStdString((program.path() / "out.m3u").string())));
+    EXPECT_NE(program.read("out.m3u").find(std::string(",") + kErt + "\n"), std::string::npos);
+}
+
+// A playlist's numbers are a column sorted as numbers (9, 10, 100, then the rows without); what
+// is on now is another, with how far it has run, for the channels the guide knows.
+TEST_F(Scripts, ASourceShowsItsNumbersSortedAsNumbersAndWhatIsOnNow) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const auto at = [](qint64 t) {
+        return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyyMMddhhmmss +0000"));
+    };
+    HttpServer server;
+    server.serve(QStringLiteral("/epg.xml"),
+                 QStringLiteral("<tv><channel id=\"n1\"><display-name>News</display-name></channel><programme "
+                                "start=\"%1\" stop=\"%2\" channel=\"n1\"><title>%3</title></programme></tv>")
+                     .arg(at(now - 1800), at(now + 1800), QString::fromUtf8(kNews))
+                     .toUtf8(),
+                 "text/xml");
+    SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress,
+                server.url(QStringLiteral("/epg.xml")).toStdString());
+    program.write(
+        "numbered.m3u",
+        "#EXTM3U\n#EXTINF:-1 tvg-chno=\"10\",Ten\nhttp://127.0.0.1:9/10.ts\n"
+        "#EXTINF:-1 tvg-chno=\"100\" tvg-id=\"n1\",Hundred\nhttp://127.0.0.1:9/100.ts\n"
+        "#EXTINF:-1,Plain\nhttp://127.0.0.1:9/p.ts\n#EXTINF:-1 tvg-chno=\"9\",Nine\nhttp://127.0.0.1:9/9.ts\n");
+    Form1& f = Start();
+    f.AddPlaylist(QString::fromStdString((program.path() / "numbered.m3u").string()));
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 4; }, 10000));
+    QAbstractItemModel* shown = f.ListView1->model();
+    ASSERT_TRUE(WaitFor([&] { return shown->columnCount() == 5; }, 10000)) << "the guide read, its column shown";
+    EXPECT_EQ(shown->headerData(3, Qt::Horizontal).toString(), QStringLiteral("No."));
+    EXPECT_EQ(shown->headerData(4, Qt::Horizontal).toString(), QStringLiteral("On now"));
+
+    f.ListView1_ColumnClick(4);  // the header of "No."
+    QStringList order;
+    for (int r = 0; r < 4; ++r) order << shown->index(r, 0).data().toString();
+    EXPECT_EQ(order, test::L({"Nine", "Ten", "Hundred", "Plain"}));
+    const QModelIndex onNow = shown->index(2, 4);
+    EXPECT_EQ(onNow.data().toString(), QString::fromUtf8(kNews));
+    const double run = onNow.data(kProgressRole).toDouble();
+    EXPECT_GT(run, 0.45);
+    EXPECT_LT(run, 0.55);
+    EXPECT_TRUE(shown->index(0, 4).data().toString().isEmpty()) << "a channel the guide does not know";
+
+    // The catalogue's categories have no numbers of their own; the guide's column stays.
+    f.cmdTV_Click();
+    EXPECT_EQ(f.ListView1->model()->columnCount(), 4);
+    EXPECT_EQ(f.ListView1->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("On now"));
+}
