@@ -153,7 +153,6 @@ const std::vector<AddedMessage>& AddedMessages() {
          "Your list of playlists (%1) could not be read. So that nothing is saved over it, playlists added now are not "
          "kept."},
         {"MSG_COLUMNNUMBER", "No."},
-        {"MSG_COLUMNNOW", "On now"},
     };
     return kMessages;
 }

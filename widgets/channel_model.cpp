@@ -114,12 +114,15 @@ QVariant ChannelModel::data(const QModelIndex& index, int role) const {
     if (index.column() >= m_headers.size()) {
         const ExtraColumn& extra = m_extra[static_cast<std::size_t>(index.column() - m_headers.size())];
         if (role == Qt::DisplayRole && extra.text) return extra.text(row);
-        if (role == kProgressRole && extra.progress) return extra.progress(row);
         if (role == Qt::TextAlignmentRole && extra.sort == ExtraColumn::Sort::Number)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     }
     if (index.column() > 3) return {};
+    if ((role == kSecondLineRole || role == kProgressRole) && index.column() == 0 && m_secondLine) {
+        const SecondLine line = m_secondLine(row);
+        return role == kSecondLineRole ? QVariant(line.text) : QVariant(line.run);
+    }
     if (role == Qt::DecorationRole && index.column() == 0) {
         if (const StreamMark* found = mark(index.row())) return MarkIcon(found->kind);
         if (m_icon)
@@ -199,9 +202,16 @@ void ChannelModel::setExtraColumns(std::vector<ExtraColumn> columns) {
 }
 
 void ChannelModel::refreshExtraColumns() {
-    if (rowCount() > 0 && !m_extra.empty())
+    if (rowCount() == 0) return;
+    if (!m_extra.empty())
         emit dataChanged(index(0, static_cast<int>(m_headers.size())), index(rowCount() - 1, columnCount() - 1),
-                         {Qt::DisplayRole, kProgressRole});
+                         {Qt::DisplayRole});
+    if (m_secondLine) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {kSecondLineRole, kProgressRole});
+}
+
+void ChannelModel::setSecondLine(std::function<SecondLine(const ListRow&)> source) {
+    m_secondLine = std::move(source);
+    refreshExtraColumns();
 }
 
 void ChannelModel::addColumn(const QString& header) {

@@ -56,17 +56,23 @@ enum class ChannelColumn : int { Name = 0, Category = 1, Language = 2, Url = 3 }
 const std::string& ColumnText(const ListRow& row, int column);
 
 // A column a list shows after the design's, filled by the window from what it knows of a row's
-// channel: a playlist's channel numbers, the programme on now.
+// channel (a playlist's channel numbers).
 struct ExtraColumn {
     QString header;
-    std::function<QString(const ListRow&)> text;  // asked only for the rows being drawn
-    // How far the programme on now has run (0..1), drawn as a thin bar under the text; < 0 none.
-    std::function<double(const ListRow&)> progress;
+    std::function<QString(const ListRow&)> text;               // asked only for the rows being drawn
     enum class Sort { None, Text, Number } sort = Sort::Text;  // Number: "9" before "10", blanks last
     int widthTwips = 1440;
+    bool leading = false;  // shown before the design's columns (its number stays after them)
 };
-// The share of a row's extra column that has run, for its delegate.
-inline constexpr int kProgressRole = Qt::UserRole + 1;
+
+// A second line under a row's name: the programme on now, and how far it has run (0..1, a thin
+// bar under it; < 0 none).
+struct SecondLine {
+    QString text;
+    double run = -1;
+};
+inline constexpr int kSecondLineRole = Qt::UserRole + 1;  // the line's text, on the name's column
+inline constexpr int kProgressRole = Qt::UserRole + 2;    // its share run
 
 class ChannelModel : public QAbstractTableModel {
     Q_OBJECT
@@ -120,6 +126,9 @@ public:
     // being drawn. refreshIcons() has every row drawn with its icon as it now is.
     void setIconSource(std::function<QIcon(const ListRow&)> source) { m_icon = std::move(source); }
     void refreshIcons();
+    // A second line under every row's name (none by default); refreshExtraColumns() draws it again.
+    void setSecondLine(std::function<SecondLine(const ListRow&)> source);
+    bool hasSecondLine() const { return bool(m_secondLine); }
 
 private:
     bool before(const ListRow& a, const ListRow& b) const;
@@ -139,4 +148,5 @@ private:
     std::unordered_map<std::string, StreamMark> m_marks;
     std::function<QString(const ListRow&)> m_toolTip;
     std::function<QIcon(const ListRow&)> m_icon;
+    std::function<SecondLine(const ListRow&)> m_secondLine;
 };

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "widgets/channel_filter.h"
-#include "widgets/progress_delegate.h"
+#include "widgets/second_line_delegate.h"
 #include "widgets/texts.h"
 #include "widgets/twips.h"
 
@@ -102,24 +102,28 @@ void ListView::setExtraColumns(std::vector<ExtraColumn> columns) {
     const bool same = std::equal(now.begin(), now.end(), columns.begin(), columns.end(),
                                  [](const ExtraColumn& a, const ExtraColumn& b) { return a.header == b.header; });
     m_model->setExtraColumns(std::move(columns));
-    placeExtraDelegates();
     if (same) return;  // the columns stay, as wide as the user left them
     const int first = static_cast<int>(m_model->headers().size());
-    for (int c = first; c < m_model->columnCount(); ++c)
-        setColumnWidth(c, twips::ToPixels(m_model->extraColumns()[static_cast<std::size_t>(c - first)].widthTwips));
+    for (int c = first; c < m_model->columnCount(); ++c) {
+        const ExtraColumn& column = m_model->extraColumns()[static_cast<std::size_t>(c - first)];
+        setColumnWidth(c, twips::ToPixels(column.widthTwips));
+        if (column.leading) header()->moveSection(header()->visualIndex(c), 0);
+    }
 }
 
-void ListView::placeExtraDelegates() {
-    if (!m_progress) m_progress = new ProgressDelegate(this);
-    const int first = static_cast<int>(m_model->headers().size());
-    for (int c = 0; c < m_model->columnCount(); ++c) setItemDelegateForColumn(c, c >= first ? m_progress : nullptr);
+void ListView::setSecondLine(std::function<SecondLine(const ListRow&)> source) {
+    const bool had = m_model->hasSecondLine();
+    m_model->setSecondLine(std::move(source));
+    if (had == m_model->hasSecondLine()) return;
+    if (!m_secondLine) m_secondLine = new SecondLineDelegate(this);
+    setItemDelegateForColumn(0, m_model->hasSecondLine() ? m_secondLine : nullptr);
+    doItemsLayout();  // every row is taller, or back to one line
 }
 
 void ListView::addColumn(const QString& header, int widthTwips) {
     m_model->addColumn(header);
     const int at = static_cast<int>(m_model->headers().size()) - 1;  // before any extra column
     setColumnWidth(at, twips::ToPixels(widthTwips));
-    if (!m_model->extraColumns().empty()) placeExtraDelegates();
 }
 
 int ListView::rowAt(const QModelIndex& shown) const { return shown.isValid() ? m_filter->sourceRow(shown.row()) : -1; }

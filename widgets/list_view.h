@@ -8,7 +8,7 @@
 #include "widgets/channel_model.h"
 
 class ChannelFilter;
-class ProgressDelegate;
+class SecondLineDelegate;
 #include <QLineEdit>
 
 class ListView : public QTreeView {
@@ -25,9 +25,11 @@ public:
     void addColumn(const QString& header, int widthTwips);
     QStringList columnHeaders() const { return m_model->headers(); }
     void setColumnHeader(int column, const QString& header) { m_model->setHeader(column - 1, header); }  // 1-based
-    // Columns after the design's, their programme bars drawn; none takes them away. Unchanged
+    // Columns after the design's (a leading one shown first); none takes them away. Unchanged
     // headers keep the columns (and the widths the user gave them).
     void setExtraColumns(std::vector<ExtraColumn> columns);
+    // A second line under every row's name, with its bar; an empty function takes it away.
+    void setSecondLine(std::function<SecondLine(const ListRow&)> source);
     void refreshExtraColumns() { m_model->refreshExtraColumns(); }
 
     // The three sort settings of the list: the sorted flag (set by the first header click and
@@ -99,14 +101,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void placeExtraDelegates();  // the programme bars on the extra columns, wherever they now are
     void applySort();
     void placeFilterLine();
 
     ChannelModel* m_model;
     ChannelFilter* m_filter;
     QPointer<QLineEdit> m_filterLine;
-    ProgressDelegate* m_progress = nullptr;
+    SecondLineDelegate* m_secondLine = nullptr;
     QPointer<QWidget> m_foot;
     bool m_localFiltering = true;
     std::function<bool(int)> m_digitHandler;

@@ -1,6 +1,7 @@
-// The columns the lists show after the design's: a playlist's own channel numbers, and what is
-// on now on each row's channel (with a thin bar for how far it has run), from the programme
-// guide, drawn only for the rows on screen.
+// What the lists show beyond the design's columns: a playlist's own channel numbers (a column,
+// shown first, sorted as numbers) and, under each row's name, what is on now on its channel
+// with a thin bar for how far it has run, from the programme guide, drawn only for the rows on
+// screen.
 #include <QDateTime>
 
 #include "guide/xmltv.h"
@@ -11,7 +12,6 @@
 
 namespace {
 constexpr int kNumberTwips = 600;
-constexpr int kNowTwips = 2400;
 }  // namespace
 
 const guide::Programme* Form1::onNow(const ListView* list, const ListRow& row) const {
@@ -21,42 +21,37 @@ const guide::Programme* Form1::onNow(const ListView* list, const ListRow& row) c
 }
 
 void Form1::showListColumns() {
-    const bool guide = m_guide && !m_guide->data().schedules.empty();
-    const auto now = [this](const ListView* list) {
-        ExtraColumn column;
-        column.header = Msg("MSG_COLUMNNOW");
-        column.sort = ExtraColumn::Sort::None;  // it changes as the programmes do
-        column.widthTwips = kNowTwips;
-        column.text = [this, list](const ListRow& row) {
-            const guide::Programme* on = onNow(list, row);
-            return on ? QString::fromStdString(on->title) : QString();
-        };
-        column.progress = [this, list](const ListRow& row) {
-            const guide::Programme* on = onNow(list, row);
-            if (!on || on->stop <= on->start) return -1.0;
-            return static_cast<double>(QDateTime::currentSecsSinceEpoch() - on->start) /
-                   static_cast<double>(on->stop - on->start);
-        };
-        return column;
-    };
-    std::vector<ExtraColumn> first;
+    std::vector<ExtraColumn> numbers;
     if (m_shown.channels) {
-        // A playlist's own numbers (tvg-chno), sorted as numbers.
         ExtraColumn number;
         number.header = Msg("MSG_COLUMNNUMBER");
         number.sort = ExtraColumn::Sort::Number;
         number.widthTwips = kNumberTwips;
+        number.leading = true;
         number.text = [this](const ListRow& row) {
             const catalogue::ChannelExtras* extras = extrasOf(ListView1, row);
             return extras ? QString::fromStdString(extras->number) : QString();
         };
-        first.push_back(std::move(number));
+        numbers.push_back(std::move(number));
     }
-    if (guide) first.push_back(now(ListView1));
-    ListView1->setExtraColumns(std::move(first));
-    std::vector<ExtraColumn> second;
-    if (guide) second.push_back(now(ListView2));
-    ListView2->setExtraColumns(std::move(second));
+    ListView1->setExtraColumns(std::move(numbers));
+
+    const bool guide = m_guide && !m_guide->data().schedules.empty();
+    for (ListView* list : {ListView1, ListView2}) {
+        if (!guide) {
+            list->setSecondLine({});
+            continue;
+        }
+        list->setSecondLine([this, list](const ListRow& row) {
+            const guide::Programme* on = onNow(list, row);
+            if (!on) return SecondLine{};
+            const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+            const double run = on->stop > on->start
+                                   ? static_cast<double>(now - on->start) / static_cast<double>(on->stop - on->start)
+                                   : -1.0;
+            return SecondLine{QString::fromStdString(on->title), run};
+        });
+    }
 }
 
 void Form1::refreshListColumns() {
