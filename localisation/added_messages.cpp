@@ -153,6 +153,9 @@ const std::vector<AddedMessage>& AddedMessages() {
          "Your list of playlists (%1) could not be read. So that nothing is saved over it, playlists added now are not "
          "kept."},
         {"MSG_COLUMNNUMBER", "No."},
+        {"MSG_FINDOTHERLISTS", "In other lists"},
+        {"MSG_FINDINGUIDE", "In the programme guide"},
+        {"MSG_FINDMORE", "%1 more"},
     };
     return kMessages;
 }

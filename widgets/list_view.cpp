@@ -209,14 +209,26 @@ void ListView::setLocalFiltering(bool on) {
     m_filter->setPattern(on && m_filterLine ? m_filterLine->text().trimmed() : QString());
 }
 
-void ListView::setFootWidget(QWidget* foot) {
-    m_foot = foot;
-    if (m_foot) m_foot->installEventFilter(this);  // shown or hidden: the rows make room
+namespace {
+// A foot's height as a layout would give it: its size hint within its least and most.
+int FootHeight(const QWidget* foot) {
+    return foot->sizeHint().expandedTo(foot->minimumSize()).boundedTo(foot->maximumSize()).height();
+}
+}  // namespace
+
+void ListView::addFootWidget(QWidget* foot) {
+    if (!foot) return;
+    m_feet.push_back(foot);
+    foot->installEventFilter(this);  // shown or hidden: the rows make room
     placeFilterLine();
 }
 
 int ListView::footHeight() const {
-    return m_foot && !m_foot->isHidden() && filterOpen() ? m_foot->sizeHint().height() : 0;
+    if (!filterOpen()) return 0;
+    int height = 0;
+    for (const QPointer<QWidget>& foot : m_feet)
+        if (foot && !foot->isHidden()) height += FootHeight(foot);
+    return height;
 }
 
 void ListView::closeFilter() {
@@ -225,7 +237,8 @@ void ListView::closeFilter() {
     const bool hadFocus = m_filterLine->hasFocus();
     m_filterLine->hide();
     m_filterLine->clear();  // every row again
-    if (m_foot) m_foot->hide();
+    for (const QPointer<QWidget>& foot : m_feet)
+        if (foot) foot->hide();
     updateGeometries();
     emit filterClosed();
     if (selected >= 0) selectRow(selected);
@@ -240,10 +253,17 @@ void ListView::placeFilterLine() {
         m_filterLine->setGeometry(0, list.height() - height, list.width(), height);
     else
         m_filterLine->setGeometry(list.left(), list.bottom() + 1 - height, list.width(), height);
-    if (const int foot = footHeight(); foot > 0) {
+    if (footHeight() > 0) {
+        // Stacked up from the line, the first added nearest to it.
         const QRect line = m_filterLine->geometry();
-        m_foot->setGeometry(line.left(), line.top() - foot, line.width(), foot);
-        m_foot->raise();
+        int top = line.top();
+        for (const QPointer<QWidget>& foot : m_feet) {
+            if (!foot || foot->isHidden()) continue;
+            const int height = FootHeight(foot);
+            top -= height;
+            foot->setGeometry(line.left(), top, line.width(), height);
+            foot->raise();
+        }
     }
     updateGeometries();
 }
@@ -267,7 +287,7 @@ void ListView::resizeEvent(QResizeEvent* event) {
 }
 
 bool ListView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_foot && m_foot &&
+    if (std::find(m_feet.begin(), m_feet.end(), watched) != m_feet.end() &&
         (event->type() == QEvent::Show || event->type() == QEvent::Hide || event->type() == QEvent::LayoutRequest))
         QMetaObject::invokeMethod(
             this, [this] { placeFilterLine(); }, Qt::QueuedConnection);

@@ -71,8 +71,9 @@ public:
     // filterEdited); on again: it does.
     void setLocalFiltering(bool on);
     // A widget laid over the list just above the filter line while the line is open and the
-    // widget is not hidden; the last rows scroll above both. The list does not own it.
-    void setFootWidget(QWidget* foot);
+    // widget is not hidden (several stack up, the first nearest the line); the last rows scroll
+    // above them all. The list does not own them.
+    void addFootWidget(QWidget* foot);
     void placeFoot() { placeFilterLine(); }
 
 signals:
@@ -108,7 +109,7 @@ private:
     ChannelFilter* m_filter;
     QPointer<QLineEdit> m_filterLine;
     SecondLineDelegate* m_secondLine = nullptr;
-    QPointer<QWidget> m_foot;
+    std::vector<QPointer<QWidget>> m_feet;
     bool m_localFiltering = true;
     std::function<bool(int)> m_digitHandler;
     int footHeight() const;

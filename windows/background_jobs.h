@@ -62,6 +62,7 @@ public:
     void setPlaylists(std::vector<std::filesystem::path> playlists) { m_playlists = std::move(playlists); }
 
     const guide::GuideData& data() const { return m_cache->data; }
+    std::shared_ptr<const guide::Cache> cache() const { return m_cache; }  // kept alive by who holds it
     // "Now: <title> (until 21:00) · Next: <title>" for a channel at `now` (seconds since
     // 1970); empty when the guide knows nothing of it.
     QString nowNext(const std::string& tvgId, const std::string& name, std::int64_t now) const;

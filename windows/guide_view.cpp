@@ -35,6 +35,27 @@ std::vector<GuideWindow::Channel> Form1::guideChannels() const {
     return channels;
 }
 
+void Form1::showInGuide(const QString& name, const QString& address, const guide::Schedule* schedule,
+                        const guide::Programme* programme) {
+    if (!m_guideWindow || !schedule || !programme) return;
+    const auto rowOf = [&]() -> int {
+        const std::vector<GuideWindow::Channel>& shown = m_guideWindow->channels();
+        for (std::size_t i = 0; i < shown.size(); ++i)
+            if (shown[i].schedule == schedule) return static_cast<int>(i);
+        return -1;
+    };
+    int at = rowOf();
+    if (at < 0) {
+        // A channel of another list: shown first in the grid, before the list's own.
+        std::vector<GuideWindow::Channel> channels = m_guideWindow->channels();
+        channels.insert(channels.begin(), {name, address, schedule});
+        m_guideWindow->setChannels(std::move(channels), QDateTime::currentSecsSinceEpoch());
+        at = rowOf();
+    }
+    m_guideWindow->grid()->scrollToTime(programme->start - 1800);
+    m_guideWindow->grid()->choose(at, static_cast<int>(programme - schedule->data()));
+}
+
 void Form1::ShowGuideWindow() {
     if (!m_guideWindow) {
         m_guideWindow = new GuideWindow(this);

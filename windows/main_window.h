@@ -36,6 +36,10 @@ class QLineEdit;
 class QMenu;
 class QProgressDialog;
 class GuideUpdates;
+class FindElsewhere;
+namespace find_index {
+class Index;
+}  // namespace find_index
 class StreamChecker;
 struct ListRow;
 class BannerPane;
@@ -247,6 +251,12 @@ private:
     // The programme guide's grid: the channels of the list shown that the guide knows.
     void ShowGuideWindow();
     std::vector<GuideWindow::Channel> guideChannels() const;
+    // The grid at a programme of a channel's schedule (the channel added when the list lacks it).
+    void showInGuide(const QString& name, const QString& address, const guide::Schedule* schedule,
+                     const guide::Programme* programme);
+    // The find line beyond the list on show: what its index is made of, on a worker.
+    void connectFinding();
+    std::function<std::shared_ptr<const find_index::Index>()> findIndexWork() const;
     void rebuildSourceMenu();
     void showSourceGroup();  // the shown playlist's rows of the group in the language box
     // Shows a playlist: its rows as read when given, else read from its copy.
@@ -344,6 +354,7 @@ private:
     catalogue::ExtrasMap m_extras;
     SourceShelf* m_shelf = nullptr;
     RadioDirectory* m_directory = nullptr;
+    FindElsewhere* m_find = nullptr;
     struct ShownPlaylist {
         std::string id;  // of the playlist in the channel list; "" while a category shows
         std::shared_ptr<SourceShelf::Channels> channels;  // all its rows, whatever the group

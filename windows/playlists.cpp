@@ -305,6 +305,7 @@ void Form1::connectPlaylists() {
     });
     connectSources();
     connectGuideWindow();
+    connectFinding();
     connectStreamCheck();
 
     connect(m_guide, &GuideUpdates::finished, this, [this](bool, const QString& failure) {

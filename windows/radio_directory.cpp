@@ -190,7 +190,7 @@ RadioDirectory::RadioDirectory(ListView* list, std::function<bool()> available, 
     }
     column->addWidget(m_narrowing);
     m_foot->hide();
-    list->setFootWidget(m_foot);
+    list->addFootWidget(m_foot);
 
     connect(m_searchButton, &QPushButton::clicked, this, &RadioDirectory::search);
     m_rest.setSingleShot(true);

@@ -6,16 +6,20 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimeZone>
+#include <QTreeWidget>
 #include <filesystem>
 
 #include "catalogue/channel_extras.h"
 #include "catalogue/favorites.h"
 #include "catalogue/playlist_sources.h"
 #include "guide/guide_store.h"
+#include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
 #include "support/http_server.h"
 #include "support/wait_for.h"
+#include "windows/background_jobs.h"
+#include "windows/guide_window.h"
 #include "windows/main_window_fixture.h"
 
 using test_support::WaitFor;
@@ -133,4 +137,71 @@ TEST_F(Scripts, ASourceShowsItsNumbersSortedAsNumbersAndWhatIsOnNow) {
     f.cmdTV_Click();
     EXPECT_EQ(f.ListView1->model()->columnCount(), 3);
     EXPECT_TRUE(f.ListView1->model()->index(0, 0).data(kSecondLineRole).isValid());
+}
+
+// The find line finds beyond the list on show: a channel of a playlist source while the
+// catalogue's TV list shows (chosen, it plays), and a programme of tomorrow (chosen, the grid
+// opens at it); the list's own matches are not repeated below it.
+TEST_F(Scripts, TheFindLineFindsInOtherListsAndTheGuideAndPlaysOrOpensTheGrid) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const auto at = [](qint64 t) {
+        return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyyMMddhhmmss +0000"));
+    };
+    HttpServer server;
+    server.serve(QStringLiteral("/epg.xml"),
+                 QStringLiteral("<tv><channel id=\"p1\"><display-name>P</display-name></channel>"
+                                "<programme start=\"%1\" stop=\"%2\" channel=\"p1\"><title>Morning</title></programme>"
+                                "<programme start=\"%3\" stop=\"%4\" channel=\"p1\"><title>Evening Concert</title>"
+                                "</programme></tv>")
+                     .arg(at(now - 600), at(now + 600), at(now + 86400), at(now + 90000))
+                     .toUtf8(),
+                 "text/xml");
+    SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress,
+                server.url(QStringLiteral("/epg.xml")).toStdString());
+    program.write("world.m3u", std::string("#EXTM3U\n#EXTINF:-1 tvg-id=\"p1\",") + kPerviy +
+                                   "\nhttp://127.0.0.1:9/1.ts|User-Agent=Finder\n");
+    Form1& f = Start();
+    f.AddPlaylist(QString::fromStdString((program.path() / "world.m3u").string()));
+    ASSERT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 1; }, 10000));
+    ASSERT_TRUE(
+        WaitFor([&] { return !f.guideUpdates()->running() && !f.guideUpdates()->data().schedules.empty(); }, 10000));
+    f.cmdTV_Click();
+    f.ListView1->setFocus();
+    QTest::keyClick(f.ListView1, Qt::Key_F, Qt::ControlModifier);
+    QLineEdit* line = f.ListView1->filterLine();
+    ASSERT_NE(line, nullptr);
+    auto* panel = f.findChild<QTreeWidget*>(QStringLiteral("ListView1Elsewhere"));
+    ASSERT_NE(panel, nullptr);
+    const auto texts = [&] {
+        QStringList out;
+        for (int i = 0; i < panel->topLevelItemCount(); ++i)
+            out << panel->topLevelItem(i)->text(0) + QLatin1Char('|') + panel->topLevelItem(i)->text(1);
+        return out;
+    };
+
+    line->setText(QString::fromUtf8("\xD0\xBF\xD0\xB5\xD1\x80\xD0\xB2"));  // "перв"
+    ASSERT_TRUE(WaitFor([&] { return panel->isVisible(); }, 10000)) << "the index made, its matches shown";
+    EXPECT_EQ(f.ListView1->model()->rowCount(), 0) << "the TV list has no such channel";
+    EXPECT_EQ(texts(),
+              QStringList({QStringLiteral("In other lists|"), QString::fromUtf8(kPerviy) + QStringLiteral("|world")}));
+
+    line->setText(QStringLiteral("concert"));
+    ASSERT_EQ(panel->topLevelItemCount(), 2);
+    EXPECT_EQ(panel->topLevelItem(0)->text(0), QStringLiteral("In the programme guide"));
+    EXPECT_EQ(panel->topLevelItem(1)->text(0), QStringLiteral("Evening Concert"));
+    EXPECT_TRUE(panel->topLevelItem(1)->text(1).startsWith(QString::fromUtf8(kPerviy) + QStringLiteral(" · ")));
+    emit panel->itemClicked(panel->topLevelItem(1), 0);
+    auto* guide = f.findChild<GuideWindow*>();
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    EXPECT_TRUE(guide->details().contains(QStringLiteral("Evening Concert"))) << guide->details().toStdString();
+    guide->close();
+
+    line->setText(QStringLiteral("zeta"));
+    EXPECT_EQ(f.ListView1->model()->rowCount(), 1) << "the list's own match";
+    EXPECT_FALSE(panel->isVisible()) << "and not again below it";
+
+    line->setText(QString::fromUtf8("\xD0\xBF\xD0\xB5\xD1\x80\xD0\xB2"));
+    emit panel->itemClicked(panel->topLevelItem(1), 0);
+    EXPECT_EQ(f.WindowsMediaPlayer1->url(), QStringLiteral("http://127.0.0.1:9/1.ts"));
 }
