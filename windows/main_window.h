@@ -154,6 +154,7 @@ public:
     void UpdateGuide(bool told, bool fresh = false);  // `told`: a failure is shown in a message
     void CancelGuideUpdate();
     GuideUpdates* guideUpdates() const { return m_guide; }
+    FindElsewhere* findElsewhere() const { return m_find; }
     QString guideTextFor(const ListView* list, const ListRow& row) const;  // now and next of a row's channel
     // Every guide to read: the user's own, then each playlist source's (guide::JoinAddresses).
     std::string allGuides() const;
