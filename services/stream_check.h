@@ -31,6 +31,9 @@ struct Options {
     std::size_t concurrency = 8;                   // addresses asked at once
     long timeoutSeconds = 10;                      // for each address, from its start
     std::size_t maxBytes = std::size_t{64} << 10;  // read from each address at most
+    // Request headers of each address ("Name: value" lines, by the address's place; none when
+    // missing), as its playlist asks for them.
+    std::vector<std::vector<std::string>> headers;
 };
 
 struct Stats {

@@ -80,7 +80,12 @@ struct Probe {
     bool icy = false;
     std::string bytes;
     std::size_t maxBytes = 0;
-    std::string found;  // what the bytes were recognised as; ends the transfer
+    std::string found;              // what the bytes were recognised as; ends the transfer
+    curl_slist* headers = nullptr;  // the entry's own request headers, when it has any
+    Probe() = default;
+    Probe(const Probe&) = delete;
+    Probe& operator=(const Probe&) = delete;
+    ~Probe() { curl_slist_free_all(headers); }
 };
 
 std::size_t OnHeader(char* ptr, std::size_t size, std::size_t count, void* user) {
@@ -218,6 +223,11 @@ Stats Check(const std::vector<std::string>& addresses, const Options& options,
             probe->easy = easy;
             curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
             curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla");
+            // The headers its playlist asks for (a User-Agent of its own among them overrides the one above).
+            if (index < options.headers.size())
+                for (const std::string& line : options.headers[index])
+                    probe->headers = curl_slist_append(probe->headers, line.c_str());
+            if (probe->headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, probe->headers);
             curl_easy_setopt(easy, CURLOPT_PROXY, "");
             curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
             curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);

@@ -187,15 +187,23 @@ void StreamChecker::cancel() {
     }
 }
 
-void StreamChecker::start(std::vector<std::string> addresses) {
+namespace {
+stream_check::Options WithHeaders(stream_check::Options options, std::vector<std::vector<std::string>> headers) {
+    options.headers = std::move(headers);
+    return options;
+}
+}  // namespace
+
+void StreamChecker::start(std::vector<std::string> addresses, std::vector<std::vector<std::string>> headers) {
     m_running = false;
     m_worker.stop();
     m_running = true;
     m_done = 0;
     m_total = static_cast<int>(addresses.size());
     emit progress(0, m_total);
-    const unsigned started = m_worker.start(
-        [this, addresses = std::move(addresses), options = options](const std::atomic<bool>& cancel, unsigned run) {
+    const unsigned started =
+        m_worker.start([this, addresses = std::move(addresses), options = WithHeaders(options, std::move(headers))](
+                           const std::atomic<bool>& cancel, unsigned run) {
             stream_check::Check(
                 addresses, options,
                 [&](std::size_t index, const stream_check::Result& result) {

@@ -94,7 +94,8 @@ public:
 
     stream_check::Options options;
     // Checks the addresses (each once); a check under way is cancelled first.
-    void start(std::vector<std::string> addresses);
+    // `headers`: each address's own request headers ("Name: value"), by its place; may be shorter.
+    void start(std::vector<std::string> addresses, std::vector<std::vector<std::string>> headers = {});
     void cancel();
     bool running() const { return m_running; }
 

@@ -6,6 +6,7 @@
 #include <QProgressDialog>
 #include <unordered_set>
 
+#include "catalogue/stream_options.h"
 #include "player/player_pane.h"
 #include "widgets/list_view.h"
 #include "widgets/message_box.h"
@@ -65,10 +66,20 @@ void Form1::retranslateBusyEntries() {
 
 void Form1::CheckStreams() {
     std::vector<std::string> addresses;
+    std::vector<std::vector<std::string>> headers;  // the playlist's own, by address
     std::unordered_set<std::string> seen;
-    for (const ListRow& row : ListView1->rows())
-        if (!row.checkedAddress().empty() && seen.insert(row.checkedAddress()).second)
-            addresses.push_back(row.checkedAddress());
+    for (const ListRow& row : ListView1->rows()) {
+        if (row.checkedAddress().empty() || !seen.insert(row.checkedAddress()).second) continue;
+        addresses.push_back(row.checkedAddress());
+        std::vector<std::string> lines;
+        if (const catalogue::ChannelExtras* extras = extrasOf(ListView1, row))
+            for (const stream_options::Header& h : stream_options::Read(extras->options))
+                lines.push_back(h.name + ": " + h.value);
+        if (!lines.empty()) {
+            headers.resize(addresses.size());
+            headers.back() = std::move(lines);
+        }
+    }
     if (addresses.empty()) {
         ShowMessage(this, Msg("MSG_NOTHINGTOCHECK"));
         return;
@@ -82,7 +93,7 @@ void Form1::CheckStreams() {
     m_checkProgress->setMinimumDuration(0);
     connect(m_checkProgress, &QProgressDialog::canceled, m_checker, &StreamChecker::cancel);
     showBusy(mnuCheckStreams, true);
-    m_checker->start(std::move(addresses));
+    m_checker->start(std::move(addresses), std::move(headers));
 }
 
 int Form1::DeleteDeadStreams(bool ask) {

@@ -95,6 +95,32 @@ TEST(StreamCheck, LiveDeadSilentSlowAndUncheckableAddresses) {
     expect(9, Verdict::Dead, "not a stream address");
 }
 
+// A channel whose playlist names its own headers is checked with them (its User-Agent over the
+// check's own), and another address of the same check without.
+TEST(StreamCheck, AnAddressIsAskedWithItsPlaylistsHeaders) {
+    TinyHttp server;
+    server.route("/guarded.ts", 200, TsPackets(20));
+    server.route("/plain.ts", 200, TsPackets(20));
+    stream_check::Options options;
+    options.concurrency = 1;  // one after the other: the last request is the second address's
+    options.headers = {{"User-Agent: Guarded/1.0", "Referer: http://portal.example/"}};
+    std::atomic<bool> cancel{false};
+    std::vector<std::string> requests;
+    stream_check::Check(
+        {server.url("/guarded.ts"), server.url("/plain.ts")}, options,
+        [&](std::size_t, const stream_check::Result& r) {
+            EXPECT_EQ(r.verdict, Verdict::Alive) << r.reason;
+            requests.push_back(server.lastRequest());
+        },
+        cancel);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0].find("User-Agent: Guarded/1.0\r\n"), std::string::npos) << requests[0];
+    EXPECT_NE(requests[0].find("Referer: http://portal.example/\r\n"), std::string::npos) << requests[0];
+    EXPECT_EQ(requests[0].find("Mozilla"), std::string::npos) << requests[0];
+    EXPECT_EQ(requests[1].find("Referer"), std::string::npos) << requests[1];
+    EXPECT_NE(requests[1].find("User-Agent: Mozilla\r\n"), std::string::npos) << requests[1];
+}
+
 TEST(StreamCheck, NeverMoreThanTheAllowedConnectionsAndCancelEndsIt) {
     TinyHttp server;
     std::vector<std::string> addresses;
