@@ -18,10 +18,12 @@ std::string WriteExtras(const ExtrasMap& extras) {
         // Each field on one line without tabs: control bytes go, a tab becomes a space.
         out += text::WithoutControlBytes(address) + '\t' + text::WithoutControlBytes(e.logo) + '\t' +
                text::WithoutControlBytes(e.number) + '\t' + text::WithoutControlBytes(e.group);
-        if (!e.options.empty() || !e.name.empty() || !e.language.empty())
+        const bool archive = !e.catchup.empty();
+        if (!e.options.empty() || !e.name.empty() || !e.language.empty() || archive)
             out += '\t' + text::WithoutControlBytes(e.options);
-        if (!e.name.empty() || !e.language.empty())
+        if (!e.name.empty() || !e.language.empty() || archive)
             out += '\t' + text::WithoutControlBytes(e.name) + '\t' + text::WithoutControlBytes(e.language);
+        if (archive) out += '\t' + text::WithoutControlBytes(e.catchup);
         out += '\n';
     }
     return out;
@@ -34,9 +36,9 @@ ExtrasMap ReadExtras(std::string_view bytes) {
     ExtrasMap extras;
     for (const std::string_view line : text::Split(text, '\n')) {
         const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
-        if ((f.size() < 4 || f.size() > 7 || f.size() == 6) || f[0].empty()) continue;
+        if ((f.size() < 4 || f.size() > 8 || f.size() == 6) || f[0].empty()) continue;
         auto field = [&](std::size_t i) { return i < f.size() ? std::string(f[i]) : std::string(); };
-        ChannelExtras e{field(1), field(2), field(3), field(4), {}, field(5), field(6)};
+        ChannelExtras e{field(1), field(2), field(3), field(4), {}, field(5), field(6), field(7)};
         if (!e.empty()) extras[std::string(f[0])] = std::move(e);
     }
     return extras;

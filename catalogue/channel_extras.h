@@ -4,8 +4,9 @@
 // the full name and language of a favourite whose line (in the system's code page) cannot hold
 // them. Kept per user by stream address ("ChannelExtras.txt", UTF-8, one
 // "address<TAB>logo<TAB>number<TAB>group" line each, with "<TAB>options" when there are any and
-// "<TAB>options<TAB>name<TAB>language" when there is a full text), so an export gives back the
-// playlist that was imported and a Cyrillic favourite keeps its name in a Western code page.
+// "<TAB>options<TAB>name<TAB>language" when there is a full text, and "<TAB>archive" after
+// those when the channel has one), so an export gives back the playlist that was imported and a
+// Cyrillic favourite keeps its name in a Western code page.
 #include <filesystem>
 #include <map>
 #include <string>
@@ -18,14 +19,16 @@ struct ChannelExtras {
     std::string options;         // stream_options::Write's form
     std::string tvgId;           // the guide's id of the channel: shown rows only, not kept in the file
     std::string name, language;  // a favourite's full texts, where its line holds less of them
+    std::string catchup;         // its archive, catchup::Write's form
     bool empty() const {
-        return logo.empty() && number.empty() && group.empty() && options.empty() && name.empty() && language.empty();
+        return logo.empty() && number.empty() && group.empty() && options.empty() && name.empty() && language.empty() &&
+               catchup.empty();
     }
 };
 using ExtrasMap = std::map<std::string, ChannelExtras>;  // by stream address
 
 std::string WriteExtras(const ExtrasMap& extras);
-// Lines that are not four, five or seven fields with an address are skipped. A file that is
+// Lines that are not four, five, seven or eight fields with an address are skipped. A file that is
 // not UTF-8 (written before it was) is read in the system's code page.
 ExtrasMap ReadExtras(std::string_view text);
 

@@ -1,5 +1,6 @@
 #include "catalogue/playlist.h"
 
+#include "catalogue/catchup.h"
 #include "catalogue/stream_options.h"
 
 #include <algorithm>
@@ -119,7 +120,7 @@ void ParseExtinf(std::string_view rest, Entry& entry) {
         entry.duration = std::strtol(digits.c_str(), nullptr, 10);
         if (entry.duration < 0) entry.duration = -1;
     }
-    std::string tvgName;
+    std::string tvgName, catchupKind, catchupDays, catchupSource;
     while (i < rest.size()) {
         const char c = rest[i];
         if (c == ',') {
@@ -155,6 +156,10 @@ void ParseExtinf(std::string_view rest, Entry& entry) {
         if (key == "tvg-chno") entry.number = Trim(value);
         if (key == "group-title") entry.group = Trim(value);
         if (key == "radio") entry.radio = text::EqualsAsciiNoCase(Trim(value), "true");
+        if (key == "catchup" || key == "catchup-type") catchupKind = value;
+        if (key == "catchup-days" || (catchupDays.empty() && (key == "timeshift" || key == "tvg-rec")))
+            catchupDays = value;
+        if (key == "catchup-source") catchupSource = Trim(value);
         if (key == "tvg-language") {
             // "English, French" or "English;French" -> "English/French"
             std::string joined;
@@ -170,6 +175,7 @@ void ParseExtinf(std::string_view rest, Entry& entry) {
         }
     }
     if (!tvgName.empty()) entry.name = tvgName;
+    entry.catchup = catchup::Write(catchup::FromAttributes(catchupKind, catchupDays, catchupSource));
 }
 
 // The entries an M3U can hold at most: its lines that are neither blank nor "#" lines. Room for
@@ -357,6 +363,11 @@ std::string WriteM3u(const std::vector<Entry>& entries, std::string_view guideAd
         if (!e.number.empty()) out += " tvg-chno=\"" + AttributeValue(e.number) + "\"";
         if (!e.group.empty()) out += " group-title=\"" + AttributeValue(e.group) + "\"";
         if (e.radio) out += " radio=\"true\"";
+        if (const catchup::Archive archive = catchup::Read(e.catchup); archive.declared()) {
+            out += " catchup=\"" + catchup::Write(archive).substr(0, catchup::Write(archive).find(';')) + "\"";
+            if (archive.days > 0) out += " catchup-days=\"" + std::to_string(archive.days) + "\"";
+            if (!archive.source.empty()) out += " catchup-source=\"" + AttributeValue(archive.source) + "\"";
+        }
         out += "," + e.name + "\n";
         if (!e.options.empty()) out += stream_options::PlaylistLines(stream_options::Read(e.options));
         out += e.address + "\n";

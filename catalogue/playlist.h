@@ -31,6 +31,9 @@ struct Entry {
     // The headers its server asks for (#EXTVLCOPT, #EXTHTTP, "address|User-Agent=…"), as
     // stream_options::Write gives them; "" for none.
     std::string options;
+    // Its archive (catchup / catchup-type, catchup-days, catchup-source), as catchup::Write
+    // gives it; "" for none.
+    std::string catchup;
 };
 
 enum class Problem { None, TooLarge, LineTooLong, Cancelled };

@@ -156,6 +156,7 @@ const std::vector<AddedMessage>& AddedMessages() {
         {"MSG_FINDOTHERLISTS", "In other lists"},
         {"MSG_FINDINGUIDE", "In the programme guide"},
         {"MSG_FINDMORE", "%1 more"},
+        {"MSG_CATCHUPOF", "%1 · %2, recorded %3"},
     };
     return kMessages;
 }

@@ -4,9 +4,11 @@
 #include <QGroupBox>
 #include <QMenu>
 
+#include "catalogue/catchup.h"
 #include "player/player_pane.h"
 #include "widgets/list_view.h"
 #include "widgets/qt_text.h"
+#include "widgets/texts.h"
 #include "windows/background_jobs.h"
 #include "windows/main_window.h"
 
@@ -56,14 +58,34 @@ void Form1::showInGuide(const QString& name, const QString& address, const guide
     m_guideWindow->grid()->choose(at, static_cast<int>(programme - schedule->data()));
 }
 
+bool Form1::playFromArchive(const QString& address, const QString& name, const guide::Programme& programme,
+                            const ListView* list) {
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    if (programme.stop == 0 || programme.stop > now) return false;  // on now or to come: live
+    const ListRow row{ToUtf8(name), ToUtf8(address), {}, {}, {}};
+    const catalogue::ChannelExtras* extras = extrasOf(list, row);
+    if (!extras) return false;
+    const auto archived =
+        catchup::AddressFor(catchup::Read(extras->catchup), row.address, programme.start, programme.stop, now);
+    if (!archived) return false;
+    // The recording plays as the channel does (its headers), under a name that says what it is.
+    const QString at = QDateTime::fromSecsSinceEpoch(programme.start).toString(QStringLiteral("ddd HH:mm"));
+    const QString label = Msg("MSG_CATCHUPOF").arg(name, QString::fromStdString(programme.title), at);
+    WindowsMediaPlayer1->setStreamOptions(Utf8ToQt(*archived), extras->options);
+    play(Utf8ToQt(*archived), label, false, nullptr);
+    return true;
+}
+
 void Form1::ShowGuideWindow() {
     if (!m_guideWindow) {
         m_guideWindow = new GuideWindow(this);
-        connect(m_guideWindow, &GuideWindow::playRequested, this, [this](const QString& address, const QString& name) {
-            QWidget* list = Frame3->isVisible() ? static_cast<QWidget*>(ListView2) : ListView1;
-            play(address, name, false, list);
-            followPlaying();
-        });
+        connect(m_guideWindow, &GuideWindow::playRequested, this,
+                [this](const QString& address, const QString& name, const guide::Programme* programme) {
+                    QWidget* list = Frame3->isVisible() ? static_cast<QWidget*>(ListView2) : ListView1;
+                    if (programme && playFromArchive(address, name, *programme, qobject_cast<ListView*>(list))) return;
+                    play(address, name, false, list);
+                    followPlaying();
+                });
     }
     m_guideWindow->setChannels(guideChannels(), QDateTime::currentSecsSinceEpoch());
     m_guideWindow->show();

@@ -64,7 +64,7 @@ GuideWindow::GuideWindow(QWidget* parent) : QDialog(parent) {
     const auto play = [this](int index) {
         if (index < 0 || index >= static_cast<int>(m_channels.size())) return;
         const Channel& channel = m_channels[static_cast<std::size_t>(index)];
-        emit playRequested(channel.address, channel.name);
+        emit playRequested(channel.address, channel.name, index == m_grid->currentRow() ? m_grid->current() : nullptr);
     };
     connect(m_grid, &GuideGrid::playRequested, this, play);
     connect(m_play, &QPushButton::clicked, this, [this, play] { play(m_grid->currentRow()); });

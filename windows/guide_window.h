@@ -28,7 +28,8 @@ public:
     QString details() const;
 
 signals:
-    void playRequested(const QString& address, const QString& name);
+    // `programme`: the row's chosen one (nullptr when none is); an archive may play it.
+    void playRequested(const QString& address, const QString& name, const guide::Programme* programme);
 
 private:
     void showDetails(int row, int programme);  // the chosen programme's, or the row's name alone

@@ -255,6 +255,9 @@ private:
     // The grid at a programme of a channel's schedule (the channel added when the list lacks it).
     void showInGuide(const QString& name, const QString& address, const guide::Schedule* schedule,
                      const guide::Programme* programme);
+    // A programme that has ended, played from its channel's archive; false when it has none.
+    bool playFromArchive(const QString& address, const QString& name, const guide::Programme& programme,
+                         const ListView* list);
     // The find line beyond the list on show: what its index is made of, on a worker.
     void connectFinding();
     std::function<std::shared_ptr<const find_index::Index>()> findIndexWork() const;

@@ -101,6 +101,7 @@ playlist::Entry EntryOf(const catalogue::LineFields& f, const std::string& tvgId
         e.logo = extras->logo;
         e.number = extras->number;
         e.options = extras->options;
+        e.catchup = extras->catchup;
         if (!extras->group.empty()) e.group = extras->group;
     }
     return e;
@@ -376,7 +377,8 @@ bool Form1::ImportPlaylist(const QString& source) {
     Taken& taken = loaded->taken;
     bool idsChanged = false, extrasChanged = false;
     for (const playlist::Entry* e : taken.entries) {
-        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group, e->options, {}, {}, {}}; !extras.empty()) {
+        if (catalogue::ChannelExtras extras{e->logo, e->number, e->group, e->options, {}, {}, {}, e->catchup};
+            !extras.empty()) {
             m_extras[e->address] = std::move(extras);
             extrasChanged = true;
         }

@@ -51,7 +51,8 @@ std::shared_ptr<SourceShelf::Channels> SourceShelf::ChannelsOf(playlist::Playlis
             stream_address::IsAllowed(e.address, stream_address::Origin::List)) {
             std::string category = playlist::CategoryFor(e);
             catalogue::ChannelExtras extras{
-                std::move(e.logo), std::move(e.number), e.group, std::move(e.options), std::move(e.tvgId), {}, {}};
+                std::move(e.logo),   std::move(e.number), e.group, std::move(e.options), std::move(e.tvgId), {}, {},
+                std::move(e.catchup)};
             ListRow row{e.name.empty() ? e.address : std::move(e.name),
                         std::move(e.address),
                         std::move(category),
