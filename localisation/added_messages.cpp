@@ -157,6 +157,7 @@ const std::vector<AddedMessage>& AddedMessages() {
         {"MSG_FINDINGUIDE", "In the programme guide"},
         {"MSG_FINDMORE", "%1 more"},
         {"MSG_CATCHUPOF", "%1 · %2, recorded %3"},
+        {"MSG_NORESTART", "This channel keeps no recording of the programme on now."},
     };
     return kMessages;
 }

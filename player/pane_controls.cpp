@@ -140,6 +140,7 @@ void PlayerPane::buildKeyActions() {
     key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
     key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
     key("bannerKey", QStringLiteral("Show Channel Banner"), {Qt::Key_I}, [this] { showBanner(); });
+    key("restartKey", QStringLiteral("Restart Programme"), {Qt::CTRL | Qt::Key_R}, [this] { emit restartRequested(); });
     key("streamInformationKey", QStringLiteral("Stream Information"), {Qt::CTRL | Qt::Key_I},
         [this] { showStreamInformation(); });
     key("recordKey", QStringLiteral("Record"), {Qt::Key_R}, [this] {

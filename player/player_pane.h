@@ -218,6 +218,8 @@ signals:
     void nextRequested();
     void previousRequested();
     void lastChannelRequested();
+    // The programme on now, asked for from its start (its channel's archive plays it).
+    void restartRequested();
     // A digit of a channel's number (0-9, typed over the picture or a list with the pane's keys).
     void digitTyped(int digit);
     // A recording began or ended; `failure` says why one ended by itself (empty otherwise).

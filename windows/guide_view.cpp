@@ -58,10 +58,19 @@ void Form1::showInGuide(const QString& name, const QString& address, const guide
     m_guideWindow->grid()->choose(at, static_cast<int>(programme - schedule->data()));
 }
 
+void Form1::restartProgramme() {
+    const auto* list = qobject_cast<const ListView*>(m_playing.list.data());
+    if (!list || m_playing.address.isEmpty()) return;  // an archive's own recording, or nothing
+    const ListRow row{ToUtf8(m_playing.name), ToUtf8(m_playing.address), {}, {}, {}};
+    const guide::Programme* on = onNow(list, row);
+    if (!on || !playFromArchive(m_playing.address, m_playing.name, *on, list, true))
+        WindowsMediaPlayer1->showNote(Msg("MSG_NORESTART"));
+}
+
 bool Form1::playFromArchive(const QString& address, const QString& name, const guide::Programme& programme,
-                            const ListView* list) {
+                            const ListView* list, bool onNow) {
     const std::int64_t now = QDateTime::currentSecsSinceEpoch();
-    if (programme.stop == 0 || programme.stop > now) return false;  // on now or to come: live
+    if (!onNow && (programme.stop == 0 || programme.stop > now)) return false;  // on now or to come: live
     const ListRow row{ToUtf8(name), ToUtf8(address), {}, {}, {}};
     const catalogue::ChannelExtras* extras = extrasOf(list, row);
     if (!extras) return false;

@@ -256,8 +256,12 @@ private:
     void showInGuide(const QString& name, const QString& address, const guide::Schedule* schedule,
                      const guide::Programme* programme);
     // A programme that has ended, played from its channel's archive; false when it has none.
+    // `onNow`: the programme on now too, from its start.
     bool playFromArchive(const QString& address, const QString& name, const guide::Programme& programme,
-                         const ListView* list);
+                         const ListView* list, bool onNow = false);
+    // The programme on now on the channel playing, from its start (Ctrl+R); a note when the
+    // channel keeps no archive.
+    void restartProgramme();
     // The find line beyond the list on show: what its index is made of, on a worker.
     void connectFinding();
     std::function<std::shared_ptr<const find_index::Index>()> findIndexWork() const;

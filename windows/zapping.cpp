@@ -68,6 +68,7 @@ void Form1::connectPlayer() {
     connect(pane, &PlayerPane::nextRequested, this, [this] { zapBy(1); });
     connect(pane, &PlayerPane::previousRequested, this, [this] { zapBy(-1); });
     connect(pane, &PlayerPane::lastChannelRequested, this, &Form1::playLastChannel);
+    connect(pane, &PlayerPane::restartRequested, this, &Form1::restartProgramme);
     connect(pane, &PlayerPane::volumeSettled, this, [this](int volume, bool muted) {
         saveSetting(settings_keys::kVolume, std::to_string(volume));
         saveSetting(settings_keys::kMute, muted ? "1" : "0");

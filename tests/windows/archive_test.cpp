@@ -1,6 +1,7 @@
 // A channel's archive through the real window: a programme of the guide that has ended plays
 // from the address its playlist's catch-up form gives, under a name that says it is a
 // recording; one on now plays live.
+#include <QAction>
 #include <QDateTime>
 #include <QTest>
 #include <QTimeZone>
@@ -84,4 +85,11 @@ TEST_F(Archive, AnEndedProgrammePlaysFromTheArchiveAndOneOnNowLive) {
     grid->choose(0, 1);  // "Late News", on now
     QTest::keyClick(grid, Qt::Key_Return);
     EXPECT_EQ(pane->url(), QStringLiteral("http://127.0.0.1:9/live.ts"));
+
+    // Ctrl+R: the programme on now from its start, from the archive.
+    auto* restart = pane->findChild<QAction*>(QStringLiteral("restartKey"));
+    ASSERT_NE(restart, nullptr);
+    restart->trigger();
+    EXPECT_EQ(pane->url(), server.url(QStringLiteral("/arc/%1-%2.ts").arg(pastStop).arg(now + 3600)));
+    EXPECT_TRUE(pane->channelName().contains(QStringLiteral("Late News")));
 }
