@@ -139,10 +139,21 @@ TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {
                   false,
                   -1,
                   "101",
-                  ""};
-    entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1, "", ""};
-    entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1, "", ""};
-    entries[3] = {"Comma, in name", "rtsp://a.example/4?x=1&y=2", "id.4", "Hindi", "Video", "", false, 95, "7", ""};
+                  "",
+                  "shift;2;"};  // its archive goes out and comes back
+    entries[1] = {"Say \"hi\", twice", "http://a.example/2.mp3", "", "German", "Radio", "", true, -1, "", "", ""};
+    entries[2] = {"Plain", "mms://a.example/3", "", "", "", "", false, -1, "", "", ""};
+    entries[3] = {"Comma, in name",
+                  "rtsp://a.example/4?x=1&y=2",
+                  "id.4",
+                  "Hindi",
+                  "Video",
+                  "",
+                  false,
+                  95,
+                  "7",
+                  "",
+                  "default;0;http://a.example/arc/{utc}"};
     EXPECT_EQ(playlist::WriteM3u(entries).rfind("#EXTM3U\n", 0), 0u) << "no guide: a bare header";
     const std::string text = playlist::WriteM3u(entries, "http://g.example/epg.xml.gz");
     EXPECT_EQ(text.rfind("#EXTM3U url-tvg=\"http://g.example/epg.xml.gz\"\n", 0), 0u);
@@ -160,6 +171,7 @@ TEST(PlaylistWrite, ReadingAnExportGivesTheSameEntries) {
         EXPECT_EQ(back.entries[i].group, entries[i].group) << i;
         EXPECT_EQ(back.entries[i].radio, entries[i].radio) << i;
         EXPECT_EQ(back.entries[i].duration, entries[i].duration) << i;
+        EXPECT_EQ(back.entries[i].catchup, entries[i].catchup) << i;
     }
 }
 
