@@ -83,15 +83,18 @@ bool Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) 
         return false;
     }
     // What the lines could not hold of the names (a Cyrillic name in a Western code page) is
-    // kept beside them, so the list shows the full names after a restart.
+    // kept beside them, so the list shows the full names after a restart. (The last rows came
+    // encoded with their full texts already kept: an import of 200,000 is not walked twice.)
     bool extrasChanged = false;
-    for (const ListRow& row : ListView2->rows()) {
-        auto kept = m_extras.find(row.address);
+    const auto& rows = ListView2->rows();
+    const auto first = rows.end() - static_cast<std::ptrdiff_t>(std::min(lastRows, rows.size()));
+    for (auto row = rows.begin(); row != first; ++row) {
+        auto kept = m_extras.find(row->address);
         const bool fullTexts = kept != m_extras.end() && !(kept->second.name.empty() && kept->second.language.empty());
-        if (!fullTexts && localisation::CodePageHolds(row.name) && localisation::CodePageHolds(row.language))
+        if (!fullTexts && localisation::CodePageHolds(row->name) && localisation::CodePageHolds(row->language))
             continue;  // nothing to keep, nothing kept (most rows)
-        if (kept == m_extras.end()) kept = m_extras.emplace(row.address, catalogue::ChannelExtras{}).first;
-        extrasChanged |= row.keepFullTexts(kept->second);
+        if (kept == m_extras.end()) kept = m_extras.emplace(row->address, catalogue::ChannelExtras{}).first;
+        extrasChanged |= row->keepFullTexts(kept->second);
         if (kept->second.empty()) m_extras.erase(kept);
     }
     if (extrasChanged) catalogue::SaveExtras(m_extras);
