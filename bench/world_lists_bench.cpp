@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path other = program.folder().path() / "other.m3u";
     const std::string shownText = MixedPlaylist(100000, 1);
     Write(shown, shownText);
-    Write(other, MixedPlaylist(100000, 2));
+    const std::string otherText = MixedPlaylist(100000, 2);
+    Write(other, otherText);
 
     Form1 form;
     form.Form_Load();

@@ -179,14 +179,14 @@ QVariant ChannelModel::headerData(int section, Qt::Orientation orientation, int 
     return {};
 }
 
-void ChannelModel::setExtraColumns(std::vector<ExtraColumn> columns) {
+bool ChannelModel::setExtraColumns(std::vector<ExtraColumn> columns) {
     const bool same =
         std::equal(m_extra.begin(), m_extra.end(), columns.begin(), columns.end(),
                    [](const ExtraColumn& a, const ExtraColumn& b) { return a.header == b.header && a.sort == b.sort; });
     if (same) {  // the same columns, told anew what they show
         m_extra = std::move(columns);
         refreshExtraColumns();
-        return;
+        return true;
     }
     const int first = static_cast<int>(m_headers.size());
     if (m_sortColumn >= first) m_sortColumn = 0;  // the column sorted by goes: by name instead
@@ -195,10 +195,11 @@ void ChannelModel::setExtraColumns(std::vector<ExtraColumn> columns) {
         m_extra.clear();
         endRemoveColumns();
     }
-    if (columns.empty()) return;
+    if (columns.empty()) return false;
     beginInsertColumns({}, first, first + static_cast<int>(columns.size()) - 1);
     m_extra = std::move(columns);
     endInsertColumns();
+    return false;
 }
 
 void ChannelModel::refreshExtraColumns() {

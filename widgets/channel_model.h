@@ -89,7 +89,8 @@ public:
     const QStringList& headers() const { return m_headers; }  // the design's columns
     // The columns after the design's (none by default); a designed column added later goes
     // before them. refreshExtraColumns() has them drawn again as they now are.
-    void setExtraColumns(std::vector<ExtraColumn> columns);
+    // True when they are the columns there already (told anew what they show).
+    bool setExtraColumns(std::vector<ExtraColumn> columns);
     const std::vector<ExtraColumn>& extraColumns() const { return m_extra; }
     void refreshExtraColumns();
 

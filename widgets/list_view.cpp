@@ -98,11 +98,7 @@ void ListView::applySort() {
 }
 
 void ListView::setExtraColumns(std::vector<ExtraColumn> columns) {
-    const std::vector<ExtraColumn>& now = m_model->extraColumns();
-    const bool same = std::equal(now.begin(), now.end(), columns.begin(), columns.end(),
-                                 [](const ExtraColumn& a, const ExtraColumn& b) { return a.header == b.header; });
-    m_model->setExtraColumns(std::move(columns));
-    if (same) return;  // the columns stay, as wide as the user left them
+    if (m_model->setExtraColumns(std::move(columns))) return;  // they stay, as wide as the user left them
     const int first = static_cast<int>(m_model->headers().size());
     for (int c = first; c < m_model->columnCount(); ++c) {
         const ExtraColumn& column = m_model->extraColumns()[static_cast<std::size_t>(c - first)];

@@ -187,13 +187,6 @@ void StreamChecker::cancel() {
     }
 }
 
-namespace {
-stream_check::Options WithHeaders(stream_check::Options options, std::vector<std::vector<std::string>> headers) {
-    options.headers = std::move(headers);
-    return options;
-}
-}  // namespace
-
 void StreamChecker::start(std::vector<std::string> addresses, std::vector<std::vector<std::string>> headers) {
     m_running = false;
     m_worker.stop();
@@ -201,33 +194,34 @@ void StreamChecker::start(std::vector<std::string> addresses, std::vector<std::v
     m_done = 0;
     m_total = static_cast<int>(addresses.size());
     emit progress(0, m_total);
-    const unsigned started =
-        m_worker.start([this, addresses = std::move(addresses), options = WithHeaders(options, std::move(headers))](
-                           const std::atomic<bool>& cancel, unsigned run) {
-            stream_check::Check(
-                addresses, options,
-                [&](std::size_t index, const stream_check::Result& result) {
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, run, address = addresses[index], result] {
-                            if (run != m_worker.run() || !m_running) return;
-                            ++m_done;
-                            emit checked(QString::fromStdString(address), static_cast<int>(result.verdict),
-                                         QString::fromStdString(result.reason));
-                            emit progress(m_done, m_total);
-                        },
-                        Qt::QueuedConnection);
-                },
-                cancel);
-            QMetaObject::invokeMethod(
-                this,
-                [this, run] {
-                    if (run != m_worker.run() || !m_running) return;
-                    m_running = false;
-                    emit finished(false);
-                },
-                Qt::QueuedConnection);
-        });
+    stream_check::Options asked = options;
+    asked.headers = std::move(headers);
+    const unsigned started = m_worker.start([this, addresses = std::move(addresses), options = std::move(asked)](
+                                                const std::atomic<bool>& cancel, unsigned run) {
+        stream_check::Check(
+            addresses, options,
+            [&](std::size_t index, const stream_check::Result& result) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, run, address = addresses[index], result] {
+                        if (run != m_worker.run() || !m_running) return;
+                        ++m_done;
+                        emit checked(QString::fromStdString(address), static_cast<int>(result.verdict),
+                                     QString::fromStdString(result.reason));
+                        emit progress(m_done, m_total);
+                    },
+                    Qt::QueuedConnection);
+            },
+            cancel);
+        QMetaObject::invokeMethod(
+            this,
+            [this, run] {
+                if (run != m_worker.run() || !m_running) return;
+                m_running = false;
+                emit finished(false);
+            },
+            Qt::QueuedConnection);
+    });
     if (started == 0) {
         m_running = false;
         QMetaObject::invokeMethod(

@@ -62,11 +62,12 @@ bool Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) 
     // The whole list is written to a new file that then takes the old one's place, so a failed
     // write keeps the previous list whole and never doubles it. When it fails, the list goes back
     // to what the file holds: the window never shows favourites that are not saved.
+    // The rows before `first` are encoded here; the last ones came encoded.
+    const auto& rows = ListView2->rows();
+    const auto first = rows.end() - static_cast<std::ptrdiff_t>(std::min(lastRows, rows.size()));
     const bool saved = writeListFile(
         "Favorites.txt",
         [&] {
-            const auto& rows = ListView2->rows();
-            const auto first = rows.end() - static_cast<std::ptrdiff_t>(std::min(lastRows, rows.size()));
             std::string text;
             for (auto row = rows.begin(); row != first; ++row) {
                 const catalogue::Channel line = row->designedFields();
@@ -86,8 +87,6 @@ bool Form1::SaveFavorites(const std::string& encodedLast, std::size_t lastRows) 
     // kept beside them, so the list shows the full names after a restart. (The last rows came
     // encoded with their full texts already kept: an import of 200,000 is not walked twice.)
     bool extrasChanged = false;
-    const auto& rows = ListView2->rows();
-    const auto first = rows.end() - static_cast<std::ptrdiff_t>(std::min(lastRows, rows.size()));
     for (auto row = rows.begin(); row != first; ++row) {
         auto kept = m_extras.find(row->address);
         const bool fullTexts = kept != m_extras.end() && !(kept->second.name.empty() && kept->second.language.empty());

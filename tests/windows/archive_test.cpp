@@ -4,12 +4,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QTest>
-#include <QTimeZone>
-#include <filesystem>
 
-#include "catalogue/channel_extras.h"
-#include "catalogue/playlist_sources.h"
-#include "guide/guide_store.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
@@ -18,26 +13,14 @@
 #include "support/wait_for.h"
 #include "windows/background_jobs.h"
 #include "windows/guide_window.h"
-#include "windows/main_window_fixture.h"
+#include "windows/source_window_fixture.h"
 
 using test_support::WaitFor;
 
 namespace {
 
-class Archive : public test::MainWindow {
-protected:
-    void TearDown() override {
-        MainWindow::TearDown();
-        std::error_code ec;
-        for (const auto& file : {catalogue::ExtrasPath(), sources::SourcesPath(), sources::CopyPath({}).parent_path(),
-                                 guide::CachePath(), guide::IdsPath()})
-            std::filesystem::remove_all(file, ec);
-    }
-};
-
-QString At(qint64 t) {
-    return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyyMMddhhmmss +0000"));
-}
+class Archive : public test::SourceWindow {};
+using test::XmltvAt;
 
 }  // namespace
 
@@ -51,7 +34,7 @@ TEST_F(Archive, AnEndedProgrammePlaysFromTheArchiveAndOneOnNowLive) {
                        "<programme start=\"%1\" stop=\"%2\" channel=\"a1\"><title>Early Film</title></programme>"
                        "<programme start=\"%2\" stop=\"%3\" channel=\"a1\"><title>Late News</title></programme>"
                        "</tv>")
-            .arg(At(pastStart), At(pastStop), At(now + 3600))
+            .arg(XmltvAt(pastStart), XmltvAt(pastStop), XmltvAt(now + 3600))
             .toUtf8(),
         "text/xml");
     const QString archived = QStringLiteral("/arc/%1-%2.ts").arg(pastStart).arg(pastStop);

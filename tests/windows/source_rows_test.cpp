@@ -20,8 +20,9 @@
 #include "support/wait_for.h"
 #include "windows/background_jobs.h"
 #include "windows/guide_window.h"
-#include "windows/main_window_fixture.h"
+#include "windows/source_window_fixture.h"
 
+using test::XmltvAt;
 using test_support::WaitFor;
 
 namespace {
@@ -32,15 +33,8 @@ const char* const kJazeera = "\xD8\xA7\xD9\x84\xD8\xAC\xD8\xB2\xD9\x8A\xD8\xB1\x
 const char* const kCctv = "\xE4\xB8\xAD\xE5\xA4\xAE\xE7\x94\xB5\xE8\xA7\x86\xE5\x8F\xB0";  // "中央电视台"
 const char* const kErt = "\xCE\x95\xCE\xA1\xCE\xA4 \xCE\x95\xCE\xB9\xCE\xB4\xCE\xAE\xCF\x83\xCE\xB5\xCE\xB9\xCF\x82";
 
-class Scripts : public test::MainWindow {
+class Scripts : public test::SourceWindow {
 protected:
-    void TearDown() override {
-        MainWindow::TearDown();
-        std::error_code ec;
-        for (const auto& file : {catalogue::ExtrasPath(), sources::SourcesPath(), sources::CopyPath({}).parent_path(),
-                                 guide::CachePath(), guide::IdsPath()})
-            std::filesystem::remove_all(file, ec);
-    }
     static QString Shown(const ListView* list, int row) {
         return list->model()->index(row, 0).data(Qt::DisplayRole).toString();
     }
@@ -95,14 +89,11 @@ TEST_F(Scripts, APlaylistInFourScriptsShowsFindsAndKeepsAFavouriteWhole) {
 // is on now is another, with how far it has run, for the channels the guide knows.
 TEST_F(Scripts, ASourceShowsItsNumbersSortedAsNumbersAndWhatIsOnNow) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const auto at = [](qint64 t) {
-        return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyyMMddhhmmss +0000"));
-    };
     HttpServer server;
     server.serve(QStringLiteral("/epg.xml"),
                  QStringLiteral("<tv><channel id=\"n1\"><display-name>News</display-name></channel><programme "
                                 "start=\"%1\" stop=\"%2\" channel=\"n1\"><title>%3</title></programme></tv>")
-                     .arg(at(now - 1800), at(now + 1800), QString::fromUtf8(kNews))
+                     .arg(XmltvAt(now - 1800), XmltvAt(now + 1800), QString::fromUtf8(kNews))
                      .toUtf8(),
                  "text/xml");
     SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress,
@@ -144,16 +135,13 @@ TEST_F(Scripts, ASourceShowsItsNumbersSortedAsNumbersAndWhatIsOnNow) {
 // opens at it); the list's own matches are not repeated below it.
 TEST_F(Scripts, TheFindLineFindsInOtherListsAndTheGuideAndPlaysOrOpensTheGrid) {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const auto at = [](qint64 t) {
-        return QDateTime::fromSecsSinceEpoch(t, QTimeZone::utc()).toString(QStringLiteral("yyyyMMddhhmmss +0000"));
-    };
     HttpServer server;
     server.serve(QStringLiteral("/epg.xml"),
                  QStringLiteral("<tv><channel id=\"p1\"><display-name>P</display-name></channel>"
                                 "<programme start=\"%1\" stop=\"%2\" channel=\"p1\"><title>Morning</title></programme>"
                                 "<programme start=\"%3\" stop=\"%4\" channel=\"p1\"><title>Evening Concert</title>"
                                 "</programme></tv>")
-                     .arg(at(now - 600), at(now + 600), at(now + 86400), at(now + 90000))
+                     .arg(XmltvAt(now - 600), XmltvAt(now + 600), XmltvAt(now + 86400), XmltvAt(now + 90000))
                      .toUtf8(),
                  "text/xml");
     SaveSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kGuideAddress,
