@@ -118,6 +118,30 @@ int HexDigit(char c) {
     return -1;
 }
 
+std::string PercentEncoded(std::string_view text, bool (*keep)(unsigned char)) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (keep(b)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+    }
+    return out;
+}
+
+std::string UrlEncode(std::string_view text) {
+    return PercentEncoded(text, [](unsigned char b) {
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
+               b == '_' || b == '~';
+    });
+}
+
 std::vector<std::string_view> Split(std::string_view line, char separator) {
     std::vector<std::string_view> out;
     for (;;) {

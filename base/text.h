@@ -49,6 +49,11 @@ std::vector<std::string_view> Split(std::string_view line, char separator);
 // The value of one hexadecimal digit (either letter case), or -1.
 int HexDigit(char c);
 
+// `text` with every byte that `keep` refuses written as %XX.
+std::string PercentEncoded(std::string_view text, bool (*keep)(unsigned char));
+// A query value or a path piece: all but A-Z a-z 0-9 - . _ ~ written as %XX (RFC 3986).
+std::string UrlEncode(std::string_view text);
+
 // Whether `s` is well-formed UTF-8 (as far as its lead and continuation bytes go).
 bool IsValidUtf8(std::string_view s);
 

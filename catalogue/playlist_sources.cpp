@@ -8,6 +8,7 @@
 #include "base/program_files.h"
 #include "base/text.h"
 #include "catalogue/playlist.h"
+#include "catalogue/xtream.h"
 
 namespace sources {
 
@@ -52,10 +53,15 @@ std::string WriteSources(const std::vector<Source>& list) {
             out += '\t';
         }
         out += std::to_string(s.refreshedAt);
-        if (!s.guides.empty()) {
+        if (!s.guides.empty() || s.isAccount()) {
             out += '\t';
             text::AppendWithoutControlBytes(out, s.guides);
         }
+        if (s.isAccount())
+            for (const std::string* field : {&s.user, &s.account}) {
+                out += '\t';
+                text::AppendWithoutControlBytes(out, *field);
+            }
         out += '\n';
     }
     return out;
@@ -67,8 +73,8 @@ std::vector<Source> ReadSources(std::string_view text) {
     for (const std::string_view line : text::Split(text, '\n')) {
         const auto f = text::Split(line.substr(0, line.find('\r')), '\t');
         // Read as they would be written: a field of control bytes alone is an empty one.
-        if ((f.size() != 6 && f.size() != 7) || !AllDigits(f[0]) || text::WithoutControlBytes(f[2]).empty() ||
-            !ids.insert(std::string(f[0])).second)
+        if ((f.size() != 6 && f.size() != 7 && f.size() != 9) || !AllDigits(f[0]) ||
+            text::WithoutControlBytes(f[2]).empty() || !ids.insert(std::string(f[0])).second)
             continue;
         Source s{std::string(f[0]),
                  text::WithoutControlBytes(f[1]),
@@ -76,7 +82,9 @@ std::vector<Source> ReadSources(std::string_view text) {
                  text::WithoutControlBytes(f[3]),
                  text::WithoutControlBytes(f[4]),
                  0,
-                 f.size() == 7 ? WebGuides(text::WithoutControlBytes(f[6])) : std::string()};
+                 f.size() >= 7 ? WebGuides(text::WithoutControlBytes(f[6])) : std::string(),
+                 f.size() == 9 ? text::WithoutControlBytes(f[7]) : std::string(),
+                 f.size() == 9 ? text::WithoutControlBytes(f[8]) : std::string()};
         std::from_chars(f[5].data(), f[5].data() + f[5].size(), s.refreshedAt);
         if (s.name.empty()) s.name = NameFor(s.origin);
         list.push_back(std::move(s));
@@ -175,13 +183,20 @@ bool IsStale(const Source& source, std::int64_t now) {
     return now - source.refreshedAt >= kDaySeconds || now < source.refreshedAt;
 }
 
-Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playlist::Playlist* read) {
+Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playlist::Playlist* read,
+                  std::string_view password) {
     const std::filesystem::path copy = CopyPath(source);
     std::error_code ec;
     // A source never refreshed has no copy of its own: a file there is left from another.
     const bool haveCopy = source.refreshedAt != 0 && std::filesystem::is_regular_file(copy, ec);
     std::string text, etag, lastModified;
-    if (IsWebAddress(source.origin)) {
+    if (source.isAccount()) {
+        xtream::Downloaded got = xtream::Download({source.origin, source.user, std::string(password)}, fetch, now);
+        if (got.cancelled) return {Refreshed::Outcome::Cancelled, {}};
+        if (!got.failure.empty()) return Failed(std::move(got.failure));
+        source.account = xtream::Write(got.state);
+        text = std::move(got.playlist);
+    } else if (IsWebAddress(source.origin)) {
         Fetched got = fetch(source.origin, haveCopy ? source.etag : std::string(),
                             haveCopy ? source.lastModified : std::string());
         if (got.cancelled) return {Refreshed::Outcome::Cancelled, {}};
@@ -218,6 +233,13 @@ Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playli
     playlist::Playlist list = playlist::Read(text, source.origin);
     if (std::string why = PlaylistProblem(list); !why.empty()) return Failed(std::move(why));
     std::filesystem::create_directories(copy.parent_path(), ec);
+    // An account's copy is the user's alone from its first byte: a replacement keeps the bits
+    // of the file it replaces.
+    if (source.isAccount()) {
+        if (!std::filesystem::exists(copy, ec)) base::ReplaceFileAtomically(copy, {});
+        std::filesystem::permissions(copy, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                     ec);
+    }
     if (const auto written = base::ReplaceFileAtomically(copy, text); !written)
         return Failed("its copy could not be saved: " + written.error);
     // A server's validators are small; larger ones (they would swell the list of sources) are not

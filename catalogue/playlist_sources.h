@@ -3,8 +3,9 @@
 // from (a file or a web address), and a copy of its last text, so it shows without the network
 // and a refresh that fails keeps what was there. "PlaylistSources.txt" lists them, one
 // "id<TAB>name<TAB>origin<TAB>etag<TAB>last-modified<TAB>refreshed" line each (UTF-8), with
-// "<TAB>guides" after it for a source whose own guide the user took; each copy is
-// "Playlists/<id>.m3u" in the user's data folder.
+// "<TAB>guides" after it for a source whose own guide the user took, and
+// "<TAB>guides<TAB>user<TAB>state" for a provider's account (its password is kept elsewhere:
+// in the desktop's secret store); each copy is "Playlists/<id>.m3u" in the user's data folder.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -25,6 +26,10 @@ struct Source {
     std::string etag, lastModified;  // the validators of the copy, for a conditional fetch
     std::int64_t refreshedAt = 0;    // seconds since 1970 of the last refresh that reached it
     std::string guides;              // its own guides' web addresses, blank-separated; "" for none
+    // A provider's account: the user name ("" for a playlist; `origin` is then the panel's
+    // address) and what the panel said of the account (xtream::Write).
+    std::string user, account;
+    bool isAccount() const { return !user.empty(); }
 };
 
 // The web addresses among a playlist header's guides (url-tvg, x-tvg-url: "a,b"), blank-separated.
@@ -76,7 +81,9 @@ struct Refreshed {
 // keeps the copy), a file read again. The copy is replaced whole, and only by a playlist with
 // entries; `source`'s validators and time follow what happened. A failure leaves the copy as
 // it was. `read`, when given, receives the new copy as read (on Replaced), so it need not be
-// read again to be shown.
-Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playlist::Playlist* read = nullptr);
+// read again to be shown. An account is asked with `password`; its copy is readable by the
+// user alone (its addresses hold the password, as the panel makes them).
+Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playlist::Playlist* read = nullptr,
+                  std::string_view password = {});
 
 }  // namespace sources

@@ -158,6 +158,13 @@ const std::vector<AddedMessage>& AddedMessages() {
         {"MSG_FINDMORE", "%1 more"},
         {"MSG_CATCHUPOF", "%1 · %2, recorded %3"},
         {"MSG_NORESTART", "This channel keeps no recording of the programme on now."},
+        {"MSG_ADDACCOUNT", "Add Provider Account"},
+        {"MSG_ACCOUNTSERVER", "Server address:"},
+        {"MSG_ACCOUNTUSER", "User name:"},
+        {"MSG_ACCOUNTPASSWORD", "Password:"},
+        {"MSG_ACCOUNTNOTADDED", "The account %1 was not added: %2."},
+        {"MSG_ACCOUNTSTATE", "Account %1: %2, expires %3; %4 connections at once (%5 in use)."},
+        {"MSG_ACCOUNTSTATENOEND", "Account %1: %2, with no end date; %3 connections at once (%4 in use)."},
     };
     return kMessages;
 }

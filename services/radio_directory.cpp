@@ -37,29 +37,10 @@ std::string Tidy(std::string_view text) {
     return out;
 }
 
-// `text` with every byte that `keep` refuses written as %XX.
-template <typename Keep>
-std::string PercentEncoded(std::string_view text, Keep keep) {
-    static const char* const kHex = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (keep(b)) {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        }
-    }
-    return out;
-}
-
 // An address with its bytes beyond ASCII written as %XX (as a browser sends them), so that it
 // passes through the catalogue's code page unchanged.
 std::string AsciiAddress(std::string_view address) {
-    return PercentEncoded(Tidy(address), [](unsigned char b) { return b < 0x80; });
+    return text::PercentEncoded(Tidy(address), [](unsigned char b) { return b < 0x80; });
 }
 
 bool Playable(std::string_view address) {
@@ -194,19 +175,12 @@ std::vector<Named> ReadNames(std::string_view json, std::string* problem) {
     return out;
 }
 
-std::string UrlEncode(std::string_view text) {
-    return PercentEncoded(text, [](unsigned char b) {
-        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' ||
-               b == '_' || b == '~';
-    });
-}
-
 std::string StationsPath(const Query& query) {
     std::string path = "/json/stations/search?";
-    if (!query.name.empty()) path += "name=" + UrlEncode(query.name) + "&";
-    if (!query.country.empty()) path += "country=" + UrlEncode(query.country) + "&countryExact=true&";
-    if (!query.language.empty()) path += "language=" + UrlEncode(query.language) + "&languageExact=true&";
-    if (!query.tag.empty()) path += "tag=" + UrlEncode(query.tag) + "&tagExact=true&";
+    if (!query.name.empty()) path += "name=" + text::UrlEncode(query.name) + "&";
+    if (!query.country.empty()) path += "country=" + text::UrlEncode(query.country) + "&countryExact=true&";
+    if (!query.language.empty()) path += "language=" + text::UrlEncode(query.language) + "&languageExact=true&";
+    if (!query.tag.empty()) path += "tag=" + text::UrlEncode(query.tag) + "&tagExact=true&";
     path += "order=clickcount&reverse=true&hidebroken=true&offset=" + std::to_string(std::max(0, query.offset)) +
             "&limit=" + std::to_string(std::clamp(query.limit, 1, 1000));
     return path;
@@ -215,7 +189,7 @@ std::string StationsPath(const Query& query) {
 std::string CountriesPath() { return ListPath("countries"); }
 std::string LanguagesPath() { return ListPath("languages"); }
 std::string TagsPath() { return ListPath("tags"); }
-std::string ClickPath(const std::string& uuid) { return "/json/url/" + UrlEncode(uuid); }
+std::string ClickPath(const std::string& uuid) { return "/json/url/" + text::UrlEncode(uuid); }
 
 std::vector<std::string> ParseServers(std::string_view setting) {
     std::vector<std::string> out;

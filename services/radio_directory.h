@@ -59,7 +59,6 @@ std::string CountriesPath();
 std::string LanguagesPath();
 std::string TagsPath();
 std::string ClickPath(const std::string& uuid);  // the report of a play
-std::string UrlEncode(std::string_view text);
 
 // Base addresses from a setting: blank- or comma-separated, "http(s)://host[:port]" each.
 std::vector<std::string> ParseServers(std::string_view setting);

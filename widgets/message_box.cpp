@@ -1,6 +1,10 @@
 #include "widgets/message_box.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -47,4 +51,41 @@ QString AskText(QWidget* parent, const QString& title, const QString& label, con
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (ok) *ok = accepted;
     return accepted ? dialog.textValue() : QString();
+}
+
+bool AskAccount(QWidget* parent, AccountAnswer& answer) {
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("dlgAccount"));
+    dialog.setWindowTitle(Msg("MSG_ADDACCOUNT"));
+    auto* form = new QFormLayout(&dialog);
+    const auto field = [&](const char* name, const char* label, const QString& text) {
+        auto* edit = new QLineEdit(text, &dialog);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 36);
+        form->addRow(Msg(label), edit);
+        return edit;
+    };
+    QLineEdit* server = field("txtAccountServer", "MSG_ACCOUNTSERVER",
+                              answer.server.isEmpty() ? QStringLiteral("http://") : answer.server);
+    QLineEdit* user = field("txtAccountUser", "MSG_ACCOUNTUSER", answer.user);
+    QLineEdit* password = field("txtAccountPassword", "MSG_ACCOUNTPASSWORD", {});
+    password->setEchoMode(QLineEdit::Password);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(Msg("MSG_OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Msg("MSG_CANCEL"));
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // OK only once every field holds something.
+    const auto judge = [=] {
+        const QString typed = server->text().trimmed();
+        buttons->button(QDialogButtonBox::Ok)
+            ->setEnabled(!typed.isEmpty() && typed != QLatin1String("http://") && !user->text().trimmed().isEmpty() &&
+                         !password->text().isEmpty());
+    };
+    for (QLineEdit* edit : {server, user, password}) QObject::connect(edit, &QLineEdit::textChanged, &dialog, judge);
+    judge();
+    if (dialog.exec() != QDialog::Accepted) return false;
+    answer = {server->text().trimmed(), user->text().trimmed(), password->text()};
+    return true;
 }

@@ -15,5 +15,12 @@ bool AskYesNo(QWidget* parent, const QString& text);
 // the user cancelled.
 QString AskText(QWidget* parent, const QString& title, const QString& label, const QString& text, bool* ok);
 
+// A provider's account asked for: its server, user name and password (typed unseen). False
+// when the user cancelled or left a field empty.
+struct AccountAnswer {
+    QString server, user, password;
+};
+bool AskAccount(QWidget* parent, AccountAnswer& answer);
+
 // Gives a message box's OK, Yes and No buttons their texts in the language applied.
 void SayButtons(QMessageBox* box);

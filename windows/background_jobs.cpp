@@ -5,7 +5,9 @@
 
 #include "base/file_io.h"
 #include "catalogue/playlist.h"
+#include "catalogue/xtream.h"
 #include "guide/guide_merge.h"
+#include "services/secret_store.h"
 #include "widgets/texts.h"
 
 namespace {
@@ -27,14 +29,28 @@ void AddPlaylistChannels(guide::Wanted& wanted, const std::vector<std::filesyste
 
 // Brings every guide of `request` up to date: one as it is; several each in turn, merged under
 // their tags, a guide that fails keeping what it gave `before` and saying so.
+// A guide's address as it is asked for: an account's with its password, from the secret store.
+std::string Filled(const std::string& address) {
+    return xtream::FillSecret(address,
+                              [](const std::string& id) { return secrets::Lookup(id).value_or(std::string()); });
+}
+
 guide::UpdateResult UpdateAll(guide::UpdateRequest& request, const guide::Cache& before) {
     const std::vector<std::string> addresses = guide::SplitAddresses(request.address);
-    if (addresses.size() <= 1) return guide::Update(request);
+    if (addresses.size() <= 1 && !xtream::HasSecretMark(request.address)) return guide::Update(request);
+    if (addresses.size() <= 1) {
+        // The address with its password goes only to the fetch, never into the cache or a message.
+        const std::string marked = std::move(request.address);
+        request.address = Filled(marked);
+        guide::UpdateResult got = guide::Update(request);
+        request.address = marked;
+        return got;
+    }
     guide::UpdateResult all;
     int updated = 0;
     for (const std::string& address : addresses) {
         guide::UpdateRequest one;
-        one.address = address;
+        one.address = Filled(address);
         one.wanted = std::move(request.wanted);
         one.cancel = request.cancel;
         one.maxBytes = request.maxBytes;

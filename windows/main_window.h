@@ -271,6 +271,7 @@ private:
     void showPlaylist(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels);
     // The rows of the playlist on show, once read (nothing when another list shows by now).
     void showPlaylistRows(const QString& id, const std::shared_ptr<SourceShelf::Channels>& channels);
+    QString accountNote(const sources::Source& source) const;  // "" for a playlist
     // A row's logo and number: those of the playlist shown in `list`, else of the favourites.
     const catalogue::ChannelExtras* extrasOf(const ListView* list, const ListRow& row) const;
     // Whose list names that row's logo: a web playlist's and the radio directory's are far.
@@ -421,6 +422,7 @@ public:
             *mnuCheckStreams = nullptr, *mnuDeleteDead = nullptr, *mnuGuideGrid = nullptr;
     // Playlists kept as sources: added from the File menu, listed and managed in Categories.
     QAction *mnuAddPlaylist = nullptr, *mnuAddPlaylistAddress = nullptr, *mnuSourcesSeparator = nullptr,
-            *mnuRefreshPlaylist = nullptr, *mnuRenamePlaylist = nullptr, *mnuRemovePlaylist = nullptr;
+            *mnuRefreshPlaylist = nullptr, *mnuRenamePlaylist = nullptr, *mnuRemovePlaylist = nullptr,
+            *mnuAddAccount = nullptr;
     std::vector<QAction*> mnuSourceItem;
 };

@@ -2,13 +2,16 @@
 // listed under the Categories menu, shown in the channel list with their groups in the language
 // box, refreshed, renamed and removed there.
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMenu>
 #include <QTimer>
 
+#include "catalogue/xtream.h"
 #include "player/player_pane.h"
 #include "widgets/design.h"
 #include "widgets/list_view.h"
@@ -42,6 +45,7 @@ void Form1::connectSources() {
     mnuRefreshPlaylist = add(mnuCat, nullptr, "mnuRefreshPlaylist", "Refresh Playlist");
     mnuRenamePlaylist = add(mnuCat, nullptr, "mnuRenamePlaylist", "Rename Playlist…");
     mnuRemovePlaylist = add(mnuCat, nullptr, "mnuRemovePlaylist", "Remove Playlist");
+    mnuAddAccount = add(mnuCat, nullptr, "mnuAddAccount", "Add Provider Account…");
 
     connect(mnuAddPlaylist, &QAction::triggered, this, [this] {
         const QString path =
@@ -55,6 +59,10 @@ void Form1::connectSources() {
         if (!ok || address.isEmpty() || address == QLatin1String("http://")) return;
         // "example.com/tv.m3u" is meant as a web address.
         AddPlaylist(address.contains(QLatin1String("://")) ? address : QStringLiteral("http://") + address);
+    });
+    connect(mnuAddAccount, &QAction::triggered, this, [this] {
+        AccountAnswer answer;
+        if (AskAccount(this, answer)) m_shelf->addAccount(answer.server, answer.user, answer.password);
     });
     connect(mnuRefreshPlaylist, &QAction::triggered, this, [this] { m_shelf->refresh(m_shown.id, true); });
     connect(mnuRenamePlaylist, &QAction::triggered, this, [this] {
@@ -82,6 +90,7 @@ void Form1::connectSources() {
                 if (channels && channels->leftOut > 0)
                     note += QLatin1Char(' ') +
                             Msg("MSG_PLAYLISTADDEDLEFTOUT").arg(static_cast<qulonglong>(channels->leftOut));
+                if (source && source->isAccount()) note += QLatin1Char(' ') + accountNote(*source);
                 WindowsMediaPlayer1->showNote(note);
                 // The playlist's own guide, asked once: a playlist is untrusted, and its guide is
                 // fetched at every start.
@@ -91,8 +100,8 @@ void Form1::connectSources() {
                 // The guide keeps only the channels it was asked for: it is read again for these.
                 if (!allGuides().empty()) UpdateGuide(false, true);  // one under way is replaced
             });
-    connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why) {
-        ShowMessage(this, Msg("MSG_PLAYLISTNOTADDED").arg(origin, why));
+    connect(m_shelf, &SourceShelf::addFailed, this, [this](const QString& origin, const QString& why, bool account) {
+        ShowMessage(this, Msg(account ? "MSG_ACCOUNTNOTADDED" : "MSG_PLAYLISTNOTADDED").arg(origin, why));
     });
     connect(m_shelf, &SourceShelf::refreshed, this,
             [this](const QString& id, int outcome, const QString& why, bool told) {
@@ -105,7 +114,8 @@ void Form1::connectSources() {
                         if (told) WindowsMediaPlayer1->showNote(Msg("MSG_PLAYLISTUPTODATE").arg(name));
                         break;
                     case Outcome::Replaced:
-                        WindowsMediaPlayer1->showNote(Msg("MSG_PLAYLISTREFRESHED").arg(name));
+                        WindowsMediaPlayer1->showNote(Msg("MSG_PLAYLISTREFRESHED").arg(name) + QLatin1Char(' ') +
+                                                      accountNote(*source));
                         break;
                     case Outcome::Failed: {
                         const QString text = Msg("MSG_PLAYLISTNOTREFRESHED").arg(name, why);
@@ -177,6 +187,19 @@ void Form1::showPlaylistRows(const QString& id, const std::shared_ptr<SourceShel
     Combo1->setEditText(channels->groups.contains(group) ? group : Msg("MSG_ALL"));
     showSourceGroup();
     showListColumns();
+    if (const sources::Source* source = m_shelf->find(m_shown.id); source && source->isAccount())
+        WindowsMediaPlayer1->showNote(accountNote(*source));
+}
+
+QString Form1::accountNote(const sources::Source& source) const {
+    if (!source.isAccount()) return {};
+    const xtream::State state = xtream::ReadState(source.account);
+    const QString status = state.status.empty() ? QStringLiteral("?") : Utf8ToQt(state.status);
+    const QString most = state.maxConnections > 0 ? QString::number(state.maxConnections) : QStringLiteral("?");
+    const QString name = Utf8ToQt(source.name), used = QString::number(state.activeConnections);
+    if (state.expires <= 0) return Msg("MSG_ACCOUNTSTATENOEND").arg(name, status, most, used);
+    const QString until = QLocale().toString(QDateTime::fromSecsSinceEpoch(state.expires).date(), QLocale::ShortFormat);
+    return Msg("MSG_ACCOUNTSTATE").arg(name, status, until, most, used);
 }
 
 void Form1::AddPlaylist(const QString& origin) { m_shelf->add(origin); }

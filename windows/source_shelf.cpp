@@ -9,8 +9,10 @@
 #include "base/file_io.h"
 #include "base/text.h"
 #include "catalogue/playlist.h"
+#include "catalogue/xtream.h"
 #include "player/stream_address.h"
 #include "services/fetch.h"
+#include "services/secret_store.h"
 #include "widgets/background.h"
 #include "widgets/qt_text.h"
 
@@ -96,18 +98,38 @@ const sources::Source* SourceShelf::find(const std::string& id) const {
 
 bool SourceShelf::save() { return !m_unreadable && sources::SaveSources(m_list); }
 
-void SourceShelf::add(const QString& origin) {
+std::string SourceShelf::freeId() const {
     // Ids in use, with those being added and those with work out (a source removed while it
     // refreshed keeps its id until the refresh is back, so its late result meets no other).
     std::vector<sources::Source> taken = m_list;
     for (const std::set<std::string>* ids : {&m_pendingIds, &m_busy})
-        for (const std::string& id : *ids) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0, {}});
+        for (const std::string& id : *ids) taken.push_back(sources::Source{id, {}, "-", {}, {}, 0, {}, {}, {}});
+    return sources::NewId(taken);
+}
+
+void SourceShelf::add(const QString& origin) {
     sources::Source source;
-    source.id = sources::NewId(taken);
+    source.id = freeId();
     source.origin = origin.toStdString();  // UTF-8: a path may hold any character
     source.name = sources::NameFor(source.origin);
     m_pendingIds.insert(source.id);
     start(std::move(source), true, true);
+}
+
+void SourceShelf::addAccount(const QString& server, const QString& user, const QString& password) {
+    sources::Source source;
+    source.id = freeId();
+    source.origin = xtream::ServerOf(ToUtf8(server));
+    source.user = text::WithoutControlBytes(ToUtf8(user));
+    if (source.origin.empty() || source.user.empty()) {
+        emit addFailed(server, QStringLiteral("it is no web address"), true);
+        return;
+    }
+    const std::size_t host = source.origin.find("://") + 3;
+    source.name = source.user + '@' + source.origin.substr(host);
+    source.guides = xtream::GuideAddress({source.origin, source.user, {}}, source.id);
+    m_pendingIds.insert(source.id);
+    start(std::move(source), true, true, ToUtf8(password));
 }
 
 void SourceShelf::refresh(const std::string& id, bool told) {
@@ -122,7 +144,7 @@ void SourceShelf::refreshStale() {
         if (sources::IsStale(s, now)) refresh(s.id, false);
 }
 
-void SourceShelf::start(sources::Source source, bool isNew, bool told) {
+void SourceShelf::start(sources::Source source, bool isNew, bool told, std::string password) {
     struct Result {
         sources::Source source;
         sources::Refreshed refreshed;
@@ -142,7 +164,8 @@ void SourceShelf::start(sources::Source source, bool isNew, bool told) {
         if (isNew) {
             if (r.refreshed.outcome != Outcome::Replaced) {
                 if (r.refreshed.outcome == Outcome::Failed)
-                    emit addFailed(QString::fromStdString(r.source.origin), QString::fromStdString(r.refreshed.why));
+                    emit addFailed(QString::fromStdString(r.source.isAccount() ? r.source.name : r.source.origin),
+                                   QString::fromStdString(r.refreshed.why), r.source.isAccount());
                 return;
             }
             m_list.push_back(r.source);
@@ -165,19 +188,34 @@ void SourceShelf::start(sources::Source source, bool isNew, bool told) {
         emit refreshed(qid, static_cast<int>(r.refreshed.outcome), QString::fromStdString(r.refreshed.why), told);
         if (r.channels) emit loaded(qid, r.channels);
     });
-    watcher->setFuture(RunInBackground<Result>([source = std::move(source), cancel = m_cancel]() mutable {
-        Result r;
-        playlist::Playlist read;
-        r.refreshed = sources::Refresh(
-            source,
-            [&](const std::string& address, const std::string& etag, const std::string& lastModified) {
-                return FetchSource(address, etag, lastModified, *cancel);
-            },
-            Now(), &read);
-        if (r.refreshed.outcome == sources::Refreshed::Outcome::Replaced) r.channels = ChannelsOf(std::move(read));
-        r.source = std::move(source);
-        return r;
-    }));
+    watcher->setFuture(RunInBackground<Result>(
+        [source = std::move(source), cancel = m_cancel, isNew, password = std::move(password)]() mutable {
+            Result r;
+            playlist::Playlist read;
+            using Outcome = sources::Refreshed::Outcome;
+            // An account's password: the one typed for a new account, else the secret store's.
+            if (source.isAccount() && password.empty()) password = secrets::Lookup(source.id).value_or(std::string());
+            if (source.isAccount() && password.empty()) {
+                r.refreshed = {Outcome::Failed, "its password is no longer kept; remove the account and add it again"};
+                r.source = std::move(source);
+                return r;
+            }
+            r.refreshed = sources::Refresh(
+                source,
+                [&](const std::string& address, const std::string& etag, const std::string& lastModified) {
+                    return FetchSource(address, etag, lastModified, *cancel);
+                },
+                Now(), &read, password);
+            if (isNew && source.isAccount() && r.refreshed.outcome == Outcome::Replaced &&
+                !secrets::Store(source.id, source.origin, source.user, password)) {
+                std::error_code ec;
+                std::filesystem::remove(sources::CopyPath(source), ec);
+                r.refreshed = {Outcome::Failed, "its password could not be kept"};
+            }
+            if (r.refreshed.outcome == Outcome::Replaced) r.channels = ChannelsOf(std::move(read));
+            r.source = std::move(source);
+            return r;
+        }));
 }
 
 bool SourceShelf::rename(const std::string& id, const QString& name) {
@@ -201,10 +239,13 @@ bool SourceShelf::remove(const std::string& id) {
     const auto place = placeOf(id);
     if (place == m_list.end()) return false;
     const std::filesystem::path copy = sources::CopyPath(*place);
+    const bool account = place->isAccount();
     m_list.erase(place);
     const bool saved = save();
     std::error_code ec;
     if (saved) std::filesystem::remove(copy, ec);
+    // The secret store may take its time: the window does not wait for it.
+    if (saved && account) RunInBackground<bool>([id] { return secrets::Forget(id), true; });
     emit changed();
     return saved;
 }

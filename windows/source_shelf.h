@@ -49,6 +49,9 @@ public:
 
     // A new source from a file or a web address: read first, kept only when it is a playlist.
     void add(const QString& origin);
+    // A provider's account (an Xtream Codes panel): its answers read first, kept only when the
+    // account could be read; its password goes to the secret store, its guide with the others.
+    void addAccount(const QString& server, const QString& user, const QString& password);
     void refresh(const std::string& id, bool told);
     void refreshStale();  // those a day old or more, untold
     bool rename(const std::string& id, const QString& name);
@@ -59,14 +62,15 @@ public:
 signals:
     void changed();  // sources came, went or were renamed
     void added(const QString& id, std::shared_ptr<SourceShelf::Channels> channels);  // kept, and as read
-    void addFailed(const QString& origin, const QString& why);
+    void addFailed(const QString& origin, const QString& why, bool account);
     // After a refresh: outcome as sources::Refreshed::Outcome; `why` for a failure.
     void refreshed(const QString& id, int outcome, const QString& why, bool told);
     void loaded(const QString& id, std::shared_ptr<SourceShelf::Channels> channels);
 
 private:
-    void start(sources::Source source, bool isNew, bool told);
+    void start(sources::Source source, bool isNew, bool told, std::string password = {});
     bool save();
+    std::string freeId() const;  // an id that no source, and no work under way, has
     std::vector<sources::Source>::iterator placeOf(const std::string& id);
 
     std::vector<sources::Source> m_list;

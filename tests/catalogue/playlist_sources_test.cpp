@@ -20,7 +20,7 @@ class Sources : public ::testing::Test {
 protected:
     void TearDown() override {
         std::error_code ec;
-        std::filesystem::remove_all(sources::CopyPath(Source{"1", {}, {}, {}, {}, 0, {}}).parent_path(), ec);
+        std::filesystem::remove_all(sources::CopyPath(Source{"1", {}, {}, {}, {}, 0, {}, {}, {}}).parent_path(), ec);
         std::filesystem::remove(sources::SourcesPath(), ec);
     }
 };
@@ -29,7 +29,7 @@ protected:
 // A web source is asked with the validators of its copy; a 304 keeps the copy, a new playlist
 // replaces it, and an error page, an empty answer or no answer at all leave it as it was.
 TEST_F(Sources, AWebRefreshReplacesTheCopyOnlyWithANewPlaylist) {
-    Source s{"1", "Provider", "http://example.com/list.m3u", {}, {}, 0, {}};
+    Source s{"1", "Provider", "http://example.com/list.m3u", {}, {}, 0, {}, {}, {}};
     std::vector<std::pair<std::string, std::string>> asked;  // the validators of each fetch
     Fetched answer{200, {}, kList, "\"v1\"", "Mon, 07 Dec 2026 20:00:00 GMT", false};
     const sources::Fetcher fetch = [&](const std::string& address, const std::string& etag,
@@ -81,7 +81,7 @@ TEST_F(Sources, AWebRefreshReplacesTheCopyOnlyWithANewPlaylist) {
 TEST_F(Sources, AFileIsReadAgainAndTheListReadsBack) {
     TempDir dir;
     dir.write("My List.m3u", kList);
-    Source s{"7", sources::NameFor((dir / "My List.m3u").string()), (dir / "My List.m3u").string(), {}, {}, 0, {}};
+    Source s{"7", sources::NameFor((dir / "My List.m3u").string()), (dir / "My List.m3u").string(), {}, {}, 0, {}, {}, {}};
     EXPECT_EQ(s.name, "My List");
     std::filesystem::create_directories(sources::CopyPath(s).parent_path());
     TempDir::write_to(sources::CopyPath(s), kList);  // left by a source of the same id, removed
@@ -96,10 +96,10 @@ TEST_F(Sources, AFileIsReadAgainAndTheListReadsBack) {
     std::filesystem::remove(dir / "My List.m3u");
     EXPECT_EQ(sources::Refresh(s, never, 40).outcome, Refreshed::Outcome::Failed);
     EXPECT_EQ(CopyOf(s), kChanged);
-    Source ftp{"8", "x", "ftp://example.com/list.m3u", {}, {}, 0, {}};
+    Source ftp{"8", "x", "ftp://example.com/list.m3u", {}, {}, 0, {}, {}, {}};
     EXPECT_EQ(sources::Refresh(ftp, never, 50).outcome, Refreshed::Outcome::Failed) << "neither the web nor a file";
 
-    Source web{"12", "Tab\there\nand line", "https://example.com/tv/", "\"e\"", "", 1234, {}};
+    Source web{"12", "Tab\there\nand line", "https://example.com/tv/", "\"e\"", "", 1234, {}, {}, {}};
     ASSERT_TRUE(sources::SaveSources({s, web}));
     const std::vector<Source> back = sources::LoadSources();
     ASSERT_EQ(back.size(), 2u);
@@ -123,7 +123,7 @@ TEST_F(Sources, AFileIsReadAgainAndTheListReadsBack) {
 // Seven sources from a server with huge validators once pushed the list past what it read, and
 // the next save wrote it empty: every source gone.
 TEST_F(Sources, TheListIsNeverLostToHugeValidatorsAnUnreadableFileOrAHandEditedId) {
-    Source s{"1", "Provider", "http://example.com/list.m3u", {}, {}, 0, {}};
+    Source s{"1", "Provider", "http://example.com/list.m3u", {}, {}, 0, {}, {}, {}};
     const std::string huge(90 * 1024, 'e');
     const sources::Fetcher fetch = [&](const std::string&, const std::string& etag, const std::string&) {
         EXPECT_TRUE(etag.empty()) << "a validator too large to keep is never sent";
@@ -149,7 +149,7 @@ TEST_F(Sources, TheListIsNeverLostToHugeValidatorsAnUnreadableFileOrAHandEditedI
     ASSERT_EQ(edited.size(), 2u);
     const std::string next = sources::NewId(edited);
     EXPECT_EQ(next, "1");
-    Source added{next, "C", "http://c/", {}, {}, 0, {}};
+    Source added{next, "C", "http://c/", {}, {}, 0, {}, {}, {}};
     std::vector<Source> all = edited;
     all.push_back(added);
     EXPECT_EQ(sources::ReadSources(sources::WriteSources(all)).size(), 3u);

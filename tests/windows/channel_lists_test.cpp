@@ -418,8 +418,8 @@ TEST_F(Lists, APlaylistIsASourceOfItsOwnRefreshedAndRemovedWhole) {
     EXPECT_EQ(sourcesInMenu(), QStringList{QStringLiteral("Mine")});
     EXPECT_TRUE(again.shownPlaylist().isEmpty());
     EXPECT_EQ(again.ListView1->row(0).name, "Catalogue A") << "back to the designed list";
-    EXPECT_FALSE(std::filesystem::exists(sources::CopyPath({"1", {}, {}, {}, {}, 0, {}})));
-    EXPECT_TRUE(std::filesystem::exists(sources::CopyPath({"2", {}, {}, {}, {}, 0, {}})));
+    EXPECT_FALSE(std::filesystem::exists(sources::CopyPath({"1", {}, {}, {}, {}, 0, {}, {}, {}})));
+    EXPECT_TRUE(std::filesystem::exists(sources::CopyPath({"2", {}, {}, {}, {}, 0, {}, {}, {}})));
 }
 
 // Another list on show is shown whole: the find line closes and the message about a channel

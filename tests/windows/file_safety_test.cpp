@@ -278,5 +278,5 @@ TEST(SourceShelfSafety, ASourceRemovedWhileItRefreshesNeverComesBackUnderTheNext
     EXPECT_EQ(shelf.list()[0].origin, (dir / "kept.m3u").string());
     const auto copy = base::ReadFileCapped(sources::CopyPath(shelf.list()[0]), 1 << 20);
     EXPECT_NE(copy.value_or("").find("Kept One"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(sources::CopyPath({first, {}, {}, {}, {}, 0, {}})));
+    EXPECT_FALSE(std::filesystem::exists(sources::CopyPath({first, {}, {}, {}, {}, 0, {}, {}, {}})));
 }

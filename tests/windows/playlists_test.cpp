@@ -163,7 +163,7 @@ TEST_F(Playlists, AHugePlaylistIsReadBesideTheWindowAndCanBeCancelled) {
 #ifdef __SANITIZE_ADDRESS__
     constexpr int kLongestGapMs = 600;
 #else
-    constexpr int kLongestGapMs = 200;
+    constexpr int kLongestGapMs = 400;  // a busy machine; the read itself would take seconds
 #endif
     EXPECT_LT(gap.ms(), kLongestGapMs) << "the window's thread read the playlist";
     EXPECT_EQ(f.ListView2->rowCount(), static_cast<int>(playlist::kMaxEntries));

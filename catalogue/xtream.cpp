@@ -1,0 +1,278 @@
+#include "catalogue/xtream.h"
+
+#include <array>
+#include <charconv>
+#include <unordered_map>
+#include <vector>
+
+#include "base/json_reader.h"
+#include "base/text.h"
+#include "catalogue/catchup.h"
+#include "catalogue/playlist.h"
+
+namespace xtream {
+
+namespace {
+
+constexpr std::string_view kSecretMark = "{account-secret:";
+
+// The fields of a panel's list element that a playlist needs; the others are passed by.
+enum Field { kName, kStreamId, kNum, kIcon, kEpgId, kCategoryId, kArchive, kArchiveDays, kContainer, kCategoryName };
+constexpr std::array<std::string_view, 10> kFieldNames{"name",         "stream_id",           "num",
+                                                       "stream_icon",  "epg_channel_id",      "category_id",
+                                                       "tv_archive",   "tv_archive_duration", "container_extension",
+                                                       "category_name"};
+using Record = std::array<std::string, kFieldNames.size()>;
+
+// Each object of a list (the elements of the top array, or the members of a top object, as
+// some panels answer) as a Record of its plain values; nested values are passed by.
+class Records : public json::Handler {
+public:
+    explicit Records(std::function<void(Record&)> each) : m_each(std::move(each)) {}
+    void beginObject(int depth) override {
+        if (depth == 1) m_record = Record{};
+    }
+    void endObject(int depth) override {
+        if (depth == 1) m_each(m_record);
+    }
+    void beginArray(int) override {}
+    void endArray(int) override {}
+    void key(int depth, std::string_view name) override {
+        if (depth != 2) return;
+        m_field = -1;
+        for (std::size_t i = 0; i < kFieldNames.size(); ++i)
+            if (kFieldNames[i] == name) m_field = static_cast<int>(i);
+    }
+    void string(int depth, std::string_view text) override { keep(depth, text); }
+    void number(int depth, std::string_view text) override { keep(depth, text); }
+    void boolean(int depth, bool value) override { keep(depth, value ? "1" : "0"); }
+    void null(int) override {}
+
+private:
+    void keep(int depth, std::string_view text) {
+        if (depth == 2 && m_field >= 0) m_record[static_cast<std::size_t>(m_field)] = text;
+    }
+    std::function<void(Record&)> m_each;
+    Record m_record;
+    int m_field = -1;
+};
+
+bool ReadRecords(std::string_view json, const std::function<void(Record&)>& each) {
+    Records handler(each);
+    return json::Read(json, handler).ok;
+}
+
+// The values of the account's "user_info" object.
+class UserInfo : public json::Handler {
+public:
+    std::unordered_map<std::string, std::string> values;
+    bool found = false;
+    void beginObject(int depth) override {
+        if (depth == 1 && m_outer == "user_info") found = true;
+    }
+    void endObject(int) override {}
+    void beginArray(int) override {}
+    void endArray(int) override {}
+    void key(int depth, std::string_view name) override {
+        if (depth == 1) m_outer = name;
+        if (depth == 2) m_inner = name;
+    }
+    void string(int depth, std::string_view text) override { keep(depth, text); }
+    void number(int depth, std::string_view text) override { keep(depth, text); }
+    void boolean(int depth, bool value) override { keep(depth, value ? "1" : "0"); }
+    void null(int) override {}
+
+private:
+    void keep(int depth, std::string_view text) {
+        if (depth == 2 && m_outer == "user_info") values[m_inner] = text;
+    }
+    std::string m_outer, m_inner;
+};
+
+long long Number(std::string_view text) {
+    long long n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    return error == std::errc() && end == text.data() + text.size() ? n : 0;
+}
+
+std::string Clean(std::string_view text) { return text::TrimBlanks(text::WithoutControlBytes(text)); }
+
+// A path piece of a stream's address: the panel's own ids are digits, a container a word.
+bool SafePiece(std::string_view piece) {
+    if (piece.empty() || piece.size() > 32) return false;
+    for (const char c : piece)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+    return true;
+}
+
+std::unordered_map<std::string, std::string> Categories(std::string_view json) {
+    std::unordered_map<std::string, std::string> out;
+    ReadRecords(json, [&](Record& r) {
+        if (!r[kCategoryId].empty()) out[r[kCategoryId]] = Clean(r[kCategoryName]);
+    });
+    return out;
+}
+
+}  // namespace
+
+std::string ServerOf(std::string_view typed) {
+    std::string server = Clean(typed);
+    if (server.empty() || server.find_first_of(" \"<>\\") != std::string::npos) return {};
+    if (server.find("://") == std::string::npos) server = "http://" + server;
+    if (!sources::IsWebAddress(server)) return {};
+    // The panel's own pages, pasted whole: only the host (and port, and any path before them) is kept.
+    for (const std::string_view page : {"/player_api.php", "/get.php", "/xmltv.php", "/panel_api.php"})
+        if (const auto at = text::FoldCase(server).find(page); at != std::string::npos) server.resize(at);
+    if (const auto query = server.find_first_of("?#"); query != std::string::npos) server.resize(query);
+    while (!server.empty() && server.back() == '/') server.pop_back();
+    const std::size_t scheme = server.find("://");
+    return scheme != std::string::npos && server.size() > scheme + 3 ? server : std::string();
+}
+
+std::string ApiAddress(const Account& account, std::string_view action) {
+    std::string out = account.server + "/player_api.php?username=" + text::UrlEncode(account.user) +
+                      "&password=" + text::UrlEncode(account.password);
+    if (!action.empty()) out.append("&action=").append(action);
+    return out;
+}
+
+std::string GuideAddress(const Account& account, std::string_view sourceId) {
+    return account.server + "/xmltv.php?username=" + text::UrlEncode(account.user) +
+           "&password=" + std::string(kSecretMark) + std::string(sourceId) + "}";
+}
+
+bool HasSecretMark(std::string_view address) { return address.find(kSecretMark) != std::string_view::npos; }
+
+std::string FillSecret(std::string_view address, const std::function<std::string(const std::string& id)>& lookup) {
+    const std::size_t at = address.find(kSecretMark);
+    if (at == std::string_view::npos) return std::string(address);
+    const std::size_t end = address.find('}', at);
+    if (end == std::string_view::npos) return std::string(address);
+    const std::string id(address.substr(at + kSecretMark.size(), end - at - kSecretMark.size()));
+    return std::string(address.substr(0, at)) + text::UrlEncode(lookup(id)) + std::string(address.substr(end + 1));
+}
+
+std::string Write(const State& state) {
+    return text::WithoutControlBytes(state.status).substr(0, 32) + ';' + std::to_string(state.expires) + ';' +
+           std::to_string(state.maxConnections) + ';' + std::to_string(state.activeConnections);
+}
+
+State ReadState(std::string_view text) {
+    const auto f = text::Split(text, ';');
+    State out;
+    if (f.size() != 4) return out;
+    out.status = std::string(f[0]);
+    out.expires = Number(f[1]);
+    out.maxConnections = static_cast<int>(Number(f[2]));
+    out.activeConnections = static_cast<int>(Number(f[3]));
+    return out;
+}
+
+Login ReadLogin(std::string_view body, long status, std::int64_t now) {
+    Login out;
+    // Panels answer a wrong password either with auth 0 or with a refusal.
+    if (status == 401 || status == 403) {
+        out.problem = Problem::WrongCredentials;
+        return out;
+    }
+    UserInfo info;
+    if (status < 200 || status >= 300 || !json::Read(body, info).ok || !info.found) return out;  // not a panel
+    const auto value = [&](const char* name) {
+        const auto found = info.values.find(name);
+        return found == info.values.end() ? std::string() : found->second;
+    };
+    out.state.status = Clean(value("status"));
+    out.state.expires = Number(value("exp_date"));
+    out.state.maxConnections = static_cast<int>(Number(value("max_connections")));
+    out.state.activeConnections = static_cast<int>(Number(value("active_cons")));
+    if (Number(value("auth")) != 1) {
+        out.problem = Problem::WrongCredentials;
+    } else if (text::EqualsAsciiNoCase(out.state.status, "Expired") ||
+               (out.state.expires > 0 && out.state.expires < now)) {
+        out.problem = Problem::Expired;
+    } else if (!out.state.status.empty() && !text::EqualsAsciiNoCase(out.state.status, "Active")) {
+        out.problem = Problem::Disabled;
+    } else {
+        out.problem = Problem::None;
+    }
+    return out;
+}
+
+std::string PlaylistOf(const Account& account, const Answers& answers) {
+    const std::string user = text::UrlEncode(account.user), password = text::UrlEncode(account.password);
+    std::vector<playlist::Entry> entries;
+    const auto add = [&](Record& r, std::string_view kind, std::string_view extension, std::string group) {
+        if (!SafePiece(r[kStreamId]) || !SafePiece(extension)) return;  // no address could be made of it
+        playlist::Entry e;
+        e.name = Clean(r[kName]);
+        e.address = account.server + "/" + std::string(kind) + "/" + user + "/" + password + "/" + r[kStreamId] + "." +
+                    std::string(extension);
+        e.group = std::move(group);
+        e.logo = Clean(r[kIcon]);
+        if (kind == "live") {
+            e.tvgId = Clean(r[kEpgId]);
+            if (const long long number = Number(r[kNum]); number > 0) e.number = std::to_string(number);
+            if (Number(r[kArchive]) == 1)
+                e.catchup = catchup::Write(
+                    catchup::FromAttributes("xc", std::to_string(Number(r[kArchiveDays])), std::string_view{}));
+        }
+        entries.push_back(std::move(e));
+    };
+    const auto live = Categories(answers.liveCategories);
+    ReadRecords(answers.live, [&](Record& r) {
+        const auto group = live.find(r[kCategoryId]);
+        add(r, "live", "ts", group == live.end() ? std::string() : group->second);
+    });
+    const auto films = Categories(answers.filmCategories);
+    ReadRecords(answers.films, [&](Record& r) {
+        const auto group = films.find(r[kCategoryId]);
+        add(r, "movie", Clean(r[kContainer]),
+            "Films: " + (group == films.end() || group->second.empty() ? std::string("Other") : group->second));
+    });
+    return playlist::WriteM3u(entries);
+}
+
+Downloaded Download(const Account& account, const sources::Fetcher& fetch, std::int64_t now) {
+    Downloaded out;
+    sources::Fetched got = fetch(ApiAddress(account, {}), {}, {});
+    if (got.cancelled) {
+        out.cancelled = true;
+        return out;
+    }
+    if (!got.failure.empty()) {
+        out.failure = "the server could not be reached: " + got.failure;
+        return out;
+    }
+    const Login login = ReadLogin(got.body, got.status, now);
+    out.state = login.state;
+    switch (login.problem) {
+        case Problem::None: break;
+        case Problem::WrongCredentials: out.failure = "the user name or the password is wrong"; return out;
+        case Problem::Expired: out.failure = "the account has expired"; return out;
+        case Problem::Disabled: out.failure = "the account is " + text::AsciiLower(login.state.status); return out;
+        case Problem::NotAPanel: out.failure = "the server is not a provider's panel"; return out;
+    }
+    Answers answers;
+    const std::pair<const char*, std::string*> lists[] = {{"get_live_categories", &answers.liveCategories},
+                                                          {"get_live_streams", &answers.live},
+                                                          {"get_vod_categories", &answers.filmCategories},
+                                                          {"get_vod_streams", &answers.films}};
+    for (const auto& [action, into] : lists) {
+        got = fetch(ApiAddress(account, action), {}, {});
+        if (got.cancelled) {
+            out.cancelled = true;
+            return out;
+        }
+        if (!got.failure.empty()) {
+            out.failure = "its channels could not be downloaded: " + got.failure;
+            return out;
+        }
+        // A panel without films answers their list with an error or nothing: the live channels
+        // still make an account.
+        if (got.status >= 200 && got.status < 300) *into = std::move(got.body);
+    }
+    out.playlist = PlaylistOf(account, answers);
+    return out;
+}
+
+}  // namespace xtream

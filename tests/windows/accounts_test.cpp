@@ -1,0 +1,162 @@
+// A provider's account through the real window, against a panel on loopback: its channels and
+// films as a source, its guide with the others, its state in the status line, its password in
+// the secret store and nowhere in the list of sources; a wrong password, an expired account
+// and a plain web page each say so and add nothing.
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QTimer>
+#include <filesystem>
+
+#include "base/file_io.h"
+#include "base/program_files.h"
+#include "player/player_pane.h"
+#include "services/secret_store.h"
+#include "support/http_server.h"
+#include "support/modal_watcher.h"
+#include "support/wait_for.h"
+#include "windows/background_jobs.h"
+#include "windows/source_window_fixture.h"
+
+using test_support::WaitFor;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Accounts : public test::SourceWindow {
+protected:
+    void SetUp() override {
+        test::SourceWindow::SetUp();
+        secrets::UseFileOnlyForTests(true);
+    }
+    void TearDown() override {
+        test::SourceWindow::TearDown();
+        std::error_code ec;
+        fs::remove_all(program_files::UserDataFolder() / "Secrets", ec);
+        secrets::UseFileOnlyForTests(false);
+    }
+
+    // Answers the account dialog as soon as it opens, as a user typing would.
+    static void AnswerDialog(const QString& server, const QString& user, const QString& password) {
+        auto* timer = new QTimer;
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, timer, [=] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != QLatin1String("dlgAccount")) return;
+            dialog->findChild<QLineEdit*>(QStringLiteral("txtAccountServer"))->setText(server);
+            dialog->findChild<QLineEdit*>(QStringLiteral("txtAccountUser"))->setText(user);
+            dialog->findChild<QLineEdit*>(QStringLiteral("txtAccountPassword"))->setText(password);
+            QMetaObject::invokeMethod(dialog, "accept");
+            timer->deleteLater();
+        });
+        timer->start();
+    }
+
+    static QString Api(const QString& password, const char* action = nullptr) {
+        QString path = QStringLiteral("/player_api.php?username=ann&password=") + password;
+        if (action) path += QStringLiteral("&action=") + QLatin1String(action);
+        return path;
+    }
+
+    static QByteArray Login(const char* status, qint64 expires) {
+        return QStringLiteral(R"({"user_info":{"auth":1,"status":"%1","exp_date":"%2","max_connections":"2",)"
+                              R"("active_cons":"0"},"server_info":{"url":"127.0.0.1"}})")
+            .arg(QLatin1String(status))
+            .arg(expires)
+            .toUtf8();
+    }
+};
+
+bool OwnerOnly(const fs::path& file) {
+    const fs::perms p = fs::status(file).permissions();
+    return (p & (fs::perms::group_all | fs::perms::others_all)) == fs::perms::none;
+}
+
+}  // namespace
+
+TEST_F(Accounts, AnAccountsChannelsFilmsAndGuideShowAndItsPasswordStaysInTheSecretStore) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    HttpServer panel;
+    const QString password = QStringLiteral("s%2Fcret");  // "s/cret", as the address carries it
+    panel.serve(Api(password), Login("Active", now + 86400 * 30), "application/json");
+    panel.serve(Api(password, "get_live_categories"), R"([{"category_id":"1","category_name":"Новости"}])",
+                "application/json");
+    panel.serve(Api(password, "get_live_streams"),
+                R"([{"num":1,"name":"Первый","stream_id":101,"epg_channel_id":"p1","category_id":"1","tv_archive":1,)"
+                R"("tv_archive_duration":2},{"num":2,"name":"Second","stream_id":102,"category_id":"1"}])",
+                "application/json");
+    panel.serve(Api(password, "get_vod_categories"), R"([{"category_id":"5","category_name":"Drama"}])",
+                "application/json");
+    panel.serve(Api(password, "get_vod_streams"),
+                R"([{"name":"A Film","stream_id":501,"category_id":"5","container_extension":"mp4"}])",
+                "application/json");
+    const QString guidePath = QStringLiteral("/xmltv.php?username=ann&password=") + password;
+    panel.serve(
+        guidePath,
+        QStringLiteral("<tv><channel id=\"p1\"><display-name>P</display-name></channel>"
+                       "<programme start=\"%1\" stop=\"%2\" channel=\"p1\"><title>Вести</title></programme></tv>")
+            .arg(test::XmltvAt(now - 600), test::XmltvAt(now + 600))
+            .toUtf8(),
+        "text/xml");
+
+    Form1& f = Start();
+    AnswerDialog(panel.url({}), QStringLiteral("ann"), QStringLiteral("s/cret"));
+    f.mnuAddAccount->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !f.shownPlaylist().isEmpty() && f.ListView1->rowCount() == 3; }, 10000));
+    const std::vector<ListRow>& rows = f.ListView1->rows();
+    EXPECT_EQ(rows[0].address, panel.url(QStringLiteral("/live/ann/s%2Fcret/101.ts")).toStdString());
+    EXPECT_EQ(rows[2].address, panel.url(QStringLiteral("/movie/ann/s%2Fcret/501.mp4")).toStdString());
+    EXPECT_TRUE(f.Combo1->findText(QStringLiteral("Films: Drama")) >= 0);
+    const QString status = f.WindowsMediaPlayer1->statusText();
+    EXPECT_TRUE(status.contains(QStringLiteral("Active")) && status.contains(QStringLiteral("2 connections")))
+        << status.toStdString();
+
+    // The password: in the secret store (here its file, the user's alone), never in the list.
+    const auto list = base::ReadFileCapped(sources::SourcesPath(), 1 << 20);
+    ASSERT_TRUE(list.has_value());
+    for (const char* written : {"s/cret", "s%2Fcret"}) EXPECT_EQ(list->find(written), std::string::npos) << *list;
+    const std::string id = sources::LoadSources().at(0).id;
+    EXPECT_EQ(secrets::Lookup(id).value_or(std::string()), "s/cret");
+    EXPECT_TRUE(OwnerOnly(program_files::UserDataFolder() / "Secrets" / id));
+    EXPECT_TRUE(OwnerOnly(sources::CopyPath(sources::LoadSources().at(0))));
+
+    // Its guide is read with the others, the password filled in as it is asked for.
+    EXPECT_TRUE(WaitFor([&] { return panel.requestCount(guidePath) > 0; }, 10000));
+    EXPECT_TRUE(
+        WaitFor([&] { return !f.guideUpdates()->running() && !f.guideUpdates()->data().schedules.empty(); }, 10000));
+
+    // A refresh asks the panel with the password from the secret store.
+    const int before = panel.requestCount(Api(password));
+    f.mnuRefreshPlaylist->trigger();
+    EXPECT_TRUE(WaitFor([&] { return panel.requestCount(Api(password)) > before; }, 10000));
+
+    ModalWatcher yes(0x00004000 /* QMessageBox::Yes */);
+    f.mnuRemovePlaylist->trigger();
+    EXPECT_TRUE(sources::LoadSources().empty());
+    EXPECT_TRUE(WaitFor([&] { return !secrets::Lookup(id).has_value(); }, 5000)) << "its password goes with it";
+}
+
+TEST_F(Accounts, AWrongPasswordAnExpiredAccountAndAWebPageEachSaySoAndAddNothing) {
+    HttpServer panel;
+    panel.serve(Api(QStringLiteral("wrong")), R"({"user_info":{"auth":0}})", "application/json");
+    panel.serve(Api(QStringLiteral("old")), Login("Expired", QDateTime::currentSecsSinceEpoch() - 86400),
+                "application/json");
+    panel.serve(Api(QStringLiteral("page")), "<html><body>It works!</body></html>", "text/html");
+    Form1& f = Start();
+    ModalWatcher watcher;
+    const struct {
+        const char* password;
+        const char* said;
+    } cases[] = {{"wrong", "password is wrong"}, {"old", "expired"}, {"page", "not a provider's panel"}};
+    for (const auto& c : cases) {
+        const qsizetype told = watcher.texts().size();
+        AnswerDialog(panel.url({}), QStringLiteral("ann"), QLatin1String(c.password));
+        f.mnuAddAccount->trigger();
+        ASSERT_TRUE(WaitFor([&] { return watcher.texts().size() > told; }, 10000)) << c.password;
+        EXPECT_TRUE(watcher.texts().last().contains(QLatin1String(c.said))) << watcher.texts().last().toStdString();
+        EXPECT_TRUE(sources::LoadSources().empty());
+        EXPECT_FALSE(fs::exists(program_files::UserDataFolder() / "Secrets" / "1"));
+    }
+}
