@@ -165,6 +165,10 @@ const std::vector<AddedMessage>& AddedMessages() {
         {"MSG_ACCOUNTNOTADDED", "The account %1 was not added: %2."},
         {"MSG_ACCOUNTSTATE", "Account %1: %2, expires %3; %4 connections at once (%5 in use)."},
         {"MSG_ACCOUNTSTATENOEND", "Account %1: %2, with no end date; %3 connections at once (%4 in use)."},
+        {"MSG_LIVE", "Live"},
+        {"MSG_TIPLIVE", "Back to live (End)"},
+        {"MSG_BEHINDLIVE", "%1 behind live"},
+        {"MSG_PAUSEFILEFAILED", "The paused channel could not be kept on disk (%1); it plays on live."},
     };
     return kMessages;
 }

@@ -177,6 +177,7 @@ void MpvPlayer::load(const QString& address, const QString& proxy, const std::st
     m_pendingEnd.reset();
     m_endToTell.reset();
     m_log.clear();
+    stopKeepingWhilePaused();
     m_loadClock.start();
     m_icyTitle.clear();
     if (m_mpv) {
@@ -412,6 +413,9 @@ void MpvPlayer::readEvents() {
 }
 
 void MpvPlayer::keepLogLine(const char* text) {
+    // The file cache's own complaints: a full disk, or a folder that went.
+    if (m_keepingPaused && (std::strstr(text, "cache file") || std::strstr(text, "file cache")))
+        emit pauseFileFailed(QString::fromUtf8(text).trimmed());
     if (m_log.size() >= kKeptLogLines) m_log.erase(m_log.begin());
     m_log.emplace_back(text);
 }

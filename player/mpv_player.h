@@ -50,6 +50,15 @@ public:
     // A live stream that was paused goes on from the newest part it has read meanwhile, not
     // from where it paused.
     void jumpToNewest();
+    // Live TV paused: what arrives is kept on disk, in a file of `folder` (at most `bytes`, or
+    // `seconds` of the stream), so that play resumes where it paused and Left and Right seek in
+    // it. The next load forgets it. False when the player has nothing open.
+    bool keepWhilePaused(const QString& folder, qint64 bytes, int seconds);
+    bool keepingWhilePaused() const { return m_keepingPaused; }
+    void stopKeepingWhilePaused();  // back to the ordinary read-ahead (a load does it too)
+    void seekBy(double seconds);    // within what the player holds
+    double behindNewest() const;    // seconds between what shows and the newest packet held
+    qint64 pauseFileBytes() const;  // what the file kept while paused holds
     void setVolume(int volume);
     void setMuted(bool muted);
     bool isMuted() const { return m_muted; }
@@ -102,6 +111,8 @@ signals:
     void mutedChanged(bool muted);
     void titleChanged(const QString& title);  // the stream's now-playing title, or the media title
     void hasVideoChanged(bool hasVideo);
+    // The file kept while paused could not be made or written (a full disk, a folder gone).
+    void pauseFileFailed(const QString& why);
 
 private slots:
     void drainEvents();
@@ -117,6 +128,7 @@ private:
 
     mpv_handle* m_mpv = nullptr;
     bool m_paused = false;
+    bool m_keepingPaused = false;
     bool m_seekable = false;
     double m_position = 0;
     double m_duration = 0;

@@ -60,6 +60,12 @@ void PlayerPane::buildControlBar() {
     };
     m_playPause = button(QStyle::SP_MediaPlay, "playPause");
     m_stop = button(QStyle::SP_MediaStop, "stop");
+    // Back to the live edge, while a paused live channel plays behind it.
+    m_goLive = new QToolButton(m_bar);
+    m_goLive->setObjectName(QStringLiteral("goLive"));
+    m_goLive->setAutoRaise(true);
+    m_goLive->setVisible(false);
+    row->addWidget(m_goLive);
     m_position = new SeekSlider(Qt::Horizontal, m_bar);
     m_position->setObjectName(QStringLiteral("position"));
     m_position->setEnabled(false);
@@ -84,6 +90,7 @@ void PlayerPane::buildControlBar() {
 
     connect(m_playPause, &QToolButton::clicked, this, &PlayerPane::playPause);
     connect(m_stop, &QToolButton::clicked, this, &PlayerPane::stop);
+    connect(m_goLive, &QToolButton::clicked, this, &PlayerPane::goLive);
     connect(m_mute, &QToolButton::toggled, this, [this](bool on) {
         m_player->setMuted(on);
         m_volumeSave.start();
@@ -140,6 +147,12 @@ void PlayerPane::buildKeyActions() {
     key("previousKey", QStringLiteral("Previous Channel"), {Qt::Key_PageUp}, [this] { emit previousRequested(); });
     key("lastChannelKey", QStringLiteral("Last Channel"), {Qt::Key_Backspace}, [this] { emit lastChannelRequested(); });
     key("bannerKey", QStringLiteral("Show Channel Banner"), {Qt::Key_I}, [this] { showBanner(); });
+    // Over a list these keys are the list's own: they act only while the picture has the keys.
+    for (QAction* a :
+         {key("seekBackKey", QStringLiteral("Back 10 Seconds"), {Qt::Key_Left}, [this] { seekBy(-10); }),
+          key("seekForwardKey", QStringLiteral("Forward 10 Seconds"), {Qt::Key_Right}, [this] { seekBy(10); }),
+          key("liveKey", QStringLiteral("Back to Live"), {Qt::Key_End}, [this] { goLive(); })})
+        m_listKeys.removeOne(a);
     key("restartKey", QStringLiteral("Restart Programme"), {Qt::CTRL | Qt::Key_R}, [this] { emit restartRequested(); });
     key("streamInformationKey", QStringLiteral("Stream Information"), {Qt::CTRL | Qt::Key_I},
         [this] { showStreamInformation(); });
@@ -158,6 +171,7 @@ void PlayerPane::buildKeyActions() {
 }
 
 void PlayerPane::refreshPosition() {
+    refreshBehindLive();
     const bool seekable = m_position->isEnabled();
     if (!m_dragging && seekable) {
         const QSignalBlocker block(m_position);
@@ -206,6 +220,7 @@ void PlayerPane::refreshStatus() {
                 text = icy.isEmpty() ? m_name : m_name + QStringLiteral(" — ") + icy;
             if (!m_guide.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral(" · ")) + m_guide;
             if (m_state == PlayState::Paused) text = Msg("MSG_PAUSED").arg(text);
+            if (m_behindLive) text = behindLiveText() + QStringLiteral(" · ") + text;
             break;
         }
         case PlayState::Stopped: text = Msg("MSG_STOPPED"); break;
@@ -333,6 +348,8 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
 void PlayerPane::setBarTexts() {
     m_playPause->setToolTip(Msg("MSG_TIPPLAYPAUSE"));
     m_stop->setToolTip(Msg("MSG_TIPSTOP"));
+    m_goLive->setText(Msg("MSG_LIVE"));
+    m_goLive->setToolTip(Msg("MSG_TIPLIVE"));
     m_mute->setToolTip(Msg("MSG_TIPMUTE"));
     m_volumeSlider->setToolTip(Msg("MSG_TIPVOLUME"));
 }

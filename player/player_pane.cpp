@@ -150,6 +150,7 @@ void PlayerPane::bind(MpvPlayer* player) {
         if (m_state == PlayState::Paused && !paused) setState(PlayState::Playing);
     });
     connect(player, &MpvPlayer::seekableChanged, this, &PlayerPane::refreshControls);
+    connect(player, &MpvPlayer::pauseFileFailed, this, &PlayerPane::onPauseFileFailed);
     connect(player, &MpvPlayer::durationChanged, this, [this](double seconds) {
         m_position->setRange(0, static_cast<int>(seconds * 10));
         refreshControls();
@@ -541,7 +542,9 @@ void PlayerPane::play() {
 }
 
 void PlayerPane::pause() {
-    if (m_state == PlayState::Playing) m_player->setPaused(true);
+    if (m_state != PlayState::Playing) return;
+    if (m_live) pauseLive();  // what arrives meanwhile is kept
+    m_player->setPaused(true);
 }
 
 void PlayerPane::playPause() {

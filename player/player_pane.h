@@ -118,8 +118,15 @@ public:
     void play();  // resumes, or opens the address again after a stop, an error or the end
     void pause();
     void playPause();
-    void stop();   // controls.stop
-    void close();  // close: releases the current media
+    // Pausing live TV: where what arrives meanwhile is kept, and how much (minutes of the
+    // stream, megabytes); how far behind live the picture is; back to the live edge (End).
+    void setPauseBuffer(const QString& folder, int minutes, int megabytes);
+    double behindLive() const;
+    void goLive();
+    void seekBy(double seconds);      // Left and Right: within a paused live channel, or a file
+    qint64 pauseBufferBytes() const;  // what the disk holds of it
+    void stop();                      // controls.stop
+    void close();                     // close: releases the current media
 
     int volume() const { return m_volume; }
     bool isMuted() const;
@@ -309,7 +316,7 @@ private:
     int m_volume = 50;
 
     QWidget* m_bar = nullptr;
-    QToolButton *m_playPause = nullptr, *m_stop = nullptr, *m_mute = nullptr;
+    QToolButton *m_playPause = nullptr, *m_stop = nullptr, *m_mute = nullptr, *m_goLive = nullptr;
     QSlider *m_position = nullptr, *m_volumeSlider = nullptr;
     ElidedLabel* m_status = nullptr;
     QLabel* m_time = nullptr;
@@ -332,6 +339,14 @@ private:
     bool m_dragging = false;
     bool m_startedOnce = false;  // this address has played: a drop is worth a reconnect
     bool m_live = false;         // no length was known when playback started
+    // Pausing live TV: where and how much is kept; whether the picture is behind live now.
+    QString m_pauseFolder;
+    int m_pauseMinutes = 30, m_pauseMegabytes = 1024;
+    bool m_behindLive = false;
+    void pauseLive();
+    void refreshBehindLive();
+    QString behindLiveText() const;  // "" at live
+    void onPauseFileFailed(const QString& why);
     int m_reconnectTry = 0;
     bool m_fullScreen = false;
     QRect m_homeGeometry;  // the pane's place in its window before full screen

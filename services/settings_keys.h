@@ -50,6 +50,11 @@ inline constexpr const char* kHardwareDecodingDefault = "1";
 // is instant (a second player, and that stream's connection, stay open); "0" does not.
 inline constexpr const char* kKeepLastChannel = "KeepLastChannel";
 inline constexpr const char* kKeepLastChannelDefault = "1";
+// Live TV paused keeps what arrives on disk, at most these minutes of it or megabytes.
+inline constexpr const char* kPauseBufferMinutes = "PauseBufferMinutes";
+inline constexpr const char* kPauseBufferMinutesDefault = "30";
+inline constexpr const char* kPauseBufferMegabytes = "PauseBufferMegabytes";
+inline constexpr const char* kPauseBufferMegabytesDefault = "1024";
 // "light" or "dark" chooses the viewer's colours; anything else (or nothing) follows the
 // desktop's preference. A skin keeps its own colours.
 inline constexpr const char* kColorScheme = "ColorScheme";

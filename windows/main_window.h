@@ -139,7 +139,8 @@ public:
     // Playlists kept as sources of channels, listed under the Categories menu. Adding reads the
     // playlist in the background and shows it once it is kept.
     void AddPlaylist(const QString& origin);  // a file's path or a web address
-    void ShowPlaylist(const QString& id);     // in the channel list, its groups in the language box
+    void AddAccount(const QString& server, const QString& user, const QString& password);  // a provider's panel
+    void ShowPlaylist(const QString& id);  // in the channel list, its groups in the language box
     bool RenamePlaylist(const QString& id, const QString& name);
     bool RemovePlaylist(const QString& id);
     QString shownPlaylist() const;  // the id of the one in the channel list; "" for a category

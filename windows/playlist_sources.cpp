@@ -62,7 +62,7 @@ void Form1::connectSources() {
     });
     connect(mnuAddAccount, &QAction::triggered, this, [this] {
         AccountAnswer answer;
-        if (AskAccount(this, answer)) m_shelf->addAccount(answer.server, answer.user, answer.password);
+        if (AskAccount(this, answer)) AddAccount(answer.server, answer.user, answer.password);
     });
     connect(mnuRefreshPlaylist, &QAction::triggered, this, [this] { m_shelf->refresh(m_shown.id, true); });
     connect(mnuRenamePlaylist, &QAction::triggered, this, [this] {
@@ -203,6 +203,10 @@ QString Form1::accountNote(const sources::Source& source) const {
 }
 
 void Form1::AddPlaylist(const QString& origin) { m_shelf->add(origin); }
+
+void Form1::AddAccount(const QString& server, const QString& user, const QString& password) {
+    m_shelf->addAccount(server, user, password);
+}
 
 void Form1::ShowPlaylist(const QString& id) { showPlaylist(id, nullptr); }
 

@@ -97,15 +97,20 @@ void Form1::restorePlayerSettings() {
     const auto read = [](const char* key, const char* fallback) {
         return GetSetting(AppName(), kSection, key, fallback);
     };
-    int volume = 50;  // also for a value the user edited into nonsense: the designed volume
-    try {
-        volume = std::stoi(read(kVolume, kVolumeDefault));
-    } catch (const std::exception&) {
-    }
-    WindowsMediaPlayer1->setVolume(volume);
+    // A number the user may have edited into nonsense reads as its default.
+    const auto number = [&](const char* key, const char* fallback) {
+        try {
+            return std::stoi(read(key, fallback));
+        } catch (const std::exception&) {
+            return std::stoi(fallback);
+        }
+    };
+    WindowsMediaPlayer1->setVolume(number(kVolume, kVolumeDefault));
     WindowsMediaPlayer1->setMuted(read(kMute, kMuteDefault) == "1");
     WindowsMediaPlayer1->setHardwareDecoding(read(kHardwareDecoding, kHardwareDecodingDefault) != "0");
     WindowsMediaPlayer1->setKeepLastChannel(read(kKeepLastChannel, kKeepLastChannelDefault) != "0");
+    WindowsMediaPlayer1->setPauseBuffer({}, number(kPauseBufferMinutes, kPauseBufferMinutesDefault),
+                                        number(kPauseBufferMegabytes, kPauseBufferMegabytesDefault));
 }
 
 void Form1::ListView1_Click() {

@@ -81,7 +81,8 @@ TEST_F(Sources, AWebRefreshReplacesTheCopyOnlyWithANewPlaylist) {
 TEST_F(Sources, AFileIsReadAgainAndTheListReadsBack) {
     TempDir dir;
     dir.write("My List.m3u", kList);
-    Source s{"7", sources::NameFor((dir / "My List.m3u").string()), (dir / "My List.m3u").string(), {}, {}, 0, {}, {}, {}};
+    Source s{"7", sources::NameFor((dir / "My List.m3u").string()), (dir / "My List.m3u").string(), {}, {}, 0, {}, {},
+             {}};
     EXPECT_EQ(s.name, "My List");
     std::filesystem::create_directories(sources::CopyPath(s).parent_path());
     TempDir::write_to(sources::CopyPath(s), kList);  // left by a source of the same id, removed
