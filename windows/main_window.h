@@ -2,6 +2,7 @@
 // The main window: category buttons, the channel, favourites and local-files frames, the
 // catalogue editing frame, the player pane and the menus. The composition is built in
 // main_window_build.cpp; start-up, layout, navigation and shutdown live here.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QPersistentModelIndex>
@@ -345,7 +346,8 @@ private:
         bool wasActive = false;
     };
     Press m_press;
-    QTimer m_zapTimer;  // a keyboard zap waits for the keys to rest
+    QTimer m_zapTimer;         // a keyboard zap after another key waits for the keys to rest
+    QElapsedTimer m_keyMoved;  // since the last key that moved through a list
     // A row is prepared once the pointer (or the keys) rest on it a moment: a sweep across the
     // list prepares nothing on the way.
     QTimer m_prepareTimer;

@@ -485,7 +485,9 @@ guide::Wanted Form1::wantedChannels() const {
         for (const ListRow& row : rows) wanted.names.insert(guide::NormaliseName(row.name));
     };
     addRows(ListView2->rows());
-    addRows(ListView1->rows());
+    // A playlist source's rows are read from its copy on the worker below (they may run to
+    // 100,000): walking them here would hold the window.
+    if (!m_shown.channels) addRows(ListView1->rows());
     // The catalogue's names straight from its lines: no row is made of a line (a catalogue of
     // 100,000 lines would take its rows' room once more only for this).
     if (const auto text = base::ReadFileCapped(program_files::ReadPath("Data.txt"), catalogue::kMaxCatalogueBytes))

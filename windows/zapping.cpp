@@ -206,8 +206,17 @@ void Form1::activateRow(ListView* list) {
 }
 
 void Form1::zapSoon(QWidget* list) {
+    // A key pressed with the keys at rest before it zaps at once: a single Down answers without
+    // a wait. Keys that follow within the rest (a held key, fast presses) restart the wait, so
+    // that only the row they come to rest on opens.
+    const bool atRest = !m_zapTimer.isActive() && (!m_keyMoved.isValid() || m_keyMoved.elapsed() >= kZapPauseMs);
+    m_keyMoved.start();
     m_zapList = list;
-    m_zapTimer.start();  // each key restarts the wait: holding a key opens one stream, at the end
+    if (atRest) {
+        zapNow();
+        return;
+    }
+    m_zapTimer.start();
 }
 
 void Form1::zapNow() {

@@ -130,6 +130,26 @@ TEST_F(Lists, ZappingOverDeadRowsReachesTheLiveOneWithoutAClick) {
     EXPECT_NE(f.ListView1->channels()->mark(2), nullptr) << "the mark stays for the run";
 }
 
+// A single Down with the keys at rest zaps at once, without waiting for the keys to rest; Downs
+// that follow it quickly open only the row they come to rest on.
+TEST_F(Lists, ASingleDownZapsAtOnceAndQuickPressesOnlyWhereTheyRest) {
+    Catalogue({{"Zero", Dead(0)}, {"One", Dead(1)}, {"Two", Dead(2)}, {"Three", Dead(3)}, {"Four", Dead(4)}});
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    f.ListView1->setFocus();
+    f.ListView1->selectRow(0);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(pane->url(), ToQt(Dead(0)));
+    QTest::qWait(400);  // the keys at rest
+
+    Key(Qt::Key_Down);
+    EXPECT_EQ(pane->url(), ToQt(Dead(1))) << "no wait for the keys to rest";
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(pane->url(), ToQt(Dead(1))) << "quick presses wait for the keys to rest";
+    EXPECT_TRUE(WaitFor([&] { return pane->url() == ToQt(Dead(3)); }, 2000));
+}
+
 // Ctrl+F opens a line that narrows the list as one types, accents and letter case aside; Enter
 // plays the match; Esc shows every row again with the match still selected. Typing over the
 // list itself only finds a row: it plays nothing by itself.
