@@ -1,5 +1,6 @@
 #include "catalogue/xtream.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <unordered_map>
@@ -153,8 +154,11 @@ std::string FillSecret(std::string_view address, const std::function<std::string
 }
 
 std::string Write(const State& state) {
-    return text::WithoutControlBytes(state.status).substr(0, 32) + ';' + std::to_string(state.expires) + ';' +
-           std::to_string(state.maxConnections) + ';' + std::to_string(state.activeConnections);
+    // The status is the panel's word: a ';' in it would split the fields.
+    std::string status = text::WithoutControlBytes(state.status).substr(0, 32);
+    std::replace(status.begin(), status.end(), ';', ' ');
+    return status + ';' + std::to_string(state.expires) + ';' + std::to_string(state.maxConnections) + ';' +
+           std::to_string(state.activeConnections);
 }
 
 State ReadState(std::string_view text) {

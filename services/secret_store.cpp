@@ -104,7 +104,7 @@ std::optional<std::string> Lookup(const std::string& id) {
         }
     }
 #endif
-    return base::ReadFileCapped(FileOf(id), 64 * 1024);
+    return base::ReadFileCapped(FileOf(id), std::uintmax_t{64} * 1024);
 }
 
 void Forget(const std::string& id) {
