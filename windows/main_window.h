@@ -347,7 +347,7 @@ private:
     };
     Press m_press;
     QTimer m_zapTimer;         // a keyboard zap after another key waits for the keys to rest
-    QElapsedTimer m_keyMoved;  // since the last key that moved through a list
+    QElapsedTimer m_keyMoved;  // since the last play or key that moved through a list
     // A row is prepared once the pointer (or the keys) rest on it a moment: a sweep across the
     // list prepares nothing on the way.
     QTimer m_prepareTimer;

@@ -177,6 +177,7 @@ void Form1::undoPress() {
 
 void Form1::play(const QString& address, const QString& name, bool fromUser, QWidget* from) {
     m_zapTimer.stop();
+    m_keyMoved.start();  // a key right after a play (Enter, a click) is no key at rest
     if (address != m_playing.address || name != m_playing.name) {
         if (!m_playing.address.isEmpty()) m_previous = m_playing;
         m_playing = Played{address, name, fromUser, from};
