@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::vector<sources::Source> kept = sources::ReadSources(text);
     const std::size_t count = kept.size();
-    kept.push_back({sources::NewId(kept), "New", "http://new.example/list.m3u", {}, {}, 0, {}});
+    kept.push_back({sources::NewId(kept), "New", "http://new.example/list.m3u", {}, {}, 0, {}, {}, {}});
     FUZZ_CHECK(sources::ReadSources(sources::WriteSources(kept)).size() == count + 1);
     return 0;
 }
