@@ -122,6 +122,15 @@ std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std
 
 #ifndef _WIN32
 
+WriteResult ReplaceOwnerOnlyFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        if (WriteResult made = ReplaceFileAtomically(path, {}); !made) return made;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
+    if (ec) return WriteResult{false, "its permissions could not be set: " + ec.message()};
+    return ReplaceFileAtomically(path, bytes);
+}
+
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
     g_injectionApplies = InjectionApplies(path);
     g_writeCalls = 0;

@@ -25,6 +25,9 @@ struct WriteResult {
 // Replaces `path` with `bytes`. The file's permission bits are kept when it existed; a file
 // marked read-only (no write permission for its owner) is not replaced.
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// The same for a file only its owner may read and write: it is made so before its first byte
+// goes in (a replacement keeps the bits of the file it replaces).
+WriteResult ReplaceOwnerOnlyFile(const std::filesystem::path& path, std::string_view bytes);
 
 // Removes the temporary files ReplaceFileAtomically left in `folder` when the program was
 // killed during a write ("<name>.<16 hex digits>.tmp"), if at least `minAge` old, so a write

@@ -233,14 +233,10 @@ Refreshed Refresh(Source& source, const Fetcher& fetch, std::int64_t now, playli
     playlist::Playlist list = playlist::Read(text, source.origin);
     if (std::string why = PlaylistProblem(list); !why.empty()) return Failed(std::move(why));
     std::filesystem::create_directories(copy.parent_path(), ec);
-    // An account's copy is the user's alone from its first byte: a replacement keeps the bits
-    // of the file it replaces.
-    if (source.isAccount()) {
-        if (!std::filesystem::exists(copy, ec)) base::ReplaceFileAtomically(copy, {});
-        std::filesystem::permissions(copy, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                                     ec);
-    }
-    if (const auto written = base::ReplaceFileAtomically(copy, text); !written)
+    // An account's copy holds its password (in the addresses): the user's alone.
+    if (const auto written =
+            source.isAccount() ? base::ReplaceOwnerOnlyFile(copy, text) : base::ReplaceFileAtomically(copy, text);
+        !written)
         return Failed("its copy could not be saved: " + written.error);
     // A server's validators are small; larger ones (they would swell the list of sources) are not
     // kept, and the next refresh asks without them.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <unordered_map>
 #include <vector>
 
@@ -25,9 +24,23 @@ constexpr std::array<std::string_view, 10> kFieldNames{"name",         "stream_i
                                                        "category_name"};
 using Record = std::array<std::string, kFieldNames.size()>;
 
+// A handler that wants only plain values (strings, numbers, booleans as "1"/"0"), with their depth.
+class PlainValues : public json::Handler {
+public:
+    void beginArray(int) override {}
+    void endArray(int) override {}
+    void string(int depth, std::string_view text) override { keep(depth, text); }
+    void number(int depth, std::string_view text) override { keep(depth, text); }
+    void boolean(int depth, bool value) override { keep(depth, value ? "1" : "0"); }
+    void null(int) override {}
+
+protected:
+    virtual void keep(int depth, std::string_view text) = 0;
+};
+
 // Each object of a list (the elements of the top array, or the members of a top object, as
 // some panels answer) as a Record of its plain values; nested values are passed by.
-class Records : public json::Handler {
+class Records : public PlainValues {
 public:
     explicit Records(std::function<void(Record&)> each) : m_each(std::move(each)) {}
     void beginObject(int depth) override {
@@ -36,21 +49,15 @@ public:
     void endObject(int depth) override {
         if (depth == 1) m_each(m_record);
     }
-    void beginArray(int) override {}
-    void endArray(int) override {}
     void key(int depth, std::string_view name) override {
         if (depth != 2) return;
         m_field = -1;
         for (std::size_t i = 0; i < kFieldNames.size(); ++i)
             if (kFieldNames[i] == name) m_field = static_cast<int>(i);
     }
-    void string(int depth, std::string_view text) override { keep(depth, text); }
-    void number(int depth, std::string_view text) override { keep(depth, text); }
-    void boolean(int depth, bool value) override { keep(depth, value ? "1" : "0"); }
-    void null(int) override {}
 
 private:
-    void keep(int depth, std::string_view text) {
+    void keep(int depth, std::string_view text) override {
         if (depth == 2 && m_field >= 0) m_record[static_cast<std::size_t>(m_field)] = text;
     }
     std::function<void(Record&)> m_each;
@@ -64,7 +71,7 @@ bool ReadRecords(std::string_view json, const std::function<void(Record&)>& each
 }
 
 // The values of the account's "user_info" object.
-class UserInfo : public json::Handler {
+class UserInfo : public PlainValues {
 public:
     std::unordered_map<std::string, std::string> values;
     bool found = false;
@@ -72,29 +79,17 @@ public:
         if (depth == 1 && m_outer == "user_info") found = true;
     }
     void endObject(int) override {}
-    void beginArray(int) override {}
-    void endArray(int) override {}
     void key(int depth, std::string_view name) override {
         if (depth == 1) m_outer = name;
         if (depth == 2) m_inner = name;
     }
-    void string(int depth, std::string_view text) override { keep(depth, text); }
-    void number(int depth, std::string_view text) override { keep(depth, text); }
-    void boolean(int depth, bool value) override { keep(depth, value ? "1" : "0"); }
-    void null(int) override {}
 
 private:
-    void keep(int depth, std::string_view text) {
+    void keep(int depth, std::string_view text) override {
         if (depth == 2 && m_outer == "user_info") values[m_inner] = text;
     }
     std::string m_outer, m_inner;
 };
-
-long long Number(std::string_view text) {
-    long long n = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
-    return error == std::errc() && end == text.data() + text.size() ? n : 0;
-}
 
 std::string Clean(std::string_view text) { return text::TrimBlanks(text::WithoutControlBytes(text)); }
 
@@ -166,9 +161,9 @@ State ReadState(std::string_view text) {
     State out;
     if (f.size() != 4) return out;
     out.status = std::string(f[0]);
-    out.expires = Number(f[1]);
-    out.maxConnections = static_cast<int>(Number(f[2]));
-    out.activeConnections = static_cast<int>(Number(f[3]));
+    out.expires = json::ToInteger(f[1]);
+    out.maxConnections = static_cast<int>(json::ToInteger(f[2]));
+    out.activeConnections = static_cast<int>(json::ToInteger(f[3]));
     return out;
 }
 
@@ -186,10 +181,10 @@ Login ReadLogin(std::string_view body, long status, std::int64_t now) {
         return found == info.values.end() ? std::string() : found->second;
     };
     out.state.status = Clean(value("status"));
-    out.state.expires = Number(value("exp_date"));
-    out.state.maxConnections = static_cast<int>(Number(value("max_connections")));
-    out.state.activeConnections = static_cast<int>(Number(value("active_cons")));
-    if (Number(value("auth")) != 1) {
+    out.state.expires = json::ToInteger(value("exp_date"));
+    out.state.maxConnections = static_cast<int>(json::ToInteger(value("max_connections")));
+    out.state.activeConnections = static_cast<int>(json::ToInteger(value("active_cons")));
+    if (json::ToInteger(value("auth")) != 1) {
         out.problem = Problem::WrongCredentials;
     } else if (text::EqualsAsciiNoCase(out.state.status, "Expired") ||
                (out.state.expires > 0 && out.state.expires < now)) {
@@ -215,10 +210,10 @@ std::string PlaylistOf(const Account& account, const Answers& answers) {
         e.logo = Clean(r[kIcon]);
         if (kind == "live") {
             e.tvgId = Clean(r[kEpgId]);
-            if (const long long number = Number(r[kNum]); number > 0) e.number = std::to_string(number);
-            if (Number(r[kArchive]) == 1)
-                e.catchup = catchup::Write(
-                    catchup::FromAttributes("xc", std::to_string(Number(r[kArchiveDays])), std::string_view{}));
+            if (const long long number = json::ToInteger(r[kNum]); number > 0) e.number = std::to_string(number);
+            if (json::ToInteger(r[kArchive]) == 1)
+                e.catchup = catchup::Write(catchup::FromAttributes(
+                    "xc", std::to_string(json::ToInteger(r[kArchiveDays])), std::string_view{}));
         }
         entries.push_back(std::move(e));
     };

@@ -30,12 +30,7 @@ bool StoreInFile(const std::string& id, const std::string& secret) {
     std::error_code ec;
     fs::create_directories(FolderOf(), ec);
     fs::permissions(FolderOf(), fs::perms::owner_all, ec);
-    // The file is the user's alone before the secret goes in: a replacement keeps its bits.
-    const fs::path file = FileOf(id);
-    if (!fs::exists(file, ec) && !base::ReplaceFileAtomically(file, {})) return false;
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, ec);
-    if (ec) return false;
-    return bool(base::ReplaceFileAtomically(file, secret));
+    return bool(base::ReplaceOwnerOnlyFile(FileOf(id), secret));
 }
 
 #ifdef VIEWER_HAVE_LIBSECRET

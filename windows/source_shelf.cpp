@@ -245,7 +245,11 @@ bool SourceShelf::remove(const std::string& id) {
     std::error_code ec;
     if (saved) std::filesystem::remove(copy, ec);
     // The secret store may take its time: the window does not wait for it.
-    if (saved && account) RunInBackground<bool>([id] { return secrets::Forget(id), true; });
+    if (saved && account)
+        RunInBackground<bool>([id] {
+            secrets::Forget(id);
+            return true;
+        });
     emit changed();
     return saved;
 }
