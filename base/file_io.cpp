@@ -120,8 +120,9 @@ std::optional<std::string> ReadFileCapped(const std::filesystem::path& path, std
     return data;
 }
 
-#ifndef _WIN32
-
+// Where the system has owner bits the file is made owner-only before anything is written to it;
+// on Windows the file lives in the user's own profile folder, whose access list already keeps
+// other users out, and the call clears a read-only flag at most.
 WriteResult ReplaceOwnerOnlyFile(const std::filesystem::path& path, std::string_view bytes) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
@@ -130,6 +131,8 @@ WriteResult ReplaceOwnerOnlyFile(const std::filesystem::path& path, std::string_
     if (ec) return WriteResult{false, "its permissions could not be set: " + ec.message()};
     return ReplaceFileAtomically(path, bytes);
 }
+
+#ifndef _WIN32
 
 WriteResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
     g_injectionApplies = InjectionApplies(path);
