@@ -17,11 +17,24 @@ namespace {
 constexpr std::string_view kSecretMark = "{account-secret:";
 
 // The fields of a panel's list element that a playlist needs; the others are passed by.
-enum Field { kName, kStreamId, kNum, kIcon, kEpgId, kCategoryId, kArchive, kArchiveDays, kContainer, kCategoryName };
-constexpr std::array<std::string_view, 10> kFieldNames{"name",         "stream_id",           "num",
-                                                       "stream_icon",  "epg_channel_id",      "category_id",
-                                                       "tv_archive",   "tv_archive_duration", "container_extension",
-                                                       "category_name"};
+enum Field {
+    kName,
+    kStreamId,
+    kNum,
+    kIcon,
+    kEpgId,
+    kCategoryId,
+    kArchive,
+    kArchiveDays,
+    kContainer,
+    kCategoryName,
+    kSeriesId,
+    kCover
+};
+constexpr std::array<std::string_view, 12> kFieldNames{"name",          "stream_id",           "num",
+                                                       "stream_icon",   "epg_channel_id",      "category_id",
+                                                       "tv_archive",    "tv_archive_duration", "container_extension",
+                                                       "category_name", "series_id",           "cover"};
 using Record = std::array<std::string, kFieldNames.size()>;
 
 // A handler that wants only plain values (strings, numbers, booleans as "1"/"0"), with their depth.
@@ -228,6 +241,19 @@ std::string PlaylistOf(const Account& account, const Answers& answers) {
         add(r, "movie", Clean(r[kContainer]),
             "Films: " + (group == films.end() || group->second.empty() ? std::string("Other") : group->second));
     });
+    // A series is one row whose address asks the panel for its episodes: thousands of series
+    // are not asked for one by one at every refresh, only the one the user opens.
+    const auto series = Categories(answers.seriesCategories);
+    ReadRecords(answers.series, [&](Record& r) {
+        if (!SafePiece(r[kSeriesId])) return;
+        const auto group = series.find(r[kCategoryId]);
+        playlist::Entry e;
+        e.name = Clean(r[kName]);
+        e.address = ApiAddress(account, "get_series_info") + "&series_id=" + r[kSeriesId];
+        e.group = "Series: " + (group == series.end() || group->second.empty() ? std::string("Other") : group->second);
+        e.logo = Clean(r[kCover]);
+        entries.push_back(std::move(e));
+    });
     return playlist::WriteM3u(entries);
 }
 
@@ -252,10 +278,10 @@ Downloaded Download(const Account& account, const sources::Fetcher& fetch, std::
         case Problem::NotAPanel: out.failure = "the server is not a provider's panel"; return out;
     }
     Answers answers;
-    const std::pair<const char*, std::string*> lists[] = {{"get_live_categories", &answers.liveCategories},
-                                                          {"get_live_streams", &answers.live},
-                                                          {"get_vod_categories", &answers.filmCategories},
-                                                          {"get_vod_streams", &answers.films}};
+    const std::pair<const char*, std::string*> lists[] = {
+        {"get_live_categories", &answers.liveCategories},     {"get_live_streams", &answers.live},
+        {"get_vod_categories", &answers.filmCategories},      {"get_vod_streams", &answers.films},
+        {"get_series_categories", &answers.seriesCategories}, {"get_series", &answers.series}};
     for (const auto& [action, into] : lists) {
         got = fetch(ApiAddress(account, action), {}, {});
         if (got.cancelled) {
@@ -266,11 +292,98 @@ Downloaded Download(const Account& account, const sources::Fetcher& fetch, std::
             out.failure = "its channels could not be downloaded: " + got.failure;
             return out;
         }
-        // A panel without films answers their list with an error or nothing: the live channels
+        // A panel without films or series answers their list with an error or nothing: the live channels
         // still make an account.
         if (got.status >= 200 && got.status < 300) *into = std::move(got.body);
     }
     out.playlist = PlaylistOf(account, answers);
+    return out;
+}
+
+namespace {
+
+// The episodes of a series' answer: {"episodes": {"1": [{…}, …], "2": […]}}, or the same seasons
+// as an array of arrays, or one flat array of episodes; each episode's plain members.
+class Episodes : public PlainValues {
+public:
+    std::vector<std::array<std::string, 5>> found;  // id, episode_num, title, container_extension, season
+    std::vector<std::string> seasonKeys;            // the season's key in the map form, per episode
+    void beginObject(int depth) override {
+        if (m_outer == "episodes" && m_episode < 0 && (depth == 2 || depth == 3)) {
+            m_episode = depth;
+            m_current = {};
+        }
+    }
+    void endObject(int depth) override {
+        if (depth != m_episode) return;
+        m_episode = -1;
+        if (found.size() < kMaxEpisodes) {
+            found.push_back(m_current);
+            seasonKeys.push_back(m_seasonKey);
+        }
+    }
+    void key(int depth, std::string_view name) override {
+        if (depth == 1) m_outer = name;
+        if (depth == 2 && m_episode < 0) m_seasonKey = name;
+        if (m_episode >= 0 && depth == m_episode + 1) {
+            m_field = -1;
+            static constexpr std::array<std::string_view, 5> kNames{"id", "episode_num", "title", "container_extension",
+                                                                    "season"};
+            for (std::size_t i = 0; i < kNames.size(); ++i)
+                if (kNames[i] == name) m_field = static_cast<int>(i);
+        }
+    }
+
+private:
+    void keep(int depth, std::string_view text) override {
+        if (m_episode >= 0 && depth == m_episode + 1 && m_field >= 0)
+            m_current[static_cast<std::size_t>(m_field)] = text;
+    }
+    static constexpr std::size_t kMaxEpisodes = 5000;
+    std::string m_outer, m_seasonKey;
+    int m_episode = -1;  // the depth of the episode being read; -1 outside one
+    int m_field = -1;
+    std::array<std::string, 5> m_current;
+};
+
+// The value of `name` in an address's query, as it stands there (still encoded).
+std::string QueryValue(std::string_view address, std::string_view name) {
+    const std::size_t query = address.find('?');
+    if (query == std::string_view::npos) return {};
+    for (const std::string_view pair : text::Split(address.substr(query + 1), '&'))
+        if (pair.size() > name.size() && pair.substr(0, name.size()) == name && pair[name.size()] == '=')
+            return std::string(pair.substr(name.size() + 1));
+    return {};
+}
+
+}  // namespace
+
+bool IsSeriesAddress(std::string_view address) {
+    return address.find("/player_api.php?") != std::string_view::npos &&
+           QueryValue(address, "action") == "get_series_info" && !QueryValue(address, "series_id").empty();
+}
+
+std::vector<Episode> EpisodesOf(std::string_view seriesAddress, std::string_view body) {
+    std::vector<Episode> out;
+    const std::size_t api = seriesAddress.find("/player_api.php?");
+    if (api == std::string_view::npos) return out;
+    Episodes handler;
+    if (!json::Read(body, handler).ok) return out;
+    const std::string base = std::string(seriesAddress.substr(0, api)) + "/series/" +
+                             QueryValue(seriesAddress, "username") + "/" + QueryValue(seriesAddress, "password") + "/";
+    for (std::size_t i = 0; i < handler.found.size(); ++i) {
+        const auto& [id, number, title, container, season] = handler.found[i];
+        if (!SafePiece(id) || !SafePiece(container)) continue;  // no address could be made of it
+        Episode e;
+        e.season = static_cast<int>(json::ToInteger(season.empty() ? handler.seasonKeys[i] : season));
+        e.number = static_cast<int>(json::ToInteger(number));
+        e.title = Clean(title);
+        e.address = base + id + "." + container;
+        out.push_back(std::move(e));
+    }
+    std::stable_sort(out.begin(), out.end(), [](const Episode& a, const Episode& b) {
+        return a.season != b.season ? a.season < b.season : a.number < b.number;
+    });
     return out;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // A provider account on an Xtream Codes panel (server, user name, password) read as a playlist:
-// its answers (player_api.php: the account, the live channels and films with their categories)
+// its answers (player_api.php: the account, the live channels, films and series with their categories)
 // are turned into an M3U text that a source keeps as its copy, so that an account's channels
 // are shown, found, numbered and played as a playlist's are. The account's guide is the panel's
 // xmltv.php; its address is kept with a mark in place of the password, filled in only when it
@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/playlist_sources.h"
 
@@ -52,8 +53,9 @@ Login ReadLogin(std::string_view body, long status, std::int64_t now);
 
 // The panel's lists as they came (JSON arrays), made into one M3U text: live channels under
 // their categories (number, logo, guide id, archive), then films under "Films: <category>".
+// Series come last under "Series: <category>", each one row that IsSeriesAddress knows.
 struct Answers {
-    std::string liveCategories, live, filmCategories, films;
+    std::string liveCategories, live, filmCategories, films, seriesCategories, series;
 };
 std::string PlaylistOf(const Account& account, const Answers& answers);
 
@@ -67,5 +69,15 @@ struct Downloaded {
     bool cancelled = false;
 };
 Downloaded Download(const Account& account, const sources::Fetcher& fetch, std::int64_t now);
+
+// A series' row: its address asks the panel for the series' seasons and episodes.
+bool IsSeriesAddress(std::string_view address);
+struct Episode {
+    int season = 0, number = 0;
+    std::string title;
+    std::string address;  // the episode's stream, made of the series address's server and account
+};
+// The episodes in the panel's answer for the series at `seriesAddress`, by season and number.
+std::vector<Episode> EpisodesOf(std::string_view seriesAddress, std::string_view body);
 
 }  // namespace xtream

@@ -169,6 +169,12 @@ const std::vector<AddedMessage>& AddedMessages() {
         {"MSG_TIPLIVE", "Back to live (End)"},
         {"MSG_BEHINDLIVE", "%1 behind live"},
         {"MSG_PAUSEFILEFAILED", "The paused channel could not be kept on disk (%1); it plays on live."},
+        {"MSG_SERIESLOADING", "Loading the episodes of %1…"},
+        {"MSG_SERIESFAILED", "The episodes of %1 could not be loaded: %2"},
+        {"MSG_SERIESREFUSED", "the server answered %1"},
+        {"MSG_SERIESEMPTY", "The provider lists no episodes of %1."},
+        {"MSG_SEASON", "Season %1"},
+        {"MSG_RESTART", "Restart"},
     };
     return kMessages;
 }

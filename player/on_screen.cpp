@@ -65,8 +65,10 @@ QString OnScreen::text() const {
     switch (m_kind) {
         case Kind::Banner: {
             QStringList lines;
-            lines << (m_banner.number.isEmpty() ? m_banner.name
-                                                : m_banner.number + QStringLiteral("  ") + m_banner.name);
+            QString first =
+                m_banner.number.isEmpty() ? m_banner.name : m_banner.number + QStringLiteral("  ") + m_banner.name;
+            if (m_banner.restartable) first += QStringLiteral("  [") + Msg("MSG_RESTART") + QLatin1Char(']');
+            lines << first;
             if (const QString now = NowLine(m_banner.now); !now.isEmpty()) lines << now;
             if (const QString next = NextLine(m_banner.next); !next.isEmpty()) lines << next;
             return lines.join(QLatin1Char('\n'));
@@ -98,6 +100,18 @@ QRect OnScreen::place(const QRect& area) const {
         case Kind::None: break;
     }
     return {};
+}
+
+QRect OnScreen::restartPlace(const QRect& area) const {
+    if (m_kind != Kind::Banner || !m_banner.restartable) return {};
+    const QRect box = place(area);
+    if (box.isEmpty()) return {};
+    // At the right of the name's row, as wide as its word needs.
+    const int px = TextPixels(area), pad = px * 2 / 3;
+    QFont font;
+    font.setPixelSize(px);
+    const int width = QFontMetrics(font).horizontalAdvance(Msg("MSG_RESTART")) + 2 * pad;
+    return QRect(box.right() - pad - width, box.top() + pad / 2 + px / 4, width, px * 3 / 2);
 }
 
 void OnScreen::paint(QPainter& painter, const QRect& area) const {
@@ -155,6 +169,18 @@ void OnScreen::paint(QPainter& painter, const QRect& area) const {
             const int w = painter.fontMetrics().horizontalAdvance(m_banner.number) + px;
             painter.drawText(nameRow, Qt::AlignVCenter | Qt::AlignLeft, m_banner.number);
             nameRow.setLeft(nameRow.left() + w);
+        }
+        if (const QRect button = restartPlace(area); !button.isEmpty()) {
+            // A button the pointer can press (the pane hears the click); the name gives way to it.
+            QFont small = font;
+            painter.setFont(small);
+            QPainterPath chip;
+            chip.addRoundedRect(button, button.height() / 2.0, button.height() / 2.0);
+            painter.fillPath(chip, accent);
+            painter.setPen(light);
+            painter.drawText(button, Qt::AlignCenter, Msg("MSG_RESTART"));
+            nameRow.setRight(button.left() - pad);
+            painter.setFont(big);
         }
         painter.setPen(light);
         painter.drawText(nameRow, Qt::AlignVCenter | Qt::AlignLeft,

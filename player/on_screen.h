@@ -21,6 +21,7 @@ public:
         QString number, name;
         QImage logo;
         Programme now, next;
+        bool restartable = false;  // the channel's archive holds the programme on now from its start
     };
 
     // `now` (seconds since 1970) places the progress of the programme on now.
@@ -37,7 +38,8 @@ public:
     int level() const { return m_level; }
     bool muted() const { return m_muted; }
     // What it says, a line for each line drawn ("12  News 24", "20:00–21:00  World News",
-    // "Next 21:00  Sport"; "Volume 55%" or "Muted"; the line).
+    // "Next 21:00  Sport"; "Volume 55%" or "Muted"; the line). A banner that can restart its
+    // programme ends its first line with "[Restart]".
     QString text() const;
     // A new number with every change, for views that keep it drawn.
     quint64 version() const { return m_version; }
@@ -45,6 +47,8 @@ public:
     // Where it stands in a view of `area`: the banner across the foot, the volume and the line
     // at the top; empty when there is nothing to show.
     QRect place(const QRect& area) const;
+    // Where the banner's "Restart" button stands in a view of `area`; empty when it has none.
+    QRect restartPlace(const QRect& area) const;
     // Paints it at place(area).
     void paint(QPainter& painter, const QRect& area) const;
 

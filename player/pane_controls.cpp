@@ -336,11 +336,18 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
         setGeometry(parentWidget()->rect());
     if (m_video && watched == m_video->widget()) {
         if (event->type() == QEvent::MouseButtonDblClick) {
+            // A quick second click on the banner's button is no double-click on the picture.
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            if (m_onScreen.restartPlace(m_video->widget()->rect()).contains(at)) return true;
             toggleFullScreen();
             return true;
         }
         if (event->type() == QEvent::MouseMove) showControlsForAWhile();
-        if (event->type() == QEvent::MouseButtonPress) setFocus();
+        if (event->type() == QEvent::MouseButtonPress) {
+            setFocus();
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && pressOnScreen(mouse->position().toPoint())) return true;
+        }
     }
     return QFrame::eventFilter(watched, event);
 }

@@ -11,6 +11,7 @@ OnScreen::Banner PlayerPane::bannerNow() const {
     banner.logo = m_video->backdropPicture();
     banner.now = m_onNow;
     banner.next = m_onNext;
+    banner.restartable = m_restartable && !m_onNow.title.isEmpty();
     return banner;
 }
 
@@ -32,6 +33,19 @@ void PlayerPane::setChannelNumber(const QString& number) {
     if (number == m_number) return;
     m_number = number;
     refreshBanner();
+}
+
+void PlayerPane::setRestartable(bool restartable) {
+    if (restartable == m_restartable) return;
+    m_restartable = restartable;
+    refreshBanner();
+}
+
+// A click on the banner's "Restart" button; false for a click elsewhere.
+bool PlayerPane::pressOnScreen(const QPoint& at) {
+    if (!m_onScreen.restartPlace(m_video->widget()->rect()).contains(at)) return false;
+    emit restartRequested();
+    return true;
 }
 
 void PlayerPane::showOnScreen(int ms) {

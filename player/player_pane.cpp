@@ -307,6 +307,7 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     m_guide.clear();
     m_onNow = m_onNext = {};
     m_number.clear();
+    m_restartable = false;
     m_fromUser = fromUser;
     m_error.clear();
     m_title.clear();

@@ -70,6 +70,9 @@ public:
     // The channel's number on its banner (the playlist's own, or its place); empty for none.
     // A new address clears it.
     void setChannelNumber(const QString& number);
+    // Whether the channel's archive can play the programme on now from its start: its banner
+    // then has a "Restart" button (a click asks with restartRequested). A new address clears it.
+    void setRestartable(bool restartable);
     // What stands on the picture now: the banner after a zap or `I`, the volume, a radio's title.
     const OnScreen& onScreen() const { return m_onScreen; }
     // Shows the playing channel's banner again (the `I` key).
@@ -281,6 +284,7 @@ private:
     // The display on the picture: shown for `ms`, the banner made again with what is known now
     // (a logo or the guide that came after it), and taken off.
     void showOnScreen(int ms);
+    bool pressOnScreen(const QPoint& at);
     void refreshBanner();
     OnScreen::Banner bannerNow() const;
     void clearOnScreen();
@@ -303,6 +307,7 @@ private:
     QString m_guide;
     OnScreen::Programme m_onNow, m_onNext;
     QString m_number;
+    bool m_restartable = false;
     OnScreen m_onScreen;
     QTimer m_onScreenTimer;
     std::unique_ptr<recording::Sink> m_recording;

@@ -264,6 +264,10 @@ private:
     // The programme on now on the channel playing, from its start (Ctrl+R); a note when the
     // channel keeps no archive.
     void restartProgramme();
+    // An account's series row: its seasons and episodes are asked of the panel on the pool and
+    // offered in a menu at the row; false for any other address.
+    bool openSeries(const QString& address, const QString& name, QWidget* from);
+    void showEpisodes(const QString& address, const QString& name, const std::string& answer, QWidget* from);
     // The find line beyond the list on show: what its index is made of, on a worker.
     void connectFinding();
     std::function<std::shared_ptr<const find_index::Index>()> findIndexWork() const;
@@ -346,8 +350,10 @@ private:
         bool wasActive = false;
     };
     Press m_press;
-    QTimer m_zapTimer;         // a keyboard zap after another key waits for the keys to rest
-    QElapsedTimer m_keyMoved;  // since the last play or key that moved through a list
+    QTimer m_zapTimer;          // a keyboard zap after another key waits for the keys to rest
+    QElapsedTimer m_keyMoved;   // since the last play or key that moved through a list
+    bool m_zapping = false;     // a zap of the keys at rest is under way
+    quint64 m_seriesAsked = 0;  // counts series opened: only the last one's answer is shown
     // A row is prepared once the pointer (or the keys) rest on it a moment: a sweep across the
     // list prepares nothing on the way.
     QTimer m_prepareTimer;

@@ -19,6 +19,7 @@
 #include "base/program_files.h"
 #include "base/windows1252.h"
 #include "catalogue/catalogue_writer.h"
+#include "catalogue/catchup.h"
 #include "catalogue/channel_lines.h"
 #include "catalogue/channel_list.h"
 #include "catalogue/codec.h"
@@ -556,9 +557,15 @@ void Form1::refreshGuideText() {
         WindowsMediaPlayer1->setGuideText({});
         return;
     }
-    const guide::NowNext found = guide::Find(*schedule, QDateTime::currentSecsSinceEpoch());
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    const guide::NowNext found = guide::Find(*schedule, now);
     const auto programme = [](const guide::Programme* p) {
         return p ? OnScreen::Programme{QString::fromStdString(p->title), p->start, p->stop} : OnScreen::Programme{};
     };
     WindowsMediaPlayer1->setGuideText(GuideUpdates::NowNextText(found), programme(found.now), programme(found.next));
+    // The banner offers "Restart" where the archive holds the programme on now.
+    const catalogue::ChannelExtras* extras = list ? extrasOf(list, played) : nullptr;
+    WindowsMediaPlayer1->setRestartable(
+        found.now && extras &&
+        catchup::AddressFor(catchup::Read(extras->catchup), played.address, found.now->start, found.now->stop, now));
 }

@@ -4,7 +4,9 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QScopeGuard>
 
+#include "catalogue/xtream.h"
 #include "player/player_pane.h"
 #include "services/settings.h"
 #include "services/settings_keys.h"
@@ -50,6 +52,7 @@ void Form1::connectPlayer() {
     connect(&m_prepareTimer, &QTimer::timeout, this, [this] {
         if (!m_prepareList || chkLoad->isChecked() || m_prepareRow >= m_prepareList->rowCount()) return;
         const ListRow& row = m_prepareList->row(m_prepareRow);
+        if (xtream::IsSeriesAddress(row.address)) return;  // no stream: the panel's list of episodes
         tellStreamOptions(m_prepareList, row);
         WindowsMediaPlayer1->prepare(Utf8ToQt(row.address));
     });
@@ -176,6 +179,11 @@ void Form1::undoPress() {
 }
 
 void Form1::play(const QString& address, const QString& name, bool fromUser, QWidget* from) {
+    if (xtream::IsSeriesAddress(ToUtf8(address))) {
+        // A series plays nothing itself: opened, it offers its episodes; zapping keys pass it by.
+        if (!m_zapping) openSeries(address, name, from);
+        return;
+    }
     m_zapTimer.stop();
     m_keyMoved.start();  // a key right after a play (Enter, a click) is no key at rest
     if (address != m_playing.address || name != m_playing.name) {
@@ -221,6 +229,8 @@ void Form1::zapSoon(QWidget* list) {
 }
 
 void Form1::zapNow() {
+    m_zapping = true;
+    const auto done = qScopeGuard([this] { m_zapping = false; });
     if (m_zapList == ListView1 && EditMode) {
         // The editor's fields were seen to when the keys moved; only the playing is left.
         const int index = ListView1->selectedIndex();

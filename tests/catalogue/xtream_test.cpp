@@ -86,6 +86,55 @@ TEST(Xtream, ItsListsBecomeAPlaylistWithGroupsNumbersGuideIdsArchivesAndFilms) {
     EXPECT_EQ(list.entries[2].group, "Films: Drama");
 }
 
+// A series is one row that asks for its episodes; the episodes' addresses are made of that row's
+// server and account, whichever of the forms panels use the answer comes in.
+TEST(Xtream, ASeriesIsOneRowWhoseAnswerGivesItsEpisodesBySeason) {
+    const xtream::Account account{"http://panel.example", "ann", "s/cr&t"};
+    xtream::Answers answers;
+    answers.seriesCategories = R"([{"category_id":"3","category_name":"Crime"}])";
+    answers.series = R"([{"name":"The Wire","series_id":77,"cover":"http://c/1.jpg","category_id":"3"},
+                         {"name":"Bad","series_id":"7/../1","category_id":"3"}])";
+    const playlist::Playlist list = playlist::Read(xtream::PlaylistOf(account, answers), {});
+    ASSERT_EQ(list.entries.size(), 1u);
+    const std::string series = list.entries[0].address;
+    EXPECT_EQ(list.entries[0].group, "Series: Crime");
+    EXPECT_EQ(list.entries[0].logo, "http://c/1.jpg");
+    EXPECT_TRUE(xtream::IsSeriesAddress(series)) << series;
+    EXPECT_FALSE(xtream::IsSeriesAddress("http://panel.example/live/ann/pw/101.ts"));
+    EXPECT_FALSE(xtream::IsSeriesAddress("http://panel.example/player_api.php?username=a&action=get_series"));
+
+    const std::string base = "http://panel.example/series/ann/s%2Fcr%26t/";
+    const struct {
+        const char* form;
+        const char* answer;
+    } forms[] = {
+        {"seasons as a map", R"({"seasons":[],"info":{"name":"x"},"episodes":{
+            "2":[{"id":"905","episode_num":1,"title":"Back","container_extension":"mp4","season":2,"info":{"a":1}}],
+            "1":[{"id":"902","episode_num":"2","title":"Two","container_extension":"mkv","season":1},
+                 {"id":"901","episode_num":1,"title":"One","container_extension":"mkv"},
+                 {"id":"../x","episode_num":3,"title":"Bad","container_extension":"mkv","season":1}]}})"},
+        {"seasons as arrays", R"({"episodes":[
+            [{"id":"901","episode_num":1,"title":"One","container_extension":"mkv","season":1},
+             {"id":"902","episode_num":2,"title":"Two","container_extension":"mkv","season":1}],
+            [{"id":"905","episode_num":1,"title":"Back","container_extension":"mp4","season":2}]]})"},
+        {"one flat array", R"({"episodes":[
+            {"id":"905","episode_num":1,"title":"Back","container_extension":"mp4","season":2},
+            {"id":"901","episode_num":1,"title":"One","container_extension":"mkv","season":1},
+            {"id":"902","episode_num":2,"title":"Two","container_extension":"mkv","season":"1"}]})"},
+    };
+    for (const auto& f : forms) {
+        const std::vector<xtream::Episode> episodes = xtream::EpisodesOf(series, f.answer);
+        ASSERT_EQ(episodes.size(), 3u) << f.form;
+        EXPECT_EQ(episodes[0].address, base + "901.mkv") << f.form;
+        EXPECT_EQ(episodes[0].title, "One") << f.form;
+        EXPECT_EQ(episodes[1].number, 2) << f.form;
+        EXPECT_EQ(episodes[2].season, 2) << f.form;
+        EXPECT_EQ(episodes[2].address, base + "905.mp4") << f.form;
+    }
+    EXPECT_TRUE(xtream::EpisodesOf(series, "<html>not found</html>").empty());
+    EXPECT_TRUE(xtream::EpisodesOf(series, R"({"episodes":[]})").empty());
+}
+
 TEST(Xtream, TheGuidesAddressKeepsAMarkInPlaceOfThePasswordUntilItIsAsked) {
     const xtream::Account account{"https://tv.example", "ann", "p&w"};
     const std::string guide = xtream::GuideAddress(account, "12");

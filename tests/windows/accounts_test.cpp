@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
@@ -159,4 +161,59 @@ TEST_F(Accounts, AWrongPasswordAnExpiredAccountAndAWebPageEachSaySoAndAddNothing
         EXPECT_TRUE(sources::LoadSources().empty());
         EXPECT_FALSE(fs::exists(program_files::UserDataFolder() / "Secrets" / "1"));
     }
+}
+
+// A series row asks the panel for its episodes when it is opened, not when a key passes over it,
+// and offers them by season; a chosen episode plays; a panel that fails says so.
+TEST_F(Accounts, ASeriesOpensAMenuOfItsEpisodesAndOneOfThemPlays) {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    HttpServer panel;
+    const QString password = QStringLiteral("pw");
+    panel.serve(Api(password), Login("Active", now + 86400), "application/json");
+    panel.serve(Api(password, "get_live_streams"), R"([{"num":1,"name":"Live","stream_id":101}])", "application/json");
+    panel.serve(Api(password, "get_series"), R"([{"name":"Harbour","series_id":7},{"name":"Gone","series_id":8}])",
+                "application/json");
+    const QString seven = Api(password, "get_series_info") + QStringLiteral("&series_id=7");
+    panel.serve(seven,
+                R"({"episodes":{"1":[{"id":"71","episode_num":1,"title":"Arrival","container_extension":"mkv"}],)"
+                R"("2":[{"id":"72","episode_num":1,"title":"Storm","container_extension":"mkv","season":2}]}})",
+                "application/json");
+    Form1& f = Start();
+    AnswerDialog(panel.url({}), QStringLiteral("ann"), password);
+    f.mnuAddAccount->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !f.shownPlaylist().isEmpty() && f.ListView1->rowCount() == 3; }, 10000));
+    ASSERT_EQ(f.ListView1->row(1).name, "Harbour");
+
+    // Down from the live channel passes over the series: nothing is asked, nothing opens.
+    f.ListView1->selectRow(0);
+    f.ListView1->setFocus();
+    QTest::keyClick(f.ListView1, Qt::Key_Return);
+    QTest::qWait(300);  // the keys at rest
+    QTest::keyClick(f.ListView1, Qt::Key_Down);
+    QTest::qWait(300);
+    EXPECT_EQ(panel.requestCount(seven), 0);
+    EXPECT_EQ(f.findChild<QMenu*>(QStringLiteral("mnuEpisodes")), nullptr);
+
+    QTest::keyClick(f.ListView1, Qt::Key_Return);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (menu = f.findChild<QMenu*>(QStringLiteral("mnuEpisodes"))) != nullptr; }, 10000));
+    const QList<QAction*> seasons = menu->actions();
+    ASSERT_EQ(seasons.size(), 2);
+    EXPECT_EQ(seasons[1]->text(), QStringLiteral("Season 2"));
+    ASSERT_NE(seasons[1]->menu(), nullptr);
+    QAction* storm = seasons[1]->menu()->actions().value(0);
+    ASSERT_NE(storm, nullptr);
+    EXPECT_EQ(storm->text(), QStringLiteral("S02E01  Storm"));
+    storm->trigger();
+    menu->close();
+    EXPECT_EQ(f.WindowsMediaPlayer1->url(), panel.url(QStringLiteral("/series/ann/pw/72.mkv")));
+    EXPECT_TRUE(f.WindowsMediaPlayer1->channelName().contains(QStringLiteral("Harbour")));
+
+    // A series whose answer is refused: a note says so, and the episode plays on.
+    f.ListView1->selectRow(2);
+    QTest::keyClick(f.ListView1, Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([&] { return f.WindowsMediaPlayer1->statusText().contains(QStringLiteral("404")); }, 10000))
+        << f.WindowsMediaPlayer1->statusText().toStdString();
+    EXPECT_TRUE(f.WindowsMediaPlayer1->statusText().contains(QStringLiteral("Gone")));
+    EXPECT_EQ(f.WindowsMediaPlayer1->url(), panel.url(QStringLiteral("/series/ann/pw/72.mkv")));
 }

@@ -69,10 +69,27 @@ TEST_F(Archive, AnEndedProgrammePlaysFromTheArchiveAndOneOnNowLive) {
     QTest::keyClick(grid, Qt::Key_Return);
     EXPECT_EQ(pane->url(), QStringLiteral("http://127.0.0.1:9/live.ts"));
 
-    // Ctrl+R: the programme on now from its start, from the archive.
+    // The banner offers "Restart": a click on it plays the programme on now from its start.
+    const QString lateNews = server.url(QStringLiteral("/arc/%1-%2.ts").arg(pastStop).arg(now + 3600));
+    pane->showBanner();
+    ASSERT_TRUE(pane->onScreen().text().contains(QStringLiteral("[Restart]"))) << pane->onScreen().text().toStdString();
+    auto* video = pane->findChild<QWidget*>(QStringLiteral("video"));
+    ASSERT_NE(video, nullptr);
+    const QRect button = pane->onScreen().restartPlace(video->rect());
+    ASSERT_FALSE(button.isEmpty());
+    QTest::mouseClick(video, Qt::LeftButton, {}, button.topLeft() - QPoint(4, 4));
+    EXPECT_EQ(pane->url(), QStringLiteral("http://127.0.0.1:9/live.ts")) << "a click beside it plays on";
+    QTest::mouseClick(video, Qt::LeftButton, {}, button.center());
+    EXPECT_EQ(pane->url(), lateNews);
+    EXPECT_TRUE(pane->channelName().contains(QStringLiteral("Late News")));
+    pane->showBanner();
+    EXPECT_FALSE(pane->onScreen().text().contains(QStringLiteral("[Restart]"))) << "the recording has no restart";
+
+    // Ctrl+R does the same from the live channel.
+    grid->choose(0, 1);
+    QTest::keyClick(grid, Qt::Key_Return);
     auto* restart = pane->findChild<QAction*>(QStringLiteral("restartKey"));
     ASSERT_NE(restart, nullptr);
     restart->trigger();
-    EXPECT_EQ(pane->url(), server.url(QStringLiteral("/arc/%1-%2.ts").arg(pastStop).arg(now + 3600)));
-    EXPECT_TRUE(pane->channelName().contains(QStringLiteral("Late News")));
+    EXPECT_EQ(pane->url(), lateNews);
 }
