@@ -413,9 +413,17 @@ void MpvPlayer::readEvents() {
 }
 
 void MpvPlayer::keepLogLine(const char* text) {
-    // The file cache's own complaints: a full disk, or a folder that went.
-    if (m_keepingPaused && (std::strstr(text, "cache file") || std::strstr(text, "file cache")))
-        emit pauseFileFailed(QString::fromUtf8(text).trimmed());
+    // The file cache's own complaints (under the demuxer's name): a full disk, whose writes come
+    // up short, or a folder that went or cannot be written.
+    if (m_keepingPaused) {
+        static constexpr const char* kCacheFaults[] = {"cache file", "cache temporary file", "file cache",
+                                                       "Could not write all data", "Could not read all data"};
+        for (const char* fault : kCacheFaults)
+            if (std::strstr(text, fault)) {
+                emit pauseFileFailed(QString::fromUtf8(text).trimmed());
+                break;
+            }
+    }
     if (m_log.size() >= kKeptLogLines) m_log.erase(m_log.begin());
     m_log.emplace_back(text);
 }

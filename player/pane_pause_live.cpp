@@ -22,11 +22,11 @@ void PlayerPane::setPauseBuffer(const QString& folder, int minutes, int megabyte
     m_pauseMegabytes = std::clamp(megabytes, 16, 64 * 1024);
 }
 
-void PlayerPane::pauseLive() {
+bool PlayerPane::pauseLive() {
     QString folder = m_pauseFolder;
     if (folder.isEmpty())
         folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/PauseBuffer");
-    m_player->keepWhilePaused(folder, qint64{m_pauseMegabytes} << 20, m_pauseMinutes * 60);
+    return m_player->keepWhilePaused(folder, qint64{m_pauseMegabytes} << 20, m_pauseMinutes * 60);
 }
 
 double PlayerPane::behindLive() const {

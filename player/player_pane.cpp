@@ -544,7 +544,8 @@ void PlayerPane::play() {
 
 void PlayerPane::pause() {
     if (m_state != PlayState::Playing) return;
-    if (m_live) pauseLive();  // what arrives meanwhile is kept
+    // What arrives meanwhile is kept; where it cannot be, the channel plays on live.
+    if (m_live && !pauseLive()) return;
     m_player->setPaused(true);
 }
 

@@ -348,7 +348,7 @@ private:
     QString m_pauseFolder;
     int m_pauseMinutes = 30, m_pauseMegabytes = 1024;
     bool m_behindLive = false;
-    void pauseLive();
+    bool pauseLive();  // false: nothing can be kept (the user is told), so live plays on
     void refreshBehindLive();
     QString behindLiveText() const;  // "" at live
     void onPauseFileFailed(const QString& why);

@@ -29,6 +29,13 @@ void SecondLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     initStyleOption(&item, index);
     const QWidget* widget = option.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
+    const QString text = index.data(kSecondLineRole).toString();
+    const double run = index.data(kProgressRole).isValid() ? index.data(kProgressRole).toDouble() : -1;
+    if (text.isEmpty() && run < 0) {
+        // Nothing on now: the name stands in the middle of the row, level with the other columns.
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+        return;
+    }
     // The ground of the whole row's cell (the selection's colour too), then the name in its top line.
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, widget);
     const QFont small = SmallFont(option.font);
@@ -37,9 +44,6 @@ void SecondLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     top.rect.setBottom(option.rect.bottom() - lower);
     style->drawControl(QStyle::CE_ItemViewItem, &top, painter, widget);
 
-    const QString text = index.data(kSecondLineRole).toString();
-    const double run = index.data(kProgressRole).isValid() ? index.data(kProgressRole).toDouble() : -1;
-    if (text.isEmpty() && run < 0) return;
     const bool selected = option.state & QStyle::State_Selected;
     // The second line starts under the name's text, past its icon.
     const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &top, widget);

@@ -4,6 +4,10 @@
 
 #include <QAction>
 #include <QTest>
+#include <csignal>
+#include <fstream>
+
+#include <sys/resource.h>
 
 #include "player/player_pane.h"
 #include "support/http_server.h"
@@ -50,4 +54,44 @@ TEST(PauseLive, APausedChannelKeepsWhatArrivesOnDiskResumesWhereItPausedAndEndGo
     pane.setUrl(server.url(QStringLiteral("/other.ts")), QStringLiteral("Other"));
     ASSERT_TRUE(WaitFor([&] { return pane.state() == PlayerPane::PlayState::Playing; }, 15000));
     EXPECT_EQ(pane.pauseBufferBytes(), 0);
+}
+
+// Where nothing can be kept (a folder that cannot be made, a disk that fills while paused), the
+// channel plays on live and the status line says why.
+TEST(PauseLive, WhereNothingCanBeKeptTheChannelPlaysOnLiveAndTheUserIsTold) {
+    TempDir cache;
+    HttpServer server;
+    const QByteArray ts = test_media::MpegTsVideo();
+    server.serveTrickle(QStringLiteral("/live.ts"), ts, "video/mp2t", static_cast<int>(ts.size() / 200), 100);
+    PlayerPane pane;
+    pane.resize(320, 240);
+    pane.show();
+    const std::filesystem::path file = cache.path() / "a-file";
+    std::ofstream(file) << "not a folder";
+    pane.setPauseBuffer(QString::fromStdString((file / "PauseBuffer").string()), 30, 64);
+    pane.setUrl(server.url(QStringLiteral("/live.ts")), QStringLiteral("Live"));
+    ASSERT_TRUE(WaitFor([&] { return pane.state() == PlayerPane::PlayState::Playing; }, 15000))
+        << pane.lastError().toStdString();
+    pane.pause();
+    QTest::qWait(300);
+    EXPECT_EQ(pane.state(), PlayerPane::PlayState::Playing);
+    EXPECT_TRUE(pane.statusText().contains(QLatin1String("plays on live"))) << pane.statusText().toStdString();
+
+    // The disk fills: writes past a few kilobytes fail as they do on a full disk (the limit
+    // holds for this process alone, and its signal is ignored so the write fails instead).
+    pane.setPauseBuffer(QString::fromStdString((cache.path() / "PauseBuffer").string()), 30, 64);
+    pane.showNote({});
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 32 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    pane.pause();
+    const bool told = WaitFor([&] { return pane.statusText().contains(QLatin1String("plays on live")); }, 10000);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(told) << pane.statusText().toStdString() << " kept " << pane.pauseBufferBytes();
+    EXPECT_TRUE(WaitFor([&] { return pane.state() == PlayerPane::PlayState::Playing; }, 5000));
+    EXPECT_LT(pane.behindLive(), 3);
 }

@@ -14,6 +14,7 @@
 #include "base/file_io.h"
 #include "base/program_files.h"
 #include "player/player_pane.h"
+#include "services/fetch.h"
 #include "services/secret_store.h"
 #include "support/http_server.h"
 #include "support/modal_watcher.h"
@@ -216,4 +217,40 @@ TEST_F(Accounts, ASeriesOpensAMenuOfItsEpisodesAndOneOfThemPlays) {
         << f.WindowsMediaPlayer1->statusText().toStdString();
     EXPECT_TRUE(f.WindowsMediaPlayer1->statusText().contains(QStringLiteral("Gone")));
     EXPECT_EQ(f.WindowsMediaPlayer1->url(), panel.url(QStringLiteral("/series/ann/pw/72.mkv")));
+}
+
+// A slow panel never holds the window: while its answer trickles in, the catalogue still plays
+// at a click, and the account comes when the answer is whole; a panel that goes silent is given
+// up with a clear message and nothing is added.
+TEST_F(Accounts, ASlowPanelNeverHoldsTheWindowAndASilentOneIsGivenUp) {
+    HttpServer panel;
+    panel.serve(Api(QStringLiteral("pw")), Login("Active", 0), "application/json");
+    QByteArray live = "[";
+    for (int i = 0; i < 40; ++i)
+        live += (i ? "," : "") +
+                QStringLiteral(R"({"num":%1,"name":"Channel %1","stream_id":%2})").arg(i + 1).arg(100 + i).toUtf8();
+    live += "]";
+    panel.serveTrickle(Api(QStringLiteral("pw"), "get_live_streams"), live, "application/json", 64, 60);
+    panel.serveSilence(Api(QStringLiteral("mute")));
+    fetch::SetStallTimeoutForTests(1);
+    Form1& f = Start();
+    ASSERT_GT(f.ListView1->rowCount(), 1);
+    AnswerDialog(panel.url({}), QStringLiteral("ann"), QStringLiteral("pw"));
+    f.mnuAddAccount->trigger();
+    ASSERT_TRUE(WaitFor([&] { return panel.requestCount(Api(QStringLiteral("pw"), "get_live_streams")) > 0; }, 10000));
+    f.ListView1->selectRow(1);
+    f.ListView1_Click();
+    EXPECT_EQ(f.WindowsMediaPlayer1->url().toStdString(), f.ListView1->row(1).address) << "the window answered";
+    EXPECT_TRUE(sources::LoadSources().empty()) << "the answer is still on its way";
+    EXPECT_TRUE(WaitFor([&] { return f.ListView1->rowCount() == 40 && !f.shownPlaylist().isEmpty(); }, 15000));
+
+    ModalWatcher watcher;
+    AnswerDialog(panel.url({}), QStringLiteral("ann"), QStringLiteral("mute"));
+    f.mnuAddAccount->trigger();
+    EXPECT_TRUE(WaitFor([&] { return !watcher.texts().isEmpty(); }, 15000));
+    fetch::SetStallTimeoutForTests(0);
+    ASSERT_FALSE(watcher.texts().isEmpty());
+    EXPECT_TRUE(watcher.texts().last().contains(QLatin1String("could not be reached")))
+        << watcher.texts().last().toStdString();
+    EXPECT_EQ(sources::LoadSources().size(), 1u);
 }
