@@ -40,7 +40,9 @@ bool Form1::openSeries(const QString& address, const QString& name, QWidget* fro
         const FetchResult& got = watcher->future().result();
         if (got.cancelled) return;
         if (!got.succeeded()) {
-            const QString why = got.arrived() ? Msg("MSG_SERIESREFUSED").arg(got.status) : Utf8ToQt(got.failure);
+            QString why =
+                got.arrived() ? Msg("MSG_FAILHTTP").arg(got.status) : Utf8ToQt(got.failure) + QLatin1Char('.');
+            if (!why.isEmpty()) why[0] = why[0].toUpper();
             WindowsMediaPlayer1->showNote(Msg("MSG_SERIESFAILED").arg(name, why));
             return;
         }
