@@ -174,6 +174,7 @@ QString MpvPlayer::userAgent() const {
 
 void MpvPlayer::load(const QString& address, const QString& proxy, const std::string& headers) {
     m_loading = true;
+    m_idle = false;
     m_pendingEnd.reset();
     m_endToTell.reset();
     m_log.clear();
@@ -546,7 +547,8 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     break;
                 }
                 case kIdleActive:
-                    if (has && *static_cast<int*>(prop->data) && m_pendingEnd) {
+                    m_idle = has && *static_cast<int*>(prop->data);
+                    if (m_idle && m_pendingEnd) {
                         m_endToTell = m_pendingEnd;
                         m_pendingEnd.reset();
                         m_loading = false;

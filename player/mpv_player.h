@@ -44,6 +44,9 @@ public:
     void load(const QString& address, const QString& proxy = {}, const std::string& headers = {});
     QString userAgent() const;  // what the player says to servers
     void stop();
+    // Nothing open and nothing closing: a load starts at once, waiting for no stream's end
+    // (as the player last said; a stop is done when it says it is idle).
+    bool isIdle() const { return m_idle; }
     void setPaused(bool paused);
     bool isPaused() const { return m_paused; }
     void seek(double seconds);
@@ -129,6 +132,7 @@ private:
     mpv_handle* m_mpv = nullptr;
     bool m_paused = false;
     bool m_keepingPaused = false;
+    bool m_idle = true;
     bool m_seekable = false;
     double m_position = 0;
     double m_duration = 0;

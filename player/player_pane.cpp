@@ -345,94 +345,12 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
     // The old picture stays until the new channel's first frame, for a second at most.
     m_video->holdPicture();
     m_holdTimer.start();
-    if (keepCurrent && ensureSecondPlayer()) keepCurrentAndSwitch(current);
+    if (keepCurrent && ensureSecondPlayer())
+        keepCurrentAndSwitch(current);
+    else if (!m_player->isIdle())
+        handOffClose();
     m_video->awaitPicture();
     load();
-}
-
-bool PlayerPane::ensureSecondPlayer() {
-    if (m_kept.player) return true;
-    auto* second = new MpvPlayer(this, m_volume, m_player->isMuted(), m_player->hardwareDecoding());
-    if (!second->isValid() || !m_video->attach(second->handle())) {
-        delete second;
-        return false;
-    }
-    m_kept = Kept{second};
-    return true;
-}
-
-void PlayerPane::keep(const Kept& current) {
-    disconnect(current.player, nullptr, this, nullptr);
-    current.player->setPaused(true);
-    m_kept = current;
-    m_keptTimer.start();
-    connect(current.player, &MpvPlayer::ended, this, [this, player = current.player] {
-        if (m_kept.player == player) m_kept.url.clear();  // dropped while paused: nothing to go back to
-    });
-}
-
-void PlayerPane::switchTo(MpvPlayer* next, const MpvPlayer* from) {
-    next->setVolume(m_volume);
-    next->setMuted(from->isMuted());
-    next->setHardwareDecoding(from->hardwareDecoding());
-    m_player = next;
-    bind(next);
-    m_video->setCurrent(next->handle());
-}
-
-void PlayerPane::keepCurrentAndSwitch(const Kept& current) {
-    // The other player opens the new channel: a channel kept there before is replaced, so never
-    // more than one stream besides the one that plays.
-    MpvPlayer* next = m_kept.player;
-    keep(current);
-    switchTo(next, current.player);
-}
-
-void PlayerPane::returnToKept(const QString& name, bool keepCurrent, const Kept& current) {
-    MpvPlayer* back = m_kept.player;
-    const Kept kept = m_kept;
-    if (keepCurrent) {
-        keep(current);
-    } else {
-        // Not worth keeping (it had not started, or failed): the player is free for the next zap.
-        disconnect(current.player, nullptr, this, nullptr);
-        current.player->stop();
-        m_kept = Kept{current.player};
-        m_keptTimer.stop();
-    }
-    switchTo(back, current.player);
-    m_position->setRange(0, static_cast<int>(back->duration() * 10));
-    m_name = name.isEmpty() ? kept.name : name;
-    m_title = kept.title;
-    m_live = kept.live;
-    m_startedOnce = true;
-    back->setPaused(false);
-    if (m_live) back->jumpToNewest();
-    if (back->hasVideo())
-        m_video->showPictureNow();  // the frame it paused on, until the next one comes
-    else
-        m_video->hidePicture();
-    setState(PlayState::Playing);
-    emit mediaChanged();
-    showBanner();
-}
-
-void PlayerPane::releaseKept() {
-    m_keptTimer.stop();
-    if (m_kept.player && !m_kept.url.isEmpty()) m_kept.player->stop();
-    m_kept.url.clear();
-}
-
-void PlayerPane::setKeepLastChannel(bool on) {
-    if (on == m_keepLast) return;
-    m_keepLast = on;
-    if (on || !m_kept.player) return;
-    // Off: the second player goes, with what it keeps.
-    releaseKept();
-    MpvPlayer* second = m_kept.player;
-    m_kept = Kept{};
-    m_video->detach(second->handle());
-    delete second;
 }
 
 void PlayerPane::prepare(const QString& url) {

@@ -264,6 +264,9 @@ private:
     void keepCurrentAndSwitch(const Kept& current);
     void returnToKept(const QString& name, bool keepCurrent, const Kept& current);
     void releaseKept();  // the kept channel is closed; the second player stays for the next zap
+    // The player before closes beside the open of the next channel, on an idle player.
+    void handOffClose();
+    MpvPlayer* idleSpare();  // the third player, made when first needed; null while it is busy
     void load();
     void buildControlBar();
     void buildKeyActions();
@@ -291,6 +294,7 @@ private:
 
     MpvPlayer* m_player = nullptr;  // the current player
     Kept m_kept;
+    MpvPlayer* m_spare = nullptr;  // idle, or closing what it played
     bool m_keepLast = true;
     std::unique_ptr<stream_relay::Relay> m_relay;    // made by the first preparation or web stream
     stream_relay::Relay& relay();                    // made when first needed

@@ -30,7 +30,7 @@ class QPainter;
 class VideoView {
 public:
     enum class Backdrop { Black, Audio };
-    static constexpr int kMaxSources = 2;
+    static constexpr int kMaxSources = 3;  // the channel, the last one kept, one closing or idle
 
     virtual ~VideoView() = default;
     virtual QWidget* widget() = 0;

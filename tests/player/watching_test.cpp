@@ -737,7 +737,9 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
         ASSERT_TRUE(playRow(row));
         EXPECT_EQ(pane->keptAddress(), Channel(row - 1));
     }
-    EXPECT_EQ(mostHandles, 2) << "never more than one player besides the current one";
+    // Three handles at most: the current one, the one paused on the last channel, and a spare
+    // that opens the next channel while the stream before it closes.
+    EXPECT_EQ(mostHandles, 3) << "never more than the current player, the kept one and the spare";
 
     // Turned off from the context menu (and remembered): one player, nothing kept, and the last
     // channel opens again from its server.
@@ -747,7 +749,7 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
     EXPECT_TRUE(keep->isChecked());
     keep->trigger();
     EXPECT_FALSE(pane->keepsLastChannel());
-    EXPECT_EQ(MpvPlayer::Instances(), 1);
+    EXPECT_EQ(MpvPlayer::Instances(), 2) << "the current player and the spare";
     EXPECT_TRUE(pane->keptAddress().isEmpty());
     EXPECT_EQ(GetSetting(settings_keys::AppName(), settings_keys::kSection, settings_keys::kKeepLastChannel, "?"), "0");
     mostHandles = 0;
@@ -755,7 +757,7 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
     EXPECT_EQ(pane->url(), Channel(3));
     ASSERT_TRUE(WaitFor([&] { return pane->playState() == QLatin1String("playing") && pane->hasFrame(); }, 15000));
     EXPECT_EQ(server.requestCount(test_support::ChannelPath(3)), 2);
-    EXPECT_EQ(mostHandles, 1);
+    EXPECT_EQ(mostHandles, 2);
 }
 
 // The main window's channel list under the mouse.
