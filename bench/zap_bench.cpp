@@ -502,7 +502,8 @@ public:
         m_window.setAutoFillBackground(true);
         m_window.resize(size);
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        m_window.move(screen.right() - size.width(), screen.bottom() - size.height());
+        // The tuned one at the other corner: a window over the other's would hide its picture.
+        m_window.move(tuned ? screen.left() : screen.right() - size.width(), screen.bottom() - size.height());
         m_window.show();
         WaitFor([this] { return m_window.windowHandle() && m_window.windowHandle()->isExposed(); }, 5000);
         libvlc_media_player_set_xwindow(player, static_cast<uint32_t>(m_window.winId()));
