@@ -378,7 +378,8 @@ std::vector<Episode> EpisodesOf(std::string_view seriesAddress, std::string_view
         e.season = static_cast<int>(json::ToInteger(season.empty() ? handler.seasonKeys[i] : season));
         e.number = static_cast<int>(json::ToInteger(number));
         e.title = Clean(title);
-        e.address = base + id + "." + container;
+        e.address = base;
+        e.address.append(id).append(".").append(container);
         out.push_back(std::move(e));
     }
     std::stable_sort(out.begin(), out.end(), [](const Episode& a, const Episode& b) {

@@ -172,8 +172,7 @@ void OnScreen::paint(QPainter& painter, const QRect& area) const {
         }
         if (const QRect button = restartPlace(area); !button.isEmpty()) {
             // A button the pointer can press (the pane hears the click); the name gives way to it.
-            QFont small = font;
-            painter.setFont(small);
+            painter.setFont(font);
             QPainterPath chip;
             chip.addRoundedRect(button, button.height() / 2.0, button.height() / 2.0);
             painter.fillPath(chip, accent);
