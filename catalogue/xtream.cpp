@@ -114,6 +114,14 @@ bool SafePiece(std::string_view piece) {
     return true;
 }
 
+// "<kind>: <category>" for a film's or a series' row, "Other" for a category the panel left out.
+std::string GroupOf(std::string_view kind, const std::unordered_map<std::string, std::string>& categories,
+                    const std::string& id) {
+    const auto found = categories.find(id);
+    return std::string(kind) + ": " +
+           (found == categories.end() || found->second.empty() ? std::string("Other") : found->second);
+}
+
 std::unordered_map<std::string, std::string> Categories(std::string_view json) {
     std::unordered_map<std::string, std::string> out;
     ReadRecords(json, [&](Record& r) {
@@ -236,21 +244,17 @@ std::string PlaylistOf(const Account& account, const Answers& answers) {
         add(r, "live", "ts", group == live.end() ? std::string() : group->second);
     });
     const auto films = Categories(answers.filmCategories);
-    ReadRecords(answers.films, [&](Record& r) {
-        const auto group = films.find(r[kCategoryId]);
-        add(r, "movie", Clean(r[kContainer]),
-            "Films: " + (group == films.end() || group->second.empty() ? std::string("Other") : group->second));
-    });
+    ReadRecords(answers.films,
+                [&](Record& r) { add(r, "movie", Clean(r[kContainer]), GroupOf("Films", films, r[kCategoryId])); });
     // A series is one row whose address asks the panel for its episodes: thousands of series
     // are not asked for one by one at every refresh, only the one the user opens.
     const auto series = Categories(answers.seriesCategories);
     ReadRecords(answers.series, [&](Record& r) {
         if (!SafePiece(r[kSeriesId])) return;
-        const auto group = series.find(r[kCategoryId]);
         playlist::Entry e;
         e.name = Clean(r[kName]);
         e.address = ApiAddress(account, "get_series_info") + "&series_id=" + r[kSeriesId];
-        e.group = "Series: " + (group == series.end() || group->second.empty() ? std::string("Other") : group->second);
+        e.group = GroupOf("Series", series, r[kCategoryId]);
         e.logo = Clean(r[kCover]);
         entries.push_back(std::move(e));
     });

@@ -337,8 +337,7 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
     if (m_video && watched == m_video->widget()) {
         if (event->type() == QEvent::MouseButtonDblClick) {
             // A quick second click on the banner's button is no double-click on the picture.
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            if (m_onScreen.restartPlace(m_video->widget()->rect()).contains(at)) return true;
+            if (onRestartButton(static_cast<QMouseEvent*>(event)->position().toPoint())) return true;
             toggleFullScreen();
             return true;
         }
@@ -346,7 +345,10 @@ bool PlayerPane::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonPress) {
             setFocus();
             const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton && pressOnScreen(mouse->position().toPoint())) return true;
+            if (mouse->button() == Qt::LeftButton && onRestartButton(mouse->position().toPoint())) {
+                emit restartRequested();
+                return true;
+            }
         }
     }
     return QFrame::eventFilter(watched, event);

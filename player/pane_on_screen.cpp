@@ -41,11 +41,8 @@ void PlayerPane::setRestartable(bool restartable) {
     refreshBanner();
 }
 
-// A click on the banner's "Restart" button; false for a click elsewhere.
-bool PlayerPane::pressOnScreen(const QPoint& at) {
-    if (!m_onScreen.restartPlace(m_video->widget()->rect()).contains(at)) return false;
-    emit restartRequested();
-    return true;
+bool PlayerPane::onRestartButton(const QPoint& at) const {
+    return m_onScreen.restartPlace(m_video->widget()->rect()).contains(at);
 }
 
 void PlayerPane::showOnScreen(int ms) {

@@ -8,15 +8,16 @@
 #include "player/player_pane.h"
 #include "player/video_view.h"
 
+MpvPlayer* PlayerPane::makePlayer() {
+    auto* made = new MpvPlayer(this, m_volume, m_player->isMuted(), m_player->hardwareDecoding());
+    if (made->isValid() && m_video->attach(made->handle())) return made;
+    delete made;
+    return nullptr;
+}
+
 bool PlayerPane::ensureSecondPlayer() {
-    if (m_kept.player) return true;
-    auto* second = new MpvPlayer(this, m_volume, m_player->isMuted(), m_player->hardwareDecoding());
-    if (!second->isValid() || !m_video->attach(second->handle())) {
-        delete second;
-        return false;
-    }
-    m_kept = Kept{second};
-    return true;
+    if (!m_kept.player) m_kept = Kept{makePlayer()};
+    return m_kept.player != nullptr;
 }
 
 void PlayerPane::keep(const Kept& current) {
@@ -75,15 +76,8 @@ void PlayerPane::handOffClose() {
 }
 
 MpvPlayer* PlayerPane::idleSpare() {
-    if (!m_spare) {
-        auto* made = new MpvPlayer(this, m_volume, m_player->isMuted(), m_player->hardwareDecoding());
-        if (!made->isValid() || !m_video->attach(made->handle())) {
-            delete made;
-            return nullptr;
-        }
-        m_spare = made;
-    }
-    return m_spare->isIdle() ? m_spare : nullptr;
+    if (!m_spare) m_spare = makePlayer();
+    return m_spare && m_spare->isIdle() ? m_spare : nullptr;
 }
 
 void PlayerPane::returnToKept(const QString& name, bool keepCurrent, const Kept& current) {

@@ -256,6 +256,7 @@ private:
         bool live = false;
     };
     void bind(MpvPlayer* player);  // the pane follows this player's reports from now on
+    MpvPlayer* makePlayer();       // another player drawn in the view; null when none can be made
     bool ensureSecondPlayer();
     // `next` becomes the current player, with the volume, mute and decoding of `from`.
     void switchTo(MpvPlayer* next, const MpvPlayer* from);
@@ -287,7 +288,7 @@ private:
     // The display on the picture: shown for `ms`, the banner made again with what is known now
     // (a logo or the guide that came after it), and taken off.
     void showOnScreen(int ms);
-    bool pressOnScreen(const QPoint& at);
+    bool onRestartButton(const QPoint& at) const;  // `at` in the picture: on the banner's button
     void refreshBanner();
     OnScreen::Banner bannerNow() const;
     void clearOnScreen();

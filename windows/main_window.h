@@ -264,9 +264,9 @@ private:
     // The programme on now on the channel playing, from its start (Ctrl+R); a note when the
     // channel keeps no archive.
     void restartProgramme();
-    // An account's series row: its seasons and episodes are asked of the panel on the pool and
-    // offered in a menu at the row; false for any other address.
-    bool openSeries(const QString& address, const QString& name, QWidget* from);
+    // An account's series row (xtream::IsSeriesAddress): its seasons and episodes are asked of
+    // the panel on the pool and offered in a menu at the row.
+    void openSeries(const QString& address, const QString& name, QWidget* from);
     void showEpisodes(const QString& address, const QString& name, const std::string& answer, QWidget* from);
     // The find line beyond the list on show: what its index is made of, on a worker.
     void connectFinding();

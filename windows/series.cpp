@@ -28,9 +28,8 @@ QString EpisodeLabel(const xtream::Episode& episode) {
 
 }  // namespace
 
-bool Form1::openSeries(const QString& address, const QString& name, QWidget* from) {
+void Form1::openSeries(const QString& address, const QString& name, QWidget* from) {
     const std::string at = ToUtf8(address);
-    if (!xtream::IsSeriesAddress(at)) return false;
     const quint64 asked = ++m_seriesAsked;
     WindowsMediaPlayer1->showNote(Msg("MSG_SERIESLOADING").arg(name));
     auto* watcher = new QFutureWatcher<FetchResult>(this);
@@ -54,7 +53,6 @@ bool Form1::openSeries(const QString& address, const QString& name, QWidget* fro
         limits.pumpEvents = false;
         return FetchPageReport(at, limits);
     }));
-    return true;
 }
 
 void Form1::showEpisodes(const QString& address, const QString& name, const std::string& answer, QWidget* from) {
