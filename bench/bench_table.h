@@ -12,13 +12,14 @@ namespace bench {
 
 struct Stats {
     double median = 0, min = 0, max = 0;
-    bool valid() const { return max > 0; }
+    bool measured = false;  // from samples: a count of nothing (zero frames dropped) is a result too
+    bool valid() const { return measured || max > 0; }
 };
 
 inline Stats Summarise(std::vector<double> v) {
     if (v.empty()) return {};
     std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v.front(), v.back()};
+    return {v[v.size() / 2], v.front(), v.back(), true};
 }
 
 // Runs `work` once to warm up, then `repeats` times; milliseconds.
