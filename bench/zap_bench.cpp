@@ -43,6 +43,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <mpv/client.h>
@@ -406,12 +407,7 @@ public:
                 m_wake.wait_for(lock, std::chrono::milliseconds(1));
                 continue;
             }
-            {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait_for(lock, std::chrono::milliseconds(1), [this] { return m_updated; });
-                if (!m_updated) continue;
-                m_updated = false;
-            }
+            if (!takeUpdate()) continue;
             if (!(mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME)) continue;
             const qint64 before = t.nsecsElapsed();
             draw(ms < 0 && !m_tuned);
@@ -439,12 +435,7 @@ public:
             for (const mpv_event* e = mpv_wait_event(m_mpv, 0); e->event_id != MPV_EVENT_NONE;
                  e = mpv_wait_event(m_mpv, 0))
                 if (e->event_id == MPV_EVENT_END_FILE) ended = true;
-            {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait_for(lock, std::chrono::milliseconds(1), [this] { return m_updated; });
-                if (!m_updated) continue;
-                m_updated = false;
-            }
+            if (!takeUpdate()) continue;
             if (mpv_render_context_update(m_render) & MPV_RENDER_UPDATE_FRAME) draw();
         }
         std::int64_t shown = 0, decoded = 0;
@@ -455,6 +446,12 @@ public:
     }
 
 private:
+    // Waits a millisecond at most for mpv's word that the renderer has something new.
+    bool takeUpdate() {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_for(lock, std::chrono::milliseconds(1), [this] { return m_updated; });
+        return std::exchange(m_updated, false);
+    }
     void stopAndDrain() {
         const char* stop[] = {"stop", nullptr};
         mpv_command(m_mpv, stop);
@@ -1065,11 +1062,11 @@ int main(int argc, char** argv) {
         const auto it =
             std::find_if(streams.begin(), streams.end(), [&](const Stream& s) { return std::string(s.name) == live; });
         std::vector<double> paneDrops, stockDrops, tunedDrops;
-        for (int i = 0; i < std::min(repeats, 3); ++i) {
-            const auto keep = [](std::vector<double>& into, double n) {
-                if (n >= 0) into.push_back(n);
-            };
-            keep(paneDrops, PaneDropsOver(form, rowOf(it->name), 10));
+        const auto keep = [](std::vector<double>& into, double n) {
+            if (n >= 0) into.push_back(n);  // a channel that did not play counts nothing
+        };
+        for (int i = 0; it != streams.end() && i < std::min(repeats, 3); ++i) {
+            keep(paneDrops, PaneDropsOver(form, rowOf(live), 10));
             pane.stop();
             keep(stockDrops, drawingMpv.dropsOver(it->url, 10));
             keep(tunedDrops, tunedMpv.dropsOver(it->url, 10));
