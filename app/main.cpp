@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "app/startup_probe.h"
 #include "base/app.h"
+#include "base/process_memory.h"
 #include "base/vb_error.h"
 #include "localisation/languages.h"
 #include "registry/hives.h"
@@ -30,6 +31,7 @@
 #include "windows/splash_window.h"
 
 int main(int argc, char** argv) {
+    base::KeepFreedMemoryForReuse();  // before any thread starts
     // The command line first: --help and --version need no window, and no display.
     AppInfo info = App::BuildInfo();
     QStringList arguments;

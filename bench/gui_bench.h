@@ -1,7 +1,7 @@
 #pragma once
-// The start that every benchmark of the windows shares: Qt's offscreen platform unless another
-// was chosen, an application object, the C numeric locale the media player needs, and the
-// number of runs a row from the first argument (at least 3).
+// The start that every benchmark of the windows shares: the viewer's allocator settings, Qt's
+// offscreen platform unless another was chosen, an application object, the C numeric locale
+// the media player needs, and the number of runs a row from the first argument (at least 3).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -27,7 +27,10 @@ public:
 
 private:
     struct Platform {
-        Platform() { ::setenv("QT_QPA_PLATFORM", "offscreen", 0); }
+        Platform() {
+            base::KeepFreedMemoryForReuse();  // as the viewer's main does, before any thread starts
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        }
     };
     Platform m_platform;  // before the application object exists
     QApplication m_app;
