@@ -9,6 +9,7 @@
 // glibc's allocator (AddressSanitizer brings its own, which holds freed memory back on purpose).
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,8 +39,8 @@ long OpenOnNewThread() {
 // memory the last one gave back still mapped, and fill it without faulting its pages in again.
 TEST(KeepFreedMemoryForReuse, TheNextStreamsBuffersCostNoPageFaults) {
     base::KeepFreedMemoryForReuse();
-    constexpr long kPages = (10L << 20) / 4096;
-    ASSERT_GT(OpenOnNewThread(), kPages / 2);  // the first open maps fresh memory
-    for (int stream = 2; stream <= 4; ++stream) EXPECT_LT(OpenOnNewThread(), kPages / 20) << "stream " << stream;
+    const long pages = (10L << 20) / sysconf(_SC_PAGESIZE);
+    ASSERT_GT(OpenOnNewThread(), pages / 2);  // the first open maps fresh memory
+    for (int stream = 2; stream <= 4; ++stream) EXPECT_LT(OpenOnNewThread(), pages / 20) << "stream " << stream;
 }
 #endif
