@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "catalogue/stream_options.h"
 #include "player/failure_text.h"
+#include "player/hardware_decoders.h"
 #include "widgets/texts.h"
 
 #include <mpv/client.h>
@@ -109,7 +110,6 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
         {"idle", "yes"},
         {"keep-open", "no"},
         {"mute", muted ? "yes" : "no"},
-        {"hwdec", hardwareDecoding ? kHardwareDecoders : "no"},
         {"gpu-hwdec-interop", "no"},
         {"osd-level", "0"},
         // Start streams quickly: small probes, a modest read-ahead before the first frame.
@@ -119,6 +119,8 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
         {"demuxer-readahead-secs", "2"},
     };
     for (const auto& [name, value] : options) mpv_set_option_string(m_mpv, name, value);
+    m_hwdecSet = hardwareDecoding ? kHardwareDecoders : "no";
+    mpv_set_option_string(m_mpv, "hwdec", m_hwdecSet);
     mpv_set_option_string(m_mpv, "network-timeout", std::to_string(kNetworkTimeout).c_str());
     mpv_set_option_string(m_mpv, "volume", std::to_string(volume).c_str());
     if (mpv_initialize(m_mpv) < 0) {
@@ -126,6 +128,9 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
         m_mpv = nullptr;
         return;
     }
+    // After the handle, whose log takes FFmpeg's lines from now on: the look at the machine's
+    // hardware decoders logs its drivers' complaints there, not on the terminal.
+    if (m_hwdec) hardware_decoders::MayBeAvailable();
     ++g_instances;
     g_players.push_back(this);
     mpv_request_log_messages(m_mpv, "warn");
@@ -182,6 +187,7 @@ void MpvPlayer::load(const QString& address, const QString& proxy, const std::st
     m_loadClock.start();
     m_icyTitle.clear();
     if (m_mpv) {
+        applyHardwareDecoding();  // before the load, in the same queue
         // Before the load, in the same queue: the stream opens its sound with this list.
         const std::string outputs =
             SoundOutputs(g_soundFound, g_soundFoundClock.isValid() ? g_soundFoundClock.elapsed() : 0);
@@ -276,7 +282,16 @@ void MpvPlayer::setMuted(bool muted) {
 
 void MpvPlayer::setHardwareDecoding(bool on) {
     m_hwdec = on;
-    if (m_mpv) mpv_set_property_string(m_mpv, "hwdec", on ? kHardwareDecoders : "no");
+    applyHardwareDecoding();
+}
+
+void MpvPlayer::applyHardwareDecoding() {
+    // In software where the machine has no decoder in hardware: mpv would look for one again
+    // at every stream.
+    const char* wanted = m_hwdec && hardware_decoders::MayBeAvailable() ? kHardwareDecoders : "no";
+    if (!m_mpv || std::strcmp(wanted, m_hwdecSet) == 0) return;
+    m_hwdecSet = wanted;
+    mpv_set_property_async(m_mpv, 0, "hwdec", MPV_FORMAT_STRING, &wanted);
 }
 
 double MpvPlayer::durationNow() const {

@@ -67,7 +67,8 @@ public:
     bool isMuted() const { return m_muted; }
 
     // Hardware decoding where it is known to work well ("auto-safe"); a decoder that fails
-    // falls back to software by itself. Off decodes in software only.
+    // falls back to software by itself. Off decodes in software only, and so does on where the
+    // machine has no decoder in hardware at all (see hardware_decoders.h); the setting stays on.
     void setHardwareDecoding(bool on);
     bool hardwareDecoding() const { return m_hwdec; }
     QString currentDecoder() const;  // "no" while decoding in software
@@ -141,6 +142,8 @@ private:
     int m_muteSetsPending = 0;  // changes of "mute" sent and not yet answered
     int m_volumeSetsPending = 0;
     bool m_hwdec = true;
+    const char* m_hwdecSet = "";  // the decoders the handle was told last
+    void applyHardwareDecoding();
     bool m_hasVideo = false;
     QString m_aspect;
     std::vector<std::string> m_log;  // warnings and errors since the address was set

@@ -14,6 +14,7 @@
 #include "base/private_label.h"
 #include "base/process_memory.h"
 #include "catalogue/catalogue_writer.h"
+#include "player/hardware_decoders.h"
 #include "player/mpv_player.h"
 #include "player/player_pane.h"
 #include "support/http_server.h"
@@ -136,6 +137,28 @@ TEST_F(Playback, TheNextStreamOpensItsSoundWithTheDriverThatOpenedBefore) {
     ASSERT_TRUE(WaitFor([&] { return starts == 2; }, 15000));
     EXPECT_EQ(property("ao").substr(0, opened.size() + 1), opened == "null" ? opened : opened + ",");
     EXPECT_EQ(property("current-ao"), opened);
+}
+
+TEST_F(Playback, WhereTheMachineHasNoHardwareDecoderStreamsDecodeInSoftwareAndTheSettingStaysOn) {
+    const QString radio = server.url(QStringLiteral("/radio.mp3"));
+    MpvPlayer player(nullptr, 50, true, true);
+    const auto decoders = [&] {
+        char* text = mpv_get_property_string(player.handle(), "hwdec");
+        std::string out = text ? text : "";
+        mpv_free(text);
+        return out;
+    };
+    hardware_decoders::SetForTests(false);
+    player.load(radio);
+    EXPECT_TRUE(WaitFor([&] { return decoders() == "no"; }, 5000)) << decoders();
+    EXPECT_TRUE(player.hardwareDecoding());  // what the user chose, and what is saved
+    // A machine that has one: the next stream may use it; off is off.
+    hardware_decoders::SetForTests(true);
+    player.load(radio);
+    EXPECT_TRUE(WaitFor([&] { return decoders() == "auto-copy-safe"; }, 5000)) << decoders();
+    player.setHardwareDecoding(false);
+    EXPECT_TRUE(WaitFor([&] { return decoders() == "no"; }, 5000)) << decoders();
+    hardware_decoders::SetForTests(std::nullopt);
 }
 
 TEST_F(Playback, UnplayableAddressesEndInThePanesErrorDialogWithinSeconds) {
