@@ -84,7 +84,10 @@ std::string MpvPlayer::SoundOutputs(const std::string& found, qint64 msSinceFoun
 }
 
 MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecoding)
-    : QObject(parent), m_muted(muted), m_hwdec(hardwareDecoding) {
+    : QObject(parent),
+      m_muted(muted),
+      m_hwdec(hardwareDecoding),
+      m_hwdecSet(hardwareDecoding ? kHardwareDecoders : "no") {
     // mpv refuses to start under a locale whose decimal separator is not ".".
     std::setlocale(LC_NUMERIC, "C");
     m_mpv = mpv_create();
@@ -110,6 +113,7 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
         {"idle", "yes"},
         {"keep-open", "no"},
         {"mute", muted ? "yes" : "no"},
+        {"hwdec", m_hwdecSet},
         {"gpu-hwdec-interop", "no"},
         {"osd-level", "0"},
         // Start streams quickly: small probes, a modest read-ahead before the first frame.
@@ -119,8 +123,6 @@ MpvPlayer::MpvPlayer(QObject* parent, int volume, bool muted, bool hardwareDecod
         {"demuxer-readahead-secs", "2"},
     };
     for (const auto& [name, value] : options) mpv_set_option_string(m_mpv, name, value);
-    m_hwdecSet = hardwareDecoding ? kHardwareDecoders : "no";
-    mpv_set_option_string(m_mpv, "hwdec", m_hwdecSet);
     mpv_set_option_string(m_mpv, "network-timeout", std::to_string(kNetworkTimeout).c_str());
     mpv_set_option_string(m_mpv, "volume", std::to_string(volume).c_str());
     if (mpv_initialize(m_mpv) < 0) {
@@ -187,8 +189,9 @@ void MpvPlayer::load(const QString& address, const QString& proxy, const std::st
     m_loadClock.start();
     m_icyTitle.clear();
     if (m_mpv) {
-        applyHardwareDecoding();  // before the load, in the same queue
-        // Before the load, in the same queue: the stream opens its sound with this list.
+        // Before the load, in the same queue: the stream opens with these decoders and its sound
+        // with this list.
+        applyHardwareDecoding();
         const std::string outputs =
             SoundOutputs(g_soundFound, g_soundFoundClock.isValid() ? g_soundFoundClock.elapsed() : 0);
         if (outputs != m_soundOutputs) {

@@ -30,6 +30,14 @@ using test_support::WaitFor;
 
 namespace {
 
+// A property of the player's mpv handle, as text ("" when mpv has none).
+std::string Property(const MpvPlayer& player, const char* name) {
+    char* text = mpv_get_property_string(player.handle(), name);
+    std::string out = text ? text : "";
+    mpv_free(text);
+    return out;
+}
+
 // Mean absolute deviation of the picture's grey levels: 0 for a blank picture.
 double Detail(const QImage& image) {
     if (image.isNull()) return 0;
@@ -125,12 +133,7 @@ TEST_F(Playback, TheNextStreamOpensItsSoundWithTheDriverThatOpenedBefore) {
     QObject::connect(&player, &MpvPlayer::started, [&] { ++starts; });
     player.load(server.url(QStringLiteral("/radio.mp3")));
     ASSERT_TRUE(WaitFor([&] { return starts == 1; }, 15000));
-    const auto property = [&](const char* name) {
-        char* text = mpv_get_property_string(player.handle(), name);
-        std::string out = text ? text : "";
-        mpv_free(text);
-        return out;
-    };
+    const auto property = [&](const char* name) { return Property(player, name); };
     const std::string opened = property("current-ao");
     ASSERT_FALSE(opened.empty());
     player.load(server.url(QStringLiteral("/radio.mp3")));
@@ -142,12 +145,7 @@ TEST_F(Playback, TheNextStreamOpensItsSoundWithTheDriverThatOpenedBefore) {
 TEST_F(Playback, WhereTheMachineHasNoHardwareDecoderStreamsDecodeInSoftwareAndTheSettingStaysOn) {
     const QString radio = server.url(QStringLiteral("/radio.mp3"));
     MpvPlayer player(nullptr, 50, true, true);
-    const auto decoders = [&] {
-        char* text = mpv_get_property_string(player.handle(), "hwdec");
-        std::string out = text ? text : "";
-        mpv_free(text);
-        return out;
-    };
+    const auto decoders = [&] { return Property(player, "hwdec"); };
     hardware_decoders::SetForTests(false);
     player.load(radio);
     EXPECT_TRUE(WaitFor([&] { return decoders() == "no"; }, 5000)) << decoders();
