@@ -5,9 +5,11 @@
 // the first picture on screen, or to playback for sound. The peers, on the same streams in the
 // same run, draw as the pane does: a warm libmpv handle through its render API into an OpenGL
 // framebuffer of the pane's size, and a warm libVLC player into an X11 window of that size
-// (stock options both). The limit of each stream: FFmpeg's own open, smallest probe and first
-// decoded frame in-process, plus one steady draw at the pane's size, plus the round trips the
-// protocol needs over the link. Players that draw nothing (a warm libmpv handle, libVLC with
+// (stock options both, and tuned for zapping both), each player in a process of its own as it
+// runs for its users, the pane's process holding the pane alone. The limit of each stream:
+// FFmpeg's own open, smallest probe and first decoded frame (in a process of its own too),
+// plus one steady draw at the pane's size, plus the round trips the protocol needs over the
+// link. Players that draw nothing (a warm libmpv handle, libVLC with
 // callbacks, the mpv and ffplay command lines) are context. The streams: MPEG-2 and H.264 + AAC
 // in MPEG-TS, HLS VOD, a live HLS channel (a sliding window of 2 s or of 6 s segments), MP3 and
 // AAC radio with ICY titles; each on plain loopback and through a relay that makes a 40 ms
@@ -43,6 +45,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -701,12 +704,130 @@ double PaneDropsOver(Form1& form, int row, int seconds) {
     return static_cast<double>(pane.streamFacts().droppedFrames);
 }
 
+// Each peer in a process of its own, as it runs for its users: the memory one player's streams
+// churn then meets no other player's next open (the pane's process holds the pane alone). The
+// bench's own program, started with --peer <kind> <width> <height>, makes one player and answers
+// each request, a line on its input, with a line "= <numbers>" on its output.
+class PeerProcess {
+public:
+    PeerProcess(const char* kind, QSize size) {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--peer"), QString::fromLatin1(kind), QString::number(size.width()),
+                         QString::number(size.height())});
+        m_process.waitForStarted();
+    }
+    ~PeerProcess() {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000)) m_process.kill();
+        m_process.waitForFinished();
+    }
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    // Milliseconds to the first picture (or sound), or -1; `steady`, when given, gets the draw
+    // times of the frames after the first (players that draw through libmpv).
+    double zap(const QString& url, bool video, std::vector<double>* steady = nullptr) {
+        const std::vector<double> answer = ask("zap", video, steady ? 1 : 0, url);
+        if (answer.empty()) return -1;
+        if (steady) steady->insert(steady->end(), answer.begin() + 1, answer.end());
+        return answer.front();
+    }
+    double dropsOver(const QString& url, int seconds) { return first(ask("drops", true, seconds, url)); }
+    double floor(const QString& url, bool video, int64_t probe) {
+        return first(ask("floor", video, static_cast<double>(probe), url));
+    }
+    int64_t smallestProbe(const QString& url, bool video) {
+        const double bytes = first(ask("probe", video, 0, url));
+        return bytes > 0 ? static_cast<int64_t>(bytes) : int64_t{5} << 20;
+    }
+
+private:
+    static double first(const std::vector<double>& answer) { return answer.empty() ? -1 : answer.front(); }
+    std::vector<double> ask(const char* verb, bool video, double number, const QString& url) {
+        m_process.write(QStringLiteral("%1 %2 %3 %4\n")
+                            .arg(QLatin1String(verb))
+                            .arg(video ? 1 : 0)
+                            .arg(number, 0, 'f', 0)
+                            .arg(url)
+                            .toUtf8());
+        m_process.waitForBytesWritten();
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 60000) {
+            while (m_process.canReadLine()) {
+                const QByteArray line = m_process.readLine().trimmed();
+                if (!line.startsWith("= ")) continue;  // a library's own words
+                std::vector<double> numbers;
+                for (const QByteArray& n : line.mid(2).split(' '))
+                    if (!n.isEmpty()) numbers.push_back(n.toDouble());
+                return numbers;
+            }
+            if (m_process.state() != QProcess::Running) break;
+            m_process.waitForReadyRead(1000);
+        }
+        return {};
+    }
+    QProcess m_process;
+};
+
+// The peer's side: one player of `kind` (mpv, mpv-tuned, vlc, vlc-tuned: drawing; warm-mpv,
+// warm-vlc: drawing nothing; ffmpeg: FFmpeg's bare open) answering requests until its input ends.
+int PeerMain(int argc, char** argv) {
+    if (argc < 5) return 2;
+    base::KeepFreedMemoryForReuse();  // the pane's allocator settings: only the player differs
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    const std::string kind = argv[2];
+    const QSize size(std::atoi(argv[3]), std::atoi(argv[4]));
+    avformat_network_init();
+    av_log_set_level(AV_LOG_QUIET);
+    std::unique_ptr<DrawingMpv> drawingMpv;
+    std::unique_ptr<DrawingVlc> drawingVlc;
+    std::unique_ptr<WarmMpv> warmMpv;
+    std::unique_ptr<WarmVlc> warmVlc;
+    if (kind == "mpv" || kind == "mpv-tuned") drawingMpv = std::make_unique<DrawingMpv>(size, kind == "mpv-tuned");
+    if (kind == "vlc" || kind == "vlc-tuned") drawingVlc = std::make_unique<DrawingVlc>(size, kind == "vlc-tuned");
+    if (kind == "warm-mpv") warmMpv = std::make_unique<WarmMpv>();
+    if (kind == "warm-vlc") warmVlc = std::make_unique<WarmVlc>();
+    char verb[16];
+    int video = 0;
+    double number = 0;
+    char address[4096];
+    while (std::scanf("%15s %d %lf %4095s", verb, &video, &number, address) == 4) {
+        const QString url = QString::fromUtf8(address);
+        const std::string what = verb;
+        std::vector<double> answer;
+        if (what == "zap") {
+            std::vector<double> steady;
+            answer.push_back(drawingMpv   ? drawingMpv->zap(url, video != 0, number > 0 ? &steady : nullptr)
+                             : drawingVlc ? drawingVlc->zap(url, video != 0)
+                             : warmMpv    ? warmMpv->zap(url)
+                             : warmVlc    ? warmVlc->zap(url, video != 0)
+                                          : -1);
+            answer.insert(answer.end(), steady.begin(), steady.end());
+        } else if (what == "drops") {
+            answer.push_back(drawingMpv ? drawingMpv->dropsOver(url, static_cast<int>(number)) : -1);
+        } else if (what == "floor") {
+            answer.push_back(FfmpegFirstFrame(url, video != 0, static_cast<int64_t>(number)));
+        } else if (what == "probe") {
+            answer.push_back(static_cast<double>(SmallestProbe(url, video != 0)));
+        }
+        std::printf("=");
+        for (const double n : answer) std::printf(" %.3f", n);
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 }  // namespace
 
 // How long a hand's pointer rests on a row before it presses: the time the row is prepared in.
 constexpr int kRestMs = 300;
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--peer") return PeerMain(argc, argv);
     bench::GuiBench gui(argc, argv, 7);
     const int repeats = gui.repeats();
 
@@ -865,12 +986,9 @@ int main(int argc, char** argv) {
     const Stats floor = Summarise(floor_ms);
 
     bench::Row("mpv command line, start and exit on a local source", floor, "", {}, "", true);
-    avformat_network_init();
-    av_log_set_level(AV_LOG_QUIET);
-    WarmMpv warm;
-    WarmVlc vlc;
-    DrawingMpv drawingMpv(pane.size(), false), tunedMpv(pane.size(), true);
-    DrawingVlc drawingVlc(pane.size(), false), tunedVlc(pane.size(), true);
+    PeerProcess warm("warm-mpv", pane.size()), vlc("warm-vlc", pane.size()), ffmpeg("ffmpeg", pane.size());
+    PeerProcess drawingMpv("mpv", pane.size()), tunedMpv("mpv-tuned", pane.size());
+    PeerProcess drawingVlc("vlc", pane.size()), tunedVlc("vlc-tuned", pane.size());
     // ZAP_BENCH_ONLY=<part of a stream's name> measures only those streams.
     const QString only = qEnvironmentVariable("ZAP_BENCH_ONLY");
     std::map<std::string, double> nearLimit;  // a loopback stream's limit, by its name
@@ -880,7 +998,7 @@ int main(int argc, char** argv) {
     double farFloor = -1;  // the cold limit of H.264 in MPEG-TS over the link, this round
     for (const Stream& s : streams) {
         if (!only.isEmpty() && !QString::fromLatin1(s.name).contains(only)) continue;
-        const int64_t probe = SmallestProbe(s.url, s.video);
+        const int64_t probe = ffmpeg.smallestProbe(s.url, s.video);
         // The pane prepares no server on this machine (its connection costs less than the
         // relay's hop), but the link's relay on 127.0.0.1 stands for a server 40 ms away.
         PlayerPane::SetPrepareNearServersForTests(s.far);
@@ -918,9 +1036,9 @@ int main(int argc, char** argv) {
             keep(dvlc_ms, drawingVlc.zap(s.url, s.video));
             keep(tmpv_ms, tunedMpv.zap(s.url, s.video));
             keep(tvlc_ms, tunedVlc.zap(s.url, s.video));
-            keep(warm_ms, warm.zap(s.url));
+            keep(warm_ms, warm.zap(s.url, s.video));
             keep(vlc_ms, vlc.zap(s.url, s.video));
-            keep(floor_ms, FfmpegFirstFrame(s.url, s.video, probe));
+            keep(floor_ms, ffmpeg.floor(s.url, s.video, probe));
             keep(cli_ms, CliZap(s.url, s.video));
             keep(ffplay_ms, FfplayStart(s.url));
         }
