@@ -21,7 +21,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
-#include <utility>
 
 #include "base/private_label.h"
 #include "base/process_memory.h"
@@ -355,11 +354,6 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
 }
 
 void PlayerPane::prepare(const QString& url) {
-    // While a stream opens, its requests may want the connection a preparation would take:
-    // the preparation waits until it plays.
-    const bool opening = m_state == PlayState::Opening || m_state == PlayState::Reconnecting;
-    m_preparePending = opening ? url : QString();
-    if (opening && !url.isEmpty()) return;
     if (url.isEmpty()) {
         if (m_relay) m_relay->prepare({});
         return;
@@ -424,7 +418,6 @@ void PlayerPane::watchOpening() {
 void PlayerPane::onStarted() {
     m_openWatch.stop();
     m_holdTimer.stop();
-    if (!m_preparePending.isEmpty()) prepare(std::exchange(m_preparePending, QString()));
     m_reconnectTry = 0;
     // The banner of a zap stays its full time once the channel is on screen.
     if (!m_startedOnce && m_onScreen.kind() == OnScreen::Kind::Banner) m_onScreenTimer.start(kBannerMs);

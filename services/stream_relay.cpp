@@ -121,11 +121,9 @@ bool Relay::isPrepared(const std::string& address) const {
     std::lock_guard lock(m->mutex);
     if (const auto spare = m->spares.find(parsed->key()); spare != m->spares.end() && StillOpen(spare->second.fd))
         return true;  // a warm server's connection waits
-    if (m->preparing || m->wanted) return false;
-    // The preparation's connection, unused, serves any address of its server (the row made
-    // ready ahead of the keys is not always the one chosen).
-    if (m->held && m->held->key == parsed->key() && StillOpen(m->held->fd)) return true;
-    return m->preparedAddress == Canonical(*parsed) && m->playlists.count(m->preparedAddress);
+    if (m->preparing || m->wanted || m->preparedAddress != Canonical(*parsed)) return false;
+    if (m->playlists.count(m->preparedAddress)) return true;
+    return m->held && m->held->key == parsed->key() && StillOpen(m->held->fd);
 }
 
 void Relay::waitUntilPrepared() const {

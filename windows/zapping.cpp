@@ -24,8 +24,7 @@ void Form1::connectPlayer() {
     connect(ListView2, &ListView::rowPressed, this, [this] { playOnPress(ListView2); });
     connect(ListView1, &ListView::pressAbandoned, this, &Form1::undoPress);
     connect(ListView2, &ListView::pressAbandoned, this, &Form1::undoPress);
-    connect(ListView1, &ListView::movedByKey, this, [this](int step) {
-        m_keyStep = step;
+    connect(ListView1, &ListView::movedByKey, this, [this] {
         // The editor follows the highlight at once, unless its fields hold typed text: that is
         // kept, and "OK" asks before it goes into another row.
         const int index = ListView1->selectedIndex();
@@ -33,8 +32,7 @@ void Form1::connectPlayer() {
         prepareRow(ListView1, index);
         zapSoon(ListView1);
     });
-    connect(ListView2, &ListView::movedByKey, this, [this](int step) {
-        m_keyStep = step;
+    connect(ListView2, &ListView::movedByKey, this, [this] {
         prepareRow(ListView2, ListView2->selectedIndex());
         zapSoon(ListView2);
     });
@@ -246,10 +244,6 @@ void Form1::zapNow() {
         ListView2_Click();
     else if (m_zapList == File1)
         File1_Click();
-    // The row the same key goes to next is made ready, so that zapping on with it opens a
-    // prepared row (the highlighted one plays already).
-    if (auto* list = qobject_cast<ListView*>(m_zapList.data()); list && list->selectedIndex() >= 0)
-        prepareRow(list, list->rowBeside(list->selectedIndex(), m_keyStep));
 }
 
 // The headers the row's server asks for go to the pane before its address does.
