@@ -775,9 +775,7 @@ private:
 // warm-vlc: drawing nothing; ffmpeg: FFmpeg's bare open) answering requests until its input ends.
 int PeerMain(int argc, char** argv) {
     if (argc < 5) return 2;
-    base::KeepFreedMemoryForReuse();  // the pane's allocator settings: only the player differs
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    bench::GuiBench gui(argc, argv, 0);  // the pane's process start: only the player differs
     const std::string kind = argv[2];
     const QSize size(std::atoi(argv[3]), std::atoi(argv[4]));
     avformat_network_init();
