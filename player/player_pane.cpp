@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <array>
+#include <utility>
 
 #include "base/private_label.h"
 #include "base/process_memory.h"
@@ -354,6 +355,11 @@ void PlayerPane::open(const QString& url, bool fromUser, const QString& name) {
 }
 
 void PlayerPane::prepare(const QString& url) {
+    // While a stream opens, its requests may want the connection a preparation would take:
+    // the preparation waits until it plays.
+    const bool opening = m_state == PlayState::Opening || m_state == PlayState::Reconnecting;
+    m_preparePending = opening ? url : QString();
+    if (opening && !url.isEmpty()) return;
     if (url.isEmpty()) {
         if (m_relay) m_relay->prepare({});
         return;
@@ -432,6 +438,8 @@ void PlayerPane::onStarted() {
     else if (!m_video->pictureShown())
         m_video->showPicture(true);  // a held picture stays until the first new frame
     setState(m_player->isPaused() ? PlayState::Paused : PlayState::Playing);
+    // What was asked to be made ready while this opened (no longer opening now).
+    if (!m_preparePending.isEmpty()) prepare(std::exchange(m_preparePending, QString()));
 }
 
 void PlayerPane::reconnectOrGiveUp(const QString& reason) {

@@ -302,6 +302,7 @@ private:
     std::string m_userAgent;                         // the player's, for the playlists fetched
     std::map<QString, std::string> m_streamOptions;  // by address: what setStreamOptions said
     bool m_openedPrepared = false;
+    QString m_preparePending;  // asked for while a stream opened: prepared once it plays
     QTimer m_keptTimer;
     VideoView* m_video = nullptr;
     QString m_url, m_name;

@@ -185,6 +185,7 @@ struct Relay::Impl {
     std::atomic<bool> stopping{false};
     std::thread server;  // the serving loop
     std::thread preparer;
+    std::thread warmer;  // the warm servers' connections
 
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
@@ -210,9 +211,12 @@ struct Relay::Impl {
     };
     std::map<std::string, Warm> warm;
     std::map<std::string, Held> spares;
-    bool warmChanged = false;  // a server was used or its connection taken: the preparer looks
+    bool warmChanged = false;  // a server was used or its connection taken or given back: the warm thread looks
     Stats stats;
-    std::atomic<bool> preparerDone{false}, resolverDone{false};
+    std::atomic<bool> preparerDone{false}, warmerDone{false}, resolverDone{false};
+    // Set with each new preparation wanted (and at the stop): the one under way stops waiting
+    // for its server.
+    std::atomic<bool> abandon{false};
     std::weak_ptr<Impl> self;
 
     // The serving loop's own, and what it shares with the resolver thread (under `mutex`).
@@ -233,7 +237,9 @@ struct Relay::Impl {
     struct Conn;
 
     void prepareLoop();
-    void dropPreparation();  // with `mutex` held
+    void warmLoop();
+    void dropPreparation();              // with `mutex` held
+    void letGo(const Held& connection);  // with `mutex` held
     // With `mutex` held: closes what is past its time, and names the warm server that wants a
     // connection now (empty for none) and when the preparer must look again.
     std::string tendWarm(Clock::time_point now, Clock::time_point& next);

@@ -5,34 +5,36 @@
 namespace stream_relay {
 
 void Relay::Impl::dropPreparation() {
-    if (held) CloseSocket(held->fd);
+    if (held) letGo(*held);
     held.reset();
     playlists.clear();
     preparedAddress.clear();
+}
+
+// A connection made in advance and not used: a warm server without one waiting keeps it as the
+// one for its next zap (a preparation may have taken it from there), so that letting a
+// preparation go never leaves that zap to open cold. Any other is closed.
+void Relay::Impl::letGo(const Held& connection) {
+    if (!stopping && warm.count(connection.key) && !spares.count(connection.key) &&
+        Clock::now() < connection.made + kPreparedLifetime && StillOpen(connection.fd)) {
+        spares[connection.key] = connection;
+        warmChanged = true;  // its time runs out sooner than the warm thread may wait
+        changed.notify_all();
+        return;
+    }
+    CloseSocket(connection.fd);
 }
 
 void Relay::Impl::prepareLoop() {
     std::unique_lock lock(mutex);
     while (!stopping) {
         if (!wanted) {
-            // Idle: a connection made in advance that nobody used is closed after a while; a
-            // warm server without one gets one.
-            warmChanged = false;
-            auto next = Clock::time_point::max();
-            const std::string key = tendWarm(Clock::now(), next);
-            if (!key.empty()) {
-                refill(lock, key);
-                continue;
-            }
-            const auto woken = [this] { return stopping || wanted.has_value() || warmChanged; };
-            if (next == Clock::time_point::max())
-                changed.wait(lock, woken);
-            else
-                changed.wait_until(lock, next, woken);
+            changed.wait(lock, [this] { return stopping || wanted.has_value(); });
             continue;
         }
         const auto [address, userAgent] = *wanted;
         wanted.reset();
+        abandon = false;
         dropPreparation();
         const auto parsed = ParseHttp(address);
         if (!parsed) {
@@ -47,8 +49,10 @@ void Relay::Impl::prepareLoop() {
         std::size_t connections = 0;
         // The warm server's connection serves; else one is made.
         Socket fd = kNoSocket;
+        auto made = Clock::now();
         if (const auto spare = spares.find(parsed->key()); spare != spares.end()) {
             fd = spare->second.fd;
+            made = spare->second.made;
             spares.erase(spare);
             if (!StillOpen(fd)) {
                 CloseSocket(fd);
@@ -56,25 +60,34 @@ void Relay::Impl::prepareLoop() {
             }
         }
         lock.unlock();
-        if (fd == kNoSocket && (fd = Connect(parsed->host, parsed->port, stopping)) != kNoSocket) ++connections;
+        if (fd == kNoSocket && (fd = Connect(parsed->host, parsed->port, abandon)) != kNoSocket) {
+            ++connections;
+            made = Clock::now();
+        }
         const bool nearServer = fd != kNoSocket && nearPolicy == Relay::Near::Skip && isNear(PeerAddress(fd));
         if (nearServer) {
             // Preparing it would save less than the relay's hop costs: the player asks it itself.
             CloseSocket(fd);
             fd = kNoSocket;
-        } else if (LooksLikePlaylist(*parsed)) {
+        } else if (fd != kNoSocket) {
+            // The connection serves from now on, while the playlists come.
+            lock.lock();
+            held = Held{parsed->key(), fd, made};
+            lock.unlock();
+        }
+        if (!nearServer && LooksLikePlaylist(*parsed)) {
             ++connections;
             const Relay::NearRule skipNear = nearPolicy == Relay::Near::Skip ? isNear : nullptr;
-            if (auto top = FetchPlaylist(*parsed, userAgent, skipNear, stopping)) {
+            if (auto top = FetchPlaylist(*parsed, userAgent, skipNear, abandon)) {
                 std::size_t variants = 0;
                 for (const std::string& reference : VariantPlaylists(top->body)) {
-                    if (variants == kMaxVariants || stopping) break;
+                    if (variants == kMaxVariants || abandon) break;
                     const std::string variant = Resolve(preparedAddress, reference);
                     const auto variantAddress = variant.empty() ? std::nullopt : ParseHttp(variant);
                     if (!variantAddress || fetched.count(variant)) continue;
                     ++variants;
                     ++connections;
-                    if (auto media = FetchPlaylist(*variantAddress, userAgent, skipNear, stopping))
+                    if (auto media = FetchPlaylist(*variantAddress, userAgent, skipNear, abandon))
                         fetched[variant] = std::move(*media);
                 }
                 fetched[preparedAddress] = std::move(*top);
@@ -86,17 +99,35 @@ void Relay::Impl::prepareLoop() {
         stats.playlistsFetched += fetched.size();
         if (nearServer) ++stats.nearServers;
         if (wanted || stopping) {
-            // Overtaken by another preparation while it ran.
-            if (fd != kNoSocket) CloseSocket(fd);
+            // Overtaken by another preparation while it ran: its connection goes with it.
             changed.notify_all();
             continue;
         }
         playlists = std::move(fetched);
-        if (fd != kNoSocket) held = Held{parsed->key(), fd, Clock::now()};
-        if (!held && playlists.empty()) preparedAddress.clear();  // the server did not answer
+        if (!held && playlists.empty())
+            preparedAddress.clear();  // the server did not answer, or its connection is used
         changed.notify_all();
     }
     dropPreparation();
+}
+
+// Keeps a connection waiting for each warm server, and closes what is past its time.
+void Relay::Impl::warmLoop() {
+    std::unique_lock lock(mutex);
+    while (!stopping) {
+        warmChanged = false;
+        auto next = Clock::time_point::max();
+        const std::string key = tendWarm(Clock::now(), next);
+        if (!key.empty()) {
+            refill(lock, key);
+            continue;
+        }
+        const auto woken = [this] { return stopping || warmChanged; };
+        if (next == Clock::time_point::max())
+            changed.wait(lock, woken);
+        else
+            changed.wait_until(lock, next, woken);
+    }
     for (auto& [key, spare] : spares) CloseSocket(spare.fd);
     spares.clear();
 }

@@ -27,7 +27,8 @@ Relay::Relay(Near nearPolicy, NearRule isNear) : m(std::make_shared<Impl>()) {
         m->listener = kNoSocket;
         return;
     }
-    // Three threads whatever comes: serving, name lookups, preparing. One the system will not
+    // Four threads whatever comes: serving, name lookups, preparing, keeping servers warm (a
+    // warm server's next connection is not held up by a preparation). One the system will not
     // give leaves the relay off (the player then asks the servers itself).
     try {
         m->server = std::thread([self = m] { self->serveLoop(); });
@@ -38,6 +39,10 @@ Relay::Relay(Near nearPolicy, NearRule isNear) : m(std::make_shared<Impl>()) {
         m->preparer = std::thread([self = m] {
             self->prepareLoop();
             self->preparerDone = true;
+        });
+        m->warmer = std::thread([self = m] {
+            self->warmLoop();
+            self->warmerDone = true;
         });
     } catch (const std::system_error&) {
         stop();
@@ -50,6 +55,7 @@ void Relay::stop() {
     {
         std::lock_guard lock(m->mutex);
         m->stopping = true;
+        m->abandon = true;
     }
     m->changed.notify_all();
     m->waker.wake();
@@ -66,6 +72,7 @@ void Relay::stop() {
             thread.detach();
     };
     finish(m->preparer, m->preparerDone);
+    finish(m->warmer, m->warmerDone);
     finish(m->resolver, m->resolverDone);
 }
 
@@ -91,6 +98,7 @@ void Relay::prepare(const std::string& address, const std::string& userAgent) {
         (m->preparing || (m->held && StillOpen(m->held->fd))))
         return;  // under way, or its connection waits still
     m->wanted = std::make_pair(parsed ? address : std::string(), userAgent);
+    m->abandon = true;  // what is under way is not waited for
     m->changed.notify_all();
 }
 
@@ -121,9 +129,11 @@ bool Relay::isPrepared(const std::string& address) const {
     std::lock_guard lock(m->mutex);
     if (const auto spare = m->spares.find(parsed->key()); spare != m->spares.end() && StillOpen(spare->second.fd))
         return true;  // a warm server's connection waits
-    if (m->preparing || m->wanted || m->preparedAddress != Canonical(*parsed)) return false;
-    if (m->playlists.count(m->preparedAddress)) return true;
-    return m->held && m->held->key == parsed->key() && StillOpen(m->held->fd);
+    // The preparation's connection, unused, serves any address of its server (the row made
+    // ready ahead of the keys is not always the one chosen), also while its playlists come.
+    if (m->held && m->held->key == parsed->key() && StillOpen(m->held->fd)) return true;
+    if (m->preparing || m->wanted) return false;
+    return m->preparedAddress == Canonical(*parsed) && m->playlists.count(m->preparedAddress);
 }
 
 void Relay::waitUntilPrepared() const {

@@ -104,8 +104,9 @@ public:
     // near server (by the near policy) gets none. The player calls this for what it opens.
     void keepWarm(const std::string& address);
     // Whether this address is prepared now: its server's connection is open and unused (made
-    // for it or for its warm server), or its playlist is held. A preparation under way, or one
-    // that failed, is not.
+    // for it, for another address of its server, or for its warm server; also while the
+    // playlists of its preparation come), or its playlist is held. A preparation that failed is
+    // not.
     bool isPrepared(const std::string& address) const;
     // Returns once the preparation under way (if any) has ended.
     void waitUntilPrepared() const;

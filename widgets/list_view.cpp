@@ -46,7 +46,7 @@ void ListView::keyPressEvent(QKeyEvent* event) {
     if (typed)
         emit typedTo();
     else
-        emit movedByKey();
+        emit movedByKey(currentIndex().row() > before.row() ? 1 : -1);
 }
 
 void ListView::mousePressEvent(QMouseEvent* event) {

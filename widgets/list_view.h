@@ -78,9 +78,10 @@ public:
 
 signals:
     void columnClicked(int columnIndex);  // 1-based, as the header click handlers expect it
-    // The keyboard moved the selection to another row (arrows, Home, End, Page keys), and
-    // typing a name's first letters jumped to a row (which plays only when asked to).
-    void movedByKey();
+    // The keyboard moved the selection to another row (arrows, Home, End, Page keys), `step`
+    // +1 down the list as shown, -1 up; and typing a name's first letters jumped to a row
+    // (which plays only when asked to).
+    void movedByKey(int step);
     void typedTo();
     // The left button went down on a row (a click begins: the row can start to play now), and
     // the press that began on a row ended away from it (the mouse was dragged off: what the

@@ -237,6 +237,7 @@ void Form1::zapBy(int step) {
                      : Frame4->isVisible() ? static_cast<QWidget*>(File1)
                                            : static_cast<QWidget*>(ListView1);
     QWidget* origin = m_playing.list ? m_playing.list.data() : shown;
+    m_keyStep = step > 0 ? 1 : -1;
     if (origin == File1) {
         if (File1->count() == 0) return;
         const int row = std::clamp(File1->currentRow() + step, 0, File1->count() - 1);

@@ -360,6 +360,7 @@ private:
     QPointer<ListView> m_prepareList;
     int m_prepareRow = -1;
     QPointer<QWidget> m_zapList;
+    int m_keyStep = 1;  // the way the keys last moved through a list: +1 down, -1 up
     MediaSession* m_session = nullptr;
     GuideUpdates* m_guide = nullptr;
     QPointer<GuideWindow> m_guideWindow;

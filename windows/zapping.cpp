@@ -24,7 +24,8 @@ void Form1::connectPlayer() {
     connect(ListView2, &ListView::rowPressed, this, [this] { playOnPress(ListView2); });
     connect(ListView1, &ListView::pressAbandoned, this, &Form1::undoPress);
     connect(ListView2, &ListView::pressAbandoned, this, &Form1::undoPress);
-    connect(ListView1, &ListView::movedByKey, this, [this] {
+    connect(ListView1, &ListView::movedByKey, this, [this](int step) {
+        m_keyStep = step;
         // The editor follows the highlight at once, unless its fields hold typed text: that is
         // kept, and "OK" asks before it goes into another row.
         const int index = ListView1->selectedIndex();
@@ -32,7 +33,8 @@ void Form1::connectPlayer() {
         prepareRow(ListView1, index);
         zapSoon(ListView1);
     });
-    connect(ListView2, &ListView::movedByKey, this, [this] {
+    connect(ListView2, &ListView::movedByKey, this, [this](int step) {
+        m_keyStep = step;
         prepareRow(ListView2, ListView2->selectedIndex());
         zapSoon(ListView2);
     });
@@ -153,6 +155,8 @@ void Form1::playOnPress(ListView* list) {
 
 void Form1::prepareRow(ListView* list, int index) {
     if (chkLoad->isChecked() || index < 0 || index >= list->rowCount()) return;
+    // The channel on now needs nothing; what was made ready beside it stays.
+    if (WindowsMediaPlayer1->isPlayingOrStarting(Utf8ToQt(list->row(index).address))) return;
     m_prepareList = list;
     m_prepareRow = index;
     m_prepareTimer.start();
@@ -201,6 +205,11 @@ void Form1::play(const QString& address, const QString& name, bool fromUser, QWi
         WindowsMediaPlayer1->setUrl(address, name);
     showPlayingExtras();  // also for a row of the same address as the one before
     refreshGuideText();
+    // The row the keys go to next (the way they last moved, down at first) is made ready, so
+    // that zapping on opens a prepared row; the pane prepares it once this one plays.
+    if (auto* list = qobject_cast<ListView*>(from);
+        list && list->selectedIndex() >= 0 && list->row(list->selectedIndex()).address == ToUtf8(address))
+        prepareRow(list, list->rowBeside(list->selectedIndex(), m_keyStep));
 }
 
 void Form1::activateRow(ListView* list) {

@@ -908,6 +908,68 @@ TEST_F(Clicks, TheRowUnderThePointerOrTheKeysIsPreparedWithoutItsMediaAndOpensTh
     EXPECT_FALSE(pane->openedPrepared());
 }
 
+TEST_F(Clicks, ZappingOnWithTheKeysOpensTheRowMadeReadyAheadTheWayTheyMove) {
+    // Four HLS channels (a playlist and four segments each) in place of the list.
+    const QByteArray stream = test_media::MpegTsVideo();
+    const qsizetype piece = stream.size() / 4 / 188 * 188;
+    const auto playlist = [](int c) { return QStringLiteral("/hls%1/index.m3u8").arg(c); };
+    std::string catalogue;
+    for (int c = 0; c < 4; ++c) {
+        QByteArray media = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:5\n#EXT-X-MEDIA-SEQUENCE:0\n";
+        for (int i = 0; i < 4; ++i) {
+            server.serve(QStringLiteral("/hls%1/s%2.ts").arg(c).arg(i), stream.mid(i * piece, i == 3 ? -1 : piece),
+                         "video/mp2t");
+            media += "#EXTINF:5.0,\ns" + QByteArray::number(i) + ".ts\n";
+        }
+        server.serve(playlist(c), media + "#EXT-X-ENDLIST\n", "application/vnd.apple.mpegurl");
+        catalogue::AppendEncodedLine(catalogue, "HLS " + std::to_string(c), FromQt(server.url(playlist(c))), "TV",
+                                     "English");
+    }
+    program.folder().write("Data.txt", catalogue);
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    const auto plays = [&](int c) {
+        return WaitFor(
+            [&] {
+                return pane->url() == server.url(playlist(c)) && pane->playState() == QLatin1String("playing") &&
+                       pane->hasFrame();
+            },
+            15000);
+    };
+    // A click plays channel 0 and makes channel 1, below it, ready: its playlist is fetched
+    // before anyone chose it, and Down opens it from there.
+    QTest::mouseClick(f.ListView1->viewport(), Qt::LeftButton, {}, at(0));
+    QTest::mouseMove(f.cmdTV, QPoint(2, 2));  // and the pointer leaves the list
+    ASSERT_TRUE(plays(0)) << pane->lastError().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return server.requestCount(playlist(1)) == 1; }, 5000));
+    f.ListView1->setFocus();
+    const auto restThenKey = [&](int key) {
+        QTest::qWait(Form1::kZapPauseMs + 50);
+        Key(key);
+    };
+    restThenKey(Qt::Key_Down);
+    ASSERT_TRUE(plays(1)) << pane->lastError().toStdString();
+    EXPECT_TRUE(pane->openedPrepared());
+    EXPECT_EQ(server.requestCount(playlist(1)), 1);
+
+    // Zapping on: channel 2, where Down goes next, is made ready in turn.
+    EXPECT_TRUE(WaitFor([&] { return server.requestCount(playlist(2)) == 1; }, 5000));
+    QTest::qWait(200);
+    restThenKey(Qt::Key_Down);
+    ASSERT_TRUE(plays(2)) << pane->lastError().toStdString();
+    EXPECT_TRUE(pane->openedPrepared());
+    EXPECT_EQ(server.requestCount(playlist(2)), 1) << "answered from the playlist fetched ahead";
+    EXPECT_TRUE(WaitFor([&] { return server.requestCount(playlist(3)) == 1; }, 5000));
+
+    // Up turns the way round: back to channel 1, and channel 0 is the one made ready.
+    const int channel0 = server.requestCount(playlist(0));
+    restThenKey(Qt::Key_Up);
+    ASSERT_TRUE(plays(1));
+    EXPECT_TRUE(WaitFor([&] { return server.requestCount(playlist(0)) == channel0 + 1; }, 5000));
+    QTest::qWait(200);
+    EXPECT_EQ(server.requestCount(playlist(3)), 1);
+}
+
 TEST_F(Clicks, APreparedHlsChannelIsAnsweredFromItsPlaylistsAndPlaysOnThroughItsSegments) {
     // A master playlist, its one variant and ten segments cut from a 20 s stream.
     const QByteArray stream = test_media::MpegTsVideo();

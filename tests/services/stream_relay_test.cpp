@@ -304,7 +304,9 @@ TEST(StreamRelay, PreparingAStreamConnectsAndAsksForNothingAndTheFirstRequestUse
     relay.prepare(server.url("/live.ts"));
     relay.waitUntilPrepared();
     EXPECT_TRUE(relay.isPrepared(server.url("/live.ts")));
-    EXPECT_FALSE(relay.isPrepared(server.url("/other.ts")));
+    // The connection serves any address of its server; no other server's.
+    EXPECT_TRUE(relay.isPrepared(server.url("/other.ts")));
+    EXPECT_FALSE(relay.isPrepared("http://127.0.0.2:" + std::to_string(server.port()) + "/live.ts"));
     // One connection is open, and nothing has been asked for or sent over it.
     ASSERT_TRUE(Eventually([&] { return server.connections() == 1; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -379,6 +381,57 @@ TEST(StreamRelay, AServerKeptWarmHasAConnectionWaitingForEachNextZapFourServersA
     EXPECT_FALSE(skipping.isPrepared(near.url("/n.ts")));
     EXPECT_EQ(near.connections(), 1) << "the one that found it near";
     EXPECT_EQ(skipping.stats().warmConnections, 0u);
+}
+
+TEST(StreamRelay, APreparationLetGoUnusedHandsItsConnectionBackToItsWarmServer) {
+    TinyHttp server, other;
+    server.route("/b.ts", 200, std::string(1000, 'B'), "video/mp2t");
+    Relay relay(Relay::Near::Prepare);
+    relay.keepWarm(server.url("/a.ts"));
+    ASSERT_TRUE(Eventually([&] { return relay.isPrepared(server.url("/a.ts")); }));
+    // A row of that server is prepared over the waiting connection, then another server's row,
+    // then none: each time the connection goes back to wait for the next zap to its server.
+    for (const std::string& next : {other.url("/x.ts"), std::string()}) {
+        relay.prepare(server.url("/b.ts"));
+        relay.waitUntilPrepared();
+        relay.prepare(next);
+        relay.waitUntilPrepared();
+        EXPECT_TRUE(relay.isPrepared(server.url("/a.ts")));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.connections(), 1) << "no connection made again for a zap the relay was ready for";
+    Client player(relay);
+    player.get(server.url("/b.ts"), true);
+    EXPECT_EQ(BodyOf(player.answer()), std::string(1000, 'B'));
+    EXPECT_EQ(relay.stats().preparedUsed, 1u);
+}
+
+TEST(StreamRelay, WhileAPreparationWaitsForItsPlaylistItsConnectionServesAndTheWarmServerIsKeptReady) {
+    TinyHttp server, other;
+    server.silent("/slow.m3u8");  // the row's playlist never comes
+    server.route("/b.ts", 200, std::string(1000, 'B'), "video/mp2t");
+    Relay relay(Relay::Near::Prepare);
+    relay.keepWarm(server.url("/a.ts"));
+    ASSERT_TRUE(Eventually([&] { return relay.isPrepared(server.url("/a.ts")); }));
+    relay.prepare(server.url("/slow.m3u8"));
+    ASSERT_TRUE(Eventually([&] {
+        const auto paths = server.requestedPaths();
+        return std::find(paths.begin(), paths.end(), "/slow.m3u8") != paths.end();
+    }));
+    // A zap to another row of that server meanwhile goes over the connection the preparation
+    // holds, and the warm server gets its next one without waiting for the playlist.
+    EXPECT_TRUE(relay.isPrepared(server.url("/b.ts")));
+    {
+        Client player(relay);
+        player.get(server.url("/b.ts"), true);
+        EXPECT_EQ(BodyOf(player.answer()), std::string(1000, 'B'));
+    }
+    EXPECT_EQ(relay.stats().preparedUsed, 1u);
+    EXPECT_TRUE(
+        Eventually([&] { return relay.stats().warmConnections == 2 && relay.isPrepared(server.url("/a.ts")); }));
+    // The next row wanted is prepared at once: the playlist that never comes is not waited for.
+    relay.prepare(other.url("/x.ts"));
+    EXPECT_TRUE(Eventually([&] { return relay.isPrepared(other.url("/x.ts")); }));
 }
 
 TEST(StreamRelay, ARequestTheServerClosesUnansweredOnTheConnectionMadeInAdvanceIsSentOnceMore) {
@@ -468,12 +521,16 @@ TEST(StreamRelay, TheServersAnswersPassUnchangedAndWhatIsNotPreparedIsNotClaimed
     relay.waitUntilPrepared();
     EXPECT_FALSE(relay.isPrepared("https://127.0.0.1/x.ts"));
 
-    // A new preparation replaces the one before.
-    relay.prepare(server.url("/a.ts"));
-    relay.prepare(server.url("/b.ts"));
-    relay.waitUntilPrepared();
-    EXPECT_FALSE(relay.isPrepared(server.url("/a.ts")));
-    EXPECT_TRUE(relay.isPrepared(server.url("/b.ts")));
+    // A new preparation replaces the one before (its server's connection is let go).
+    {
+        TinyHttp first;
+        first.route("/a.ts", 200, "A", "video/mp2t");
+        relay.prepare(first.url("/a.ts"));
+        relay.prepare(server.url("/b.ts"));
+        relay.waitUntilPrepared();
+        EXPECT_FALSE(relay.isPrepared(first.url("/a.ts")));
+        EXPECT_TRUE(relay.isPrepared(server.url("/b.ts")));
+    }
 
     // A missing address: the server's status and words reach the player as they were.
     {
