@@ -207,9 +207,11 @@ void Form1::play(const QString& address, const QString& name, bool fromUser, QWi
     refreshGuideText();
     // The row the keys go to next (the way they last moved, down at first) is made ready, so
     // that zapping on opens a prepared row; the pane prepares it once this one plays.
-    if (auto* list = qobject_cast<ListView*>(from);
-        list && list->selectedIndex() >= 0 && list->row(list->selectedIndex()).address == ToUtf8(address))
-        prepareRow(list, list->rowBeside(list->selectedIndex(), m_keyStep));
+    if (auto* list = qobject_cast<ListView*>(from)) {
+        const int index = list->selectedIndex();
+        if (index >= 0 && list->row(index).address == ToUtf8(address))
+            prepareRow(list, list->rowBeside(index, m_keyStep));
+    }
 }
 
 void Form1::activateRow(ListView* list) {
