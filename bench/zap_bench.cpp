@@ -688,12 +688,10 @@ double KeyZap(Form1& form, int row, bool video) {
     WaitFor([] { return false; }, 1000);
     PlayingClock t(pane);
     QTest::keyClick(list.viewport(), key);
-    const double ms = WaitArrival(t, pane, video);
-    // The channel before may still be closing on the other player (a live HLS stream waiting
-    // for its next playlist takes up to about 100 ms to let go). The next kind of zap starts,
-    // as after the other kinds, with one stream to close, not two.
-    WaitFor([] { return false; }, 300);
-    return ms;
+    // The next kind of zap follows at once: the channel before may still be closing (a live HLS
+    // stream waiting for its next playlist takes up to about 100 ms to let go), as when a user
+    // zaps on quickly.
+    return WaitArrival(t, pane, video);
 }
 
 // An address handed to the window as the command line, the desktop's media controls or a

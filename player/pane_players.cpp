@@ -1,12 +1,19 @@
 // The pane's players taking turns: the one that plays, a second one paused on the last channel
 // (for going back to it at once), and a spare. A new channel opens on a player that is idle, so
 // that the close of the stream before it (a live stream's can take a tenth of a second) runs
-// beside the open instead of ahead of it.
+// beside the open instead of ahead of it. When two streams close at once (two quick zaps between
+// live channels), a second spare is made, and it goes again once the zaps have come to rest.
 #include <QSlider>
+#include <algorithm>
 
 #include "player/mpv_player.h"
 #include "player/player_pane.h"
 #include "player/video_view.h"
+
+namespace {
+constexpr std::size_t kMostSpares = 2;
+constexpr int kSpareTrimMs = 5000;  // an extra spare goes this long after the burst that made it
+}  // namespace
 
 MpvPlayer* PlayerPane::makePlayer() {
     auto* made = new MpvPlayer(this, m_volume, m_player->isMuted(), m_player->hardwareDecoding());
@@ -45,12 +52,7 @@ void PlayerPane::keepCurrentAndSwitch(const Kept& current) {
     // the spare, while the spare opens the new one: the close holds up no open.
     MpvPlayer* next = m_kept.player;
     if (!m_kept.url.isEmpty() || !next->isIdle()) {
-        if (MpvPlayer* spare = idleSpare()) {
-            disconnect(next, nullptr, this, nullptr);
-            next->stop();
-            m_spare = next;
-            next = spare;
-        }
+        if (MpvPlayer* spare = swapWithIdleSpare(next)) next = spare;
     }
     keep(current);
     switchTo(next, current.player);
@@ -65,19 +67,42 @@ void PlayerPane::handOffClose() {
         next = m_kept.player;
         m_kept = Kept{before};
         m_keptTimer.stop();
-    } else if (MpvPlayer* spare = idleSpare()) {
-        next = spare;
-        m_spare = before;
+        disconnect(before, nullptr, this, nullptr);
+        before->stop();
+    } else {
+        next = swapWithIdleSpare(before);
     }
-    if (!next) return;  // every player is busy: the new channel waits for the close, as it must
-    disconnect(before, nullptr, this, nullptr);
-    before->stop();
+    if (!next) return;  // no player could be made: the new channel waits for the close
     switchTo(next, before);
 }
 
-MpvPlayer* PlayerPane::idleSpare() {
-    if (!m_spare) m_spare = makePlayer();
-    return m_spare && m_spare->isIdle() ? m_spare : nullptr;
+MpvPlayer* PlayerPane::swapWithIdleSpare(MpvPlayer* closing) {
+    auto spare = std::find_if(m_spares.begin(), m_spares.end(), [](const MpvPlayer* p) { return p->isIdle(); });
+    if (spare == m_spares.end()) {
+        if (m_spares.size() >= kMostSpares) return nullptr;
+        MpvPlayer* made = makePlayer();
+        if (!made) return nullptr;
+        if (!m_spares.empty()) m_spareTrim.start(kSpareTrimMs);
+        spare = m_spares.insert(m_spares.end(), made);
+    }
+    MpvPlayer* next = *spare;
+    disconnect(closing, nullptr, this, nullptr);
+    closing->stop();
+    *spare = closing;
+    return next;
+}
+
+void PlayerPane::trimSpares() {
+    if (m_spares.size() <= 1) return;
+    auto idle = std::find_if(m_spares.begin(), m_spares.end(), [](const MpvPlayer* p) { return p->isIdle(); });
+    if (idle == m_spares.end()) {
+        m_spareTrim.start(kSpareTrimMs);  // still closing: looked at again later
+        return;
+    }
+    MpvPlayer* extra = *idle;
+    m_spares.erase(idle);
+    m_video->detach(extra->handle());
+    delete extra;
 }
 
 void PlayerPane::returnToKept(const QString& name, bool keepCurrent, const Kept& current) {

@@ -137,6 +137,8 @@ PlayerPane::PlayerPane(QWidget* parent) : QFrame(parent), m_player(new MpvPlayer
     m_keptTimer.setSingleShot(true);
     m_keptTimer.setInterval(kKeepLastChannelMs);
     connect(&m_keptTimer, &QTimer::timeout, this, &PlayerPane::releaseKept);
+    m_spareTrim.setSingleShot(true);
+    connect(&m_spareTrim, &QTimer::timeout, this, &PlayerPane::trimSpares);
     refreshControls();
 }
 

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "player/on_screen.h"
 #include "player/stream_facts.h"
@@ -267,7 +268,10 @@ private:
     void releaseKept();  // the kept channel is closed; the second player stays for the next zap
     // The player before closes beside the open of the next channel, on an idle player.
     void handOffClose();
-    MpvPlayer* idleSpare();  // the third player, made when first needed; null while it is busy
+    // An idle spare takes the place of `closing` (stopped here), which closes among the spares;
+    // null when every spare is busy and no other can be made.
+    MpvPlayer* swapWithIdleSpare(MpvPlayer* closing);
+    void trimSpares();  // spares made for a burst of zaps go once they are idle
     void load();
     void buildControlBar();
     void buildKeyActions();
@@ -295,7 +299,10 @@ private:
 
     MpvPlayer* m_player = nullptr;  // the current player
     Kept m_kept;
-    MpvPlayer* m_spare = nullptr;  // idle, or closing what it played
+    // Players idle, or closing what they played: one at first, a second one when two streams
+    // close at once (live streams waiting for their next playlist let go slowly).
+    std::vector<MpvPlayer*> m_spares;
+    QTimer m_spareTrim;
     bool m_keepLast = true;
     std::unique_ptr<stream_relay::Relay> m_relay;    // made by the first preparation or web stream
     stream_relay::Relay& relay();                    // made when first needed

@@ -30,7 +30,8 @@ class QPainter;
 class VideoView {
 public:
     enum class Backdrop { Black, Audio };
-    static constexpr int kMaxSources = 3;  // the channel, the last one kept, one closing or idle
+    // The channel, the last one kept, and two spares (idle, or closing what they played).
+    static constexpr int kMaxSources = 4;
 
     virtual ~VideoView() = default;
     virtual QWidget* widget() = 0;

@@ -760,6 +760,36 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
     EXPECT_EQ(mostHandles, 2);
 }
 
+TEST_F(Keys, ABurstOfZapsOpensEachChannelBesideTheClosesAndItsExtraPlayerGoesAgain) {
+    int mostHandles = 0;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] { mostHandles = std::max(mostHandles, MpvPlayer::Instances()); });
+    sample.start(5);
+    Form1& f = Start();
+    PlayerPane* pane = f.WindowsMediaPlayer1;
+    const auto plays = [&](int row) {
+        return WaitFor(
+            [&] {
+                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
+            },
+            15000);
+    };
+    pane->setUrl(Channel(0));
+    ASSERT_TRUE(plays(0)) << pane->lastError().toStdString();
+    // Four zaps before any stream answers: channel 0 is kept, 1 and 2 close on players of their
+    // own while the next one opens on another; the last waits for a close, as no fifth is made.
+    for (int row = 1; row <= 4; ++row) pane->setUrl(Channel(row));
+    ASSERT_TRUE(plays(4)) << pane->lastError().toStdString();
+    EXPECT_EQ(pane->keptAddress(), Channel(0));
+    EXPECT_EQ(mostHandles, 4) << "the current player, the kept one and two spares";
+    EXPECT_TRUE(WaitFor([] { return MpvPlayer::Instances() == 3; }, 10000)) << "the burst's extra spare goes";
+    EXPECT_EQ(mostHandles, 4);
+    // Zapping on uses the players that are left.
+    pane->setUrl(Channel(2));
+    ASSERT_TRUE(plays(2)) << pane->lastError().toStdString();
+    EXPECT_EQ(pane->keptAddress(), Channel(4));
+}
+
 // The main window's channel list under the mouse.
 // Clicks on the list; the loopback server stands for a far one, so that rows are prepared.
 class Clicks : public Keys {
