@@ -603,7 +603,24 @@ protected:
     }
     static void Key(int key, Qt::KeyboardModifiers modifiers = {}) { test_support::KeyToFocus(key, modifiers); }
     QString Channel(int i) const { return server.url(test_support::ChannelPath(i)); }
+    // The pane plays channel `row` with its picture.
+    bool Plays(int row) const {
+        PlayerPane* pane = form->WindowsMediaPlayer1;
+        return WaitFor(
+            [&] {
+                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
+            },
+            15000);
+    }
+    // From now on, every few milliseconds, the most player handles the process held.
+    void CountHandles() {
+        QObject::connect(&handleSample, &QTimer::timeout,
+                         [this] { mostHandles = std::max(mostHandles, MpvPlayer::Instances()); });
+        handleSample.start(5);
+    }
 
+    int mostHandles = 0;
+    QTimer handleSample;
     HttpServer server;
     ScopedProgramFolder program;
     ScopedConfigHome home;
@@ -695,22 +712,14 @@ TEST_F(Keys, EnterPlaysArrowsZapOnceBackspaceReturnsAndFullScreenComesAndGoes) {
 }
 
 TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
-    // Every few milliseconds, how many player handles the process holds.
-    int mostHandles = 0;
-    QTimer sample;
-    QObject::connect(&sample, &QTimer::timeout, [&] { mostHandles = std::max(mostHandles, MpvPlayer::Instances()); });
-    sample.start(5);
+    CountHandles();
     Form1& f = Start();
     PlayerPane* pane = f.WindowsMediaPlayer1;
     f.ListView1->setFocus();
     const auto playRow = [&](int row) {
         f.ListView1->selectRow(row);
         Key(Qt::Key_Return);
-        return WaitFor(
-            [&] {
-                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
-            },
-            15000);
+        return Plays(row);
     };
     ASSERT_TRUE(playRow(0)) << pane->lastError().toStdString();
     ASSERT_TRUE(playRow(1)) << pane->lastError().toStdString();
@@ -761,32 +770,21 @@ TEST_F(Keys, TheLastChannelComesBackAtOnceFromItsPausedPlayerAndOnlyOneIsKept) {
 }
 
 TEST_F(Keys, ABurstOfZapsOpensEachChannelBesideTheClosesAndItsExtraPlayerGoesAgain) {
-    int mostHandles = 0;
-    QTimer sample;
-    QObject::connect(&sample, &QTimer::timeout, [&] { mostHandles = std::max(mostHandles, MpvPlayer::Instances()); });
-    sample.start(5);
-    Form1& f = Start();
-    PlayerPane* pane = f.WindowsMediaPlayer1;
-    const auto plays = [&](int row) {
-        return WaitFor(
-            [&] {
-                return pane->url() == Channel(row) && pane->playState() == QLatin1String("playing") && pane->hasFrame();
-            },
-            15000);
-    };
+    CountHandles();
+    PlayerPane* pane = Start().WindowsMediaPlayer1;
     pane->setUrl(Channel(0));
-    ASSERT_TRUE(plays(0)) << pane->lastError().toStdString();
+    ASSERT_TRUE(Plays(0)) << pane->lastError().toStdString();
     // Four zaps before any stream answers: channel 0 is kept, 1 and 2 close on players of their
     // own while the next one opens on another; the last waits for a close, as no fifth is made.
     for (int row = 1; row <= 4; ++row) pane->setUrl(Channel(row));
-    ASSERT_TRUE(plays(4)) << pane->lastError().toStdString();
+    ASSERT_TRUE(Plays(4)) << pane->lastError().toStdString();
     EXPECT_EQ(pane->keptAddress(), Channel(0));
     EXPECT_EQ(mostHandles, 4) << "the current player, the kept one and two spares";
     EXPECT_TRUE(WaitFor([] { return MpvPlayer::Instances() == 3; }, 10000)) << "the burst's extra spare goes";
     EXPECT_EQ(mostHandles, 4);
     // Zapping on uses the players that are left.
     pane->setUrl(Channel(2));
-    ASSERT_TRUE(plays(2)) << pane->lastError().toStdString();
+    ASSERT_TRUE(Plays(2)) << pane->lastError().toStdString();
     EXPECT_EQ(pane->keptAddress(), Channel(4));
 }
 
